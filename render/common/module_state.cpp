@@ -1,0 +1,4 @@
+#include "common/module_state.h"
+
+HMODULE moduleHandle = nullptr;
+HMODULE siblingLibrary = nullptr;
