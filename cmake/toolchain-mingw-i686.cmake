@@ -1,0 +1,16 @@
+# Cross build of the 32-bit Windows DLLs with mingw-w64. The -posix compiler
+# variant is used because the win32-thread variant has no std::mutex / std::thread.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+
+set(RENDER_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${RENDER_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${RENDER_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${RENDER_MINGW_TRIPLE}-windres)
+set(CMAKE_OBJDUMP ${RENDER_MINGW_TRIPLE}-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${RENDER_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,19 @@
+// PJL job header: written straight to the spooler at the start of every job,
+// ahead of any PostScript, so the printer takes its job settings from it.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+
+// The bytes of the settings block the builder is given.
+constexpr size_t kPjlHeaderSettingsBytes = 12000;
+
+// Builds the job header from `settings` (a copy of the first 12000 bytes of the
+// settings block, date already settled) and writes it to the spooler on
+// hPrinter in chunks of at most 4095 bytes, each a run of whole CR LF lines.
+// documentName and userName are zero-terminated; they are read up to their
+// terminator or the capacity of the caller's buffers (520 and 21 units). A null
+// pointer counts as the empty text; null settings read as all zero. Returns 0,
+// always: the spooler's write results are not examined. Never throws.
+int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName);

@@ -1,0 +1,56 @@
+#include "plugin/document_hooks.h"
+
+#include "common/wtext.h"
+#include "plugin/job_cancel.h"
+
+#include <algorithm>
+#include <cstdint>
+
+thread_local int32_t documentDepth = -1;
+thread_local WCHAR savedDocumentName[kDocumentNameCapacity] = {};
+
+namespace {
+
+PDEVOBJ DeviceOf(SURFOBJ* pso) {
+    if (pso == nullptr) return nullptr;
+    return reinterpret_cast<PDEVOBJ>(pso->dhpdev);
+}
+
+}  // namespace
+
+BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
+    PDEVOBJ pdevobj = DeviceOf(pso);
+    PluginPdev* block = PdevOf(pdevobj);
+    if (block == nullptr) return FALSE;
+
+    bool copied;
+    if (documentDepth < 0) {
+        ++documentDepth;
+        if (!WTextCopy(block->documentName, kDocumentNameCapacity, pwszDocName)) return FALSE;
+        copied = WTextCopy(savedDocumentName, kDocumentNameCapacity, pwszDocName);
+    } else {
+        // A further StartDoc of the open document (a new device context after a
+        // settings change) keeps the name the document started with.
+        copied = WTextCopy(block->documentName, kDocumentNameCapacity, savedDocumentName);
+    }
+    if (!copied) return FALSE;
+
+    if (FAILED(CheckJobOrCancel(pdevobj, dwJobId))) return FALSE;
+    if (block->driverStartDoc == nullptr) return FALSE;
+    return block->driverStartDoc(pso, pwszDocName, dwJobId);
+}
+
+BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
+    if (documentDepth > INT32_MIN) --documentDepth;  // keeps "every EndDoc lowers it" free of overflow
+    std::fill(std::begin(savedDocumentName), std::end(savedDocumentName), WCHAR(0));
+    PluginPdev* block = PdevOf(DeviceOf(pso));
+    if (block == nullptr || block->driverEndDoc == nullptr) return FALSE;
+    return block->driverEndDoc(pso, fl);
+}
+
+BOOL APIENTRY SendPageHook(SURFOBJ* pso) {
+    PluginPdev* block = PdevOf(DeviceOf(pso));
+    if (block == nullptr || block->driverSendPage == nullptr) return FALSE;
+    ++block->pageCount;
+    return block->driverSendPage(pso);
+}

@@ -1,0 +1,31 @@
+// What Command hands the PJL header builder at the start of a job.
+#pragma once
+
+#include "platform/platform.h"
+#include "plugin/settings_view.h"
+
+#include <cstddef>
+
+// Room for the user name, terminator included: at most 20 characters go on.
+constexpr size_t kUserNameCapacity = 21;
+
+struct HeaderInputs {
+    // The first 12000 bytes of the settings block, with today's date in the
+    // date text when the block's date switch asks for it.
+    BYTE settings[kHeaderSettingsSize];
+    WCHAR userName[kUserNameCapacity];
+};
+
+// Fills `out` from a settings block of the full size. Returns false, leaving
+// `out` unspecified, when the block is null or lacks the identification text.
+//
+// User name: the block's stored name when its switch is set, read within the
+// field's 21 units and cut after 20 characters; otherwise the name the thread
+// runs as. A system name longer than 20 characters goes on as its first 20;
+// when the system reports no name at all the builder gets the empty text.
+//
+// Date: with the date switch at zero, the copy's date text holds today's local
+// date in the system's short date format (empty if that cannot be formatted).
+// The date goes into the copy only, never into the driver's settings, so the
+// driver's date text stays exactly as it was even if a later step fails.
+bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out);

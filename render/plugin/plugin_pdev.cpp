@@ -1,0 +1,24 @@
+#include "plugin/plugin_pdev.h"
+
+#include <algorithm>
+#include <utility>
+
+void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
+    if (&to == &from) return;
+    to.driverSendPage = from.driverSendPage;
+    to.driverStartDoc = from.driverStartDoc;
+    to.driverEndDoc = from.driverEndDoc;
+    to.pageCount = from.pageCount;
+    std::copy(std::begin(from.documentName), std::end(from.documentName), std::begin(to.documentName));
+    to.sectionState = from.sectionState;
+    to.pageCommentState = from.pageCommentState;
+    to.defaultOrientation = from.defaultOrientation;
+    to.pendingBuffer = std::move(from.pendingBuffer);
+    to.setupBuffer = std::move(from.setupBuffer);
+    to.pageCommentBuffer = std::move(from.pageCommentBuffer);
+}
+
+PluginPdev* PdevOf(const DEVOBJ* pdevobj) {
+    if (pdevobj == nullptr) return nullptr;
+    return static_cast<PluginPdev*>(pdevobj->pdevOEM);
+}

@@ -1,0 +1,44 @@
+// Per-device-context state of the plug-in: created by EnablePDEV, kept by the
+// driver in DEVOBJ::pdevOEM, handed on by ResetPDEV and freed by DisablePDEV.
+#pragma once
+
+#include "platform/platform.h"
+#include "plugin/line_buffer.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// The driver's own DDI functions that the hooks chain to.
+using DriverSendPageFunction = BOOL(APIENTRY*)(SURFOBJ* pso);
+using DriverStartDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
+using DriverEndDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, FLONG fl);
+
+// Room for a document name, terminator included.
+constexpr size_t kDocumentNameCapacity = 520;
+
+struct PluginPdev {
+    DriverSendPageFunction driverSendPage = nullptr;
+    DriverStartDocFunction driverStartDoc = nullptr;
+    DriverEndDocFunction driverEndDoc = nullptr;
+    int32_t pageCount = 0;
+    // Empty until the first StartDoc, so a Command that comes without one
+    // hands the header builder an empty name rather than garbage.
+    WCHAR documentName[kDocumentNameCapacity] = {};
+    int32_t sectionState = 0;
+    // Not inside page comments: the filter reads this before it first sets it.
+    int32_t pageCommentState = 0;
+    // -1 until a job's PostScript starts: "no orientation known", which makes
+    // the feature emitter fall back to the settings block's orientation field.
+    int32_t defaultOrientation = -1;
+    LineBuffer pendingBuffer;
+    LineBuffer setupBuffer;
+    LineBuffer pageCommentBuffer;
+};
+
+// Moves the whole state of `from` into `to`: the driver's functions, counters,
+// name, filter states and the three buffers with their blocks. `from` keeps the
+// plain fields but no buffer contents, so freeing it later leaves `to` intact.
+void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept;
+
+// The block a device object leads to, or null.
+PluginPdev* PdevOf(const DEVOBJ* pdevobj);

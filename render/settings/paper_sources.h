@@ -1,0 +1,52 @@
+// Where paper lists come from: the sibling library's DrvDeviceCapabilities and
+// the spooler's form list. Every call asks afresh and owns what it returns.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The sibling's export, looked up by name on siblingLibrary at every call;
+// null when the library is not loaded or lacks it.
+using DrvDeviceCapabilitiesProc = DWORD(WINAPI*)(HANDLE hPrinter, PWSTR pDeviceName, WORD capability, PVOID pOutput,
+                                                 PDEVMODEW pDevMode);
+DrvDeviceCapabilitiesProc FindSiblingDeviceCapabilities();
+
+// One DrvDeviceCapabilities answer with a null buffer and a null DEVMODE: the
+// raw result, or (DWORD)-1 when the export is missing or the name is null.
+DWORD QuerySiblingCapability(HANDLE hPrinter, const WCHAR* printerName, WORD capability);
+
+constexpr size_t kSiblingPaperNameUnits = 64;
+
+struct SiblingPaperSize {
+    int32_t width;   // tenths of a millimetre
+    int32_t length;
+};
+
+// The three paper lists, each asked twice (count, then into a zeroed buffer of
+// that count). A count answer of 0 or -1 gives an empty list. When the second
+// answer is smaller than the first, the list is cut to it; -1 empties it.
+enum class SiblingListResult { Ok, NoList, OutOfMemory };
+SiblingListResult QuerySiblingPapers(HANDLE hPrinter, const WCHAR* printerName, std::vector<WORD>& papers);
+SiblingListResult QuerySiblingPaperSizes(HANDLE hPrinter, const WCHAR* printerName,
+                                         std::vector<SiblingPaperSize>& sizes);
+// Names of 64 units each, stored one after another (entry i at i * 64).
+SiblingListResult QuerySiblingPaperNames(HANDLE hPrinter, const WCHAR* printerName, std::vector<WCHAR>& names);
+
+// The printer's forms from EnumFormsW level 1, asked twice. A failed call, a
+// size of 0 or an allocation failure give an empty list. The FORM_INFO_1W
+// records and the names they point to live in storage.
+struct FormList {
+    FormList() = default;
+    FormList(const FormList&) = delete;  // forms points into storage
+    FormList& operator=(const FormList&) = delete;
+    FormList(FormList&&) = default;
+    FormList& operator=(FormList&&) = default;
+
+    std::vector<BYTE> storage;
+    const FORM_INFO_1W* forms = nullptr;
+    DWORD count = 0;
+};
+FormList ReadFormList(HANDLE hPrinter);

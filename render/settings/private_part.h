@@ -1,0 +1,140 @@
+// The plug-in's private part of the driver's DEVMODE: a 12-byte extra header
+// followed by the settings block, with the defaults and validity rules of the
+// settings the plug-in relies on.
+#pragma once
+
+#include "common/wtext.h"
+#include "platform/platform.h"
+#include "settings/settings_access.h"
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr DWORD kPrivatePartBytes = 12016;  // what the plug-in answers to a size request
+constexpr DWORD kPrivatePartHeaderBytes = 12;
+constexpr DWORD kPrivatePartSignature = 0x4D534654;  // bytes 54 46 53 4D; also the GetInfo signature
+constexpr DWORD kPrivatePartVersion = 1;
+static_assert(kPrivatePartBytes == kPrivatePartHeaderBytes + kSettingsBlockBytes, "private part layout");
+
+// The three header words, read and written with memcpy.
+struct PrivatePartHeader {
+    DWORD dwSize;
+    DWORD dwSignature;
+    DWORD dwVersion;
+};
+PrivatePartHeader ReadPrivatePartHeader(const void* part);
+void WritePrivatePartHeader(void* part);  // (12016, 0x4D534654, 1)
+
+// The bytes a private part declares: its dwSize, capped at 12016. A part that
+// declares less than its own header (forged) declares nothing usable: 0.
+size_t DeclaredPrivatePartBytes(const void* part);
+
+// The settings block of a private part that the caller did not allocate (the
+// device object's pOEMDM): bounded by the part's declared size, so an older or
+// forged part never opens more than it declares. Null part: empty view.
+SettingsView PrivatePartSettings(const void* part);
+SettingsSpan PrivatePartSettings(void* part);
+// The settings block of a buffer of known capacity (the driver's cbBufSize).
+SettingsSpan PrivatePartSettings(void* part, size_t capacity);
+
+// ---------------------------------------------------------------------------
+// The settings table: one row per settings field with a default and a rule.
+
+enum class SettingKind : uint8_t {
+    Signed,    // little-endian number of 1, 2 or 4 bytes
+    Unsigned,  // the same, unsigned
+    Text16,    // UTF-16 text of bytes / 2 units
+    Text8      // 8-bit text of bytes units (the page lists)
+};
+
+enum class SettingRule : uint8_t {
+    Values,  // valid when inside one of the ranges; otherwise invalidValue
+    Clamp,   // clamped to the one range (nearest bound)
+    Text,    // valid when a zero unit lies within the field; otherwise zeroed whole
+    Staple   // the staple mode: its valid values follow the binding at 1144
+};
+
+struct ValueRange {
+    int32_t low;
+    int32_t high;
+};
+
+constexpr size_t kMaxValueRanges = 5;
+
+struct SettingRow {
+    const char* name;  // "ZTDuplex", "PaperNumber", ...
+    uint16_t offset;   // from the first byte of the settings block
+    uint16_t bytes;
+    SettingKind kind;
+    SettingRule rule;
+    int32_t defaultValue;  // numbers only; text fields default to all zero
+    int32_t invalidValue;  // Values and Staple rules
+    uint8_t rangeCount;
+    ValueRange ranges[kMaxValueRanges];
+};
+
+constexpr size_t kSettingRowCount = 127;
+extern const SettingRow SettingTable[kSettingRowCount];
+
+// The row of that name (exact, case-sensitive), or null.
+const SettingRow* FindSettingRow(const char* name);
+// The row of that offset, or null.
+const SettingRow* FindSettingRowAt(size_t offset);
+
+// Offsets of the fields other parts use by name.
+constexpr size_t kDuplexOffset = 372;
+constexpr size_t kPaperNumberOffset = 376;
+constexpr size_t kOrientationOffset = 378;
+constexpr size_t kOutputPaperOffset = 390;
+constexpr size_t kBindingOffset = 1144;
+constexpr size_t kPageWidthOffset = 1156;
+constexpr size_t kStapleModeOffset = 3764;
+constexpr size_t kPageTrayStandardOffset = 1230;
+constexpr size_t kPageTrayTray1Offset = 1730;
+constexpr size_t kPageTrayTray2Offset = 2230;
+constexpr size_t kPageTrayExternalFeederOffset = 8584;
+constexpr size_t kPageListBytes = 500;
+
+// Writes every default of the table into the settings block; leaves every other
+// byte as it was. Fields outside the span are skipped.
+void SetDefaultSettings(SettingsSpan settings);
+// Applies every rule of the table; the staple rule runs after the binding rule.
+void ValidateSettings(SettingsSpan settings);
+
+// Whether a value passes a Values, Clamp or Staple row (binding: the byte at
+// 1144, only used by the staple rule).
+bool SettingValueValid(const SettingRow& row, int64_t value, int64_t binding);
+
+// ---------------------------------------------------------------------------
+// Operations on whole private parts. outCapacity is the room of the output
+// buffer (the driver's cbBufSize). The input is bounded by its declared size.
+
+// Converts in into out. With equal signatures: the defaults, then
+// min(in dwSize, out dwSize) bytes of in (at most 12016) over them, then
+// dwSize 12016 and version 1. Otherwise the header (12016, 0x4D534654, 1) and
+// the defaults. An input that declares less than its 12-byte header counts as
+// one of another signature. Returns false and leaves out untouched when either
+// is null or outCapacity is below 12016.
+bool ConvertPrivatePart(const void* in, void* out, size_t outCapacity);
+
+// Writes the header of out and validates its settings. False, nothing written,
+// when out is null or outCapacity is below 12016.
+bool ValidatePrivatePart(void* out, size_t outCapacity);
+
+// The OEMDM_* request on the private part itself: size, default, convert or
+// merge. S_OK, or E_FAIL with the last error ERROR_INVALID_PARAMETER for a
+// missing parameter block, an unknown mode or a default request without an
+// output, ERROR_INSUFFICIENT_BUFFER when the output would be written and
+// cbBufSize is below 12016. A convert or merge request without an input or an
+// output does nothing and answers S_OK. Never throws.
+HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam);
+
+// ---------------------------------------------------------------------------
+// Page lists: 500 bytes of 4-bit codes, low half first.
+
+// Decodes min(size, 500) bytes: codes 1-9 and 15 are the digits 1-9 and 0, 10 is
+// ",", 11 is "-"; 0, 12, 13 and 14 end the text. Null decodes to the empty text.
+// May throw std::bad_alloc.
+WString DecodePageList(const BYTE* field, size_t size = kPageListBytes);
+// The page list at offset, bounded by the view.
+WString DecodePageList(SettingsView view, size_t offset);
