@@ -29,9 +29,11 @@
 // ---------------------------------------------------------------------------
 // Module resources (the host's replacement for a module's .rsrc section).
 //
-// A module that has resources exports, with C linkage and default visibility,
-//     extern "C" const SimResource SimModuleResources[];
-//     extern "C" const unsigned SimModuleResourceCount;
+// A module that has resources defines the two objects declared below (the
+// declarations give them C linkage, external linkage and default visibility, so
+// the source that defines them includes this header first):
+//     const SimResource SimModuleResources[] = {{MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), data, size}, ...};
+//     const unsigned SimModuleResourceCount = sizeof SimModuleResources / sizeof SimModuleResources[0];
 // LoadLibraryW looks both up in the module itself (dlsym; a definition in another
 // object does not count) and FindResourceW searches that table. `type` and `name` are
 // each either MAKEINTRESOURCEW(id) or a zero-terminated string; strings compare
@@ -46,6 +48,8 @@ struct SimResource {
     const void* data;
     DWORD size;
 };
+extern __attribute__((visibility("default"))) const SimResource SimModuleResources[];
+extern __attribute__((visibility("default"))) const unsigned SimModuleResourceCount;
 }
 #define SIM_RESOURCE_TABLE_SYMBOL "SimModuleResources"
 #define SIM_RESOURCE_COUNT_SYMBOL "SimModuleResourceCount"
