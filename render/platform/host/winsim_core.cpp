@@ -653,6 +653,7 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
     }
     if (cbMultiByte == 0) return static_cast<int>(out.size());
     if (out.size() > static_cast<size_t>(cbMultiByte)) {
+        // Windows may leave part of the output in the buffer; here it is untouched.
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }

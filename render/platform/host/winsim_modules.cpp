@@ -311,7 +311,8 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
     const auto handle = reinterpret_cast<HMODULE>(m);
 
     // DllMain runs without the machine's lock, so it may call any function here
-    // (the plug-in loads its sibling from its entry routine).
+    // (the plug-in loads its sibling from its entry routine). Unlike Windows there is
+    // no loader lock, and DLL_THREAD_ATTACH/DETACH are never sent.
     const DllMainFn entry = EntryOf(m);
     if (entry == nullptr) return handle;
     lock.unlock();
