@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Windows DLLs of the cross builds:
 #   QM22TRD.dll exports exactly DllCanUnloadNow and DllGetClassObject, imports
-#   only system DLLs, and carries both feature-block templates (type 20563,
-#   names 1 and 2, language neutral) byte for byte;
+#   only system DLLs, carries both feature-block templates (type 20563, names
+#   1 and 2, language neutral) byte for byte, and has its version record;
 #   QM22TIE.dll (the sibling stand-in) exports exactly DrvConvertDevMode and
 #   DrvDeviceCapabilities.
 # Usage: scripts/check-exports.sh [build-folder...]   (default: build/win32 build/win64)
@@ -122,6 +122,21 @@ if [ ! -f "$root/sibling/CMakeLists.txt" ]; then
     expect_sibling=0
 fi
 
+# The version record (type 16) must be there and carry the file description
+# (UTF-16LE in the record).
+description_utf16='P\x00o\x00s\x00t\x00S\x00c\x00r\x00i\x00p\x00t\x00 \x00r\x00e\x00n\x00d\x00e\x00r\x00i\x00n\x00g\x00 \x00p\x00l\x00u\x00g\x00-\x00i\x00n\x00'
+expect_version() {
+    local tool="$1" dll="$2"
+    if ! "$tool" -p "$dll" | awk '/^The .rsrc Resource Directory section/ { inside = 1 }
+            inside && / Entry: ID: 0x000010,/ { found = 1 } END { exit !found }'; then
+        fail "$dll has no version record"
+    elif ! LC_ALL=C grep -qaP "$description_utf16" "$dll"; then
+        fail "$dll version record lacks the file description"
+    else
+        echo "ok: $dll has its version record"
+    fi
+}
+
 for folder in "${folders[@]}"; do
     plugin="$folder/bin/QM22TRD.dll"
     sibling="$folder/bin/QM22TIE.dll"
@@ -147,6 +162,7 @@ for folder in "${folders[@]}"; do
         fi
         expect_template "$tool" "$plugin" 1 "$resources/feature_numeric.txt"
         expect_template "$tool" "$plugin" 2 "$resources/feature_text.txt"
+        expect_version "$tool" "$plugin"
     fi
 
     if [ "$expect_sibling" -eq 0 ]; then

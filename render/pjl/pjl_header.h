@@ -14,6 +14,7 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // hPrinter in chunks of at most 4095 bytes, each a run of whole CR LF lines.
 // documentName and userName are zero-terminated; they are read up to their
 // terminator or the capacity of the caller's buffers (520 and 21 units). A null
-// pointer counts as the empty text; null settings read as all zero. Returns 0,
-// always: the spooler's write results are not examined. Never throws.
+// pointer counts as the empty text. Without settings there is nothing to say
+// about the job, and no header is written. Returns 0, always: the spooler's
+// write results are not examined. Never throws.
 int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName);

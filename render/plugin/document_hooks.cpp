@@ -4,6 +4,7 @@
 #include "plugin/job_cancel.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
 
 thread_local int32_t documentDepth = -1;

@@ -1,6 +1,7 @@
 #include "plugin/plugin_pdev.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {

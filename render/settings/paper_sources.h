@@ -10,9 +10,7 @@
 
 // The sibling's export, looked up by name on siblingLibrary at every call;
 // null when the library is not loaded or lacks it.
-using DrvDeviceCapabilitiesProc = DWORD(WINAPI*)(HANDLE hPrinter, PWSTR pDeviceName, WORD capability, PVOID pOutput,
-                                                 PDEVMODEW pDevMode);
-DrvDeviceCapabilitiesProc FindSiblingDeviceCapabilities();
+PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities();
 
 // One DrvDeviceCapabilities answer with a null buffer and a null DEVMODE: the
 // raw result, or (DWORD)-1 when the export is missing or the name is null.
@@ -33,6 +31,8 @@ SiblingListResult QuerySiblingPapers(HANDLE hPrinter, const WCHAR* printerName, 
 SiblingListResult QuerySiblingPaperSizes(HANDLE hPrinter, const WCHAR* printerName,
                                          std::vector<SiblingPaperSize>& sizes);
 // Names of 64 units each, stored one after another (entry i at i * 64).
+// A count above 65535 cannot be a list of 16-bit paper numbers: it is refused
+// as OutOfMemory rather than attempted as a huge allocation.
 SiblingListResult QuerySiblingPaperNames(HANDLE hPrinter, const WCHAR* printerName, std::vector<WCHAR>& names);
 
 // The printer's forms from EnumFormsW level 1, asked twice. A failed call, a

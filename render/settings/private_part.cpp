@@ -34,8 +34,9 @@ constexpr SettingRow Staple(const char* name, uint16_t offset) {
 
 // Fields without a printer feature of their own carry descriptive names. The
 // "...Inch" fields follow a metric distance; their ranges are those of the same
-// distance in hundredths of an inch.
-const SettingRow SettingTable[kSettingRowCount] = {
+// distance in hundredths of an inch. constexpr: the table is complete before
+// any code runs, and a row with too many ranges does not compile.
+constexpr SettingRow SettingTable[kSettingRowCount] = {
     Values("ZTDuplex", 372, 2, SettingKind::Signed, 1, 1, {{1, 3}}),
     Values("ZTDuplexMixedPage", 374, 2, SettingKind::Signed, 5, 5, {{4, 5}}),
     Values("PaperNumber", 376, 2, SettingKind::Signed, 9, 9, {{1, 262}}),

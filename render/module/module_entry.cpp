@@ -1,0 +1,68 @@
+// Entry routine and COM server exports of the plug-in module.
+#include "module_exports.h"
+#include "plugin_factory.h"
+
+#include "common/companion_path.h"
+#include "common/module_state.h"
+#include "plugin/server_counts.h"
+
+#include <new>
+
+namespace {
+
+// The entry routine looks for the sibling library in a folder of up to 255
+// characters.
+constexpr size_t kSiblingDirectoryCapacity = 256;
+
+void AttachProcess(HINSTANCE hinstDLL) {
+    InitCommonControls();
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    // A folder whose path does not fit leaves the sibling library absent: a
+    // bare file name would let the system's search order pick up a library of
+    // the same name from some other folder.
+    WCHAR path[kPathCapacity] = {};
+    siblingLibrary = BuildCompanionPath(hinstDLL, kSiblingDirectoryCapacity, WIDE("QM22TIE.dll"), path)
+                         ? LoadLibraryW(path)
+                         : nullptr;
+    moduleHandle = hinstDLL;
+}
+
+void DetachProcess() {
+    if (siblingLibrary != nullptr) {
+        FreeLibrary(siblingLibrary);
+        siblingLibrary = nullptr;
+    }
+}
+
+}  // namespace
+
+extern "C" MODULE_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID) {
+    if (fdwReason == DLL_PROCESS_ATTACH) {
+        AttachProcess(hinstDLL);
+    } else if (fdwReason == DLL_PROCESS_DETACH) {
+        DetachProcess();
+    }
+    return TRUE;
+}
+
+STDAPI MODULE_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualCLSID(rclsid, CLSID_OEMRENDER)) return CLASS_E_CLASSNOTAVAILABLE;
+    RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory;
+    if (factory == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = factory->QueryInterface(riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+STDAPI MODULE_EXPORT DllCanUnloadNow(void) {
+    // Read through an interlocked operation, like every other access.
+    const LONG objects = InterlockedCompareExchange(&liveObjects, 0, 0);
+    const LONG locks = InterlockedCompareExchange(&lockCount, 0, 0);
+    return objects == 0 && locks == 0 ? S_OK : S_FALSE;
+}

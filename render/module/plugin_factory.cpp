@@ -1,0 +1,47 @@
+#include "plugin_factory.h"
+
+#include "plugin/render_plugin.h"
+#include "plugin/server_counts.h"
+
+#include <new>
+
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+        *ppv = static_cast<IClassFactory*>(this);
+        static_cast<IClassFactory*>(this)->AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE RenderPluginFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
+
+ULONG STDMETHODCALLTYPE RenderPluginFactory::Release() {
+    const LONG count = InterlockedDecrement(&refCount);
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
+    RenderPlugin* plugin = new (std::nothrow) RenderPlugin;
+    if (plugin == nullptr) return E_OUTOFMEMORY;
+    // The query adds the caller's reference; dropping the creation reference
+    // then destroys an object whose interface was refused.
+    const HRESULT hr = plugin->QueryInterface(riid, ppv);
+    plugin->Release();
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::LockServer(BOOL fLock) {
+    if (fLock) {
+        InterlockedIncrement(&lockCount);
+    } else {
+        InterlockedDecrement(&lockCount);
+    }
+    return S_OK;
+}

@@ -1,0 +1,24 @@
+// The class factory of the plug-in's one class.
+#pragma once
+
+#include "platform/platform.h"
+
+// Starts with a reference count of 1 and deletes itself when Release brings
+// the count to 0. Offers IUnknown and IClassFactory.
+class RenderPluginFactory final : public IClassFactory {
+public:
+    RenderPluginFactory() = default;
+    RenderPluginFactory(const RenderPluginFactory&) = delete;
+    RenderPluginFactory& operator=(const RenderPluginFactory&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
+
+private:
+    ~RenderPluginFactory() = default;
+
+    LONG volatile refCount = 1;
+};

@@ -1,0 +1,4 @@
+#include "plugin/server_counts.h"
+
+LONG volatile liveObjects = 0;
+LONG volatile lockCount = 0;

@@ -1,0 +1,386 @@
+#include "settings/devmode_handler.h"
+
+#include "common/module_state.h"
+#include "common/wtext.h"
+#include "settings/paper.h"
+#include "settings/paper_sources.h"
+#include "settings/private_part.h"
+#include "settings/settings_access.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr size_t kPublicBytes = sizeof(DEVMODEW);
+constexpr DWORD kMinSiblingExtra = kSettingsBlockBytes;
+constexpr WORD kFallbackDriverVersion = 0x0600;
+constexpr DWORD kCarriedFields = DM_SCALE | DM_COLOR | DM_TTOPTION | DM_ICMMETHOD | DM_ICMINTENT;
+static_assert(kCarriedFields == 0x01804810, "fields carried from the input DEVMODE");
+
+// ---------------------------------------------------------------------------
+// Public DEVMODEs come from the driver and may be of an older, shorter version:
+// only the first dmSize bytes (at most 220) are theirs. A field beyond that
+// reads as 0 and is never written.
+
+size_t DeclaredPublicBytes(const DEVMODEW* dm) {
+    return dm == nullptr ? 0 : std::min<size_t>(dm->dmSize, kPublicBytes);
+}
+
+bool HasField(const DEVMODEW* dm, size_t offset, size_t width) { return DeclaredPublicBytes(dm) >= offset + width; }
+
+template <typename T>
+T ReadField(const DEVMODEW* dm, size_t offset) {
+    T value{};
+    if (HasField(dm, offset, sizeof(T))) {
+        std::memcpy(&value, reinterpret_cast<const BYTE*>(dm) + offset, sizeof(T));
+    }
+    return value;
+}
+
+template <typename T>
+void WriteField(DEVMODEW* dm, size_t offset, T value) {
+    if (HasField(dm, offset, sizeof(T))) {
+        std::memcpy(reinterpret_cast<BYTE*>(dm) + offset, &value, sizeof(T));
+    }
+}
+
+template <typename T>
+void CarryField(DEVMODEW* to, const DEVMODEW* from, size_t offset) {
+    if (HasField(from, offset, sizeof(T))) {
+        WriteField<T>(to, offset, ReadField<T>(from, offset));
+    }
+}
+
+constexpr size_t kFieldsAt = offsetof(DEVMODEW, dmFields);
+constexpr size_t kPaperSizeAt = offsetof(DEVMODEW, dmPaperSize);
+constexpr size_t kPaperLengthAt = offsetof(DEVMODEW, dmPaperLength);
+constexpr size_t kPaperWidthAt = offsetof(DEVMODEW, dmPaperWidth);
+
+// The whole 220 bytes of a public DEVMODE, the undeclared tail zero.
+DEVMODEW PublicImage(const DEVMODEW* dm) {
+    DEVMODEW image;
+    std::memset(&image, 0, sizeof image);
+    if (dm != nullptr) {
+        std::memcpy(&image, dm, DeclaredPublicBytes(dm));
+    }
+    return image;
+}
+
+void StorePublicImage(DEVMODEW* dm, const DEVMODEW& image) {
+    if (dm != nullptr) {
+        std::memcpy(dm, &image, DeclaredPublicBytes(dm));
+    }
+}
+
+// The bytes the driver says belong to a DEVMODE, as SetOptions takes them.
+DWORD DevmodeBytes(const DEVMODEW* dm) { return DWORD{dm->dmSize} + dm->dmDriverExtra; }
+
+// ---------------------------------------------------------------------------
+// Private parts. The input is bounded by the size its header declares; the
+// output also by the room the driver gave for it (cbBufSize).
+
+SettingsSpan OutputPrivateSettings(const OEMDMPARAM& param) {
+    const SettingsSpan byRoom = PrivatePartSettings(param.pOEMDMOut, param.cbBufSize);
+    if (byRoom.data == nullptr) {
+        return SettingsSpan{nullptr, 0};
+    }
+    const SettingsSpan byHeader = PrivatePartSettings(param.pOEMDMOut);
+    return SettingsSpan{byRoom.data, std::min(byRoom.size, byHeader.size)};
+}
+
+// Copies as much of the block as both sides hold (the same buffer when the
+// driver passes one private part as input and output: nothing to copy then).
+void CopySettingsBlock(SettingsSpan to, SettingsView from) {
+    const size_t count = std::min(to.size, from.size);
+    if (count > 0 && to.data != from.data) {
+        WriteSettingBytes(to, 0, from.data, count);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Conversion copies: a 220-byte DEVMODEW followed by the sibling's private data,
+// whose first 12004 bytes are the settings block.
+
+struct ConversionCopy {
+    std::unique_ptr<BYTE[]> bytes;
+
+    DEVMODEW* Devmode() const { return reinterpret_cast<DEVMODEW*>(bytes.get()); }
+    SettingsSpan Settings() const { return SettingsSpan{bytes.get() + kPublicBytes, kSettingsBlockBytes}; }
+};
+
+// The copy always describes its own layout (220 public bytes, then `extra`
+// bytes), also when the public DEVMODE it came from is shorter or absent: the
+// sibling finds the settings block through these fields.
+void FillConversionCopy(const ConversionCopy& copy, const DEVMODEW* source, WORD version, WORD extra) {
+    DEVMODEW* dm = copy.Devmode();
+    if (source != nullptr) {
+        std::memcpy(dm, source, DeclaredPublicBytes(source));
+    } else {
+        dm->dmSpecVersion = DM_SPECVERSION;
+    }
+    dm->dmDriverVersion = version;
+    dm->dmSize = static_cast<WORD>(kPublicBytes);
+    dm->dmDriverExtra = extra;
+}
+
+// ---------------------------------------------------------------------------
+// The sibling library
+
+PFN_DrvConvertDevMode FindSiblingConvertDevMode() {
+    const FARPROC found = GetProcAddress(siblingLibrary, "DrvConvertDevMode");
+    PFN_DrvConvertDevMode proc = nullptr;
+    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
+    std::memcpy(&proc, &found, sizeof(proc));
+    return proc;
+}
+
+// The printer information stays alive as long as the name is used.
+struct PrinterName {
+    std::unique_ptr<BYTE[]> info;
+    const WCHAR* name = nullptr;
+};
+
+PrinterName ReadPrinterName(HANDLE hPrinter) {
+    PrinterName result;
+    DWORD needed = 0;
+    if (GetPrinterW(hPrinter, 1, nullptr, 0, &needed) == FALSE && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return result;
+    }
+    if (needed < sizeof(PRINTER_INFO_1W)) {
+        return result;
+    }
+    std::unique_ptr<BYTE[]> info(new (std::nothrow) BYTE[needed]());
+    if (!info) {
+        return result;
+    }
+    DWORD again = 0;
+    if (GetPrinterW(hPrinter, 1, info.get(), needed, &again) == FALSE) {
+        return result;
+    }
+    PRINTER_INFO_1W record;
+    std::memcpy(&record, info.get(), sizeof record);
+    result.info = std::move(info);
+    result.name = record.pName;
+    return result;
+}
+
+// Selects the driver's form for the paper number of a public DEVMODE. The paper
+// mapping works on a whole DEVMODEW, so a shorter one is handed over as a full
+// image and only its declared bytes are written back.
+void SelectForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
+    DEVMODEW image = PublicImage(target);
+    SelectDriverForm(&image, hPrinter, printerName, coreHelper);
+    StorePublicImage(target, image);
+}
+
+void SetOneOption(IPrintCoreHelperPS* coreHelper, DEVMODEW* dm, const char* feature, const char* option) {
+    const PRINT_FEATURE_OPTION pair{feature, option};
+    DWORD result = 0;
+    // The outcome is not examined: the request itself has succeeded either way.
+    coreHelper->SetOptions(dm, DevmodeBytes(dm), TRUE, &pair, 1, nullptr, &result);
+}
+
+void PushCustomPageSize(IPrintCoreHelperPS* coreHelper, DEVMODEW* out, short width, short length) {
+    if (coreHelper == nullptr) {
+        return;
+    }
+    char text[kCustomPageSizeTextBytes];
+    FormatCustomPageSize(width, length, text);
+    SetOneOption(coreHelper, out, "%CustomPageSize", text);
+}
+
+void WriteDebugLine(const DEVMODEW* in) {
+    char line[64];
+    std::snprintf(line, sizeof line, "PS DevMode : dmPaperSize=%d\n", ReadField<short>(in, kPaperSizeAt));
+    WCHAR wide[64];
+    WTextFromAscii(wide, sizeof wide / sizeof wide[0], line);
+    OutputDebugStringW(wide);
+}
+
+HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper) {
+    const DWORD cdmMode = dwMode == OEMDM_DEFAULT ? CDM_DRIVER_DEFAULT : CDM_CONVERT;
+    if (siblingLibrary == nullptr) {
+        return S_OK;
+    }
+    DEVMODEW* const publicIn = param.pPublicDMIn;
+    DEVMODEW* const publicOut = param.pPublicDMOut;
+
+    // Without an input DEVMODE (or one too short to hold the paper number) there
+    // is no paper number to report, so no line is written.
+    if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
+        WriteDebugLine(publicIn);
+    }
+
+    const PrinterName printer = ReadPrinterName(param.hPrinter);
+    const WCHAR* const name = printer.name;
+    PWSTR const nameArg = const_cast<PWSTR>(name);
+
+    const PFN_DrvDeviceCapabilities capabilities = FindSiblingDeviceCapabilities();
+    const DWORD versionAnswer =
+        capabilities != nullptr ? capabilities(param.hPrinter, nameArg, DC_DRIVER, nullptr, nullptr) : GDI_ERROR;
+    const DWORD extraAnswer =
+        capabilities != nullptr ? capabilities(param.hPrinter, nameArg, DC_EXTRA, nullptr, nullptr) : GDI_ERROR;
+    const WORD version = versionAnswer == GDI_ERROR ? kFallbackDriverVersion : static_cast<WORD>(versionAnswer);
+    // dmDriverExtra is 16 bits wide: a larger answer cannot describe the copies,
+    // so it counts like no answer instead of allocating what no DEVMODE can hold.
+    DWORD extra = extraAnswer == GDI_ERROR ? kMinSiblingExtra : std::max(extraAnswer, kMinSiblingExtra);
+    if (extra > 0xFFFF) {
+        extra = kMinSiblingExtra;
+    }
+    const size_t copyBytes = kPublicBytes + extra;
+
+    const PFN_DrvConvertDevMode convert = FindSiblingConvertDevMode();
+    if (convert == nullptr) {
+        return S_OK;
+    }
+
+    const ConversionCopy inCopy{std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[copyBytes]())};
+    const ConversionCopy outCopy{std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[copyBytes]())};
+    if (!inCopy.bytes || !outCopy.bytes) {
+        return S_OK;
+    }
+    FillConversionCopy(inCopy, publicIn, version, static_cast<WORD>(extra));
+    FillConversionCopy(outCopy, publicOut, version, static_cast<WORD>(extra));
+    const SettingsSpan privateIn = PrivatePartSettings(param.pOEMDMIn);
+    const SettingsSpan privateOut = OutputPrivateSettings(param);
+    CopySettingsBlock(inCopy.Settings(), AsView(privateIn));
+    CopySettingsBlock(outCopy.Settings(), AsView(privateOut));
+
+    DEVMODEW* const inDm = inCopy.Devmode();
+    DEVMODEW* const outDm = outCopy.Devmode();
+    const short paperBeforeMapping = inDm->dmPaperSize;
+    if (paperBeforeMapping != 0) {
+        MatchSiblingPaper(&inDm->dmPaperSize, param.hPrinter, name, inDm);
+    }
+
+    LONG size = static_cast<LONG>(copyBytes);
+    if (convert(nameArg, inDm, outDm, &size, cdmMode) == FALSE) {
+        return E_FAIL;
+    }
+
+    if (publicOut != nullptr) {
+        // The sibling's public fields, but the DEVMODE keeps describing its own
+        // layout; a shorter one also keeps its version.
+        const DEVMODEW before = PublicImage(publicOut);
+        DEVMODEW after;
+        std::memcpy(&after, outDm, sizeof after);
+        after.dmDriverVersion = before.dmDriverVersion;
+        after.dmDriverExtra = before.dmDriverExtra;
+        after.dmSize = before.dmSize;
+        if (DeclaredPublicBytes(publicOut) < kPublicBytes) {
+            after.dmSpecVersion = before.dmSpecVersion;
+        }
+        StorePublicImage(publicOut, after);
+
+        if (publicIn != nullptr) {
+            SelectForm(publicIn, param.hPrinter, name, coreHelper);
+            CarryField<short>(publicOut, publicIn, kPaperSizeAt);
+        } else {
+            SelectForm(publicOut, param.hPrinter, name, coreHelper);
+        }
+
+        if (privateIn.data != nullptr) {
+            CopySettingsBlock(privateIn, AsView(inCopy.Settings()));
+            if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
+                WriteSettingNumber(privateIn, kPaperNumberOffset, 2, ReadField<short>(publicIn, kPaperSizeAt));
+            }
+        }
+
+        short paper = ReadField<short>(publicOut, kPaperSizeAt);
+        if (paper != 0 && paper != kDriverCustomPaper) {
+            paper = CheckPaperNumber(paper, param.hPrinter);
+        }
+        if (paper == kSiblingCustomPaper || paper == kDriverCustomPaper) {
+            if (cdmMode == CDM_CONVERT) {
+                if (paperBeforeMapping == kSiblingCustomPaper) {
+                    short mapped = ReadField<short>(publicOut, kPaperSizeAt);
+                    MatchSiblingCustomPaper(&mapped, param.hPrinter, name, inDm);
+                    WriteField<short>(publicOut, kPaperSizeAt, mapped);
+                }
+                if (ReadField<short>(publicOut, kPaperSizeAt) == kSiblingCustomPaper) {
+                    WriteField<short>(publicOut, kPaperSizeAt, kDriverCustomPaper);
+                }
+            }
+            // The custom size comes from the input DEVMODE; a request without one
+            // has none to push.
+            const short inPaper = ReadField<short>(publicIn, kPaperSizeAt);
+            if (publicIn != nullptr && (inPaper == kSiblingCustomPaper || inPaper == kDriverCustomPaper)) {
+                PushCustomPageSize(coreHelper, publicOut, ReadField<short>(publicIn, kPaperWidthAt),
+                                   ReadField<short>(publicIn, kPaperLengthAt));
+            }
+        }
+
+        // Without an input DEVMODE no width or length was asked for: the
+        // sibling's own values stand.
+        const DWORD inFields = ReadField<DWORD>(publicIn, kFieldsAt);
+        const bool inWidth = (inFields & DM_PAPERWIDTH) != 0 && HasField(publicIn, kPaperWidthAt, sizeof(short));
+        const bool inLength = (inFields & DM_PAPERLENGTH) != 0 && HasField(publicIn, kPaperLengthAt, sizeof(short));
+        WriteField<short>(publicOut, kPaperWidthAt,
+                          inWidth ? ReadField<short>(publicIn, kPaperWidthAt) : outDm->dmPaperWidth);
+        WriteField<short>(publicOut, kPaperLengthAt,
+                          inLength ? ReadField<short>(publicIn, kPaperLengthAt) : outDm->dmPaperLength);
+    }
+
+    CopySettingsBlock(privateOut, AsView(outCopy.Settings()));
+
+    if (publicIn != nullptr && publicOut != nullptr) {
+        if (HasField(publicOut, kFieldsAt, sizeof(DWORD))) {
+            WriteField<DWORD>(publicOut, kFieldsAt, ReadField<DWORD>(publicOut, kFieldsAt) | kCarriedFields);
+        }
+        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmScale));
+        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmColor));
+        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmTTOption));
+        CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMMethod));
+        CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMIntent));
+    }
+
+    if (dwMode == OEMDM_DEFAULT && publicIn != nullptr && coreHelper != nullptr) {
+        // The private part processing refuses a default request without room
+        // for the output, so the defaults are there to be read.
+        const SettingsView defaults = AsView(privateOut);
+        const int16_t duplex = ReadSettingS16(defaults, kDuplexOffset);
+        const int16_t paperNumber = ReadSettingS16(defaults, kPaperNumberOffset);
+        if (duplex == 2) {
+            SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
+        } else if (duplex == 1) {
+            SetOneOption(coreHelper, publicIn, "Duplex", "None");
+        }
+        if (paperNumber == 1) {
+            SetOneOption(coreHelper, publicIn, "PageSize", "Letter");
+        } else if (paperNumber == 9) {
+            SetOneOption(coreHelper, publicIn, "PageSize", "A4");
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+void FormatCustomPageSize(short width, short length, char (&text)[kCustomPageSizeTextBytes]) {
+    const int points = 72;
+    const int tenthsPerInch = 254;
+    const int w = std::clamp(width * points / tenthsPerInch, 255, 964);
+    const int l = std::clamp(length * points / tenthsPerInch, 420, 1559);
+    std::snprintf(text, sizeof text, "%d %d 0 0 ShortEdge", w, l);
+}
+
+HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper, int caller) {
+    // Only the plug-in object calls this, always with kDevModeCallerPlugin.
+    (void)caller;
+    try {
+        const HRESULT processed = ProcessPrivatePart(dwMode, pOemDMParam);
+        if (processed != S_OK || dwMode == OEMDM_SIZE) {
+            return processed;
+        }
+        return RunConversion(dwMode, *pOemDMParam, coreHelper);
+    } catch (...) {
+        // Nothing here throws by design (allocations are nothrow); should a
+        // callee ever do so, the driver gets a failure rather than an exception
+        // across its interface.
+        return E_FAIL;
+    }
+}

@@ -1,0 +1,304 @@
+#include "settings/paper.h"
+
+#include "common/module_state.h"
+#include "common/wtext.h"
+#include "settings/paper_list.h"
+#include "settings/paper_sources.h"
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+const PaperRow PaperTable[kPaperRowCount] = {
+    {8, "A3", 2970, 4200, 1, 1},
+    {9, "A4", 2100, 2970, 2, 1},
+    {11, "A5", 1480, 2100, 3, 1},
+    {70, "A6", 1050, 1480, 4, 1},
+    {12, "B4", 2570, 3640, 5, 1},
+    {13, "B5", 1820, 2570, 6, 1},
+    {88, "B6", 1280, 1820, 7, 1},
+    {43, "Postcard", 1000, 1478, 8, 1},
+    {259, "EnvKaku0", 2870, 3820, 9, 0},
+    {260, "EnvKaku1", 2700, 3820, 10, 0},
+    {71, "EnvKaku2", 2400, 3320, 11, 1},
+    {72, "EnvKaku3", 2160, 2770, 12, 1},
+    {73, "EnvChou3", 1200, 2350, 13, 1},
+    {74, "EnvChou4", 900, 2050, 14, 1},
+    {258, "Foolscap", 2160, 3400, 15, 0},
+    {3, "Tabloid", 2794, 4318, 16, 1},
+    {5, "Legal", 2159, 3556, 17, 1},
+    {263, "PHLegal", 2159, 3302, 18, 0},
+    {1, "Letter", 2159, 2794, 19, 1},
+    {6, "Statement", 1397, 2159, 20, 1},
+    {257, "A3W", 3160, 4600, 21, 0},
+    {30, "EnvC4", 2289, 3238, 22, 1},
+    {28, "EnvC5", 1619, 2289, 23, 1},
+    {31, "EnvC6", 1139, 1619, 24, 1},
+    {27, "EnvDL", 1100, 2200, 25, 1},
+    {261, "ARCHA", 2286, 3048, 26, 0},
+    {262, "10x13", 2540, 3302, 27, 0},
+    {20, "Env10", 1048, 2413, 28, 1},
+    {264, "8K", 2700, 3900, 29, 0},
+    {265, "16K", 1950, 2700, 30, 0},
+};
+
+const PaperRow* FindPaperRow(short paperNumber) {
+    for (const PaperRow& row : PaperTable) {
+        if (row.number == paperNumber) return &row;
+    }
+    return nullptr;
+}
+
+const PaperRow* FindPaperRowByKeyword(const char* keyword) {
+    if (keyword == nullptr) return nullptr;
+    for (const PaperRow& row : PaperTable) {
+        if (std::strcmp(row.keyword, keyword) == 0) return &row;
+    }
+    return nullptr;
+}
+
+namespace {
+
+bool Within2(int64_t a, int64_t b) { return a - b <= 2 && b - a <= 2; }
+
+// The text after "PS_PAPER_LIST=" in a line, or null when the line lacks the
+// key or has nothing after it.
+const WCHAR* PsPaperListText(const WCHAR* line) {
+    const WCHAR* value = PaperListValue(line, WIDE("PS_PAPER_LIST="));
+    return (value == nullptr || *value == 0) ? nullptr : value;
+}
+
+int32_t ClampInt(int32_t value, int32_t low, int32_t high) { return value < low ? low : (value > high ? high : value); }
+
+// Smaller of the two list lengths: a sibling that answers fewer paper numbers
+// than sizes (or names) must not make us read past its shorter list.
+size_t CommonCount(size_t a, size_t b) { return a < b ? a : b; }
+
+}  // namespace
+
+bool PaperSizesMatch(int32_t width, int32_t length, int32_t otherWidth, int32_t otherLength) {
+    return Within2(width, otherWidth) && Within2(length, otherLength);
+}
+
+int32_t FormUnitsToTenths(LONG thousandths) {
+    // In 64 bits: a form of nearly LONG_MAX must not overflow when 50 is added.
+    return static_cast<int32_t>((static_cast<int64_t>(thousandths) + 50) / 100);
+}
+
+const char* FindPageSizeKeyword(const WCHAR* paperName) {
+    const char* result = kCustomKeyword;
+    if (paperName == nullptr || *paperName == 0) return result;
+    try {
+        ForEachPaperListLine(moduleHandle, [&](const WCHAR* line, size_t) -> bool {
+            const WCHAR* keyword = PaperListEntryValue(PsPaperListText(line), paperName);
+            if (keyword == nullptr || *keyword == 0) return true;
+            // 255 bytes and the terminator; a longer keyword is no table keyword.
+            char ansi[256] = {};
+            const int bytes = WideCharToMultiByte(CP_ACP, 0, keyword, -1, ansi, static_cast<int>(sizeof(ansi)),
+                                                  nullptr, nullptr);
+            if (bytes <= 0) return true;
+            ansi[sizeof(ansi) - 1] = 0;
+            const PaperRow* row = FindPaperRowByKeyword(ansi);
+            if (row == nullptr) return true;
+            result = row->keyword;
+            return false;
+        });
+    } catch (...) {
+        return kCustomKeyword;
+    }
+    return result;
+}
+
+short CheckPaperNumber(short paperNumber, HANDLE hPrinter) {
+    if (FindPaperRow(paperNumber) != nullptr) return paperNumber;
+    try {
+        const FormList forms = ReadFormList(hPrinter);
+        if (paperNumber < 1 || static_cast<DWORD>(paperNumber) > forms.count) return kSiblingCustomPaper;
+        const WCHAR* formName = forms.forms[paperNumber - 1].pName;
+        if (formName == nullptr || *formName == 0) return kSiblingCustomPaper;
+        bool listed = false;
+        ForEachPaperListLine(moduleHandle, [&](const WCHAR* line, size_t) -> bool {
+            // Only the start of the text counts here, with or without "=" after
+            // the name: a line for "A4 Extra" also vouches for a form "A4".
+            const WCHAR* text = PsPaperListText(line);
+            if (text != nullptr && WTextStartsWith(text, formName)) listed = true;
+            return !listed;
+        });
+        return listed ? paperNumber : kSiblingCustomPaper;
+    } catch (...) {
+        return kSiblingCustomPaper;
+    }
+}
+
+int MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, DEVMODEW* copy) {
+    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return 0;
+    try {
+        std::vector<WORD> papers;
+        std::vector<SiblingPaperSize> sizes;
+        // Without either list there is nothing to map to; an allocation failure
+        // here leaves the paper number as it is.
+        if (QuerySiblingPapers(hPrinter, printerName, papers) != SiblingListResult::Ok) return 0;
+        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) != SiblingListResult::Ok) return 0;
+        const size_t n = CommonCount(papers.size(), sizes.size());
+        if (n == 0) return 0;
+        const short p = *paperNumber;
+        for (size_t i = 0; i < n; ++i) {
+            if (static_cast<short>(papers[i]) == p) return 0;
+        }
+        const FormList forms = ReadFormList(hPrinter);
+        if (forms.count == 0) return 0;
+        if (p == kDriverCustomPaper) {
+            *paperNumber = kSiblingCustomPaper;
+            copy->dmPaperWidth = static_cast<short>(ClampInt(copy->dmPaperWidth, 900, 3400));
+            copy->dmPaperLength = static_cast<short>(ClampInt(copy->dmPaperLength, 1480, 5500));
+            return 0;
+        }
+        if (p < 1 || static_cast<DWORD>(p) > forms.count) return -1;
+        const FORM_INFO_1W& form = forms.forms[p - 1];
+        const int32_t width = FormUnitsToTenths(form.Size.cx);
+        const int32_t length = FormUnitsToTenths(form.Size.cy);
+        for (size_t i = 0; i < n; ++i) {
+            if (PaperSizesMatch(sizes[i].width, sizes[i].length, width, length)) {
+                *paperNumber = static_cast<short>(papers[i]);
+                return 0;
+            }
+        }
+        *paperNumber = kSiblingCustomPaper;
+        return 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, const DEVMODEW* copy) {
+    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return 0;
+    int result = 0;
+    try {
+        std::vector<WORD> papers;
+        std::vector<SiblingPaperSize> sizes;
+        if (QuerySiblingPapers(hPrinter, printerName, papers) == SiblingListResult::OutOfMemory) {
+            result = ERROR_OUTOFMEMORY;
+        }
+        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) == SiblingListResult::OutOfMemory) {
+            result = ERROR_OUTOFMEMORY;
+        }
+        if (papers.empty() || sizes.empty()) return result;
+        if (ReadFormList(hPrinter).count == 0) return result;
+        if (*paperNumber < 1) return -1;
+        const size_t n = CommonCount(papers.size(), sizes.size());
+        for (size_t i = 0; i < n; ++i) {
+            if (PaperSizesMatch(sizes[i].width, sizes[i].length, copy->dmPaperWidth, copy->dmPaperLength)) {
+                *paperNumber = static_cast<short>(papers[i]);
+                return result;
+            }
+        }
+        *paperNumber = kSiblingCustomPaper;
+        return result;
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+namespace {
+
+// The display name the core helper reports for a "PageSize" keyword: at most
+// the units within the size it reports, up to the first zero. Empty when the
+// helper fails or reports nothing usable.
+WString PageSizeDisplayName(IPrintCoreHelperPS* coreHelper, const char* keyword) {
+    DWORD dataType = 0;
+    PBYTE data = nullptr;
+    DWORD size = 0;
+    const HRESULT hr = coreHelper->GetOptionAttribute("PageSize", keyword, "DisplayName", &dataType, &data, &size);
+    WString name;
+    if (FAILED(hr) || data == nullptr) return name;
+    const size_t units = size / 2;
+    for (size_t i = 0; i < units; ++i) {
+        const WCHAR unit = static_cast<WCHAR>(data[i * 2] | (data[i * 2 + 1] << 8));
+        if (unit == 0) break;
+        name.push_back(unit);
+    }
+    return name;
+}
+
+// dmFormName holds 31 units and a terminator; a longer name is cut there. The
+// form is still selected by its position, which is what the driver goes by.
+void SelectForm(DEVMODEW* target, size_t position, const WCHAR* name) {
+    target->dmPaperSize = static_cast<short>(position);
+    WTextCopy(target->dmFormName, CCHFORMNAME, name);
+}
+
+}  // namespace
+
+int SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
+    if (target == nullptr) return 0;
+    try {
+        const short p = target->dmPaperSize;
+        std::vector<WORD> papers;
+        std::vector<WCHAR> names;
+        if (printerName != nullptr) {
+            QuerySiblingPapers(hPrinter, printerName, papers);
+            QuerySiblingPaperNames(hPrinter, printerName, names);
+        }
+        const size_t nameCount = names.size() / kSiblingPaperNameUnits;
+        size_t index = papers.size();
+        if (p != kSiblingCustomPaper) {
+            for (size_t i = 0; i < papers.size(); ++i) {
+                if (static_cast<short>(papers[i]) == p) {
+                    index = i;
+                    break;
+                }
+            }
+        }
+        if (index == papers.size()) {
+            if (p != 0) target->dmPaperSize = kDriverCustomPaper;
+            return 0;
+        }
+
+        const PaperRow* row = FindPaperRow(p);
+        const char* keyword = nullptr;
+        bool standard = false;
+        if (row != nullptr) {
+            keyword = row->keyword;
+            standard = row->standard == 1;
+        } else if (index < nameCount) {
+            // The sibling's name field need not be terminated within its 64 units.
+            const WCHAR* field = names.data() + index * kSiblingPaperNameUnits;
+            const WString name(field, WTextLengthBounded(field, kSiblingPaperNameUnits));
+            keyword = FindPageSizeKeyword(name.c_str());
+        } else {
+            target->dmPaperSize = kDriverCustomPaper;
+            return 0;
+        }
+
+        if (coreHelper == nullptr) return 0;
+        // An empty display name counts as none: it would otherwise match any
+        // form without a name.
+        const WString displayName = PageSizeDisplayName(coreHelper, keyword);
+        if (displayName.empty()) return 0;
+
+        const FormList forms = ReadFormList(hPrinter);
+        static const WCHAR kEmpty[1] = {0};
+        for (DWORD j = 0; j < forms.count && j + 1 < static_cast<DWORD>(kDriverCustomPaper); ++j) {
+            const FORM_INFO_1W& form = forms.forms[j];
+            const WCHAR* formName = form.pName != nullptr ? form.pName : kEmpty;
+            if (standard && form.Flags == FORM_BUILTIN) {
+                if (WTextEqual(formName, displayName.c_str())) {
+                    SelectForm(target, j + 1, displayName.c_str());
+                    break;
+                }
+                if (PaperSizesMatch(row->width, row->length, FormUnitsToTenths(form.Size.cx),
+                                    FormUnitsToTenths(form.Size.cy))) {
+                    SelectForm(target, j + 1, formName);
+                    break;
+                }
+            } else if (WTextEqual(formName, displayName.c_str())) {
+                // Not a built-in form of a standard paper: the last form of that
+                // name wins, so the walk goes on.
+                SelectForm(target, j + 1, displayName.c_str());
+            }
+        }
+    } catch (...) {
+        // Nothing allocated here outlives the call; the target keeps what it had.
+    }
+    return 0;
+}

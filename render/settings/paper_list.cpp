@@ -1,0 +1,124 @@
+#include "settings/paper_list.h"
+
+#include "common/companion_path.h"
+#include "common/wtext.h"
+
+#include <vector>
+
+namespace {
+
+struct FileGuard {
+    HANDLE handle;
+    ~FileGuard() {
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
+    }
+};
+
+// The whole file as UTF-16LE units. An odd last byte is no unit and is dropped.
+// False when the file cannot be opened or read, or holds no unit.
+bool ReadUnits(HMODULE module, std::vector<WCHAR>& units) {
+    WCHAR path[kPathCapacity] = {};
+    if (!BuildCompanionPath(module, kPaperListDirectoryCapacity, WIDE("QM22T.ini"), path)) return false;
+    FileGuard file{CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE || file.handle == nullptr) return false;
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file.handle, &sizeHigh);
+    if (size == INVALID_FILE_SIZE || sizeHigh != 0 || size < 2) return false;
+
+    std::vector<BYTE> bytes(size);
+    DWORD total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file.handle, bytes.data() + total, size - total, &got, nullptr)) return false;
+        if (got == 0) break;  // the file shrank since its size was asked
+        total += got;
+    }
+    const size_t count = total / 2;
+    if (count == 0) return false;
+    units.resize(count);
+    for (size_t i = 0; i < count; ++i) units[i] = static_cast<WCHAR>(bytes[i * 2] | (bytes[i * 2 + 1] << 8));
+    return true;
+}
+
+}  // namespace
+
+bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) {
+    if (visit == nullptr) return false;
+    try {
+        std::vector<WCHAR> units;
+        if (!ReadUnits(module, units)) return false;
+        // The text ends at its first zero unit, as a zero-terminated buffer would.
+        size_t end = 0;
+        while (end < units.size() && units[end] != 0) ++end;
+
+        WString line;
+        size_t start = 0;
+        while (start < end) {
+            size_t stop = start;
+            while (stop < end && units[stop] != u'\n') ++stop;
+            const size_t length = stop - start;
+            const size_t next = stop + 1;
+            // A line longer than the format allows is passed over whole (see
+            // kPaperListLineUnits); the text after it is not taken for a new line.
+            if (length <= kPaperListLineUnits) {
+                size_t kept = length;
+                if (kept > 0 && units[start + kept - 1] == u'\r') --kept;
+                if (!(kept > 0 && units[start] == u';')) {
+                    line.assign(units.data() + start, kept);
+                    if (!visit(line.c_str(), line.size(), context)) break;
+                }
+            }
+            start = next;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+const WCHAR* PaperListValue(const WCHAR* line, const WCHAR* key) {
+    const WCHAR* found = WTextFind(line, key);
+    return found == nullptr ? nullptr : found + WTextLength(key);
+}
+
+const WCHAR* PaperListEntryValue(const WCHAR* text, const WCHAR* name) {
+    if (text == nullptr || name == nullptr || *name == 0) return nullptr;
+    if (!WTextStartsWith(text, name)) return nullptr;
+    const WCHAR* after = text + WTextLength(name);
+    return *after == u'=' ? after + 1 : nullptr;
+}
+
+bool IsPaperListEnd(const WCHAR* line) { return line != nullptr && WTextStartsWith(line, WIDE("[PAPER_LIST_END]")); }
+
+namespace {
+
+bool Pending(const PjlPaperQuery& query) {
+    return !query.found && query.formName != nullptr && *query.formName != 0;
+}
+
+bool AnyPending(const PjlPaperQuery* queries, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (Pending(queries[i])) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void LookupPjlPaperCodes(HMODULE module, PjlPaperQuery* queries, size_t count) {
+    if (queries == nullptr || !AnyPending(queries, count)) return;
+    ForEachPaperListLine(module, [&](const WCHAR* line, size_t) -> bool {
+        if (IsPaperListEnd(line)) return false;
+        const WCHAR* value = PaperListValue(line, WIDE("PJL_PAPER_LIST="));
+        if (value == nullptr || *value == 0) return true;
+        for (size_t i = 0; i < count; ++i) {
+            if (!Pending(queries[i])) continue;
+            const WCHAR* code = PaperListEntryValue(value, queries[i].formName);
+            if (code == nullptr || *code == 0) continue;
+            queries[i].code = WTextToInt(code);
+            queries[i].found = true;
+        }
+        return AnyPending(queries, count);
+    });
+}

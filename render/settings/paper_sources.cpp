@@ -1,0 +1,100 @@
+#include "settings/paper_sources.h"
+
+#include "common/module_state.h"
+
+#include <cstring>
+#include <new>
+
+PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities() {
+    if (siblingLibrary == nullptr) return nullptr;
+    const FARPROC found = GetProcAddress(siblingLibrary, "DrvDeviceCapabilities");
+    PFN_DrvDeviceCapabilities proc = nullptr;
+    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
+    std::memcpy(&proc, &found, sizeof(proc));
+    return proc;
+}
+
+DWORD QuerySiblingCapability(HANDLE hPrinter, const WCHAR* printerName, WORD capability) {
+    const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
+    if (proc == nullptr || printerName == nullptr) return static_cast<DWORD>(-1);
+    return proc(hPrinter, const_cast<PWSTR>(printerName), capability, nullptr, nullptr);
+}
+
+namespace {
+
+constexpr DWORD kNoAnswer = static_cast<DWORD>(-1);
+constexpr DWORD kMaxListEntries = 65535;
+
+// Asks for a list of `unitsPerEntry` elements of T per entry, count first.
+template <typename T>
+SiblingListResult QueryList(HANDLE hPrinter, const WCHAR* printerName, WORD capability, size_t unitsPerEntry,
+                            std::vector<T>& list) {
+    list.clear();
+    const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
+    if (proc == nullptr || printerName == nullptr) return SiblingListResult::NoList;
+    PWSTR name = const_cast<PWSTR>(printerName);
+    const DWORD count = proc(hPrinter, name, capability, nullptr, nullptr);
+    if (count == 0 || count == kNoAnswer) return SiblingListResult::NoList;
+    if (count > kMaxListEntries) return SiblingListResult::OutOfMemory;
+    try {
+        list.assign(static_cast<size_t>(count) * unitsPerEntry, T{});
+    } catch (...) {
+        list.clear();
+        return SiblingListResult::OutOfMemory;
+    }
+    const DWORD filled = proc(hPrinter, name, capability, list.data(), nullptr);
+    if (filled == 0 || filled == kNoAnswer) {
+        list.clear();
+        return SiblingListResult::NoList;
+    }
+    if (filled < count) list.resize(static_cast<size_t>(filled) * unitsPerEntry);
+    return SiblingListResult::Ok;
+}
+
+}  // namespace
+
+SiblingListResult QuerySiblingPapers(HANDLE hPrinter, const WCHAR* printerName, std::vector<WORD>& papers) {
+    return QueryList(hPrinter, printerName, DC_PAPERS, 1, papers);
+}
+
+SiblingListResult QuerySiblingPaperSizes(HANDLE hPrinter, const WCHAR* printerName,
+                                         std::vector<SiblingPaperSize>& sizes) {
+    // The answer is an array of POINT: two 32-bit numbers per paper.
+    std::vector<LONG> raw;
+    const SiblingListResult result = QueryList(hPrinter, printerName, DC_PAPERSIZE, 2, raw);
+    sizes.clear();
+    if (result != SiblingListResult::Ok) return result;
+    try {
+        sizes.resize(raw.size() / 2);
+    } catch (...) {
+        sizes.clear();
+        return SiblingListResult::OutOfMemory;
+    }
+    for (size_t i = 0; i < sizes.size(); ++i) sizes[i] = SiblingPaperSize{raw[i * 2], raw[i * 2 + 1]};
+    return SiblingListResult::Ok;
+}
+
+SiblingListResult QuerySiblingPaperNames(HANDLE hPrinter, const WCHAR* printerName, std::vector<WCHAR>& names) {
+    return QueryList(hPrinter, printerName, DC_PAPERNAMES, kSiblingPaperNameUnits, names);
+}
+
+FormList ReadFormList(HANDLE hPrinter) {
+    FormList list;
+    DWORD needed = 0;
+    DWORD returned = 0;
+    EnumFormsW(hPrinter, 1, nullptr, 0, &needed, &returned);
+    if (needed == 0) return list;
+    try {
+        list.storage.assign(needed, 0);
+    } catch (...) {
+        return FormList();
+    }
+    returned = 0;
+    DWORD needed2 = 0;
+    if (!EnumFormsW(hPrinter, 1, list.storage.data(), needed, &needed2, &returned)) return FormList();
+    // Never more records than the buffer can hold, whatever the count says.
+    const DWORD fit = static_cast<DWORD>(needed / sizeof(FORM_INFO_1W));
+    list.count = returned < fit ? returned : fit;
+    list.forms = reinterpret_cast<const FORM_INFO_1W*>(list.storage.data());
+    return list;
+}

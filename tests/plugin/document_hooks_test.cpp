@@ -1,0 +1,175 @@
+#include "plugin/document_hooks.h"
+
+#include "common/module_state.h"
+
+#include "frame_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct DocumentHooksTest : ::testing::Test {
+    HANDLE printer = nullptr;
+    PluginPdev block;
+    TestDevice device;
+
+    void SetUp() override {
+        sim::Reset();
+        moduleHandle = sim::RegisterModule(u"/opt/frame/QM22TRD.dll");
+        sim::RegisterModule(u"/opt/frame/QM22TIE.dll");
+        printer = sim::AddPrinter(u"Frame Printer");
+        documentDepth = -1;
+        std::fill(std::begin(savedDocumentName), std::end(savedDocumentName), u'\0');
+        driverRecord = DriverRecord{};
+        block.driverStartDoc = &FakeDrvStartDoc;
+        block.driverEndDoc = &FakeDrvEndDoc;
+        block.driverSendPage = &FakeDrvSendPage;
+        device.devobj.hPrinter = printer;
+        device.devobj.pdevOEM = &block;
+    }
+    void TearDown() override { moduleHandle = nullptr; }
+
+    BOOL StartDoc(const std::u16string& name, DWORD jobId) {
+        std::u16string copy = name;  // the hook takes a writable name
+        return StartDocHook(&device.surface, copy.data(), jobId);
+    }
+    std::u16string Saved() const { return std::u16string(savedDocumentName); }
+    std::u16string Recorded() const { return std::u16string(block.documentName); }
+};
+
+TEST_F(DocumentHooksTest, SecondStartDocKeepsTheFirstNameButPassesItsOwnArguments) {
+    EXPECT_EQ(StartDoc(u"A", 7), TRUE);
+    EXPECT_EQ(Recorded(), u"A");
+    EXPECT_EQ(Saved(), u"A");
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(driverRecord.startDocName, u"A");
+    EXPECT_EQ(driverRecord.startDocJob, 7u);
+    EXPECT_EQ(driverRecord.startDocSurface, &device.surface);
+
+    driverRecord.answer = FALSE;  // the driver's answer comes back unchanged
+    EXPECT_EQ(StartDoc(u"B", 9), FALSE);
+    EXPECT_EQ(Recorded(), u"A");
+    EXPECT_EQ(Saved(), u"A");
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(driverRecord.startDocCalls, 2);
+    EXPECT_EQ(driverRecord.startDocName, u"B");
+    EXPECT_EQ(driverRecord.startDocJob, 9u);
+
+    driverRecord.answer = TRUE;
+    EXPECT_EQ(EndDocHook(&device.surface, ED_ABORTDOC), TRUE);
+    EXPECT_EQ(driverRecord.endDocFlags, static_cast<FLONG>(ED_ABORTDOC));
+    EXPECT_EQ(Saved(), u"");
+    EXPECT_EQ(documentDepth, -1);
+}
+
+TEST_F(DocumentHooksTest, SecondStartDocChecksItsOwnJob) {
+    StartDoc(u"A", 7);
+    TestDevice second(printer);
+    second.devobj.pdevOEM = &block;
+    second.devobj.pOEMDM = nullptr;
+    std::u16string name = u"B";
+    EXPECT_EQ(StartDocHook(&second.surface, name.data(), 9), FALSE);
+    ASSERT_EQ(sim::JobCommands().size(), 1u);
+    EXPECT_EQ(sim::JobCommands()[0].jobId, 9u);
+    EXPECT_EQ(driverRecord.startDocCalls, 1);
+}
+
+TEST_F(DocumentHooksTest, ExtraEndDocsMakeTheNextStartDocsCountAsFirst) {
+    StartDoc(u"A", 1);
+    EndDocHook(&device.surface, 0);
+    EndDocHook(&device.surface, 0);
+    EXPECT_EQ(documentDepth, -2);
+    StartDoc(u"C", 2);
+    EXPECT_EQ(documentDepth, -1);
+    EXPECT_EQ(Saved(), u"C");
+    StartDoc(u"D", 3);
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(Saved(), u"D");
+    EXPECT_EQ(Recorded(), u"D");
+    StartDoc(u"E", 4);
+    EXPECT_EQ(Recorded(), u"D");
+}
+
+TEST_F(DocumentHooksTest, NamesUpTo519CharactersFit) {
+    const std::u16string longest(519, u'n');
+    EXPECT_EQ(StartDoc(longest, 1), TRUE);
+    EXPECT_EQ(Recorded(), longest);
+    EXPECT_EQ(Saved(), longest);
+    EndDocHook(&device.surface, 0);
+
+    EXPECT_EQ(StartDoc(std::u16string(520, u'm'), 2), FALSE);
+    EXPECT_EQ(documentDepth, 0);  // already raised
+    EXPECT_EQ(driverRecord.startDocCalls, 1);
+    EXPECT_TRUE(sim::JobCommands().empty());
+}
+
+TEST_F(DocumentHooksTest, StartDocWithoutBlockStopsBeforeAnything) {
+    device.devobj.pdevOEM = nullptr;
+    EXPECT_EQ(StartDoc(u"A", 7), FALSE);
+    EXPECT_EQ(documentDepth, -1);
+    EXPECT_TRUE(sim::JobCommands().empty());
+    EXPECT_EQ(driverRecord.startDocCalls, 0);
+}
+
+TEST_F(DocumentHooksTest, SendPageCountsPagesTheDriverSent) {
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(SendPageHook(&device.surface), TRUE);
+    EXPECT_EQ(block.pageCount, 3);
+    EXPECT_EQ(driverRecord.sendPageCalls, 3);
+
+    EXPECT_EQ(SendPageHook(nullptr), FALSE);
+    SURFOBJ noDevice{};
+    EXPECT_EQ(SendPageHook(&noDevice), FALSE);
+    device.devobj.pdevOEM = nullptr;
+    EXPECT_EQ(SendPageHook(&device.surface), FALSE);
+    EXPECT_EQ(block.pageCount, 3);
+    EXPECT_EQ(driverRecord.sendPageCalls, 3);
+}
+
+TEST_F(DocumentHooksTest, MissingDriverFunctionsFailWithoutBeingCalled) {
+    block.driverStartDoc = nullptr;
+    block.driverEndDoc = nullptr;
+    block.driverSendPage = nullptr;
+    EXPECT_EQ(StartDoc(u"A", 1), FALSE);
+    EXPECT_EQ(Recorded(), u"A");
+    EXPECT_EQ(SendPageHook(&device.surface), FALSE);
+    EXPECT_EQ(block.pageCount, 0);
+    EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
+    EXPECT_EQ(documentDepth, -1);
+    EXPECT_EQ(Saved(), u"");
+}
+
+TEST_F(DocumentHooksTest, EndDocWithoutBlockStillClosesTheDocument) {
+    StartDoc(u"A", 1);
+    EXPECT_EQ(EndDocHook(nullptr, 0), FALSE);
+    EXPECT_EQ(documentDepth, -1);
+    EXPECT_EQ(Saved(), u"");
+    EXPECT_EQ(driverRecord.endDocCalls, 0);
+}
+
+TEST_F(DocumentHooksTest, DocumentsOnOtherThreadsAreKeptApart) {
+    StartDoc(u"Main", 1);
+    PluginPdev otherBlock;
+    otherBlock.driverStartDoc = &FakeDrvStartDoc;
+    std::u16string otherRecorded;
+    int otherDepth = 99;
+    std::thread other([&] {
+        TestDevice otherDevice(printer);
+        otherDevice.devobj.pdevOEM = &otherBlock;
+        std::u16string name = u"Other";
+        StartDocHook(&otherDevice.surface, name.data(), 2);
+        otherRecorded = otherBlock.documentName;
+        otherDepth = documentDepth;
+    });
+    other.join();
+    EXPECT_EQ(otherRecorded, u"Other");
+    EXPECT_EQ(otherDepth, 0);
+    EXPECT_EQ(Saved(), u"Main");
+    EXPECT_EQ(documentDepth, 0);
+}
+
+}  // namespace

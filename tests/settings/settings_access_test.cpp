@@ -1,0 +1,120 @@
+#include "settings/settings_access.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Exactly sized heap buffers, so that AddressSanitizer reports any read or
+// write one byte past the view.
+std::vector<BYTE> Bytes(std::initializer_list<int> values) {
+    std::vector<BYTE> bytes;
+    for (int v : values) bytes.push_back(static_cast<BYTE>(v));
+    return bytes;
+}
+
+SettingsView ViewOf(const std::vector<BYTE>& bytes) { return SettingsView{bytes.data(), bytes.size()}; }
+SettingsSpan SpanOf(std::vector<BYTE>& bytes) { return SettingsSpan{bytes.data(), bytes.size()}; }
+
+TEST(SettingsAccess, ReadsLittleEndianNumbersAtUnalignedOffsets) {
+    const std::vector<BYTE> b = Bytes({0x00, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
+    const SettingsView v = ViewOf(b);
+    EXPECT_EQ(ReadSettingS16(v, 1), -2);
+    EXPECT_EQ(ReadSettingU16(v, 1), 65534);
+    EXPECT_EQ(ReadSettingU32(v, 3), 0x12345678u);
+    EXPECT_EQ(ReadSettingS32(v, 7), -1);
+    EXPECT_EQ(ReadSettingU32(v, 7), 0xFFFFFFFFu);
+    EXPECT_EQ(ReadSettingS8(v, 11), -128);
+    EXPECT_EQ(ReadSettingU8(v, 11), 0x80);
+    EXPECT_EQ(ReadSettingNumber(v, 7, 4, FieldSign::Unsigned), 4294967295LL);
+    EXPECT_EQ(ReadSettingNumber(v, 1, 2, FieldSign::Signed), -2);
+}
+
+TEST(SettingsAccess, FieldsOutsideTheViewReadAsZero) {
+    const std::vector<BYTE> b = Bytes({0x11, 0x22, 0x33, 0x44});
+    const SettingsView v = ViewOf(b);
+    EXPECT_EQ(ReadSettingU16(v, 2), 0x4433);  // ends exactly at the view's end
+    EXPECT_EQ(ReadSettingU16(v, 3), 0);       // one byte past it
+    EXPECT_EQ(ReadSettingU32(v, 1), 0u);
+    EXPECT_EQ(ReadSettingU8(v, 4), 0);
+    EXPECT_EQ(ReadSettingU8(v, SIZE_MAX), 0);
+    EXPECT_EQ(ReadSettingNumber(v, 0, 3, FieldSign::Unsigned), 0);  // no such width
+    EXPECT_EQ(ReadSettingU8(SettingsView{nullptr, 100}, 0), 0);
+    EXPECT_TRUE(FieldInside(v, 0, 4));
+    EXPECT_FALSE(FieldInside(v, 1, 4));
+    EXPECT_FALSE(FieldInside(v, SIZE_MAX, 2));
+}
+
+TEST(SettingsAccess, WritesLittleEndianAndRefusesFieldsOutside) {
+    std::vector<BYTE> b(7, 0xAA);
+    const SettingsSpan s = SpanOf(b);
+    EXPECT_TRUE(WriteSettingU16(s, 1, 0x1234));
+    EXPECT_TRUE(WriteSettingNumber(s, 3, 4, -2));
+    EXPECT_EQ(b, Bytes({0xAA, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_FALSE(WriteSettingU32(s, 4, 0));
+    EXPECT_FALSE(WriteSettingU8(s, 7, 0));
+    EXPECT_FALSE(WriteSettingNumber(s, 0, 8, 0));
+    EXPECT_EQ(b, Bytes({0xAA, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_TRUE(WriteSettingNumber(s, 0, 1, 0x1FF));  // only the low byte is stored
+    EXPECT_EQ(b[0], 0xFF);
+}
+
+TEST(SettingsAccess, TextStopsAtZeroCapacityOrViewEnd) {
+    // "AB" then zero, then "CD" without a terminator.
+    const std::vector<BYTE> b = Bytes({'A', 0, 'B', 0, 0, 0, 'C', 0, 'D', 0, 'E', 0});
+    const SettingsView v = ViewOf(b);
+    EXPECT_EQ(ReadSettingText(v, 0, 6), WString(WIDE("AB")));
+    EXPECT_EQ(SettingTextLength(v, 6, 2), 2u);  // capacity reached, no terminator
+    EXPECT_EQ(ReadSettingText(v, 6, 2), WString(WIDE("CD")));
+    EXPECT_EQ(ReadSettingText(v, 6, 100), WString(WIDE("CDE")));  // the view ends first
+    EXPECT_EQ(ReadSettingText(v, 11, 4), WString());          // half a unit left
+    EXPECT_EQ(ReadSettingText(v, 40, 4), WString());
+
+    WCHAR out[3] = {1, 1, 1};
+    EXPECT_FALSE(CopySettingText(v, 6, 3, out, 3));
+    EXPECT_EQ(WString(out), WString(WIDE("CD")));
+    EXPECT_TRUE(CopySettingText(v, 0, 6, out, 3));
+    EXPECT_EQ(WString(out), WString(WIDE("AB")));
+}
+
+TEST(SettingsAccess, WritingTextCutsAtCapacityAndKeepsTheRest) {
+    std::vector<BYTE> b(10, 0xAA);
+    const SettingsSpan s = SpanOf(b);
+    EXPECT_FALSE(WriteSettingText(s, 0, 3, WIDE("XYZ")));
+    EXPECT_EQ(b, Bytes({'X', 0, 'Y', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
+    EXPECT_TRUE(WriteSettingText(s, 2, 4, WIDE("Q")));  // what follows the terminator stays
+    EXPECT_EQ(b, Bytes({'X', 0, 'Q', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
+    EXPECT_FALSE(WriteSettingText(s, 4, 4, WIDE("Q")));  // 8 bytes do not fit from offset 4
+    EXPECT_EQ(b, Bytes({'X', 0, 'Q', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
+    EXPECT_TRUE(WriteSettingText(s, 8, 1, nullptr));
+    EXPECT_EQ(b[8], 0);
+    EXPECT_EQ(b[9], 0);
+}
+
+TEST(SettingsAccess, ByteRangesAreBounded) {
+    std::vector<BYTE> b = Bytes({1, 2, 3, 4});
+    BYTE out[3] = {};
+    EXPECT_TRUE(ReadSettingBytes(ViewOf(b), 1, out, 3));
+    EXPECT_EQ(out[0], 2);
+    EXPECT_EQ(out[2], 4);
+    EXPECT_FALSE(ReadSettingBytes(ViewOf(b), 2, out, 3));
+    const BYTE in[2] = {9, 9};
+    EXPECT_FALSE(WriteSettingBytes(SpanOf(b), 3, in, 2));
+    EXPECT_TRUE(WriteSettingBytes(SpanOf(b), 2, in, 2));
+    EXPECT_EQ(b, Bytes({1, 2, 9, 9}));
+}
+
+TEST(SettingsAccess, IdentificationNeedsAllSevenUnits) {
+    std::vector<BYTE> b = Bytes({'V', 0, 'T', 0, 'A', 0, '/', 0, 'N', 0, 'P', 0, 0, 0, 'x'});
+    EXPECT_TRUE(HasSettingsIdentification(ViewOf(b)));
+    EXPECT_FALSE(HasSettingsIdentification(SettingsView{b.data(), 13}));
+    b[12] = 'X';  // no terminator
+    EXPECT_FALSE(HasSettingsIdentification(ViewOf(b)));
+    b[12] = 0;
+    b[1] = 1;  // 'V' with a high byte is another unit
+    EXPECT_FALSE(HasSettingsIdentification(ViewOf(b)));
+    EXPECT_FALSE(HasSettingsIdentification(SettingsView{nullptr, 14}));
+}
+
+}  // namespace
