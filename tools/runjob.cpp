@@ -219,6 +219,13 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+// Function pointers change type through the generic function type, which the
+// compiler accepts without a cast-function-type warning.
+template <typename To, typename From>
+To FunctionAs(From function) {
+    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
+}
+
 // The driver's own DDI functions, which the plug-in's hooks call after their work.
 BOOL APIENTRY DriverStartDoc(SURFOBJ*, LPWSTR, DWORD) { return TRUE; }
 BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
@@ -376,9 +383,9 @@ int RunJob(const Options& options) {
 
     // One device context for the job.
     DRVFN driverFunctions[] = {
-        {INDEX_DrvStartDoc, reinterpret_cast<PFN>(&DriverStartDoc)},
-        {INDEX_DrvEndDoc, reinterpret_cast<PFN>(&DriverEndDoc)},
-        {INDEX_DrvSendPage, reinterpret_cast<PFN>(&DriverSendPage)},
+        {INDEX_DrvStartDoc, FunctionAs<PFN>(&DriverStartDoc)},
+        {INDEX_DrvEndDoc, FunctionAs<PFN>(&DriverEndDoc)},
+        {INDEX_DrvSendPage, FunctionAs<PFN>(&DriverSendPage)},
     };
     DRVENABLEDATA driverTable{DDI_DRIVER_VERSION_NT5, 3, driverFunctions};
     DEVOBJ device{};
@@ -402,9 +409,9 @@ int RunJob(const Options& options) {
     using StartDoc = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
     using EndDoc = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
     using SendPage = BOOL(APIENTRY*)(SURFOBJ*);
-    auto startDoc = reinterpret_cast<StartDoc>(hook(INDEX_DrvStartDoc));
-    auto endDoc = reinterpret_cast<EndDoc>(hook(INDEX_DrvEndDoc));
-    auto sendPage = reinterpret_cast<SendPage>(hook(INDEX_DrvSendPage));
+    auto startDoc = FunctionAs<StartDoc>(hook(INDEX_DrvStartDoc));
+    auto endDoc = FunctionAs<EndDoc>(hook(INDEX_DrvEndDoc));
+    auto sendPage = FunctionAs<SendPage>(hook(INDEX_DrvSendPage));
     if (startDoc == nullptr || endDoc == nullptr || sendPage == nullptr) return Fail("EnableDriver's hooks", E_FAIL);
 
     SURFOBJ surface{};

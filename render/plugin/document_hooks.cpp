@@ -4,8 +4,8 @@
 #include "plugin/job_cancel.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 
 thread_local int32_t documentDepth = -1;
 thread_local WCHAR savedDocumentName[kDocumentNameCapacity] = {};

@@ -36,7 +36,8 @@ DWORD NotifyActiveSession(HMODULE module, DWORD errorNumber);
 //   - the spooler fails: E_FAIL, *pcbWritten untouched, the thread's last error
 //     is the spooler's reason.
 //   - the spooler succeeds: *pcbWritten = the count it took (maybe less than
-//     cbBuf) and S_OK, with one exception:
+//     cbBuf, never more: a larger report is cut to cbBuf so a caller's
+//     remaining count cannot wrap) and S_OK, with one exception:
 //   - the spooler succeeds but takes 0 of cbBuf > 0 bytes: *pcbWritten = 0,
 //     E_FAIL and last error ERROR_WRITE_FAULT. A caller that loops until all
 //     bytes are gone therefore always sees progress or a failure and never

@@ -113,7 +113,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD, POEMDMPARAM) {
-    // The device-settings handler is wired in here once it is built.
+    // Device-settings requests go to the settings handler once it is linked in.
     return E_NOTIMPL;
 }
 

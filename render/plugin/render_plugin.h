@@ -45,10 +45,6 @@ public:
     HRESULT STDMETHODCALLTYPE GetPDEVAdjustment(PDEVOBJ pdevobj, DWORD dwAdjustType, PVOID pBuf, DWORD cbBuffer,
                                                 BOOL* pbAdjustmentDone) override;
 
-    // What the driver has published and the object still holds.
-    IPrintOemDriverPS* DriverServices() const { return driverServices; }
-    const CoreHelperProxy& CoreHelper() const { return coreHelper; }
-
 private:
     ~RenderPlugin();
 
