@@ -3,24 +3,37 @@
 # program loads QM22TRD.dll into the simulated Windows, feeds it the example
 # settings, paper-list file and driver stream from examples/, and prints what
 # reached the spooler.
-# Usage: scripts/run-job.sh [extra arguments for runjob]
+# Usage: scripts/run-job.sh [extra arguments for runjob, e.g. --out FILE]
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-scripts/install-deps.sh
-cmake --preset host
-cmake --build --preset host
+# Build messages go to stderr, so stdout carries only what reached the spooler.
+{
+    scripts/install-deps.sh
+    cmake --preset host
+    cmake --build --preset host
+} >&2
 
-runjob="$root/build/host/bin/runjob"
+bin="$root/build/host/bin"
+runjob="$bin/runjob"
 if [ ! -x "$runjob" ]; then
-    echo "run-job: the job program build/host/bin/runjob is not built yet (tools/ does not provide it)." >&2
-    exit 2
-fi
-if [ ! -d "$root/examples" ]; then
-    echo "run-job: the examples/ folder does not exist yet." >&2
+    echo "run-job: the job program build/host/bin/runjob is not built (tools/ does not provide it yet)." >&2
     exit 2
 fi
 
-exec "$runjob" "$root/examples" "$@"
+examples="$root/examples"
+for file in settings.txt QM22T.ini job.ps; do
+    if [ ! -f "$examples/$file" ]; then
+        echo "run-job: the example file examples/$file does not exist." >&2
+        exit 2
+    fi
+done
+
+# Extra arguments go to runjob, e.g. --out job.prn or --document NAME.
+exec "$runjob" --plugin "$bin" \
+    --settings "$examples/settings.txt" \
+    --paper-list "$examples/QM22T.ini" \
+    --job "$examples/job.ps" \
+    "$@"

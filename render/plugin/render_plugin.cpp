@@ -8,6 +8,7 @@
 #include "plugin/plugin_pdev.h"
 #include "plugin/server_counts.h"
 #include "plugin/settings_view.h"
+#include "settings/devmode_handler.h"
 
 #include <cstring>
 #include <new>
@@ -112,9 +113,8 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD, POEMDMPARAM) {
-    // Device-settings requests go to the settings handler once it is linked in.
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) {
+    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), kDevModeCallerPlugin);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
