@@ -26,17 +26,16 @@ fail() {
     failures=$((failures + 1))
 }
 
+# The objdump of the DLL's architecture, from the PE header's machine field
+# (0x8664 for x86-64, else i386).
 objdump_for() {
-    local dll="$1"
-    case "$(file -b "$dll" 2>/dev/null || true)" in
-        *x86-64*) echo x86_64-w64-mingw32-objdump ;;
-        *) # 'file' may be missing; fall back on the PE header's machine field.
-           if od -An -tx1 -j "$(( $(od -An -tu4 -j 60 -N4 "$dll") + 4 ))" -N2 "$dll" | grep -q '64 86'; then
-               echo x86_64-w64-mingw32-objdump
-           else
-               echo i686-w64-mingw32-objdump
-           fi ;;
-    esac
+    local dll="$1" pe_offset
+    pe_offset=$(od -An -tu4 -j 60 -N4 "$dll" | tr -d ' ')
+    if od -An -tx1 -j "$((pe_offset + 4))" -N2 "$dll" | grep -q '64 86'; then
+        echo x86_64-w64-mingw32-objdump
+    else
+        echo i686-w64-mingw32-objdump
+    fi
 }
 
 # Prints the exported names, one per line, sorted.

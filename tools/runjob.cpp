@@ -2,7 +2,9 @@
 // the way the PostScript driver drives it, and writes what reached the spooler.
 //
 //   runjob --plugin DIR [--settings FILE] [--paper-list FILE] [--job FILE]
-//          [--document NAME] [--user NAME] [--out FILE]
+//          [--document NAME] [--user NAME] [--date YYYY-MM-DD] [--out FILE]
+//
+// --date fixes the simulated clock, so the output is the same on every run.
 //
 // The plug-in (QM22TRD.dll) and the sibling library (QM22TIE.dll) are taken from
 // DIR. They are seen by the plug-in in a private work folder together with the
@@ -43,11 +45,12 @@ struct Options {
     std::string documentName = "Example job";
     std::string userName = "operator";
     std::string outFile;
+    std::string date;  // YYYY-MM-DD; empty: the host clock
 };
 
 void Usage() {
     std::cerr << "usage: runjob --plugin DIR [--settings FILE] [--paper-list FILE] [--job FILE]\n"
-                 "              [--document NAME] [--user NAME] [--out FILE]\n";
+                 "              [--document NAME] [--user NAME] [--date YYYY-MM-DD] [--out FILE]\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -69,6 +72,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         else if (arg == "--document") ok = value(&options->documentName);
         else if (arg == "--user") ok = value(&options->userName);
         else if (arg == "--out") ok = value(&options->outFile);
+        else if (arg == "--date") ok = value(&options->date);
         else {
             std::cerr << "runjob: unknown argument " << arg << "\n";
             ok = false;
@@ -231,29 +235,6 @@ BOOL APIENTRY DriverStartDoc(SURFOBJ*, LPWSTR, DWORD) { return TRUE; }
 BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
 BOOL APIENTRY DriverSendPage(SURFOBJ*) { return TRUE; }
 
-// Hands the driver's interfaces to PublishDriverInterface.
-class DriverPublisher final : public IUnknown {
-public:
-    DriverPublisher(FakeCoreHelper* helper, FakeOemDriver* driver) : helper_(helper), driver_(driver) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IPrintCoreHelperPS)) return helper_->QueryInterface(riid, ppv);
-        if (IsEqualIID(riid, IID_IPrintOemDriverPS)) return driver_->QueryInterface(riid, ppv);
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = this;
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-private:
-    FakeCoreHelper* helper_;
-    FakeOemDriver* driver_;
-};
-
 struct ModuleCloser {
     void operator()(HMODULE module) const {
         if (module != nullptr) FreeLibrary(module);
@@ -300,6 +281,21 @@ int RunJob(const Options& options) {
 
     sim::Reset();
     sim::SetUserName(sim::ToUtf16(options.userName));
+    if (!options.date.empty()) {
+        SYSTEMTIME now{};
+        unsigned year = 0, month = 0, day = 0;
+        char extra = 0;
+        if (std::sscanf(options.date.c_str(), "%4u-%2u-%2u%c", &year, &month, &day, &extra) != 3 || month < 1 ||
+            month > 12 || day < 1 || day > 31 || year < 1601) {
+            std::cerr << "runjob: --date wants YYYY-MM-DD, not " << options.date << "\n";
+            return 2;
+        }
+        now.wYear = static_cast<WORD>(year);
+        now.wMonth = static_cast<WORD>(month);
+        now.wDay = static_cast<WORD>(day);
+        now.wHour = 12;
+        sim::SetLocalTime(now);
+    }
     HANDLE printer = sim::AddPrinter(u"Example Printer");
 
     const std::u16string modulePath = sim::ToUtf16(work.path() + "/QM22TRD.dll");
@@ -335,7 +331,7 @@ int RunJob(const Options& options) {
 
     FakeCoreHelper coreHelper;
     FakeOemDriver driverServices;
-    DriverPublisher publisher(&coreHelper, &driverServices);
+    FakePublisher publisher(&coreHelper, &driverServices);
     plugin->PublishDriverInterface(&publisher);
     plugin->PublishDriverInterface(&publisher);
 

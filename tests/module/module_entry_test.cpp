@@ -91,7 +91,7 @@ TEST_F(FactoryTest, CreateInstanceResults) {
     IClassFactory* factory = Factory();
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPrintOemPS2, nullptr), E_POINTER);
 
-    FakePublisher outer;
+    RecordingPublisher outer;
     void* out = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(factory->CreateInstance(&outer, IID_IPrintOemPS2, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);

@@ -116,7 +116,7 @@ TEST_F(PluginTest, GetInfoAnswers) {
 }
 
 TEST_F(PluginTest, PublishingTakesTheCoreHelperFirstThenTheDriverServices) {
-    FakePublisher driver;
+    RecordingPublisher driver;
     EXPECT_EQ(plugin->PublishDriverInterface(&driver), S_OK);
     EXPECT_EQ(driver.queried, std::vector<IID>{IID_IPrintCoreHelperPS});
     EXPECT_EQ(driver.helper.refs, 2);
@@ -139,14 +139,14 @@ TEST_F(PluginTest, PublishingTakesTheCoreHelperFirstThenTheDriverServices) {
 }
 
 TEST_F(PluginTest, PublishingFailsOnlyWhenNothingCanBeHad) {
-    FakePublisher neither;
+    RecordingPublisher neither;
     neither.offersHelper = false;
     neither.offersServices = false;
     EXPECT_EQ(plugin->PublishDriverInterface(&neither), E_FAIL);
     EXPECT_EQ(neither.queried, (std::vector<IID>{IID_IPrintCoreHelperPS, IID_IPrintOemDriverPS}));
     EXPECT_EQ(plugin->PublishDriverInterface(nullptr), E_POINTER);
 
-    FakePublisher servicesOnly;
+    RecordingPublisher servicesOnly;
     servicesOnly.offersHelper = false;
     EXPECT_EQ(plugin->PublishDriverInterface(&servicesOnly), S_OK);
     EXPECT_EQ(servicesOnly.services.refs, 2);

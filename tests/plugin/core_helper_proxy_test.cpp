@@ -28,7 +28,7 @@ const char kOption[] = "Option";
 const char kAttribute[] = "Attribute";
 
 std::vector<Forwarding> AllForwardings() {
-    using F = FakeCoreHelper;
+    using F = SlotRecordingHelper;
     return {
         {HelperSlot::GetOption, [](CoreHelperProxy& p) { return p.GetOption(&devmode, 220, kFeature, &option); },
          {&devmode, F::Num(220), kFeature, &option}},
@@ -63,7 +63,7 @@ TEST(CoreHelperProxy, EmptyProxyAnswersNoInterfaceForEveryOperation) {
 }
 
 TEST(CoreHelperProxy, PointerOfAnotherInterfaceIsHeldButNeverCalled) {
-    FakeCoreHelper helper;
+    SlotRecordingHelper helper;
     {
         CoreHelperProxy proxy;
         proxy.Attach(IID_IPrintCoreHelper, &helper);
@@ -74,7 +74,7 @@ TEST(CoreHelperProxy, PointerOfAnotherInterfaceIsHeldButNeverCalled) {
 }
 
 TEST(CoreHelperProxy, EachOperationReachesTheSameNamedMethodWithItsArgumentsAndResult) {
-    FakeCoreHelper helper;
+    SlotRecordingHelper helper;
     helper.AddRef();  // the reference the proxy takes over
     CoreHelperProxy proxy;
     proxy.Attach(IID_IPrintCoreHelperPS, &helper);
@@ -87,8 +87,8 @@ TEST(CoreHelperProxy, EachOperationReachesTheSameNamedMethodWithItsArgumentsAndR
 }
 
 TEST(CoreHelperProxy, ReferencesAreReleasedExactlyOnce) {
-    FakeCoreHelper first;
-    FakeCoreHelper second;
+    SlotRecordingHelper first;
+    SlotRecordingHelper second;
     {
         CoreHelperProxy proxy;
         proxy.Attach(IID_IPrintCoreHelperPS, &first);
@@ -100,7 +100,7 @@ TEST(CoreHelperProxy, ReferencesAreReleasedExactlyOnce) {
     EXPECT_EQ(first.releases, 1);
     EXPECT_EQ(second.releases, 1);
 
-    FakeCoreHelper third;
+    SlotRecordingHelper third;
     CoreHelperProxy proxy;
     proxy.Attach(IID_IPrintCoreHelperPS, &third);
     proxy.Detach();

@@ -92,7 +92,7 @@ inline HRESULT SlotResult(HelperSlot slot) { return static_cast<HRESULT>(0x00040
 
 // Counts its references; never deletes itself, so a test can look at the
 // counts after the code under test let go.
-class FakeCoreHelper : public IPrintCoreHelperPS {
+class SlotRecordingHelper : public IPrintCoreHelperPS {
 public:
     LONG refs = 1;
     int releases = 0;
@@ -158,7 +158,7 @@ private:
 };
 
 // Only its reference count matters to the plug-in.
-class FakeDriverServices : public IPrintOemDriverPS {
+class CountingDriverServices : public IPrintOemDriverPS {
 public:
     LONG refs = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
@@ -175,10 +175,10 @@ public:
 
 // The object the driver publishes: offers the core helper and/or the driver
 // services, and records the identifiers it was asked for, in order.
-class FakePublisher : public IUnknown {
+class RecordingPublisher : public IUnknown {
 public:
-    FakeCoreHelper helper;
-    FakeDriverServices services;
+    SlotRecordingHelper helper;
+    CountingDriverServices services;
     bool offersHelper = true;
     bool offersServices = true;
     std::vector<IID> queried;
