@@ -298,6 +298,10 @@ int RunJob(const Options& options) {
     }
     HANDLE printer = sim::AddPrinter(u"Example Printer");
 
+    // The driver's interfaces outlive the plug-in object, which releases them last.
+    FakeCoreHelper coreHelper;
+    FakeOemDriver driverServices;
+
     const std::u16string modulePath = sim::ToUtf16(work.path() + "/QM22TRD.dll");
     std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleCloser> module(LoadLibraryW(modulePath.c_str()));
     if (!module) {
@@ -329,8 +333,6 @@ int RunJob(const Options& options) {
     hr = plugin->GetInfo(OEMGI_GETSIGNATURE, &signature, sizeof signature, &needed);
     if (FAILED(hr)) return Fail("GetInfo(signature)", hr);
 
-    FakeCoreHelper coreHelper;
-    FakeOemDriver driverServices;
     FakePublisher publisher(&coreHelper, &driverServices);
     plugin->PublishDriverInterface(&publisher);
     plugin->PublishDriverInterface(&publisher);
