@@ -132,6 +132,12 @@ void Record(LPWSTR printerName, const DEVMODEW* in, const DEVMODEW* out, LONG si
     if (out != nullptr && sizeIn >= static_cast<LONG>(sizeof(DEVMODEW))) {
         std::memcpy(&s.lastOutputOnEntry, out, sizeof(DEVMODEW));
     }
+    s.lastOutputBlockRecorded =
+        out != nullptr && sizeIn >= static_cast<LONG>(kSiblingPublicBytes + kSiblingSettingsBytes);
+    if (s.lastOutputBlockRecorded) {
+        std::memcpy(s.lastOutputBlockOnEntry, reinterpret_cast<const BYTE*>(out) + kSiblingPublicBytes,
+                    kSiblingSettingsBytes);
+    }
 }
 
 SettingsSpan SettingsOf(DEVMODEW* dm) {

@@ -45,6 +45,8 @@ struct SiblingTestState {
     BYTE lastInput[kSiblingPublicBytes + kSiblingSettingsBytes];
     bool lastOutputPresent;
     DEVMODEW lastOutputOnEntry;  // the output's public part as it came in
+    bool lastOutputBlockRecorded;  // the output could hold a settings block
+    BYTE lastOutputBlockOnEntry[kSiblingSettingsBytes];  // and this is the block it held
 };
 
 // Typed for GetProcAddress(sibling, "SiblingTestAccess").

@@ -432,12 +432,7 @@ int RunJob(const Options& options) {
         if (status == 0 && !job.empty()) {
             DWORD written = 0;
             hr = plugin->WritePrinter(&device, job.data(), static_cast<DWORD>(job.size()), &written);
-            if (hr == E_NOTIMPL) {
-                // The PostScript stream filter is not part of the module yet: the plug-in
-                // declines the job body, and this tool does not send it behind its back.
-                std::cerr << "runjob: the plug-in does not filter the PostScript stream yet; "
-                             "the job body was not sent\n";
-            } else if (FAILED(hr) || written != job.size()) {
+            if (FAILED(hr) || written != job.size()) {
                 std::fprintf(stderr, "runjob: WritePrinter took %u of %zu bytes (0x%08X)\n",
                              static_cast<unsigned>(written), job.size(), static_cast<unsigned>(hr));
                 status = 1;

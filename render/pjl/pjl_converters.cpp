@@ -121,11 +121,10 @@ std::string HexDigits(const std::string& bytes)
     return hex;
 }
 
-void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, size_t maxUtf8Bytes,
-                   std::string& lines)
+void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std::string& lines)
 {
     const SplitFormat format = SplitAtPlaceholder(assignment);
-    const size_t room = std::min(maxUtf8Bytes, ValueRoom(format) / 2);
+    const size_t room = ValueRoom(format) / 2;
     AppendFilledLine(lines, format, HexDigits(ConvertFitting(CP_UTF8, text, units, room)));
 }
 
@@ -178,20 +177,23 @@ void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string&
 
 void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines)
 {
-    AppendHexLine(assignment, value.text, WTextLength(value.text), SIZE_MAX, lines);
+    AppendHexLine(assignment, value.text, WTextLength(value.text), lines);
 }
 
 void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines)
 {
     const size_t length = WTextLength(value.text);
     size_t units = length;
-    size_t maxBytes = SIZE_MAX;
     if (const PjlLengthLimit* limit = FindLengthLimit(assignment)) {
         if (limit->units > 0 && limit->bytes > 0) {
-            units = KeepPairsWhole(value.text, std::min(length, static_cast<size_t>(limit->units)), length);
+            // The limits are counts of units and bytes, so the text loses one
+            // unit at a time; a surrogate pair cut in two leaves a lone unit
+            // that the conversion turns into the replacement character.
+            units = std::min(length, static_cast<size_t>(limit->units));
             // The byte limit counts the terminating zero.
-            maxBytes = static_cast<size_t>(limit->bytes) - 1;
+            const size_t maxBytes = static_cast<size_t>(limit->bytes) - 1;
+            while (units > 0 && ToCodePage(CP_UTF8, value.text, units).size() > maxBytes) --units;
         }
     }
-    AppendHexLine(assignment, value.text, units, maxBytes, lines);
+    AppendHexLine(assignment, value.text, units, lines);
 }

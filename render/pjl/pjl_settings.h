@@ -80,6 +80,8 @@ void ConvertNumber(const char* assignment, const PjlValue& value, std::string& l
 // secret number must not end the line early and inject a line of its own.
 void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines);
 void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines);
+// The length limit drops one unit at a time, as it is counted: a surrogate pair
+// it cuts leaves a lone unit, sent as the replacement character (EF BF BD).
 void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines);
 
 struct PjlLengthLimit {

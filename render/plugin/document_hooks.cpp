@@ -27,8 +27,11 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     bool copied;
     if (documentDepth < 0) {
         ++documentDepth;
-        if (!WTextCopy(block->documentName, kDocumentNameCapacity, pwszDocName)) return FALSE;
-        copied = WTextCopy(savedDocumentName, kDocumentNameCapacity, pwszDocName);
+        // A document without a name is recorded with the empty name rather than
+        // failed: the job itself is sound, and the driver still gets the null.
+        const WCHAR* name = pwszDocName != nullptr ? pwszDocName : WIDE("");
+        if (!WTextCopy(block->documentName, kDocumentNameCapacity, name)) return FALSE;
+        copied = WTextCopy(savedDocumentName, kDocumentNameCapacity, name);
     } else {
         // A further StartDoc of the open document (a new device context after a
         // settings change) keeps the name the document started with.

@@ -25,6 +25,9 @@ extern thread_local WCHAR savedDocumentName[kDocumentNameCapacity];
 // driver's work for that event has not been done, so the job must not carry on
 // as if it had. StartDoc still records the name and checks the job first;
 // SendPage counts no page, as none was sent.
+//
+// A null pwszDocName is recorded as the empty name; only a name of 520 or more
+// characters fails StartDoc.
 BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
 
 // Always closes the process's document (depth lowered, saved name emptied),

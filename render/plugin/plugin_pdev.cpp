@@ -17,6 +17,7 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
     to.pendingBuffer = std::move(from.pendingBuffer);
     to.setupBuffer = std::move(from.setupBuffer);
     to.pageCommentBuffer = std::move(from.pageCommentBuffer);
+    to.unsentBuffer = std::move(from.unsentBuffer);
 }
 
 PluginPdev* PdevOf(const DEVOBJ* pdevobj) {

@@ -33,10 +33,13 @@ struct PluginPdev {
     LineBuffer pendingBuffer;
     LineBuffer setupBuffer;
     LineBuffer pageCommentBuffer;
+    // Rewritten setup text that the spooler has not taken yet. It was already
+    // cut out of the stream, so it goes out ahead of everything still pending.
+    LineBuffer unsentBuffer;
 };
 
 // Moves the whole state of `from` into `to`: the driver's functions, counters,
-// name, filter states and the three buffers with their blocks. `from` keeps the
+// name, filter states and the filter's buffers with their blocks. `from` keeps the
 // plain fields but no buffer contents, so freeing it later leaves `to` intact.
 void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept;
 

@@ -8,6 +8,7 @@
 #include "plugin/plugin_pdev.h"
 #include "plugin/server_counts.h"
 #include "plugin/settings_view.h"
+#include "psfilter/stream_filter.h"
 #include "settings/devmode_handler.h"
 
 #include <cstring>
@@ -229,9 +230,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
         if (pcbWritten != nullptr) *pcbWritten = 0;
         return E_FAIL;
     }
-    // The output stream filter is not built yet.
-    if (pcbWritten != nullptr) *pcbWritten = 0;
-    return E_NOTIMPL;
+    return StreamFilterWritePrinter(pdevobj, pBuf, cbBuffer, pcbWritten);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::GetPDEVAdjustment(PDEVOBJ, DWORD, PVOID, DWORD, BOOL*) { return E_NOTIMPL; }

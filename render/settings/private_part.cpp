@@ -366,14 +366,18 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
             SetDefaultSettings(PrivatePartSettings(pOemDMParam->pOEMDMOut, kPrivatePartBytes));
             return S_OK;
         case OEMDM_CONVERT:
-        case OEMDM_MERGE:
-            // A missing input or output leaves nothing to convert and is not an
-            // error; an output that would be written into too small a buffer is.
-            if (pOemDMParam->pOEMDMIn == nullptr || pOemDMParam->pOEMDMOut == nullptr) return S_OK;
+        case OEMDM_MERGE: {
+            // A missing input leaves nothing to convert and is not an error, but a
+            // merge still brings the output it was given into shape. Writing an
+            // output into too small a buffer is an error.
+            const bool converts = pOemDMParam->pOEMDMIn != nullptr && pOemDMParam->pOEMDMOut != nullptr;
+            const bool validates = dwMode == OEMDM_MERGE && pOemDMParam->pOEMDMOut != nullptr;
+            if (!converts && !validates) return S_OK;
             if (pOemDMParam->cbBufSize < kPrivatePartBytes) return Refuse(ERROR_INSUFFICIENT_BUFFER);
-            ConvertPrivatePart(pOemDMParam->pOEMDMIn, pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
-            if (dwMode == OEMDM_MERGE) ValidatePrivatePart(pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
+            if (converts) ConvertPrivatePart(pOemDMParam->pOEMDMIn, pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
+            if (validates) ValidatePrivatePart(pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
             return S_OK;
+        }
         default:
             return Refuse(ERROR_INVALID_PARAMETER);
     }

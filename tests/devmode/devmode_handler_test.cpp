@@ -235,6 +235,20 @@ TEST_F(HandleDevModeTest, MergeCarriesTheInputThroughTheSiblingIntoBothPrivatePa
     EXPECT_EQ(r.publicOut.dm()->dmPaperSize, DMPAPER_A4);
 }
 
+TEST_F(HandleDevModeTest, OutputCopyStartsFromTheMergedOutputPrivatePart) {
+    Request r = ConvertRequest(DMPAPER_A4);
+    r.privateIn[kBlock + 100] = 0x5A;
+    WriteShortAt(r.privateIn.data(), kBlock + kPaperNumberOffset, 0);  // the merge makes it 9
+    ASSERT_EQ(Run(OEMDM_MERGE, r, &helper_), S_OK);
+
+    ASSERT_TRUE(Sibling().lastOutputBlockRecorded);
+    EXPECT_EQ(Sibling().lastOutputBlockOnEntry[100], 0x5A);
+    EXPECT_EQ(ReadShortAt(Sibling().lastOutputBlockOnEntry, kPaperNumberOffset), 9);
+    EXPECT_EQ(ReadShortAt(Sibling().lastOutputBlockOnEntry, 388), 50);  // zoom rate 0 clamped
+    // The input copy carries the input part as the driver gave it.
+    EXPECT_EQ(ReadShortAt(Sibling().lastInput, kCopyBlock + kPaperNumberOffset), 0);
+}
+
 TEST_F(HandleDevModeTest, InputFieldsAreCarriedToTheOutput) {
     Request r = ConvertRequest(32767);
     DEVMODEW& in = *r.publicIn.dm();
@@ -384,6 +398,9 @@ TEST_F(HandleDevModeTest, MissingSiblingOrConversionExportSucceedsWithTheProcess
     EXPECT_EQ(Sibling().convertCalls, 0u);
     EXPECT_EQ(Sibling().capabilityCalls, 2u);  // DC_DRIVER and DC_EXTRA come first
     EXPECT_TRUE(helper_.setOptionsCalls.empty());
+    // The debugger line is written once the library is there, before the export
+    // is looked up.
+    EXPECT_EQ(sim::DebugOutput(), (std::vector<std::u16string>{u"PS DevMode : dmPaperSize=9\n"}));
 }
 
 TEST_F(HandleDevModeTest, SizeRequestAndBadRequestsNeverReachTheSibling) {
@@ -445,6 +462,25 @@ INSTANTIATE_TEST_SUITE_P(
                       DefaultCase{2, 1, {{"Duplex", "DuplexNoTumble"}, {"PageSize", "Letter"}}},
                       DefaultCase{3, 8, {}}, DefaultCase{2, 8, {{"Duplex", "DuplexNoTumble"}}},
                       DefaultCase{3, 1, {{"PageSize", "Letter"}}}));
+
+TEST_F(HandleDevModeTest, DefaultRequestPushesACustomSizeButDoesNotMapIt) {
+    // 2100 x 2970 matches the sibling's A4, which a convert request would select
+    // (see above); a default request keeps the driver's custom size instead.
+    Request r = CustomRequest(256, 2100, 2970);
+    r.privateIn.clear();
+    ASSERT_EQ(Run(OEMDM_DEFAULT, r, &helper_), S_OK);
+
+    EXPECT_EQ(Sibling().lastMode, DWORD{CDM_DRIVER_DEFAULT});
+    EXPECT_EQ(r.publicOut.dm()->dmPaperSize, 32767);
+    EXPECT_EQ(r.publicOut.dm()->dmPaperWidth, 2100);
+    ASSERT_EQ(helper_.setOptionsCalls.size(), 3u);
+    EXPECT_EQ(helper_.setOptionsCalls[0].devmode, r.publicOut.dm());
+    EXPECT_EQ(helper_.setOptionsCalls[0].pairs, (Pairs{{"%CustomPageSize", "595 841 0 0 ShortEdge"}}));
+    EXPECT_EQ(helper_.setOptionsCalls[1].devmode, r.publicIn.dm());
+    EXPECT_EQ(helper_.setOptionsCalls[1].pairs, (Pairs{{"Duplex", "None"}}));
+    EXPECT_EQ(helper_.setOptionsCalls[2].devmode, r.publicIn.dm());
+    EXPECT_EQ(helper_.setOptionsCalls[2].pairs, (Pairs{{"PageSize", "A4"}}));
+}
 
 TEST_F(HandleDevModeTest, DefaultRequestWithoutOutputFailsBeforeTheSibling) {
     Request r;

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -223,6 +224,10 @@ protected:
     void Set16(size_t offset, int16_t value) { WriteSettingU16(Span(), offset, static_cast<uint16_t>(value)); }
     void Set32(size_t offset, int32_t value) { WriteSettingU32(Span(), offset, static_cast<uint32_t>(value)); }
     void SetText(size_t offset, size_t units, const WCHAR* text) { WriteSettingText(Span(), offset, units, text); }
+    void SetBytes(size_t offset, std::initializer_list<BYTE> bytes)
+    {
+        WriteSettingBytes(Span(), offset, bytes.begin(), bytes.size());
+    }
     // Fills a text field without a terminator.
     void FillUnits(size_t offset, size_t units, WCHAR unit)
     {
@@ -256,6 +261,269 @@ TEST_F(PjlHeaderTest, DefaultSettingsGiveTheWholeHeaderInOneWrite)
 {
     EXPECT_EQ(Build(), kDefaultHeader);
     EXPECT_EQ(sim::WrittenChunks(printer).size(), 1u);
+}
+
+// Every job setting changed from its default at once, each to an option of its
+// own: a setting read from the wrong place, with the wrong width or sign, or
+// written out of order shows up as a wrong line.
+const char kEveryFieldChangedHeader[] =
+    "\x1B%-12345X@PJL\r\n"
+    "@PJL COMMENT KELV Printer Driver\r\n"
+    "@PJL SET ZTPJLVERSION=2.00\r\n"
+    "@PJL SET ZTPJLIDENTIFIER=KELV_IJ_PJL\r\n"
+    "@PJL SET ZTRIPCONTROLFLAG=13\r\n"
+    "@PJL SET ZTSOFTWARENAME=KELV_Windows_Postscript_Printer_Driver\r\n"
+    "@PJL SET ZTSOFTWAREVERSION=1.17.004\r\n"
+    "@PJL SET ZTHOSTNAME=504331\r\n"
+    "@PJL SET ZTWAITAFTERPROOF=ON\r\n"
+    "@PJL SET COPIES=7\r\n"
+    "@PJL SET ZTROTATE=270\r\n"
+    "@PJL SET ZTDITHERTYPE=TEXT\r\n"
+    "@PJL SET ZTPRINTDENSITY=-3\r\n"
+    "@PJL SET ZTLINESMOOTHING=HIGH\r\n"
+    "@PJL SET ZTSCREENING=RASTER100\r\n"
+    "@PJL SET ZTGAMMAADJUSTMENT=ON\r\n"
+    "@PJL SET ZTGCBRIGHTNESS=-2\r\n"
+    "@PJL SET ZTGCCONTRAST=-2\r\n"
+    "@PJL SET ZTGCCYAN=-111\r\n"
+    "@PJL SET ZTGCMAGENTA=222\r\n"
+    "@PJL SET ZTGCYELLOW=-333\r\n"
+    "@PJL SET ZTGCBLACK=444\r\n"
+    "@PJL SET ZTGCRED=-555\r\n"
+    "@PJL SET ZTBARCODEPROOF=ON\r\n"
+    "@PJL SET ZTENVELOPEIMAGEPROCESSING=ON\r\n"
+    "@PJL SET ZTOUTPUTTRAY=AUTOSTACKER\r\n"
+    "@PJL SET ZTOUTPUTFACE=FACEUP\r\n"
+    "@PJL SET ZTCONTINUOUSOUTPUT=ON\r\n"
+    "@PJL SET ZTJOBCOMMENT=54343135\r\n"
+    "@PJL SET ZTOUTPUTMODE=RED\r\n"
+    "@PJL SET DUPLEX=ON\r\n"
+    "@PJL SET BINDING=SHORTEDGE\r\n"
+    "@PJL SET ZTDUPLEXMIXEDPAGE=ON\r\n"
+    "@PJL SET ZTPAGESIZE=LETTER\r\n"
+    "@PJL SET ZTPAGESIZEWIDTH=666666\r\n"
+    "@PJL SET ZTPAGESIZEHEIGHT=-777777\r\n"
+    "@PJL SET ORIENTATION=LANDSCAPE\r\n"
+    "@PJL SET ZTMANUALZOOM=ON\r\n"
+    "@PJL SET ZTZOOMRATE=888\r\n"
+    "@PJL SET PAPER=LEGAL\r\n"
+    "@PJL SET ZTTARGETPAPERSIZEWIDTH=-999999\r\n"
+    "@PJL SET ZTTARGETPAPERSIZEHEIGHT=1111110\r\n"
+    "@PJL SET AUTOSELECT=OFF\r\n"
+    "@PJL SET MEDIASOURCE=EXTERNALFEEDER\r\n"
+    "@PJL SET MEDIATYPE=PLAINPREMIUM\r\n"
+    "@PJL SET ZTHEADERFOOTERPRINT=ON\r\n"
+    "@PJL SET ZTPAGENUMPRINT=ON\r\n"
+    "@PJL SET ZTPAGENUMTRANSPARENT=ON\r\n"
+    "@PJL SET ZTPAGENUMSTARTNUM=-1221\r\n"
+    "@PJL SET ZTPAGENUMSTARTPAGE=1332\r\n"
+    "@PJL SET ZTPAGENUMPOSITION=BOTTOMLEFT\r\n"
+    "@PJL SET ZTSTAMPPAGEFONT=54313039\r\n"
+    "@PJL SET ZTSTAMPPAGESIZE=-1443\r\n"
+    "@PJL SET ZTDATEPRINT=ON\r\n"
+    "@PJL SET ZTDATETRANSPARENT=ON\r\n"
+    "@PJL SET ZTDATETARGETPAGE=FULLPAGE\r\n"
+    "@PJL SET ZTDATESPECIFY=CUSTOM\r\n"
+    "@PJL SET ZTDATEINFO=54313136\r\n"
+    "@PJL SET ZTDATEPOSITION=BOTTOMLEFT\r\n"
+    "@PJL SET ZTSTAMPDATEFONT=54313138\r\n"
+    "@PJL SET ZTSTAMPDATESIZE=1554\r\n"
+    "@PJL SET ZTIMAGEQUALITY=DATA\r\n"
+    "@PJL SET ZTBINDING=TOPBINDING\r\n"
+    "@PJL SET ZTGUTTER=ON\r\n"
+    "@PJL SET ZTGUTTERDISTANCE=-1665\r\n"
+    "@PJL SET ZTGUTTERAUTOREDUCING=ON\r\n"
+    "@PJL SET ZTJOG=JOB\r\n"
+    "@PJL SET ZTJOBSEPSHEET=BETWEENJOBS\r\n"
+    "@PJL SET ZTJOBSEPSHEETTRAY=EXTERNALFEEDER\r\n"
+    "@PJL SET ZTJOBSEPSHEETTEXT=CHARACTER\r\n"
+    "@PJL SET ZTCOVERSHEET=ON\r\n"
+    "@PJL SET ZTFRONTCOVERSHEET=ON\r\n"
+    "@PJL SET ZTFRONTCOVERSHEETTRAY=EXTERNALFEEDER\r\n"
+    "@PJL SET ZTBACKCOVERSHEET=ON\r\n"
+    "@PJL SET ZTBACKCOVERSHEETTRAY=EXTERNALFEEDER\r\n"
+    "@PJL SET ZTPRINTSPEED=LOWSPEED\r\n"
+    "@PJL SET ZTPAGETRAY=ON\r\n"
+    "@PJL SET ZTPAGETRAYSTANDARD=1,3-5\r\n"
+    "@PJL SET ZTPAGETRAYTRAY1=25\r\n"
+    "@PJL SET ZTPAGETRAYTRAY2=7\r\n"
+    "@PJL SET ZTPAGETRAYEXTERNALFEEDER=108\r\n"
+    "@PJL SET ZTIMAGESHIFT=ON\r\n"
+    "@PJL SET ZTIMAGESHIFTFRONTV=1776\r\n"
+    "@PJL SET ZTIMAGESHIFTFRONTH=-1887\r\n"
+    "@PJL SET ZTIMAGESHIFTBACKV=1998\r\n"
+    "@PJL SET ZTIMAGESHIFTBACKH=-2109\r\n"
+    "@PJL SET ZTBARCODEAREA=ON\r\n"
+    "@PJL SET ZTBARCODESELECTION=54323133\r\n"
+    "@PJL SET ZTBARCODEDENSITY=-3\r\n"
+    "@PJL SET ZTCOLORPROFILE=ON\r\n"
+    "@PJL SET ZTOUTPUTPROFILESELECTION=54323138\r\n"
+    "@PJL SET ZTRENDERINGINTENT=SATURATION\r\n"
+    "@PJL SET ZTMAXDROPS=11\r\n"
+    "@PJL SET ZTSTAPLEMODE=2STAPLES\r\n"
+    "@PJL SET ZTPUNCHMODE=4HOLES\r\n"
+    "@PJL SET ZTFOLDMODE=ZFOLD\r\n"
+    "@PJL SET ZTFOLDINNEROUTER=OUTER\r\n"
+    "@PJL SET ZTFOLDBINDING=RIGHTANDBOTTOM\r\n"
+    "@PJL SET ZTREVERSEORDER=ON\r\n"
+    "@PJL SET ZTOWNERNAME=ON\r\n"
+    "@PJL SET USERNAME=4F776E6572\r\n"
+    "@PJL SET ZTJOBNAME=ON\r\n"
+    "@PJL SET JOBNAME=4A6F62C3A9\r\n"
+    "@PJL SET ZTSECRETNUM=ON\r\n"
+    "@PJL SET PASSWORD=4321\r\n"
+    "@PJL SET ZTHIDEJOB=ON\r\n"
+    "@PJL SET ZTMIXEDPAGESIZE=ON\r\n"
+    "@PJL SET ZTDUPLEXSMALLPAGE=SHORTEDGE\r\n"
+    "@PJL SET ZTDUPLEXBIGPAGE=LONGEDGE\r\n"
+    "@PJL SET ZTROTATEBIGPAGE=ON\r\n"
+    "@PJL SET ZTOUTPUTMETHOD=FORM\r\n"
+    "@PJL SET ZTOUTPUTBOX=PERSONALBOX\r\n"
+    "@PJL SET ZTMULTIUP=8PAGESRIGHTTOPBOTTOM\r\n"
+    "@PJL SET ZTMULTIUPSINGLEPAGE=8\r\n"
+    "@PJL SET ZTBOOKLET=TOPBINDING\r\n"
+    "@PJL SET ZTBOOKLETBINDING=2-FOLDANDSTAPLE\r\n"
+    "@PJL SET ZTBOOKLETSPLITTING=AUTO\r\n"
+    "@PJL SET ZTBOOKLETGUTTER=ON\r\n"
+    "@PJL SET ZTBOOKLETGUTTERDISTANCE=2220\r\n"
+    "@PJL SET ZTBOOKLETGUTTERAUTOREDUCING=ON\r\n"
+    "@PJL SET ZTBOOKLETCOVER=EXCEPTCOVER\r\n"
+    "@PJL SET ZTWAITINGEXCEPTCOVER=ON\r\n"
+    "@PJL SET ZTBOOKLETCOVERSHEETTRAY=EXTERNALFEEDER\r\n"
+    "@PJL SET ZTFORM=ON\r\n"
+    "@PJL SET ZTFORMPATTERN=ONEDUPSHORT\r\n"
+    "@PJL SET ZTFORMSURFACE=FRONT\r\n"
+    "@PJL SET ZTFORMSEPARATE=ON\r\n"
+    "@PJL SET ZTFORMSELECT1=54343035\r\n"
+    "@PJL SET ZTFORMSELECT2=54343036\r\n"
+    "@PJL SET ZTPRIORITYLAYER=FORM\r\n"
+    "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
+
+TEST_F(PjlHeaderTest, EveryJobSettingIsReadFromItsOwnField)
+{
+    sim::SetComputerName(u"PC1");
+    Set8(1226, 1);
+    Set8(1228, 1);
+    Set16(1224, 7);
+    Set8(1142, 8);
+    Set8(3824, 2);
+    Set8(1227, 13);
+    Set8(3826, 2);
+    Set8(3827, 3);
+    Set8(3828, 1);
+    Set16(3842, 12);
+    Set16(3844, 12);
+    Set16(3846, -111);
+    Set16(3848, 222);
+    Set16(3850, -333);
+    Set16(3852, 444);
+    Set16(3856, -555);
+    Set8(4892, 1);
+    Set8(4902, 1);
+    Set8(3800, 7);
+    Set8(3801, 1);
+    Set8(3802, 1);
+    SetText(5174, 129, WIDE("T415"));
+    Set8(1223, 6);
+    Set16(372, 3);
+    Set16(374, 4);
+    Set16(376, 1);   // Letter
+    Set32(1156, 666666);
+    Set32(1160, -777777);
+    Set16(378, 2);
+    Set8(386, 1);
+    Set16(388, 888);
+    Set16(390, 5);   // Legal
+    Set32(1172, -999999);
+    Set32(1176, 1111110);
+    Set16(392, 260);
+    Set32(396, 267);
+    Set8(814, 1);
+    Set8(815, 1);
+    Set8(816, 1);
+    Set16(818, -1221);
+    Set16(820, 1332);
+    Set8(822, 7);
+    SetText(824, 64, WIDE("T109"));
+    Set16(954, -1443);
+    Set8(956, 1);
+    Set8(957, 1);
+    Set8(958, 0);
+    Set8(959, 1);
+    SetText(960, 24, WIDE("T116"));
+    Set8(1008, 7);
+    SetText(1010, 64, WIDE("T118"));
+    Set16(1140, 1554);
+    Set8(3825, 4);
+    Set8(1144, 2);
+    Set8(1145, 1);
+    Set16(1146, -1665);
+    Set8(1150, 1);
+    Set8(3786, 2);
+    Set8(3787, 2);
+    Set16(3788, 260);
+    Set8(3790, 2);
+    Set8(3791, 1);
+    Set8(3792, 1);
+    Set16(3794, 260);
+    Set8(3796, 1);
+    Set16(3798, 260);
+    Set8(4923, 11);
+    Set8(1229, 1);
+    SetBytes(1230, {0xA1, 0xB3, 0x05});
+    SetBytes(1730, {0x52});
+    SetBytes(2230, {0x07});
+    SetBytes(8584, {0xF1, 0x08});
+    Set8(3746, 1);
+    Set16(3748, 1776);
+    Set16(3752, -1887);
+    Set16(3756, 1998);
+    Set16(3760, -2109);
+    Set8(4376, 1);
+    SetText(4380, 256, WIDE("T213"));
+    Set16(4894, 13);
+    Set8(3858, 1);
+    SetText(3860, 256, WIDE("T218"));
+    Set8(4372, 4);
+    Set16(4374, 11);
+    Set8(3764, 20);
+    Set8(3766, 3);
+    Set8(3767, 4);
+    Set8(3768, 2);
+    Set8(3769, 2);
+    Set8(1151, 1);
+    Set8(6977, 1);
+    SetText(6978, 21, WIDE("Owner"));
+    Set8(5432, 1);
+    SetText(5434, 256, WIDE("Job\u00E9"));
+    Set8(4903, 1);
+    SetText(4904, 9, WIDE("4321"));
+    Set8(4922, 1);
+    Set8(382, 1);
+    Set8(383, 3);
+    Set8(384, 2);
+    Set8(385, 1);
+    Set8(3230, 5);
+    Set8(3231, 0);
+    Set8(400, 88);
+    Set8(401, 8);
+    Set8(402, 3);
+    Set8(3770, 2);
+    Set8(3771, 255);
+    Set8(3774, 1);
+    Set16(3776, 2220);
+    Set8(3780, 1);
+    Set8(3781, 2);
+    Set8(3782, 1);
+    Set16(3784, 260);
+    Set8(5946, 1);
+    Set8(5947, 5);
+    Set8(5948, 1);
+    Set8(5949, 1);
+    SetText(5952, 256, WIDE("T405"));
+    SetText(6464, 256, WIDE("T406"));
+    Set8(6976, 3);
+    EXPECT_EQ(Build(), kEveryFieldChangedHeader);
 }
 
 // Only the first 12000 bytes of the settings belong to the builder.

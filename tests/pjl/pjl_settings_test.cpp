@@ -208,13 +208,16 @@ TEST(LookupSettingLines, HostNameKeepsItsFirst255Units)
     EXPECT_EQ(LookupSettingLines(805, -1, PjlText(WIDE("PC1"))), "@PJL SET ZTHOSTNAME=504331\r\n");
 }
 
-// The 255th and 256th units form one character: cutting between them would
-// send half a character.
-TEST(LookupSettingLines, HostNameLimitKeepsSurrogatePairsWhole)
+// The limit counts units: when the 255th and 256th form one character, the
+// 255th alone is kept and converts to the replacement character.
+TEST(LookupSettingLines, HostNameLimitCountsUnitsNotCharacters)
 {
     const WString name = RepeatW(WIDE("A"), 254) + WIDE("\U0001F600") + WIDE("Z");
     EXPECT_EQ(LookupSettingLines(805, -1, PjlText(name.c_str())),
-              "@PJL SET ZTHOSTNAME=" + Repeat("41", 254) + "\r\n");
+              "@PJL SET ZTHOSTNAME=" + Repeat("41", 254) + "EFBFBD\r\n");
+    const WString pairAtTheEnd = RepeatW(WIDE("A"), 253) + WIDE("\U0001F600") + WIDE("Z");
+    EXPECT_EQ(LookupSettingLines(805, -1, PjlText(pairAtTheEnd.c_str())),
+              "@PJL SET ZTHOSTNAME=" + Repeat("41", 253) + "F09F9880\r\n");
 }
 
 // No line may reach 4096 bytes: the header is written in pieces of at most 4095

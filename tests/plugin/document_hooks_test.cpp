@@ -108,6 +108,18 @@ TEST_F(DocumentHooksTest, NamesUpTo519CharactersFit) {
     EXPECT_TRUE(sim::JobCommands().empty());
 }
 
+TEST_F(DocumentHooksTest, DocumentWithoutNameIsRecordedEmptyAndGoesOn) {
+    std::fill(std::begin(block.documentName), std::end(block.documentName), u'x');
+    block.documentName[kDocumentNameCapacity - 1] = 0;
+    EXPECT_EQ(StartDocHook(&device.surface, nullptr, 7), TRUE);
+    EXPECT_EQ(Recorded(), u"");
+    EXPECT_EQ(Saved(), u"");
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(driverRecord.startDocCalls, 1);
+    EXPECT_EQ(driverRecord.startDocName, u"<null>");  // passed on as received
+    EXPECT_EQ(driverRecord.startDocJob, 7u);
+}
+
 TEST_F(DocumentHooksTest, StartDocWithoutBlockStopsBeforeAnything) {
     device.devobj.pdevOEM = nullptr;
     EXPECT_EQ(StartDoc(u"A", 7), FALSE);

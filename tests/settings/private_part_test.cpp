@@ -347,13 +347,36 @@ TEST(ProcessPrivatePart, ConvertWithoutInputOrOutputDoesNothing) {
     std::vector<BYTE> out = Part(0xAA);
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
     EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
     EXPECT_EQ(out, Part(0xAA));
     std::vector<BYTE> in = Part(0x33);
+    const std::vector<BYTE> inBefore = in;
     p = Param(in.data(), nullptr, 0);
+    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
+    EXPECT_EQ(in, inBefore);
     EXPECT_FALSE(ConvertPrivatePart(nullptr, out.data(), kPart));
     EXPECT_FALSE(ValidatePrivatePart(nullptr, kPart));
+}
+
+TEST(ProcessPrivatePart, MergeWithoutInputStillValidatesTheOutput) {
+    std::vector<BYTE> out = Part(0xAA);
+    OEMDMPARAM p = Param(nullptr, out.data(), kPart);
+    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
+    EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
+    EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));  // not a rule's field
+    EXPECT_EQ(Get(out, 372, 2), B({1, 0}));                    // -21846 is no duplex
+    EXPECT_EQ(Get(out, 380, 2), B({0xAA, 0xAA}));              // unlisted
+    EXPECT_EQ(Get(out, 388, 2), B({50, 0}));                   // -21846 clamped up
+    EXPECT_EQ(Get(out, 3231, 1), B({1}));                      // 170 is no output box
+    EXPECT_EQ(Get(out, 824, 128), std::vector<BYTE>(128, 0));  // no zero unit
+
+    // The output would be written: a short buffer is refused untouched.
+    std::vector<BYTE> shortOut(kPart - 1, 0xAA);
+    p = Param(nullptr, shortOut.data(), kPart - 1);
+    SetLastError(0);
+    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(shortOut, std::vector<BYTE>(kPart - 1, 0xAA));
 }
 
 TEST(ProcessPrivatePart, ConvertInPlaceKeepsTheSettings) {

@@ -1,0 +1,72 @@
+// Feature blocks: five CR LF lines "featurebegin{" ... "}featurecleanup" that
+// invoke one printer feature through the printer's Custom ProcSet, built from
+// the two templates stored as resources of the plug-in module.
+#pragma once
+
+#include "platform/platform.h"
+#include "psfilter/feature_tables.h"
+#include "settings/settings_access.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+constexpr WORD kTemplateResourceType = 20563;  // 0x5053
+constexpr int kNumericTemplate = 1;             // "%s %d", "(%d)", keyword
+constexpr int kTextTemplate = 2;                // "%s %s", "(%s)", keyword
+
+// The opening of every block up to the keyword in its comment line:
+// "featurebegin{\r\n%%BeginFeature: *" (32 bytes).
+extern const char kBlockOpener[];
+constexpr size_t kBlockOpenerLength = 32;
+extern const char kBlockStart[];    // "featurebegin"
+extern const char kBlockCleanup[];  // "}featurecleanup\r\n"
+
+// A template's text as the module holds it: not zero-terminated.
+struct TemplateText {
+    const char* text;
+    size_t size;
+};
+
+// The template resource `number` of module: found, loaded and locked. No text
+// (null, 0) when a step fails, and also when the text does not carry exactly
+// the conversions the blocks fill in ("%s %d %d %s" for the numeric template,
+// four "%s" for the text template, any number of "%%"), so a damaged resource
+// can never be used as a format for the wrong arguments.
+TemplateText LoadTemplate(HMODULE module, int number);
+
+// One argument of FormatText: a text of known length or a signed number.
+struct FormatArg {
+    FormatArg(const std::string& s) : text(s.data()), length(s.size()), number(0), isNumber(false) {}
+    FormatArg(const char* s, size_t n) : text(s), length(n), number(0), isNumber(false) {}
+    FormatArg(int64_t n) : text(nullptr), length(0), number(n), isNumber(true) {}
+    const char* text;
+    size_t length;
+    int64_t number;
+    bool isNumber;
+};
+
+// Formats `format` (formatSize bytes, no terminator needed) with args: "%%"
+// gives "%", "%s" the next text, "%d" the next number in decimal. Gives false
+// and an empty out when a conversion is of another kind or has no argument left,
+// or when the result would need more than the format's length plus 260 bytes
+// doubled ten times (the room that formatting is ever given). May throw
+// std::bad_alloc.
+bool FormatText(const char* format, size_t formatSize, std::initializer_list<FormatArg> args, std::string& out);
+
+// The first prefixLength bytes of text, then middle, then tail, as one new
+// text. prefixLength beyond the text takes the whole text. May throw
+// std::bad_alloc.
+std::string Splice(size_t prefixLength, const std::string& text, const std::string& middle,
+                   const std::string& tail);
+
+// Block results: a block was built, the template was not available (the entry
+// is skipped), or formatting failed (out of memory for the rewrite).
+enum class BlockResult : uint8_t { Built, NoTemplate, Failed };
+
+// Text template with a comment value and an invocation value.
+BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
+                           const std::string& invocationValue, std::string& block);
+// Numeric template with the number as both arguments.
+BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block);

@@ -1,0 +1,520 @@
+#include "psfilter/feature_tables.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+template <size_t N>
+constexpr Spelling MakeSpelling(const ValueName (&names)[N], const char* other) {
+    static_assert(N < 256, "spelling too long");
+    return Spelling{names, static_cast<uint8_t>(N), other};
+}
+
+// ---------------------------------------------------------------------------
+// Shared spellings.
+
+constexpr ValueName kFlagNames[] = {{1, "True"}};
+constexpr ValueName kPositionNames[] = {
+    {2, "TopCenter"}, {3, "TopRight"}, {5, "BottomRight"}, {6, "BottomCenter"}, {7, "BottomLeft"}};
+constexpr ValueName kTrayNames[] = {{258, "Tray1"}, {259, "Tray2"}, {260, "ExternalFeeder"}};
+constexpr ValueName kLevel3Names[] = {{1, "1"}, {2, "2"}, {3, "3"}, {11, "-1"}, {12, "-2"}, {13, "-3"}};
+constexpr ValueName kLevel2Names[] = {{1, "1"}, {2, "2"}, {11, "-1"}, {12, "-2"}};
+
+// ---------------------------------------------------------------------------
+// Spellings of one feature each.
+
+constexpr ValueName kOutputModeNames[] = {{1, "Fullcolor"}, {2, "Grayscale"}, {3, "Cyan"},
+                                          {4, "Magenta"},   {5, "Dual"},      {6, "Red"}};
+constexpr Spelling kOutputMode = MakeSpelling(kOutputModeNames, "Auto");
+constexpr ValueName kDuplexNames[] = {{2, "LongEdge"}, {3, "ShortEdge"}};
+constexpr Spelling kDuplex = MakeSpelling(kDuplexNames, "OFF");
+constexpr ValueName kDuplexMixedPageNames[] = {{4, "ON"}};
+constexpr Spelling kDuplexMixedPage = MakeSpelling(kDuplexMixedPageNames, "OFF");
+constexpr ValueName kCollateNames[] = {{1, "False"}};
+constexpr Spelling kCollate = MakeSpelling(kCollateNames, "True");
+constexpr ValueName kOrientationNames[] = {{2, "Landscape"}};
+constexpr Spelling kOrientation = MakeSpelling(kOrientationNames, "Portrait");
+constexpr ValueName kDuplexSmallPagesNames[] = {{3, "ShortEdge"}};
+constexpr Spelling kDuplexSmallPages = MakeSpelling(kDuplexSmallPagesNames, "LongEdge");
+constexpr ValueName kDuplexBigPagesNames[] = {{2, "LongEdge"}};
+constexpr Spelling kDuplexBigPages = MakeSpelling(kDuplexBigPagesNames, "ShortEdge");
+constexpr ValueName kManualZoomNames[] = {{1, "ON"}};
+constexpr Spelling kManualZoom = MakeSpelling(kManualZoomNames, "OFF");
+constexpr ValueName kInputSlotNames[] = {
+    {257, "Standard"}, {258, "Tray1"}, {259, "Tray2"}, {260, "ExternalFeeder"}};
+constexpr Spelling kInputSlot = MakeSpelling(kInputSlotNames, "Auto");
+constexpr ValueName kMediaTypeNames[] = {{258, "Standard"},     {259, "HC"},         {260, "HCmatted"},
+                                         {261, "HighQuality2"}, {262, "PostcardIJ"}, {263, "Light"},
+                                         {264, "Rough"},        {267, "PlainPremium"}};
+constexpr Spelling kMediaType = MakeSpelling(kMediaTypeNames, "Auto");
+constexpr ValueName kOutputMethodNames[] = {{1, "PrintAndBox"}, {2, "Box"}, {5, "Form"}};
+constexpr Spelling kOutputMethod = MakeSpelling(kOutputMethodNames, "Print");
+constexpr ValueName kOutputBoxNames[] = {{0, "PersonalBox"}};
+constexpr Spelling kOutputBox = MakeSpelling(kOutputBoxNames, "SharedBox1");
+
+constexpr ValueName kMultiUpNames[] = {{21, "2PagesLeftRight"},     {22, "2PagesRightLeft"},
+                                       {41, "4PagesLeftTopRight"},  {42, "4PagesLeftTopBottom"},
+                                       {43, "4PagesRightTopLeft"},  {44, "4PagesRightTopBottom"},
+                                       {81, "8PagesLeftTopRight"},  {82, "8PagesLeftTopBottom"},
+                                       {83, "8PagesRightTopLeft"},  {88, "8PagesRightTopBottom"}};
+constexpr Spelling kMultiUp = MakeSpelling(kMultiUpNames, "Off");
+constexpr ValueName kMultiUpSinglePageNames[] = {{2, "2"}, {4, "4"}, {8, "8"}};
+constexpr Spelling kMultiUpSinglePage = MakeSpelling(kMultiUpSinglePageNames, "Off");
+constexpr ValueName kBookletNames[] = {{1, "LeftBinding"}, {2, "RightBinding"}, {3, "TopBinding"}};
+constexpr Spelling kBooklet = MakeSpelling(kBookletNames, "Off");
+constexpr ValueName kDateTargetPageNames[] = {{0, "FullPage"}};
+constexpr Spelling kDateTargetPage = MakeSpelling(kDateTargetPageNames, "1stPage");
+constexpr ValueName kDateSpecifyNames[] = {{1, "Custom"}};
+constexpr Spelling kDateSpecify = MakeSpelling(kDateSpecifyNames, "Today");
+constexpr ValueName kRotateNames[] = {{2, "0"}, {4, "90"}, {6, "180"}, {8, "270"}};
+constexpr Spelling kRotate = MakeSpelling(kRotateNames, "Auto");
+
+constexpr ValueName kDitherTypeNames[] = {{2, "Text"}};
+constexpr Spelling kDitherType = MakeSpelling(kDitherTypeNames, "Photo");
+constexpr ValueName kImageQualityNames[] = {{2, "Fine"}, {3, "Draft"}, {4, "Data"}};
+constexpr Spelling kImageQuality = MakeSpelling(kImageQualityNames, "Standard");
+constexpr ValueName kLineSmoothingNames[] = {{1, "Low"}, {2, "High"}};
+constexpr Spelling kLineSmoothing = MakeSpelling(kLineSmoothingNames, "Off");
+constexpr ValueName kScreeningNames[] = {{2, "Raster70"}, {3, "Raster100"}};
+constexpr Spelling kScreening = MakeSpelling(kScreeningNames, "ErrorDiff");
+constexpr ValueName kRenderingIntentNames[] = {
+    {1, "RelativeColorimetric"}, {2, "AbsoluteColorimetric"}, {4, "Saturation"}};
+constexpr Spelling kRenderingIntent = MakeSpelling(kRenderingIntentNames, "Perceptual");
+constexpr Spelling kMaxDrops{nullptr, 0, "Auto"};
+
+constexpr ValueName kBindingNames[] = {{1, "RightBinding"}, {2, "TopBinding"}};
+constexpr Spelling kBinding = MakeSpelling(kBindingNames, "LeftBinding");
+constexpr ValueName kPunchModeNames[] = {{1, "2Holes"}, {2, "3Holes"}, {3, "4Holes"}};
+constexpr Spelling kPunchMode = MakeSpelling(kPunchModeNames, "Off");
+constexpr ValueName kFoldModeNames[] = {{1, "2Fold"}, {2, "3FoldInner"}, {3, "3FoldOuter"}, {4, "ZFold"}};
+constexpr Spelling kFoldMode = MakeSpelling(kFoldModeNames, "Off");
+constexpr ValueName kFoldInnerOuterNames[] = {{2, "Outer"}};
+constexpr Spelling kFoldInnerOuter = MakeSpelling(kFoldInnerOuterNames, "Inner");
+constexpr ValueName kFoldBindingNames[] = {{2, "RightAndBottom"}};
+constexpr Spelling kFoldBinding = MakeSpelling(kFoldBindingNames, "LeftAndTop");
+constexpr ValueName kBookletBindingNames[] = {{1, "2-fold"}, {2, "2-foldAndStaple"}};
+constexpr Spelling kBookletBinding = MakeSpelling(kBookletBindingNames, "Off");
+constexpr ValueName kBookletSplittingNames[] = {{255, "Auto"}};
+constexpr Spelling kBookletSplitting = MakeSpelling(kBookletSplittingNames, "Off");
+constexpr ValueName kBookletCoverNames[] = {{1, "OnlyCover"}, {2, "ExceptCover"}};
+constexpr Spelling kBookletCover = MakeSpelling(kBookletCoverNames, "Off");
+constexpr ValueName kJogNames[] = {{1, "Set"}, {2, "Job"}};
+constexpr Spelling kJog = MakeSpelling(kJogNames, "Off");
+constexpr ValueName kJobSepSheetNames[] = {{1, "BetweenSets"}, {2, "BetweenJobs"}};
+constexpr Spelling kJobSepSheet = MakeSpelling(kJobSepSheetNames, "Off");
+constexpr ValueName kJobSepSheetTextNames[] = {{1, "Number"}, {2, "Character"}};
+constexpr Spelling kJobSepSheetText = MakeSpelling(kJobSepSheetTextNames, "Off");
+constexpr ValueName kOutputTrayNames[] = {
+    {1, "FaceDown"}, {2, "Upper"}, {3, "Stacker"}, {6, "WideStacker"}, {7, "AutoStacker"}};
+constexpr Spelling kOutputTray = MakeSpelling(kOutputTrayNames, "Auto");
+constexpr ValueName kOutputFaceNames[] = {{1, "FaceUp"}};
+constexpr Spelling kOutputFace = MakeSpelling(kOutputFaceNames, "FaceDown");
+
+constexpr ValueName kFormPatternNames[] = {
+    {2, "DupLong"}, {3, "DupShort"}, {4, "OneDupLong"}, {5, "OneDupShort"}};
+constexpr Spelling kFormPattern = MakeSpelling(kFormPatternNames, "One");
+constexpr ValueName kFormSurfaceNames[] = {{1, "Front"}};
+constexpr Spelling kFormSurface = MakeSpelling(kFormSurfaceNames, "Back");
+constexpr ValueName kPriorityLayerNames[] = {{2, "Original"}, {3, "Form"}};
+constexpr Spelling kPriorityLayer = MakeSpelling(kPriorityLayerNames, "Overlay");
+constexpr ValueName kPrintSpeedNames[] = {{11, "ON"}};
+constexpr Spelling kPrintSpeed = MakeSpelling(kPrintSpeedNames, "OFF");
+
+// Staple mode: its valid values follow the binding byte.
+constexpr size_t kBindingField = 1144;
+constexpr ValueName kStapleSideNames[] = {{10, "1Staple"}, {20, "2Staples"}};
+constexpr Spelling kStapleSide = MakeSpelling(kStapleSideNames, "Off");
+constexpr ValueName kStapleTopNames[] = {{11, "1StapleLeft"}, {12, "1StapleRight"}, {20, "2Staples"}};
+constexpr Spelling kStapleTop = MakeSpelling(kStapleTopNames, "Off");
+
+// Zoom rate: only meaningful with manual zoom on.
+constexpr size_t kManualZoomField = 386;
+constexpr int32_t kDefaultZoomRate = 100;
+
+// Fonts and form names: the room their UTF-8 forms may take, terminator included.
+constexpr size_t kFontBytes = 64;
+constexpr size_t kFormNameBytes = 260;
+
+// ---------------------------------------------------------------------------
+// Row makers, so each row reads as the feature it describes.
+
+constexpr ReplaceRow Spelled(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
+                             const Spelling& spelling) {
+    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Spelled, &spelling, 0, 0, nullptr};
+}
+constexpr ReplaceRow Flag(int32_t code, const char* keyword, uint16_t offset) {
+    return Spelled(code, keyword, FieldKind::Byte, offset, kFlagSpelling);
+}
+constexpr ReplaceRow Numbered(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
+                              int32_t low, int32_t high, const char* prefix, const Spelling& spelling) {
+    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Numbered, &spelling, low, high, prefix};
+}
+constexpr ReplaceRow Clamped(int32_t code, const char* keyword, uint16_t offset, int32_t low, int32_t high) {
+    return ReplaceRow{code, keyword, FieldKind::Int16, offset, 0, ValueRule::Clamped, nullptr, low, high, nullptr};
+}
+constexpr ReplaceRow TextRow(int32_t code, const char* keyword, uint16_t offset, uint16_t units, ValueRule rule) {
+    return ReplaceRow{code, keyword, FieldKind::Text, offset, units, rule, nullptr, 0, 0, nullptr};
+}
+
+constexpr FieldKind kByte = FieldKind::Byte;
+constexpr FieldKind kInt16 = FieldKind::Int16;
+constexpr FieldKind kInt32 = FieldKind::Int32;
+
+const ReplaceRow kGroup1[] = {
+    Spelled(1, "ZTOutputMode", kByte, 1223, kOutputMode),
+    Spelled(2, "ZTDuplex", kInt16, 372, kDuplex),
+    Spelled(3, "ZTDuplexMixedPage", kInt16, 374, kDuplexMixedPage),
+    Flag(4, "ZTWaitAfterProof", 1226),
+    Spelled(5, "ZTCollate", kByte, 1228, kCollate),
+    Spelled(7, "ZTOrientation", kInt16, 378, kOrientation),
+    Flag(8, "ZTMixedPageSize", 382),
+    Spelled(9, "ZTDuplexSmallPages", kByte, 383, kDuplexSmallPages),
+    Spelled(10, "ZTDuplexBigPages", kByte, 384, kDuplexBigPages),
+    Flag(11, "ZTRotateBigPages", 385),
+    Spelled(12, "ZTManualZoom", kByte, 386, kManualZoom),
+    ReplaceRow{13, "ZTZoomRate", kInt16, 388, 0, ValueRule::ZoomRate, nullptr, 50, 200, nullptr},
+    Spelled(15, "ZTInputSlot", kInt16, 392, kInputSlot),
+    Flag(16, "ZTPageTray", 1229),
+    Spelled(17, "ZTMediaType", kInt32, 396, kMediaType),
+    Spelled(18, "ZTOutputMethod", kByte, 3230, kOutputMethod),
+    Numbered(19, "ZTOutputBox", kByte, 3231, 1, 100, "SharedBox", kOutputBox),
+};
+
+const ReplaceRow kGroup2[] = {
+    Spelled(21, "ZTMultiUp", kByte, 400, kMultiUp),
+    Spelled(22, "ZTMultiUpSinglePage", kByte, 401, kMultiUpSinglePage),
+    Spelled(23, "ZTBooklet", kByte, 402, kBooklet),
+    Flag(24, "ZTHeaderFooterPrint", 814),
+    Flag(25, "ZTPageNumPrint", 815),
+    Flag(26, "ZTPageNumTransparent", 816),
+    Spelled(29, "ZTPageNumPosition", kByte, 822, kPositionSpelling),
+    TextRow(31, "ZTStampPageFont", 824, 64, ValueRule::Font),
+    Clamped(32, "ZTStampPageSize", 954, 8, 32),
+    Flag(33, "ZTDatePrint", 956),
+    Flag(34, "ZTDateTransparent", 957),
+    Spelled(35, "ZTDateTargetPage", kByte, 958, kDateTargetPage),
+    Spelled(36, "ZTDateSpecify", kByte, 959, kDateSpecify),
+    Spelled(38, "ZTDatePosition", kByte, 1008, kPositionSpelling),
+    TextRow(40, "ZTStampDateFont", 1010, 64, ValueRule::Font),
+    Clamped(41, "ZTStampDateSize", 1140, 8, 32),
+    Flag(55, "ZTImageShift", 3746),
+    Spelled(57, "ZTRotate", kByte, 1142, kRotate),
+};
+
+const ReplaceRow kGroup3[] = {
+    Spelled(61, "ZTDitherType", kByte, 3824, kDitherType),
+    Spelled(62, "ZTPrintDensity", kByte, 1227, kLevel3Spelling),
+    Spelled(63, "ZTImageQuality", kByte, 3825, kImageQuality),
+    Spelled(64, "ZTLineSmoothing", kByte, 3826, kLineSmoothing),
+    Spelled(65, "ZTScreening", kByte, 3827, kScreening),
+    Flag(66, "ZTGammaAdjustment", 3828),
+    Spelled(67, "ZTGCBrightness", kInt16, 3842, kLevel2Spelling),
+    Spelled(68, "ZTGCContrast", kInt16, 3844, kLevel2Spelling),
+    Flag(73, "ZTBarcodeArea", 4376),
+    Spelled(74, "ZTBarcodeDensity", kInt16, 4894, kLevel3Spelling),
+    Flag(75, "ZTBarcodeProof", 4892),
+    Flag(76, "ZTEnvelopeImageProcessing", 4902),
+    Flag(77, "ZTColorProfile", 3858),
+    Spelled(79, "ZTRenderingIntent", kByte, 4372, kRenderingIntent),
+    Numbered(80, "ZTMaxDrops", kInt16, 4374, 1, 11, "", kMaxDrops),
+};
+
+const ReplaceRow kGroup4[] = {
+    Spelled(101, "ZTBinding", kByte, 1144, kBinding),
+    Flag(102, "ZTGutter", 1145),
+    Flag(104, "ZTGutterAutoReducing", 1150),
+    ReplaceRow{105, "ZTStapleMode", kByte, 3764, 0, ValueRule::StapleMode, nullptr, 0, 0, nullptr},
+    Spelled(106, "ZTPunchMode", kByte, 3766, kPunchMode),
+    Spelled(107, "ZTFoldMode", kByte, 3767, kFoldMode),
+    Spelled(108, "ZTFoldInnerOuter", kByte, 3768, kFoldInnerOuter),
+    Spelled(109, "ZTFoldBinding", kByte, 3769, kFoldBinding),
+    Spelled(110, "ZTBookletBinding", kByte, 3770, kBookletBinding),
+    Numbered(111, "ZTBookletSplitting", kByte, 3771, 1, 20, "", kBookletSplitting),
+    Flag(112, "ZTBookletGutter", 3774),
+    Flag(114, "ZTBookletGutterAutoReducing", 3780),
+    Spelled(115, "ZTBookletCover", kByte, 3781, kBookletCover),
+    Flag(116, "ZTWaitingExceptCover", 3782),
+    Spelled(117, "ZTBookletCoverSheetTray", kInt16, 3784, kTraySpelling),
+    Spelled(118, "ZTJog", kByte, 3786, kJog),
+    Spelled(119, "ZTJobSepSheet", kByte, 3787, kJobSepSheet),
+    Spelled(120, "ZTJobSepSheetTray", kInt16, 3788, kTraySpelling),
+    Spelled(121, "ZTJobSepSheetText", kByte, 3790, kJobSepSheetText),
+    Flag(122, "ZTCoverSheet", 3791),
+    Flag(123, "ZTFrontCoverSheet", 3792),
+    Spelled(124, "ZTFrontCoverSheetTray", kInt16, 3794, kTraySpelling),
+    Flag(125, "ZTBackCoverSheet", 3796),
+    Spelled(126, "ZTBackCoverSheetTray", kInt16, 3798, kTraySpelling),
+    Spelled(127, "ZTOutputTray", kByte, 3800, kOutputTray),
+    Spelled(128, "ZTOutputFace", kByte, 3801, kOutputFace),
+    Flag(129, "ZTContinuousOutput", 3802),
+};
+
+const ReplaceRow kGroup5[] = {
+    Flag(151, "ZTReverseOrder", 1151),
+    Flag(152, "ZTForm", 5946),
+    Spelled(153, "ZTFormPattern", kByte, 5947, kFormPattern),
+    Spelled(154, "ZTFormSurface", kByte, 5948, kFormSurface),
+    Flag(155, "ZTFormSeparate", 5949),
+    TextRow(156, "ZTFormSelect1", 5952, 256, ValueRule::Hex),
+    TextRow(157, "ZTFormSelect2", 6464, 256, ValueRule::Hex),
+    Spelled(158, "ZTPriorityLayer", kByte, 6976, kPriorityLayer),
+    Flag(159, "ZTOwnerName", 6977),
+    Flag(160, "ZTJobName", 5432),
+    Flag(162, "ZTSecretNum", 4903),
+    Flag(164, "ZTHideJob", 4922),
+    Spelled(166, "ZTPrintSpeed", kByte, 4923, kPrintSpeed),
+};
+
+// ---------------------------------------------------------------------------
+// Invocation values by keyword.
+
+enum class Invocation : uint8_t { OnOff, UpperOnOff, Hex, PrintSpeed };
+
+struct InvocationRow {
+    const char* keyword;
+    Invocation rule;
+};
+
+const InvocationRow kInvocationRows[] = {
+    {"ZTCollate", Invocation::OnOff},
+    {"ZTPageTray", Invocation::OnOff},
+    {"ZTWaitAfterProof", Invocation::OnOff},
+    {"ZTBookletGutter", Invocation::OnOff},
+    {"ZTHeaderFooterPrint", Invocation::OnOff},
+    {"ZTPageNumPrint", Invocation::OnOff},
+    {"ZTPageNumTransparent", Invocation::OnOff},
+    {"ZTDatePrint", Invocation::OnOff},
+    {"ZTDateTransparent", Invocation::OnOff},
+    {"ZTGammaAdjustment", Invocation::OnOff},
+    {"ZTBarcodeArea", Invocation::OnOff},
+    {"ZTBarcodeProof", Invocation::OnOff},
+    {"ZTEnvelopeImageProcessing", Invocation::OnOff},
+    {"ZTColorProfile", Invocation::OnOff},
+    {"ZTGutter", Invocation::OnOff},
+    {"ZTGutterAutoReducing", Invocation::OnOff},
+    {"ZTBookletGutterAutoReducing", Invocation::OnOff},
+    {"ZTWaitingExceptCover", Invocation::OnOff},
+    {"ZTCoverSheet", Invocation::OnOff},
+    {"ZTFrontCoverSheet", Invocation::OnOff},
+    {"ZTBackCoverSheet", Invocation::OnOff},
+    {"ZTContinuousOutput", Invocation::OnOff},
+    {"ZTReverseOrder", Invocation::OnOff},
+    {"ZTFormSeparate", Invocation::OnOff},
+    {"ZTOwnerName", Invocation::OnOff},
+    {"ZTJobName", Invocation::OnOff},
+    {"ZTSecretNum", Invocation::OnOff},
+    {"ZTHideJob", Invocation::OnOff},
+    {"ZTForm", Invocation::OnOff},
+    {"ZTMixedPageSize", Invocation::UpperOnOff},
+    {"ZTRotateBigPages", Invocation::UpperOnOff},
+    {"ZTImageShift", Invocation::UpperOnOff},
+    {"ZTStampPageFont", Invocation::Hex},
+    {"ZTStampDateFont", Invocation::Hex},
+    {"ZTPrintSpeed", Invocation::PrintSpeed},
+};
+
+// The one of two words that matches value, or value itself.
+std::string Translate(const std::string& value, const char* from1, const char* to1, const char* from2,
+                      const char* to2) {
+    if (value == from1) return to1;
+    if (value == from2) return to2;
+    return value;
+}
+
+int64_t ReadField(const ReplaceRow& row, SettingsView settings) {
+    switch (row.field) {
+    case FieldKind::Byte: return ReadSettingU8(settings, row.offset);
+    case FieldKind::Int16: return ReadSettingS16(settings, row.offset);
+    case FieldKind::Int32: return ReadSettingS32(settings, row.offset);
+    case FieldKind::Text: break;
+    }
+    return 0;
+}
+
+int64_t Clamp(int64_t value, int64_t low, int64_t high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+const Spelling kFlagSpelling = MakeSpelling(kFlagNames, "False");
+const Spelling kPositionSpelling = MakeSpelling(kPositionNames, "TopLeft");
+const Spelling kTraySpelling = MakeSpelling(kTrayNames, "Standard");
+const Spelling kLevel3Spelling = MakeSpelling(kLevel3Names, "0");
+const Spelling kLevel2Spelling = MakeSpelling(kLevel2Names, "0");
+
+const ReplaceGroup kReplaceGroups[kReplaceGroupCount] = {
+    {kGroup1, sizeof kGroup1 / sizeof kGroup1[0]},
+    {kGroup2, sizeof kGroup2 / sizeof kGroup2[0]},
+    {kGroup3, sizeof kGroup3 / sizeof kGroup3[0]},
+    {kGroup4, sizeof kGroup4 / sizeof kGroup4[0]},
+    {kGroup5, sizeof kGroup5 / sizeof kGroup5[0]},
+};
+
+const OrientationEntry kOrientationEntry = {7, "ZTOrientation"};
+
+const char kPlainTextKeyword[] = "ZTSecretNumInfo";
+
+constexpr InsertKind kIns32 = InsertKind::Int32;
+constexpr InsertKind kIns16 = InsertKind::Int16;
+constexpr InsertKind kInsText = InsertKind::Text;
+constexpr InsertKind kInsList = InsertKind::PageList;
+constexpr InsertSource kField = InsertSource::Field;
+
+const InsertRow kInsertTable[kInsertRowCount] = {
+    {1, "ZTPageSize ", "ZTPageSizeWidth", kIns32, 1156, 4, kField},
+    {2, "ZTPageSizeWidth /ZTPageSize ", "ZTPageSizeHeight", kIns32, 1160, 4, kField},
+    {3, "ZTTargetPaperSize ", "ZTTargetPaperSizeWidth", kIns32, 1172, 4, kField},
+    {4, "ZTTargetPaperSizeHeight /ZTTargetPaperSize ", "ZTTargetPaperSizeHeight", kIns32, 1176, 4, kField},
+    {5, "ZTPageTray ", "ZTPageTrayStandard", kInsList, 1230, 500, kField},
+    {6, "ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray1", kInsList, 1730, 500, kField},
+    {7, "ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray2", kInsList, 2230, 500, kField},
+    {8, "ZTPageTrayTray2 /ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayExternalFeeder", kInsList,
+     8584, 500, kField},
+    {20, "ZTPageNumTransparent ", "ZTPageNumStartNum", kIns16, 818, 2, kField},
+    {21, "ZTPageNumStartNum /ZTPageNumTransparent ", "ZTPageNumStartPage", kIns16, 820, 2, kField},
+    {25, "ZTDateSpecify ", "ZTDateInfo", kInsText, 960, 24, InsertSource::Date},
+    {30, "ZTImageShiftFrontV ", "ZTImageShiftFrontV", kIns16, 3748, 2, kField},
+    {31, "ZTImageShiftFrontH ", "ZTImageShiftFrontH", kIns16, 3752, 2, kField},
+    {32, "ZTImageShiftBackV ", "ZTImageShiftBackV", kIns16, 3756, 2, kField},
+    {33, "ZTImageShiftBackH ", "ZTImageShiftBackH", kIns16, 3760, 2, kField},
+    {41, "ZTGCCyan ", "ZTGCCyan", kIns16, 3846, 2, kField},
+    {42, "ZTGCMagenta ", "ZTGCMagenta", kIns16, 3848, 2, kField},
+    {43, "ZTGCYellow ", "ZTGCYellow", kIns16, 3850, 2, kField},
+    {44, "ZTGCBlack ", "ZTGCBlack", kIns16, 3852, 2, kField},
+    {47, "ZTGCRed ", "ZTGCRed", kIns16, 3856, 2, kField},
+    {45, "ZTBarcodeArea ", "ZTBarcodeSelection", kInsText, 4380, 256, kField},
+    {46, "ZTBarcodeSelection /ZTBarcodeArea ", "ZTOutputProfileSelection", kInsText, 3860, 256, kField},
+    {61, "ZTGutterDistance ", "ZTGutterDistance", kIns16, 1146, 2, kField},
+    {60, "ZTBookletGutterDistance ", "ZTBookletGutterDistance", kIns16, 3776, 2, kField},
+    {85, "ZTOwnerName ", "ZTOwnerNameInfo", kInsText, 6978, 21, InsertSource::OwnerName},
+    {86, "ZTJobName ", "ZTJobNameInfo", kInsText, 5434, 256, InsertSource::JobName},
+    {87, "ZTSecretNum ", "ZTSecretNumInfo", kInsText, 4904, 9, kField},
+    {88, "ZTCollate ", "ZTJobComment", kInsText, 5174, 129, kField},
+};
+
+// ---------------------------------------------------------------------------
+
+const char* SpellValue(const Spelling& spelling, int64_t value) {
+    for (uint8_t i = 0; i < spelling.count; ++i) {
+        if (spelling.names[i].value == value) return spelling.names[i].text;
+    }
+    return spelling.other;
+}
+
+DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value) {
+    value.clear();
+    switch (row.rule) {
+    case ValueRule::Spelled:
+        value = SpellValue(*row.spelling, ReadField(row, settings));
+        return kFillOk;
+    case ValueRule::Numbered: {
+        const int64_t number = ReadField(row, settings);
+        if (number >= row.low && number <= row.high) {
+            value = row.prefix;
+            value += std::to_string(number);
+        } else {
+            value = SpellValue(*row.spelling, number);
+        }
+        return kFillOk;
+    }
+    case ValueRule::Clamped:
+        value = std::to_string(Clamp(ReadField(row, settings), row.low, row.high));
+        return kFillOk;
+    case ValueRule::ZoomRate: {
+        const int64_t rate = ReadSettingU8(settings, kManualZoomField) != 0
+                                 ? Clamp(ReadField(row, settings), row.low, row.high)
+                                 : kDefaultZoomRate;
+        value = std::to_string(rate);
+        return kFillOk;
+    }
+    case ValueRule::StapleMode: {
+        const uint8_t binding = ReadSettingU8(settings, kBindingField);
+        const int64_t staple = ReadField(row, settings);
+        if (binding == 0 || binding == 1) {
+            value = SpellValue(kStapleSide, staple);
+        } else if (binding == 2) {
+            value = SpellValue(kStapleTop, staple);
+        } else {
+            value = "Off";
+        }
+        return kFillOk;
+    }
+    case ValueRule::Font:
+        // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
+        // after its last whole character that fits: the printer still gets the
+        // start of the name rather than nothing, and the block stays well formed.
+        value = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        CutUtf8(value, kFontBytes - 1);
+        return kFillOk;
+    case ValueRule::Hex: {
+        const std::string bytes = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        if (bytes.size() > kFormNameBytes - 1) return kFillTooLong;
+        value = HexText(bytes);
+        return kFillOk;
+    }
+    }
+    return kFillOk;
+}
+
+std::string InvocationValue(const char* keyword, const std::string& commentValue) {
+    for (const InvocationRow& row : kInvocationRows) {
+        if (std::strcmp(row.keyword, keyword) != 0) continue;
+        switch (row.rule) {
+        case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
+        case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
+        case Invocation::Hex: return HexText(commentValue);
+        case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
+        }
+    }
+    return commentValue;
+}
+
+const char* OrientationValue(int orientation, SettingsView settings) {
+    switch (orientation) {
+    case 1: return "Portrait";
+    case 2: return "Landscape";
+    case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kOrientationField));
+    default: return "Portrait";
+    }
+}
+
+WString ReadFieldText(SettingsView settings, size_t offset, size_t units) {
+    if (units == 0) return WString();
+    return ReadSettingText(settings, offset, units - 1);
+}
+
+std::string Utf8Text(const WString& text) {
+    std::string out;
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX / 3)) return out;
+    const int units = static_cast<int>(text.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return out;
+    out.resize(static_cast<size_t>(needed));
+    const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], needed, nullptr, nullptr);
+    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return out;
+}
+
+std::string HexText(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        hex.push_back(kDigits[b >> 4]);
+        hex.push_back(kDigits[b & 0x0F]);
+    }
+    return hex;
+}
+
+void CutUtf8(std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return;
+    size_t cut = maxBytes;
+    // Back off to the first byte of the character that would be split.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+}

@@ -1,0 +1,163 @@
+// The vocabulary of the feature code: which printer features the rewriter
+// replaces, inserts or puts in front of a setup section, where each value comes
+// from in the settings block, and how each value is spelled in the comment line
+// ("%%BeginFeature: *Keyword value") and in the invocation line ("(value) ...").
+#pragma once
+
+#include "platform/platform.h"
+#include "settings/settings_access.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// ---------------------------------------------------------------------------
+// Value spellings shared by the tables.
+
+struct ValueName {
+    int32_t value;
+    const char* text;
+};
+
+// A closed list of spelled values and the text of every other value.
+struct Spelling {
+    const ValueName* names;
+    uint8_t count;
+    const char* other;
+};
+
+extern const Spelling kFlagSpelling;      // 1 "True", other "False"
+extern const Spelling kPositionSpelling;  // 2 TopCenter ... other "TopLeft"
+extern const Spelling kTraySpelling;      // 258 "Tray1" ... other "Standard"
+extern const Spelling kLevel3Spelling;    // 1..3, 11..13 as "1".."3", "-1".."-3"; other "0"
+extern const Spelling kLevel2Spelling;    // 1, 2, 11, 12 as "1", "2", "-1", "-2"; other "0"
+
+// The spelled text of value, or the spelling's text for other values.
+const char* SpellValue(const Spelling& spelling, int64_t value);
+
+// ---------------------------------------------------------------------------
+// Replace groups.
+
+enum class FieldKind : uint8_t {
+    Byte,   // unsigned 8-bit
+    Int16,  // signed 16-bit
+    Int32,  // signed 32-bit
+    Text    // UTF-16 text of textUnits units, terminator included
+};
+
+enum class ValueRule : uint8_t {
+    Spelled,     // spelling of the field value
+    Numbered,    // low..high written as prefix + decimal; else the spelling
+    Clamped,     // limited to low..high, in decimal
+    ZoomRate,    // the field limited to low..high when manual zoom is on; else 100
+    StapleMode,  // the field read together with the binding byte
+    Font,        // the text's UTF-8 form, at most 63 bytes
+    Hex          // the text's UTF-8 form (at most 259 bytes) as upper-case hex digits
+};
+
+struct ReplaceRow {
+    int32_t code;
+    const char* keyword;
+    FieldKind field;
+    uint16_t offset;
+    uint16_t textUnits;  // Text fields only
+    ValueRule rule;
+    const Spelling* spelling;  // Spelled and Numbered
+    int32_t low;               // Numbered, Clamped, ZoomRate
+    int32_t high;
+    const char* prefix;  // Numbered
+};
+
+struct ReplaceGroup {
+    const ReplaceRow* rows;
+    size_t count;
+};
+
+constexpr size_t kReplaceGroupCount = 5;
+extern const ReplaceGroup kReplaceGroups[kReplaceGroupCount];  // 17, 18, 15, 27 and 13 rows
+
+// Result of filling a value from the settings block.
+constexpr DWORD kFillOk = 0;
+constexpr DWORD kFillTooLong = 87;  // a form name whose UTF-8 form needs more than 259 bytes
+
+// The value text (comment value) of a replace row. Returns kFillTooLong, with
+// an empty value, for an over-long form name; 0 otherwise. Fields outside the
+// view read as 0 or empty. May throw std::bad_alloc.
+DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
+
+// The invocation value that goes into the parentheses, derived from the comment
+// value by keyword (compared whole). May throw std::bad_alloc.
+std::string InvocationValue(const char* keyword, const std::string& commentValue);
+
+// ---------------------------------------------------------------------------
+// Orientation entry: put in front of a first setup piece that carries none.
+
+struct OrientationEntry {
+    int32_t code;
+    const char* keyword;
+};
+extern const OrientationEntry kOrientationEntry;  // 7, "ZTOrientation"
+
+// 1 "Portrait", 2 "Landscape", -1 the settings' orientation field (2 "Landscape",
+// other "Portrait"), any other value "Portrait".
+const char* OrientationValue(int orientation, SettingsView settings);
+
+// ---------------------------------------------------------------------------
+// Insert table.
+
+enum class InsertKind : uint8_t { Int32, Int16, Text, PageList };
+
+enum class InsertSource : uint8_t {
+    Field,      // the settings field itself
+    Date,       // the date text, or today's date when the date mode is "today"
+    OwnerName,  // the owner name when its switch is on and it is not empty; else the user name
+    JobName     // the job name when its switch is on and it is not empty; else the document name
+};
+
+struct InsertRow {
+    int32_t code;
+    const char* anchors;  // one or several anchors, each ending with a blank, separated by "/"
+    const char* keyword;
+    InsertKind kind;
+    uint16_t offset;
+    uint16_t capacity;  // bytes of a number or page list; units of a text, terminator included
+    InsertSource source;
+};
+
+constexpr size_t kInsertRowCount = 28;
+extern const InsertRow kInsertTable[kInsertRowCount];
+
+// The keyword whose text value goes on as its UTF-8 text instead of hex digits.
+extern const char kPlainTextKeyword[];  // "ZTSecretNumInfo"
+
+// ---------------------------------------------------------------------------
+// Settings fields the insert values depend on.
+
+constexpr size_t kUserNameSwitchField = 7248;  // byte: non-zero uses the stored user name
+constexpr size_t kUserNameField = 7250;        // text of 21 units
+constexpr size_t kUserNameUnits = 21;
+constexpr size_t kDateModeField = 959;  // byte: 0 "today"
+constexpr size_t kDateTextField = 960;  // text of 24 units
+constexpr size_t kDateTextUnits = 24;
+constexpr size_t kOrientationField = 378;
+constexpr size_t kOwnerNameSwitchField = 6977;  // byte: non-zero uses the owner name text
+constexpr size_t kJobNameSwitchField = 5432;    // byte: non-zero uses the job name text
+constexpr size_t kDocumentNameUnits = 520;  // the per-device document name buffer
+
+// A text field of `units` units (terminator included), as a zero-terminated
+// text of at most units - 1 characters: an unterminated field is cut there and
+// never read past its end. May throw std::bad_alloc.
+WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
+
+// ---------------------------------------------------------------------------
+// Text helpers of the feature code.
+
+// The UTF-8 form of text (lone surrogates become U+FFFD). A conversion the
+// system refuses gives the empty text. May throw std::bad_alloc.
+std::string Utf8Text(const WString& text);
+
+// Upper-case hexadecimal, two digits per byte ("%02X"). May throw std::bad_alloc.
+std::string HexText(const std::string& bytes);
+
+// Cuts a UTF-8 text to at most maxBytes bytes without splitting a character.
+void CutUtf8(std::string& text, size_t maxBytes);

@@ -1,0 +1,612 @@
+// Feature blocks and the rewrite of setup pieces, as the stream filter gets them.
+#include "psfilter/feature_blocks.h"
+#include "psfilter/feature_passes.h"
+#include "psfilter/feature_rewrite.h"
+
+#include "platform/host/sim_control.h"
+#include "settings/settings_access.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The two templates as the module stores them: 123 bytes each, no terminator.
+const char kNumericText[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const char kTextText[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+static_assert(sizeof kNumericText - 1 == 123 && sizeof kTextText - 1 == 123, "template sizes");
+
+const SimResource kBothTemplates[] = {
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericText, 123},
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextText, 123},
+};
+const SimResource kNumericOnly[] = {{MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericText, 123}};
+
+// A block as the driver writes it.
+std::string Driver(const std::string& keyword, const std::string& value) {
+    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + value + "\r\n<<>> setpagedevice\r\n" +
+           "%%EndFeature\r\n}featurecleanup\r\n";
+}
+// A block as the rewriter writes it.
+std::string Ours(const std::string& keyword, const std::string& comment, const std::string& invocation) {
+    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + comment + "\r\n(" + invocation +
+           ") /Custom /ProcSet findresource /" + keyword + " get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
+}
+std::string Ours(const std::string& keyword, const std::string& value) { return Ours(keyword, value, value); }
+
+const std::string kRegion = Driver("PageRegion", "A4");
+const std::string kResolution = Driver("Resolution", "600dpi");
+
+class FeatureEmit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::Reset();
+        sim::SetUserName(u"alice");
+        SYSTEMTIME day = {};
+        day.wYear = 2026;
+        day.wMonth = 12;
+        day.wDay = 7;
+        sim::SetLocalTime(day);
+        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kBothTemplates, 2);
+    }
+
+    SettingsSpan Span() { return SettingsSpan{settings.data(), settings.size()}; }
+    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingU8(Span(), offset, v)); }
+    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingU16(Span(), offset, static_cast<uint16_t>(v))); }
+    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingU32(Span(), offset, static_cast<uint32_t>(v))); }
+    void Text(size_t offset, const std::u16string& text) {
+        const std::u16string units = text + u'\0';
+        ASSERT_TRUE(WriteSettingBytes(Span(), offset, units.data(), units.size() * 2));
+    }
+    void Bytes(size_t offset, const std::vector<BYTE>& bytes) {
+        ASSERT_TRUE(WriteSettingBytes(Span(), offset, bytes.data(), bytes.size()));
+    }
+
+    DWORD Rewrite(const std::string& piece, int state, int orientation, std::string& out) {
+        char* text = reinterpret_cast<char*>(1);
+        size_t length = 99;
+        const DWORD result = RewriteSetupPiece(module, document.c_str(), settings.data(), settings.size(),
+                                               piece.data(), piece.size(), state, orientation, &text, &length);
+        out.clear();
+        if (result == 0) {
+            EXPECT_NE(text, nullptr);
+            if (text != nullptr) {
+                EXPECT_EQ(std::strlen(text), length);
+                out.assign(text, length);
+            }
+            FreeRewrittenText(text);
+        } else {
+            EXPECT_EQ(text, nullptr);
+            EXPECT_EQ(length, 0u);
+        }
+        return result;
+    }
+    // A later piece: no orientation block.
+    std::string Later(const std::string& piece) {
+        std::string out;
+        EXPECT_EQ(Rewrite(piece, 2, -1, out), 0u);
+        return out;
+    }
+
+    HMODULE module = nullptr;
+    std::u16string document = u"Report";
+    std::vector<BYTE> settings = std::vector<BYTE>(kSettingsBlockBytes, 0);
+};
+
+// ---------------------------------------------------------------------------
+// Templates, formatting, splicing, blocks.
+
+TEST_F(FeatureEmit, LoadTemplateGivesTheStoredBytes) {
+    const TemplateText numeric = LoadTemplate(module, 1);
+    ASSERT_NE(numeric.text, nullptr);
+    EXPECT_EQ(std::string(numeric.text, numeric.size), std::string(kNumericText, 123));
+    const TemplateText text = LoadTemplate(module, 2);
+    ASSERT_NE(text.text, nullptr);
+    EXPECT_EQ(std::string(text.text, text.size), std::string(kTextText, 123));
+
+    EXPECT_EQ(LoadTemplate(module, 3).text, nullptr);
+    EXPECT_EQ(LoadTemplate(nullptr, 1).text, nullptr);
+    HMODULE partial = sim::RegisterModule(u"/opt/other/QM22TRD.dll", kNumericOnly, 1);
+    EXPECT_NE(LoadTemplate(partial, 1).text, nullptr);
+    EXPECT_EQ(LoadTemplate(partial, 2).text, nullptr);
+
+    sim::FailCalls(sim::Api::FindResourceW, ERROR_RESOURCE_NAME_NOT_FOUND);
+    EXPECT_EQ(LoadTemplate(module, 1).text, nullptr);
+    sim::StopFailing(sim::Api::FindResourceW);
+    sim::FailCalls(sim::Api::LoadResource, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(LoadTemplate(module, 2).text, nullptr);
+}
+
+TEST_F(FeatureEmit, DamagedTemplatesAreNotUsedAsFormats) {
+    static const char kFiveTexts[] = "%s %s (%s) %s %s";
+    static const char kNumberForText[] = "%s %d (%s) %s";
+    static const char kForeign[] = "%s %n %s %s";
+    static const char kLonePercent[] = "%s %s %s %s %";
+    const SimResource damaged[] = {
+        {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumberForText, sizeof kNumberForText - 1},
+        {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kFiveTexts, sizeof kFiveTexts - 1},
+    };
+    HMODULE bad = sim::RegisterModule(u"/opt/bad/QM22TRD.dll", damaged, 2);
+    EXPECT_EQ(LoadTemplate(bad, 1).text, nullptr);
+    EXPECT_EQ(LoadTemplate(bad, 2).text, nullptr);
+    const SimResource foreign[] = {
+        {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kForeign, sizeof kForeign - 1},
+        {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kLonePercent, sizeof kLonePercent - 1},
+    };
+    HMODULE odd = sim::RegisterModule(u"/opt/odd/QM22TRD.dll", foreign, 2);
+    EXPECT_EQ(LoadTemplate(odd, 1).text, nullptr);
+    EXPECT_EQ(LoadTemplate(odd, 2).text, nullptr);
+
+    // Rewriting with such a module leaves the piece as the driver wrote it.
+    module = bad;
+    const std::string piece = Driver("ZTDuplex", "None") + kRegion;
+    std::string out;
+    EXPECT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    EXPECT_EQ(out, piece);
+}
+
+TEST_F(FeatureEmit, FormatTextFillsConversionsInOrder) {
+    // The format is taken by its size; nothing behind it is read.
+    const std::vector<char> format = {'<', '%', 's', '|', '%', 'd', '|', '%', '%', '>'};
+    std::string out;
+    ASSERT_TRUE(FormatText(format.data(), format.size(), {std::string("a%d"), int64_t{-42}}, out));
+    EXPECT_EQ(out, "<a%d|-42|%>");
+
+    EXPECT_FALSE(FormatText(format.data(), format.size(), {std::string("a")}, out));  // argument missing
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(FormatText(format.data(), format.size(), {int64_t{1}, int64_t{2}}, out));  // wrong kind
+    EXPECT_FALSE(FormatText("%x", 2, {std::string("a")}, out));
+    EXPECT_FALSE(FormatText("ab%", 3, {}, out));
+    ASSERT_TRUE(FormatText("%s", 2, {std::string("x"), std::string("unused")}, out));
+    EXPECT_EQ(out, "x");
+}
+
+TEST_F(FeatureEmit, FormatTextStopsAtTheLargestRoom) {
+    // (2 + 260) doubled ten times: the result and its terminator must fit 268288 bytes.
+    std::string out;
+    EXPECT_TRUE(FormatText("%s", 2, {std::string(268287, 'x')}, out));
+    EXPECT_EQ(out.size(), 268287u);
+    EXPECT_FALSE(FormatText("%s", 2, {std::string(268288, 'x')}, out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST_F(FeatureEmit, BlocksOfBothTemplatesByteExact) {
+    std::string block;
+    ASSERT_EQ(BuildTextBlock(module, "ZTCollate", "True", "On", block), BlockResult::Built);
+    EXPECT_EQ(block,
+              "featurebegin{\r\n"
+              "%%BeginFeature: *ZTCollate True\r\n"
+              "(On) /Custom /ProcSet findresource /ZTCollate get exec\r\n"
+              "%%EndFeature\r\n"
+              "}featurecleanup\r\n");
+    ASSERT_EQ(BuildNumberBlock(module, "ZTImageShiftFrontV", -25400, block), BlockResult::Built);
+    EXPECT_EQ(block,
+              "featurebegin{\r\n"
+              "%%BeginFeature: *ZTImageShiftFrontV -25400\r\n"
+              "(-25400) /Custom /ProcSet findresource /ZTImageShiftFrontV get exec\r\n"
+              "%%EndFeature\r\n"
+              "}featurecleanup\r\n");
+    ASSERT_EQ(BuildTextBlock(module, "ZTPageTrayTray2", "", "", block), BlockResult::Built);
+    EXPECT_EQ(block,
+              "featurebegin{\r\n"
+              "%%BeginFeature: *ZTPageTrayTray2 \r\n"
+              "() /Custom /ProcSet findresource /ZTPageTrayTray2 get exec\r\n"
+              "%%EndFeature\r\n"
+              "}featurecleanup\r\n");
+
+    HMODULE partial = sim::RegisterModule(u"/opt/other/QM22TRD.dll", kNumericOnly, 1);
+    EXPECT_EQ(BuildTextBlock(partial, "ZTCollate", "True", "On", block), BlockResult::NoTemplate);
+    EXPECT_EQ(BuildNumberBlock(partial, "ZTGCRed", 1, block), BlockResult::Built);
+}
+
+// ---------------------------------------------------------------------------
+// Arguments.
+
+TEST_F(FeatureEmit, MissingArgumentsAreRefused) {
+    const std::string piece = kRegion;
+    char* text = reinterpret_cast<char*>(1);
+    size_t length = 5;
+    const BYTE* block = settings.data();
+    const WCHAR* name = document.c_str();
+    const size_t size = settings.size();
+    EXPECT_EQ(RewriteSetupPiece(nullptr, name, block, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
+    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(RewriteSetupPiece(module, nullptr, block, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
+    EXPECT_EQ(RewriteSetupPiece(module, name, nullptr, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
+    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, nullptr, 0, 1, 1, &text, &length), 87u);
+    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, piece.data(), piece.size(), 1, 1, nullptr, &length), 87u);
+    EXPECT_EQ(length, 0u);
+    text = reinterpret_cast<char*>(1);
+    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, piece.data(), piece.size(), 1, 1, &text, nullptr), 87u);
+    EXPECT_EQ(text, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Orientation.
+
+TEST_F(FeatureEmit, FirstPieceWithoutFeaturesGetsOnlyTheOrientationBlock) {
+    const std::string piece = "%%IncludeResource: font Courier\r\n10 dict begin\r\n";
+    std::string out;
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    EXPECT_EQ(out,
+              "featurebegin{\r\n"
+              "%%BeginFeature: *ZTOrientation Landscape\r\n"
+              "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
+              "%%EndFeature\r\n"
+              "}featurecleanup\r\n"
+              "%%IncludeResource: font Courier\r\n10 dict begin\r\n");
+    // A later piece comes back unchanged.
+    EXPECT_EQ(Later(piece), piece);
+    // Other section states are no first piece either.
+    ASSERT_EQ(Rewrite(piece, 0, 2, out), 0u);
+    EXPECT_EQ(out, piece);
+}
+
+TEST_F(FeatureEmit, OrientationComesFromTheGivenValueOrTheSettings) {
+    const std::string piece = "x\r\n";
+    std::string out;
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
+    S16(378, 2);
+    ASSERT_EQ(Rewrite(piece, 1, -1, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Landscape") + piece);
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
+    ASSERT_EQ(Rewrite(piece, 1, 7, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
+}
+
+TEST_F(FeatureEmit, PieceThatNamesAnOrientationGetsNoSecondOne) {
+    // The driver's block is the last one, so it stays as written; the name suffices.
+    const std::string last = kRegion + Driver("ZTOrientation", "Portrait");
+    std::string out;
+    ASSERT_EQ(Rewrite(last, 1, 2, out), 0u);
+    EXPECT_EQ(out, last);
+
+    // Not the last one: the replace pass spells it from the settings field,
+    // whatever orientation the page comments gave.
+    S16(378, 2);
+    ASSERT_EQ(Rewrite(Driver("ZTOrientation", "Portrait") + kRegion, 1, 1, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Landscape") + kRegion);
+}
+
+// ---------------------------------------------------------------------------
+// Replace pass.
+
+TEST_F(FeatureEmit, DriverBlocksAreReplacedWithTheSettings) {
+    S16(372, 2);      // duplex long edge
+    U8(1228, 2);      // collate on
+    Text(5174, u"Hi");  // job comment
+    const std::string piece =
+        "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n<</Duplex false>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTCollate False\r\n<</Collate false>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *PageRegion A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n";
+    EXPECT_EQ(Later(piece),
+              "featurebegin{\r\n%%BeginFeature: *ZTDuplex LongEdge\r\n"
+              "(LongEdge) /Custom /ProcSet findresource /ZTDuplex get exec\r\n"
+              "%%EndFeature\r\n}featurecleanup\r\n"
+              "featurebegin{\r\n%%BeginFeature: *ZTCollate True\r\n"
+              "(On) /Custom /ProcSet findresource /ZTCollate get exec\r\n"
+              "%%EndFeature\r\n}featurecleanup\r\n"
+              "featurebegin{\r\n%%BeginFeature: *ZTJobComment 4869\r\n"
+              "(4869) /Custom /ProcSet findresource /ZTJobComment get exec\r\n"
+              "%%EndFeature\r\n}featurecleanup\r\n"
+              "featurebegin{\r\n%%BeginFeature: *PageRegion A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
+              "%%EndFeature\r\n}featurecleanup\r\n");
+}
+
+TEST_F(FeatureEmit, LastBlockOfAPieceKeepsTheDriversValue) {
+    S16(372, 3);
+    const std::string piece = kRegion + Driver("ZTDuplex", "None");
+    EXPECT_EQ(Later(piece), piece);
+    EXPECT_EQ(Later(piece + kResolution), kRegion + Ours("ZTDuplex", "ShortEdge") + kResolution);
+}
+
+TEST_F(FeatureEmit, DriverCodeBetweenBlocksIsKept) {
+    U8(4923, 11);
+    const std::string between = "%%BeginResource: procset Extra\r\n/x 1 def\r\n%%EndResource\r\n";
+    const std::string piece = Driver("ZTPrintSpeed", "Standard") + between + kRegion;
+    EXPECT_EQ(Later(piece), Ours("ZTPrintSpeed", "ON", "LowSpeed") + between + kRegion);
+}
+
+TEST_F(FeatureEmit, KeywordOutsideABlockOpenerIsNotTouched) {
+    S16(372, 2);
+    // The first "*ZTDuplex " is inside another block; counting 31 bytes back
+    // from it would cut into that block.
+    const std::string other =
+        "featurebegin{\r\n%%BeginFeature: *JobOptions Set\r\n% this also sets *ZTDuplex None\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n";
+    const std::string piece = kResolution + other + Driver("ZTDuplex", "None") + kRegion;
+    EXPECT_EQ(Later(piece), piece);
+    // A block without its closing line before the next block is left alone.
+    const std::string open = "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n" + kRegion + kResolution;
+    EXPECT_EQ(Later(open), open);
+}
+
+TEST_F(FeatureEmit, BlockAtTheVeryStartIsReplaced) {
+    U8(1223, 6);
+    EXPECT_EQ(Later(Driver("ZTOutputMode", "Auto") + kRegion), Ours("ZTOutputMode", "Red") + kRegion);
+}
+
+TEST_F(FeatureEmit, FlagsFontsAndFormNames) {
+    U8(382, 1);
+    U8(5946, 1);
+    Text(824, u"Gothic");
+    Text(5952, u"abc");
+    const std::string piece = Driver("ZTMixedPageSize", "False") + Driver("ZTForm", "False") +
+                              Driver("ZTStampPageFont", "None") + Driver("ZTFormSelect1", "None") + kRegion;
+    EXPECT_EQ(Later(piece), Ours("ZTMixedPageSize", "True", "ON") + Ours("ZTForm", "True", "On") +
+                                Ours("ZTStampPageFont", "Gothic", "476F74686963") +
+                                Ours("ZTFormSelect1", "616263") + kRegion);
+}
+
+TEST_F(FeatureEmit, OverlongFormNameFailsTheRewrite) {
+    Text(6464, std::u16string(130, u'\u00e9'));  // 260 UTF-8 bytes
+    std::string out;
+    EXPECT_EQ(Rewrite(Driver("ZTFormSelect2", "None") + kRegion, 1, 1, out), 87u);
+    EXPECT_EQ(Rewrite(kRegion, 2, 1, out), 87u);
+    Text(6464, std::u16string(129, u'\u00e9'));
+    EXPECT_EQ(Rewrite(kRegion, 2, 1, out), 0u);
+    EXPECT_EQ(out, kRegion);
+}
+
+// ---------------------------------------------------------------------------
+// Insert pass.
+
+TEST_F(FeatureEmit, PageSizeNumbersFollowThePageSizeBlock) {
+    S32(1156, 21000);
+    S32(1160, 29700);
+    const std::string pageSize = Driver("ZTPageSize", "A4");
+    EXPECT_EQ(Later(pageSize + kRegion),
+              pageSize +
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
+                  "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n"
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
+                  "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n" +
+                  kRegion);
+    // Nothing follows the anchor's block: nothing to insert in front of.
+    EXPECT_EQ(Later(kRegion + pageSize), kRegion + pageSize);
+}
+
+TEST_F(FeatureEmit, TargetPaperSizeHeightGoesBehindTheDriversOwnBlock) {
+    S32(1172, -1);
+    S32(1176, 55000);
+    const std::string target = Driver("ZTTargetPaperSize", "A3");
+    const std::string height = Driver("ZTTargetPaperSizeHeight", "1");
+    EXPECT_EQ(Later(target + height + kRegion), target + Ours("ZTTargetPaperSizeWidth", "-1") + height +
+                                                     Ours("ZTTargetPaperSizeHeight", "55000") + kRegion);
+}
+
+TEST_F(FeatureEmit, CustomSizeBlockStandsInForAMissingPageSizeBlock) {
+    S32(1156, 12345);
+    S32(1160, 23456);
+    const std::string custom = Driver("CustomPageSize", "False");
+    EXPECT_EQ(Later(kResolution + custom),
+              kResolution + Ours("ZTPageSizeWidth", "12345") + Ours("ZTPageSizeHeight", "23456") + custom);
+    // The driver's "CustomPageSize True" block is not taken.
+    const std::string isTrue = Driver("CustomPageSize", "True");
+    EXPECT_EQ(Later(kResolution + isTrue + kRegion), kResolution + isTrue + kRegion);
+    // Nor one that starts the piece: there is no room in front of it.
+    EXPECT_EQ(Later(custom + kRegion), custom + kRegion);
+}
+
+TEST_F(FeatureEmit, PageListsSurroundThePageTrayBlock) {
+    U8(1229, 1);
+    Bytes(1230, {0xA1, 0xB3, 0x05, 0x00});  // 1,3-5
+    Bytes(1730, {0x02});                    // 2
+    Bytes(2230, {0x00, 0x21});              // empty: the first byte ends it
+    Bytes(8584, {0xA6, 0x07});              // 6,7
+    EXPECT_EQ(Later(kResolution + Driver("ZTPageTray", "False") + kRegion),
+              kResolution + Ours("ZTPageTrayExternalFeeder", "6,7") +
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageTrayTray2 \r\n"
+                  "() /Custom /ProcSet findresource /ZTPageTrayTray2 get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n" +
+                  Ours("ZTPageTrayTray1", "2") + Ours("ZTPageTray", "True", "On") +
+                  Ours("ZTPageTrayStandard", "1,3-5") + kRegion);
+    // A page-tray block that starts the piece leaves no room in front of it:
+    // only the standard list goes on, behind it.
+    EXPECT_EQ(Later(Driver("ZTPageTray", "False") + kRegion),
+              Ours("ZTPageTray", "True", "On") + Ours("ZTPageTrayStandard", "1,3-5") + kRegion);
+}
+
+TEST_F(FeatureEmit, PageListsWithoutAFollowingBlock) {
+    Bytes(1230, {0x01});
+    Bytes(1730, {0x02});
+    Bytes(2230, {0x03});
+    Bytes(8584, {0x04});
+    const std::string tray = Driver("ZTPageTray", "True");
+    // The page-tray block is last: no standard list behind it, the others in front.
+    EXPECT_EQ(Later(kRegion + tray), kRegion + Ours("ZTPageTrayExternalFeeder", "4") +
+                                         Ours("ZTPageTrayTray2", "3") + Ours("ZTPageTrayTray1", "2") + tray);
+    // At the very start there is no room in front of it.
+    EXPECT_EQ(Later(tray), tray);
+}
+
+TEST_F(FeatureEmit, OwnBlocksReplaceTheDriversAndAbsentOnesAreNotAdded) {
+    S16(3846, 150);
+    S16(3748, -300);
+    const std::string piece = kResolution + Driver("ZTGCCyan", "1") + kRegion;
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTGCCyan", "150") + kRegion);
+    // A block at offset 0 is not replaced by this pass.
+    EXPECT_EQ(Later(Driver("ZTGCCyan", "1") + kRegion), Driver("ZTGCCyan", "1") + kRegion);
+    // The image-shift amounts appear only where the driver wrote their blocks.
+    EXPECT_EQ(Later(kResolution + kRegion), kResolution + kRegion);
+    EXPECT_EQ(Later(kResolution + Driver("ZTImageShiftFrontV", "0") + kRegion),
+              kResolution + Ours("ZTImageShiftFrontV", "-300") + kRegion);
+}
+
+TEST_F(FeatureEmit, AnchorOutsideABlockOpenerIsNotTouched) {
+    S16(3846, 150);
+    S16(1146, 12);
+    S16(3776, 34);
+    // The first "ZTGCCyan " is inside another block; counting 32 bytes back
+    // from it would cut into that block.
+    const std::string other =
+        "featurebegin{\r\n%%BeginFeature: *ColorOptions Set\r\n% gains follow, ZTGCCyan first\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n";
+    const std::string piece = kResolution + other + Driver("ZTGCCyan", "1") + kRegion;
+    EXPECT_EQ(Later(piece), piece);
+    // Neighbouring keywords are told apart by the blank behind the anchor.
+    EXPECT_EQ(Later(kResolution + Driver("ZTGutterDistance", "0") + Driver("ZTBookletGutterDistance", "0") + kRegion),
+              kResolution + Ours("ZTGutterDistance", "12") + Ours("ZTBookletGutterDistance", "34") + kRegion);
+}
+
+TEST_F(FeatureEmit, NamesDateAndSecretNumber) {
+    Text(4904, u"1234");
+    const std::string piece = kResolution + Driver("ZTOwnerName", "True") + Driver("ZTJobName", "True") +
+                              Driver("ZTSecretNum", "True") + Driver("ZTDateSpecify", "Custom") + kRegion;
+    const std::vector<BYTE> before = settings;
+    // Switches off: the system user, the document name, today's date (12/7/2026).
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "False", "Off") +
+                                Ours("ZTOwnerNameInfo", "616C696365") + Ours("ZTJobName", "False", "Off") +
+                                Ours("ZTJobNameInfo", "5265706F7274") + Ours("ZTSecretNum", "False", "Off") +
+                                Ours("ZTSecretNumInfo", "1234") + Ours("ZTDateSpecify", "Today") +
+                                Ours("ZTDateInfo", "31322F372F32303236") + kRegion);
+    EXPECT_EQ(settings, before);  // the date is never written into the settings
+
+    // Switches on with texts.
+    U8(6977, 1);
+    Text(6978, u"Bob");
+    U8(5432, 1);
+    Text(5434, u"Plan");
+    U8(959, 1);
+    Text(960, u"2025-01-02");
+    U8(4903, 1);
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "True", "On") + Ours("ZTOwnerNameInfo", "426F62") +
+                                Ours("ZTJobName", "True", "On") + Ours("ZTJobNameInfo", "506C616E") +
+                                Ours("ZTSecretNum", "True", "On") + Ours("ZTSecretNumInfo", "1234") +
+                                Ours("ZTDateSpecify", "Custom") +
+                                Ours("ZTDateInfo", "323032352D30312D3032") + kRegion);
+
+    // Switches on, texts empty: the user name override and the document name.
+    Text(6978, u"");
+    Text(5434, u"");
+    U8(7248, 1);
+    Text(7250, u"carol");
+    document = u"\u00e9";
+    const std::string out = Later(piece);
+    EXPECT_NE(out.find(Ours("ZTOwnerNameInfo", "6361726F6C")), std::string::npos) << out;
+    EXPECT_NE(out.find(Ours("ZTJobNameInfo", "C3A9")), std::string::npos) << out;
+}
+
+TEST_F(FeatureEmit, UserNameFallbacks) {
+    const std::string piece = kResolution + Driver("ZTOwnerName", "False") + kRegion;
+    const std::string owner = kResolution + Ours("ZTOwnerName", "False", "Off");
+    sim::SetUserName(u"abcdefghijklmnopqrstuvwxy");  // 25 characters: the first 20 go on
+    EXPECT_EQ(Later(piece), owner + Ours("ZTOwnerNameInfo", "6162636465666768696A6B6C6D6E6F7071727374") + kRegion);
+    sim::FailCalls(sim::Api::GetUserNameW, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Later(piece), owner + Ours("ZTOwnerNameInfo", "") + kRegion);
+    // An unterminated override is read up to its 20th character.
+    U8(7248, 1);
+    const std::u16string full(21, u'z');
+    ASSERT_TRUE(WriteSettingBytes(Span(), 7250, full.data(), 42));
+    EXPECT_EQ(Later(piece), owner + Ours("ZTOwnerNameInfo", "7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A7A") + kRegion);
+}
+
+TEST_F(FeatureEmit, DateThatCannotBeFormattedIsEmpty) {
+    sim::FailCalls(sim::Api::GetDateFormatW, ERROR_INVALID_PARAMETER);
+    const std::string piece = kResolution + Driver("ZTDateSpecify", "Today") + kRegion;
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTDateSpecify", "Today") + Ours("ZTDateInfo", "") + kRegion);
+}
+
+TEST_F(FeatureEmit, LongDocumentNameIsReadWithinItsBuffer) {
+    // 520 units without a terminator: 519 go on.
+    document = std::u16string(520, u'd');
+    const std::string piece = kResolution + Driver("ZTJobName", "False") + kRegion;
+    const std::string out = Later(piece);
+    std::string hex;
+    for (int i = 0; i < 519; ++i) hex += "64";
+    EXPECT_NE(out.find("(" + hex + ")"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Whole rewrites.
+
+TEST_F(FeatureEmit, MissingTemplatesLeaveThePieceAsWritten) {
+    S16(372, 2);
+    S16(3846, 9);
+    const std::string piece = kResolution + Driver("ZTGCCyan", "1") + Driver("ZTDuplex", "None") + kRegion;
+    module = sim::RegisterModule(u"/opt/empty/QM22TRD.dll");
+    std::string out;
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    EXPECT_EQ(out, piece);
+
+    // With the numeric template only, the numbers go on and nothing else.
+    module = sim::RegisterModule(u"/opt/numeric/QM22TRD.dll", kNumericOnly, 1);
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    EXPECT_EQ(out, kResolution + Ours("ZTGCCyan", "9") + Driver("ZTDuplex", "None") + kRegion);
+}
+
+TEST_F(FeatureEmit, ZeroByteEndsThePiece) {
+    std::string piece = kResolution + kRegion;
+    piece += std::string("\0rest", 5);
+    std::string out;
+    ASSERT_EQ(Rewrite(piece, 2, 1, out), 0u);
+    EXPECT_EQ(out, kResolution + kRegion);
+}
+
+TEST_F(FeatureEmit, ShortSettingsReadAsZero) {
+    // Only the first 100 bytes are held: every field beyond reads as zero.
+    S16(372, 2);
+    const std::string piece = Driver("ZTCollate", "False") + kRegion;
+    char* text = nullptr;
+    size_t length = 0;
+    ASSERT_EQ(RewriteSetupPiece(module, document.c_str(), settings.data(), 100, piece.data(), piece.size(), 1, -1,
+                                &text, &length),
+              0u);
+    const std::string out(text, length);
+    FreeRewrittenText(text);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTCollate", "True", "On") + Ours("ZTJobComment", "") +
+                       kRegion);
+}
+
+TEST_F(FeatureEmit, AllFeaturesInOnePiece) {
+    // Every replace keyword as the printer knows it, in a driver block of its
+    // own, then a closing block: each comes back spelled from the settings.
+    static const char* const kKeywords[] = {
+        "ZTOutputMode", "ZTDuplex", "ZTDuplexMixedPage", "ZTWaitAfterProof", "ZTCollate", "ZTOrientation",
+        "ZTMixedPageSize", "ZTDuplexSmallPages", "ZTDuplexBigPages", "ZTRotateBigPages", "ZTManualZoom",
+        "ZTZoomRate", "ZTInputSlot", "ZTPageTray", "ZTMediaType", "ZTOutputMethod", "ZTOutputBox",
+        "ZTMultiUp", "ZTMultiUpSinglePage", "ZTBooklet", "ZTHeaderFooterPrint", "ZTPageNumPrint",
+        "ZTPageNumTransparent", "ZTPageNumPosition", "ZTStampPageFont", "ZTStampPageSize", "ZTDatePrint",
+        "ZTDateTransparent", "ZTDateTargetPage", "ZTDateSpecify", "ZTDatePosition", "ZTStampDateFont",
+        "ZTStampDateSize", "ZTImageShift", "ZTRotate", "ZTDitherType", "ZTPrintDensity", "ZTImageQuality",
+        "ZTLineSmoothing", "ZTScreening", "ZTGammaAdjustment", "ZTGCBrightness", "ZTGCContrast",
+        "ZTBarcodeArea", "ZTBarcodeDensity", "ZTBarcodeProof", "ZTEnvelopeImageProcessing", "ZTColorProfile",
+        "ZTRenderingIntent", "ZTMaxDrops", "ZTBinding", "ZTGutter", "ZTGutterAutoReducing", "ZTStapleMode",
+        "ZTPunchMode", "ZTFoldMode", "ZTFoldInnerOuter", "ZTFoldBinding", "ZTBookletBinding",
+        "ZTBookletSplitting", "ZTBookletGutter", "ZTBookletGutterAutoReducing", "ZTBookletCover",
+        "ZTWaitingExceptCover", "ZTBookletCoverSheetTray", "ZTJog", "ZTJobSepSheet", "ZTJobSepSheetTray",
+        "ZTJobSepSheetText", "ZTCoverSheet", "ZTFrontCoverSheet", "ZTFrontCoverSheetTray", "ZTBackCoverSheet",
+        "ZTBackCoverSheetTray", "ZTOutputTray", "ZTOutputFace", "ZTContinuousOutput", "ZTReverseOrder",
+        "ZTForm", "ZTFormPattern", "ZTFormSurface", "ZTFormSeparate", "ZTFormSelect1", "ZTFormSelect2",
+        "ZTPriorityLayer", "ZTOwnerName", "ZTJobName", "ZTSecretNum", "ZTHideJob", "ZTPrintSpeed",
+    };
+    static_assert(sizeof kKeywords / sizeof kKeywords[0] == 17 + 18 + 15 + 27 + 13, "every replace keyword");
+    std::string piece;
+    for (const char* keyword : kKeywords) piece += Driver(keyword, "Driver");
+    piece += kRegion;
+    std::string out = Later(piece);
+    EXPECT_EQ(out.find("Driver"), std::string::npos);
+    EXPECT_NE(out.find(Ours("ZTInputSlot", "Auto")), std::string::npos);
+    EXPECT_NE(out.find(Ours("ZTHideJob", "False", "Off")), std::string::npos);
+    EXPECT_NE(out.find(Ours("ZTRotateBigPages", "False", "OFF")), std::string::npos);
+    EXPECT_NE(out.find(Ours("ZTPrintSpeed", "OFF", "Standard")), std::string::npos);
+    EXPECT_NE(out.find(Ours("ZTStampDateFont", "", "")), std::string::npos);
+    EXPECT_EQ(out.substr(out.size() - kRegion.size()), kRegion);
+}
+
+}  // namespace

@@ -1,0 +1,658 @@
+#include "psfilter/stream_filter.h"
+
+#include "plugin/line_buffer.h"
+#include "plugin/plugin_pdev.h"
+#include "platform/host/sim_control.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Chunks = std::vector<std::string>;
+
+// ---------------------------------------------------------------------------
+// LineBuffer
+// ---------------------------------------------------------------------------
+
+std::string Held(const LineBuffer& buffer) {
+    if (buffer.data == nullptr) return std::string();
+    return std::string(reinterpret_cast<const char*>(buffer.data.get()), static_cast<size_t>(buffer.length));
+}
+
+HRESULT AppendText(LineBuffer& buffer, const std::string& text) { return buffer.Append(text.data(), text.size()); }
+
+TEST(LineBuffer, GrowsBy64KiBOrTwiceTheAppendAndKeepsItsBytes) {
+    LineBuffer buffer;
+    EXPECT_EQ(buffer.Append(nullptr, 0), S_OK);
+    EXPECT_EQ(buffer.data, nullptr);
+
+    ASSERT_EQ(AppendText(buffer, "0123456789"), S_OK);
+    EXPECT_EQ(buffer.capacity, 65537);
+    EXPECT_EQ(buffer.length, 10);
+    EXPECT_EQ(buffer.data[10], 0);
+
+    // Fits the block: no growth.
+    ASSERT_EQ(AppendText(buffer, std::string(65526, 'a')), S_OK);
+    EXPECT_EQ(buffer.capacity, 65537);
+    EXPECT_EQ(buffer.length, 65536);
+
+    // 1 more byte needs 65538: 65536 + 65536 + 1.
+    ASSERT_EQ(AppendText(buffer, "b"), S_OK);
+    EXPECT_EQ(buffer.capacity, 131073);
+
+    // A large append grows by twice its size: 65537 + 2 * 70000 + 1.
+    ASSERT_EQ(AppendText(buffer, std::string(70000, 'c')), S_OK);
+    EXPECT_EQ(buffer.capacity, 205538);
+    EXPECT_EQ(buffer.length, 135537);
+    EXPECT_EQ(Held(buffer).substr(0, 12), "0123456789aa");
+    EXPECT_EQ(Held(buffer).substr(65535, 3), "abc");
+    EXPECT_EQ(buffer.data[135537], 0);
+}
+
+TEST(LineBuffer, CompleteLengthFollowsLineEndsAcrossAppendsAndConsumes) {
+    LineBuffer buffer;
+    ASSERT_EQ(AppendText(buffer, "ab\r"), S_OK);
+    EXPECT_EQ(buffer.completeLength, 0);
+    ASSERT_EQ(AppendText(buffer, "\ncd"), S_OK);  // CR and LF in different appends
+    EXPECT_EQ(buffer.completeLength, 4);
+    ASSERT_EQ(AppendText(buffer, "\r\nef\r\ngh"), S_OK);
+    EXPECT_EQ(buffer.completeLength, 12);
+    ASSERT_EQ(AppendText(buffer, "ij"), S_OK);
+    EXPECT_EQ(buffer.completeLength, 12);
+
+    buffer.Consume(4);
+    EXPECT_EQ(Held(buffer), "cd\r\nef\r\nghij");
+    EXPECT_EQ(buffer.completeLength, 8);
+    EXPECT_EQ(buffer.data[buffer.length], 0);
+    // Taking the CR of the last line end leaves no complete line.
+    buffer.Consume(7);
+    EXPECT_EQ(Held(buffer), "\nghij");
+    EXPECT_EQ(buffer.completeLength, 0);
+    buffer.Consume(100);
+    EXPECT_EQ(buffer.length, 0);
+    EXPECT_NE(buffer.data, nullptr);  // the block stays until Clear
+    EXPECT_EQ(buffer.data[0], 0);
+
+    buffer.Clear();
+    EXPECT_EQ(buffer.data, nullptr);
+    EXPECT_EQ(buffer.capacity, 0);
+    EXPECT_EQ(buffer.length, 0);
+    EXPECT_EQ(buffer.completeLength, 0);
+}
+
+TEST(LineBuffer, SearchesLookPastZeroBytes) {
+    LineBuffer buffer;
+    const char bytes[] = "a\0b\r\n%%EOF\r\nx\0%%EOF\r\n";
+    ASSERT_EQ(buffer.Append(bytes, sizeof bytes - 1), S_OK);
+    EXPECT_EQ(buffer.completeLength, 21);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 0), 5);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 6), 14);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 15), -1);
+    EXPECT_EQ(buffer.FindLast("%%EOF\r\n"), 14);
+    EXPECT_EQ(buffer.Find("b", -3), 2);
+    EXPECT_EQ(buffer.Find("", 0), -1);
+    EXPECT_EQ(buffer.Find("x\0", 0), 12);  // a search text ends at its own terminator
+    EXPECT_EQ(LineBuffer().Find("a", 0), -1);
+}
+
+TEST(LineBuffer, FeatureCutPointEndsAtTheLastClosedBlock) {
+    LineBuffer lines;
+    ASSERT_EQ(AppendText(lines, "a\r\nb\r\nc"), S_OK);
+    EXPECT_EQ(lines.FeatureCutPoint(), 6);  // no feature block: the last line end
+
+    LineBuffer open;
+    ASSERT_EQ(AppendText(open, "x\r\nfeaturebegin{\r\ny\r\n"), S_OK);
+    EXPECT_EQ(open.FeatureCutPoint(), 0);  // never inside an open block
+
+    LineBuffer closed;
+    ASSERT_EQ(AppendText(closed, "featurebegin{\r\n1\r\n}featurecleanup\r\nz\r\n"
+                                 "featurebegin{\r\n2\r\n}featurecleanup\r\nfeaturebegin{\r\n3\r\n"),
+              S_OK);
+    EXPECT_EQ(closed.FeatureCutPoint(), 73);
+}
+
+TEST(LineBuffer, RefusedAppendLeavesTheBufferAsItWas) {
+    LineBuffer buffer;
+    buffer.byteLimit = 8;
+    ASSERT_EQ(AppendText(buffer, "abc\r\n"), S_OK);
+    EXPECT_EQ(buffer.capacity, 9);  // growth stops at the limit and its terminator
+    EXPECT_EQ(AppendText(buffer, "defg"), E_OUTOFMEMORY);
+    EXPECT_EQ(Held(buffer), "abc\r\n");
+    EXPECT_EQ(buffer.completeLength, 5);
+    EXPECT_EQ(AppendText(buffer, "def"), S_OK);
+    EXPECT_EQ(AppendText(buffer, "g"), E_OUTOFMEMORY);
+    EXPECT_EQ(buffer.Append(nullptr, 1), E_POINTER);
+}
+
+TEST(LineBuffer, MovingHandsTheBlockOver) {
+    LineBuffer from;
+    ASSERT_EQ(AppendText(from, "line\r\nrest"), S_OK);
+    const BYTE* block = from.data.get();
+    LineBuffer to(std::move(from));
+    EXPECT_EQ(to.data.get(), block);
+    EXPECT_EQ(to.length, 10);
+    EXPECT_EQ(to.completeLength, 6);
+    EXPECT_EQ(from.data, nullptr);
+    EXPECT_EQ(from.length, 0);
+    EXPECT_EQ(from.completeLength, 0);
+    EXPECT_EQ(from.capacity, 0);
+}
+
+// ---------------------------------------------------------------------------
+// The filter, with a recording rewriter: it wraps each piece in
+// "<state orientation>" ... "</>" so every output shows what was rewritten.
+// ---------------------------------------------------------------------------
+
+struct RewriteCall {
+    HMODULE module;
+    std::u16string documentName;
+    const BYTE* settings;
+    size_t settingsSize;
+    std::string text;
+    int sectionState;
+    int orientation;
+};
+
+struct RewriterScript {
+    std::vector<RewriteCall> calls;
+    unsigned failures = 0;     // the next this many calls fail with 14
+    std::string forcedOutput;  // when set, every success answers with it
+    int handedOut = 0;
+    int released = 0;
+};
+RewriterScript script;
+
+DWORD RecordingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
+                       const char* text, size_t length, int sectionState, int orientation, char** newText,
+                       size_t* newLength) {
+    script.calls.push_back(
+        {module, documentName, settings, settingsSize, std::string(text, length), sectionState, orientation});
+    *newText = nullptr;
+    *newLength = 0;
+    if (script.failures > 0) {
+        --script.failures;
+        return 14;
+    }
+    std::string out = script.forcedOutput;
+    if (out.empty()) {
+        out = "<" + std::to_string(sectionState) + " " + std::to_string(orientation) + ">" +
+              std::string(text, length) + "</>";
+    }
+    ++script.handedOut;
+    char* copy = static_cast<char*>(std::malloc(out.size() + 1));
+    std::memcpy(copy, out.c_str(), out.size() + 1);
+    *newText = copy;
+    *newLength = out.size();
+    return 0;
+}
+
+void RecordingRelease(char* text) {
+    ++script.released;
+    std::free(text);
+}
+
+const SetupRewriter kRecordingRewriter = {&RecordingRewrite, &RecordingRelease};
+
+constexpr size_t kPrivatePartBytes = 12016;
+constexpr size_t kSettingsStart = 12;
+constexpr size_t kOrientationField = 378;
+
+struct StreamFilterTest : ::testing::Test {
+    HANDLE printer = nullptr;
+    HMODULE module = nullptr;
+    std::vector<BYTE> privatePart = std::vector<BYTE>(kPrivatePartBytes, 0);
+    PluginPdev pdev;
+    DEVOBJ device{};
+
+    void SetUp() override {
+        sim::Reset();
+        script = RewriterScript();
+        printer = sim::AddPrinter(u"Filter Printer");
+        module = sim::RegisterModule(u"/opt/filter/QM22TRD.dll");
+        const char16_t identification[] = u"VTA/NP";
+        std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
+        SetOrientationSetting(1);
+        device.dwSize = sizeof device;
+        device.hPrinter = printer;
+        device.hOEM = module;
+        device.pOEMDM = privatePart.data();
+        device.pdevOEM = &pdev;
+        const char16_t name[] = u"Report";
+        std::memcpy(pdev.documentName, name, sizeof name);
+    }
+    // Every text the rewriter handed out was given back.
+    void TearDown() override { EXPECT_EQ(script.released, script.handedOut); }
+
+    void SetOrientationSetting(int16_t value) {
+        std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &value, sizeof value);
+    }
+    HRESULT Write(const std::string& bytes, DWORD* written = nullptr) {
+        return StreamFilterWritePrinter(&device, bytes.data(), static_cast<DWORD>(bytes.size()), written,
+                                        kRecordingRewriter);
+    }
+    // Writes and expects the whole count taken and success.
+    void Feed(const std::string& bytes) {
+        DWORD written = 0xDEAD;
+        ASSERT_EQ(Write(bytes, &written), S_OK);
+        ASSERT_EQ(written, bytes.size());
+    }
+    Chunks Written() const { return sim::WrittenChunks(printer); }
+    std::string Pending() const { return Held(pdev.pendingBuffer); }
+};
+
+TEST_F(StreamFilterTest, RefusesSettingsWithoutIdentificationAndPassesOtherDevicesOn) {
+    privatePart[kSettingsStart + 12] = 'X';  // the terminator of "VTA/NP"
+    DWORD written = 0xDEAD;
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n", &written), E_FAIL);
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(Written().empty());
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+
+    // Without a block or a private part the call is the spooler pass-through's.
+    device.pdevOEM = nullptr;
+    written = 0xDEAD;
+    EXPECT_EQ(Write("abc", &written), E_NOTIMPL);
+    device.pdevOEM = &pdev;
+    device.pOEMDM = nullptr;
+    EXPECT_EQ(Write("abc", &written), E_NOTIMPL);
+    EXPECT_EQ(StreamFilterWritePrinter(nullptr, "abc", 3, &written, kRecordingRewriter), S_OK);
+    EXPECT_EQ(written, 0xDEADu);
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(StreamFilterTest, NullDataAndUnbufferableCountsAreRefusedWithNothingTaken) {
+    Feed("held");
+    DWORD written = 0xDEAD;
+    EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 4, &written, kRecordingRewriter), E_POINTER);
+    EXPECT_EQ(written, 0u);
+    // More than the buffer can ever hold: refused before anything is copied
+    // (only the first five bytes are looked at, for a job start).
+    written = 0xDEAD;
+    EXPECT_EQ(StreamFilterWritePrinter(&device, "12345", 0x80000000u, &written, kRecordingRewriter), E_OUTOFMEMORY);
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(Pending(), "held");
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
+    DWORD written = 0xDEAD;
+    EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter), S_OK);
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
+}
+
+TEST_F(StreamFilterTest, ForwardsWholeLinesAndHoldsThePartialLastOne) {
+    Feed("%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Cre");
+    Feed("ator: b");
+    Feed("\r\nx");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Title: a\r\n", "%%Creator: b\r\n"}));
+    EXPECT_EQ(Pending(), "x");
+    // A lone CR at the end is no line end yet.
+    Feed("\r");
+    Feed("\ny\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Title: a\r\n", "%%Creator: b\r\n", "x\r\ny\r\n"}));
+}
+
+TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
+    SetOrientationSetting(2);
+    Feed("%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\nA\r\nB\r\n%%EndSetup\r\n"
+         "%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+         "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\nbody\r\n%%EOF\r\n");
+    EXPECT_EQ(Written(), (Chunks{
+                             "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\n",
+                             "<1 2>A\r\nB\r\n</>",
+                             "%%EndSetup\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n"
+                             "%%EndPageComments\r\n%%BeginPageSetup\r\n",
+                             "<1 2>P\r\n</>",
+                             "%%EndPageSetup\r\nbody\r\n%%EOF\r\n",
+                         }));
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[0].module, module);
+    EXPECT_EQ(script.calls[0].documentName, u"Report");
+    EXPECT_EQ(script.calls[0].settings, privatePart.data() + kSettingsStart);
+    EXPECT_EQ(script.calls[0].settingsSize, 12004u);
+    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);  // released at the end of the job
+    EXPECT_EQ(pdev.setupBuffer.data, nullptr);
+}
+
+TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
+    SetOrientationSetting(2);
+    // The document setup arrives before any page comment: -1.
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nD\r\n%%EndSetup\r\n");
+    Feed("%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n"
+         "%%EndPageSetup\r\n");
+    // Comments without an orientation line: the settings' orientation.
+    Feed("%%Page: 2 2\r\n%%PageBoundingBox: 0 0 595 842\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP2\r\n"
+         "%%EndPageSetup\r\n");
+    Feed("%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n"
+         "%%EndPageSetup\r\n");
+    // No comments collected since the last evaluation: -1 again.
+    Feed("%%BeginPageSetup\r\nP4\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 5u);
+    EXPECT_EQ(script.calls[0].orientation, -1);
+    EXPECT_EQ(script.calls[1].orientation, 1);
+    EXPECT_EQ(script.calls[2].orientation, 2);
+    EXPECT_EQ(script.calls[3].orientation, 2);
+    EXPECT_EQ(script.calls[4].orientation, -1);
+    EXPECT_EQ(script.calls[1].text, "P1\r\n");
+    // The "%%EndPageComments" line itself is not collected.
+    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);
+    EXPECT_EQ(pdev.defaultOrientation, 2);
+}
+
+TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
+    Feed("%!PS-Adobe-3.0\r\n%%Begin");
+    EXPECT_EQ(pdev.sectionState, 0);
+    Feed("Setup\r\nA\r\n%%End");
+    EXPECT_EQ(pdev.sectionState, 1);
+    Feed("Setup\r\nrest\r\n");
+    EXPECT_EQ(Written(),
+              (Chunks{"%!PS-Adobe-3.0\r\n", "%%BeginSetup\r\n", "<1 -1>A\r\n</>", "%%EndSetup\r\nrest\r\n"}));
+    EXPECT_EQ(pdev.sectionState, 0);
+}
+
+TEST_F(StreamFilterTest, DocumentMarkersWinOverPageMarkers) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\nS\r\n%%EndPageSetup\r\nT\r\n%%EndSetup\r\n"
+         "end\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\n",
+                                 "<1 -1>S\r\n%%EndPageSetup\r\nT\r\n</>", "%%EndSetup\r\nend\r\n"}));
+}
+
+TEST_F(StreamFilterTest, EmptySectionCallsNoRewrite) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n%%EndSetup\r\nx\r\n");
+    EXPECT_TRUE(script.calls.empty());
+    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "%%EndSetup\r\nx\r\n"}));
+}
+
+TEST_F(StreamFilterTest, PartialLineInFrontOfTheEndMarkerIsRewrittenWithTheSection) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB%%EndSetup\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>A\r\nB</>", "%%EndSetup\r\n"}));
+    EXPECT_EQ(pdev.setupBuffer.length, 0);
+}
+
+std::string Filler(size_t lines) {
+    std::string text;
+    for (size_t i = 0; i < lines; ++i) text += std::string(98, 'x') + "\r\n";
+    return text;
+}
+
+TEST_F(StreamFilterTest, LongSectionIsCutAfterTheLastClosedFeatureBlock) {
+    const std::string blockA = "featurebegin{\r\nA\r\n}featurecleanup\r\n";
+    const std::string blockB = "featurebegin{\r\nB\r\n}featurecleanup\r\n";
+    const std::string filler = Filler(1000);  // 100000 bytes
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + blockA + filler + blockB + "featurebegin{\r\nC\r\n");
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].text, blockA + filler + blockB);
+    EXPECT_EQ(script.calls[0].sectionState, 1);
+    EXPECT_EQ(pdev.sectionState, 2);
+    EXPECT_EQ(Held(pdev.setupBuffer), "featurebegin{\r\nC\r\n");
+
+    Feed("D\r\n}featurecleanup\r\n%%EndSetup\r\n%%EOF\r\n");
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[1].text, "featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n");
+    EXPECT_EQ(script.calls[1].sectionState, 2);
+
+    // The first rewritten piece went out in chunks of 4096: 100079 bytes.
+    const Chunks chunks = Written();
+    ASSERT_EQ(chunks.size(), 1u + 25u + 2u);
+    std::string first;
+    for (size_t i = 1; i <= 25; ++i) {
+        EXPECT_EQ(chunks[i].size(), i < 25 ? 4096u : 1775u) << i;
+        first += chunks[i];
+    }
+    EXPECT_EQ(first, "<1 -1>" + blockA + filler + blockB + "</>");
+    EXPECT_EQ(chunks[26], "<2 -1>featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n</>");
+    EXPECT_EQ(chunks[27], "%%EndSetup\r\n%%EOF\r\n");
+}
+
+TEST_F(StreamFilterTest, LongSectionWithOnlyAnOpenBlockIsNotCut) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nfeaturebegin{\r\n" + Filler(1001));
+    EXPECT_TRUE(script.calls.empty());
+    EXPECT_EQ(pdev.setupBuffer.length, 15 + 100100);
+    Feed("}featurecleanup\r\n%%EndSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].text, "featurebegin{\r\n" + Filler(1001) + "}featurecleanup\r\n");
+}
+
+TEST_F(StreamFilterTest, LongSectionWithoutFeatureBlocksIsCutAtItsLastLineEnd) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1000));
+    EXPECT_TRUE(script.calls.empty());  // exactly 100000 bytes: not yet
+    Feed("y\r\nz");
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].text, Filler(1000) + "y\r\n");
+    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(Pending(), "z");
+}
+
+TEST_F(StreamFilterTest, RewrittenTextGoesOutInChunksOf4096) {
+    script.forcedOutput = std::string(4096, 'a') + std::string(4096, 'b') + std::string(1808, 'c');
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'),
+                                 std::string(4096, 'b'), std::string(1808, 'c'), "%%EndSetup\r\n"}));
+    // A spooler that takes less: each chunk starts where the taken bytes end.
+    sim::Reset();
+    printer = sim::AddPrinter(u"Filter Printer");
+    device.hPrinter = printer;
+    sim::SetWriteLimit(3000);
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\n");
+    std::vector<DWORD> offered;
+    for (const sim::WriteCall& call : sim::WriteCalls(printer)) offered.push_back(call.offered);
+    EXPECT_EQ(offered, (std::vector<DWORD>{30, 4096, 4096, 4000, 1000, 12}));
+    EXPECT_EQ(sim::WrittenBytes(printer),
+              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + script.forcedOutput + "%%EndSetup\r\n");
+}
+
+TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
+    SetOrientationSetting(2);
+    Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial");
+    EXPECT_EQ(Pending(), "old partial");
+    // The landscape comment goes with the old job: the new one's page setup
+    // gets the orientation of the settings as they are now.
+    SetOrientationSetting(1);
+    Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n",
+                                 "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 1>P\r\n</>", "%%EndPageSetup\r\n"}));
+    EXPECT_EQ(pdev.defaultOrientation, 1);
+
+    Feed("%!PS-Adobe-3.0\r\npartial");
+    Feed("%!PS-Adobe-3.0\r\n");
+    EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\n");
+    EXPECT_EQ(Written()[Written().size() - 2], "%!PS-Adobe-3.0\r\n");
+}
+
+TEST_F(StreamFilterTest, EndOfJobForwardsTheLastPartialLineAtOnce) {
+    Feed("%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n\x04");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n", "\x04"}));
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    // Later calls without "%%EOF": only up to their last line end.
+    Feed("a\r\nb");
+    Feed("c");
+    EXPECT_EQ(Written().back(), "a\r\n");
+    EXPECT_EQ(Pending(), "bc");
+    Feed("\r\n%%EOF\r\ntail");
+    EXPECT_EQ(Written(),
+              (Chunks{"%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n", "\x04", "a\r\n", "bc\r\n%%EOF\r\n", "tail"}));
+}
+
+TEST_F(StreamFilterTest, EndOfJobTailGoesOutWholeThroughAShortSpooler) {
+    sim::SetWriteLimit(4);
+    Feed("%!PS-\r\n%%EOF\r\n0123456789");
+    EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-\r\n%%EOF\r\n0123456789");
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+}
+
+TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
+    const char raw[] = "%!PS-Adobe-3.0\r\nbin\0ary\r\n%%EOF\r\nx\0y";
+    const std::string job(raw, sizeof raw - 1);
+    Feed(job);
+    EXPECT_EQ(sim::WrittenBytes(printer), job);
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+
+    // A marker behind a zero byte is still seen.
+    const char hidden[] = "%!PS-Adobe-3.0\r\n\0%%BeginSetup\r\nA\r\n%%EndSetup\r\n";
+    Feed(std::string(hidden, sizeof hidden - 1));
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].text, "A\r\n");
+}
+
+TEST_F(StreamFilterTest, SectionWithAZeroByteGoesOutUnchanged) {
+    const std::string section("A\r\n\0B\r\n", 7);
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + section + "%%EndSetup\r\n");
+    EXPECT_TRUE(script.calls.empty());
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", section, "%%EndSetup\r\n"}));
+}
+
+TEST_F(StreamFilterTest, EmbeddedEndOfFileInsideASectionKeepsTheSection) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nres\r\n%%EOF\r\nmore");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"}));
+    EXPECT_EQ(Held(pdev.setupBuffer), "res\r\n%%EOF\r\n");
+    EXPECT_EQ(Pending(), "more");
+    Feed("\r\n%%EndSetup\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>res\r\n%%EOF\r\nmore\r\n</>",
+                                 "%%EndSetup\r\n"}));
+}
+
+TEST_F(StreamFilterTest, SpoolerFailureKeepsTheRestForTheNextCall) {
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
+    DWORD written = 0;
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\nline\r\n", &written), E_FAIL);
+    EXPECT_EQ(written, 22u);  // taken into the buffer all the same
+    EXPECT_EQ(Pending(), "%!PS-Adobe-3.0\r\nline\r\n");
+    Feed("next\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nline\r\nnext\r\n"}));
+}
+
+TEST_F(StreamFilterTest, SpoolerFailureWhileSendingRewrittenTextKeepsItsRest) {
+    script.forcedOutput = std::string(4096, 'a') + "bcd";
+    // The first write (up to the begin marker) and the first chunk go through.
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
+    DWORD written = 0;
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz\r\n", &written), E_FAIL);
+    EXPECT_EQ(written, 48u);
+    EXPECT_EQ(Held(pdev.unsentBuffer), "bcd");
+    EXPECT_EQ(Pending(), "%%EndSetup\r\nz\r\n");
+    Feed("");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
+                                 "%%EndSetup\r\nz\r\n"}));
+    EXPECT_EQ(script.calls.size(), 1u);
+}
+
+TEST_F(StreamFilterTest, ASettingsChangeHandsTheHeldOutputToTheNewDeviceContext) {
+    script.forcedOutput = std::string(4096, 'a') + "bcd";
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz"), E_FAIL);
+    PluginPdev next;
+    TakeOverPdevState(next, pdev);
+    EXPECT_EQ(pdev.unsentBuffer.data, nullptr);
+    device.pdevOEM = &next;
+    Feed("\r\n%%EOF\r\n");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
+                                 "%%EndSetup\r\nz\r\n%%EOF\r\n"}));
+}
+
+TEST_F(StreamFilterTest, SpoolerTakingNothingFailsInsteadOfSpinning) {
+    sim::SetWriteLimit(0);
+    DWORD written = 0;
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n", &written), E_FAIL);
+    EXPECT_EQ(written, 16u);
+    EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 1u);
+    sim::SetWriteLimit(sim::kNoLimit);
+    Feed("x\r\n");
+    EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-Adobe-3.0\r\nx\r\n");
+}
+
+TEST_F(StreamFilterTest, SectionTextThatCannotBeCollectedStaysPending) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n");
+    pdev.setupBuffer.byteLimit = 4;
+    DWORD written = 0;
+    EXPECT_EQ(Write("AB\r\nCD\r\n%%EndSetup\r\n", &written), E_OUTOFMEMORY);
+    EXPECT_EQ(written, 20u);
+    EXPECT_EQ(Pending(), "AB\r\nCD\r\n%%EndSetup\r\n");
+    EXPECT_TRUE(script.calls.empty());
+    pdev.setupBuffer.byteLimit = kLineBufferMaxBytes;
+    Feed("");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>AB\r\nCD\r\n</>", "%%EndSetup\r\n"}));
+}
+
+TEST_F(StreamFilterTest, FailedRewriteIsOfferedAgainThenSentUnchangedAtTheSectionEnd) {
+    // A cut piece whose rewrite fails stays and is offered with the next one.
+    script.failures = 1;
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001));
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(pdev.setupBuffer.length, 100100);
+    EXPECT_EQ(pdev.sectionState, 1);
+    Feed("y\r\n");
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[1].text, Filler(1001) + "y\r\n");
+    EXPECT_EQ(script.calls[1].sectionState, 1);
+    EXPECT_EQ(pdev.sectionState, 2);
+
+    // At the section end a failed piece goes out as the driver wrote it.
+    script.failures = 1;
+    Feed("w\r\n%%EndSetup\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 4u);
+    EXPECT_EQ(script.calls[2].text, "w\r\n");
+    const Chunks chunks = Written();
+    ASSERT_GE(chunks.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(chunks.end() - 4, chunks.end()),
+              (Chunks{"w\r\n", "%%EndSetup\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
+}
+
+// ---------------------------------------------------------------------------
+// With the plug-in's own rewriter and a module that carries the two templates.
+// ---------------------------------------------------------------------------
+
+const char kNumericTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const char kTextTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const SimResource kTemplates[] = {
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
+};
+
+TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) {
+    device.hOEM = sim::RegisterModule(u"/opt/filter/templates/QM22TRD.dll", kTemplates, 2);
+    SetOrientationSetting(2);
+    const std::string job =
+        "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n"
+        "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP\r\n"
+        "%%EndPageSetup\r\n%%EOF\r\n";
+    DWORD written = 0;
+    ASSERT_EQ(StreamFilterWritePrinter(&device, job.data(), static_cast<DWORD>(job.size()), &written), S_OK);
+    EXPECT_EQ(written, job.size());
+    EXPECT_EQ(Written(), (Chunks{
+                             "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n",
+                             "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
+                             "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
+                             "%%EndFeature\r\n}featurecleanup\r\nS\r\n",
+                             "%%EndSetup\r\n%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
+                             "%%BeginPageSetup\r\n",
+                             "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
+                             "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
+                             "%%EndFeature\r\n}featurecleanup\r\nP\r\n",
+                             "%%EndPageSetup\r\n%%EOF\r\n",
+                         }));
+
+    // A document setup seen before any page comment takes the settings' orientation.
+    const std::string second = "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n";
+    ASSERT_EQ(StreamFilterWritePrinter(&device, second.data(), static_cast<DWORD>(second.size()), &written), S_OK);
+    const Chunks chunks = Written();
+    ASSERT_EQ(chunks.size(), 8u);
+    EXPECT_EQ(chunks[6],
+              "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
+              "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
+              "%%EndFeature\r\n}featurecleanup\r\nS\r\n");
+}
+
+}  // namespace
