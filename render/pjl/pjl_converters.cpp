@@ -1,5 +1,7 @@
 // Converters from a row of the PJL settings table and a value to "@PJL SET" lines.
+#include "common/hex_text.h"
 #include "common/wtext.h"
+
 #include "pjl/pjl_settings.h"
 
 #include <algorithm>
@@ -108,24 +110,11 @@ std::string ConvertFitting(UINT codePage, const WCHAR* text, size_t length, size
     return out;
 }
 
-std::string HexDigits(const std::string& bytes)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        hex.push_back(kDigits[b >> 4]);
-        hex.push_back(kDigits[b & 0x0F]);
-    }
-    return hex;
-}
-
 void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std::string& lines)
 {
     const SplitFormat format = SplitAtPlaceholder(assignment);
     const size_t room = ValueRoom(format) / 2;
-    AppendFilledLine(lines, format, HexDigits(ConvertFitting(CP_UTF8, text, units, room)));
+    AppendFilledLine(lines, format, UpperHex(ConvertFitting(CP_UTF8, text, units, room)));
 }
 
 const PjlLengthLimit* FindLengthLimit(const char* assignment)

@@ -1,9 +1,11 @@
 #include "psfilter/feature_rewrite.h"
 
+#include "common/hex_text.h"
 #include "common/wtext.h"
 #include "psfilter/feature_blocks.h"
 #include "psfilter/feature_passes.h"
 #include "psfilter/feature_tables.h"
+#include "settings/job_identity.h"
 #include "settings/private_part.h"
 
 #include <cstring>
@@ -17,7 +19,6 @@ constexpr DWORD kOk = 0;
 constexpr DWORD kInvalidParameter = 87;
 constexpr DWORD kOutOfMemory = 14;
 
-constexpr DWORD kSystemUserNameCapacity = 257;  // longest account name, terminator included
 
 // Where a driver's block starts when its keyword (the '*' for a replace key,
 // the keyword itself for an anchor) lies at keywordAt, or npos. The block must
@@ -95,7 +96,7 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
         break;
     }
     const std::string utf8 = Utf8Text(text);
-    return std::strcmp(row.keyword, kPlainTextKeyword) == 0 ? utf8 : HexText(utf8);
+    return std::strcmp(row.keyword, kPlainTextKeyword) == 0 ? utf8 : UpperHex(utf8);
 }
 
 BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context, const WString& userName,
@@ -178,40 +179,16 @@ void PlaceInsertBlock(const InsertRow& row, const std::string& block, std::strin
 
 // ---------------------------------------------------------------------------
 
-WString FeatureUserName(SettingsView settings) {
-    if (ReadSettingU8(settings, kUserNameSwitchField) != 0) {
-        return ReadFieldText(settings, kUserNameField, kUserNameUnits);
-    }
-    WCHAR name[kUserNameUnits] = {};
-    DWORD size = kUserNameUnits;
-    if (GetUserNameW(name, &size)) {
-        name[kUserNameUnits - 1] = 0;
-        return WString(name, WTextLengthBounded(name, kUserNameUnits - 1));
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return WString();
-    // A longer account name goes on as its first 20 characters.
-    std::vector<WCHAR> longName(kSystemUserNameCapacity, 0);
-    size = kSystemUserNameCapacity;
-    if (!GetUserNameW(longName.data(), &size)) return WString();
-    return WString(longName.data(), WTextLengthBounded(longName.data(), kUserNameUnits - 1));
-}
+WString FeatureUserName(SettingsView settings) { return JobUserName(settings); }
 
 WString FeatureDateText(SettingsView settings) {
-    if (ReadSettingU8(settings, kDateModeField) != 0) {
-        return ReadFieldText(settings, kDateTextField, kDateTextUnits);
+    if (ReadSettingU8(settings, kDateSwitchOffset) != 0) {
+        return ReadFieldText(settings, kDateTextOffset, kDateTextUnits);
     }
     // Today's date is built here rather than written into the driver's date
     // field for the pass: the settings block stays untouched, so nothing else
     // can ever see a changed field, even when the rewrite fails part-way.
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    WCHAR date[kDateTextUnits] = {};
-    if (GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &now, nullptr, date,
-                       static_cast<int>(kDateTextUnits)) == 0) {
-        return WString();
-    }
-    date[kDateTextUnits - 1] = 0;
-    return WString(date, WTextLengthBounded(date, kDateTextUnits - 1));
+    return TodaysShortDate();
 }
 
 DWORD ReplacePass(const RewriteContext& context, std::string& text) {

@@ -1,5 +1,7 @@
 #include "psfilter/feature_tables.h"
 
+#include "common/hex_text.h"
+
 #include <climits>
 #include <cstring>
 
@@ -453,7 +455,7 @@ DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string
     case ValueRule::Hex: {
         const std::string bytes = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
         if (bytes.size() > kFormNameBytes - 1) return kFillTooLong;
-        value = HexText(bytes);
+        value = UpperHex(bytes);
         return kFillOk;
     }
     }
@@ -466,7 +468,7 @@ std::string InvocationValue(const char* keyword, const std::string& commentValue
         switch (row.rule) {
         case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
         case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
-        case Invocation::Hex: return HexText(commentValue);
+        case Invocation::Hex: return UpperHex(commentValue);
         case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
         }
     }
@@ -497,18 +499,6 @@ std::string Utf8Text(const WString& text) {
     const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], needed, nullptr, nullptr);
     out.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return out;
-}
-
-std::string HexText(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        hex.push_back(kDigits[b >> 4]);
-        hex.push_back(kDigits[b & 0x0F]);
-    }
-    return hex;
 }
 
 void CutUtf8(std::string& text, size_t maxBytes) {

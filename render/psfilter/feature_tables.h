@@ -133,12 +133,6 @@ extern const char kPlainTextKeyword[];  // "ZTSecretNumInfo"
 // ---------------------------------------------------------------------------
 // Settings fields the insert values depend on.
 
-constexpr size_t kUserNameSwitchField = 7248;  // byte: non-zero uses the stored user name
-constexpr size_t kUserNameField = 7250;        // text of 21 units
-constexpr size_t kUserNameUnits = 21;
-constexpr size_t kDateModeField = 959;  // byte: 0 "today"
-constexpr size_t kDateTextField = 960;  // text of 24 units
-constexpr size_t kDateTextUnits = 24;
 constexpr size_t kOrientationField = 378;
 constexpr size_t kOwnerNameSwitchField = 6977;  // byte: non-zero uses the owner name text
 constexpr size_t kJobNameSwitchField = 5432;    // byte: non-zero uses the job name text
@@ -156,8 +150,6 @@ WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
 // system refuses gives the empty text. May throw std::bad_alloc.
 std::string Utf8Text(const WString& text);
 
-// Upper-case hexadecimal, two digits per byte ("%02X"). May throw std::bad_alloc.
-std::string HexText(const std::string& bytes);
 
 // Cuts a UTF-8 text to at most maxBytes bytes without splitting a character.
 void CutUtf8(std::string& text, size_t maxBytes);

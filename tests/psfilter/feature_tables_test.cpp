@@ -1,5 +1,6 @@
 // The feature value tables: their shape, every value spelling and the
 // invocation values derived from them.
+#include "common/hex_text.h"
 #include "psfilter/feature_tables.h"
 
 #include "platform/host/sim_control.h"
@@ -368,7 +369,7 @@ TEST_F(FeatureTables, OrientationValue) {
 }
 
 TEST_F(FeatureTables, TextHelpers) {
-    EXPECT_EQ(HexText(std::string("\x00\x7F\x80\xFF", 4)), "007F80FF");
+    EXPECT_EQ(UpperHex(std::string("\x00\x7F\x80\xFF", 4)), "007F80FF");
     EXPECT_EQ(Utf8Text(u"\U0001F600"), "\xF0\x9F\x98\x80");
 
     std::string text = "ab\xF0\x9F\x98\x80";

@@ -1,0 +1,30 @@
+// Who and when a job is: the user name and today's date that the job header and
+// the feature code both carry. One place, so the two never disagree.
+#pragma once
+
+#include "common/wtext.h"
+#include "platform/platform.h"
+#include "settings/settings_access.h"
+
+#include <cstddef>
+
+constexpr size_t kUserNameSwitchOffset = 7248;  // 1 byte, non-zero: use the stored name
+constexpr size_t kUserNameOffset = 7250;        // 21 UTF-16 units
+constexpr size_t kUserNameUnits = 21;
+constexpr size_t kDateSwitchOffset = 959;  // 1 byte, zero: today's date
+constexpr size_t kDateTextOffset = 960;    // 24 UTF-16 units
+constexpr size_t kDateTextUnits = 24;
+
+// At most this many characters of a user name go on.
+constexpr size_t kJobUserNameMaxChars = kUserNameUnits - 1;
+
+// The block's stored user name when its switch is set (read within the field's
+// 21 units, so an unterminated field is cut, never overread), otherwise the name
+// the thread runs as. Either is cut after 20 characters. A system that cannot
+// report any name gives the empty text: the job still prints, only unnamed.
+// May throw std::bad_alloc.
+WString JobUserName(SettingsView block);
+
+// Today's local date in the system's short date format, at most 23 characters;
+// the empty text when it cannot be formatted. May throw std::bad_alloc.
+WString TodaysShortDate();
