@@ -1,5 +1,6 @@
 #include "psfilter/feature_blocks.h"
 
+#include <charconv>
 #include <cstring>
 
 const char kBlockOpener[] = "featurebegin{\r\n%%BeginFeature: *";
@@ -54,37 +55,56 @@ TemplateText LoadTemplate(HMODULE module, int number) {
     return TemplateText{text, size};
 }
 
+namespace {
+
+// Appends n bytes unless the result would reach the limit. Growth is monotone,
+// so checking once per run gives the same answer as checking byte by byte.
+bool AppendWithin(std::string& result, const char* bytes, size_t n, size_t limit) {
+    if (result.size() + n >= limit) return false;
+    result.append(bytes, n);
+    return true;
+}
+
+}  // namespace
+
 bool FormatText(const char* format, size_t formatSize, std::initializer_list<FormatArg> args, std::string& out) {
     out.clear();
     if (format == nullptr) return false;
     size_t limit = formatSize + kFormatRoom;
     for (unsigned i = 0; i < kFormatDoublings; ++i) limit *= 2;
 
-    const FormatArg* next = args.begin();
+    // One allocation for the usual case: the format plus every argument.
+    size_t expected = formatSize;
+    for (const FormatArg& arg : args) expected += arg.isNumber ? 20 : arg.length;
     std::string result;
-    for (size_t i = 0; i < formatSize; ++i) {
-        const char c = format[i];
-        if (c != '%') {
-            result.push_back(c);
-        } else {
-            if (i + 1 >= formatSize) return false;
-            const char conversion = format[++i];
-            if (conversion == '%') {
-                result.push_back('%');
-            } else {
-                if (next == args.end()) return false;
-                const FormatArg& arg = *next++;
-                if (conversion == 's' && !arg.isNumber) {
-                    if (arg.text != nullptr) result.append(arg.text, arg.length);
-                } else if (conversion == 'd' && arg.isNumber) {
-                    result += std::to_string(arg.number);
-                } else {
-                    return false;
-                }
-            }
+    result.reserve(expected < limit ? expected : limit);
+
+    const FormatArg* next = args.begin();
+    const char* p = format;
+    const char* const end = format + formatSize;
+    while (p < end) {
+        const char* percent = static_cast<const char*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
+        const char* runEnd = percent != nullptr ? percent : end;
+        if (runEnd > p && !AppendWithin(result, p, static_cast<size_t>(runEnd - p), limit)) return false;
+        if (percent == nullptr) break;
+        if (percent + 1 >= end) return false;
+        const char conversion = percent[1];
+        p = percent + 2;
+        if (conversion == '%') {
+            if (!AppendWithin(result, "%", 1, limit)) return false;
+            continue;
         }
-        // The result and its terminator must fit the largest room formatting gets.
-        if (result.size() >= limit) return false;
+        if (next == args.end()) return false;
+        const FormatArg& arg = *next++;
+        if (conversion == 's' && !arg.isNumber) {
+            if (arg.text != nullptr && !AppendWithin(result, arg.text, arg.length, limit)) return false;
+        } else if (conversion == 'd' && arg.isNumber) {
+            char digits[24];
+            const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, arg.number);
+            if (!AppendWithin(result, digits, static_cast<size_t>(written.ptr - digits), limit)) return false;
+        } else {
+            return false;
+        }
     }
     out.swap(result);
     return true;
@@ -101,21 +121,37 @@ std::string Splice(size_t prefixLength, const std::string& text, const std::stri
     return spliced;
 }
 
-BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
+FeatureTemplates LoadFeatureTemplates(HMODULE module) {
+    return FeatureTemplates{LoadTemplate(module, kNumericTemplate), LoadTemplate(module, kTextTemplate)};
+}
+
+BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block) {
-    const TemplateText format = LoadTemplate(module, kTextTemplate);
+    const TemplateText& format = templates.text;
     if (format.text == nullptr) return BlockResult::NoTemplate;
-    const std::string name(keyword);
+    const FormatArg name(keyword, std::strlen(keyword));
     if (!FormatText(format.text, format.size, {name, commentValue, invocationValue, name}, block)) {
         return BlockResult::Failed;
     }
     return block.empty() ? BlockResult::Failed : BlockResult::Built;
 }
 
-BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block) {
-    const TemplateText format = LoadTemplate(module, kNumericTemplate);
+BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyword, int64_t number,
+                             std::string& block) {
+    const TemplateText& format = templates.numeric;
     if (format.text == nullptr) return BlockResult::NoTemplate;
-    const std::string name(keyword);
+    const FormatArg name(keyword, std::strlen(keyword));
     if (!FormatText(format.text, format.size, {name, number, number, name}, block)) return BlockResult::Failed;
     return block.empty() ? BlockResult::Failed : BlockResult::Built;
+}
+
+BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
+                           const std::string& invocationValue, std::string& block) {
+    const FeatureTemplates templates{TemplateText{nullptr, 0}, LoadTemplate(module, kTextTemplate)};
+    return BuildTextBlock(templates, keyword, commentValue, invocationValue, block);
+}
+
+BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block) {
+    const FeatureTemplates templates{LoadTemplate(module, kNumericTemplate), TemplateText{nullptr, 0}};
+    return BuildNumberBlock(templates, keyword, number, block);
 }

@@ -65,8 +65,23 @@ std::string Splice(size_t prefixLength, const std::string& text, const std::stri
 // is skipped), or formatting failed (out of memory for the rewrite).
 enum class BlockResult : uint8_t { Built, NoTemplate, Failed };
 
+// Both templates, loaded and checked once for a whole rewrite: every block of a
+// piece is formatted from the same two texts, so looking them up per block
+// would only repeat the same resource walk and validation.
+struct FeatureTemplates {
+    TemplateText numeric;  // template 1, or no text
+    TemplateText text;     // template 2, or no text
+};
+FeatureTemplates LoadFeatureTemplates(HMODULE module);
+
 // Text template with a comment value and an invocation value.
-BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
+BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block);
 // Numeric template with the number as both arguments.
+BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyword, int64_t number,
+                             std::string& block);
+
+// The same for a single block, looking up its template in module.
+BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
+                           const std::string& invocationValue, std::string& block);
 BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block);

@@ -5,13 +5,14 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "psfilter/feature_blocks.h"
 #include "psfilter/feature_tables.h"
 #include "settings/settings_access.h"
 
 #include <string>
 
 struct RewriteContext {
-    HMODULE module;             // holds the two templates
+    FeatureTemplates templates;  // loaded once from the plug-in module for the whole rewrite
     const WCHAR* documentName;  // the job's document name, never null
     SettingsView settings;      // the settings block, bounded by what the caller holds
 };
@@ -21,6 +22,11 @@ struct RewriteContext {
 DWORD ReplacePass(const RewriteContext& context, std::string& text);
 
 // Places the 28 blocks of the insert table next to their anchors.
+// Blocks are built only where a placement can happen: a block's text does not
+// depend on the working text, so building it at its placement gives the same
+// bytes as building every block ahead, without formatting the many entries
+// whose key or anchor a piece does not hold. (With a template that passed
+// LoadTemplate's check, formatting fails only when memory runs out.)
 DWORD InsertPass(const RewriteContext& context, std::string& text);
 
 // Puts an orientation block in front of a text that names no orientation.

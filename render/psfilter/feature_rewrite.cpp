@@ -20,6 +20,34 @@ constexpr DWORD kInvalidParameter = 87;
 constexpr DWORD kOutOfMemory = 14;
 
 
+// The first occurrence of needle in text at or after from, or npos: the same
+// answer as std::string::find. Keys and anchors all start with the same few
+// letters ("ZT", "*ZT"), which every feature block repeats; comparing the
+// candidates in place instead of one library call each is what keeps the
+// dozens of searches per piece cheap.
+size_t FindText(const std::string& text, const char* needle, size_t length, size_t from) {
+    const size_t size = text.size();
+    if (length == 0) return from <= size ? from : std::string::npos;
+    if (from >= size || size - from < length) return std::string::npos;
+    const char* const data = text.data();
+    const char* p = data + from;
+    const char* const last = data + (size - length);  // the last place a match can start
+    const char first = needle[0];
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p) + 1));
+        if (p == nullptr) return std::string::npos;
+        size_t i = 1;
+        while (i < length && p[i] == needle[i]) ++i;
+        if (i == length) return static_cast<size_t>(p - data);
+        ++p;
+    }
+    return std::string::npos;
+}
+
+size_t FindTerminated(const std::string& text, const char* needle, size_t from = 0) {
+    return FindText(text, needle, std::strlen(needle), from);
+}
+
 // Where a driver's block starts when its keyword (the '*' for a replace key,
 // the keyword itself for an anchor) lies at keywordAt, or npos. The block must
 // open exactly with "featurebegin{\r\n%%BeginFeature: *" right there: a keyword
@@ -40,52 +68,88 @@ size_t BlockStartBefore(const std::string& text, size_t keywordAt, size_t opener
 // stays; a block without a closing line before the next one is malformed and
 // left alone (npos).
 size_t DriverBlockEnd(const std::string& text, size_t from) {
-    const size_t next = text.find(kBlockStart, from);
+    const size_t next = FindTerminated(text, kBlockStart, from);
     if (next == std::string::npos) return std::string::npos;
-    const size_t cleanup = text.find(kBlockCleanup, from);
+    const size_t cleanup = FindTerminated(text, kBlockCleanup, from);
     const size_t cleanupLength = std::strlen(kBlockCleanup);
     if (cleanup == std::string::npos || cleanup + cleanupLength > next) return std::string::npos;
     return cleanup + cleanupLength;
 }
 
 void ReplaceRange(std::string& text, size_t start, size_t end, const std::string& block) {
-    text = Splice(start, text, block, text.substr(end));
+    text.replace(start, end - start, block);
 }
 
 // Inserting happens only at an offset above 0 with text behind it.
-void InsertAt(std::string& text, size_t offset, const std::string& block) {
-    if (offset == 0 || offset == std::string::npos || offset >= text.size()) return;
-    text = Splice(offset, text, block, text.substr(offset));
+bool CanInsertAt(const std::string& text, size_t offset) {
+    return offset != 0 && offset != std::string::npos && offset < text.size();
 }
 
-std::vector<std::string> SplitAnchors(const char* anchors) {
-    std::vector<std::string> list;
-    std::string current;
-    for (const char* p = anchors; *p != 0; ++p) {
-        if (*p == '/') {
-            list.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(*p);
-        }
+void InsertAt(std::string& text, size_t offset, const std::string& block) {
+    if (CanInsertAt(text, offset)) text.insert(offset, block);
+}
+
+// One anchor of an entry's anchor list, pointing into the constant table.
+struct Anchor {
+    const char* text;
+    size_t length;
+};
+
+// The anchors of a list separated by "/", in order; the table never holds more.
+constexpr size_t kMaxAnchors = 8;
+size_t SplitAnchors(const char* anchors, Anchor (&list)[kMaxAnchors]) {
+    size_t count = 0;
+    const char* start = anchors;
+    for (const char* p = anchors;; ++p) {
+        if (*p != '/' && *p != 0) continue;
+        if (count < kMaxAnchors) list[count++] = Anchor{start, static_cast<size_t>(p - start)};
+        if (*p == 0) break;
+        start = p + 1;
     }
-    list.push_back(current);
-    return list;
+    return count;
+}
+
+size_t Find(const std::string& text, const Anchor& anchor, size_t from = 0) {
+    return FindText(text, anchor.text, anchor.length, from);
 }
 
 // ---------------------------------------------------------------------------
 // Insert values.
 
-std::string InsertTextValue(const InsertRow& row, const RewriteContext& context, const WString& userName,
-                            const WString& dateText) {
+// The user name and the date text, asked of the system only when an entry that
+// carries one is actually built.
+struct InsertTexts {
+    bool haveUserName = false;
+    bool haveDateText = false;
+    WString userName;
+    WString dateText;
+};
+
+const WString& UserNameOf(const RewriteContext& context, InsertTexts& texts) {
+    if (!texts.haveUserName) {
+        texts.userName = FeatureUserName(context.settings);
+        texts.haveUserName = true;
+    }
+    return texts.userName;
+}
+
+const WString& DateTextOf(const RewriteContext& context, InsertTexts& texts) {
+    if (!texts.haveDateText) {
+        texts.dateText = FeatureDateText(context.settings);
+        texts.haveDateText = true;
+    }
+    return texts.dateText;
+}
+
+std::string InsertTextValue(const InsertRow& row, const RewriteContext& context, InsertTexts& texts) {
     const SettingsView settings = context.settings;
     WString text;
     switch (row.source) {
     case InsertSource::Field: text = ReadFieldText(settings, row.offset, row.capacity); break;
-    case InsertSource::Date: text = dateText; break;
+    case InsertSource::Date: text = DateTextOf(context, texts); break;
     case InsertSource::OwnerName:
         text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kOwnerNameSwitchField) == 0 || text.empty()) text = userName;
+        if (ReadSettingU8(settings, kOwnerNameSwitchField) == 0 || text.empty()) text = UserNameOf(context, texts);
         break;
     case InsertSource::JobName:
         text = ReadFieldText(settings, row.offset, row.capacity);
@@ -95,58 +159,86 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
         }
         break;
     }
-    const std::string utf8 = Utf8Text(text);
-    return std::strcmp(row.keyword, kPlainTextKeyword) == 0 ? utf8 : UpperHex(utf8);
+    std::string utf8 = Utf8Text(text);
+    return row.plainText ? utf8 : UpperHex(utf8);
 }
 
-BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context, const WString& userName,
-                             const WString& dateText, std::string& block) {
+BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context, InsertTexts& texts,
+                             std::string& block) {
+    const FeatureTemplates& templates = context.templates;
     switch (row.kind) {
     case InsertKind::Int32:
-        return BuildNumberBlock(context.module, row.keyword, ReadSettingS32(context.settings, row.offset), block);
+        return BuildNumberBlock(templates, row.keyword, ReadSettingS32(context.settings, row.offset), block);
     case InsertKind::Int16:
-        return BuildNumberBlock(context.module, row.keyword, ReadSettingS16(context.settings, row.offset), block);
+        return BuildNumberBlock(templates, row.keyword, ReadSettingS16(context.settings, row.offset), block);
     case InsertKind::PageList: {
+        if (templates.text.text == nullptr) return BlockResult::NoTemplate;
         const std::string list = Utf8Text(DecodePageList(context.settings, row.offset));
-        return BuildTextBlock(context.module, row.keyword, list, list, block);
+        return BuildTextBlock(templates, row.keyword, list, list, block);
     }
     case InsertKind::Text: {
-        const std::string value = InsertTextValue(row, context, userName, dateText);
-        return BuildTextBlock(context.module, row.keyword, value, value, block);
+        if (templates.text.text == nullptr) return BlockResult::NoTemplate;
+        const std::string value = InsertTextValue(row, context, texts);
+        return BuildTextBlock(templates, row.keyword, value, value, block);
     }
     }
     return BlockResult::NoTemplate;
 }
 
-void PlaceInsertBlock(const InsertRow& row, const std::string& block, std::string& text) {
-    const std::vector<std::string> anchors = SplitAnchors(row.anchors);
+// Builds the entry's block and inserts it at offset (which CanInsertAt has
+// accepted). An entry without its template places nothing.
+DWORD BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
+                     std::string& text) {
+    std::string block;
+    const BlockResult built = BuildInsertBlock(row, context, texts, block);
+    if (built == BlockResult::Failed) return kOutOfMemory;
+    if (built == BlockResult::Built) InsertAt(text, offset, block);
+    return kOk;
+}
 
-    if (anchors.size() == 1) {
-        const std::string& anchor = anchors.front();
-        const size_t at = text.find(anchor);
+// Places the entry's block next to its anchors. Every branch first settles
+// whether anything can be placed, and only then builds the block.
+DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, std::string& text) {
+    Anchor anchors[kMaxAnchors];
+    const size_t count = SplitAnchors(row.anchors, anchors);
+
+    if (count == 1) {
+        const Anchor& anchor = anchors[0];
+        const size_t at = Find(text, anchor);
         if (at != std::string::npos) {
-            if (block.find(anchor) != std::string::npos) {
-                // The anchor names the entry's own keyword: the block takes the
-                // place of the driver's block of that keyword.
-                const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
-                if (start == std::string::npos || start == 0) return;
-                const size_t end = DriverBlockEnd(text, at + anchor.size());
-                if (end == std::string::npos) return;
-                ReplaceRange(text, start, end, block);
+            // Which of the two placements applies depends on the block's text:
+            // when it names the anchor (the entry's own keyword) it takes the
+            // place of the driver's block of that keyword, else it goes behind
+            // the anchor's block. Build it only when either can happen.
+            const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
+            const size_t end = start == std::string::npos || start == 0
+                                   ? std::string::npos
+                                   : DriverBlockEnd(text, at + anchor.length);
+            const size_t next = FindTerminated(text, kBlockStart, at + anchor.length);
+            const bool canReplace = end != std::string::npos;
+            const bool canInsert = CanInsertAt(text, next);
+            if (!canReplace && !canInsert) return kOk;
+
+            std::string block;
+            const BlockResult built = BuildInsertBlock(row, context, texts, block);
+            if (built == BlockResult::Failed) return kOutOfMemory;
+            if (built != BlockResult::Built) return kOk;
+            if (block.find(anchor.text, 0, anchor.length) != std::string::npos) {
+                if (canReplace) ReplaceRange(text, start, end, block);
             } else {
-                InsertAt(text, text.find(kBlockStart, at + anchor.size()), block);
+                InsertAt(text, next, block);
             }
-            return;
+            return kOk;
         }
         // A custom page size stands in for a missing page-size block, unless
         // it is the driver's "CustomPageSize True" block.
-        if (anchor == "ZTPageSize ") {
+        if (row.customSizeStandIn) {
             const size_t custom = text.find("CustomPageSize");
-            if (custom == std::string::npos || custom == text.find("CustomPageSize True")) return;
+            if (custom == std::string::npos || custom == text.find("CustomPageSize True")) return kOk;
             const size_t start = BlockStartBefore(text, custom, kBlockOpenerLength);
-            if (start != std::string::npos) InsertAt(text, start, block);
+            if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
         }
-        return;
+        return kOk;
     }
 
     if (row.kind == InsertKind::PageList) {
@@ -154,25 +246,25 @@ void PlaceInsertBlock(const InsertRow& row, const std::string& block, std::strin
         // (the last anchor) is there.
         size_t earliest = std::string::npos;
         bool lastFound = false;
-        for (const std::string& anchor : anchors) {
-            const size_t at = text.find(anchor);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t at = Find(text, anchors[i]);
             if (at != std::string::npos && (earliest == std::string::npos || at < earliest)) earliest = at;
             lastFound = at != std::string::npos;
         }
-        if (!lastFound) return;
+        if (!lastFound) return kOk;
         const size_t start = BlockStartBefore(text, earliest, kBlockOpenerLength);
-        if (start != std::string::npos) InsertAt(text, start, block);
-        return;
+        if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
+        return kOk;
     }
 
-    for (const std::string& anchor : anchors) {
-        const size_t at = text.find(anchor);
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = Find(text, anchors[i]);
         if (at == std::string::npos) continue;
-        const size_t next = text.find(kBlockStart, at + anchor.size());
+        const size_t next = FindTerminated(text, kBlockStart, at + anchors[i].length);
         if (next == std::string::npos) continue;
-        InsertAt(text, next, block);
-        return;
+        return CanInsertAt(text, next) ? BuildAndInsert(row, context, texts, next, text) : kOk;
     }
+    return kOk;
 }
 
 }  // namespace
@@ -193,35 +285,38 @@ WString FeatureDateText(SettingsView settings) {
 
 DWORD ReplacePass(const RewriteContext& context, std::string& text) {
     try {
+        size_t mostRows = 0;
+        for (const ReplaceGroup& group : kReplaceGroups) mostRows = group.count > mostRows ? group.count : mostRows;
+        std::vector<std::string> values(mostRows);
+        std::string key;
+        std::string block;
         for (const ReplaceGroup& group : kReplaceGroups) {
-            std::vector<std::string> values(group.count);
+            // Every value of the group is filled, whether or not its keyword is
+            // in the piece: an over-long form name fails the rewrite regardless.
             DWORD fill = kOk;
             for (size_t i = 0; i < group.count; ++i) {
                 const DWORD result = FillReplaceValue(group.rows[i], context.settings, values[i]);
                 if (fill == kOk) fill = result;
             }
             if (fill != kOk) return fill;
-
-            std::vector<std::string> blocks(group.count);
-            for (size_t i = 0; i < group.count; ++i) {
-                const char* keyword = group.rows[i].keyword;
-                const BlockResult built = BuildTextBlock(context.module, keyword, values[i],
-                                                         InvocationValue(keyword, values[i]), blocks[i]);
-                if (built == BlockResult::Failed) return kOutOfMemory;
-                if (built == BlockResult::NoTemplate) blocks[i].clear();
-            }
+            if (context.templates.text.text == nullptr) continue;
 
             for (size_t i = 0; i < group.count; ++i) {
-                if (blocks[i].empty()) continue;
-                const std::string key = std::string("*") + group.rows[i].keyword + " ";
-                const size_t at = text.find(key);
+                const ReplaceRow& row = group.rows[i];
+                key.assign(1, '*');
+                key += row.keyword;
+                key += ' ';
+                const size_t at = FindText(text, key.data(), key.size(), 0);
                 if (at == std::string::npos) continue;
                 // The '*' follows the opener without its own '*': 31 bytes back.
                 const size_t start = BlockStartBefore(text, at, kBlockOpenerLength - 1);
                 if (start == std::string::npos) continue;
                 const size_t end = DriverBlockEnd(text, at + key.size());
                 if (end == std::string::npos) continue;
-                ReplaceRange(text, start, end, blocks[i]);
+                const BlockResult built = BuildTextBlock(context.templates, row.keyword, values[i],
+                                                         InvocationValue(row.invocation, values[i]), block);
+                if (built == BlockResult::Failed) return kOutOfMemory;
+                if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
             }
         }
     } catch (...) {
@@ -233,17 +328,10 @@ DWORD ReplacePass(const RewriteContext& context, std::string& text) {
 DWORD InsertPass(const RewriteContext& context, std::string& text) {
     if (context.documentName == nullptr) return kInvalidParameter;
     try {
-        const WString userName = FeatureUserName(context.settings);
-        const WString dateText = FeatureDateText(context.settings);
-
-        std::vector<std::string> blocks(kInsertRowCount);
-        for (size_t i = 0; i < kInsertRowCount; ++i) {
-            const BlockResult built = BuildInsertBlock(kInsertTable[i], context, userName, dateText, blocks[i]);
-            if (built == BlockResult::Failed) return kOutOfMemory;
-            if (built == BlockResult::NoTemplate) blocks[i].clear();
-        }
-        for (size_t i = 0; i < kInsertRowCount; ++i) {
-            if (!blocks[i].empty()) PlaceInsertBlock(kInsertTable[i], blocks[i], text);
+        InsertTexts texts;
+        for (const InsertRow& row : kInsertTable) {
+            const DWORD result = PlaceInsertBlock(row, context, texts, text);
+            if (result != kOk) return result;
         }
     } catch (...) {
         return kOutOfMemory;
@@ -253,12 +341,14 @@ DWORD InsertPass(const RewriteContext& context, std::string& text) {
 
 DWORD OrientationPass(const RewriteContext& context, int orientation, std::string& text) {
     try {
+        // A piece that names an orientation keeps it; only then is a block needed.
+        if (FindTerminated(text, kOrientationEntry.keyword) != std::string::npos) return kOk;
         const std::string value = OrientationValue(orientation, context.settings);
         std::string block;
-        const BlockResult built = BuildTextBlock(context.module, kOrientationEntry.keyword, value, value, block);
+        const BlockResult built = BuildTextBlock(context.templates, kOrientationEntry.keyword, value, value, block);
         if (built == BlockResult::Failed) return kOutOfMemory;
         if (built == BlockResult::NoTemplate) return kOk;
-        if (text.find(kOrientationEntry.keyword) == std::string::npos) text = Splice(0, text, block, text);
+        text.insert(0, block);
     } catch (...) {
         return kOutOfMemory;
     }
@@ -279,7 +369,8 @@ DWORD RewriteSetupPiece(HMODULE module, const WCHAR* documentName, const BYTE* s
         const void* zero = std::memchr(text, 0, length);
         std::string working(text, zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - text)
                                                   : length);
-        const RewriteContext context{module, documentName, SettingsView{settings, settingsSize}};
+        const RewriteContext context{LoadFeatureTemplates(module), documentName,
+                                     SettingsView{settings, settingsSize}};
 
         DWORD result = ReplacePass(context, working);
         if (result != kOk) return result;

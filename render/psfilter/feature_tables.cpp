@@ -139,146 +139,14 @@ constexpr size_t kFontBytes = 64;
 constexpr size_t kFormNameBytes = 260;
 
 // ---------------------------------------------------------------------------
-// Row makers, so each row reads as the feature it describes.
-
-constexpr ReplaceRow Spelled(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
-                             const Spelling& spelling) {
-    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Spelled, &spelling, 0, 0, nullptr};
-}
-constexpr ReplaceRow Flag(int32_t code, const char* keyword, uint16_t offset) {
-    return Spelled(code, keyword, FieldKind::Byte, offset, kFlagSpelling);
-}
-constexpr ReplaceRow Numbered(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
-                              int32_t low, int32_t high, const char* prefix, const Spelling& spelling) {
-    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Numbered, &spelling, low, high, prefix};
-}
-constexpr ReplaceRow Clamped(int32_t code, const char* keyword, uint16_t offset, int32_t low, int32_t high) {
-    return ReplaceRow{code, keyword, FieldKind::Int16, offset, 0, ValueRule::Clamped, nullptr, low, high, nullptr};
-}
-constexpr ReplaceRow TextRow(int32_t code, const char* keyword, uint16_t offset, uint16_t units, ValueRule rule) {
-    return ReplaceRow{code, keyword, FieldKind::Text, offset, units, rule, nullptr, 0, 0, nullptr};
-}
-
-constexpr FieldKind kByte = FieldKind::Byte;
-constexpr FieldKind kInt16 = FieldKind::Int16;
-constexpr FieldKind kInt32 = FieldKind::Int32;
-
-const ReplaceRow kGroup1[] = {
-    Spelled(1, "ZTOutputMode", kByte, 1223, kOutputMode),
-    Spelled(2, "ZTDuplex", kInt16, 372, kDuplex),
-    Spelled(3, "ZTDuplexMixedPage", kInt16, 374, kDuplexMixedPage),
-    Flag(4, "ZTWaitAfterProof", 1226),
-    Spelled(5, "ZTCollate", kByte, 1228, kCollate),
-    Spelled(7, "ZTOrientation", kInt16, 378, kOrientation),
-    Flag(8, "ZTMixedPageSize", 382),
-    Spelled(9, "ZTDuplexSmallPages", kByte, 383, kDuplexSmallPages),
-    Spelled(10, "ZTDuplexBigPages", kByte, 384, kDuplexBigPages),
-    Flag(11, "ZTRotateBigPages", 385),
-    Spelled(12, "ZTManualZoom", kByte, 386, kManualZoom),
-    ReplaceRow{13, "ZTZoomRate", kInt16, 388, 0, ValueRule::ZoomRate, nullptr, 50, 200, nullptr},
-    Spelled(15, "ZTInputSlot", kInt16, 392, kInputSlot),
-    Flag(16, "ZTPageTray", 1229),
-    Spelled(17, "ZTMediaType", kInt32, 396, kMediaType),
-    Spelled(18, "ZTOutputMethod", kByte, 3230, kOutputMethod),
-    Numbered(19, "ZTOutputBox", kByte, 3231, 1, 100, "SharedBox", kOutputBox),
-};
-
-const ReplaceRow kGroup2[] = {
-    Spelled(21, "ZTMultiUp", kByte, 400, kMultiUp),
-    Spelled(22, "ZTMultiUpSinglePage", kByte, 401, kMultiUpSinglePage),
-    Spelled(23, "ZTBooklet", kByte, 402, kBooklet),
-    Flag(24, "ZTHeaderFooterPrint", 814),
-    Flag(25, "ZTPageNumPrint", 815),
-    Flag(26, "ZTPageNumTransparent", 816),
-    Spelled(29, "ZTPageNumPosition", kByte, 822, kPositionSpelling),
-    TextRow(31, "ZTStampPageFont", 824, 64, ValueRule::Font),
-    Clamped(32, "ZTStampPageSize", 954, 8, 32),
-    Flag(33, "ZTDatePrint", 956),
-    Flag(34, "ZTDateTransparent", 957),
-    Spelled(35, "ZTDateTargetPage", kByte, 958, kDateTargetPage),
-    Spelled(36, "ZTDateSpecify", kByte, 959, kDateSpecify),
-    Spelled(38, "ZTDatePosition", kByte, 1008, kPositionSpelling),
-    TextRow(40, "ZTStampDateFont", 1010, 64, ValueRule::Font),
-    Clamped(41, "ZTStampDateSize", 1140, 8, 32),
-    Flag(55, "ZTImageShift", 3746),
-    Spelled(57, "ZTRotate", kByte, 1142, kRotate),
-};
-
-const ReplaceRow kGroup3[] = {
-    Spelled(61, "ZTDitherType", kByte, 3824, kDitherType),
-    Spelled(62, "ZTPrintDensity", kByte, 1227, kLevel3Spelling),
-    Spelled(63, "ZTImageQuality", kByte, 3825, kImageQuality),
-    Spelled(64, "ZTLineSmoothing", kByte, 3826, kLineSmoothing),
-    Spelled(65, "ZTScreening", kByte, 3827, kScreening),
-    Flag(66, "ZTGammaAdjustment", 3828),
-    Spelled(67, "ZTGCBrightness", kInt16, 3842, kLevel2Spelling),
-    Spelled(68, "ZTGCContrast", kInt16, 3844, kLevel2Spelling),
-    Flag(73, "ZTBarcodeArea", 4376),
-    Spelled(74, "ZTBarcodeDensity", kInt16, 4894, kLevel3Spelling),
-    Flag(75, "ZTBarcodeProof", 4892),
-    Flag(76, "ZTEnvelopeImageProcessing", 4902),
-    Flag(77, "ZTColorProfile", 3858),
-    Spelled(79, "ZTRenderingIntent", kByte, 4372, kRenderingIntent),
-    Numbered(80, "ZTMaxDrops", kInt16, 4374, 1, 11, "", kMaxDrops),
-};
-
-const ReplaceRow kGroup4[] = {
-    Spelled(101, "ZTBinding", kByte, 1144, kBinding),
-    Flag(102, "ZTGutter", 1145),
-    Flag(104, "ZTGutterAutoReducing", 1150),
-    ReplaceRow{105, "ZTStapleMode", kByte, 3764, 0, ValueRule::StapleMode, nullptr, 0, 0, nullptr},
-    Spelled(106, "ZTPunchMode", kByte, 3766, kPunchMode),
-    Spelled(107, "ZTFoldMode", kByte, 3767, kFoldMode),
-    Spelled(108, "ZTFoldInnerOuter", kByte, 3768, kFoldInnerOuter),
-    Spelled(109, "ZTFoldBinding", kByte, 3769, kFoldBinding),
-    Spelled(110, "ZTBookletBinding", kByte, 3770, kBookletBinding),
-    Numbered(111, "ZTBookletSplitting", kByte, 3771, 1, 20, "", kBookletSplitting),
-    Flag(112, "ZTBookletGutter", 3774),
-    Flag(114, "ZTBookletGutterAutoReducing", 3780),
-    Spelled(115, "ZTBookletCover", kByte, 3781, kBookletCover),
-    Flag(116, "ZTWaitingExceptCover", 3782),
-    Spelled(117, "ZTBookletCoverSheetTray", kInt16, 3784, kTraySpelling),
-    Spelled(118, "ZTJog", kByte, 3786, kJog),
-    Spelled(119, "ZTJobSepSheet", kByte, 3787, kJobSepSheet),
-    Spelled(120, "ZTJobSepSheetTray", kInt16, 3788, kTraySpelling),
-    Spelled(121, "ZTJobSepSheetText", kByte, 3790, kJobSepSheetText),
-    Flag(122, "ZTCoverSheet", 3791),
-    Flag(123, "ZTFrontCoverSheet", 3792),
-    Spelled(124, "ZTFrontCoverSheetTray", kInt16, 3794, kTraySpelling),
-    Flag(125, "ZTBackCoverSheet", 3796),
-    Spelled(126, "ZTBackCoverSheetTray", kInt16, 3798, kTraySpelling),
-    Spelled(127, "ZTOutputTray", kByte, 3800, kOutputTray),
-    Spelled(128, "ZTOutputFace", kByte, 3801, kOutputFace),
-    Flag(129, "ZTContinuousOutput", 3802),
-};
-
-const ReplaceRow kGroup5[] = {
-    Flag(151, "ZTReverseOrder", 1151),
-    Flag(152, "ZTForm", 5946),
-    Spelled(153, "ZTFormPattern", kByte, 5947, kFormPattern),
-    Spelled(154, "ZTFormSurface", kByte, 5948, kFormSurface),
-    Flag(155, "ZTFormSeparate", 5949),
-    TextRow(156, "ZTFormSelect1", 5952, 256, ValueRule::Hex),
-    TextRow(157, "ZTFormSelect2", 6464, 256, ValueRule::Hex),
-    Spelled(158, "ZTPriorityLayer", kByte, 6976, kPriorityLayer),
-    Flag(159, "ZTOwnerName", 6977),
-    Flag(160, "ZTJobName", 5432),
-    Flag(162, "ZTSecretNum", 4903),
-    Flag(164, "ZTHideJob", 4922),
-    Spelled(166, "ZTPrintSpeed", kByte, 4923, kPrintSpeed),
-};
-
-// ---------------------------------------------------------------------------
 // Invocation values by keyword.
-
-enum class Invocation : uint8_t { OnOff, UpperOnOff, Hex, PrintSpeed };
 
 struct InvocationRow {
     const char* keyword;
     Invocation rule;
 };
 
-const InvocationRow kInvocationRows[] = {
+constexpr InvocationRow kInvocationRows[] = {
     {"ZTCollate", Invocation::OnOff},
     {"ZTPageTray", Invocation::OnOff},
     {"ZTWaitAfterProof", Invocation::OnOff},
@@ -314,6 +182,157 @@ const InvocationRow kInvocationRows[] = {
     {"ZTStampPageFont", Invocation::Hex},
     {"ZTStampDateFont", Invocation::Hex},
     {"ZTPrintSpeed", Invocation::PrintSpeed},
+};
+
+constexpr bool SameText(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+constexpr Invocation RuleOf(const char* keyword) {
+    for (const InvocationRow& row : kInvocationRows) {
+        if (SameText(row.keyword, keyword)) return row.rule;
+    }
+    return Invocation::Same;
+}
+
+// ---------------------------------------------------------------------------
+// Row makers, so each row reads as the feature it describes.
+
+constexpr ReplaceRow Spelled(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
+                             const Spelling& spelling) {
+    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Spelled, &spelling, 0, 0, nullptr, RuleOf(keyword)};
+}
+constexpr ReplaceRow Flag(int32_t code, const char* keyword, uint16_t offset) {
+    return Spelled(code, keyword, FieldKind::Byte, offset, kFlagSpelling);
+}
+constexpr ReplaceRow Numbered(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
+                              int32_t low, int32_t high, const char* prefix, const Spelling& spelling) {
+    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Numbered, &spelling, low, high, prefix,
+                      RuleOf(keyword)};
+}
+constexpr ReplaceRow Clamped(int32_t code, const char* keyword, uint16_t offset, int32_t low, int32_t high) {
+    return ReplaceRow{code, keyword, FieldKind::Int16, offset, 0, ValueRule::Clamped, nullptr, low, high,
+                      nullptr, RuleOf(keyword)};
+}
+constexpr ReplaceRow TextRow(int32_t code, const char* keyword, uint16_t offset, uint16_t units, ValueRule rule) {
+    return ReplaceRow{code, keyword, FieldKind::Text, offset, units, rule, nullptr, 0, 0, nullptr, RuleOf(keyword)};
+}
+constexpr ReplaceRow Special(int32_t code, const char* keyword, FieldKind field, uint16_t offset, ValueRule rule,
+                             int32_t low, int32_t high) {
+    return ReplaceRow{code, keyword, field, offset, 0, rule, nullptr, low, high, nullptr, RuleOf(keyword)};
+}
+
+constexpr FieldKind kByte = FieldKind::Byte;
+constexpr FieldKind kInt16 = FieldKind::Int16;
+constexpr FieldKind kInt32 = FieldKind::Int32;
+
+constexpr ReplaceRow kGroup1[] = {
+    Spelled(1, "ZTOutputMode", kByte, 1223, kOutputMode),
+    Spelled(2, "ZTDuplex", kInt16, 372, kDuplex),
+    Spelled(3, "ZTDuplexMixedPage", kInt16, 374, kDuplexMixedPage),
+    Flag(4, "ZTWaitAfterProof", 1226),
+    Spelled(5, "ZTCollate", kByte, 1228, kCollate),
+    Spelled(7, "ZTOrientation", kInt16, 378, kOrientation),
+    Flag(8, "ZTMixedPageSize", 382),
+    Spelled(9, "ZTDuplexSmallPages", kByte, 383, kDuplexSmallPages),
+    Spelled(10, "ZTDuplexBigPages", kByte, 384, kDuplexBigPages),
+    Flag(11, "ZTRotateBigPages", 385),
+    Spelled(12, "ZTManualZoom", kByte, 386, kManualZoom),
+    Special(13, "ZTZoomRate", kInt16, 388, ValueRule::ZoomRate, 50, 200),
+    Spelled(15, "ZTInputSlot", kInt16, 392, kInputSlot),
+    Flag(16, "ZTPageTray", 1229),
+    Spelled(17, "ZTMediaType", kInt32, 396, kMediaType),
+    Spelled(18, "ZTOutputMethod", kByte, 3230, kOutputMethod),
+    Numbered(19, "ZTOutputBox", kByte, 3231, 1, 100, "SharedBox", kOutputBox),
+};
+
+constexpr ReplaceRow kGroup2[] = {
+    Spelled(21, "ZTMultiUp", kByte, 400, kMultiUp),
+    Spelled(22, "ZTMultiUpSinglePage", kByte, 401, kMultiUpSinglePage),
+    Spelled(23, "ZTBooklet", kByte, 402, kBooklet),
+    Flag(24, "ZTHeaderFooterPrint", 814),
+    Flag(25, "ZTPageNumPrint", 815),
+    Flag(26, "ZTPageNumTransparent", 816),
+    Spelled(29, "ZTPageNumPosition", kByte, 822, kPositionSpelling),
+    TextRow(31, "ZTStampPageFont", 824, 64, ValueRule::Font),
+    Clamped(32, "ZTStampPageSize", 954, 8, 32),
+    Flag(33, "ZTDatePrint", 956),
+    Flag(34, "ZTDateTransparent", 957),
+    Spelled(35, "ZTDateTargetPage", kByte, 958, kDateTargetPage),
+    Spelled(36, "ZTDateSpecify", kByte, 959, kDateSpecify),
+    Spelled(38, "ZTDatePosition", kByte, 1008, kPositionSpelling),
+    TextRow(40, "ZTStampDateFont", 1010, 64, ValueRule::Font),
+    Clamped(41, "ZTStampDateSize", 1140, 8, 32),
+    Flag(55, "ZTImageShift", 3746),
+    Spelled(57, "ZTRotate", kByte, 1142, kRotate),
+};
+
+constexpr ReplaceRow kGroup3[] = {
+    Spelled(61, "ZTDitherType", kByte, 3824, kDitherType),
+    Spelled(62, "ZTPrintDensity", kByte, 1227, kLevel3Spelling),
+    Spelled(63, "ZTImageQuality", kByte, 3825, kImageQuality),
+    Spelled(64, "ZTLineSmoothing", kByte, 3826, kLineSmoothing),
+    Spelled(65, "ZTScreening", kByte, 3827, kScreening),
+    Flag(66, "ZTGammaAdjustment", 3828),
+    Spelled(67, "ZTGCBrightness", kInt16, 3842, kLevel2Spelling),
+    Spelled(68, "ZTGCContrast", kInt16, 3844, kLevel2Spelling),
+    Flag(73, "ZTBarcodeArea", 4376),
+    Spelled(74, "ZTBarcodeDensity", kInt16, 4894, kLevel3Spelling),
+    Flag(75, "ZTBarcodeProof", 4892),
+    Flag(76, "ZTEnvelopeImageProcessing", 4902),
+    Flag(77, "ZTColorProfile", 3858),
+    Spelled(79, "ZTRenderingIntent", kByte, 4372, kRenderingIntent),
+    Numbered(80, "ZTMaxDrops", kInt16, 4374, 1, 11, "", kMaxDrops),
+};
+
+constexpr ReplaceRow kGroup4[] = {
+    Spelled(101, "ZTBinding", kByte, 1144, kBinding),
+    Flag(102, "ZTGutter", 1145),
+    Flag(104, "ZTGutterAutoReducing", 1150),
+    Special(105, "ZTStapleMode", kByte, 3764, ValueRule::StapleMode, 0, 0),
+    Spelled(106, "ZTPunchMode", kByte, 3766, kPunchMode),
+    Spelled(107, "ZTFoldMode", kByte, 3767, kFoldMode),
+    Spelled(108, "ZTFoldInnerOuter", kByte, 3768, kFoldInnerOuter),
+    Spelled(109, "ZTFoldBinding", kByte, 3769, kFoldBinding),
+    Spelled(110, "ZTBookletBinding", kByte, 3770, kBookletBinding),
+    Numbered(111, "ZTBookletSplitting", kByte, 3771, 1, 20, "", kBookletSplitting),
+    Flag(112, "ZTBookletGutter", 3774),
+    Flag(114, "ZTBookletGutterAutoReducing", 3780),
+    Spelled(115, "ZTBookletCover", kByte, 3781, kBookletCover),
+    Flag(116, "ZTWaitingExceptCover", 3782),
+    Spelled(117, "ZTBookletCoverSheetTray", kInt16, 3784, kTraySpelling),
+    Spelled(118, "ZTJog", kByte, 3786, kJog),
+    Spelled(119, "ZTJobSepSheet", kByte, 3787, kJobSepSheet),
+    Spelled(120, "ZTJobSepSheetTray", kInt16, 3788, kTraySpelling),
+    Spelled(121, "ZTJobSepSheetText", kByte, 3790, kJobSepSheetText),
+    Flag(122, "ZTCoverSheet", 3791),
+    Flag(123, "ZTFrontCoverSheet", 3792),
+    Spelled(124, "ZTFrontCoverSheetTray", kInt16, 3794, kTraySpelling),
+    Flag(125, "ZTBackCoverSheet", 3796),
+    Spelled(126, "ZTBackCoverSheetTray", kInt16, 3798, kTraySpelling),
+    Spelled(127, "ZTOutputTray", kByte, 3800, kOutputTray),
+    Spelled(128, "ZTOutputFace", kByte, 3801, kOutputFace),
+    Flag(129, "ZTContinuousOutput", 3802),
+};
+
+constexpr ReplaceRow kGroup5[] = {
+    Flag(151, "ZTReverseOrder", 1151),
+    Flag(152, "ZTForm", 5946),
+    Spelled(153, "ZTFormPattern", kByte, 5947, kFormPattern),
+    Spelled(154, "ZTFormSurface", kByte, 5948, kFormSurface),
+    Flag(155, "ZTFormSeparate", 5949),
+    TextRow(156, "ZTFormSelect1", 5952, 256, ValueRule::Hex),
+    TextRow(157, "ZTFormSelect2", 6464, 256, ValueRule::Hex),
+    Spelled(158, "ZTPriorityLayer", kByte, 6976, kPriorityLayer),
+    Flag(159, "ZTOwnerName", 6977),
+    Flag(160, "ZTJobName", 5432),
+    Flag(162, "ZTSecretNum", 4903),
+    Flag(164, "ZTHideJob", 4922),
+    Spelled(166, "ZTPrintSpeed", kByte, 4923, kPrintSpeed),
 };
 
 // The one of two words that matches value, or value itself.
@@ -360,6 +379,21 @@ const OrientationEntry kOrientationEntry = {7, "ZTOrientation"};
 
 const char kPlainTextKeyword[] = "ZTSecretNumInfo";
 
+namespace {
+
+// kPlainTextKeyword and the page-size anchor as constants the row flags can be
+// derived from while the table is compiled.
+constexpr char kPlainTextSpelling[] = "ZTSecretNumInfo";
+constexpr char kPageSizeAnchor[] = "ZTPageSize ";
+
+constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keyword, InsertKind kind, uint16_t offset,
+                           uint16_t capacity, InsertSource source) {
+    return InsertRow{code, anchors, keyword, kind, offset, capacity, source, SameText(keyword, kPlainTextSpelling),
+                     SameText(anchors, kPageSizeAnchor)};
+}
+
+}  // namespace
+
 constexpr InsertKind kIns32 = InsertKind::Int32;
 constexpr InsertKind kIns16 = InsertKind::Int16;
 constexpr InsertKind kInsText = InsertKind::Text;
@@ -367,35 +401,35 @@ constexpr InsertKind kInsList = InsertKind::PageList;
 constexpr InsertSource kField = InsertSource::Field;
 
 const InsertRow kInsertTable[kInsertRowCount] = {
-    {1, "ZTPageSize ", "ZTPageSizeWidth", kIns32, 1156, 4, kField},
-    {2, "ZTPageSizeWidth /ZTPageSize ", "ZTPageSizeHeight", kIns32, 1160, 4, kField},
-    {3, "ZTTargetPaperSize ", "ZTTargetPaperSizeWidth", kIns32, 1172, 4, kField},
-    {4, "ZTTargetPaperSizeHeight /ZTTargetPaperSize ", "ZTTargetPaperSizeHeight", kIns32, 1176, 4, kField},
-    {5, "ZTPageTray ", "ZTPageTrayStandard", kInsList, 1230, 500, kField},
-    {6, "ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray1", kInsList, 1730, 500, kField},
-    {7, "ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray2", kInsList, 2230, 500, kField},
-    {8, "ZTPageTrayTray2 /ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayExternalFeeder", kInsList,
-     8584, 500, kField},
-    {20, "ZTPageNumTransparent ", "ZTPageNumStartNum", kIns16, 818, 2, kField},
-    {21, "ZTPageNumStartNum /ZTPageNumTransparent ", "ZTPageNumStartPage", kIns16, 820, 2, kField},
-    {25, "ZTDateSpecify ", "ZTDateInfo", kInsText, 960, 24, InsertSource::Date},
-    {30, "ZTImageShiftFrontV ", "ZTImageShiftFrontV", kIns16, 3748, 2, kField},
-    {31, "ZTImageShiftFrontH ", "ZTImageShiftFrontH", kIns16, 3752, 2, kField},
-    {32, "ZTImageShiftBackV ", "ZTImageShiftBackV", kIns16, 3756, 2, kField},
-    {33, "ZTImageShiftBackH ", "ZTImageShiftBackH", kIns16, 3760, 2, kField},
-    {41, "ZTGCCyan ", "ZTGCCyan", kIns16, 3846, 2, kField},
-    {42, "ZTGCMagenta ", "ZTGCMagenta", kIns16, 3848, 2, kField},
-    {43, "ZTGCYellow ", "ZTGCYellow", kIns16, 3850, 2, kField},
-    {44, "ZTGCBlack ", "ZTGCBlack", kIns16, 3852, 2, kField},
-    {47, "ZTGCRed ", "ZTGCRed", kIns16, 3856, 2, kField},
-    {45, "ZTBarcodeArea ", "ZTBarcodeSelection", kInsText, 4380, 256, kField},
-    {46, "ZTBarcodeSelection /ZTBarcodeArea ", "ZTOutputProfileSelection", kInsText, 3860, 256, kField},
-    {61, "ZTGutterDistance ", "ZTGutterDistance", kIns16, 1146, 2, kField},
-    {60, "ZTBookletGutterDistance ", "ZTBookletGutterDistance", kIns16, 3776, 2, kField},
-    {85, "ZTOwnerName ", "ZTOwnerNameInfo", kInsText, 6978, 21, InsertSource::OwnerName},
-    {86, "ZTJobName ", "ZTJobNameInfo", kInsText, 5434, 256, InsertSource::JobName},
-    {87, "ZTSecretNum ", "ZTSecretNumInfo", kInsText, 4904, 9, kField},
-    {88, "ZTCollate ", "ZTJobComment", kInsText, 5174, 129, kField},
+    Insert(1, "ZTPageSize ", "ZTPageSizeWidth", kIns32, 1156, 4, kField),
+    Insert(2, "ZTPageSizeWidth /ZTPageSize ", "ZTPageSizeHeight", kIns32, 1160, 4, kField),
+    Insert(3, "ZTTargetPaperSize ", "ZTTargetPaperSizeWidth", kIns32, 1172, 4, kField),
+    Insert(4, "ZTTargetPaperSizeHeight /ZTTargetPaperSize ", "ZTTargetPaperSizeHeight", kIns32, 1176, 4, kField),
+    Insert(5, "ZTPageTray ", "ZTPageTrayStandard", kInsList, 1230, 500, kField),
+    Insert(6, "ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray1", kInsList, 1730, 500, kField),
+    Insert(7, "ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray2", kInsList, 2230, 500, kField),
+    Insert(8, "ZTPageTrayTray2 /ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayExternalFeeder",
+           kInsList, 8584, 500, kField),
+    Insert(20, "ZTPageNumTransparent ", "ZTPageNumStartNum", kIns16, 818, 2, kField),
+    Insert(21, "ZTPageNumStartNum /ZTPageNumTransparent ", "ZTPageNumStartPage", kIns16, 820, 2, kField),
+    Insert(25, "ZTDateSpecify ", "ZTDateInfo", kInsText, 960, 24, InsertSource::Date),
+    Insert(30, "ZTImageShiftFrontV ", "ZTImageShiftFrontV", kIns16, 3748, 2, kField),
+    Insert(31, "ZTImageShiftFrontH ", "ZTImageShiftFrontH", kIns16, 3752, 2, kField),
+    Insert(32, "ZTImageShiftBackV ", "ZTImageShiftBackV", kIns16, 3756, 2, kField),
+    Insert(33, "ZTImageShiftBackH ", "ZTImageShiftBackH", kIns16, 3760, 2, kField),
+    Insert(41, "ZTGCCyan ", "ZTGCCyan", kIns16, 3846, 2, kField),
+    Insert(42, "ZTGCMagenta ", "ZTGCMagenta", kIns16, 3848, 2, kField),
+    Insert(43, "ZTGCYellow ", "ZTGCYellow", kIns16, 3850, 2, kField),
+    Insert(44, "ZTGCBlack ", "ZTGCBlack", kIns16, 3852, 2, kField),
+    Insert(47, "ZTGCRed ", "ZTGCRed", kIns16, 3856, 2, kField),
+    Insert(45, "ZTBarcodeArea ", "ZTBarcodeSelection", kInsText, 4380, 256, kField),
+    Insert(46, "ZTBarcodeSelection /ZTBarcodeArea ", "ZTOutputProfileSelection", kInsText, 3860, 256, kField),
+    Insert(61, "ZTGutterDistance ", "ZTGutterDistance", kIns16, 1146, 2, kField),
+    Insert(60, "ZTBookletGutterDistance ", "ZTBookletGutterDistance", kIns16, 3776, 2, kField),
+    Insert(85, "ZTOwnerName ", "ZTOwnerNameInfo", kInsText, 6978, 21, InsertSource::OwnerName),
+    Insert(86, "ZTJobName ", "ZTJobNameInfo", kInsText, 5434, 256, InsertSource::JobName),
+    Insert(87, "ZTSecretNum ", "ZTSecretNumInfo", kInsText, 4904, 9, kField),
+    Insert(88, "ZTCollate ", "ZTJobComment", kInsText, 5174, 129, kField),
 };
 
 // ---------------------------------------------------------------------------
@@ -462,17 +496,21 @@ DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string
     return kFillOk;
 }
 
-std::string InvocationValue(const char* keyword, const std::string& commentValue) {
-    for (const InvocationRow& row : kInvocationRows) {
-        if (std::strcmp(row.keyword, keyword) != 0) continue;
-        switch (row.rule) {
-        case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
-        case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
-        case Invocation::Hex: return UpperHex(commentValue);
-        case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
-        }
+Invocation InvocationOf(const char* keyword) { return RuleOf(keyword); }
+
+std::string InvocationValue(Invocation rule, const std::string& commentValue) {
+    switch (rule) {
+    case Invocation::Same: break;
+    case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
+    case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
+    case Invocation::Hex: return UpperHex(commentValue);
+    case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
     }
     return commentValue;
+}
+
+std::string InvocationValue(const char* keyword, const std::string& commentValue) {
+    return InvocationValue(RuleOf(keyword), commentValue);
 }
 
 const char* OrientationValue(int orientation, SettingsView settings) {

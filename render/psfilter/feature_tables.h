@@ -55,6 +55,15 @@ enum class ValueRule : uint8_t {
     Hex          // the text's UTF-8 form (at most 259 bytes) as upper-case hex digits
 };
 
+// How a replace row's invocation value derives from its comment value.
+enum class Invocation : uint8_t {
+    Same,        // the comment value itself
+    OnOff,       // "True" and "False" as "On" and "Off"
+    UpperOnOff,  // "True" and "False" as "ON" and "OFF"
+    Hex,         // the value's bytes as upper-case hex digits
+    PrintSpeed   // "ON" and "OFF" as "LowSpeed" and "Standard"
+};
+
 struct ReplaceRow {
     int32_t code;
     const char* keyword;
@@ -66,6 +75,9 @@ struct ReplaceRow {
     int32_t low;               // Numbered, Clamped, ZoomRate
     int32_t high;
     const char* prefix;  // Numbered
+    // Derived from the keyword when the table is compiled, so a rewrite never
+    // looks the keyword up in the invocation list.
+    Invocation invocation;
 };
 
 struct ReplaceGroup {
@@ -85,8 +97,13 @@ constexpr DWORD kFillTooLong = 87;  // a form name whose UTF-8 form needs more t
 // view read as 0 or empty. May throw std::bad_alloc.
 DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
 
+// The invocation rule of a keyword (compared whole); Same for keywords the
+// invocation list does not name.
+Invocation InvocationOf(const char* keyword);
+
 // The invocation value that goes into the parentheses, derived from the comment
-// value by keyword (compared whole). May throw std::bad_alloc.
+// value by the rule, or by the keyword's rule. May throw std::bad_alloc.
+std::string InvocationValue(Invocation rule, const std::string& commentValue);
 std::string InvocationValue(const char* keyword, const std::string& commentValue);
 
 // ---------------------------------------------------------------------------
@@ -122,6 +139,9 @@ struct InsertRow {
     uint16_t offset;
     uint16_t capacity;  // bytes of a number or page list; units of a text, terminator included
     InsertSource source;
+    // Derived from the keyword and anchors when the table is compiled:
+    bool plainText;         // the text value goes on as UTF-8 rather than hex (kPlainTextKeyword)
+    bool customSizeStandIn; // the single anchor "ZTPageSize ": a custom-size block may stand in
 };
 
 constexpr size_t kInsertRowCount = 28;
