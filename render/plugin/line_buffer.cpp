@@ -84,6 +84,8 @@ int32_t LineBuffer::Find(const char* text, int32_t from) const noexcept {
     const size_t textLength = std::strlen(text);
     if (textLength == 0 || textLength > static_cast<size_t>(length)) return -1;
     if (from < 0) from = 0;
+    // Also keeps the start pointer inside the block.
+    if (static_cast<size_t>(from) > static_cast<size_t>(length) - textLength) return -1;
     const BYTE* const begin = data.get();
     const BYTE* const last = begin + (static_cast<size_t>(length) - textLength);
     const BYTE* at = begin + from;

@@ -86,24 +86,25 @@ HRESULT SendInPlaceOfPiece(const FilterCall& call, const BYTE* text, size_t coun
 
 // The page's viewing orientation from the collected page comments; -1 when no
 // complete comment line is collected (the rewriter then takes the settings').
-int EvaluatePageComments(PluginPdev& pdev) {
-    LineBuffer& comments = pdev.pageCommentBuffer;
+int PageOrientation(const PluginPdev& pdev) {
+    const LineBuffer& comments = pdev.pageCommentBuffer;
     if (comments.completeLength <= 0) return kOrientationUnknown;
-    int orientation = pdev.defaultOrientation;
-    if (comments.Find(kPortraitLine, 0) >= 0) {
-        orientation = kOrientationPortrait;
-    } else if (comments.Find(kLandscapeLine, 0) >= 0) {
-        orientation = kOrientationLandscape;
-    }
-    comments.Clear();
-    return orientation;
+    if (comments.Find(kPortraitLine, 0) >= 0) return kOrientationPortrait;
+    if (comments.Find(kLandscapeLine, 0) >= 0) return kOrientationLandscape;
+    return pdev.defaultOrientation;
+}
+
+// Evaluated comments belong to the piece they were evaluated for; a buffer
+// without a complete line waits for a later piece.
+void DropEvaluatedPageComments(PluginPdev& pdev) {
+    if (pdev.pageCommentBuffer.completeLength > 0) pdev.pageCommentBuffer.Clear();
 }
 
 // Rewrites the first `piece` bytes of setupBuffer and sends the result.
 HRESULT RewritePiece(const FilterCall& call, size_t piece, bool sectionEnded) {
     PluginPdev& pdev = call.pdev;
     LineBuffer& setup = pdev.setupBuffer;
-    const int orientation = EvaluatePageComments(pdev);
+    const int orientation = PageOrientation(pdev);
     const BYTE* const text = setup.data.get();
 
     // The rewriter works on zero-terminated text; a piece with a zero byte
@@ -119,6 +120,7 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece, bool sectionEnded) {
                                    orientation, &newText, &newLength);
     }
     if (rc == 0 && newText != nullptr) {
+        DropEvaluatedPageComments(pdev);
         setup.Consume(piece);
         const HRESULT hr = SendInPlaceOfPiece(call, reinterpret_cast<const BYTE*>(newText), newLength);
         if (call.rewriter.release != nullptr) call.rewriter.release(newText);
@@ -131,8 +133,10 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece, bool sectionEnded) {
     // setupBuffer and is offered again with the next piece; the section state
     // stays too, so a first piece is still rewritten as one. Once its section is
     // over, or when it can never be rewritten, it goes out unchanged: the
-    // printer then gets the driver's own code instead of none.
+    // printer then gets the driver's own code instead of none. A piece offered
+    // again keeps its page comments, so its retry gets the page's orientation.
     if (!sectionEnded && !binary) return S_OK;
+    DropEvaluatedPageComments(pdev);
     const HRESULT hr = SendInPlaceOfPiece(call, text, piece);
     setup.Consume(piece);
     pdev.sectionState = kInSectionLaterPiece;
@@ -145,18 +149,28 @@ HRESULT PassThrough(const FilterCall& call) {
     PluginPdev& pdev = call.pdev;
     LineBuffer& pending = pdev.pendingBuffer;
 
+    int32_t marker = pending.Find(kBeginSetup, 0);
+    if (marker < 0) marker = pending.Find(kBeginPageSetup, 0);
+    const int32_t upTo = marker >= 0 ? pending.Find(kLineEnd, marker) + 2 : pending.completeLength;
+
+    // Page comments are collected only in front of the section this round
+    // enters. Comments behind it belong to a later page and stay pending until
+    // that section is over; collected now, they would decide this section's
+    // orientation whenever the driver happened to write both pages in one call
+    // (and the document setup would take the first page's orientation).
+    const int32_t commentsLimit = marker >= 0 ? marker : pending.completeLength;
     int32_t start = 0;
     if (pdev.pageCommentState != 1) {
         const int32_t page = pending.Find(kPageComments, 0);
-        if (page >= 0) {
+        if (page >= 0 && page < commentsLimit) {
             pdev.pageCommentState = 1;
             start = page;
         }
     }
     if (pdev.pageCommentState == 1) {
-        int32_t stop = pending.completeLength;
+        int32_t stop = commentsLimit;
         const int32_t end = pending.Find(kPageCommentsEnd, start);
-        if (end >= 0) {
+        if (end >= 0 && end < commentsLimit) {
             stop = end;
             pdev.pageCommentState = 0;
         }
@@ -166,10 +180,6 @@ HRESULT PassThrough(const FilterCall& call) {
             (void)pdev.pageCommentBuffer.Append(pending.data.get() + start, static_cast<size_t>(stop - start));
         }
     }
-
-    int32_t marker = pending.Find(kBeginSetup, 0);
-    if (marker < 0) marker = pending.Find(kBeginPageSetup, 0);
-    const int32_t upTo = marker >= 0 ? pending.Find(kLineEnd, marker) + 2 : pending.completeLength;
 
     const HRESULT hr = ForwardFront(call.device, pending, static_cast<size_t>(upTo), kWholeRun);
     if (FAILED(hr)) return hr;

@@ -95,6 +95,8 @@ TEST(LineBuffer, SearchesLookPastZeroBytes) {
     EXPECT_EQ(buffer.Find("%%EOF\r\n", 15), -1);
     EXPECT_EQ(buffer.FindLast("%%EOF\r\n"), 14);
     EXPECT_EQ(buffer.Find("b", -3), 2);
+    EXPECT_EQ(buffer.Find("y", 20), -1);  // starts behind the last place the text fits
+    EXPECT_EQ(buffer.Find("y", 1 << 30), -1);
     EXPECT_EQ(buffer.Find("", 0), -1);
     EXPECT_EQ(buffer.Find("x\0", 0), 12);  // a search text ends at its own terminator
     EXPECT_EQ(LineBuffer().Find("a", 0), -1);
@@ -306,7 +308,7 @@ TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
          "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\nbody\r\n%%EOF\r\n");
     EXPECT_EQ(Written(), (Chunks{
                              "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\n",
-                             "<1 2>A\r\nB\r\n</>",
+                             "<1 -1>A\r\nB\r\n</>",  // the page's comments come after it
                              "%%EndSetup\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n"
                              "%%EndPageComments\r\n%%BeginPageSetup\r\n",
                              "<1 2>P\r\n</>",
@@ -345,6 +347,27 @@ TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
     // The "%%EndPageComments" line itself is not collected.
     EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);
     EXPECT_EQ(pdev.defaultOrientation, 2);
+}
+
+TEST_F(StreamFilterTest, CommentsOfALaterPageWaitForTheirOwnSection) {
+    SetOrientationSetting(1);
+    // Everything in one call: the page's comments lie behind the document
+    // setup's begin marker, so the document setup has none.
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nD\r\n%%EndSetup\r\n%%Page: 1 1\r\n"
+         "%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n%%EndPageSetup\r\n");
+    // Page 2's comments come in the call that brings page 1's second section:
+    // they must not decide its orientation.
+    Feed("%%Page: 2 2\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n");
+    Feed("%%BeginPageSetup\r\nP2\r\n%%EndPageSetup\r\nbody\r\n%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n"
+         "%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 4u);
+    EXPECT_EQ(script.calls[0].text, "D\r\n");
+    EXPECT_EQ(script.calls[0].orientation, -1);
+    EXPECT_EQ(script.calls[1].orientation, 2);
+    EXPECT_EQ(script.calls[2].text, "P2\r\n");
+    EXPECT_EQ(script.calls[2].orientation, 2);
+    EXPECT_EQ(script.calls[3].orientation, 1);
+    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);
 }
 
 TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
@@ -606,6 +629,35 @@ TEST_F(StreamFilterTest, FailedRewriteIsOfferedAgainThenSentUnchangedAtTheSectio
               (Chunks{"w\r\n", "%%EndSetup\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
 }
 
+TEST_F(StreamFilterTest, PieceOfferedAgainKeepsThePagesOrientation) {
+    SetOrientationSetting(1);
+    script.failures = 1;
+    Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+         "%%BeginPageSetup\r\n" + Filler(1001));
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].orientation, 2);
+    Feed("y\r\n");
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[1].sectionState, 1);
+    EXPECT_EQ(script.calls[1].orientation, 2);
+    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);  // used up by the rewritten piece
+
+    // A failed last piece goes out unchanged and uses its comments up too: the
+    // next page's setup gets only its own.
+    script.failures = 1;
+    Feed("%%EndPageSetup\r\n%%Page: 2 2\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
+         "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n"
+         "%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+         "%%BeginPageSetup\r\nQ\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 4u);
+    EXPECT_EQ(script.calls[2].text, "P\r\n");
+    EXPECT_EQ(script.calls[2].orientation, 1);
+    EXPECT_EQ(script.calls[3].text, "Q\r\n");
+    EXPECT_EQ(script.calls[3].orientation, 2);
+    EXPECT_EQ(Written().back(), "%%EndPageSetup\r\n");
+    EXPECT_EQ(Written()[Written().size() - 2], "<1 2>Q\r\n</>");
+}
+
 // ---------------------------------------------------------------------------
 // With the plug-in's own rewriter and a module that carries the two templates.
 // ---------------------------------------------------------------------------
@@ -633,8 +685,9 @@ TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) 
     EXPECT_EQ(written, job.size());
     EXPECT_EQ(Written(), (Chunks{
                              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n",
-                             "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
-                             "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
+                             // The document setup precedes every page comment: the settings' orientation.
+                             "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
+                             "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
                              "%%EndFeature\r\n}featurecleanup\r\nS\r\n",
                              "%%EndSetup\r\n%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
                              "%%BeginPageSetup\r\n",
@@ -644,7 +697,7 @@ TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) 
                              "%%EndPageSetup\r\n%%EOF\r\n",
                          }));
 
-    // A document setup seen before any page comment takes the settings' orientation.
+    // The same when the document setup arrives on its own.
     const std::string second = "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n";
     ASSERT_EQ(StreamFilterWritePrinter(&device, second.data(), static_cast<DWORD>(second.size()), &written), S_OK);
     const Chunks chunks = Written();

@@ -1,0 +1,338 @@
+// The filter's output must not depend on how the driver cuts the stream into
+// WritePrinter calls, nor on how much the spooler takes per call.
+#include "psfilter/stream_filter.h"
+
+#include "platform/host/sim_control.h"
+#include "plugin/plugin_pdev.h"
+#include "psfilter/feature_rewrite.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kNumericTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const char kTextTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const SimResource kTemplates[] = {
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
+};
+
+constexpr size_t kPrivatePartBytes = 12016;
+constexpr size_t kSettingsStart = 12;
+constexpr size_t kOrientationField = 378;
+constexpr size_t kSettingsBytes = kPrivatePartBytes - kSettingsStart;
+
+const char* const kPrinterFeatures[] = {"ZTDuplex",    "ZTCollate", "ZTPrintSpeed", "ZTPunchMode", "ZTStapleMode",
+                                        "ZTGCCyan",    "ZTJog",     "ZTOwnerName",  "ZTJobName",   "ZTDateSpecify",
+                                        "ZTPageTray",  "ZTRotate",  "ZTBinding"};
+const char* const kDriverFeatures[] = {"Resolution", "PageRegion", "InputSlot", "MediaType"};
+
+// A job stream, and the same stream as runs that the filter must pass on
+// unchanged and setup-section bodies that it must hand to the rewriter.
+struct Job {
+    struct Part {
+        bool section;
+        std::string text;
+        int orientation;  // for a section: what the rewriter must be told
+    };
+    std::string stream;
+    std::vector<Part> parts;
+    int sections = 0;
+};
+
+// Builds realistic jobs. Where the filter's result legitimately depends on how
+// much of the stream is buffered, the generator stays clear of it:
+//   - sections stay far below the 100000 bytes at which an unfinished section
+//     is cut (the cut is made in whatever is buffered when the limit is passed);
+//   - "%!PS-" appears only at the very start (a call that begins with it starts
+//     a new job);
+//   - every page has a page setup section (which may be empty): the comments
+//     of a page without one are collected with the next page's only when they
+//     arrive in separate calls, since one round collects one page's comments;
+//   - binary data carries no '%', so it forms no marker.
+class JobGenerator {
+public:
+    JobGenerator(unsigned seed, int settingsOrientation) : rng_(seed), settingsOrientation_(settingsOrientation) {}
+
+    Job Make() {
+        Plain("%!PS-Adobe-3.0\r\n%%Title: Report\r\n%%Creator: generator\r\n%%Pages: (atend)\r\n"
+              "%%DocumentData: Clean7Bit\r\n%%EndComments\r\n%%BeginProlog\r\n");
+        for (int i = Pick(2, 40); i > 0; --i) Plain("/P" + std::to_string(i) + " { pop exch def } bind def\r\n");
+        Plain("/featurebegin { countdictstack mark } bind def\r\n%%EndProlog\r\n%%BeginSetup\r\n");
+        // The document setup comes before any page comment: it gets -1.
+        std::string setup = "/languagelevel where { pop } if\r\n";
+        if (Pick(0, 1) == 0) setup += Block("ZTOrientation", "Portrait");
+        for (int i = Pick(2, 8); i > 0; --i) setup += AnyBlock();
+        setup += Block("Resolution", "600dpi");
+        Section(setup, kOrientationUnknown);
+        Plain("%%EndSetup\r\n");
+
+        const int pages = Pick(1, 6);
+        for (int page = 1; page <= pages; ++page) {
+            const std::string number = std::to_string(page);
+            std::string comments = "%%Page: " + number + " " + number + "\r\n";
+            switch (Pick(0, 2)) {
+                case 0: comments += "%%ViewingOrientation: 1 0 0 1\r\n"; break;
+                case 1: comments += "%%ViewingOrientation: 0 1 -1 0\r\n"; break;
+                default: break;
+            }
+            comments += "%%PageBoundingBox: 0 0 595 842\r\n";
+            collected_ += comments;
+            Plain(comments + "%%EndPageComments\r\n%%BeginPageSetup\r\n");
+            // Now and then an empty section: its comments carry on to the next one.
+            if (Pick(0, 5) != 0) {
+                std::string body = "/pagesave save def\r\n";
+                for (int i = Pick(0, 4); i > 0; --i) body += AnyBlock();
+                body += Block("PageRegion", "A4");
+                Section(body, CollectedOrientation());
+                collected_.clear();
+            }
+            Plain("%%EndPageSetup\r\ngsave\r\n");
+            for (int i = Pick(0, 3); i > 0; --i) Plain(Binary(static_cast<size_t>(Pick(0, 3000))) + "\r\n");
+            Plain("grestore\r\nshowpage\r\n%%PageTrailer\r\n");
+        }
+        Plain("%%Trailer\r\n%%Pages: " + std::to_string(pages) + "\r\n%%EOF\r\n");
+        return job_;
+    }
+
+private:
+    int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+
+    void Plain(const std::string& text) {
+        job_.stream += text;
+        if (job_.parts.empty() || job_.parts.back().section) job_.parts.push_back({false, std::string(), 0});
+        job_.parts.back().text += text;
+    }
+    void Section(const std::string& body, int orientation) {
+        job_.stream += body;
+        job_.parts.push_back({true, body, orientation});
+        ++job_.sections;
+    }
+
+    static std::string Block(const std::string& keyword, const std::string& value) {
+        return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + value + "\r\n<</" + keyword +
+               " 1>> setpagedevice\r\n%%EndFeature\r\n}featurecleanup\r\n";
+    }
+    std::string AnyBlock() {
+        if (Pick(0, 3) == 0) return Block(kDriverFeatures[Pick(0, 3)], "Default");
+        const int feature = Pick(0, static_cast<int>(sizeof kPrinterFeatures / sizeof kPrinterFeatures[0]) - 1);
+        return Block(kPrinterFeatures[feature], "None");
+    }
+    std::string Binary(size_t length) {
+        std::string bytes;
+        for (size_t i = 0; i < length; ++i) {
+            char byte = static_cast<char>(Pick(0, 255));
+            if (byte == '%') byte = 0;
+            bytes += byte;
+        }
+        return bytes;
+    }
+    // What the evaluation of the comments collected since the last one gives:
+    // the first orientation line found wins in the order portrait, landscape.
+    int CollectedOrientation() const {
+        if (collected_.find("%%ViewingOrientation: 1 0 0 1\r\n") != std::string::npos) return kOrientationPortrait;
+        if (collected_.find("%%ViewingOrientation: 0 1 -1 0\r\n") != std::string::npos) return kOrientationLandscape;
+        return settingsOrientation_;
+    }
+
+    std::mt19937 rng_;
+    int settingsOrientation_;
+    std::string collected_;
+    Job job_;
+};
+
+size_t FirstDifference(const std::string& a, const std::string& b) {
+    size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    return at;
+}
+
+class StreamFilterChunking : public ::testing::Test {
+protected:
+    std::vector<BYTE> privatePart = std::vector<BYTE>(kPrivatePartBytes, 0);
+    HMODULE module = nullptr;
+
+    void SetUp() override {
+        const char16_t identification[] = u"VTA/NP";
+        std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
+    }
+
+    void ResetMachine() {
+        sim::Reset();
+        sim::SetUserName(u"alice");
+        SYSTEMTIME day{};
+        day.wYear = 2026;
+        day.wMonth = 12;
+        day.wDay = 7;
+        sim::SetLocalTime(day);
+        module = sim::RegisterModule(u"/opt/chunking/QM22TRD.dll", kTemplates, 2);
+    }
+
+    void SetOrientationSetting(int16_t value) {
+        std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &value, sizeof value);
+    }
+
+    // The job with each section body replaced by the rewriter's text for it. The
+    // rewriter's bytes are checked literally in its own tests; here it only
+    // supplies what the filter must put in each section's place.
+    std::string Expected(const Job& job) {
+        std::string out;
+        for (const Job::Part& part : job.parts) {
+            if (!part.section) {
+                out += part.text;
+                continue;
+            }
+            char* text = nullptr;
+            size_t length = 0;
+            EXPECT_EQ(RewriteSetupPiece(module, u"Report", privatePart.data() + kSettingsStart, kSettingsBytes,
+                                        part.text.data(), part.text.size(), 1, part.orientation, &text, &length),
+                      0u);
+            if (text != nullptr) out.append(text, length);
+            FreeRewrittenText(text);
+        }
+        return out;
+    }
+
+    // Feeds the stream in calls of the given sizes (0 allowed) and returns what
+    // the spooler received. limits, when given, is the spooler's per-call limit
+    // before each call.
+    std::string Run(const std::string& stream, const std::vector<size_t>& sizes, const std::vector<DWORD>& limits,
+                    const char16_t* printerName) {
+        const HANDLE printer = sim::AddPrinter(printerName);
+        PluginPdev pdev;
+        const char16_t name[] = u"Report";
+        std::memcpy(pdev.documentName, name, sizeof name);
+        DEVOBJ device{};
+        device.dwSize = sizeof device;
+        device.hPrinter = printer;
+        device.hOEM = module;
+        device.pOEMDM = privatePart.data();
+        device.pdevOEM = &pdev;
+
+        size_t at = 0;
+        for (size_t call = 0; call < sizes.size(); ++call) {
+            sim::SetWriteLimit(limits.empty() ? sim::kNoLimit : limits[call]);
+            const size_t count = sizes[call];
+            DWORD written = 0xDEAD;
+            const HRESULT hr = StreamFilterWritePrinter(&device, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
+                                                        static_cast<DWORD>(count), &written);
+            EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
+            EXPECT_EQ(written, count) << "call " << call << " at " << at;
+            at += count;
+        }
+        sim::SetWriteLimit(sim::kNoLimit);
+        EXPECT_EQ(at, stream.size());
+        // The job is over: nothing is held back.
+        EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+        EXPECT_EQ(pdev.setupBuffer.data, nullptr);
+        EXPECT_EQ(pdev.unsentBuffer.length, 0);
+        EXPECT_EQ(pdev.sectionState, 0);
+        return sim::WrittenBytes(printer);
+    }
+
+    // Call sizes from 1 byte to 10 KiB, spread evenly over their magnitude,
+    // with calls of 0 bytes in between; some jobs go in tiny calls only.
+    static std::vector<size_t> Cuts(std::mt19937& rng, size_t total) {
+        const bool tiny = rng() % 8 == 0;
+        std::uniform_real_distribution<double> magnitude(0.0, std::log(10240.0));
+        std::vector<size_t> sizes;
+        size_t left = total;
+        while (left > 0) {
+            if (rng() % 12 == 0) sizes.push_back(0);
+            size_t size = tiny ? 1 + rng() % 8 : static_cast<size_t>(std::exp(magnitude(rng)));
+            if (size < 1) size = 1;
+            if (size > left) size = left;
+            sizes.push_back(size);
+            left -= size;
+        }
+        return sizes;
+    }
+};
+
+TEST_F(StreamFilterChunking, OutputIsTheSameHoweverTheStreamIsCut) {
+    constexpr unsigned kCases = 300;
+    for (unsigned seed = 1; seed <= kCases; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ResetMachine();
+        std::mt19937 rng(seed * 7919u);
+        const int16_t settingsOrientation = static_cast<int16_t>(1 + rng() % 2);
+        SetOrientationSetting(settingsOrientation);
+        const Job job = JobGenerator(seed, settingsOrientation).Make();
+        const std::string expected = Expected(job);
+        // The rewriter did its work: every section got our blocks.
+        ASSERT_NE(expected, job.stream);
+
+        const std::string whole = Run(job.stream, {job.stream.size()}, {}, u"Whole");
+        ASSERT_EQ(whole.size(), expected.size());
+        ASSERT_EQ(FirstDifference(whole, expected), expected.size());
+
+        const std::vector<size_t> sizes = Cuts(rng, job.stream.size());
+        const std::string cut = Run(job.stream, sizes, {}, u"Cut");
+        ASSERT_EQ(cut.size(), expected.size()) << sizes.size() << " calls";
+        ASSERT_EQ(FirstDifference(cut, expected), expected.size()) << sizes.size() << " calls";
+
+        // A spooler that takes a different share of each call.
+        const std::vector<size_t> otherSizes = Cuts(rng, job.stream.size());
+        std::vector<DWORD> limits;
+        std::uniform_real_distribution<double> limitMagnitude(0.0, std::log(6000.0));
+        for (size_t i = 0; i < otherSizes.size(); ++i) {
+            limits.push_back(static_cast<DWORD>(std::exp(limitMagnitude(rng))));
+        }
+        const std::string partial = Run(job.stream, otherSizes, limits, u"Partial");
+        ASSERT_EQ(partial.size(), expected.size());
+        ASSERT_EQ(FirstDifference(partial, expected), expected.size());
+    }
+}
+
+// The generator's model is checked once against bytes written out: a two-page
+// job whose page setups get the orientation of their own page's comments, whose
+// document setup's orientation block takes the settings' value, and whose other
+// bytes, a zero byte among them, pass unchanged.
+TEST_F(StreamFilterChunking, SmallJobCutAtEveryByteKeepsItsBytes) {
+    ResetMachine();
+    SetOrientationSetting(2);
+    const char job[] =
+        "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n<<>> setpagedevice\r\n%%EndFeature\r\n"
+        "}featurecleanup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *Resolution 600dpi\r\n<<>> setpagedevice\r\n%%EndFeature\r\n"
+        "}featurecleanup\r\n"
+        "%%EndSetup\r\n"
+        "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nA\r\n"
+        "%%EndPageSetup\r\nbin\0ary\r\n"
+        "%%Page: 2 2\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nB\r\n%%EndPageSetup\r\n%%EOF\r\n";
+    const std::string stream(job, sizeof job - 1);
+    const std::string expected =
+        "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
+        "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *Resolution 600dpi\r\n<<>> setpagedevice\r\n%%EndFeature\r\n"
+        "}featurecleanup\r\n"
+        "%%EndSetup\r\n"
+        "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
+        "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
+        "A\r\n%%EndPageSetup\r\nbin"
+        + std::string(1, '\0') +
+        "ary\r\n"
+        "%%Page: 2 2\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
+        "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
+        "B\r\n%%EndPageSetup\r\n%%EOF\r\n";
+    EXPECT_EQ(Run(stream, {stream.size()}, {}, u"Whole"), expected);
+    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), {}, u"Bytes"), expected);
+    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), std::vector<DWORD>(stream.size(), 1), u"Trickle"),
+              expected);
+}
+
+}  // namespace
