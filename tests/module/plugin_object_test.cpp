@@ -256,7 +256,14 @@ TEST_F(PluginTest, CommandWritesTheHeaderOnlyAtStreamStartAndKeepsTheSettings) {
     const std::vector<BYTE> settings = device.privatePart;
 
     DWORD result = 0;
-    for (DWORD index : {DWORD(PSINJECT_PSADOBE), DWORD(PSINJECT_ENDSTREAM), DWORD(0)}) {
+    // Every injection point the driver knows but the begin of the stream, and
+    // values around and far from them.
+    std::vector<DWORD> indexes = {0, 0xFFFFFFFFu, 0xDDDDDDDDu};
+    for (DWORD index = 2; index <= 21; ++index) indexes.push_back(index);
+    for (DWORD index = 100; index <= 107; ++index) indexes.push_back(index);
+    indexes.push_back(200);
+    indexes.push_back(201);
+    for (DWORD index : indexes) {
         result = 0;
         EXPECT_EQ(plugin->Command(&device.devobj, index, nullptr, 0, &result), E_NOTIMPL);
         EXPECT_EQ(result, 50u);
