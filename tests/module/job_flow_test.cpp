@@ -1,8 +1,6 @@
 // A job as the driver runs it through the loaded module: device settings through
 // the real sibling library, then the job header at the begin-stream point.
-#include "module_fixture.h"
-
-#include "fake_core_helper.h"
+#include "driver_session_fixture.h"
 
 #include <cstring>
 #include <string>
@@ -10,53 +8,7 @@
 
 namespace {
 
-struct JobFlowTest : ModuleTest {
-    IPrintOemPS2* plugin = nullptr;
-    HANDLE printer = nullptr;
-    FakeCoreHelper coreHelper;
-    FakeOemDriver driverServices;
-
-    void SetUp() override {
-        ModuleTest::SetUp();
-        SYSTEMTIME now{};
-        now.wYear = 2026;
-        now.wMonth = 12;
-        now.wDay = 7;
-        now.wDayOfWeek = 1;
-        now.wHour = 20;
-        sim::SetLocalTime(now);
-        Load();
-        plugin = CreatePlugin();
-        printer = sim::AddPrinter(u"Job Printer");
-        FakePublisher publisher(&coreHelper, &driverServices);
-        plugin->PublishDriverInterface(&publisher);
-        plugin->PublishDriverInterface(&publisher);
-    }
-    void TearDown() override {
-        if (plugin != nullptr) {
-            plugin->DisableDriver();
-            EXPECT_EQ(plugin->Release(), 0u);
-        }
-        EXPECT_EQ(coreHelper.RefCount(), 1u);
-        EXPECT_EQ(driverServices.RefCount(), 1u);
-        ModuleTest::TearDown();
-    }
-
-    // The private part as the driver gets it: size, then the defaults.
-    std::vector<BYTE> DefaultPrivatePart(DEVMODEW* publicIn) {
-        OEMDMPARAM param{};
-        param.cbSize = sizeof param;
-        param.hPrinter = printer;
-        param.hModule = module;
-        EXPECT_EQ(plugin->DevMode(OEMDM_SIZE, &param), S_OK);
-        EXPECT_EQ(param.cbBufSize, 12016u);
-        std::vector<BYTE> part(param.cbBufSize, 0xCC);
-        param.pPublicDMIn = publicIn;
-        param.pOEMDMOut = part.data();
-        EXPECT_EQ(plugin->DevMode(OEMDM_DEFAULT, &param), S_OK);
-        return part;
-    }
-
+struct JobFlowTest : DriverSessionTest {
     std::string RunHeader(std::vector<BYTE>& part, const std::u16string& documentName) {
         DEVMODEW publicDm{};
         publicDm.dmSize = sizeof publicDm;

@@ -2,9 +2,7 @@
 // the job header at the begin-stream point, then the driver's PostScript in
 // several WritePrinter calls, rewritten with the feature blocks that the module
 // carries as resources.
-#include "module_fixture.h"
-
-#include "fake_core_helper.h"
+#include "driver_session_fixture.h"
 
 #include <cstring>
 #include <string>
@@ -12,46 +10,11 @@
 
 namespace {
 
-struct StreamJobTest : ModuleTest {
-    IPrintOemPS2* plugin = nullptr;
-    HANDLE printer = nullptr;
-    FakeCoreHelper coreHelper;
-    FakeOemDriver driverServices;
-
+struct StreamJobTest : DriverSessionTest {
     void SetUp() override {
-        ModuleTest::SetUp();
-        SYSTEMTIME now{};
-        now.wYear = 2026;
-        now.wMonth = 12;
-        now.wDay = 7;
-        sim::SetLocalTime(now);
+        DriverSessionTest::SetUp();
+        // The user name only matters when the header is built, after this.
         sim::SetUserName(u"alice");
-        Load();
-        plugin = CreatePlugin();
-        printer = sim::AddPrinter(u"Stream Printer");
-        FakePublisher publisher(&coreHelper, &driverServices);
-        plugin->PublishDriverInterface(&publisher);
-        plugin->PublishDriverInterface(&publisher);
-    }
-    void TearDown() override {
-        if (plugin != nullptr) {
-            plugin->DisableDriver();
-            EXPECT_EQ(plugin->Release(), 0u);
-        }
-        ModuleTest::TearDown();
-    }
-
-    std::vector<BYTE> DefaultPrivatePart(DEVMODEW* publicIn) {
-        OEMDMPARAM param{};
-        param.cbSize = sizeof param;
-        param.hPrinter = printer;
-        param.hModule = module;
-        EXPECT_EQ(plugin->DevMode(OEMDM_SIZE, &param), S_OK);
-        std::vector<BYTE> part(param.cbBufSize, 0);
-        param.pPublicDMIn = publicIn;
-        param.pOEMDMOut = part.data();
-        EXPECT_EQ(plugin->DevMode(OEMDM_DEFAULT, &param), S_OK);
-        return part;
     }
 };
 

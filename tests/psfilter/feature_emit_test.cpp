@@ -177,6 +177,13 @@ TEST_F(FeatureEmit, FormatTextStopsAtTheLargestRoom) {
     EXPECT_TRUE(out.empty());
 }
 
+TEST_F(FeatureEmit, SpliceTakesThePrefixThenMiddleAndTail) {
+    EXPECT_EQ(Splice(3, "abcdef", "XY", "tail"), "abcXYtail");
+    EXPECT_EQ(Splice(0, "abcdef", "XY", ""), "XY");
+    EXPECT_EQ(Splice(6, "abcdef", "", "!"), "abcdef!");
+    EXPECT_EQ(Splice(99, "abc", "XY", "t"), "abcXYt");  // a prefix beyond the text takes it whole
+}
+
 TEST_F(FeatureEmit, BlocksOfBothTemplatesByteExact) {
     std::string block;
     ASSERT_EQ(BuildTextBlock(module, "ZTCollate", "True", "On", block), BlockResult::Built);
@@ -381,6 +388,48 @@ TEST_F(FeatureEmit, PageSizeNumbersFollowThePageSizeBlock) {
     EXPECT_EQ(Later(kRegion + pageSize), kRegion + pageSize);
 }
 
+TEST_F(FeatureEmit, EveryNumberAndTextInsertReadsItsOwnField) {
+    // Distinct values, and the bytes around each field filled, so that a value
+    // read from a wrong offset or with a wrong width shows.
+    S32(1156, 100000);
+    S32(1160, -70000);
+    S16(818, -2);
+    S16(820, 3);
+    U8(822, 0x7F);
+    S16(3748, -1);
+    S16(3750, 0x5555);
+    S16(3752, 2);
+    S16(3754, 0x5555);
+    S16(3756, -3);
+    S16(3758, 0x5555);
+    S16(3760, 4);
+    S16(3762, 0x5555);
+    S16(3846, -6);
+    S16(3848, 7);
+    S16(3850, -8);
+    S16(3852, 9);
+    S16(3854, 0x5555);
+    S16(3856, -10);
+    U8(4376, 1);
+    Text(4380, u"QR");
+    Text(3860, u"sRGB");
+    const std::string piece = kResolution + Driver("ZTPageSize", "A4") + Driver("ZTPageNumTransparent", "True") +
+                              Driver("ZTImageShiftFrontV", "0") + Driver("ZTImageShiftFrontH", "0") +
+                              Driver("ZTImageShiftBackV", "0") + Driver("ZTImageShiftBackH", "0") +
+                              Driver("ZTGCCyan", "0") + Driver("ZTGCMagenta", "0") + Driver("ZTGCYellow", "0") +
+                              Driver("ZTGCBlack", "0") + Driver("ZTGCRed", "0") + Driver("ZTBarcodeArea", "False") +
+                              kRegion;
+    EXPECT_EQ(Later(piece),
+              kResolution + Driver("ZTPageSize", "A4") + Ours("ZTPageSizeWidth", "100000") +
+                  Ours("ZTPageSizeHeight", "-70000") + Ours("ZTPageNumTransparent", "False", "Off") +
+                  Ours("ZTPageNumStartNum", "-2") + Ours("ZTPageNumStartPage", "3") +
+                  Ours("ZTImageShiftFrontV", "-1") + Ours("ZTImageShiftFrontH", "2") +
+                  Ours("ZTImageShiftBackV", "-3") + Ours("ZTImageShiftBackH", "4") + Ours("ZTGCCyan", "-6") +
+                  Ours("ZTGCMagenta", "7") + Ours("ZTGCYellow", "-8") + Ours("ZTGCBlack", "9") +
+                  Ours("ZTGCRed", "-10") + Ours("ZTBarcodeArea", "True", "On") + Ours("ZTBarcodeSelection", "5152") +
+                  Ours("ZTOutputProfileSelection", "73524742") + kRegion);
+}
+
 TEST_F(FeatureEmit, TargetPaperSizeHeightGoesBehindTheDriversOwnBlock) {
     S32(1172, -1);
     S32(1176, 55000);
@@ -500,6 +549,16 @@ TEST_F(FeatureEmit, NamesDateAndSecretNumber) {
     const std::string out = Later(piece);
     EXPECT_NE(out.find(Ours("ZTOwnerNameInfo", "6361726F6C")), std::string::npos) << out;
     EXPECT_NE(out.find(Ours("ZTJobNameInfo", "C3A9")), std::string::npos) << out;
+}
+
+TEST_F(FeatureEmit, NameTextsCountOnlyWithTheirSwitchOn) {
+    // Stored names with their switches off: the user name and the document
+    // name go on instead.
+    Text(6978, u"Bob");
+    Text(5434, u"Plan");
+    const std::string piece = kResolution + Driver("ZTOwnerName", "True") + Driver("ZTJobName", "True") + kRegion;
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "False", "Off") + Ours("ZTOwnerNameInfo", "616C696365") +
+                                Ours("ZTJobName", "False", "Off") + Ours("ZTJobNameInfo", "5265706F7274") + kRegion);
 }
 
 TEST_F(FeatureEmit, UserNameFallbacks) {
