@@ -447,10 +447,16 @@ int RunJob(const Options& options) {
     const std::vector<std::string> chunks = sim::WrittenChunks(printer);
     const std::string bytes = sim::WrittenBytes(printer);
     if (options.outFile.empty()) {
-        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        // A full disk or closed pipe must not pass for a finished job.
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+            std::cerr << "runjob: cannot write standard output\n";
+            return 2;
+        }
     } else {
         std::ofstream out(options.outFile, std::ios::binary);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        // Small outputs stay buffered until the stream closes, so close before judging.
+        out.close();
         if (!out) {
             std::cerr << "runjob: cannot write " << options.outFile << "\n";
             return 2;
