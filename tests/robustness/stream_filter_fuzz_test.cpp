@@ -1,0 +1,365 @@
+// Random driver streams, cut into random WritePrinter calls, through the
+// stream filter. Besides staying inside its buffers, the filter must account
+// for every byte: what reaches the spooler is the input with each rewritten
+// setup piece replaced by its rewrite, and what has not reached it yet is still
+// held. Nothing is lost, duplicated or reordered.
+#include "fuzz_support.h"
+
+#include "platform/host/sim_control.h"
+#include "plugin/plugin_pdev.h"
+#include "psfilter/feature_rewrite.h"
+#include "psfilter/stream_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Feature-block templates of the same shape as the module's own; the text of
+// the rewrite is not under test here, only that its pieces go in the right place.
+const char kNumericTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const char kTextTemplate[] =
+    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+    "%%%%EndFeature\r\n}featurecleanup\r\n";
+const SimResource kTemplates[] = {
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
+    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
+};
+
+constexpr size_t kPartBytes = 12016;
+constexpr size_t kSettingsStart = 12;
+constexpr size_t kOrientationField = 378;
+const char kJobStart[] = "%!PS-Adobe-3.0\r\n";
+
+const std::vector<std::string> kTokens = {
+    "%%BeginSetup\r\n",
+    "%%EndSetup\r\n",
+    "%%BeginPageSetup\r\n",
+    "%%EndPageSetup\r\n",
+    "%%Page: 1 1\r\n",
+    "%%Page:",
+    "%%EndPageComments\r\n",
+    "%%ViewingOrientation: 1 0 0 1\r\n",
+    "%%ViewingOrientation: 0 1 -1 0\r\n",
+    "featurebegin{\r\n",
+    "}featurecleanup\r\n",
+    "%%BeginFeature: *ZTDuplex ",
+    "%%BeginFeature: *ZTDuplex DuplexNoTumble\r\n",
+    "%%BeginFeature: *PageSize A4\r\n",
+    "%%EndFeature\r\n",
+    "featurebegin{\r\n%%BeginFeature: *ZTDuplex DuplexTumble\r\n<</Duplex true>> setpagedevice\r\n"
+    "%%EndFeature\r\n}featurecleanup\r\n",
+    "%!PS-",
+    "%%EOF\r\n",
+    "%%EOF",
+    "\r\n",
+    "\r",
+    "\n",
+    std::string(1, '\0'),
+    "showpage\r\n",
+};
+
+std::string RandomStream(FuzzRng& rng, size_t tokens) {
+    std::string stream;
+    for (size_t i = 0; i < tokens; ++i) {
+        switch (rng.Below(6)) {
+            case 0:
+            case 1:
+            case 2:
+                stream += rng.Pick(kTokens);
+                break;
+            case 3: {
+                for (uint32_t n = rng.Below(12); n > 0; --n) stream.push_back(static_cast<char>(rng.Byte()));
+                break;
+            }
+            case 4:
+                stream += std::string(rng.Below(120), static_cast<char>('a' + rng.Below(26))) + "\r\n";
+                break;
+            default: {
+                // A whole setup section, now and then without its end.
+                const bool page = rng.OneIn(2);
+                stream += page ? "%%BeginPageSetup\r\n" : "%%BeginSetup\r\n";
+                for (uint32_t n = rng.Below(5); n > 0; --n) stream += rng.Pick(kTokens);
+                if (!rng.OneIn(5)) stream += page ? "%%EndPageSetup\r\n" : "%%EndSetup\r\n";
+                break;
+            }
+        }
+    }
+    return stream;
+}
+
+// Cuts the stream into calls of random size (0 included). With keepJob, no
+// call after the first begins with "%!PS-", which would start a new job and
+// drop what the previous one left (tested on its own).
+std::vector<std::string> RandomCalls(FuzzRng& rng, const std::string& stream, bool keepJob) {
+    std::vector<std::string> calls;
+    size_t at = 0;
+    while (at < stream.size()) {
+        const uint32_t kind = rng.Below(10);
+        size_t size = kind < 4 ? rng.Below(8) : kind < 8 ? rng.Below(300) : rng.Below(5000);
+        if (at == 0 && keepJob) size = std::max<size_t>(size, sizeof kJobStart - 1);
+        size = std::min(size, stream.size() - at);
+        while (keepJob && at + size < stream.size() && stream.compare(at + size, 5, "%!PS-") == 0) ++size;
+        calls.push_back(stream.substr(at, size));
+        at += size;
+    }
+    return calls;
+}
+
+// The rewriter under test, wrapped: every piece it is given must be the input
+// bytes that follow what already reached the spooler.
+struct Accounting {
+    const std::string* input = nullptr;
+    HANDLE printer = nullptr;
+    const SetupRewriter* inner = nullptr;
+    struct Piece {
+        size_t offset;
+        size_t length;
+        std::string replacement;
+    };
+    std::vector<Piece> pieces;
+    size_t replacedBytes = 0;   // input bytes of the rewritten pieces
+    size_t replacingBytes = 0;  // bytes of their rewrites
+    int outstanding = 0;        // texts handed out and not released
+};
+Accounting accounting;
+
+// The input bytes that have gone out so far, rewritten or not.
+size_t ConsumedInput(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
+
+DWORD AccountingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
+                        const char* text, size_t length, int sectionState, int orientation, char** newText,
+                        size_t* newLength) {
+    size_t offset = 0;
+    if (accounting.input != nullptr) {
+        offset = ConsumedInput(sim::WrittenBytes(accounting.printer).size());
+        const std::string& input = *accounting.input;
+        EXPECT_TRUE(offset + length <= input.size() && input.compare(offset, length, text, length) == 0)
+            << "piece at input offset " << offset << " is not the input there: "
+            << Escaped(std::string(text, length));
+    }
+    EXPECT_EQ(std::memchr(text, 0, length), nullptr) << "a piece with a zero byte reached the rewriter";
+    EXPECT_GT(length, 0u);
+    EXPECT_TRUE(sectionState == kInSectionFirstPiece || sectionState == kInSectionLaterPiece) << sectionState;
+    const DWORD rc = accounting.inner->rewrite(module, documentName, settings, settingsSize, text, length,
+                                               sectionState, orientation, newText, newLength);
+    if (*newText != nullptr) ++accounting.outstanding;
+    if (rc == 0 && *newText != nullptr) {
+        accounting.pieces.push_back({offset, length, std::string(*newText, *newLength)});
+        accounting.replacedBytes += length;
+        accounting.replacingBytes += *newLength;
+    }
+    return rc;
+}
+
+void AccountingRelease(char* text) {
+    if (text != nullptr) --accounting.outstanding;
+    accounting.inner->release(text);
+}
+
+const SetupRewriter kAccountingRewriter = {&AccountingRewrite, &AccountingRelease};
+
+// Hands every piece back unchanged.
+DWORD IdentityRewrite(HMODULE, const WCHAR*, const BYTE*, size_t, const char* text, size_t length, int, int,
+                      char** newText, size_t* newLength) {
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy == nullptr) return 14;
+    std::memcpy(copy, text, length);
+    copy[length] = 0;
+    *newText = copy;
+    *newLength = length;
+    return 0;
+}
+void IdentityRelease(char* text) { std::free(text); }
+const SetupRewriter kIdentityRewriter = {&IdentityRewrite, &IdentityRelease};
+
+class StreamFilterFuzz : public ::testing::Test {
+protected:
+    std::vector<BYTE> privatePart = std::vector<BYTE>(kPartBytes, 0);
+    HANDLE printer = nullptr;
+    HMODULE module = nullptr;
+    DEVOBJ device{};
+    std::unique_ptr<PluginPdev> pdev;
+
+    void NewJob(FuzzRng& rng) {
+        sim::Reset();
+        sim::SetUserName(u"alice");
+        printer = sim::AddPrinter(u"Filter Printer");
+        module = sim::RegisterModule(u"/opt/robust/QM22TRD.dll", kTemplates, 2);
+        std::fill(privatePart.begin(), privatePart.end(), BYTE{0});
+        const char16_t identification[] = u"VTA/NP";
+        std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
+        const int16_t orientation = static_cast<int16_t>(rng.Between(-1, 3));
+        std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &orientation, sizeof orientation);
+        pdev.reset(new PluginPdev());
+        const char16_t name[] = u"Fuzz";
+        std::memcpy(pdev->documentName, name, sizeof name);
+        device = DEVOBJ{};
+        device.dwSize = sizeof device;
+        device.hPrinter = printer;
+        device.hOEM = module;
+        device.pOEMDM = privatePart.data();
+        device.pdevOEM = pdev.get();
+        accounting.pieces.clear();
+        accounting.replacedBytes = 0;
+        accounting.replacingBytes = 0;
+        accounting.outstanding = 0;
+        accounting.printer = printer;
+    }
+
+    void TearDown() override {
+        pdev.reset();
+        sim::Reset();
+    }
+
+    HRESULT Write(const std::string& bytes, DWORD* written) {
+        // Exactly the call's bytes in their own allocation, so a read past them is caught.
+        std::unique_ptr<char[]> exact(new char[bytes.size() + 1]);
+        std::memcpy(exact.get(), bytes.data(), bytes.size());
+        return StreamFilterWritePrinter(&device, exact.get(),
+                                        static_cast<DWORD>(bytes.size()), written, kAccountingRewriter);
+    }
+
+    // One stream through the filter, checking the accounting afterwards.
+    void RunAccounted(FuzzRng& rng, const SetupRewriter& inner, const std::string& stream, const std::string& context) {
+        accounting.input = &stream;
+        accounting.inner = &inner;
+        const bool failures = rng.OneIn(3);
+        if (rng.OneIn(3)) sim::SetWriteLimit(1 + rng.Below(5000));
+        if (failures) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(20), 1 + rng.Below(3));
+
+        for (const std::string& call : RandomCalls(rng, stream, true)) {
+            DWORD written = 0xDEAD;
+            const HRESULT hr = Write(call, &written);
+            ASSERT_TRUE(hr == S_OK || (failures && hr == E_FAIL)) << context << ": " << std::hex << hr;
+            ASSERT_EQ(written, call.size()) << context;
+        }
+        // The spooler works again: empty calls send what it did not take.
+        sim::StopFailing(sim::Api::WritePrinter);
+        for (int i = 0; i < 3; ++i) {
+            DWORD written = 0xDEAD;
+            ASSERT_EQ(Write(std::string(), &written), S_OK) << context;
+            ASSERT_EQ(written, 0u);
+        }
+        EXPECT_EQ(pdev->unsentBuffer.length, 0) << context;
+
+        const std::string sent = sim::WrittenBytes(printer);
+        const size_t consumed = ConsumedInput(sent.size());
+        ASSERT_LE(consumed, stream.size()) << context;
+        std::string expected;
+        size_t at = 0;
+        for (const Accounting::Piece& piece : accounting.pieces) {
+            ASSERT_GE(piece.offset, at) << context;
+            expected += stream.substr(at, piece.offset - at) + piece.replacement;
+            at = piece.offset + piece.length;
+        }
+        ASSERT_LE(at, consumed) << context;
+        expected += stream.substr(at, consumed - at);
+        ASSERT_EQ(sent.size(), expected.size()) << context;
+        ASSERT_TRUE(sent == expected) << context << ": the output is not the input with its pieces rewritten";
+        // What has not gone out is still held, whole.
+        EXPECT_EQ(consumed + static_cast<size_t>(pdev->pendingBuffer.length) +
+                      static_cast<size_t>(pdev->setupBuffer.length),
+                  stream.size())
+            << context << ": bytes were lost or duplicated";
+        // A job that ends outside a setup section has gone out completely.
+        if (pdev->sectionState == kPassingThrough) {
+            EXPECT_EQ(consumed, stream.size()) << context;
+        }
+        EXPECT_EQ(accounting.outstanding, 0) << context << ": a rewritten text was not released";
+    }
+};
+
+TEST_F(StreamFilterFuzz, IdentityRewritesReproduceTheInputExactly) {
+    FuzzRng rng(0x5EED0501);
+    int completeJobs = 0;
+    size_t rewrites = 0;
+    for (int round = 0; round < 80; ++round) {
+        NewJob(rng);
+        std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(200));
+        stream += rng.OneIn(2) ? "%%EOF\r\n" : "\r\n%%EOF\r\n";
+        RunAccounted(rng, kIdentityRewriter, stream, "round " + std::to_string(round));
+        if (pdev->sectionState == kPassingThrough) {
+            EXPECT_EQ(sim::WrittenBytes(printer), stream) << "round " << round;
+            ++completeJobs;
+        }
+        rewrites += accounting.pieces.size();
+        if (HasFailure()) return;
+    }
+    // The generator must give both kinds of ending and real sections.
+    EXPECT_GT(completeJobs, 10);
+    EXPECT_LT(completeJobs, 80);
+    EXPECT_GT(rewrites, 80u);
+}
+
+TEST_F(StreamFilterFuzz, FeatureRewritesReplaceOnlyTheirPieces) {
+    FuzzRng rng(0x5EED0502);
+    size_t changed = 0;
+    for (int round = 0; round < 60; ++round) {
+        NewJob(rng);
+        std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(150)) + "%%EOF\r\n";
+        RunAccounted(rng, kFeatureRewriter, stream, "round " + std::to_string(round));
+        for (const Accounting::Piece& piece : accounting.pieces) {
+            if (piece.replacement != stream.substr(piece.offset, piece.length)) ++changed;
+        }
+        if (HasFailure()) return;
+    }
+    EXPECT_GT(changed, 20u);  // the rewriter did rewrite
+}
+
+TEST_F(StreamFilterFuzz, LongSectionsAreCutWithoutLosingBytes) {
+    FuzzRng rng(0x5EED0503);
+    for (int round = 0; round < 3; ++round) {
+        NewJob(rng);
+        std::string stream = std::string(kJobStart) + "%%BeginSetup\r\n";
+        while (stream.size() < 130000) stream += RandomStream(rng, 50) + std::string(90, 'x') + "\r\n";
+        stream += "%%EndSetup\r\n%%EOF\r\n";
+        RunAccounted(rng, rng.OneIn(2) ? kIdentityRewriter : kFeatureRewriter, stream,
+                     "round " + std::to_string(round));
+        if (HasFailure()) return;
+    }
+}
+
+TEST_F(StreamFilterFuzz, HostileCallsKeepTheirDocumentedResults) {
+    // New jobs in the middle, null data, spooler failures and short writes:
+    // only the documented results, the whole count taken, and every rewritten
+    // text released.
+    FuzzRng rng(0x5EED0504);
+    for (int round = 0; round < 40; ++round) {
+        NewJob(rng);
+        accounting.input = nullptr;
+        accounting.inner = rng.OneIn(2) ? &kIdentityRewriter : &kFeatureRewriter;
+        if (rng.OneIn(2)) sim::SetWriteLimit(rng.Below(3000));  // 0: the spooler takes nothing
+        sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(30), rng.Below(4));
+        const std::string stream = RandomStream(rng, 50 + rng.Below(200));
+        for (const std::string& call : RandomCalls(rng, stream, false)) {
+            if (rng.OneIn(40)) {
+                DWORD written = 0xDEAD;
+                EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 1 + rng.Below(9), &written, kAccountingRewriter),
+                          E_POINTER);
+                EXPECT_EQ(written, 0u);
+            }
+            DWORD written = 0xDEAD;
+            std::unique_ptr<char[]> exact(new char[call.size() + 1]);
+            std::memcpy(exact.get(), call.data(), call.size());
+            const HRESULT hr = StreamFilterWritePrinter(&device, exact.get(), static_cast<DWORD>(call.size()),
+                                                        rng.OneIn(10) ? nullptr : &written, kAccountingRewriter);
+            ASSERT_TRUE(hr == S_OK || hr == E_FAIL) << "round " << round << ": " << std::hex << hr;
+            if (written != 0xDEAD) {
+                ASSERT_EQ(written, call.size()) << "round " << round;
+            }
+        }
+        EXPECT_EQ(accounting.outstanding, 0) << "round " << round;
+        if (HasFailure()) return;
+    }
+}
+
+}  // namespace
