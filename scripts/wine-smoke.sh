@@ -10,7 +10,8 @@
 #
 # Each build folder gets its own prefix, <folder>/wine-prefix, whose architecture
 # follows the smoke program's (win32 for i686, win64 for x86-64). Exits non-zero
-# when a smoke program fails, hangs or is missing.
+# when a smoke program fails, hangs or is missing (1), or with 3 when Wine
+# cannot be installed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,7 +23,7 @@ for arg in "$@"; do
     case "$arg" in
         --fresh) fresh=1 ;;
         -h|--help)
-            sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+            sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
             exit 0 ;;
         -*) echo "wine-smoke: unknown option $arg" >&2; exit 2 ;;
         *) folders+=("$arg") ;;
@@ -109,7 +110,12 @@ stop_servers() {
 }
 trap stop_servers EXIT
 
-install_wine
+if ! install_wine; then
+    # Exit code 3 tells the caller that the check could not run at all, as
+    # distinct from a smoke program that failed.
+    echo "wine-smoke: Wine could not be installed" >&2
+    exit 3
+fi
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
