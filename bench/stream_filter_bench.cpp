@@ -24,6 +24,7 @@
 #include "psfilter/stream_filter.h"
 #include "settings/private_part.h"
 #include "settings/settings_access.h"
+#include "feature_templates.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,18 +41,6 @@ constexpr size_t kPagedJobBytes = 1u << 20;
 constexpr int kPages = 50;
 constexpr size_t kLongSetupBytes = 300000;
 constexpr double kMiB = 1024.0 * 1024.0;
-
-// The two templates as the plug-in's resources carry them.
-const char kNumericTemplateText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextTemplateText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const SimResource kTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplateText, sizeof kNumericTemplateText - 1},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplateText, sizeof kTextTemplateText - 1},
-};
 
 // ---------------------------------------------------------------------------
 // Job text.
@@ -211,7 +200,7 @@ struct Device {
         object = DEVOBJ{};
         object.dwSize = sizeof object;
         object.hPrinter = printer;
-        object.hOEM = sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kTemplates, 2);
+        object.hOEM = sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2);
         object.pOEMDM = privatePart.data();
         object.pdevOEM = pdev.get();
     }

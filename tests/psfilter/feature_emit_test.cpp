@@ -5,6 +5,7 @@
 
 #include "platform/host/sim_control.h"
 #include "settings/settings_access.h"
+#include "feature_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,7 @@
 
 namespace {
 
-// The two templates as the module stores them: 123 bytes each, no terminator.
-const char kNumericText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-static_assert(sizeof kNumericText - 1 == 123 && sizeof kTextText - 1 == 123, "template sizes");
-
-const SimResource kBothTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericText, 123},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextText, 123},
-};
-const SimResource kNumericOnly[] = {{MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericText, 123}};
+const SimResource kNumericOnly[] = {{MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kFeatureNumericTemplate, 123}};
 
 // A block as the driver writes it.
 std::string Driver(const std::string& keyword, const std::string& value) {
@@ -54,7 +42,7 @@ protected:
         day.wMonth = 12;
         day.wDay = 7;
         sim::SetLocalTime(day);
-        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kBothTemplates, 2);
+        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kFeatureTemplates, 2);
     }
 
     SettingsSpan Span() { return SettingsSpan{settings.data(), settings.size()}; }
@@ -106,10 +94,10 @@ protected:
 TEST_F(FeatureEmit, LoadTemplateGivesTheStoredBytes) {
     const TemplateText numeric = LoadTemplate(module, 1);
     ASSERT_NE(numeric.text, nullptr);
-    EXPECT_EQ(std::string(numeric.text, numeric.size), std::string(kNumericText, 123));
+    EXPECT_EQ(std::string(numeric.text, numeric.size), std::string(kFeatureNumericTemplate, 123));
     const TemplateText text = LoadTemplate(module, 2);
     ASSERT_NE(text.text, nullptr);
-    EXPECT_EQ(std::string(text.text, text.size), std::string(kTextText, 123));
+    EXPECT_EQ(std::string(text.text, text.size), std::string(kFeatureTextTemplate, 123));
 
     EXPECT_EQ(LoadTemplate(module, 3).text, nullptr);
     EXPECT_EQ(LoadTemplate(nullptr, 1).text, nullptr);

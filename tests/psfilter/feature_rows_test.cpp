@@ -6,6 +6,7 @@
 
 #include "platform/host/sim_control.h"
 #include "settings/settings_access.h"
+#include "feature_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,6 @@
 #include <vector>
 
 namespace {
-
-const char kNumericText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextText[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const SimResource kBothTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericText, 123},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextText, 123},
-};
 
 std::string Driver(const std::string& keyword, const std::string& value) {
     return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + value + "\r\n<<>> setpagedevice\r\n" +
@@ -111,7 +101,7 @@ protected:
     void SetUp() override {
         sim::Reset();
         sim::SetUserName(u"alice");
-        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kBothTemplates, 2);
+        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kFeatureTemplates, 2);
     }
 
     DWORD Rewrite(const std::string& piece, int state, std::string& out) {

@@ -5,6 +5,7 @@
 #include "platform/host/sim_control.h"
 #include "plugin/plugin_pdev.h"
 #include "psfilter/feature_rewrite.h"
+#include "feature_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,6 @@
 #include <vector>
 
 namespace {
-
-const char kNumericTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const SimResource kTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
-};
 
 constexpr size_t kPrivatePartBytes = 12016;
 constexpr size_t kSettingsStart = 12;
@@ -175,7 +165,7 @@ protected:
         day.wMonth = 12;
         day.wDay = 7;
         sim::SetLocalTime(day);
-        module = sim::RegisterModule(u"/opt/chunking/QM22TRD.dll", kTemplates, 2);
+        module = sim::RegisterModule(u"/opt/chunking/QM22TRD.dll", kFeatureTemplates, 2);
     }
 
     void SetOrientationSetting(int16_t value) {

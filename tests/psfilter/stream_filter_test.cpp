@@ -3,6 +3,7 @@
 #include "plugin/line_buffer.h"
 #include "plugin/plugin_pdev.h"
 #include "platform/host/sim_control.h"
+#include "feature_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -662,19 +663,8 @@ TEST_F(StreamFilterTest, PieceOfferedAgainKeepsThePagesOrientation) {
 // With the plug-in's own rewriter and a module that carries the two templates.
 // ---------------------------------------------------------------------------
 
-const char kNumericTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const SimResource kTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
-};
-
 TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) {
-    device.hOEM = sim::RegisterModule(u"/opt/filter/templates/QM22TRD.dll", kTemplates, 2);
+    device.hOEM = sim::RegisterModule(u"/opt/filter/templates/QM22TRD.dll", kFeatureTemplates, 2);
     SetOrientationSetting(2);
     const std::string job =
         "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n"

@@ -31,15 +31,10 @@ const std::vector<std::u16string> kPieces = {
     u"\xFEFF",         u"==",              u" ",        u"-12",              u"007", u"2147483648",
     u"99999999999",    u"A4",              u"A3W",      u"custom",           u"\xD800", u"\xDFFF", u"\xFFFF"};
 
-class PaperListFuzz : public ::testing::Test {
+class PaperListFuzz : public ModuleFolderTest {
 protected:
     void SetUp() override {
-        sim::Reset();
-        char pattern[] = "/tmp/robust_paper_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
-        printer = sim::AddPrinter(u"Inkjet");
+        ModuleFolderTest::SetUp();
         std::vector<sim::Form> forms;
         // 300 forms, so positions above the table's numbers exist as well.
         for (size_t i = 0; i < 300; ++i) {
@@ -49,28 +44,6 @@ protected:
         }
         sim::SetForms(printer, forms);
         formCount = forms.size();
-    }
-
-    void TearDown() override {
-        EXPECT_EQ(sim::OpenFileHandles(), 0u);
-        moduleHandle = nullptr;
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-        sim::Reset();
-    }
-
-    void WriteBytes(const std::string& bytes) {
-        std::ofstream file(folder + "/QM22T.ini", std::ios::binary | std::ios::trunc);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    static std::string ToBytes(const std::u16string& units) {
-        std::string bytes;
-        for (char16_t unit : units) {
-            bytes.push_back(static_cast<char>(unit & 0xFF));
-            bytes.push_back(static_cast<char>(unit >> 8));
-        }
-        return bytes;
     }
 
     static std::u16string Keyword(FuzzRng& rng) {
@@ -122,7 +95,7 @@ protected:
     }
 
     static std::string RandomFile(FuzzRng& rng, const std::u16string& front = std::u16string()) {
-        std::string bytes = ToBytes(front + RandomText(rng));
+        std::string bytes = Utf16LeBytes(front + RandomText(rng));
         if (rng.OneIn(5)) bytes.push_back(static_cast<char>(rng.Byte()));  // odd length
         return bytes;
     }
@@ -134,15 +107,13 @@ protected:
         return false;
     }
 
-    std::string folder;
-    HANDLE printer = nullptr;
     size_t formCount = 0;
 };
 
 TEST_F(PaperListFuzz, PageSizeKeywordIsATableKeywordOrCustom) {
     FuzzRng rng(0x5EED0001);
     for (int round = 0; round < 150; ++round) {
-        WriteBytes(RandomFile(rng));
+        WritePaperListBytes(RandomFile(rng));
         for (int q = 0; q < 3; ++q) {
             std::u16string name = rng.OneIn(4) ? RandomText(rng).substr(0, 40) : rng.Pick(kFormNames);
             const char* keyword = FindPageSizeKeyword(reinterpret_cast<const WCHAR*>(name.c_str()));
@@ -158,7 +129,7 @@ TEST_F(PaperListFuzz, FirstValidLineDecidesTheKeywordWhateverFollows) {
     for (int round = 0; round < 100; ++round) {
         const PaperRow& row = PaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))];
         const std::u16string line = u"PS_PAPER_LIST=Wanted=" + sim::ToUtf16(row.keyword) + u"\r\n";
-        WriteBytes(RandomFile(rng, line));
+        WritePaperListBytes(RandomFile(rng, line));
         EXPECT_STREQ(FindPageSizeKeyword(WIDE("Wanted")), row.keyword) << "round " << round;
     }
 }
@@ -167,7 +138,7 @@ TEST_F(PaperListFuzz, CheckedPaperNumberIsTheInputOrCustom) {
     FuzzRng rng(0x5EED0003);
     const std::vector<short> edges = {0, -1, 1, 256, 257, 299, 300, 301, 32767, -32768};
     for (int round = 0; round < 150; ++round) {
-        WriteBytes(RandomFile(rng));
+        WritePaperListBytes(RandomFile(rng));
         for (int q = 0; q < 3; ++q) {
             const short number =
                 rng.OneIn(3) ? rng.Pick(edges) : static_cast<short>(rng.Between(-40, static_cast<int64_t>(formCount) + 40));
@@ -195,7 +166,7 @@ TEST_F(PaperListFuzz, ListedFormKeepsItsPositionWhateverFollows) {
                                          ? sim::ToUtf16(std::to_string(position - 1))
                                          : std::u16string());
         // A name that holds a line end cannot be listed; the test printer has none.
-        WriteBytes(RandomFile(rng, u"PS_PAPER_LIST=" + name + u"\n"));
+        WritePaperListBytes(RandomFile(rng, u"PS_PAPER_LIST=" + name + u"\n"));
         EXPECT_EQ(CheckPaperNumber(position, printer), position) << sim::ToUtf8(name);
     }
 }
@@ -208,7 +179,7 @@ TEST_F(PaperListFuzz, PjlPaperCodesAreFoundOnlyForRealQueries) {
         const int32_t knownCode = static_cast<int32_t>(rng.Between(-100000, 100000));
         const std::u16string front =
             known ? u"PJL_PAPER_LIST=Wanted=" + sim::ToUtf16(std::to_string(knownCode)) + u"\r\n" : std::u16string();
-        WriteBytes(RandomFile(rng, front));
+        WritePaperListBytes(RandomFile(rng, front));
 
         std::vector<std::u16string> names;
         for (int i = 0; i < 4; ++i) names.push_back(rng.OneIn(3) ? RandomText(rng).substr(0, 30) : rng.Pick(kFormNames));

@@ -27,32 +27,8 @@ const char kHeaderEnd[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 constexpr size_t kDocumentNameUnits = 520;
 constexpr size_t kUserNameUnits = 21;
 
-class PjlHeaderFuzz : public ::testing::Test {
+class PjlHeaderFuzz : public ModuleFolderTest {
 protected:
-    void SetUp() override {
-        sim::Reset();
-        char pattern[] = "/tmp/robust_pjl_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
-        printer = sim::AddPrinter(u"Inkjet");
-    }
-
-    void TearDown() override {
-        EXPECT_EQ(sim::OpenFileHandles(), 0u);
-        moduleHandle = nullptr;
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-        sim::Reset();
-    }
-
-    // A fresh spooler record for the next header.
-    void NewPrinter() {
-        sim::Reset();
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
-        printer = sim::AddPrinter(u"Inkjet");
-    }
-
     void WritePaperList(FuzzRng& rng) {
         const std::vector<std::u16string> lines = {
             u"PJL_PAPER_LIST=Letter=21\r\n", u"PJL_PAPER_LIST=A4=\r\n", u"PJL_PAPER_LIST=Legal=-2147483648\n",
@@ -60,15 +36,8 @@ protected:
             u"\r\n\r\n",                     u"PJL_PAPER_LIST=A4==\n"};
         std::u16string text;
         for (uint32_t i = rng.Below(6); i > 0; --i) text += rng.Pick(lines);
-        std::ofstream file(folder + "/QM22T.ini", std::ios::binary | std::ios::trunc);
-        for (char16_t unit : text) {
-            file.put(static_cast<char>(unit & 0xFF));
-            file.put(static_cast<char>(unit >> 8));
-        }
+        WritePaperListBytes(Utf16LeBytes(text));
     }
-
-    std::string folder;
-    HANDLE printer = nullptr;
 };
 
 // Random units: control characters (line ends and ESC among them), ASCII,

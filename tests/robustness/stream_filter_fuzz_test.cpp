@@ -9,6 +9,7 @@
 #include "plugin/plugin_pdev.h"
 #include "psfilter/feature_rewrite.h"
 #include "psfilter/stream_filter.h"
+#include "feature_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -20,19 +21,6 @@
 #include <vector>
 
 namespace {
-
-// Feature-block templates of the same shape as the module's own; the text of
-// the rewrite is not under test here, only that its pieces go in the right place.
-const char kNumericTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const char kTextTemplate[] =
-    "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
-    "%%%%EndFeature\r\n}featurecleanup\r\n";
-const SimResource kTemplates[] = {
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kNumericTemplate, sizeof kNumericTemplate - 1},
-    {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kTextTemplate, sizeof kTextTemplate - 1},
-};
 
 constexpr size_t kPartBytes = 12016;
 constexpr size_t kSettingsStart = 12;
@@ -193,7 +181,7 @@ protected:
         sim::Reset();
         sim::SetUserName(u"alice");
         printer = sim::AddPrinter(u"Filter Printer");
-        module = sim::RegisterModule(u"/opt/robust/QM22TRD.dll", kTemplates, 2);
+        module = sim::RegisterModule(u"/opt/robust/QM22TRD.dll", kFeatureTemplates, 2);
         std::fill(privatePart.begin(), privatePart.end(), BYTE{0});
         const char16_t identification[] = u"VTA/NP";
         std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
