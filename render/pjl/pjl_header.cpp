@@ -2,10 +2,12 @@
 // setting, and the switch to PostScript, written straight to the spooler.
 #include "pjl/pjl_header.h"
 
+#include "common/companion_path.h"
 #include "common/module_state.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header_parts.h"
 #include "pjl/pjl_settings.h"
+#include "settings/job_identity.h"
 #include "settings/paper.h"
 #include "settings/paper_list.h"
 #include "settings/private_part.h"
@@ -20,11 +22,6 @@ namespace {
 constexpr char kUniversalExitLine[] = "\x1B%-12345X@PJL\r\n";
 constexpr char kCommentLine[] = "@PJL COMMENT KELV Printer Driver\r\n";
 constexpr char kEnterLanguageLine[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
-
-// Capacities of the caller's buffers: the document name of the device state and
-// the settled user name.
-constexpr size_t kDocumentNameUnits = 520;
-constexpr size_t kUserNameUnits = 21;
 
 // Room the computer name is read into.
 constexpr DWORD kHostNameUnits = 512;
@@ -401,7 +398,7 @@ int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentN
         AppendOrFlush(accumulator, LookupSettingLines(804, -1, PjlText(WIDE("1.17.004"))));
         AppendOrFlush(accumulator, LookupSettingLines(805, -1, PjlText(ComputerName().c_str())));
 
-        const WString document = BoundedText(documentName, kDocumentNameUnits);
+        const WString document = BoundedText(documentName, kPathCapacity);
         const WString user = BoundedText(userName, kUserNameUnits);
         for (const JobSettingRow& row : kJobSettingRows) {
             AppendOrFlush(accumulator, JobSettingLines(row, view, codes, document, user));

@@ -2,6 +2,7 @@
 // driver in DEVOBJ::pdevOEM, handed on by ResetPDEV and freed by DisablePDEV.
 #pragma once
 
+#include "common/companion_path.h"
 #include "platform/platform.h"
 #include "plugin/line_buffer.h"
 
@@ -14,7 +15,7 @@ using DriverStartDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, LPWSTR pwszDocName,
 using DriverEndDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, FLONG fl);
 
 // Room for a document name, terminator included.
-constexpr size_t kDocumentNameCapacity = 520;
+constexpr size_t kDocumentNameCapacity = kPathCapacity;
 
 struct PluginPdev {
     DriverSendPageFunction driverSendPage = nullptr;

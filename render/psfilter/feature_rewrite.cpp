@@ -1,5 +1,6 @@
 #include "psfilter/feature_rewrite.h"
 
+#include "common/companion_path.h"
 #include "common/hex_text.h"
 #include "common/wtext.h"
 #include "psfilter/feature_blocks.h"
@@ -155,7 +156,7 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
         text = ReadFieldText(settings, row.offset, row.capacity);
         if (ReadSettingU8(settings, kJobNameSwitchField) == 0 || text.empty()) {
             // The per-device buffer holds 520 units; never read past it.
-            text.assign(context.documentName, WTextLengthBounded(context.documentName, kDocumentNameUnits - 1));
+            text.assign(context.documentName, WTextLengthBounded(context.documentName, kPathCapacity - 1));
         }
         break;
     }

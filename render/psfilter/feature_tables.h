@@ -156,7 +156,6 @@ extern const char kPlainTextKeyword[];  // "ZTSecretNumInfo"
 constexpr size_t kOrientationField = 378;
 constexpr size_t kOwnerNameSwitchField = 6977;  // byte: non-zero uses the owner name text
 constexpr size_t kJobNameSwitchField = 5432;    // byte: non-zero uses the job name text
-constexpr size_t kDocumentNameUnits = 520;  // the per-device document name buffer
 
 // A text field of `units` units (terminator included), as a zero-terminated
 // text of at most units - 1 characters: an unterminated field is cut there and
