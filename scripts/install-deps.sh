@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the build dependencies (Debian/Ubuntu). Does nothing when all of them
+# Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
+# libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh). Does nothing when all of them
 # are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -15,6 +16,8 @@ packages=(
     g++-mingw-w64-x86-64
     binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
+    clang
+    libclang-rt-dev
 )
 
 missing=()

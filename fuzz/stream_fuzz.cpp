@@ -1,0 +1,234 @@
+// Stream filter: a settings block, a job, the sizes of the driver's writes and
+// what the spooler takes per call.
+//
+// Directives (fuzz_input.h) besides the settings:
+//   cuts=5,300,0,...   sizes of the driver's WritePrinter calls, used in turn
+//                      (the rest of the job goes in one last call)
+//   take=N             the spooler takes at most N bytes per call (N >= 1)
+//   fail=SKIP,COUNT    the spooler fails COUNT calls after SKIP good ones
+//   document=NAME      the document name the hooks recorded
+// Body: the job.
+//
+// The job goes through the filter twice: once in one call to a spooler that
+// takes everything (the reference), once cut and taken as the directives say,
+// each followed by the end-of-document hook. Properties:
+//   - both give the same bytes (cut invariance);
+//   - after the end-of-document hook the filter holds nothing;
+//   - what reached the spooler is the job with each rewritten setup piece
+//     replaced by the rewriter's answer for it: no other byte lost, added or
+//     moved, and every piece handed to the rewriter is the job's bytes at the
+//     place the output has reached;
+//   - every rewritten text is released.
+#include "fuzz_input.h"
+
+#include "common/module_state.h"
+#include "feature_templates.h"
+#include "platform/host/sim_control.h"
+#include "plugin/document_hooks.h"
+#include "plugin/plugin_pdev.h"
+#include "psfilter/feature_rewrite.h"
+#include "psfilter/stream_filter.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Piece {
+    size_t offset;  // in the job
+    std::string text;
+    std::string replacement;
+};
+
+// What the rewriter wrapper records for one pass.
+struct Accounting {
+    const std::string* job = nullptr;
+    HANDLE printer = nullptr;
+    std::vector<Piece> pieces;
+    size_t replacedBytes = 0;   // job bytes of the rewritten pieces
+    size_t replacingBytes = 0;  // bytes of their rewrites
+    int outstanding = 0;        // texts handed out and not released
+};
+Accounting accounting;
+
+// Job bytes that have reached the spooler, rewritten or not.
+size_t ConsumedJobBytes(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
+
+DWORD RecordingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
+                       const char* text, size_t length, int sectionState, int orientation, char** newText,
+                       size_t* newLength) {
+    // Everything in front of a piece has gone out when it is rewritten, so the
+    // piece must be the job's bytes right there.
+    const size_t offset = ConsumedJobBytes(sim::WrittenBytes(accounting.printer).size());
+    const std::string piece(text, length);
+    FUZZ_CHECK(offset + length <= accounting.job->size() && accounting.job->compare(offset, length, piece) == 0,
+               "the piece handed to the rewriter at job offset " + std::to_string(offset) +
+                   " is not the job's bytes there:\n" + fuzz::Escaped(piece));
+    FUZZ_CHECK(sectionState == kInSectionFirstPiece || sectionState == kInSectionLaterPiece,
+               "rewriter called outside a section: state " + std::to_string(sectionState));
+    const DWORD rc = RewriteSetupPiece(module, documentName, settings, settingsSize, text, length, sectionState,
+                                       orientation, newText, newLength);
+    if (*newText != nullptr) ++accounting.outstanding;
+    if (rc == 0 && *newText != nullptr) {
+        accounting.pieces.push_back({offset, piece, std::string(*newText, *newLength)});
+        accounting.replacedBytes += length;
+        accounting.replacingBytes += *newLength;
+    }
+    return rc;
+}
+
+void RecordingRelease(char* text) {
+    if (text != nullptr) --accounting.outstanding;
+    FreeRewrittenText(text);
+}
+
+const SetupRewriter kRecordingRewriter = {&RecordingRewrite, &RecordingRelease};
+
+BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
+
+struct PassResult {
+    std::string sent;
+    std::vector<Piece> pieces;
+};
+
+struct Plan {
+    std::vector<size_t> cuts;
+    DWORD take = sim::kNoLimit;
+    unsigned failSkip = 0;
+    unsigned failCount = 0;
+};
+
+// The job's calls as the plan cuts it. A call that begins with "%!PS-" starts
+// a new job for the filter, so only the first call may; a cut that would make
+// another one begin so moves one byte on.
+std::vector<std::string> Calls(const std::string& job, const std::vector<size_t>& cuts) {
+    std::vector<std::string> calls;
+    size_t at = 0;
+    size_t next = 0;
+    const bool startsJob = job.compare(0, 5, "%!PS-") == 0;
+    while (at < job.size()) {
+        size_t size = next < cuts.size() ? cuts[next++] : job.size() - at;
+        if (at == 0 && startsJob && size < 5) size = 5;
+        if (size > job.size() - at) size = job.size() - at;
+        while (at + size < job.size() && job.compare(at + size, 5, "%!PS-") == 0) ++size;
+        calls.push_back(job.substr(at, size));
+        at += size;
+    }
+    return calls;
+}
+
+PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, const std::u16string& document,
+                   const Plan& plan) {
+    sim::Reset();
+    SYSTEMTIME now{};
+    now.wYear = 2024;
+    now.wMonth = 3;
+    now.wDay = 14;
+    sim::SetLocalTime(now);
+    sim::SetUserName(u"fuzz");
+    const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
+    const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
+    moduleHandle = module;
+
+    std::vector<BYTE> part(kPrivatePartBytes, 0);
+    WritePrivatePartHeader(part.data());
+    std::memcpy(part.data() + kPrivatePartHeaderBytes, settings.data(), settings.size());
+    PluginPdev pdev;
+    pdev.driverEndDoc = &DriverEndDoc;
+    std::memcpy(pdev.documentName, document.c_str(), (document.size() + 1) * sizeof(char16_t));
+    DEVOBJ device{};
+    device.dwSize = sizeof device;
+    device.hPrinter = printer;
+    device.hOEM = module;
+    device.pOEMDM = part.data();
+    device.pdevOEM = &pdev;
+
+    accounting = Accounting{};
+    accounting.job = &job;
+    accounting.printer = printer;
+    sim::SetWriteLimit(plan.take);
+    if (plan.failCount > 0) {
+        sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, plan.failSkip, plan.failCount);
+    }
+
+    for (const std::string& call : Calls(job, plan.cuts)) {
+        // The call's bytes in an allocation of their own, so a read past them shows.
+        std::unique_ptr<char[]> exact(new char[call.size() + 1]);
+        std::memcpy(exact.get(), call.data(), call.size());
+        DWORD written = 0xDEAD;
+        const HRESULT hr = StreamFilterWritePrinter(&device, exact.get(), static_cast<DWORD>(call.size()), &written,
+                                                    kRecordingRewriter);
+        FUZZ_CHECK(hr == S_OK || (plan.failCount > 0 && hr == E_FAIL),
+                   "write result " + std::to_string(static_cast<long>(hr)) + " with a working spooler");
+        FUZZ_CHECK(written == call.size(), "the filter did not take the whole call");
+    }
+    // The spooler works again: empty calls send on what it refused.
+    sim::StopFailing(sim::Api::WritePrinter);
+    for (int i = 0; i < 2; ++i) {
+        DWORD written = 0xDEAD;
+        FUZZ_CHECK(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter) == S_OK,
+                   "an empty call failed with a working spooler");
+    }
+
+    documentDepth = 0;
+    SURFOBJ surface{};
+    surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
+    FUZZ_CHECK(EndDocHook(&surface, 0) == TRUE, "EndDoc failed");
+    FUZZ_CHECK(pdev.pendingBuffer.length == 0 && pdev.setupBuffer.length == 0 && pdev.unsentBuffer.length == 0,
+               "the filter still holds bytes after the end of the document: pending " +
+                   std::to_string(pdev.pendingBuffer.length) + ", setup " + std::to_string(pdev.setupBuffer.length) +
+                   ", unsent " + std::to_string(pdev.unsentBuffer.length));
+    FUZZ_CHECK(accounting.outstanding == 0, "a rewritten text was not released");
+
+    PassResult result{sim::WrittenBytes(printer), accounting.pieces};
+
+    // The output is the job with each rewritten piece replaced by its rewrite.
+    std::string expected;
+    size_t at = 0;
+    for (const Piece& piece : result.pieces) {
+        FUZZ_CHECK(piece.offset >= at, "rewritten pieces overlap");
+        expected += job.substr(at, piece.offset - at) + piece.replacement;
+        at = piece.offset + piece.text.size();
+    }
+    FUZZ_CHECK(at <= job.size(), "a piece lies past the job's end");
+    expected += job.substr(at);
+    FUZZ_CHECK(result.sent == expected,
+               "the output is not the job with its rewritten pieces in place (" + std::to_string(result.sent.size()) +
+                   " bytes sent, " + std::to_string(expected.size()) + " expected):\nsent:\n" +
+                   fuzz::Escaped(result.sent, 3000) + "\nexpected:\n" + fuzz::Escaped(expected, 3000));
+
+    moduleHandle = nullptr;
+    sim::Reset();
+    return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::Input input = fuzz::SplitInput(data, size, true);
+    const std::vector<BYTE> settings = fuzz::SettingsFrom(input);
+    std::u16string document = fuzz::Units(fuzz::Directive(input, "document", "Fuzz job"));
+    if (document.size() >= kDocumentNameCapacity) document.resize(kDocumentNameCapacity - 1);
+
+    Plan plan;
+    for (int64_t cut : fuzz::Numbers(fuzz::Directive(input, "cuts"), 2048)) {
+        plan.cuts.push_back(static_cast<size_t>(cut < 0 ? -cut : cut) % 100000);
+    }
+    const int64_t take = fuzz::Number(fuzz::Directive(input, "take"));
+    if (take >= 1) plan.take = static_cast<DWORD>(take > 1000000 ? 1000000 : take);
+    const std::vector<int64_t> fail = fuzz::Numbers(fuzz::Directive(input, "fail"), 2);
+    if (fail.size() == 2) {
+        plan.failSkip = static_cast<unsigned>(fail[0] & 0xFF);
+        plan.failCount = static_cast<unsigned>(fail[1] & 0x0F);
+    }
+
+    const PassResult reference = RunPass(input.body, settings, document, Plan{});
+    const PassResult cut = RunPass(input.body, settings, document, plan);
+    FUZZ_CHECK(cut.sent == reference.sent,
+               "the output depends on how the job is cut (" + std::to_string(cut.sent.size()) + " bytes against " +
+                   std::to_string(reference.sent.size()) + " in one call):\ncut:\n" + fuzz::Escaped(cut.sent, 3000) +
+                   "\none call:\n" + fuzz::Escaped(reference.sent, 3000));
+    return 0;
+}
