@@ -6,12 +6,12 @@
 //   document=NAME      the job's document name
 // Body: the piece.
 //
-// Properties of every successful rewrite, checked on the lines the rewriter
-// wrote (a line that occurs in the piece is the driver's and is not judged):
-//   - the "( )" value in front of "/Custom /ProcSet findresource" is one
-//     balanced PostScript string: nothing of the value runs into the code
-//     behind it, and no byte below 0x20 stands in it unescaped;
-//   - no "%%BeginFeature:" line holds a byte below 0x20;
+// Properties of every successful rewrite:
+//   - every block the rewriter wrote (one that is not the piece's own) is the
+//     five lines of its template; its "( )" value in front of "/Custom
+//     /ProcSet findresource" is one balanced PostScript string (nothing of the
+//     value runs into the code behind it) without an unescaped byte below
+//     0x20, and its "%%BeginFeature:" line holds no byte below 0x20;
 //   - the driver's text outside its replaced blocks survives, in order;
 //   - the text is terminated and the rewriter gives the same answer twice.
 #include "fuzz_input.h"
@@ -30,38 +30,49 @@ const char kBlockOpener[] = "featurebegin{\r\n%%BeginFeature: *";
 const char kBlockCleanup[] = "}featurecleanup\r\n";
 const char kInvocation[] = " /Custom /ProcSet findresource /";
 
-// The driver's text outside its well-formed feature blocks (an opener, then a
-// cleanup line before any further "featurebegin"), cut after each line end:
-// the runs that must reach the output unchanged and in order.
-std::vector<std::string> DriverRuns(const std::string& piece) {
-    std::vector<std::string> runs;
-    const auto add = [&runs](const std::string& text) {
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            end = end == std::string::npos ? text.size() : end + 1;
-            runs.push_back(text.substr(start, end - start));
-            start = end;
+// The end of a feature block that opens at `open`, or npos. The driver's
+// blocks are read as the rewriter reads them: the opener, then a cleanup line
+// before any further "featurebegin". A block of the five template lines
+// (opener, comment, invocation, "%%EndFeature", cleanup) that is not the
+// piece's own counts as well, whatever its value holds: it was written.
+size_t BlockEnd(const std::string& text, size_t open, const std::string* piece) {
+    const size_t cleanup = text.find(kBlockCleanup, open);
+    if (cleanup == std::string::npos) return std::string::npos;
+    const size_t end = cleanup + sizeof kBlockCleanup - 1;
+    if (piece != nullptr) {
+        size_t at = open + sizeof kBlockOpener - 1;
+        for (int line = 0; line < 2 && at != std::string::npos; ++line) {
+            at = text.find("\r\n", at);
+            if (at != std::string::npos) at += 2;
         }
-    };
-    size_t at = 0;
-    while (at < piece.size()) {
-        const size_t open = piece.find(kBlockOpener, at);
-        if (open == std::string::npos) break;
-        const size_t cleanup = piece.find(kBlockCleanup, open);
-        if (cleanup == std::string::npos) break;
-        const size_t next = piece.find("featurebegin", open + 1);
-        if (next != std::string::npos && next < cleanup) {
-            // Malformed: the driver's own text, kept as it is.
-            add(piece.substr(at, next - at));
-            at = next;
-            continue;
+        if (at != std::string::npos && at + 14 == cleanup && text.compare(at, 14, "%%EndFeature\r\n") == 0 &&
+            piece->find(text.substr(open, end - open)) == std::string::npos) {
+            return end;
         }
-        add(piece.substr(at, open - at));
-        at = cleanup + sizeof kBlockCleanup - 1;
     }
-    add(piece.substr(at));
-    return runs;
+    const size_t next = text.find("featurebegin", open + 1);
+    if (next != std::string::npos && next < cleanup) return std::string::npos;
+    return end;
+}
+
+// The text with every feature block taken out: what the rewriter must leave
+// exactly as the driver wrote it, whatever it replaces or inserts. `piece` is
+// null for the piece itself, the piece for a rewritten text.
+std::string OutsideBlocks(const std::string& text, const std::string* piece) {
+    std::string outside;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t open = text.find(kBlockOpener, at);
+        size_t end = std::string::npos;
+        while (open != std::string::npos && (end = BlockEnd(text, open, piece)) == std::string::npos) {
+            open = text.find(kBlockOpener, open + 1);
+        }
+        if (open == std::string::npos) break;
+        outside += text.substr(at, open - at);
+        at = end;
+    }
+    if (at < text.size()) outside += text.substr(at);
+    return outside;
 }
 
 // Length of the PostScript string that opens `line`, or npos when it does not
@@ -81,19 +92,32 @@ size_t StringLength(const std::string& line) {
     return std::string::npos;
 }
 
-void CheckWrittenLine(const std::string& line, const std::string& context) {
-    if (line.compare(0, 15, "%%BeginFeature:") == 0) {
-        for (unsigned char c : line) {
-            FUZZ_CHECK(c >= 0x20, "a %%BeginFeature: line holds byte " + std::to_string(c) + ":\n" +
-                                      fuzz::Escaped(line) + context);
-        }
+// A block the rewriter wrote: the five lines of its templates, a comment line
+// without control bytes, and a value that is one balanced PostScript string
+// right up to the invocation.
+void CheckWrittenBlock(const std::string& block, const std::string& context) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < block.size()) {
+        size_t end = block.find("\r\n", start);
+        if (end == std::string::npos) end = block.size();
+        lines.push_back(block.substr(start, end - start));
+        start = end + 2;
     }
+    FUZZ_CHECK(lines.size() == 5 && lines[0] == "featurebegin{" && lines[3] == "%%EndFeature" &&
+                   lines[4] == "}featurecleanup",
+               "a written block is not five template lines:\n" + fuzz::Escaped(block) + context);
+    for (unsigned char c : lines[1]) {
+        FUZZ_CHECK(c >= 0x20, "a %%BeginFeature: line holds byte " + std::to_string(c) + ":\n" +
+                                  fuzz::Escaped(lines[1]) + context);
+    }
+    const std::string& line = lines[2];
     const size_t invocation = line.find(kInvocation);
-    if (line.empty() || line[0] != '(' || invocation == std::string::npos) return;
-    const size_t length = StringLength(line);
-    FUZZ_CHECK(length == invocation, "the value is not one balanced PostScript string:\n" + fuzz::Escaped(line) +
-                                         context);
-    for (size_t i = 0; i < length; ++i) {
+    FUZZ_CHECK(!line.empty() && line[0] == '(' && invocation != std::string::npos,
+               "a written block without its value and invocation:\n" + fuzz::Escaped(line) + context);
+    FUZZ_CHECK(StringLength(line) == invocation,
+               "the value is not one balanced PostScript string:\n" + fuzz::Escaped(line) + context);
+    for (size_t i = 0; i < invocation; ++i) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
         FUZZ_CHECK(c >= 0x20, "a feature value holds byte " + std::to_string(c) + ":\n" + fuzz::Escaped(line) +
                                   context);
@@ -103,6 +127,23 @@ void CheckWrittenLine(const std::string& line, const std::string& context) {
     FUZZ_CHECK(blank != std::string::npos && tail.compare(blank, std::string::npos, " get exec") == 0 &&
                    tail.find_first_of("()/\\ ") == blank,
                "the invocation behind a value is damaged:\n" + fuzz::Escaped(line) + context);
+}
+
+// Every block of the rewritten text (an opener up to the first cleanup line,
+// no other "featurebegin" inside) that is not the piece's own was written by
+// the rewriter.
+void CheckWrittenBlocks(const std::string& piece, const std::string& out, const std::string& context) {
+    size_t open = out.find(kBlockOpener);
+    while (open != std::string::npos) {
+        const size_t cleanup = out.find(kBlockCleanup, open);
+        if (cleanup == std::string::npos) break;
+        const size_t next = out.find("featurebegin", open + 1);
+        if (next == std::string::npos || next > cleanup) {
+            const std::string block = out.substr(open, cleanup + sizeof kBlockCleanup - 1 - open);
+            if (piece.find(block) == std::string::npos) CheckWrittenBlock(block, context);
+        }
+        open = out.find(kBlockOpener, open + 1);
+    }
 }
 
 }  // namespace
@@ -154,25 +195,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string context = "\n--- piece:\n" + fuzz::Escaped(piece, 2000) + "\n--- rewritten:\n" +
                                 fuzz::Escaped(out, 4000);
-    size_t start = 0;
-    while (start < out.size()) {
-        size_t end = out.find("\r\n", start);
-        if (end == std::string::npos) end = out.size();
-        const std::string line = out.substr(start, end - start);
-        if (piece.find(line + "\r\n") == std::string::npos &&
-            !(end == out.size() && piece.size() >= line.size() &&
-              piece.compare(piece.size() - line.size(), line.size(), line) == 0)) {
-            CheckWrittenLine(line, context);
-        }
-        start = end + 2;
-    }
+    CheckWrittenBlocks(piece, out, context);
 
-    size_t at = 0;
-    for (const std::string& run : DriverRuns(piece)) {
-        const size_t found = out.find(run, at);
-        FUZZ_CHECK(found != std::string::npos,
-                   "the driver's text is lost or out of order:\n" + fuzz::Escaped(run) + context);
-        at = found + run.size();
-    }
+    const std::string before = OutsideBlocks(piece, nullptr);
+    const std::string after = OutsideBlocks(out, &piece);
+    FUZZ_CHECK(before == after, "the driver's text outside the feature blocks changed:\n--- outside, piece:\n" +
+                                    fuzz::Escaped(before, 2000) + "\n--- outside, rewritten:\n" +
+                                    fuzz::Escaped(after, 2000) + context);
     return 0;
 }
