@@ -72,7 +72,9 @@ for t in "${targets[@]}"; do
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
     if [ "$status" -ne 0 ]; then
         echo "fuzz $t: FAULT (exit $status); log $log, reproducer in $artifacts/" >&2
-        grep -E -A25 'FUZZ PROPERTY VIOLATED|ERROR: AddressSanitizer|runtime error|ERROR: libFuzzer' "$log" | head -n 60 >&2 || true
+        grep -m1 -E -A30 'FUZZ PROPERTY VIOLATED|ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error|ERROR: libFuzzer' \
+            "$log" | head -n 40 >&2 || true
+        grep -E 'Test unit written to' "$log" >&2 || true
         failed+=("$t")
     else
         echo "fuzz $t: clean"

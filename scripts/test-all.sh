@@ -2,6 +2,7 @@
 # Builds everything and runs all tests:
 #   host       g++ Debug build against the simulated Windows, all tests
 #   host-asan  the same with AddressSanitizer and UBSan, all tests
+#   fuzz       clang build of the fuzz targets, each run for 30 s (FUZZ_SECONDS)
 #   win32      mingw-w64 i686 cross build of QM22TRD.dll and QM22TIE.dll
 #   win64      mingw-w64 x86_64 cross build of the same
 # then checks the DLLs' exports, imports and resources and runs them under Wine
@@ -27,6 +28,12 @@ for preset in host host-asan; do
     step "$preset: test"
     ctest --preset "$preset"
 done
+
+# The fuzz targets, built with clang, each for a short run from its stored
+# corpus: a change that breaks one of their properties fails here. Longer runs
+# are for developers (scripts/fuzz.sh TARGET SECONDS).
+step "fuzz targets: ${FUZZ_SECONDS:-30} s each"
+scripts/fuzz.sh all "${FUZZ_SECONDS:-30}"
 
 for preset in win32 win64; do
     step "$preset: configure"
