@@ -153,6 +153,10 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
         sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, plan.failSkip, plan.failCount);
     }
 
+    // A block without its identification is refused call by call, and nothing
+    // reaches the spooler.
+    const bool identified = HasSettingsIdentification(SettingsView{settings.data(), settings.size()});
+
     for (const std::string& call : Calls(job, plan.cuts)) {
         // The call's bytes in an allocation of their own, so a read past them shows.
         std::unique_ptr<char[]> exact(new char[call.size() + 1]);
@@ -160,6 +164,10 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
         DWORD written = 0xDEAD;
         const HRESULT hr = StreamFilterWritePrinter(&device, exact.get(), static_cast<DWORD>(call.size()), &written,
                                                     kRecordingRewriter);
+        if (!identified) {
+            FUZZ_CHECK(hr == E_FAIL && written == 0, "a block without its identification was taken");
+            continue;
+        }
         FUZZ_CHECK(hr == S_OK || (plan.failCount > 0 && hr == E_FAIL),
                    "write result " + std::to_string(static_cast<long>(hr)) + " with a working spooler");
         FUZZ_CHECK(written == call.size(), "the filter did not take the whole call");
@@ -168,7 +176,7 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     sim::StopFailing(sim::Api::WritePrinter);
     for (int i = 0; i < 2; ++i) {
         DWORD written = 0xDEAD;
-        FUZZ_CHECK(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter) == S_OK,
+        FUZZ_CHECK(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter) == S_OK || !identified,
                    "an empty call failed with a working spooler");
     }
 
@@ -183,6 +191,12 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     FUZZ_CHECK(accounting.outstanding == 0, "a rewritten text was not released");
 
     PassResult result{sim::WrittenBytes(printer), accounting.pieces};
+    if (!identified) {
+        FUZZ_CHECK(result.sent.empty(), "a job whose block has no identification reached the spooler");
+        moduleHandle = nullptr;
+        sim::Reset();
+        return result;
+    }
 
     // The output is the job with each rewritten piece replaced by its rewrite.
     std::string expected;
