@@ -4,7 +4,9 @@
 // Directives (fuzz_input.h) besides the settings:
 //   cuts=5,300,0,...   sizes of the driver's WritePrinter calls, used in turn
 //                      (the rest of the job goes in one last call)
-//   take=N             the spooler takes at most N bytes per call (N >= 1)
+//   take=N,M,...       the spooler takes at most N bytes per call during the
+//                      driver's first write, M during the second, ... (the
+//                      last one stays; 0 or none: no limit)
 //   fail=SKIP,COUNT    the spooler fails COUNT calls after SKIP good ones
 //   document=NAME      the document name the hooks recorded
 // Body: the job.
@@ -95,7 +97,7 @@ struct PassResult {
 
 struct Plan {
     std::vector<size_t> cuts;
-    DWORD take = sim::kNoLimit;
+    std::vector<DWORD> takes;  // per driver call; the last one stays
     unsigned failSkip = 0;
     unsigned failCount = 0;
 };
@@ -148,7 +150,6 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     accounting = Accounting{};
     accounting.job = &job;
     accounting.printer = printer;
-    sim::SetWriteLimit(plan.take);
     if (plan.failCount > 0) {
         sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, plan.failSkip, plan.failCount);
     }
@@ -157,7 +158,10 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     // reaches the spooler.
     const bool identified = HasSettingsIdentification(SettingsView{settings.data(), settings.size()});
 
+    size_t callNumber = 0;
     for (const std::string& call : Calls(job, plan.cuts)) {
+        if (callNumber < plan.takes.size()) sim::SetWriteLimit(plan.takes[callNumber]);
+        ++callNumber;
         // The call's bytes in an allocation of their own, so a read past them shows.
         std::unique_ptr<char[]> exact(new char[call.size() + 1]);
         std::memcpy(exact.get(), call.data(), call.size());
@@ -230,8 +234,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int64_t cut : fuzz::Numbers(fuzz::Directive(input, "cuts"), 2048)) {
         plan.cuts.push_back(static_cast<size_t>(cut < 0 ? -cut : cut) % 100000);
     }
-    const int64_t take = fuzz::Number(fuzz::Directive(input, "take"));
-    if (take >= 1) plan.take = static_cast<DWORD>(take > 1000000 ? 1000000 : take);
+    for (int64_t take : fuzz::Numbers(fuzz::Directive(input, "take"), 2048)) {
+        const uint64_t limit = static_cast<uint64_t>(take) % 100000;
+        plan.takes.push_back(limit == 0 ? sim::kNoLimit : static_cast<DWORD>(limit));
+    }
     const std::vector<int64_t> fail = fuzz::Numbers(fuzz::Directive(input, "fail"), 2);
     if (fail.size() == 2) {
         plan.failSkip = static_cast<unsigned>(fail[0] & 0xFF);
