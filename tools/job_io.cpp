@@ -142,10 +142,10 @@ void Progress::Update(uint64_t done) {
     const double megabytes = static_cast<double>(done) / 1048576.0;
     char line[120];
     if (total_ >= 0) {
-        std::snprintf(line, sizeof line, "\rqm22t run: %.1f of %.1f MB, %.1f MB/s   ", megabytes,
+        std::snprintf(line, sizeof line, "\rqm22t run: %.1f of %.1f MiB, %.1f MiB/s   ", megabytes,
                       static_cast<double>(total_) / 1048576.0, megabytes / seconds);
     } else {
-        std::snprintf(line, sizeof line, "\rqm22t run: %.1f MB, %.1f MB/s   ", megabytes, megabytes / seconds);
+        std::snprintf(line, sizeof line, "\rqm22t run: %.1f MiB, %.1f MiB/s   ", megabytes, megabytes / seconds);
     }
     std::fputs(line, stderr);
     shown_ = true;

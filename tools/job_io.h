@@ -73,7 +73,7 @@ private:
     std::string outputError_;
 };
 
-// "12.0 of 1024.0 MB, 350.1 MB/s" on standard error, redrawn in place, when it
+// "12.0 of 1024.0 MiB, 350.1 MiB/s" on standard error, redrawn in place, when it
 // is a terminal and the job has run a second; nothing otherwise.
 class Progress {
 public:
