@@ -31,6 +31,8 @@ public:
     bool Done() const { return next_ >= args_.size(); }
     // The argument is this flag: consumes it.
     bool Flag(const char* name);
+    // --help or -h.
+    bool Help() { return Flag("--help") || Flag("-h"); }
     // The argument is this option: consumes it and its value. A missing value is
     // reported, and Failed() turns true.
     bool Value(const char* name, std::string* value);

@@ -65,7 +65,9 @@ std::string SectionTitle(const SetupSection& section) {
     return title + " (line " + std::to_string(section.line) + ")";
 }
 
-std::string Invocation(const FeatureBlock& block) { return block.custom ? "(" + block.invocation + ")" : block.invocation; }
+std::string Invocation(const FeatureBlock& block) {
+    return block.custom ? "(" + block.invocation + ")" : block.invocation;
+}
 
 struct Inspection {
     SpoolFile spool;
@@ -153,6 +155,7 @@ void RunChecks(Inspection* in) {
     }
 
     const bool startsRight = ps.firstLine.compare(0, 5, "%!PS-") == 0;
+    const std::string start = ps.firstLine.empty() ? "there is none" : "it begins \"" + Printable(ps.firstLine, 24) + "\"";
     std::vector<Check> checks = {
         {"the file begins with a PJL header", spool.hasHeader, ""},
         {"every header line ends in CR LF", badCount == 0, badEnds},
@@ -160,7 +163,7 @@ void RunChecks(Inspection* in) {
         {"every @PJL SET line comes from the PJL table", flagged == 0,
          flagged == 0 ? "" : std::to_string(flagged) + " flagged"},
         {"the PostScript part begins with \"%!PS-\"", startsRight,
-         startsRight ? "" : ps.firstLine.empty() ? "there is none" : "it begins \"" + Printable(ps.firstLine, 24) + "\""},
+         startsRight ? "" : start},
         {"document and page setup markers pair up", ps.markerProblems.empty(), markers},
     };
     in->checks.insert(in->checks.begin(), checks.begin(), checks.end());
@@ -342,7 +345,7 @@ int InspectCommand(int argc, char** argv) {
     Arguments args(argc, argv, 2);
     while (!args.Done()) {
         std::string positional;
-        if (args.Flag("--help") || args.Flag("-h")) {
+        if (args.Help()) {
             std::cout << kUsage;
             return kExitOk;
         }

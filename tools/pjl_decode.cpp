@@ -57,7 +57,8 @@ bool MatchRow(const PjlSettingRow& row, const std::vector<std::string>& lines, s
             size_t count = 0;
             while (true) {
                 const size_t bar = pieces.find('|', start);
-                const std::string piece = pieces.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+                const size_t length = bar == std::string::npos ? std::string::npos : bar - start;
+                const std::string piece = pieces.substr(start, length);
                 if (at + count >= lines.size() || lines[at + count] != piece) return false;
                 ++count;
                 if (bar == std::string::npos) break;

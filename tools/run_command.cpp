@@ -92,7 +92,7 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     Arguments args(argc, argv, 2);
     while (!args.Done()) {
         std::string positional;
-        if (args.Flag("--help") || args.Flag("-h")) return 1;
+        if (args.Help()) return 1;
         if (args.Value("--job", &positional)) jobs.push_back(positional);
         else if (args.Value("--out", &o->port.outFile)) {}
         else if (args.Value("--private-part", &o->settings.privatePartFile)) {}
@@ -147,7 +147,7 @@ void CheckJobHead(const std::string& head, const std::string& name) {
 // anything else. Empty when the bytes look right, else what was found.
 std::string PaperListFinding(const std::string& bytes) {
     if (bytes.empty()) return "it is empty";
-    const auto starts = [&](const char* mark) { return bytes.compare(0, std::char_traits<char>::length(mark), mark) == 0; };
+    const auto starts = [&](const std::string& mark) { return bytes.compare(0, mark.size(), mark) == 0; };
     if (starts("\xFF\xFE")) return "";
     if (starts("\xFE\xFF")) return "it is UTF-16 big-endian (it begins with FE FF)";
     if (starts("\xEF\xBB\xBF")) return "it is UTF-8 (it begins with EF BB BF)";

@@ -152,6 +152,47 @@ int ReportChanges(const std::string& title, const std::vector<FieldChange>& chan
     return changes.empty() ? kExitOk : kExitFound;
 }
 
+// set and defaults: the part with the assignments applied (and merged), as a
+// private part or as a settings file.
+int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::vector<Source>& sources,
+                  const PrivatePart& defaults) {
+    Source result;
+    result.name = sources.empty() ? "the sibling library's defaults" : sources[0].name;
+    result.part = sources.empty() ? defaults : sources[0].part;
+    result.isPrivatePart = o.part || (!sources.empty() && sources[0].isPrivatePart);
+    std::string title = result.name;
+    for (size_t i = 0; i < o.assignments.size(); ++i) title += (i == 0 ? " with " : ", ") + o.assignments[i];
+
+    SettingsBlock block = BlockOfPart(result.part.data());
+    for (const std::string& assignment : o.assignments) {
+        std::string problem;
+        if (!ApplyAssignment(assignment, &block, &problem)) {
+            Error(Printable(assignment) + ": " + problem);
+            return kExitUsage;
+        }
+    }
+    StoreBlockInPart(block, result.part.data());
+    if (o.action == "set" && !o.raw) {
+        std::vector<FieldChange> changes;
+        std::string error;
+        if (!MergeAndCompare(session, &result.part, &changes, &error)) {
+            Error(error);
+            return kExitFound;
+        }
+        for (const FieldChange& change : changes) Note(DescribeChange(change));
+    }
+    bool written = false;
+    if (result.isPrivatePart && !o.json) {
+        written = WriteOutput(o.out, std::string(result.part.begin(), result.part.end()), true);
+    } else {
+        const char* kind = result.isPrivatePart        ? "private part"
+                           : o.action == "defaults" ? "defaults"
+                                                    : "settings file";
+        written = WriteOutput(o.out, Dump(result, defaults, o.json, title, kind), false);
+    }
+    return written ? kExitOk : kExitUsage;
+}
+
 int RunAction(const SettingsOptions& o) {
     DriverSession session;
     std::string error;
@@ -179,37 +220,7 @@ int RunAction(const SettingsOptions& o) {
                           sources[0].isPrivatePart ? "private part" : "settings file");
         return kExitOk;
     }
-    if (o.action == "defaults" || o.action == "set") {
-        Source result;
-        result.name = sources.empty() ? "the sibling library's defaults" : sources[0].name;
-        std::string title = result.name;
-        for (size_t i = 0; i < o.assignments.size(); ++i) title += (i == 0 ? " with " : ", ") + o.assignments[i];
-        result.part = sources.empty() ? defaults : sources[0].part;
-        result.isPrivatePart = o.part || (!sources.empty() && sources[0].isPrivatePart);
-        if (o.action == "set") {
-            SettingsBlock block = BlockOfPart(result.part.data());
-            for (const std::string& assignment : o.assignments) {
-                std::string problem;
-                if (!ApplyAssignment(assignment, &block, &problem)) {
-                    Error(assignment + ": " + problem);
-                    return kExitUsage;
-                }
-            }
-            StoreBlockInPart(block, result.part.data());
-            std::vector<FieldChange> changes;
-            if (!o.raw && !MergeAndCompare(session, &result.part, &changes, &error)) {
-                Error(error);
-                return kExitFound;
-            }
-            for (const FieldChange& change : changes) Note(DescribeChange(change));
-        }
-        if (result.isPrivatePart && !o.json) {
-            return WriteOutput(o.out, std::string(result.part.begin(), result.part.end()), true) ? kExitOk
-                                                                                                 : kExitUsage;
-        }
-        const char* kind = result.isPrivatePart ? "private part" : o.action == "defaults" ? "defaults" : "settings file";
-        return WriteOutput(o.out, Dump(result, defaults, o.json, title, kind), false) ? kExitOk : kExitUsage;
-    }
+    if (o.action == "defaults" || o.action == "set") return WriteSettings(session, o, sources, defaults);
     if (o.action == "validate") {
         PrivatePart merged = sources[0].part;
         std::vector<FieldChange> changes;
@@ -233,7 +244,7 @@ int SettingsCommand(int argc, char** argv) {
     Arguments args(argc, argv, 2);
     while (!args.Done()) {
         std::string positional;
-        if (args.Flag("--help") || args.Flag("-h")) {
+        if (args.Help()) {
             std::cout << kUsage;
             return kExitOk;
         }

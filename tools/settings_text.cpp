@@ -190,7 +190,9 @@ std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count
         const std::string candidate = Lower(field.name);
         size_t distance = EditDistance(wanted, candidate);
         // "duplex" is as near to ZTDuplex as "ztduplex" is.
-        if (candidate.compare(0, 2, "zt") == 0) distance = std::min(distance, EditDistance(wanted, candidate.substr(2)));
+        if (candidate.compare(0, 2, "zt") == 0) {
+            distance = std::min(distance, EditDistance(wanted, candidate.substr(2)));
+        }
         if (distance <= std::max<size_t>(2, wanted.size() / 3)) scored.emplace_back(distance, field.name);
     }
     std::stable_sort(scored.begin(), scored.end(),
@@ -408,7 +410,9 @@ std::vector<FieldChange> CompareBlocks(const SettingsBlock& before, const Settin
     return changes;
 }
 
-std::string DescribeChange(const FieldChange& change) { return change.name + ": " + change.before + " -> " + change.after; }
+std::string DescribeChange(const FieldChange& change) {
+    return change.name + ": " + change.before + " -> " + change.after;
+}
 
 void ChangesJson(const std::vector<FieldChange>& changes, JsonWriter& json) {
     json.BeginArray();

@@ -88,7 +88,8 @@ void PostScriptScanner::Open(bool page, const Line& line) {
 
 void PostScriptScanner::Close(bool page, const Line& line) {
     if (!inSection_) {
-        markerProblems.push_back("line " + std::to_string(line.number) + ": " + line.text + " without its begin marker");
+        markerProblems.push_back("line " + std::to_string(line.number) + ": " + line.text +
+                                 " without its begin marker");
         return;
     }
     if (sections.back().page != page) {
