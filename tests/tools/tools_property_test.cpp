@@ -6,6 +6,8 @@
 #include "pjl/pjl_header_parts.h"
 #include "pjl_decode.h"
 #include "settings_text.h"
+#include "cli.h"
+#include "spool_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +76,8 @@ void Scramble(SettingsBlock* block, FuzzRng& rng) {
             default:
                 if (field.type == FieldType::Text) StoreText(block, field, RandomText(rng, field.bytes / 2 - 1, false));
                 else if (field.type == FieldType::PageList) StorePageList(block, field, rng);
-                else WriteSettingNumber(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes, rng.Next());
+                else WriteSettingNumber(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes,
+                                        rng.Next());
                 break;
         }
     }
@@ -179,6 +182,97 @@ TEST(PjlDecode, LinesTheTableCannotMakeAreFlagged) {
     EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[4]), "! no row of the PJL table makes this line");
     EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[5]), "ZTBookletSplitting=-1");
     EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[6]), "ZTOutputBox=45");
+}
+
+// Lines of every length (some far over what is kept of a line), ending in
+// CR LF, LF, nothing, or with CRs inside, cut into the reader's buffers at
+// random places: the reader gives each line, its end and its offset.
+TEST(SpoolReader, LinesComeBackWithTheirEndsWhateverTheirLength) {
+    FuzzRng rng(65536);
+    for (int round = 0; round < 20; ++round) {
+        std::string file;
+        struct Expected {
+            std::string text;
+            bool crlf;
+            bool lf;
+        };
+        std::vector<Expected> lines;
+        const size_t count = 1 + rng.Below(40);
+        for (size_t i = 0; i < count; ++i) {
+            size_t length = rng.OneIn(10) ? qm22t::kKeptLineBytes - 2 + rng.Below(70000) : rng.Below(200);
+            // The reader's buffer holds 65536 bytes: this line's CR ends the
+            // first buffer and its LF begins the next.
+            if (round == 0 && i == 0) length = 65535;
+            std::string text;
+            for (size_t k = 0; k < length; ++k) {
+                text.push_back(rng.OneIn(50) && length != 65535 ? '\r' : static_cast<char>('a' + rng.Below(26)));
+            }
+            const uint32_t end = round == 0 && i == 0 ? 0 : i + 1 == count ? rng.Below(3) : rng.Below(2);
+            file += text + (end == 0 ? "\r\n" : end == 1 ? "\n" : "");
+            if (!text.empty() && text.back() == '\r' && end == 1) {
+                text.pop_back();  // the CR belongs to the line end then
+                lines.push_back({text.substr(0, qm22t::kKeptLineBytes), true, true});
+            } else {
+                lines.push_back({text.substr(0, qm22t::kKeptLineBytes), end == 0, end != 2});
+            }
+            if (end == 2 && text.empty()) lines.pop_back();  // nothing after the last line end
+        }
+        FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        std::fwrite(file.data(), 1, file.size(), stream);
+        std::rewind(stream);
+        qm22t::LineReader reader(stream);
+        qm22t::Line line;
+        size_t index = 0;
+        while (reader.Next(&line)) {
+            ASSERT_LT(index, lines.size());
+            EXPECT_EQ(line.text, lines[index].text) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.crlf, lines[index].crlf) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.lf, lines[index].lf) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.number, index + 1);
+            ++index;
+        }
+        EXPECT_EQ(index, lines.size());
+        EXPECT_EQ(reader.Offset(), file.size());
+        std::fclose(stream);
+    }
+}
+
+TEST(TextCodecs, Utf16GoesToUtf8AndBackUnlessASurrogateIsAlone) {
+    FuzzRng rng(0xD800);
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string units;
+        bool lone = false;
+        const size_t length = rng.Below(12);
+        for (size_t i = 0; i < length; ++i) {
+            const uint32_t kind = rng.Below(5);
+            if (kind == 0) {
+                units.push_back(static_cast<char16_t>(rng.Between(0xD800, 0xDBFF)));
+                units.push_back(static_cast<char16_t>(rng.Between(0xDC00, 0xDFFF)));
+            } else if (kind == 1 && rng.OneIn(4)) {
+                // Between plain letters, so it cannot pair with a neighbour.
+                units.push_back(u'A');
+                units.push_back(static_cast<char16_t>(rng.Between(0xD800, 0xDFFF)));
+                units.push_back(u'A');
+                lone = true;
+            } else {
+                static const std::vector<int64_t> kPlain = {0x41, 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF};
+                units.push_back(static_cast<char16_t>(rng.Pick(kPlain)));
+            }
+        }
+        std::string utf8;
+        ASSERT_EQ(qm22t::Utf16ToUtf8(units, &utf8), !lone) << round;
+        if (lone) continue;
+        std::u16string back;
+        ASSERT_TRUE(qm22t::Utf8ToUtf16(utf8, &back)) << round;
+        ASSERT_EQ(back, units) << round;
+    }
+    // Overlong forms, encoded surrogates, code points past U+10FFFF, cut sequences.
+    for (const char* bad :
+         {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF"}) {
+        std::u16string units;
+        EXPECT_FALSE(qm22t::Utf8ToUtf16(bad, &units)) << Escaped(bad);
+    }
 }
 
 }  // namespace
