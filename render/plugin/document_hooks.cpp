@@ -2,6 +2,7 @@
 
 #include "common/wtext.h"
 #include "plugin/job_cancel.h"
+#include "psfilter/stream_filter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -47,9 +48,16 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
 BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
     if (documentDepth > INT32_MIN) --documentDepth;  // keeps "every EndDoc lowers it" free of overflow
     std::fill(std::begin(savedDocumentName), std::end(savedDocumentName), WCHAR(0));
-    PluginPdev* block = PdevOf(DeviceOf(pso));
-    if (block == nullptr || block->driverEndDoc == nullptr) return FALSE;
-    return block->driverEndDoc(pso, fl);
+    const PDEVOBJ pdevobj = DeviceOf(pso);
+    PluginPdev* block = PdevOf(pdevobj);
+    if (block == nullptr) return FALSE;
+    const BOOL ended = block->driverEndDoc != nullptr ? block->driverEndDoc(pso, fl) : FALSE;
+    // The driver's EndDoc writes the document's last bytes, often a job-end
+    // sequence without a line end; whatever the filter still holds goes out
+    // now, or the printer would never see the job end. Bytes that could not be
+    // sent make the document fail rather than end quietly short.
+    const HRESULT flushed = StreamFilterFlush(pdevobj);
+    return SUCCEEDED(flushed) ? ended : FALSE;
 }
 
 BOOL APIENTRY SendPageHook(SURFOBJ* pso) {

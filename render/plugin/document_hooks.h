@@ -32,7 +32,9 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
 
 // Always closes the process's document (depth lowered, saved name emptied),
 // also when pso leads to no block; FALSE then, as there is no driver function
-// to chain to.
+// to chain to. After the driver's EndDoc has returned, whatever the stream
+// filter still holds for the device object goes to the spooler
+// (StreamFilterFlush); FALSE when that fails, else the driver's answer.
 BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl);
 
 BOOL APIENTRY SendPageHook(SURFOBJ* pso);

@@ -74,29 +74,34 @@ void LineBuffer::Consume(size_t count) noexcept {
     const int32_t removed = count >= static_cast<size_t>(length) ? length : static_cast<int32_t>(count);
     std::memmove(data.get(), data.get() + removed, static_cast<size_t>(length - removed) + 1);
     length -= removed;
-    // The last line end moves to the front with the rest, unless its CR (or
-    // all of it) went with the removed bytes; then nothing behind it ends a line.
-    completeLength = completeLength - removed >= 2 ? completeLength - removed : 0;
+    // The last line end moves to the front with the rest. When only its LF is
+    // left, that LF still ends a line (one whose start has gone out already),
+    // so it counts as complete and is never held back waiting for a new line.
+    completeLength = completeLength > removed ? completeLength - removed : 0;
 }
 
-int32_t LineBuffer::Find(const char* text, int32_t from) const noexcept {
-    if (data == nullptr || text == nullptr) return -1;
+int64_t FindBytes(const BYTE* bytes, size_t count, const char* text) noexcept {
+    if (bytes == nullptr || text == nullptr) return -1;
     const size_t textLength = std::strlen(text);
-    if (textLength == 0 || textLength > static_cast<size_t>(length)) return -1;
-    if (from < 0) from = 0;
-    // Also keeps the start pointer inside the block.
-    if (static_cast<size_t>(from) > static_cast<size_t>(length) - textLength) return -1;
-    const BYTE* const begin = data.get();
-    const BYTE* const last = begin + (static_cast<size_t>(length) - textLength);
-    const BYTE* at = begin + from;
+    if (textLength == 0 || textLength > count) return -1;
+    const BYTE* const last = bytes + (count - textLength);
+    const BYTE* at = bytes;
     while (at <= last) {
         const void* hit = std::memchr(at, static_cast<unsigned char>(text[0]), static_cast<size_t>(last - at) + 1);
         if (hit == nullptr) return -1;
         at = static_cast<const BYTE*>(hit);
-        if (std::memcmp(at, text, textLength) == 0) return static_cast<int32_t>(at - begin);
+        if (std::memcmp(at, text, textLength) == 0) return at - bytes;
         ++at;
     }
     return -1;
+}
+
+int32_t LineBuffer::Find(const char* text, int32_t from) const noexcept {
+    if (data == nullptr || text == nullptr) return -1;
+    if (from < 0) from = 0;
+    if (from >= length) return -1;
+    const int64_t at = FindBytes(data.get() + from, static_cast<size_t>(length - from), text);
+    return at < 0 ? -1 : static_cast<int32_t>(at + from);
 }
 
 int32_t LineBuffer::FindLast(const char* text) const noexcept {

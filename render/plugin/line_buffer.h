@@ -14,6 +14,11 @@ constexpr int32_t kLineBufferMaxBytes = INT32_MAX - 1;
 // Smallest growth of a buffer's block; many small writes cause few reallocations.
 constexpr int32_t kLineBufferGrowth = 65536;
 
+// Offset of the first occurrence of the zero-terminated `text` (not counting
+// its terminator) in the `count` bytes at `bytes`, or -1. Zero bytes in the
+// searched bytes are data. An empty text is never found.
+int64_t FindBytes(const BYTE* bytes, size_t count, const char* text) noexcept;
+
 // Owns its heap block. Moving hands the block over and leaves the source empty
 // with all counts 0, so a block passed on by ResetPDEV is never freed twice and
 // the old device context cannot write into the new one's data.
@@ -46,7 +51,8 @@ struct LineBuffer {
     // for count 0.
     HRESULT Append(const void* bytes, size_t count) noexcept;
 
-    // Removes the first min(count, length) bytes; the block is kept.
+    // Removes the first min(count, length) bytes; the block is kept. A line end
+    // cut between its CR and LF leaves the LF counted as complete.
     void Consume(size_t count) noexcept;
 
     // Offset of the first occurrence of the zero-terminated `text` (not

@@ -15,8 +15,11 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
     to.pageCommentState = from.pageCommentState;
     to.defaultOrientation = from.defaultOrientation;
     to.pendingBuffer = std::move(from.pendingBuffer);
+    to.passThroughOwed = from.passThroughOwed;
+    from.passThroughOwed = 0;
     to.setupBuffer = std::move(from.setupBuffer);
-    to.pageCommentBuffer = std::move(from.pageCommentBuffer);
+    to.pageComments = from.pageComments;
+    from.pageComments = PageCommentScan{};
     to.unsentBuffer = std::move(from.unsentBuffer);
 }
 

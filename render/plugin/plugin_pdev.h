@@ -17,6 +17,14 @@ using DriverEndDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, FLONG fl);
 // Room for a document name, terminator included.
 constexpr size_t kDocumentNameCapacity = kPathCapacity;
 
+// What the stream filter keeps of a page's comments: only what choosing the
+// page's orientation needs, so a page whose comments never end costs no memory.
+struct PageCommentScan {
+    bool lineEnd = false;    // a whole comment line was collected
+    bool portrait = false;   // "%%ViewingOrientation: 1 0 0 1\r\n" was among them
+    bool landscape = false;  // "%%ViewingOrientation: 0 1 -1 0\r\n" was among them
+};
+
 struct PluginPdev {
     DriverSendPageFunction driverSendPage = nullptr;
     DriverStartDocFunction driverStartDoc = nullptr;
@@ -32,8 +40,12 @@ struct PluginPdev {
     // the feature emitter fall back to the settings block's orientation field.
     int32_t defaultOrientation = -1;
     LineBuffer pendingBuffer;
+    // The first bytes of pendingBuffer that were already examined and are owed
+    // to the spooler unchanged (it failed part-way through them); they go out
+    // before anything else of pendingBuffer is looked at.
+    int32_t passThroughOwed = 0;
     LineBuffer setupBuffer;
-    LineBuffer pageCommentBuffer;
+    PageCommentScan pageComments;
     // Rewritten setup text that the spooler has not taken yet. It was already
     // cut out of the stream, so it goes out ahead of everything still pending.
     LineBuffer unsentBuffer;

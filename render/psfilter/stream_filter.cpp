@@ -15,7 +15,6 @@ namespace {
 
 constexpr char kJobStart[] = "%!PS-";
 constexpr size_t kJobStartBytes = sizeof kJobStart - 1;
-constexpr char kJobEnd[] = "%%EOF\r\n";
 constexpr char kPageComments[] = "%%Page:";
 constexpr char kPageCommentsEnd[] = "%%EndPageComments\r\n";
 constexpr char kBeginSetup[] = "%%BeginSetup\r\n";
@@ -25,6 +24,9 @@ constexpr char kEndPageSetup[] = "%%EndPageSetup\r\n";
 constexpr char kPortraitLine[] = "%%ViewingOrientation: 1 0 0 1\r\n";
 constexpr char kLandscapeLine[] = "%%ViewingOrientation: 0 1 -1 0\r\n";
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kFeatureClose[] = "}featurecleanup\r\n";
+constexpr int32_t kFeatureCloseLength = sizeof kFeatureClose - 1;
+constexpr int32_t kPageCommentsEndLength = sizeof kPageCommentsEnd - 1;
 
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
@@ -51,17 +53,30 @@ HRESULT WriteSome(PDEVOBJ device, const BYTE* bytes, size_t count, size_t* taken
 
 // Forwards the first `count` bytes of `buffer`, in runs of at most `chunk`
 // bytes, consuming what the spooler takes. On failure the rest stays at the
-// front of the buffer.
-HRESULT ForwardFront(PDEVOBJ device, LineBuffer& buffer, size_t count, size_t chunk) {
+// front of the buffer and *left says how much of `count` that is.
+HRESULT ForwardFront(PDEVOBJ device, LineBuffer& buffer, size_t count, size_t chunk, size_t* left = nullptr) {
     if (count > static_cast<size_t>(buffer.length)) count = static_cast<size_t>(buffer.length);
+    HRESULT hr = S_OK;
     while (count > 0) {
         size_t taken = 0;
-        const HRESULT hr = WriteSome(device, buffer.data.get(), count < chunk ? count : chunk, &taken);
-        if (FAILED(hr)) return hr;
+        hr = WriteSome(device, buffer.data.get(), count < chunk ? count : chunk, &taken);
+        if (FAILED(hr)) break;
         buffer.Consume(taken);
         count -= taken;
     }
-    return S_OK;
+    if (left != nullptr) *left = count;
+    return hr;
+}
+
+// Sends the bytes of pendingBuffer that were examined already and belong to
+// the spooler unchanged. Keeping them apart means a spooler failure in the
+// middle of a begin-marker line does not hide the marker from the next call.
+HRESULT ForwardOwed(const FilterCall& call) {
+    size_t left = 0;
+    const HRESULT hr = ForwardFront(call.device, call.pdev.pendingBuffer,
+                                    static_cast<size_t>(call.pdev.passThroughOwed), kWholeRun, &left);
+    call.pdev.passThroughOwed = static_cast<int32_t>(left);
+    return hr;
 }
 
 // Sends text that takes a setup piece's place, in chunks of at most 4096 bytes.
@@ -87,57 +102,97 @@ HRESULT SendInPlaceOfPiece(const FilterCall& call, const BYTE* text, size_t coun
 // The page's viewing orientation from the collected page comments; -1 when no
 // complete comment line is collected (the rewriter then takes the settings').
 int PageOrientation(const PluginPdev& pdev) {
-    const LineBuffer& comments = pdev.pageCommentBuffer;
-    if (comments.completeLength <= 0) return kOrientationUnknown;
-    if (comments.Find(kPortraitLine, 0) >= 0) return kOrientationPortrait;
-    if (comments.Find(kLandscapeLine, 0) >= 0) return kOrientationLandscape;
+    const PageCommentScan& comments = pdev.pageComments;
+    if (!comments.lineEnd) return kOrientationUnknown;
+    if (comments.portrait) return kOrientationPortrait;
+    if (comments.landscape) return kOrientationLandscape;
     return pdev.defaultOrientation;
 }
 
-// Evaluated comments belong to the piece they were evaluated for; a buffer
-// without a complete line waits for a later piece.
+// Evaluated comments belong to the piece they were evaluated for; comments
+// without a complete line wait for a later piece.
 void DropEvaluatedPageComments(PluginPdev& pdev) {
-    if (pdev.pageCommentBuffer.completeLength > 0) pdev.pageCommentBuffer.Clear();
+    if (pdev.pageComments.lineEnd) pdev.pageComments = PageCommentScan{};
 }
 
-// Rewrites the first `piece` bytes of setupBuffer and sends the result.
-HRESULT RewritePiece(const FilterCall& call, size_t piece, bool sectionEnded) {
+// Notes what a run of page-comment bytes tells about the orientation. Each run
+// is whole lines, or ends where a marker starts; neither orientation line nor
+// a line end can straddle two runs, so looking at each run alone is enough.
+void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count) {
+    if (count == 0) return;
+    comments.lineEnd = comments.lineEnd || FindBytes(bytes, count, kLineEnd) >= 0;
+    comments.portrait = comments.portrait || FindBytes(bytes, count, kPortraitLine) >= 0;
+    comments.landscape = comments.landscape || FindBytes(bytes, count, kLandscapeLine) >= 0;
+}
+
+// Collects the page comments in the first `limit` bytes of pendingBuffer: every
+// run from "%%Page:" to "%%EndPageComments\r\n" (or to the limit, the rest then
+// following in a later round). All pages' comments are taken, so a page without
+// a setup section passes its comments on to the next one however the stream
+// was cut.
+void CollectPageComments(PluginPdev& pdev, int32_t limit) {
+    const LineBuffer& pending = pdev.pendingBuffer;
+    int32_t at = 0;
+    while (at < limit) {
+        int32_t start = at;
+        if (pdev.pageCommentState != 1) {
+            const int32_t page = pending.Find(kPageComments, at);
+            if (page < 0 || page >= limit) return;
+            pdev.pageCommentState = 1;
+            start = page;
+        }
+        int32_t stop = limit;
+        const int32_t end = pending.Find(kPageCommentsEnd, start);
+        if (end >= 0 && end < limit) {
+            stop = end;
+            pdev.pageCommentState = 0;
+            at = end + kPageCommentsEndLength;
+        } else {
+            at = limit;
+        }
+        if (stop > start) {
+            NotePageComments(pdev.pageComments, pending.data.get() + start, static_cast<size_t>(stop - start));
+        }
+    }
+}
+
+// The earlier of two markers in the held text, or -1. Which one comes first in
+// the stream decides, never which one is looked for first: a document-setup
+// marker of an embedded document further on must not outrank the page's own.
+int32_t EarlierMarker(const LineBuffer& buffer, const char* first, const char* second) {
+    const int32_t a = buffer.Find(first, 0);
+    const int32_t b = buffer.Find(second, 0);
+    if (a < 0) return b;
+    if (b < 0) return a;
+    return a < b ? a : b;
+}
+
+// Rewrites the first `piece` bytes of setupBuffer and sends the result. A piece
+// whose rewrite fails (memory) goes out unchanged at once: the printer then
+// gets the driver's own code for it instead of none, and the piece is not
+// offered again at every later write of a long section.
+HRESULT RewritePiece(const FilterCall& call, size_t piece) {
     PluginPdev& pdev = call.pdev;
     LineBuffer& setup = pdev.setupBuffer;
     const int orientation = PageOrientation(pdev);
     const BYTE* const text = setup.data.get();
 
-    // The rewriter works on zero-terminated text; a piece with a zero byte
-    // (binary data in the section) would come back cut short. Such a piece is
-    // sent as the driver wrote it.
-    const bool binary = std::memchr(text, 0, piece) != nullptr;
     char* newText = nullptr;
     size_t newLength = 0;
-    DWORD rc = ERROR_INVALID_DATA;
-    if (!binary && call.rewriter.rewrite != nullptr) {
+    DWORD rc = ERROR_INVALID_FUNCTION;
+    if (call.rewriter.rewrite != nullptr) {
         rc = call.rewriter.rewrite(static_cast<HMODULE>(call.device->hOEM), pdev.documentName, call.settings.data,
                                    call.settings.size, reinterpret_cast<const char*>(text), piece, pdev.sectionState,
                                    orientation, &newText, &newLength);
     }
+    DropEvaluatedPageComments(pdev);
+    HRESULT hr;
     if (rc == 0 && newText != nullptr) {
-        DropEvaluatedPageComments(pdev);
-        setup.Consume(piece);
-        const HRESULT hr = SendInPlaceOfPiece(call, reinterpret_cast<const BYTE*>(newText), newLength);
-        if (call.rewriter.release != nullptr) call.rewriter.release(newText);
-        pdev.sectionState = kInSectionLaterPiece;
-        return hr;
+        hr = SendInPlaceOfPiece(call, reinterpret_cast<const BYTE*>(newText), newLength);
+    } else {
+        hr = SendInPlaceOfPiece(call, text, piece);
     }
     if (newText != nullptr && call.rewriter.release != nullptr) call.rewriter.release(newText);
-
-    // A piece of an open section whose rewrite failed stays at the front of
-    // setupBuffer and is offered again with the next piece; the section state
-    // stays too, so a first piece is still rewritten as one. Once its section is
-    // over, or when it can never be rewritten, it goes out unchanged: the
-    // printer then gets the driver's own code instead of none. A piece offered
-    // again keeps its page comments, so its retry gets the page's orientation.
-    if (!sectionEnded && !binary) return S_OK;
-    DropEvaluatedPageComments(pdev);
-    const HRESULT hr = SendInPlaceOfPiece(call, text, piece);
     setup.Consume(piece);
     pdev.sectionState = kInSectionLaterPiece;
     return hr;
@@ -149,8 +204,7 @@ HRESULT PassThrough(const FilterCall& call) {
     PluginPdev& pdev = call.pdev;
     LineBuffer& pending = pdev.pendingBuffer;
 
-    int32_t marker = pending.Find(kBeginSetup, 0);
-    if (marker < 0) marker = pending.Find(kBeginPageSetup, 0);
+    const int32_t marker = EarlierMarker(pending, kBeginSetup, kBeginPageSetup);
     const int32_t upTo = marker >= 0 ? pending.Find(kLineEnd, marker) + 2 : pending.completeLength;
 
     // Page comments are collected only in front of the section this round
@@ -158,67 +212,96 @@ HRESULT PassThrough(const FilterCall& call) {
     // that section is over; collected now, they would decide this section's
     // orientation whenever the driver happened to write both pages in one call
     // (and the document setup would take the first page's orientation).
-    const int32_t commentsLimit = marker >= 0 ? marker : pending.completeLength;
-    int32_t start = 0;
-    if (pdev.pageCommentState != 1) {
-        const int32_t page = pending.Find(kPageComments, 0);
-        if (page >= 0 && page < commentsLimit) {
-            pdev.pageCommentState = 1;
-            start = page;
-        }
-    }
-    if (pdev.pageCommentState == 1) {
-        int32_t stop = commentsLimit;
-        const int32_t end = pending.Find(kPageCommentsEnd, start);
-        if (end >= 0 && end < commentsLimit) {
-            stop = end;
-            pdev.pageCommentState = 0;
-        }
-        // The comments only decide the orientation: lines that cannot be
-        // collected cost the orientation at most, never any output.
-        if (stop > start) {
-            (void)pdev.pageCommentBuffer.Append(pending.data.get() + start, static_cast<size_t>(stop - start));
-        }
-    }
+    CollectPageComments(pdev, marker >= 0 ? marker : pending.completeLength);
 
-    const HRESULT hr = ForwardFront(call.device, pending, static_cast<size_t>(upTo), kWholeRun);
-    if (FAILED(hr)) return hr;
+    // The section starts when its marker is seen, whatever the spooler then
+    // takes of the marker line.
     if (marker >= 0) {
         pdev.sectionState = kInSectionFirstPiece;
         pdev.setupBuffer.Clear();
         pdev.pageCommentState = 0;
     }
+    pdev.passThroughOwed = upTo;
+    return ForwardOwed(call);
+}
+
+// Moves the first `count` bytes of pendingBuffer into setupBuffer. Section text
+// that cannot be collected stays pending rather than being lost; the shortage is
+// reported and the next call tries again.
+HRESULT MoveToSection(PluginPdev& pdev, int32_t count) {
+    if (count <= 0) return S_OK;
+    const HRESULT hr = pdev.setupBuffer.Append(pdev.pendingBuffer.data.get(), static_cast<size_t>(count));
+    if (FAILED(hr)) return hr;
+    pdev.pendingBuffer.Consume(static_cast<size_t>(count));
     return S_OK;
+}
+
+// Rewrites pieces of an unfinished section while it is over the cut threshold
+// and a cut point exists. Afterwards setupBuffer is either at most the
+// threshold or holds an open feature block with no closed one.
+HRESULT CutLongSection(const FilterCall& call) {
+    LineBuffer& setup = call.pdev.setupBuffer;
+    while (setup.completeLength > kSectionCutThreshold) {
+        const int32_t cut = setup.FeatureCutPoint();
+        if (cut <= 0) break;
+        const HRESULT hr = RewritePiece(call, static_cast<size_t>(cut));
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// How much of the `region` bytes at the front of pendingBuffer to move into the
+// section before the cut rule must be looked at again. A long section is cut
+// where it would be cut if its lines arrived one at a time: at the first line
+// that takes it over the threshold, or, while it holds only an open feature
+// block, at the first line that closes one. That keeps the pieces, and so the
+// output, the same however the driver cut its writes.
+int32_t NextSectionStep(const PluginPdev& pdev, int32_t region, bool* lookAgain) {
+    const LineBuffer& pending = pdev.pendingBuffer;
+    const LineBuffer& setup = pdev.setupBuffer;
+    *lookAgain = false;
+    int32_t step = -1;
+    if (setup.completeLength <= kSectionCutThreshold) {
+        // setupBuffer holds whole lines only until the end marker is met.
+        const int32_t need = kSectionCutThreshold + 1 - setup.length;
+        if (need <= region) {
+            const int32_t lineEnd = pending.Find(kLineEnd, need > 2 ? need - 2 : 0);
+            if (lineEnd >= 0 && lineEnd + 2 <= region) step = lineEnd + 2;
+        }
+    } else {
+        const int32_t close = pending.Find(kFeatureClose, 0);
+        if (close >= 0 && close + kFeatureCloseLength <= region) step = close + kFeatureCloseLength;
+    }
+    if (step < 0) return region;
+    *lookAgain = true;
+    return step;
 }
 
 // One round inside a setup section: collect its text and rewrite what is due.
 HRESULT CollectSection(const FilterCall& call) {
     PluginPdev& pdev = call.pdev;
     LineBuffer& pending = pdev.pendingBuffer;
-    LineBuffer& setup = pdev.setupBuffer;
 
-    int32_t endAt = pending.Find(kEndSetup, 0);
-    if (endAt < 0) endAt = pending.Find(kEndPageSetup, 0);
-    const int32_t move = endAt >= 0 ? endAt : pending.completeLength;
-    if (move > 0) {
-        // Section text that cannot be collected stays pending rather than being
-        // lost; the shortage is reported and the next call tries again.
-        const HRESULT hr = setup.Append(pending.data.get(), static_cast<size_t>(move));
+    const int32_t endAt = EarlierMarker(pending, kEndSetup, kEndPageSetup);
+    int32_t region = endAt >= 0 ? endAt : pending.completeLength;
+    while (region > 0) {
+        bool lookAgain = false;
+        const int32_t step = NextSectionStep(pdev, region, &lookAgain);
+        HRESULT hr = MoveToSection(pdev, step);
         if (FAILED(hr)) return hr;
-        pending.Consume(static_cast<size_t>(move));
+        region -= step;
+        if (lookAgain) {
+            hr = CutLongSection(call);
+            if (FAILED(hr)) return hr;
+        }
     }
+    if (endAt < 0) return S_OK;
 
     // At the end marker the whole rest goes, a partial line in front of the
     // marker included (it would otherwise stay behind and be dropped).
-    int32_t piece = 0;
-    if (endAt >= 0) {
-        piece = setup.length;
-    } else if (setup.completeLength > kSectionCutThreshold) {
-        piece = setup.FeatureCutPoint();
-    }
     HRESULT hr = S_OK;
-    if (piece > 0) hr = RewritePiece(call, static_cast<size_t>(piece), endAt >= 0);
-    if (endAt >= 0) pdev.sectionState = kPassingThrough;
+    if (pdev.setupBuffer.length > 0) hr = RewritePiece(call, static_cast<size_t>(pdev.setupBuffer.length));
+    pdev.sectionState = kPassingThrough;
     return hr;
 }
 
@@ -244,13 +327,17 @@ HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count,
         return E_POINTER;
     }
 
-    // A new job drops whatever the previous one left: a partial last line, an
-    // unfinished section, output the spooler never took.
+    // A new job drops whatever the previous one left (the end-of-document
+    // flush normally leaves nothing) and starts outside any section, so a job
+    // cut off inside a section does not make the next job's first lines one.
     if (count >= kJobStartBytes && std::memcmp(data, kJobStart, kJobStartBytes) == 0) {
         pdev->pendingBuffer.Clear();
+        pdev->passThroughOwed = 0;
         pdev->setupBuffer.Clear();
-        pdev->pageCommentBuffer.Clear();
+        pdev->pageComments = PageCommentScan{};
         pdev->unsentBuffer.Clear();
+        pdev->sectionState = kPassingThrough;
+        pdev->pageCommentState = 0;
         pdev->defaultOrientation = ReadSettingS16(AsView(settings), kOrientationOffset);
     }
 
@@ -259,26 +346,35 @@ HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count,
     if (FAILED(hr)) return hr;
     if (pdev->pendingBuffer.data == nullptr && pdev->unsentBuffer.length == 0) return S_OK;
 
-    LineBuffer& pending = pdev->pendingBuffer;
-    const bool sawEnd = pending.Find(kJobEnd, 0) >= 0;
     const FilterCall call{pdevobj, *pdev, settings, rewriter};
-
     hr = ForwardFront(pdevobj, pdev->unsentBuffer, static_cast<size_t>(pdev->unsentBuffer.length),
                       kRewrittenChunkBytes);
-    // Only complete lines are examined; a trailing partial line waits.
-    while (SUCCEEDED(hr) && pending.completeLength != 0) {
+    if (SUCCEEDED(hr)) hr = ForwardOwed(call);
+    // Only complete lines are examined; a trailing partial line waits for its
+    // line end or for the end of the document (StreamFilterFlush).
+    while (SUCCEEDED(hr) && pdev->pendingBuffer.completeLength != 0) {
         hr = pdev->sectionState == kPassingThrough ? PassThrough(call) : CollectSection(call);
     }
+    return hr;
+}
 
-    // End of the job: its last bytes go out even without a line end. Inside a
-    // setup section "%%EOF" belongs to an embedded resource, not to the job, so
-    // the section's collected text is kept and no bytes overtake it.
-    if (SUCCEEDED(hr) && sawEnd && pending.completeLength == 0 && pdev->sectionState == kPassingThrough) {
-        hr = ForwardFront(pdevobj, pending, static_cast<size_t>(pending.length), kWholeRun);
-        if (SUCCEEDED(hr)) {
-            pending.Clear();
-            pdev->setupBuffer.Clear();
+HRESULT StreamFilterFlush(PDEVOBJ pdevobj) noexcept {
+    PluginPdev* const pdev = PdevOf(pdevobj);
+    if (pdev == nullptr) return S_OK;
+    // Stream order: rewritten text the spooler has not taken, then the
+    // collected part of an unfinished section (as the driver wrote it), then
+    // whatever is still pending, a last line without its line end included.
+    HRESULT hr = S_OK;
+    LineBuffer* const held[] = {&pdev->unsentBuffer, &pdev->setupBuffer, &pdev->pendingBuffer};
+    for (LineBuffer* buffer : held) {
+        if (SUCCEEDED(hr) && buffer->length > 0) {
+            hr = ForwardFront(pdevobj, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
         }
+        buffer->Clear();
     }
+    pdev->passThroughOwed = 0;
+    pdev->pageComments = PageCommentScan{};
+    pdev->sectionState = kPassingThrough;
+    pdev->pageCommentState = 0;
     return hr;
 }

@@ -50,6 +50,16 @@ constexpr int kOrientationUnknown = -1;
 //     E_OUTOFMEMORY when section text could not be collected (it stays pending
 //     and the next call tries again).
 // written may be null. Never throws.
+//   A trailing line without its line end is held until the line is complete
+//   or the document ends (StreamFilterFlush).
 HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written) noexcept;
 HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written,
                                  const SetupRewriter& rewriter) noexcept;
+
+// End of a document: forwards everything the filter still holds for the
+// device object unchanged (output the spooler has not taken, the collected part
+// of an unfinished section, a last line without its line end) and empties its
+// buffers; the section and page-comment states return to passing through. On a
+// spooler failure the rest is dropped with the buffers and the failure is
+// returned. S_OK when the device object has no block. Never throws.
+HRESULT StreamFilterFlush(PDEVOBJ pdevobj) noexcept;

@@ -38,18 +38,17 @@ struct Job {
     std::string stream;
     std::vector<Part> parts;
     int sections = 0;
+    bool longSection = false;  // a section over the cut threshold: the parts are no model
 };
 
-// Builds realistic jobs. Where the filter's result legitimately depends on how
-// much of the stream is buffered, the generator stays clear of it:
-//   - sections stay far below the 100000 bytes at which an unfinished section
-//     is cut (the cut is made in whatever is buffered when the limit is passed);
-//   - "%!PS-" appears only at the very start (a call that begins with it starts
-//     a new job);
-//   - every page has a page setup section (which may be empty): the comments
-//     of a page without one are collected with the next page's only when they
-//     arrive in separate calls, since one round collects one page's comments;
-//   - binary data carries no '%', so it forms no marker.
+// Builds realistic jobs: prolog, document setup, pages with and without page
+// setup sections, binary page data (any byte), embedded documents with their
+// own setup section and "%%EOF", now and then a setup section far over the
+// 100000 bytes at which an unfinished section is cut, and the printer's
+// job-end sequence without a final line end. The model (the parts) holds only
+// for jobs without such a long section; `longSection` says when one is there.
+// "%!PS-" starts a call only where a job may start: an embedded document sits
+// behind a page setup, where starting over changes nothing.
 class JobGenerator {
 public:
     JobGenerator(unsigned seed, int settingsOrientation) : rng_(seed), settingsOrientation_(settingsOrientation) {}
@@ -59,12 +58,12 @@ public:
               "%%DocumentData: Clean7Bit\r\n%%EndComments\r\n%%BeginProlog\r\n");
         for (int i = Pick(2, 40); i > 0; --i) Plain("/P" + std::to_string(i) + " { pop exch def } bind def\r\n");
         Plain("/featurebegin { countdictstack mark } bind def\r\n%%EndProlog\r\n%%BeginSetup\r\n");
-        // The document setup comes before any page comment: it gets -1.
         std::string setup = "/languagelevel where { pop } if\r\n";
         if (Pick(0, 1) == 0) setup += Block("ZTOrientation", "Portrait");
         for (int i = Pick(2, 8); i > 0; --i) setup += AnyBlock();
+        if (Pick(0, 7) == 0) setup += LongBody();
         setup += Block("Resolution", "600dpi");
-        Section(setup, kOrientationUnknown);
+        Section(setup);
         Plain("%%EndSetup\r\n");
 
         const int pages = Pick(1, 6);
@@ -78,20 +77,28 @@ public:
             }
             comments += "%%PageBoundingBox: 0 0 595 842\r\n";
             collected_ += comments;
-            Plain(comments + "%%EndPageComments\r\n%%BeginPageSetup\r\n");
-            // Now and then an empty section: its comments carry on to the next one.
-            if (Pick(0, 5) != 0) {
-                std::string body = "/pagesave save def\r\n";
-                for (int i = Pick(0, 4); i > 0; --i) body += AnyBlock();
-                body += Block("PageRegion", "A4");
-                Section(body, CollectedOrientation());
-                collected_.clear();
+            Plain(comments + "%%EndPageComments\r\n");
+            // Now and then no page setup: the comments carry on to the next
+            // section. Or an empty one: its comments carry on as well.
+            const int kind = Pick(0, 6);
+            if (kind != 0) {
+                Plain("%%BeginPageSetup\r\n");
+                if (kind != 1) {
+                    std::string body = "/pagesave save def\r\n";
+                    for (int i = Pick(0, 4); i > 0; --i) body += AnyBlock();
+                    if (Pick(0, 30) == 0) body += LongBody();
+                    body += Block("PageRegion", "A4");
+                    Section(body);
+                }
+                Plain("%%EndPageSetup\r\n");
             }
-            Plain("%%EndPageSetup\r\ngsave\r\n");
+            Plain("gsave\r\n");
             for (int i = Pick(0, 3); i > 0; --i) Plain(Binary(static_cast<size_t>(Pick(0, 3000))) + "\r\n");
+            if (kind > 1 && Pick(0, 3) == 0) EmbeddedDocument();
             Plain("grestore\r\nshowpage\r\n%%PageTrailer\r\n");
         }
         Plain("%%Trailer\r\n%%Pages: " + std::to_string(pages) + "\r\n%%EOF\r\n");
+        if (Pick(0, 1) == 0) Plain("\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X");
         return job_;
     }
 
@@ -103,9 +110,11 @@ private:
         if (job_.parts.empty() || job_.parts.back().section) job_.parts.push_back({false, std::string(), 0});
         job_.parts.back().text += text;
     }
-    void Section(const std::string& body, int orientation) {
+    // A section gets the comments collected since the last one.
+    void Section(const std::string& body) {
         job_.stream += body;
-        job_.parts.push_back({true, body, orientation});
+        job_.parts.push_back({true, body, CollectedOrientation()});
+        collected_.clear();
         ++job_.sections;
     }
 
@@ -118,18 +127,36 @@ private:
         const int feature = Pick(0, static_cast<int>(sizeof kPrinterFeatures / sizeof kPrinterFeatures[0]) - 1);
         return Block(kPrinterFeatures[feature], "None");
     }
+    // A downloaded resource of 100 to 250 KB: inside an open feature block,
+    // between closed ones, or without any block around it.
+    std::string LongBody() {
+        job_.longSection = true;
+        std::string resource;
+        const size_t size = static_cast<size_t>(Pick(100000, 250000));
+        while (resource.size() < size) {
+            resource += Pick(0, 9) == 0 ? AnyBlock() : std::string(static_cast<size_t>(Pick(10, 200)), 'r') + "\r\n";
+        }
+        switch (Pick(0, 2)) {
+            case 0: return "featurebegin{\r\n%%BeginFeature: *Font Big\r\n" + resource + "}featurecleanup\r\n";
+            case 1: return AnyBlock() + resource + AnyBlock();
+            default: return resource;
+        }
+    }
+    void EmbeddedDocument() {
+        Plain("%%BeginDocument: logo.eps\r\n%!PS-Adobe-3.0 EPSF-3.0\r\n%%BoundingBox: 0 0 10 10\r\n%%BeginSetup\r\n");
+        Section("/eps save def\r\n" + AnyBlock());
+        Plain("%%EndSetup\r\n" + Binary(static_cast<size_t>(Pick(0, 500))) + "\r\n%%EOF\r\n%%EndDocument\r\n");
+    }
     std::string Binary(size_t length) {
         std::string bytes;
-        for (size_t i = 0; i < length; ++i) {
-            char byte = static_cast<char>(Pick(0, 255));
-            if (byte == '%') byte = 0;
-            bytes += byte;
-        }
+        for (size_t i = 0; i < length; ++i) bytes += static_cast<char>(Pick(0, 255));
         return bytes;
     }
-    // What the evaluation of the comments collected since the last one gives:
-    // the first orientation line found wins in the order portrait, landscape.
+    // What the evaluation of the comments collected since the last section
+    // gives: -1 without any, else the first orientation line found wins in the
+    // order portrait, landscape, else the settings'.
     int CollectedOrientation() const {
+        if (collected_.empty()) return kOrientationUnknown;
         if (collected_.find("%%ViewingOrientation: 1 0 0 1\r\n") != std::string::npos) return kOrientationPortrait;
         if (collected_.find("%%ViewingOrientation: 0 1 -1 0\r\n") != std::string::npos) return kOrientationLandscape;
         return settingsOrientation_;
@@ -193,11 +220,13 @@ protected:
         return out;
     }
 
-    // Feeds the stream in calls of the given sizes (0 allowed) and returns what
-    // the spooler received. limits, when given, is the spooler's per-call limit
-    // before each call.
+    // Feeds the stream in calls of the given sizes (0 allowed), ends the
+    // document as the EndDoc hook does, and returns what the spooler received.
+    // limits, when given, is the spooler's per-call limit before each call;
+    // failAt marks the calls at which the spooler fails once (the driver then
+    // goes on with empty calls until the spooler works again).
     std::string Run(const std::string& stream, const std::vector<size_t>& sizes, const std::vector<DWORD>& limits,
-                    const char16_t* printerName) {
+                    const char16_t* printerName, const std::vector<bool>& failAt = {}) {
         const HANDLE printer = sim::AddPrinter(printerName);
         PluginPdev pdev;
         const char16_t name[] = u"Report";
@@ -212,21 +241,30 @@ protected:
         size_t at = 0;
         for (size_t call = 0; call < sizes.size(); ++call) {
             sim::SetWriteLimit(limits.empty() ? sim::kNoLimit : limits[call]);
+            const bool fail = !failAt.empty() && failAt[call];
+            if (fail) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
             const size_t count = sizes[call];
             DWORD written = 0xDEAD;
-            const HRESULT hr = StreamFilterWritePrinter(&device, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
-                                                        static_cast<DWORD>(count), &written);
-            EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
+            HRESULT hr = StreamFilterWritePrinter(&device, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
+                                                  static_cast<DWORD>(count), &written);
             EXPECT_EQ(written, count) << "call " << call << " at " << at;
+            sim::StopFailing(sim::Api::WritePrinter);
+            for (int retry = 0; fail && hr != S_OK && retry < 3; ++retry) {
+                hr = StreamFilterWritePrinter(&device, nullptr, 0, &written);
+            }
+            EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
             at += count;
         }
         sim::SetWriteLimit(sim::kNoLimit);
         EXPECT_EQ(at, stream.size());
-        // The job is over: nothing is held back.
+        EXPECT_EQ(pdev.unsentBuffer.length, 0);
+        EXPECT_EQ(pdev.passThroughOwed, 0);
+        EXPECT_EQ(pdev.sectionState, 0);
+        // The end of the document: nothing is held back afterwards.
+        EXPECT_EQ(StreamFilterFlush(&device), S_OK);
         EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
         EXPECT_EQ(pdev.setupBuffer.data, nullptr);
-        EXPECT_EQ(pdev.unsentBuffer.length, 0);
-        EXPECT_EQ(pdev.sectionState, 0);
+        EXPECT_EQ(pdev.unsentBuffer.data, nullptr);
         return sim::WrittenBytes(printer);
     }
 
@@ -251,6 +289,7 @@ protected:
 
 TEST_F(StreamFilterChunking, OutputIsTheSameHoweverTheStreamIsCut) {
     constexpr unsigned kCases = 300;
+    int longJobs = 0;
     for (unsigned seed = 1; seed <= kCases; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         ResetMachine();
@@ -258,18 +297,22 @@ TEST_F(StreamFilterChunking, OutputIsTheSameHoweverTheStreamIsCut) {
         const int16_t settingsOrientation = static_cast<int16_t>(1 + rng() % 2);
         SetOrientationSetting(settingsOrientation);
         const Job job = JobGenerator(seed, settingsOrientation).Make();
-        const std::string expected = Expected(job);
-        // The rewriter did its work: every section got our blocks.
-        ASSERT_NE(expected, job.stream);
 
         const std::string whole = Run(job.stream, {job.stream.size()}, {}, u"Whole");
-        ASSERT_EQ(whole.size(), expected.size());
-        ASSERT_EQ(FirstDifference(whole, expected), expected.size());
+        // The rewriter did its work: every section got our blocks.
+        ASSERT_NE(whole, job.stream);
+        if (job.longSection) {
+            ++longJobs;
+        } else {
+            const std::string expected = Expected(job);
+            ASSERT_EQ(whole.size(), expected.size());
+            ASSERT_EQ(FirstDifference(whole, expected), expected.size());
+        }
 
         const std::vector<size_t> sizes = Cuts(rng, job.stream.size());
         const std::string cut = Run(job.stream, sizes, {}, u"Cut");
-        ASSERT_EQ(cut.size(), expected.size()) << sizes.size() << " calls";
-        ASSERT_EQ(FirstDifference(cut, expected), expected.size()) << sizes.size() << " calls";
+        ASSERT_EQ(cut.size(), whole.size()) << sizes.size() << " calls";
+        ASSERT_EQ(FirstDifference(cut, whole), whole.size()) << sizes.size() << " calls";
 
         // A spooler that takes a different share of each call.
         const std::vector<size_t> otherSizes = Cuts(rng, job.stream.size());
@@ -279,9 +322,24 @@ TEST_F(StreamFilterChunking, OutputIsTheSameHoweverTheStreamIsCut) {
             limits.push_back(static_cast<DWORD>(std::exp(limitMagnitude(rng))));
         }
         const std::string partial = Run(job.stream, otherSizes, limits, u"Partial");
-        ASSERT_EQ(partial.size(), expected.size());
-        ASSERT_EQ(FirstDifference(partial, expected), expected.size());
+        ASSERT_EQ(partial.size(), whole.size());
+        ASSERT_EQ(FirstDifference(partial, whole), whole.size());
+
+        // A spooler that fails now and then, after taking part of a call.
+        std::vector<bool> failAt;
+        for (size_t i = 0; i < otherSizes.size(); ++i) failAt.push_back(rng() % 6 == 0);
+        const std::string failing = Run(job.stream, otherSizes, limits, u"Failing", failAt);
+        ASSERT_EQ(failing.size(), whole.size());
+        ASSERT_EQ(FirstDifference(failing, whole), whole.size());
+
+        // Every byte in a call of its own, for some of the jobs.
+        if (seed % 25 == 0) {
+            const std::string bytes = Run(job.stream, std::vector<size_t>(job.stream.size(), 1), {}, u"Bytes");
+            ASSERT_EQ(bytes.size(), whole.size());
+            ASSERT_EQ(FirstDifference(bytes, whole), whole.size());
+        }
     }
+    EXPECT_GT(longJobs, 20);  // the generator does give long sections
 }
 
 // The generator's model is checked once against bytes written out: a two-page

@@ -70,9 +70,11 @@ TEST(LineBuffer, CompleteLengthFollowsLineEndsAcrossAppendsAndConsumes) {
     EXPECT_EQ(Held(buffer), "cd\r\nef\r\nghij");
     EXPECT_EQ(buffer.completeLength, 8);
     EXPECT_EQ(buffer.data[buffer.length], 0);
-    // Taking the CR of the last line end leaves no complete line.
+    // Taking the CR of the last line end leaves its LF as a complete line.
     buffer.Consume(7);
     EXPECT_EQ(Held(buffer), "\nghij");
+    EXPECT_EQ(buffer.completeLength, 1);
+    buffer.Consume(1);
     EXPECT_EQ(buffer.completeLength, 0);
     buffer.Consume(100);
     EXPECT_EQ(buffer.length, 0);
@@ -245,6 +247,7 @@ struct StreamFilterTest : ::testing::Test {
         ASSERT_EQ(written, bytes.size());
     }
     Chunks Written() const { return sim::WrittenChunks(printer); }
+    HRESULT Flush() { return StreamFilterFlush(&device); }
     std::string Pending() const { return Held(pdev.pendingBuffer); }
 };
 
@@ -321,7 +324,11 @@ TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
     EXPECT_EQ(script.calls[0].settings, privatePart.data() + kSettingsStart);
     EXPECT_EQ(script.calls[0].settingsSize, 12004u);
     EXPECT_EQ(pdev.sectionState, 0);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);  // released at the end of the job
+    EXPECT_EQ(pdev.pendingBuffer.length, 0);
+    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(Flush(), S_OK);  // nothing left for the end of the document
+    EXPECT_EQ(Written().size(), 5u);
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
     EXPECT_EQ(pdev.setupBuffer.data, nullptr);
 }
 
@@ -346,7 +353,7 @@ TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
     EXPECT_EQ(script.calls[4].orientation, -1);
     EXPECT_EQ(script.calls[1].text, "P1\r\n");
     // The "%%EndPageComments" line itself is not collected.
-    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);
+    EXPECT_FALSE(pdev.pageComments.lineEnd);
     EXPECT_EQ(pdev.defaultOrientation, 2);
 }
 
@@ -368,7 +375,7 @@ TEST_F(StreamFilterTest, CommentsOfALaterPageWaitForTheirOwnSection) {
     EXPECT_EQ(script.calls[2].text, "P2\r\n");
     EXPECT_EQ(script.calls[2].orientation, 2);
     EXPECT_EQ(script.calls[3].orientation, 1);
-    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);
+    EXPECT_FALSE(pdev.pageComments.lineEnd);
 }
 
 TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
@@ -382,13 +389,20 @@ TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
     EXPECT_EQ(pdev.sectionState, 0);
 }
 
-TEST_F(StreamFilterTest, DocumentMarkersWinOverPageMarkers) {
-    Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\nS\r\n%%EndPageSetup\r\nT\r\n%%EndSetup\r\n"
-         "end\r\n");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\n",
-                                 "<1 -1>S\r\n%%EndPageSetup\r\nT\r\n</>", "%%EndSetup\r\nend\r\n"}));
+TEST_F(StreamFilterTest, TheEarlierMarkerWinsWhicheverKindItIs) {
+    // A page setup holding an embedded document's setup markers: the page's
+    // own markers come first and decide, however the stream is cut.
+    const std::string job = "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\nS\r\n%%EndPageSetup\r\n"
+                            "T\r\n%%EndSetup\r\nend\r\n";
+    Feed(job);
+    const Chunks expected{"%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>x\r\n%%BeginSetup\r\nS\r\n</>",
+                          "%%EndPageSetup\r\nT\r\n%%EndSetup\r\nend\r\n"};
+    EXPECT_EQ(Written(), expected);
+    // The document marker first: it wins over a later page marker.
+    Feed("%%BeginSetup\r\nD\r\n%%BeginPageSetup\r\n%%EndSetup\r\n%%EndPageSetup\r\n");
+    EXPECT_EQ(Written().back(), "%%EndSetup\r\n%%EndPageSetup\r\n");
+    EXPECT_EQ(script.calls.back().text, "D\r\n%%BeginPageSetup\r\n");
 }
-
 TEST_F(StreamFilterTest, EmptySectionCallsNoRewrite) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n%%EndSetup\r\nx\r\n");
     EXPECT_TRUE(script.calls.empty());
@@ -408,35 +422,54 @@ std::string Filler(size_t lines) {
     return text;
 }
 
-TEST_F(StreamFilterTest, LongSectionIsCutAfterTheLastClosedFeatureBlock) {
-    const std::string blockA = "featurebegin{\r\nA\r\n}featurecleanup\r\n";
+TEST_F(StreamFilterTest, LongSectionIsCutWhereLinesOneAtATimeWouldCutIt) {
+    const std::string blockA = "featurebegin{\r\nA\r\n}featurecleanup\r\n";  // 35 bytes
     const std::string blockB = "featurebegin{\r\nB\r\n}featurecleanup\r\n";
     const std::string filler = Filler(1000);  // 100000 bytes
+    // The 1000th filler line takes the section over 100000 bytes: it is cut
+    // after the last closed block so far (A). The rest is at the limit, not
+    // over it, until B opens; from then on the next closed block (B) ends the
+    // next piece.
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + blockA + filler + blockB + "featurebegin{\r\nC\r\n");
-    ASSERT_EQ(script.calls.size(), 1u);
-    EXPECT_EQ(script.calls[0].text, blockA + filler + blockB);
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[0].text, blockA);
     EXPECT_EQ(script.calls[0].sectionState, 1);
+    EXPECT_EQ(script.calls[1].text, filler + blockB);
+    EXPECT_EQ(script.calls[1].sectionState, 2);
     EXPECT_EQ(pdev.sectionState, 2);
     EXPECT_EQ(Held(pdev.setupBuffer), "featurebegin{\r\nC\r\n");
 
     Feed("D\r\n}featurecleanup\r\n%%EndSetup\r\n%%EOF\r\n");
-    ASSERT_EQ(script.calls.size(), 2u);
-    EXPECT_EQ(script.calls[1].text, "featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n");
-    EXPECT_EQ(script.calls[1].sectionState, 2);
+    ASSERT_EQ(script.calls.size(), 3u);
+    EXPECT_EQ(script.calls[2].text, "featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n");
+    EXPECT_EQ(script.calls[2].sectionState, 2);
 
-    // The first rewritten piece went out in chunks of 4096: 100079 bytes.
+    // The long piece went out in chunks of 4096: 100044 bytes.
     const Chunks chunks = Written();
-    ASSERT_EQ(chunks.size(), 1u + 25u + 2u);
-    std::string first;
-    for (size_t i = 1; i <= 25; ++i) {
-        EXPECT_EQ(chunks[i].size(), i < 25 ? 4096u : 1775u) << i;
-        first += chunks[i];
+    ASSERT_EQ(chunks.size(), 1u + 1u + 25u + 2u);
+    EXPECT_EQ(chunks[1], "<1 -1>" + blockA + "</>");
+    std::string second;
+    for (size_t i = 2; i <= 26; ++i) {
+        EXPECT_EQ(chunks[i].size(), i < 26 ? 4096u : 1740u) << i;
+        second += chunks[i];
     }
-    EXPECT_EQ(first, "<1 -1>" + blockA + filler + blockB + "</>");
-    EXPECT_EQ(chunks[26], "<2 -1>featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n</>");
-    EXPECT_EQ(chunks[27], "%%EndSetup\r\n%%EOF\r\n");
-}
+    EXPECT_EQ(second, "<2 -1>" + filler + blockB + "</>");
+    EXPECT_EQ(chunks[27], "<2 -1>featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n</>");
+    EXPECT_EQ(chunks[28], "%%EndSetup\r\n%%EOF\r\n");
 
+    // Line by line, the same pieces.
+    const std::vector<RewriteCall> whole = script.calls;
+    script = RewriterScript();
+    const std::string all = "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + blockA + filler + blockB +
+                            "featurebegin{\r\nC\r\nD\r\n}featurecleanup\r\n%%EndSetup\r\n%%EOF\r\n";
+    for (size_t at = 0; at < all.size();) {
+        const size_t end = all.find("\r\n", at) + 2;
+        Feed(all.substr(at, end - at));
+        at = end;
+    }
+    ASSERT_EQ(script.calls.size(), whole.size());
+    for (size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(script.calls[i].text, whole[i].text) << i;
+}
 TEST_F(StreamFilterTest, LongSectionWithOnlyAnOpenBlockIsNotCut) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nfeaturebegin{\r\n" + Filler(1001));
     EXPECT_TRUE(script.calls.empty());
@@ -478,45 +511,109 @@ TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
     SetOrientationSetting(2);
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial");
     EXPECT_EQ(Pending(), "old partial");
-    // The landscape comment goes with the old job: the new one's page setup
-    // gets the orientation of the settings as they are now.
+    EXPECT_EQ(pdev.pageCommentState, 1);
+    // The landscape comment goes with the old job, and the new one starts
+    // outside any page's comments: its page setup has no comments (-1).
     SetOrientationSetting(1);
     Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n",
-                                 "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 1>P\r\n</>", "%%EndPageSetup\r\n"}));
+                                 "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
     EXPECT_EQ(pdev.defaultOrientation, 1);
 
-    Feed("%!PS-Adobe-3.0\r\npartial");
-    Feed("%!PS-Adobe-3.0\r\n");
-    EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\n");
-    EXPECT_EQ(Written()[Written().size() - 2], "%!PS-Adobe-3.0\r\n");
+    // A job cut off inside a section: the next job's lines are no section.
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nunfinished\r\n");
+    EXPECT_EQ(pdev.sectionState, 1);
+    Feed("%!PS-Adobe-3.0\r\nfirst\r\n");
+    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\nfirst\r\n");
+    EXPECT_EQ(pdev.setupBuffer.length, 0);
 }
-
-TEST_F(StreamFilterTest, EndOfJobForwardsTheLastPartialLineAtOnce) {
-    Feed("%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n\x04");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n", "\x04"}));
+TEST_F(StreamFilterTest, PartialLineWaitsForItsLineEndOrTheEndOfTheDocument) {
+    // The printer's job-end sequence after "%%EOF", in the driver's last write.
+    Feed("%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n");
+    Feed("\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X");
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n", "\x1b%-12345X@PJL EOJ\r\n"}));
+    EXPECT_EQ(Pending(), "\x1b%-12345X");
+    EXPECT_EQ(Flush(), S_OK);
+    EXPECT_EQ(Written().back(), "\x1b%-12345X");
     EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
-    // Later calls without "%%EOF": only up to their last line end.
-    Feed("a\r\nb");
-    Feed("c");
-    EXPECT_EQ(Written().back(), "a\r\n");
-    EXPECT_EQ(Pending(), "bc");
-    Feed("\r\n%%EOF\r\ntail");
-    EXPECT_EQ(Written(),
-              (Chunks{"%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n", "\x04", "a\r\n", "bc\r\n%%EOF\r\n", "tail"}));
+    // An embedded document's "%%EOF" does not send a held partial line early:
+    // a setup marker cut right behind it is still found.
+    Feed("%!PS-Adobe-3.0\r\n%%EOF\r\n%%Begin");
+    Feed("Setup\r\nS\r\n%%EndSetup\r\n");
+    EXPECT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(Flush(), S_OK);
+    EXPECT_EQ(Flush(), S_OK);  // nothing held: nothing sent
+    EXPECT_EQ(Written().back(), "%%EndSetup\r\n");
 }
 
-TEST_F(StreamFilterTest, EndOfJobTailGoesOutWholeThroughAShortSpooler) {
+TEST_F(StreamFilterTest, EndOfDocumentSendsEveryKindOfHeldBytesInStreamOrder) {
+    // An unfinished section: its collected text goes out as the driver wrote
+    // it, behind the pending partial line's predecessors and before it.
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB");
+    EXPECT_EQ(Flush(), S_OK);
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "A\r\n", "B"}));
+    EXPECT_TRUE(script.calls.empty());
+    EXPECT_EQ(pdev.sectionState, 0);
+
+    // Rewritten text the spooler did not take, then the pending rest.
+    script.forcedOutput = std::string(4096, 'a') + "bcd";
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz"), E_FAIL);
+    EXPECT_EQ(Flush(), S_OK);
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(34), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + std::string(4096, 'a') +
+                                                          "bcd%%EndSetup\r\nz");
+
+    // Pass-through bytes the spooler failed on part-way.
+    sim::SetWriteLimit(5);
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
+    const size_t before = sim::WrittenBytes(printer).size();
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\nlast"), E_FAIL);
+    EXPECT_EQ(pdev.passThroughOwed, 11);
+    EXPECT_EQ(Flush(), S_OK);
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "%!PS-Adobe-3.0\r\nlast");
+    EXPECT_EQ(pdev.passThroughOwed, 0);
+
+    // A spooler failure at the end: reported, and nothing is kept.
+    sim::SetWriteLimit(sim::kNoLimit);
+    Feed("%!PS-Adobe-3.0\r\ntail");
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
+    EXPECT_EQ(Flush(), E_FAIL);
+    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(Flush(), S_OK);
+}
+TEST_F(StreamFilterTest, EndOfDocumentTailGoesOutWholeThroughAShortSpooler) {
     sim::SetWriteLimit(4);
     Feed("%!PS-\r\n%%EOF\r\n0123456789");
+    EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-\r\n%%EOF\r\n0123456789");
     EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
 }
 
+TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection) {
+    // The spooler takes 20 bytes, then fails: the marker line is half sent.
+    sim::SetWriteLimit(20);
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n"), E_FAIL);
+    EXPECT_EQ(pdev.sectionState, 1);
+    sim::SetWriteLimit(sim::kNoLimit);
+    Feed("%%EndSetup\r\n");
+    EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n<1 -1>A\r\n</>%%EndSetup\r\n");
+    // A failure right after the CR of a line end: the LF still goes out.
+    sim::SetWriteLimit(5);
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
+    const size_t before = sim::WrittenBytes(printer).size();
+    EXPECT_EQ(Write("x123\r\n"), E_FAIL);
+    sim::SetWriteLimit(sim::kNoLimit);
+    Feed("");
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "x123\r\n");
+    EXPECT_EQ(pdev.pendingBuffer.length, 0);
+}
 TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     const char raw[] = "%!PS-Adobe-3.0\r\nbin\0ary\r\n%%EOF\r\nx\0y";
     const std::string job(raw, sizeof raw - 1);
     Feed(job);
+    EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), job);
     EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
 
@@ -527,13 +624,13 @@ TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     EXPECT_EQ(script.calls[0].text, "A\r\n");
 }
 
-TEST_F(StreamFilterTest, SectionWithAZeroByteGoesOutUnchanged) {
-    const std::string section("A\r\n\0B\r\n", 7);
+TEST_F(StreamFilterTest, SectionWithZeroBytesIsRewrittenLikeAnyOther) {
+    const std::string section("A\r\n(bin\0ary) pop\r\n", 19);
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + section + "%%EndSetup\r\n");
-    EXPECT_TRUE(script.calls.empty());
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", section, "%%EndSetup\r\n"}));
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].text, section);
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>" + section + "</>", "%%EndSetup\r\n"}));
 }
-
 TEST_F(StreamFilterTest, EmbeddedEndOfFileInsideASectionKeepsTheSection) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nres\r\n%%EOF\r\nmore");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"}));
@@ -551,7 +648,8 @@ TEST_F(StreamFilterTest, SpoolerFailureKeepsTheRestForTheNextCall) {
     EXPECT_EQ(written, 22u);  // taken into the buffer all the same
     EXPECT_EQ(Pending(), "%!PS-Adobe-3.0\r\nline\r\n");
     Feed("next\r\n");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nline\r\nnext\r\n"}));
+    // What was examined already goes out first, as it was.
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\nline\r\n", "next\r\n"}));
 }
 
 TEST_F(StreamFilterTest, SpoolerFailureWhileSendingRewrittenTextKeepsItsRest) {
@@ -606,59 +704,67 @@ TEST_F(StreamFilterTest, SectionTextThatCannotBeCollectedStaysPending) {
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>AB\r\nCD\r\n</>", "%%EndSetup\r\n"}));
 }
 
-TEST_F(StreamFilterTest, FailedRewriteIsOfferedAgainThenSentUnchangedAtTheSectionEnd) {
-    // A cut piece whose rewrite fails stays and is offered with the next one.
+TEST_F(StreamFilterTest, FailedRewriteSendsItsPieceUnchangedAtOnce) {
+    // A cut piece whose rewrite fails goes out as the driver wrote it, and is
+    // not offered again.
     script.failures = 1;
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001));
     ASSERT_EQ(script.calls.size(), 1u);
-    EXPECT_EQ(pdev.setupBuffer.length, 100100);
-    EXPECT_EQ(pdev.sectionState, 1);
-    Feed("y\r\n");
-    ASSERT_EQ(script.calls.size(), 2u);
-    EXPECT_EQ(script.calls[1].text, Filler(1001) + "y\r\n");
-    EXPECT_EQ(script.calls[1].sectionState, 1);
+    EXPECT_EQ(pdev.setupBuffer.length, 0);
     EXPECT_EQ(pdev.sectionState, 2);
+    Feed("y\r\n%%EndSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[1].text, "y\r\n");
+    EXPECT_EQ(script.calls[1].sectionState, 2);
+    EXPECT_EQ(sim::WrittenBytes(printer),
+              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001) + "<2 -1>y\r\n</>%%EndSetup\r\n");
 
-    // At the section end a failed piece goes out as the driver wrote it.
+    // The same at a section's end.
     script.failures = 1;
-    Feed("w\r\n%%EndSetup\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
-    ASSERT_EQ(script.calls.size(), 4u);
-    EXPECT_EQ(script.calls[2].text, "w\r\n");
+    Feed("%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 3u);
     const Chunks chunks = Written();
-    ASSERT_GE(chunks.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(chunks.end() - 4, chunks.end()),
-              (Chunks{"w\r\n", "%%EndSetup\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
+    EXPECT_EQ(std::vector<std::string>(chunks.end() - 3, chunks.end()),
+              (Chunks{"%%BeginPageSetup\r\n", "P\r\n", "%%EndPageSetup\r\n"}));
 }
-
-TEST_F(StreamFilterTest, PieceOfferedAgainKeepsThePagesOrientation) {
+TEST_F(StreamFilterTest, FailedRewriteUsesUpItsPageComments) {
     SetOrientationSetting(1);
     script.failures = 1;
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
-         "%%BeginPageSetup\r\n" + Filler(1001));
-    ASSERT_EQ(script.calls.size(), 1u);
-    EXPECT_EQ(script.calls[0].orientation, 2);
-    Feed("y\r\n");
-    ASSERT_EQ(script.calls.size(), 2u);
-    EXPECT_EQ(script.calls[1].sectionState, 1);
-    EXPECT_EQ(script.calls[1].orientation, 2);
-    EXPECT_EQ(pdev.pageCommentBuffer.data, nullptr);  // used up by the rewritten piece
-
-    // A failed last piece goes out unchanged and uses its comments up too: the
-    // next page's setup gets only its own.
-    script.failures = 1;
-    Feed("%%EndPageSetup\r\n%%Page: 2 2\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
+         "%%BeginPageSetup\r\nP0\r\n%%EndPageSetup\r\n"
+         "%%Page: 2 2\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
          "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n"
          "%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
          "%%BeginPageSetup\r\nQ\r\n%%EndPageSetup\r\n");
-    ASSERT_EQ(script.calls.size(), 4u);
-    EXPECT_EQ(script.calls[2].text, "P\r\n");
-    EXPECT_EQ(script.calls[2].orientation, 1);
-    EXPECT_EQ(script.calls[3].text, "Q\r\n");
-    EXPECT_EQ(script.calls[3].orientation, 2);
+    ASSERT_EQ(script.calls.size(), 3u);
+    EXPECT_EQ(script.calls[0].orientation, 2);
+    EXPECT_EQ(script.calls[1].text, "P\r\n");
+    EXPECT_EQ(script.calls[1].orientation, 1);
+    EXPECT_EQ(script.calls[2].text, "Q\r\n");
+    EXPECT_EQ(script.calls[2].orientation, 2);
+    EXPECT_FALSE(pdev.pageComments.lineEnd);
     EXPECT_EQ(Written().back(), "%%EndPageSetup\r\n");
     EXPECT_EQ(Written()[Written().size() - 2], "<1 2>Q\r\n</>");
 }
 
+TEST_F(StreamFilterTest, PageCommentsWithoutTheirEndCostNoMemory) {
+    SetOrientationSetting(2);
+    // A page whose comments never end: its content is scanned, not kept.
+    Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n");
+    for (int i = 0; i < 200; ++i) Feed(Filler(100));
+    EXPECT_EQ(pdev.pageCommentState, 1);
+    EXPECT_LT(pdev.pendingBuffer.capacity, 200000);
+    Feed("%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 1u);
+    EXPECT_EQ(script.calls[0].orientation, 1);
+    // Two pages' comments in one call, the first without a setup section: both
+    // count, as they would in separate calls (portrait wins over landscape).
+    Feed("%%Page: 2 2\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\nbody\r\n"
+         "%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nQ\r\n"
+         "%%EndPageSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 2u);
+    EXPECT_EQ(script.calls[1].orientation, 1);
+}
 // ---------------------------------------------------------------------------
 // With the plug-in's own rewriter and a module that carries the two templates.
 // ---------------------------------------------------------------------------
