@@ -139,7 +139,7 @@ void CheckJobHead(const std::string& head, const std::string& name) {
     const size_t lineEnd = head.find('\n');
     if (lineEnd != std::string::npos && (lineEnd == 0 || head[lineEnd - 1] != '\r')) {
         Warning("the job's lines end in LF, not CR LF; the plug-in forwards whole CR LF lines only, so it holds "
-                "such text back");
+                "such text back until the document ends");
     }
 }
 
