@@ -15,6 +15,7 @@ packages=(
     g++-mingw-w64-x86-64
     binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
+    ghostscript
 )
 
 missing=()
