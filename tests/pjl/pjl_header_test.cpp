@@ -3,6 +3,7 @@
 
 #include "common/module_state.h"
 #include "common/wtext.h"
+#include "hex_digits.h"
 #include "pjl/pjl_header_parts.h"
 #include "platform/host/sim_control.h"
 #include "settings/private_part.h"
@@ -163,17 +164,6 @@ std::vector<std::string> SplitLines(const std::string& bytes)
     }
     EXPECT_EQ(start, bytes.size()) << "the header ends inside a line";
     return lines;
-}
-
-std::string AsciiHex(const std::string& text)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
 }
 
 class PjlHeaderTest : public ::testing::Test {
@@ -606,14 +596,14 @@ TEST_F(PjlHeaderTest, OwnerAndJobNamesFallBackToTheInputs)
     const std::string header = Build(WIDE("Report.pdf"), WIDE("bob"));
     EXPECT_EQ(LinesOf(header, "ZTOWNERNAME"), Lines{"@PJL SET ZTOWNERNAME=ON"});
     EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=626F62"});
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex("Report.pdf")});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits("Report.pdf")});
 
     Restart();
     SetText(6978, 21, WIDE("Owner"));
     Set8(5432, 1);
     const std::string stored = Build(WIDE("Report.pdf"), WIDE("bob"));
-    EXPECT_EQ(LinesOf(stored, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex("Owner")});
-    EXPECT_EQ(LinesOf(stored, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex("Stored job")});
+    EXPECT_EQ(LinesOf(stored, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits("Owner")});
+    EXPECT_EQ(LinesOf(stored, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits("Stored job")});
 
     Restart();
     Set8(6977, 0);
@@ -650,12 +640,12 @@ TEST_F(PjlHeaderTest, UnterminatedTextFieldsEndAtTheirCapacity)
     const std::string header = Build();
     EXPECT_EQ(LinesOf(header, "PASSWORD"), Lines{"@PJL SET PASSWORD=777777777"});
     EXPECT_EQ(LinesOf(header, "ZTHIDEJOB"), Lines{"@PJL SET ZTHIDEJOB=ON"});
-    EXPECT_EQ(LinesOf(header, "ZTJOBCOMMENT"), Lines{"@PJL SET ZTJOBCOMMENT=" + AsciiHex(std::string(129, 'C'))});
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex(std::string(256, 'J'))});
-    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex(std::string(21, 'O'))});
-    EXPECT_EQ(LinesOf(header, "ZTDATEINFO"), Lines{"@PJL SET ZTDATEINFO=" + AsciiHex(std::string(24, 'D'))});
+    EXPECT_EQ(LinesOf(header, "ZTJOBCOMMENT"), Lines{"@PJL SET ZTJOBCOMMENT=" + HexDigits(std::string(129, 'C'))});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits(std::string(256, 'J'))});
+    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'O'))});
+    EXPECT_EQ(LinesOf(header, "ZTDATEINFO"), Lines{"@PJL SET ZTDATEINFO=" + HexDigits(std::string(24, 'D'))});
     EXPECT_EQ(LinesOf(header, "ZTSTAMPPAGEFONT"),
-              Lines{"@PJL SET ZTSTAMPPAGEFONT=" + AsciiHex(std::string(64, 'F'))});
+              Lines{"@PJL SET ZTSTAMPPAGEFONT=" + HexDigits(std::string(64, 'F'))});
 }
 
 // The caller's document name buffer holds 520 units and its user name 21.
@@ -664,8 +654,8 @@ TEST_F(PjlHeaderTest, UnterminatedInputsEndAtTheirCapacity)
     std::vector<WCHAR> document(600, u'd');
     std::vector<WCHAR> user(40, u'u');
     const std::string header = Build(document.data(), user.data());
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex(std::string(520, 'd'))});
-    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex(std::string(21, 'u'))});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits(std::string(520, 'd'))});
+    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'u'))});
 }
 
 TEST_F(PjlHeaderTest, PageListsAreDecoded)

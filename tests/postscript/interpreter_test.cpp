@@ -7,6 +7,7 @@
 // included. Ghostscript comes from the Debian package that
 // scripts/install-deps.sh installs; without it these tests fail.
 #include "driver_session_fixture.h"
+#include "hex_digits.h"
 
 #include <gtest/gtest.h>
 
@@ -102,16 +103,6 @@ std::string PostScriptPart(const std::string& spooled) {
     if (eof == std::string::npos) return std::string();
     const size_t lineEnd = spooled.find('\n', eof);
     return spooled.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd + 1 - start);
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
 }
 
 bool FromHex(const std::string& hex, std::string& bytes) {
@@ -261,16 +252,16 @@ Records ExpectedRecords(const JobTexts& t, const std::vector<Page>& pages) {
     Records records = {"ZTOrientation=Portrait",
                        std::string("ZTDuplex=") + duplex[t.duplex - 1],
                        "ZTCollate=On",
-                       "ZTJobComment=" + Hex(sim::ToUtf8(t.comment)),
-                       "ZTStampPageFont=" + Hex(sim::ToUtf8(t.pageFont)),
-                       "ZTStampDateFont=" + Hex(sim::ToUtf8(t.dateFont)),
+                       "ZTJobComment=" + HexDigits(sim::ToUtf8(t.comment)),
+                       "ZTStampPageFont=" + HexDigits(sim::ToUtf8(t.pageFont)),
+                       "ZTStampDateFont=" + HexDigits(sim::ToUtf8(t.dateFont)),
                        "ZTOwnerName=" + onOff(t.ownerSwitch),
-                       "ZTOwnerNameInfo=" + Hex(sim::ToUtf8(owner)),
+                       "ZTOwnerNameInfo=" + HexDigits(sim::ToUtf8(owner)),
                        "ZTJobName=" + onOff(t.jobNameSwitch),
-                       "ZTJobNameInfo=" + Hex(sim::ToUtf8(jobName)),
+                       "ZTJobNameInfo=" + HexDigits(sim::ToUtf8(jobName)),
                        "ZTSecretNum=" + onOff(t.secretSwitch),
                        "ZTSecretNumInfo=" + sim::ToUtf8(t.secret),
-                       "ZTFormSelect1=" + Hex(sim::ToUtf8(t.form))};
+                       "ZTFormSelect1=" + HexDigits(sim::ToUtf8(t.form))};
     for (const Page& page : pages) {
         records.insert(records.end(), {std::string("ZTOrientation=") + (page.landscape ? "Landscape" : "Portrait"),
                                        "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE"});
