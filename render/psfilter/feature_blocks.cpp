@@ -125,12 +125,46 @@ FeatureTemplates LoadFeatureTemplates(HMODULE module) {
     return FeatureTemplates{LoadTemplate(module, kNumericTemplate), LoadTemplate(module, kTextTemplate)};
 }
 
+std::string CommentLineValue(const std::string& value) {
+    std::string line(value);
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return line;
+}
+
+std::string PostScriptStringBody(const std::string& value) {
+    static const char kOctal[] = "01234567";
+    std::string body;
+    body.reserve(value.size());
+    for (const char c : value) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '(' || c == ')') {
+            body += '\\';
+            body += c;
+        } else if (byte < 0x20) {
+            body += '\\';
+            body += kOctal[(byte >> 6) & 7];
+            body += kOctal[(byte >> 3) & 7];
+            body += kOctal[byte & 7];
+        } else {
+            body += c;
+        }
+    }
+    return body;
+}
+
 BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block) {
     const TemplateText& format = templates.text;
     if (format.text == nullptr) return BlockResult::NoTemplate;
     const FormatArg name(keyword, std::strlen(keyword));
-    if (!FormatText(format.text, format.size, {name, commentValue, invocationValue, name}, block)) {
+    // Table words, numbers and hex digits pass both forms unchanged; only raw
+    // settings texts (a secret number, a font name) can hold bytes that would
+    // end the comment line or the string early and let the rest run as code.
+    const std::string comment = CommentLineValue(commentValue);
+    const std::string invocation = PostScriptStringBody(invocationValue);
+    if (!FormatText(format.text, format.size, {name, comment, invocation, name}, block)) {
         return BlockResult::Failed;
     }
     return block.empty() ? BlockResult::Failed : BlockResult::Built;

@@ -74,7 +74,19 @@ struct FeatureTemplates {
 };
 FeatureTemplates LoadFeatureTemplates(HMODULE module);
 
-// Text template with a comment value and an invocation value.
+// A value as it may stand in a "%%BeginFeature:" comment line: every byte
+// below 0x20 becomes a blank, so the value cannot end the line. May throw
+// std::bad_alloc.
+std::string CommentLineValue(const std::string& value);
+
+// A value as the body of a PostScript string "( )": backslash and both
+// parentheses get a backslash in front, bytes below 0x20 are written as three
+// octal digits after a backslash; the interpreter reads back exactly value.
+// May throw std::bad_alloc.
+std::string PostScriptStringBody(const std::string& value);
+
+// Text template with a comment value and an invocation value, each made safe
+// for its place (CommentLineValue, PostScriptStringBody).
 BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block);
 // Numeric template with the number as both arguments.

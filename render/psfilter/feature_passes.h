@@ -1,7 +1,6 @@
 // The three passes that rewrite a setup piece, one after the other. Each works
-// on the piece as a zero-free text and returns 0, 14 when memory runs out, or
-// 87 (the replace pass, for an over-long form name). On failure the text may
-// be left half rewritten; the caller drops it.
+// on the piece by length (a zero byte is data) and returns 0, or 14 when memory
+// runs out. On failure the text may be left half rewritten; the caller drops it.
 #pragma once
 
 #include "platform/platform.h"
@@ -18,7 +17,8 @@ struct RewriteContext {
 };
 
 // Replaces the driver's blocks of the five replace groups, group after group,
-// with blocks whose values come from the settings.
+// with blocks whose values come from the settings. An entry whose value cannot
+// be formed (an over-long form name) keeps the driver's block.
 DWORD ReplacePass(const RewriteContext& context, std::string& text);
 
 // Places the 28 blocks of the insert table next to their anchors.

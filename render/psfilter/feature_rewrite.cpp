@@ -81,9 +81,10 @@ void ReplaceRange(std::string& text, size_t start, size_t end, const std::string
     text.replace(start, end - start, block);
 }
 
-// Inserting happens only at an offset above 0 with text behind it.
+// Inserting happens only where text follows. The start of the piece is a
+// place like any other: a section may well begin with the block in question.
 bool CanInsertAt(const std::string& text, size_t offset) {
-    return offset != 0 && offset != std::string::npos && offset < text.size();
+    return offset != std::string::npos && offset < text.size();
 }
 
 void InsertAt(std::string& text, size_t offset, const std::string& block) {
@@ -212,9 +213,8 @@ DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, Inse
             // place of the driver's block of that keyword, else it goes behind
             // the anchor's block. Build it only when either can happen.
             const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
-            const size_t end = start == std::string::npos || start == 0
-                                   ? std::string::npos
-                                   : DriverBlockEnd(text, at + anchor.length);
+            const size_t end =
+                start == std::string::npos ? std::string::npos : DriverBlockEnd(text, at + anchor.length);
             const size_t next = FindTerminated(text, kBlockStart, at + anchor.length);
             const bool canReplace = end != std::string::npos;
             const bool canInsert = CanInsertAt(text, next);
@@ -292,18 +292,13 @@ DWORD ReplacePass(const RewriteContext& context, std::string& text) {
         std::string key;
         std::string block;
         for (const ReplaceGroup& group : kReplaceGroups) {
-            // Every value of the group is filled, whether or not its keyword is
-            // in the piece: an over-long form name fails the rewrite regardless.
-            DWORD fill = kOk;
-            for (size_t i = 0; i < group.count; ++i) {
-                const DWORD result = FillReplaceValue(group.rows[i], context.settings, values[i]);
-                if (fill == kOk) fill = result;
-            }
-            if (fill != kOk) return fill;
             if (context.templates.text.text == nullptr) continue;
-
             for (size_t i = 0; i < group.count; ++i) {
                 const ReplaceRow& row = group.rows[i];
+                // A value that cannot be formed (a form name too long for its
+                // field) leaves that one block as the driver wrote it; the rest
+                // of the section is still the user's.
+                if (FillReplaceValue(row, context.settings, values[i]) != kFillOk) continue;
                 key.assign(1, '*');
                 key += row.keyword;
                 key += ' ';
@@ -366,10 +361,9 @@ DWORD RewriteSetupPiece(HMODULE module, const WCHAR* documentName, const BYTE* s
         return kInvalidParameter;
     }
     try {
-        // A zero byte inside the piece ends the text the passes see.
-        const void* zero = std::memchr(text, 0, length);
-        std::string working(text, zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - text)
-                                                  : length);
+        // Every search works by length: a resource downloaded in binary inside
+        // the section is data like any other and does not end the piece.
+        std::string working(text, length);
         const RewriteContext context{LoadFeatureTemplates(module), documentName,
                                      SettingsView{settings, settingsSize}};
 

@@ -14,8 +14,10 @@
 // document name (may be empty, not null). `sectionState` is the stream filter's
 // section state (1 = document setup), `orientation` the page's viewing
 // orientation (1 portrait, 2 landscape, -1 take it from the settings).
+// The piece is read by length: zero bytes in it are data and are kept.
 // Returns 0 and a zero-terminated heap text in *newText / *newLength (length
-// without the terminator, owned by the caller, freed with FreeRewrittenText);
+// without the terminator, which is what counts: the text may hold zero bytes;
+// owned by the caller, freed with FreeRewrittenText);
 // 87 for missing arguments, 14 when memory runs out, or the failing pass's code.
 // On failure *newText is null and *newLength 0.
 DWORD RewriteSetupPiece(HMODULE module, const WCHAR* documentName, const BYTE* settings,

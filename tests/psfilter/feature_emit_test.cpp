@@ -66,7 +66,7 @@ protected:
         if (result == 0) {
             EXPECT_NE(text, nullptr);
             if (text != nullptr) {
-                EXPECT_EQ(std::strlen(text), length);
+                EXPECT_EQ(text[length], '\0');
                 out.assign(text, length);
             }
             FreeRewrittenText(text);
@@ -346,14 +346,16 @@ TEST_F(FeatureEmit, FlagsFontsAndFormNames) {
                                 Ours("ZTFormSelect1", "616263") + kRegion);
 }
 
-TEST_F(FeatureEmit, OverlongFormNameFailsTheRewrite) {
-    Text(6464, std::u16string(130, u'\u00e9'));  // 260 UTF-8 bytes
-    std::string out;
-    EXPECT_EQ(Rewrite(Driver("ZTFormSelect2", "None") + kRegion, 1, 1, out), 87u);
-    EXPECT_EQ(Rewrite(kRegion, 2, 1, out), 87u);
+TEST_F(FeatureEmit, OverlongFormNameKeepsOnlyItsOwnDriverBlock) {
+    Text(6464, std::u16string(130, u'\u00e9'));  // 260 UTF-8 bytes: one too many
+    S16(372, 2);
+    const std::string form = Driver("ZTFormSelect2", "None");
+    const std::string piece = Driver("ZTDuplex", "OFF") + form + Driver("ZTFormSelect1", "None") + kRegion;
+    EXPECT_EQ(Later(piece), Ours("ZTDuplex", "LongEdge") + form + Ours("ZTFormSelect1", "") + kRegion);
     Text(6464, std::u16string(129, u'\u00e9'));
-    EXPECT_EQ(Rewrite(kRegion, 2, 1, out), 0u);
-    EXPECT_EQ(out, kRegion);
+    std::string hex;
+    for (int i = 0; i < 129; ++i) hex += "C3A9";
+    EXPECT_EQ(Later(form + kRegion), Ours("ZTFormSelect2", hex) + kRegion);
 }
 
 // ---------------------------------------------------------------------------
@@ -436,8 +438,9 @@ TEST_F(FeatureEmit, CustomSizeBlockStandsInForAMissingPageSizeBlock) {
     // The driver's "CustomPageSize True" block is not taken.
     const std::string isTrue = Driver("CustomPageSize", "True");
     EXPECT_EQ(Later(kResolution + isTrue + kRegion), kResolution + isTrue + kRegion);
-    // Nor one that starts the piece: there is no room in front of it.
-    EXPECT_EQ(Later(custom + kRegion), custom + kRegion);
+    // One that starts the piece gets them in front all the same.
+    EXPECT_EQ(Later(custom + kRegion),
+              Ours("ZTPageSizeWidth", "12345") + Ours("ZTPageSizeHeight", "23456") + custom + kRegion);
 }
 
 TEST_F(FeatureEmit, PageListsSurroundThePageTrayBlock) {
@@ -453,10 +456,14 @@ TEST_F(FeatureEmit, PageListsSurroundThePageTrayBlock) {
                   "%%EndFeature\r\n}featurecleanup\r\n" +
                   Ours("ZTPageTrayTray1", "2") + Ours("ZTPageTray", "True", "On") +
                   Ours("ZTPageTrayStandard", "1,3-5") + kRegion);
-    // A page-tray block that starts the piece leaves no room in front of it:
-    // only the standard list goes on, behind it.
+    // A page-tray block that starts the piece is surrounded the same way.
     EXPECT_EQ(Later(Driver("ZTPageTray", "False") + kRegion),
-              Ours("ZTPageTray", "True", "On") + Ours("ZTPageTrayStandard", "1,3-5") + kRegion);
+              Ours("ZTPageTrayExternalFeeder", "6,7") +
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageTrayTray2 \r\n"
+                  "() /Custom /ProcSet findresource /ZTPageTrayTray2 get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n" +
+                  Ours("ZTPageTrayTray1", "2") + Ours("ZTPageTray", "True", "On") +
+                  Ours("ZTPageTrayStandard", "1,3-5") + kRegion);
 }
 
 TEST_F(FeatureEmit, PageListsWithoutAFollowingBlock) {
@@ -468,8 +475,9 @@ TEST_F(FeatureEmit, PageListsWithoutAFollowingBlock) {
     // The page-tray block is last: no standard list behind it, the others in front.
     EXPECT_EQ(Later(kRegion + tray), kRegion + Ours("ZTPageTrayExternalFeeder", "4") +
                                          Ours("ZTPageTrayTray2", "3") + Ours("ZTPageTrayTray1", "2") + tray);
-    // At the very start there is no room in front of it.
-    EXPECT_EQ(Later(tray), tray);
+    // Alone in the piece: the lists still go in front of it.
+    EXPECT_EQ(Later(tray), Ours("ZTPageTrayExternalFeeder", "4") + Ours("ZTPageTrayTray2", "3") +
+                               Ours("ZTPageTrayTray1", "2") + tray);
 }
 
 TEST_F(FeatureEmit, OwnBlocksReplaceTheDriversAndAbsentOnesAreNotAdded) {
@@ -477,8 +485,11 @@ TEST_F(FeatureEmit, OwnBlocksReplaceTheDriversAndAbsentOnesAreNotAdded) {
     S16(3748, -300);
     const std::string piece = kResolution + Driver("ZTGCCyan", "1") + kRegion;
     EXPECT_EQ(Later(piece), kResolution + Ours("ZTGCCyan", "150") + kRegion);
-    // A block at offset 0 is not replaced by this pass.
-    EXPECT_EQ(Later(Driver("ZTGCCyan", "1") + kRegion), Driver("ZTGCCyan", "1") + kRegion);
+    // A block at the very start of the piece is replaced like any other.
+    EXPECT_EQ(Later(Driver("ZTGCCyan", "1") + kRegion), Ours("ZTGCCyan", "150") + kRegion);
+    EXPECT_EQ(Later(Driver("ZTImageShiftFrontV", "0") + kRegion), Ours("ZTImageShiftFrontV", "-300") + kRegion);
+    S16(1146, 7);
+    EXPECT_EQ(Later(Driver("ZTGutterDistance", "0") + kRegion), Ours("ZTGutterDistance", "7") + kRegion);
     // The image-shift amounts appear only where the driver wrote their blocks.
     EXPECT_EQ(Later(kResolution + kRegion), kResolution + kRegion);
     EXPECT_EQ(Later(kResolution + Driver("ZTImageShiftFrontV", "0") + kRegion),
@@ -597,12 +608,17 @@ TEST_F(FeatureEmit, MissingTemplatesLeaveThePieceAsWritten) {
     EXPECT_EQ(out, kResolution + Ours("ZTGCCyan", "9") + Driver("ZTDuplex", "None") + kRegion);
 }
 
-TEST_F(FeatureEmit, ZeroByteEndsThePiece) {
-    std::string piece = kResolution + kRegion;
-    piece += std::string("\0rest", 5);
+TEST_F(FeatureEmit, ZeroBytesAreDataLikeAnyOther) {
+    S16(372, 2);
+    // A binary resource between two blocks: both sides are still rewritten and
+    // the zero bytes come through where they were.
+    const std::string binary("(bin\0ary) pop\r\n\0", 17);
+    const std::string piece = Driver("ZTDuplex", "OFF") + binary + Driver("ZTGCCyan", "1") + kRegion + binary;
+    S16(3846, 150);
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 2, 1, out), 0u);
-    EXPECT_EQ(out, kResolution + kRegion);
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTDuplex", "LongEdge") + binary +
+                       Ours("ZTGCCyan", "150") + kRegion + binary);
 }
 
 TEST_F(FeatureEmit, ShortSettingsReadAsZero) {
@@ -657,3 +673,103 @@ TEST_F(FeatureEmit, AllFeaturesInOnePiece) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Raw settings texts inside the feature code.
+
+TEST_F(FeatureEmit, RawTextsCannotBreakOutOfTheirBlock) {
+    const std::string piece = kResolution + Driver("ZTSecretNum", "True") + Driver("ZTStampPageFont", "None") + kRegion;
+    // A secret number closing the string early, and a font name with a line end.
+    Text(4904, u"1)quit(");
+    Text(824, u"Arial\r\nshowpage");
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
+                                Ours("ZTSecretNumInfo", "1)quit(", "1\\)quit\\(") +
+                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") +
+                                kRegion);
+    // A trailing backslash would swallow the closing parenthesis; a tab and
+    // CR LF go as octal inside the string and as blanks in the comment line.
+    Text(4904, u"\t\\\r\n");
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
+                                Ours("ZTSecretNumInfo", " \\  ", "\\011\\\\\\015\\012") +
+                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") +
+                                kRegion);
+}
+
+// Reads the body of a PostScript string the way an interpreter does, from just
+// behind its "(" up to the ")" that balances it. Returns false when the string
+// does not end inside `text`, or ends before its last byte.
+bool ReadPostScriptString(const std::string& text, std::string& value) {
+    value.clear();
+    int depth = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            if (++i >= text.size()) return false;
+            const char e = text[i];
+            if (e >= '0' && e <= '7') {
+                int code = 0;
+                size_t digits = 0;
+                while (digits < 3 && i < text.size() && text[i] >= '0' && text[i] <= '7') {
+                    code = code * 8 + (text[i] - '0');
+                    ++i;
+                    ++digits;
+                }
+                --i;
+                value += static_cast<char>(code);
+            } else if (e == 'n') {
+                value += '\n';
+            } else if (e == 'r') {
+                value += '\r';
+            } else if (e == 't') {
+                value += '\t';
+            } else if (e == '\r' || e == '\n') {
+                // A backslash before a line end continues the string: nothing.
+            } else {
+                value += e;
+            }
+        } else if (c == '(') {
+            ++depth;
+            value += c;
+        } else if (c == ')') {
+            if (depth == 0) return false;  // the string ended early
+            --depth;
+            value += c;
+        } else if (c == '\r' || c == '\n') {
+            return false;  // a raw line end would split the block's line
+        } else {
+            value += c;
+        }
+    }
+    return depth == 0;
+}
+
+TEST(FeatureText, EveryByteStringComesBackFromThePostScriptString) {
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const char interesting[] = {'(', ')', '\\', '\r', '\n', '\t', '\0', '%', '7', '0', 'a', ' '};
+    for (int round = 0; round < 2000; ++round) {
+        std::string value;
+        const size_t length = next() % 40;
+        for (size_t i = 0; i < length; ++i) {
+            value += next() % 2 ? interesting[next() % sizeof interesting] : static_cast<char>(next() % 256);
+        }
+        const std::string body = PostScriptStringBody(value);
+        std::string read;
+        ASSERT_TRUE(ReadPostScriptString(body, read)) << "round " << round;
+        ASSERT_EQ(read, value) << "round " << round;
+        const std::string comment = CommentLineValue(value);
+        ASSERT_EQ(comment.size(), value.size());
+        for (size_t i = 0; i < value.size(); ++i) {
+            const unsigned char byte = static_cast<unsigned char>(value[i]);
+            ASSERT_EQ(comment[i], byte < 0x20 ? ' ' : value[i]) << "round " << round << " byte " << i;
+        }
+    }
+    // Words, numbers and hex digits are unchanged in both places.
+    for (const std::string plain : {"LongEdge", "-300", "1,3-5", "C3A9", ""}) {
+        EXPECT_EQ(PostScriptStringBody(plain), plain);
+        EXPECT_EQ(CommentLineValue(plain), plain);
+    }
+}
