@@ -16,6 +16,7 @@ packages=(
     binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
     time
+    ghostscript
 )
 
 missing=()

@@ -233,12 +233,21 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
     return std::string();
 }
 
+// Hands one chunk to the spooler, which may take less than it is offered: the
+// rest goes again until all is taken. A failed write ends the chunk, as does a
+// write that takes nothing (offering the same bytes again would only repeat
+// it); the failure is the spooler's to report on the job, and the header has no
+// way to recover what it could not deliver, so the next chunk is still offered.
 void WriteToPrinter(HANDLE printer, const char* bytes, size_t count)
 {
-    DWORD written = 0;
-    // Not examined: a failed write is the spooler's to report on the job, and
-    // the header has no way to recover the bytes it could not deliver.
-    WritePrinter(printer, const_cast<char*>(bytes), static_cast<DWORD>(count), &written);
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WritePrinter(printer, const_cast<char*>(bytes), static_cast<DWORD>(count), &written)) return;
+        if (written == 0) return;
+        const size_t taken = written < count ? written : count;  // never more than was offered
+        bytes += taken;
+        count -= taken;
+    }
 }
 
 // The printer's form list, level 1.

@@ -50,14 +50,17 @@ struct HeaderAccumulator {
 };
 
 // Appends piece (one or more whole lines) to the accumulator, first writing the
-// accumulator out with one WritePrinter call when both together would exceed
+// accumulator out (as FlushHeader does) when both together would exceed
 // kHeaderChunkBytes. An empty accumulator is never written. A piece longer than
 // kHeaderChunkBytes cannot come from the settings table (its lines are bounded);
 // should one arrive it is left out rather than split, because a line cut in two
 // writes is what the chunking exists to prevent. May throw std::bad_alloc.
 void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece);
 
-// Writes whatever the accumulator holds (nothing when it is empty) and empties it.
+// Writes whatever the accumulator holds (nothing when it is empty) as one chunk
+// and empties it. A chunk the spooler takes in part is offered again from the
+// first byte it did not take, until all is taken, a write fails or a write takes
+// nothing.
 void FlushHeader(HeaderAccumulator& accumulator);
 
 // The printer's codes for the job's paper (ZTPAGESIZE) and output paper (PAPER).
