@@ -17,7 +17,6 @@
 // Counters: bytes_per_second is measured on the bytes handed to the filter;
 // writes_per_MiB are the spooler writes per MiB of input; pieces are the
 // rewrites per job; out_ratio is the output size over the input size.
-#include "plugin/plugin_pdev.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 #include "psfilter/feature_rewrite.h"
@@ -162,18 +161,12 @@ std::string LongSetupJob() {
 
 unsigned rewrites = 0;
 
-DWORD CountingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                      const char* text, size_t length, int sectionState, int orientation, char** newText,
-                      size_t* newLength) {
-    ++rewrites;
-    return kFeatureRewriter.rewrite(module, documentName, settings, settingsSize, text, length, sectionState,
-                                    orientation, newText, newLength);
-}
-
-void CountingRelease(char* text) { kFeatureRewriter.release(text); }
-
 // The plug-in's rewriter, counted: one more indirect call per piece.
-const SetupRewriter kCountingRewriter = {&CountingRewrite, &CountingRelease};
+HRESULT CountingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                        SectionState section, int orientation, std::string& out) {
+    ++rewrites;
+    return RewriteSetupPiece(module, documentName, settings, piece, section, orientation, out);
+}
 
 std::vector<BYTE> DefaultPrivatePart() {
     std::vector<BYTE> part(kPrivatePartBytes, 0);
@@ -186,23 +179,18 @@ std::vector<BYTE> DefaultPrivatePart() {
 
 struct Device {
     std::vector<BYTE> privatePart = DefaultPrivatePart();
-    std::unique_ptr<PluginPdev> pdev;
-    DEVOBJ object{};
+    std::unique_ptr<StreamFilterState> filter;
+    FilterJob job{};
     HANDLE printer = nullptr;
 
     // A fresh simulated machine: the spooler's record of the last job is gone.
     void Start() {
         sim::Reset();
         printer = sim::AddPrinter(u"Bench Printer");
-        pdev = std::make_unique<PluginPdev>();
-        const char16_t name[] = u"Quarterly report.docx";
-        std::memcpy(pdev->documentName, name, sizeof name);
-        object = DEVOBJ{};
-        object.dwSize = sizeof object;
-        object.hPrinter = printer;
-        object.hOEM = sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2);
-        object.pOEMDM = privatePart.data();
-        object.pdevOEM = pdev.get();
+        filter = std::make_unique<StreamFilterState>();
+        job = FilterJob{printer, sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2),
+                        AsView(PrivatePartSettings(privatePart.data(), privatePart.size())),
+                        u"Quarterly report.docx"};
     }
 };
 
@@ -211,12 +199,12 @@ bool Feed(Device& device, const std::string& job) {
     for (size_t at = 0; at < job.size(); at += kWriteBytes) {
         const DWORD count = static_cast<DWORD>(std::min(kWriteBytes, job.size() - at));
         DWORD written = 0;
-        if (StreamFilterWritePrinter(&device.object, job.data() + at, count, &written, kCountingRewriter) != S_OK ||
+        if (StreamFilterWrite(*device.filter, device.job, job.data() + at, count, &written, &CountingRewrite) != S_OK ||
             written != count) {
             return false;
         }
     }
-    return true;
+    return StreamFilterFlush(*device.filter, device.printer) == S_OK;
 }
 
 // One run outside the measurement: the job must go through whole, its setup
@@ -292,21 +280,16 @@ void BM_StreamFilterPassThrough(benchmark::State& state) {
 }
 BENCHMARK(BM_StreamFilterPassThrough)->Unit(benchmark::kMillisecond);
 
-void RunRewrite(benchmark::State& state, const std::string& piece, int sectionState) {
+void RunRewrite(benchmark::State& state, const std::string& piece, SectionState section) {
     Device device;
     device.Start();
-    const BYTE* settings = device.privatePart.data() + kPrivatePartHeaderBytes;
-    const size_t settingsSize = device.privatePart.size() - kPrivatePartHeaderBytes;
     size_t outputBytes = 0;
+    std::string out;
     for (auto _ : state) {
-        char* text = nullptr;
-        size_t length = 0;
-        const DWORD rc = RewriteSetupPiece(static_cast<HMODULE>(device.object.hOEM), device.pdev->documentName,
-                                           settings, settingsSize, piece.data(), piece.size(), sectionState,
-                                           kOrientationPortrait, &text, &length);
-        outputBytes = length;
-        FreeRewrittenText(text);
-        if (rc != 0) {
+        const HRESULT hr = RewriteSetupPiece(device.job.module, device.job.documentName, device.job.settings, piece,
+                                             section, kOrientationPortrait, out);
+        outputBytes = out.size();
+        if (FAILED(hr)) {
             state.SkipWithError("the rewrite failed");
             break;
         }
@@ -318,12 +301,12 @@ void RunRewrite(benchmark::State& state, const std::string& piece, int sectionSt
 }
 
 void BM_RewriteDocumentSetup(benchmark::State& state) {
-    RunRewrite(state, DocumentFeatures(), kInSectionFirstPiece);
+    RunRewrite(state, DocumentFeatures(), SectionState::FirstPiece);
 }
 BENCHMARK(BM_RewriteDocumentSetup)->Unit(benchmark::kMicrosecond);
 
 void BM_RewritePageSetup(benchmark::State& state) {
-    RunRewrite(state, PageFeatures(), kInSectionFirstPiece);
+    RunRewrite(state, PageFeatures(), SectionState::FirstPiece);
 }
 BENCHMARK(BM_RewritePageSetup)->Unit(benchmark::kMicrosecond);
 

@@ -13,7 +13,7 @@
 //     value runs into the code behind it) without an unescaped byte below
 //     0x20, and its "%%BeginFeature:" line holds no byte below 0x20;
 //   - the driver's text outside its replaced blocks survives, in order;
-//   - the text is terminated and the rewriter gives the same answer twice.
+//   - the rewriter gives the same answer twice.
 #include "fuzz_input.h"
 
 #include "feature_templates.h"
@@ -21,6 +21,8 @@
 #include "psfilter/feature_rewrite.h"
 
 #include <cstring>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -169,28 +171,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
 
     // The piece in an allocation of exactly its size.
-    std::vector<char> text(piece.begin(), piece.end());
+    std::unique_ptr<char[]> text(new char[piece.size()]);
+    std::memcpy(text.get(), piece.data(), piece.size());
+    const std::string_view view(text.get(), piece.size());
     const WCHAR* name = reinterpret_cast<const WCHAR*>(document.c_str());
-    char* rewritten = nullptr;
-    size_t length = 0;
-    const DWORD rc = RewriteSetupPiece(module, name, settings.data(), settings.size(), text.data(), text.size(),
-                                       state, orientation, &rewritten, &length);
-    if (rc != 0) {
-        FUZZ_CHECK(rewritten == nullptr && length == 0, "a failed rewrite handed out a text");
+    const SettingsView block{settings.data(), settings.size()};
+    const SectionState section = state == 2 ? SectionState::LaterPiece : SectionState::FirstPiece;
+    std::string out;
+    const HRESULT hr = RewriteSetupPiece(module, name, block, view, section, orientation, out);
+    if (hr != S_OK) {
+        FUZZ_CHECK(hr == E_OUTOFMEMORY, "the rewrite failed with " + std::to_string(static_cast<long>(hr)));
         sim::Reset();
         return 0;
     }
-    FUZZ_CHECK(rewritten != nullptr && rewritten[length] == 0, "the rewritten text is not terminated");
-    const std::string out(rewritten, length);
-    FreeRewrittenText(rewritten);
-
-    char* again = nullptr;
-    size_t againLength = 0;
-    FUZZ_CHECK(RewriteSetupPiece(module, name, settings.data(), settings.size(), text.data(), text.size(), state,
-                                 orientation, &again, &againLength) == 0 &&
-                   std::string(again, againLength) == out,
+    std::string again;
+    FUZZ_CHECK(RewriteSetupPiece(module, name, block, view, section, orientation, again) == S_OK && again == out,
                "the same piece rewritten twice gives different texts");
-    FreeRewrittenText(again);
     sim::Reset();
 
     const std::string context = "\n--- piece:\n" + fuzz::Escaped(piece, 2000) + "\n--- rewritten:\n" +

@@ -20,7 +20,6 @@
 //     replaced by the rewriter's answer for it: no other byte lost, added or
 //     moved, and every piece handed to the rewriter is the job's bytes at the
 //     place the output has reached;
-//   - every rewritten text is released.
 #include "fuzz_input.h"
 
 #include "common/module_state.h"
@@ -51,42 +50,31 @@ struct Accounting {
     std::vector<Piece> pieces;
     size_t replacedBytes = 0;   // job bytes of the rewritten pieces
     size_t replacingBytes = 0;  // bytes of their rewrites
-    int outstanding = 0;        // texts handed out and not released
 };
 Accounting accounting;
 
 // Job bytes that have reached the spooler, rewritten or not.
 size_t ConsumedJobBytes(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
 
-DWORD RecordingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                       const char* text, size_t length, int sectionState, int orientation, char** newText,
-                       size_t* newLength) {
+HRESULT RecordingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                         SectionState section, int orientation, std::string& out) {
     // Everything in front of a piece has gone out when it is rewritten, so the
     // piece must be the job's bytes right there.
     const size_t offset = ConsumedJobBytes(sim::WrittenBytes(accounting.printer).size());
-    const std::string piece(text, length);
-    FUZZ_CHECK(offset + length <= accounting.job->size() && accounting.job->compare(offset, length, piece) == 0,
+    const std::string text(piece);
+    FUZZ_CHECK(offset + text.size() <= accounting.job->size() && accounting.job->compare(offset, text.size(), text) == 0,
                "the piece handed to the rewriter at job offset " + std::to_string(offset) +
-                   " is not the job's bytes there:\n" + fuzz::Escaped(piece));
-    FUZZ_CHECK(sectionState == kInSectionFirstPiece || sectionState == kInSectionLaterPiece,
-               "rewriter called outside a section: state " + std::to_string(sectionState));
-    const DWORD rc = RewriteSetupPiece(module, documentName, settings, settingsSize, text, length, sectionState,
-                                       orientation, newText, newLength);
-    if (*newText != nullptr) ++accounting.outstanding;
-    if (rc == 0 && *newText != nullptr) {
-        accounting.pieces.push_back({offset, piece, std::string(*newText, *newLength)});
-        accounting.replacedBytes += length;
-        accounting.replacingBytes += *newLength;
+                   " is not the job's bytes there:\n" + fuzz::Escaped(text));
+    FUZZ_CHECK(section == SectionState::FirstPiece || section == SectionState::LaterPiece,
+               "rewriter called outside a section");
+    const HRESULT hr = RewriteSetupPiece(module, documentName, settings, piece, section, orientation, out);
+    if (hr == S_OK) {
+        accounting.pieces.push_back({offset, text, out});
+        accounting.replacedBytes += text.size();
+        accounting.replacingBytes += out.size();
     }
-    return rc;
+    return hr;
 }
-
-void RecordingRelease(char* text) {
-    if (text != nullptr) --accounting.outstanding;
-    FreeRewrittenText(text);
-}
-
-const SetupRewriter kRecordingRewriter = {&RecordingRewrite, &RecordingRelease};
 
 BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
 
@@ -146,6 +134,8 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     device.hOEM = module;
     device.pOEMDM = part.data();
     device.pdevOEM = &pdev;
+    // What the plug-in's WritePrinter hands the filter for this device object.
+    const FilterJob filterJob{printer, module, AsView(SettingsOf(&device)), pdev.documentName};
 
     accounting = Accounting{};
     accounting.job = &job;
@@ -153,10 +143,6 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     if (plan.failCount > 0) {
         sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, plan.failSkip, plan.failCount);
     }
-
-    // A block without its identification is refused call by call, and nothing
-    // reaches the spooler.
-    const bool identified = HasSettingsIdentification(SettingsView{settings.data(), settings.size()});
 
     size_t callNumber = 0;
     for (const std::string& call : Calls(job, plan.cuts)) {
@@ -166,12 +152,8 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
         std::unique_ptr<char[]> exact(new char[call.size() + 1]);
         std::memcpy(exact.get(), call.data(), call.size());
         DWORD written = 0xDEAD;
-        const HRESULT hr = StreamFilterWritePrinter(&device, exact.get(), static_cast<DWORD>(call.size()), &written,
-                                                    kRecordingRewriter);
-        if (!identified) {
-            FUZZ_CHECK(hr == E_FAIL && written == 0, "a block without its identification was taken");
-            continue;
-        }
+        const HRESULT hr = StreamFilterWrite(pdev.filter, filterJob, exact.get(), static_cast<DWORD>(call.size()),
+                                             &written, &RecordingRewrite);
         FUZZ_CHECK(hr == S_OK || (plan.failCount > 0 && hr == E_FAIL),
                    "write result " + std::to_string(static_cast<long>(hr)) + " with a working spooler");
         FUZZ_CHECK(written == call.size(), "the filter did not take the whole call");
@@ -180,7 +162,7 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     sim::StopFailing(sim::Api::WritePrinter);
     for (int i = 0; i < 2; ++i) {
         DWORD written = 0xDEAD;
-        FUZZ_CHECK(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter) == S_OK || !identified,
+        FUZZ_CHECK(StreamFilterWrite(pdev.filter, filterJob, nullptr, 0, &written, &RecordingRewrite) == S_OK,
                    "an empty call failed with a working spooler");
     }
 
@@ -188,19 +170,14 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     SURFOBJ surface{};
     surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
     FUZZ_CHECK(EndDocHook(&surface, 0) == TRUE, "EndDoc failed");
-    FUZZ_CHECK(pdev.pendingBuffer.length == 0 && pdev.setupBuffer.length == 0 && pdev.unsentBuffer.length == 0,
+    const StreamFilterState& held = pdev.filter;
+    FUZZ_CHECK(held.pending.length == 0 && held.setup.length == 0 && held.unsent.length == 0 &&
+                   held.section == SectionState::Passing,
                "the filter still holds bytes after the end of the document: pending " +
-                   std::to_string(pdev.pendingBuffer.length) + ", setup " + std::to_string(pdev.setupBuffer.length) +
-                   ", unsent " + std::to_string(pdev.unsentBuffer.length));
-    FUZZ_CHECK(accounting.outstanding == 0, "a rewritten text was not released");
+                   std::to_string(held.pending.length) + ", setup " + std::to_string(held.setup.length) +
+                   ", unsent " + std::to_string(held.unsent.length));
 
     PassResult result{sim::WrittenBytes(printer), accounting.pieces};
-    if (!identified) {
-        FUZZ_CHECK(result.sent.empty(), "a job whose block has no identification reached the spooler");
-        moduleHandle = nullptr;
-        sim::Reset();
-        return result;
-    }
 
     // The output is the job with each rewritten piece replaced by its rewrite.
     std::string expected;
@@ -227,6 +204,9 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::Input input = fuzz::SplitInput(data, size, true);
     const std::vector<BYTE> settings = fuzz::SettingsFrom(input);
+    // The plug-in refuses a block without its identification before the filter
+    // sees any byte.
+    if (!HasSettingsIdentification(SettingsView{settings.data(), settings.size()})) return 0;
     std::u16string document = fuzz::Units(fuzz::Directive(input, "document", "Fuzz job"));
     if (document.size() >= kDocumentNameCapacity) document.resize(kDocumentNameCapacity - 1);
 

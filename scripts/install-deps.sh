@@ -16,6 +16,8 @@ packages=(
     g++-mingw-w64-x86-64
     binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
+    time
+    ghostscript
     clang
     libclang-rt-dev
 )

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs one example print job through the plug-in on the host build: the job
-# program loads QM22TRD.dll into the simulated Windows, feeds it the example
-# settings, paper-list file and driver stream from examples/, and prints what
-# reached the spooler.
-# Usage: scripts/run-job.sh [extra arguments for runjob, e.g. --out FILE]
+# Runs one example print job through the plug-in on the host build: `qm22t run`
+# loads QM22TRD.dll into the simulated Windows, feeds it the example settings,
+# paper-list file and driver stream from examples/, and prints what reached the
+# spooler.
+# Usage: scripts/run-job.sh [extra arguments for qm22t run, e.g. --out FILE]
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,9 +17,9 @@ cd "$root"
 } >&2
 
 bin="$root/build/host/bin"
-runjob="$bin/runjob"
-if [ ! -x "$runjob" ]; then
-    echo "run-job: the job program build/host/bin/runjob is not built (tools/ does not provide it yet)." >&2
+qm22t="$bin/qm22t"
+if [ ! -x "$qm22t" ]; then
+    echo "run-job: the job tools build/host/bin/qm22t are not built." >&2
     exit 2
 fi
 
@@ -31,8 +31,8 @@ for file in settings.txt QM22T.ini job.ps; do
     fi
 done
 
-# Extra arguments go to runjob, e.g. --out job.prn or --document NAME.
-exec "$runjob" --plugin "$bin" \
+# Extra arguments go to qm22t run, e.g. --out job.prn or --document NAME.
+exec "$qm22t" run --plugin "$bin" \
     --settings "$examples/settings.txt" \
     --paper-list "$examples/QM22T.ini" \
     --job "$examples/job.ps" \

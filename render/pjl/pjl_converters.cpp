@@ -158,7 +158,10 @@ void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string&
     WString printable;
     printable.reserve(length);
     for (size_t i = 0; i < length; ++i) {
-        if (value.text[i] >= 0x20) printable.push_back(value.text[i]);
+        const WCHAR unit = value.text[i];
+        // DEL is a control character too: a printer may act on it in the
+        // password rather than take it as part of it.
+        if (unit >= 0x20 && unit != 0x7F) printable.push_back(unit);
     }
     const SplitFormat format = SplitAtPlaceholder(assignment);
     AppendFilledLine(lines, format, ConvertFitting(CP_ACP, printable.c_str(), printable.size(), ValueRoom(format)));

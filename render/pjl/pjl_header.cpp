@@ -29,33 +29,10 @@ constexpr DWORD kHostNameUnits = 512;
 constexpr int32_t kCustomPaperCode = 256;
 constexpr int32_t kAutoPaperCode = 0;
 
-enum class JobSource : uint8_t {
-    Key,              // the stored option is the key: 1 byte unsigned, 2 bytes signed, 4 bytes as stored
-    Value,            // the stored number (2 bytes signed, 4 bytes as stored) is the value of key -1
-    Text,             // the text field of `width` units is the value of key -1
-    PageList,         // the decoded 500-byte page list is the value of key -1
-    Copies,           // key: the copy mode byte; value: the copy count at kCopyCountOffset
-    PageSizeCode,     // key: the printer's code for the paper number at `offset`
-    OutputPaperCode,  // key: the printer's code for the output paper number at `offset`
-    OwnerName,        // the owner name of `width` units, or the user name input
-    JobName,          // the job name of `width` units, or the document name input
-    OutputBox         // box 0: personal box; any other: the shared box of that number
-};
-
-struct JobSettingRow {
-    int32_t setting;
-    uint16_t offset;  // from the first byte of the settings block
-    uint16_t width;   // bytes of a number, units of a text
-    JobSource source;
-};
-
-constexpr size_t kCopyCountOffset = 1224;
-constexpr size_t kOwnerNameSwitchOffset = 6977;
-constexpr size_t kJobNameSwitchOffset = 5432;
-constexpr int32_t kSharedBoxSetting = 27;
+}  // namespace
 
 // The job settings in the order the printer expects them.
-constexpr JobSettingRow kJobSettingRows[] = {
+constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
     {3, 1226, 1, JobSource::Key},          // ZTWAITAFTERPROOF
     {4, 1228, 1, JobSource::Copies},       // COPIES or QTY
     {155, 1142, 1, JobSource::Key},        // ZTROTATE
@@ -177,7 +154,10 @@ constexpr JobSettingRow kJobSettingRows[] = {
     {406, 6464, 256, JobSource::Text},     // ZTFORMSELECT2
     {407, 6976, 1, JobSource::Key},        // ZTPRIORITYLAYER
 };
-static_assert(sizeof(kJobSettingRows) / sizeof(kJobSettingRows[0]) == 120, "120 job settings");
+// A row lost in editing would be zero-filled by the declared bound.
+static_assert(JobSettingTable[kJobSettingCount - 1].width != 0, "120 job settings");
+
+namespace {
 
 // Options are one byte unsigned (so a stored -1 arrives as 255), two bytes
 // signed, four bytes as stored.
@@ -253,12 +233,21 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
     return std::string();
 }
 
+// Hands one chunk to the spooler, which may take less than it is offered: the
+// rest goes again until all is taken. A failed write ends the chunk, as does a
+// write that takes nothing (offering the same bytes again would only repeat
+// it); the failure is the spooler's to report on the job, and the header has no
+// way to recover what it could not deliver, so the next chunk is still offered.
 void WriteToPrinter(HANDLE printer, const char* bytes, size_t count)
 {
-    DWORD written = 0;
-    // Not examined: a failed write is the spooler's to report on the job, and
-    // the header has no way to recover the bytes it could not deliver.
-    WritePrinter(printer, const_cast<char*>(bytes), static_cast<DWORD>(count), &written);
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WritePrinter(printer, const_cast<char*>(bytes), static_cast<DWORD>(count), &written)) return;
+        if (written == 0) return;
+        const size_t taken = written < count ? written : count;  // never more than was offered
+        bytes += taken;
+        count -= taken;
+    }
 }
 
 // The printer's form list, level 1.
@@ -400,7 +389,7 @@ int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentN
 
         const WString document = BoundedText(documentName, kPathCapacity);
         const WString user = BoundedText(userName, kUserNameUnits);
-        for (const JobSettingRow& row : kJobSettingRows) {
+        for (const JobSettingRow& row : JobSettingTable) {
             AppendOrFlush(accumulator, JobSettingLines(row, view, codes, document, user));
         }
 

@@ -12,9 +12,11 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // Builds the job header from `settings` (a copy of the first 12000 bytes of the
 // settings block, date already settled) and writes it to the spooler on
 // hPrinter in chunks of at most 4095 bytes, each a run of whole CR LF lines.
-// documentName and userName are zero-terminated; they are read up to their
-// terminator or the capacity of the caller's buffers (520 and 21 units). A null
-// pointer counts as the empty text. Without settings there is nothing to say
-// about the job, and no header is written. Returns 0, always: the spooler's
-// write results are not examined. Never throws.
+// Of a chunk the spooler takes only in part, the rest is offered again until
+// all is taken, a write fails or a write takes nothing; the next chunk is
+// offered either way. documentName and userName are zero-terminated; they are
+// read up to their terminator or the capacity of the caller's buffers (520 and
+// 21 units). A null pointer counts as the empty text. Without settings there is
+// nothing to say about the job, and no header is written. Returns 0, always: a
+// failed write is the spooler's to report on the job. Never throws.
 int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName);

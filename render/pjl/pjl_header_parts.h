@@ -7,6 +7,38 @@
 #include <cstdint>
 #include <string>
 
+// Where the value of each job setting comes from. The table is read by the
+// header builder and, in reverse, by the tools that decode a job header.
+enum class JobSource : uint8_t {
+    Key,              // the stored option is the key: 1 byte unsigned, 2 bytes signed, 4 bytes as stored
+    Value,            // the stored number (2 bytes signed, 4 bytes as stored) is the value of key -1
+    Text,             // the text field of `width` units is the value of key -1
+    PageList,         // the decoded 500-byte page list is the value of key -1
+    Copies,           // key: the copy mode byte; value: the copy count at kCopyCountOffset
+    PageSizeCode,     // key: the printer's code for the paper number at `offset`
+    OutputPaperCode,  // key: the printer's code for the output paper number at `offset`
+    OwnerName,        // the owner name of `width` units, or the user name input
+    JobName,          // the job name of `width` units, or the document name input
+    OutputBox         // box 0: personal box; any other: the shared box of that number
+};
+
+struct JobSettingRow {
+    int32_t setting;
+    uint16_t offset;  // from the first byte of the settings block
+    uint16_t width;   // bytes of a number, units of a text
+    JobSource source;
+};
+
+constexpr size_t kCopyCountOffset = 1224;
+constexpr size_t kOwnerNameSwitchOffset = 6977;
+constexpr size_t kJobNameSwitchOffset = 5432;
+// The setting whose lines name a shared output box (OutputBox rows of another number).
+constexpr int32_t kSharedBoxSetting = 27;
+
+// The job settings in the order the printer expects them.
+constexpr size_t kJobSettingCount = 120;
+extern const JobSettingRow JobSettingTable[kJobSettingCount];
+
 // A write to the spooler holds at most this many bytes of header.
 constexpr size_t kHeaderChunkBytes = 4095;
 
@@ -18,14 +50,17 @@ struct HeaderAccumulator {
 };
 
 // Appends piece (one or more whole lines) to the accumulator, first writing the
-// accumulator out with one WritePrinter call when both together would exceed
+// accumulator out (as FlushHeader does) when both together would exceed
 // kHeaderChunkBytes. An empty accumulator is never written. A piece longer than
 // kHeaderChunkBytes cannot come from the settings table (its lines are bounded);
 // should one arrive it is left out rather than split, because a line cut in two
 // writes is what the chunking exists to prevent. May throw std::bad_alloc.
 void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece);
 
-// Writes whatever the accumulator holds (nothing when it is empty) and empties it.
+// Writes whatever the accumulator holds (nothing when it is empty) as one chunk
+// and empties it. A chunk the spooler takes in part is offered again from the
+// first byte it did not take, until all is taken, a write fails or a write takes
+// nothing.
 void FlushHeader(HeaderAccumulator& accumulator);
 
 // The printer's codes for the job's paper (ZTPAGESIZE) and output paper (PAPER).

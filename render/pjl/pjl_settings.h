@@ -76,8 +76,9 @@ std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& val
 void ConvertFixed(const char* assignment, const PjlValue& value, std::string& lines);
 void ConvertSplit(const char* assignment, const PjlValue& value, std::string& lines);
 void ConvertNumber(const char* assignment, const PjlValue& value, std::string& lines);
-// Units below U+0020 are dropped before conversion: a CR or LF in a stored
-// secret number must not end the line early and inject a line of its own.
+// Units below U+0020 and DEL (U+007F) are dropped before conversion: a CR or
+// LF in a stored secret number must not end the line early and inject a line
+// of its own, and no control character reaches the printer inside a value.
 void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines);
 void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines);
 // The length limit drops one unit at a time, as it is counted: a surrogate pair

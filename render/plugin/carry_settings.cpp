@@ -1,6 +1,6 @@
 #include "plugin/carry_settings.h"
 
-#include "plugin/settings_view.h"
+#include "plugin/plugin_pdev.h"
 
 #include <cstring>
 
@@ -31,8 +31,8 @@ void CarryJobSettings(const DEVOBJ* oldDevice, DEVOBJ* newDevice, int32_t pageCo
     if (oldDevice == nullptr || newDevice == nullptr) return;
     const DEVMODEW* oldPublic = oldDevice->pPublicDM;
     DEVMODEW* newPublic = newDevice->pPublicDM;
-    const SettingsView oldBlock = AsView(SettingsBlockOf(oldDevice));
-    const SettingsSpan newBlock = SettingsBlockOf(newDevice);
+    const SettingsView oldBlock = AsView(SettingsOf(oldDevice));
+    const SettingsSpan newBlock = SettingsOf(newDevice);
     if (oldPublic == nullptr || newPublic == nullptr || oldBlock.data == nullptr || newBlock.data == nullptr) return;
 
     const bool onePage = pageCount == 1;

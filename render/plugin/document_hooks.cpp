@@ -56,7 +56,7 @@ BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
     // sequence without a line end; whatever the filter still holds goes out
     // now, or the printer would never see the job end. Bytes that could not be
     // sent make the document fail rather than end quietly short.
-    const HRESULT flushed = StreamFilterFlush(pdevobj);
+    const HRESULT flushed = StreamFilterFlush(block->filter, pdevobj->hPrinter);
     return SUCCEEDED(flushed) ? ended : FALSE;
 }
 

@@ -1,6 +1,9 @@
 #include "plugin/header_inputs.h"
 
 #include "common/wtext.h"
+#include "settings/job_identity.h"
+#include "settings/private_part.h"
+#include "settings/settings_access.h"
 
 bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     const SettingsView block{settingsBlock, kSettingsBlockBytes};
@@ -12,7 +15,7 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     } catch (...) {
         out.userName[0] = 0;
     }
-    ReadSettingBytes(block, 0, out.settings, kHeaderSettingsSize);
+    ReadSettingBytes(block, 0, out.settings, kPjlHeaderSettingsBytes);
     if (ReadSettingU8(block, kDateSwitchOffset) == 0) {
         // The copy's date text is replaced whole: today's date, zero-padded.
         WCHAR date[kDateTextUnits] = {};
@@ -21,7 +24,7 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
         } catch (...) {
             date[0] = 0;
         }
-        WriteSettingBytes(SettingsSpan{out.settings, kHeaderSettingsSize}, kDateTextOffset, date, sizeof(date));
+        WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kDateTextOffset, date, sizeof(date));
     }
     return true;
 }

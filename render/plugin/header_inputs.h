@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "plugin/settings_view.h"
+#include "pjl/pjl_header.h"
 
 #include <cstddef>
 
@@ -12,7 +12,7 @@ constexpr size_t kUserNameCapacity = 21;
 struct HeaderInputs {
     // The first 12000 bytes of the settings block, with today's date in the
     // date text when the block's date switch asks for it.
-    BYTE settings[kHeaderSettingsSize];
+    BYTE settings[kPjlHeaderSettingsBytes];
     WCHAR userName[kUserNameCapacity];
 };
 

@@ -91,17 +91,3 @@ DWORD NotifyActiveSession(HMODULE module, DWORD errorNumber) {
     }
     return result;
 }
-
-HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten) {
-    if (pdevobj == nullptr) return S_OK;
-    if (pdevobj->pdevOEM == nullptr || pdevobj->pOEMDM == nullptr) return E_NOTIMPL;
-    DWORD written = 0;
-    if (!WritePrinter(pdevobj->hPrinter, pBuf, cbBuf, &written)) return E_FAIL;
-    if (written > cbBuf) written = cbBuf;  // never report more than was offered
-    if (pcbWritten != nullptr) *pcbWritten = written;
-    if (written == 0 && cbBuf > 0) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return E_FAIL;
-    }
-    return S_OK;
-}

@@ -1,6 +1,4 @@
-// The plug-in's direct dealings with the spooler and the interactive user:
-// cancelling a job that cannot be produced, telling the user, and the
-// pass-through write of output bytes.
+// Cancelling a job that cannot be produced, and telling the user.
 #pragma once
 
 #include "platform/platform.h"
@@ -27,20 +25,3 @@ HRESULT CheckJobOrCancel(PDEVOBJ pdevobj, DWORD dwJobId);
 // loaded, kNoticeNotSent (1) when no message was sent, else the user's response
 // or, when sending failed, the last error. Every session failure is silent.
 DWORD NotifyActiveSession(HMODULE module, DWORD errorNumber);
-
-// Pass-through write of bytes to the spooler on the device object's printer
-// handle.
-//   - null device object: S_OK, nothing written, *pcbWritten untouched (this
-//     also answers the driver's probe WritePrinter(NULL, NULL, 0)).
-//   - no per-device block or no private part: E_NOTIMPL, nothing written.
-//   - the spooler fails: E_FAIL, *pcbWritten untouched, the thread's last error
-//     is the spooler's reason.
-//   - the spooler succeeds: *pcbWritten = the count it took (maybe less than
-//     cbBuf, never more: a larger report is cut to cbBuf so a caller's
-//     remaining count cannot wrap) and S_OK, with one exception:
-//   - the spooler succeeds but takes 0 of cbBuf > 0 bytes: *pcbWritten = 0,
-//     E_FAIL and last error ERROR_WRITE_FAULT. A caller that loops until all
-//     bytes are gone therefore always sees progress or a failure and never
-//     spins on a spooler that accepts nothing.
-// pcbWritten may be null; the count is then not reported.
-HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten);

@@ -1,5 +1,7 @@
 #include "plugin/plugin_pdev.h"
 
+#include "settings/private_part.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -11,16 +13,13 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
     to.driverEndDoc = from.driverEndDoc;
     to.pageCount = from.pageCount;
     std::copy(std::begin(from.documentName), std::end(from.documentName), std::begin(to.documentName));
-    to.sectionState = from.sectionState;
-    to.pageCommentState = from.pageCommentState;
-    to.defaultOrientation = from.defaultOrientation;
-    to.pendingBuffer = std::move(from.pendingBuffer);
-    to.passThroughOwed = from.passThroughOwed;
-    from.passThroughOwed = 0;
-    to.setupBuffer = std::move(from.setupBuffer);
-    to.pageComments = from.pageComments;
-    from.pageComments = PageCommentScan{};
-    to.unsentBuffer = std::move(from.unsentBuffer);
+    to.filter = std::move(from.filter);
+    from.filter = StreamFilterState{};
+}
+
+SettingsSpan SettingsOf(const DEVOBJ* pdevobj) {
+    if (pdevobj == nullptr) return SettingsSpan{nullptr, 0};
+    return PrivatePartSettings(pdevobj->pOEMDM, kPrivatePartBytes);
 }
 
 PluginPdev* PdevOf(const DEVOBJ* pdevobj) {

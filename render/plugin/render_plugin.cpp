@@ -4,10 +4,10 @@
 #include "plugin/carry_settings.h"
 #include "plugin/document_hooks.h"
 #include "plugin/header_inputs.h"
+#include "common/spooler_write.h"
 #include "plugin/job_cancel.h"
 #include "plugin/plugin_pdev.h"
 #include "plugin/server_counts.h"
-#include "plugin/settings_view.h"
 #include "psfilter/stream_filter.h"
 #include "settings/devmode_handler.h"
 
@@ -151,7 +151,6 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
     block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
     block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
     block->pageCount = 0;
-    block->sectionState = 0;
     *pDevOem = block;
     return S_OK;
 }
@@ -204,7 +203,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     // A device object without private part has no identification either, and
     // is refused like one whose settings lack it.
     HeaderInputs inputs;
-    if (!PrepareHeaderInputs(SettingsBlockOf(pdevobj).data, inputs)) {
+    if (!PrepareHeaderInputs(SettingsOf(pdevobj).data, inputs)) {
         SetResult(pdwResult, kCommandNoIdentification);
         return E_FAIL;
     }
@@ -226,11 +225,14 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
     if (PdevOf(pdevobj) == nullptr) return WriteToSpooler(pdevobj, pBuf, cbBuffer, pcbWritten);
     // A device object with a block but no private part is refused like a
     // settings block without identification.
-    if (!HasSettingsIdentification(AsView(SettingsBlockOf(pdevobj)))) {
+    const SettingsView settings = AsView(SettingsOf(pdevobj));
+    if (!HasSettingsIdentification(settings)) {
         if (pcbWritten != nullptr) *pcbWritten = 0;
         return E_FAIL;
     }
-    return StreamFilterWritePrinter(pdevobj, pBuf, cbBuffer, pcbWritten);
+    PluginPdev* block = PdevOf(pdevobj);
+    const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block->documentName};
+    return StreamFilterWrite(block->filter, job, pBuf, cbBuffer, pcbWritten);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::GetPDEVAdjustment(PDEVOBJ, DWORD, PVOID, DWORD, BOOL*) { return E_NOTIMPL; }

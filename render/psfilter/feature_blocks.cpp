@@ -3,10 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-const char kBlockOpener[] = "featurebegin{\r\n%%BeginFeature: *";
-const char kBlockStart[] = "featurebegin";
-const char kBlockCleanup[] = "}featurecleanup\r\n";
-static_assert(sizeof(kBlockOpener) - 1 == kBlockOpenerLength, "block opener length");
 
 namespace {
 

@@ -16,12 +16,14 @@ constexpr WORD kTemplateResourceType = 20563;  // 0x5053
 constexpr int kNumericTemplate = 1;             // "%s %d", "(%d)", keyword
 constexpr int kTextTemplate = 2;                // "%s %s", "(%s)", keyword
 
-// The opening of every block up to the keyword in its comment line:
-// "featurebegin{\r\n%%BeginFeature: *" (32 bytes).
-extern const char kBlockOpener[];
-constexpr size_t kBlockOpenerLength = 32;
-extern const char kBlockStart[];    // "featurebegin"
-extern const char kBlockCleanup[];  // "}featurecleanup\r\n"
+// The markers of a feature block. The opening up to the keyword in its comment
+// line is 32 bytes; the rewriter steps back that far from a keyword.
+inline constexpr char kBlockOpener[] = "featurebegin{\r\n%%BeginFeature: *";
+constexpr size_t kBlockOpenerLength = sizeof kBlockOpener - 1;
+static_assert(kBlockOpenerLength == 32, "block opener length");
+inline constexpr char kBlockStart[] = "featurebegin";
+inline constexpr char kBlockOpenLine[] = "featurebegin{\r\n";
+inline constexpr char kBlockCleanup[] = "}featurecleanup\r\n";
 
 // A template's text as the module holds it: not zero-terminated.
 struct TemplateText {

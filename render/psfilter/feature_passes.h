@@ -1,6 +1,7 @@
 // The three passes that rewrite a setup piece, one after the other. Each works
-// on the piece by length (a zero byte is data) and returns 0, or 14 when memory
-// runs out. On failure the text may be left half rewritten; the caller drops it.
+// on the piece by length (a zero byte is data) and returns S_OK, or
+// E_OUTOFMEMORY when memory runs out. On failure the text may be left half
+// rewritten; the caller drops it.
 #pragma once
 
 #include "platform/platform.h"
@@ -19,7 +20,7 @@ struct RewriteContext {
 // Replaces the driver's blocks of the five replace groups, group after group,
 // with blocks whose values come from the settings. An entry whose value cannot
 // be formed (an over-long form name) keeps the driver's block.
-DWORD ReplacePass(const RewriteContext& context, std::string& text);
+HRESULT ReplacePass(const RewriteContext& context, std::string& text);
 
 // Places the 28 blocks of the insert table next to their anchors.
 // Blocks are built only where a placement can happen: a block's text does not
@@ -27,10 +28,10 @@ DWORD ReplacePass(const RewriteContext& context, std::string& text);
 // bytes as building every block ahead, without formatting the many entries
 // whose key or anchor a piece does not hold. (With a template that passed
 // LoadTemplate's check, formatting fails only when memory runs out.)
-DWORD InsertPass(const RewriteContext& context, std::string& text);
+HRESULT InsertPass(const RewriteContext& context, std::string& text);
 
 // Puts an orientation block in front of a text that names no orientation.
-DWORD OrientationPass(const RewriteContext& context, int orientation, std::string& text);
+HRESULT OrientationPass(const RewriteContext& context, int orientation, std::string& text);
 
 // The user name the owner-name block falls back to: the stored name when its
 // switch is set (at most 20 characters), else the name the thread runs as, cut

@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr DWORD kOk = 0;
-constexpr DWORD kInvalidParameter = 87;
-constexpr DWORD kOutOfMemory = 14;
 
 
 // The first occurrence of needle in text at or after from, or npos: the same
@@ -189,18 +186,18 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
 
 // Builds the entry's block and inserts it at offset (which CanInsertAt has
 // accepted). An entry without its template places nothing.
-DWORD BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
+HRESULT BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
                      std::string& text) {
     std::string block;
     const BlockResult built = BuildInsertBlock(row, context, texts, block);
-    if (built == BlockResult::Failed) return kOutOfMemory;
+    if (built == BlockResult::Failed) return E_OUTOFMEMORY;
     if (built == BlockResult::Built) InsertAt(text, offset, block);
-    return kOk;
+    return S_OK;
 }
 
 // Places the entry's block next to its anchors. Every branch first settles
 // whether anything can be placed, and only then builds the block.
-DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, std::string& text) {
+HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, std::string& text) {
     Anchor anchors[kMaxAnchors];
     const size_t count = SplitAnchors(row.anchors, anchors);
 
@@ -218,28 +215,28 @@ DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, Inse
             const size_t next = FindTerminated(text, kBlockStart, at + anchor.length);
             const bool canReplace = end != std::string::npos;
             const bool canInsert = CanInsertAt(text, next);
-            if (!canReplace && !canInsert) return kOk;
+            if (!canReplace && !canInsert) return S_OK;
 
             std::string block;
             const BlockResult built = BuildInsertBlock(row, context, texts, block);
-            if (built == BlockResult::Failed) return kOutOfMemory;
-            if (built != BlockResult::Built) return kOk;
+            if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+            if (built != BlockResult::Built) return S_OK;
             if (block.find(anchor.text, 0, anchor.length) != std::string::npos) {
                 if (canReplace) ReplaceRange(text, start, end, block);
             } else {
                 InsertAt(text, next, block);
             }
-            return kOk;
+            return S_OK;
         }
         // A custom page size stands in for a missing page-size block, unless
         // it is the driver's "CustomPageSize True" block.
         if (row.customSizeStandIn) {
             const size_t custom = text.find("CustomPageSize");
-            if (custom == std::string::npos || custom == text.find("CustomPageSize True")) return kOk;
+            if (custom == std::string::npos || custom == text.find("CustomPageSize True")) return S_OK;
             const size_t start = BlockStartBefore(text, custom, kBlockOpenerLength);
             if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
         }
-        return kOk;
+        return S_OK;
     }
 
     if (row.kind == InsertKind::PageList) {
@@ -252,10 +249,10 @@ DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, Inse
             if (at != std::string::npos && (earliest == std::string::npos || at < earliest)) earliest = at;
             lastFound = at != std::string::npos;
         }
-        if (!lastFound) return kOk;
+        if (!lastFound) return S_OK;
         const size_t start = BlockStartBefore(text, earliest, kBlockOpenerLength);
         if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
-        return kOk;
+        return S_OK;
     }
 
     for (size_t i = 0; i < count; ++i) {
@@ -263,9 +260,9 @@ DWORD PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, Inse
         if (at == std::string::npos) continue;
         const size_t next = FindTerminated(text, kBlockStart, at + anchors[i].length);
         if (next == std::string::npos) continue;
-        return CanInsertAt(text, next) ? BuildAndInsert(row, context, texts, next, text) : kOk;
+        return CanInsertAt(text, next) ? BuildAndInsert(row, context, texts, next, text) : S_OK;
     }
-    return kOk;
+    return S_OK;
 }
 
 }  // namespace
@@ -284,7 +281,7 @@ WString FeatureDateText(SettingsView settings) {
     return TodaysShortDate();
 }
 
-DWORD ReplacePass(const RewriteContext& context, std::string& text) {
+HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
     try {
         size_t mostRows = 0;
         for (const ReplaceGroup& group : kReplaceGroups) mostRows = group.count > mostRows ? group.count : mostRows;
@@ -298,7 +295,7 @@ DWORD ReplacePass(const RewriteContext& context, std::string& text) {
                 // A value that cannot be formed (a form name too long for its
                 // field) leaves that one block as the driver wrote it; the rest
                 // of the section is still the user's.
-                if (FillReplaceValue(row, context.settings, values[i]) != kFillOk) continue;
+                if (!FillReplaceValue(row, context.settings, values[i])) continue;
                 key.assign(1, '*');
                 key += row.keyword;
                 key += ' ';
@@ -311,80 +308,57 @@ DWORD ReplacePass(const RewriteContext& context, std::string& text) {
                 if (end == std::string::npos) continue;
                 const BlockResult built = BuildTextBlock(context.templates, row.keyword, values[i],
                                                          InvocationValue(row.invocation, values[i]), block);
-                if (built == BlockResult::Failed) return kOutOfMemory;
+                if (built == BlockResult::Failed) return E_OUTOFMEMORY;
                 if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
             }
         }
     } catch (...) {
-        return kOutOfMemory;
+        return E_OUTOFMEMORY;
     }
-    return kOk;
+    return S_OK;
 }
 
-DWORD InsertPass(const RewriteContext& context, std::string& text) {
-    if (context.documentName == nullptr) return kInvalidParameter;
+HRESULT InsertPass(const RewriteContext& context, std::string& text) {
+    if (context.documentName == nullptr) return E_POINTER;
     try {
         InsertTexts texts;
         for (const InsertRow& row : kInsertTable) {
-            const DWORD result = PlaceInsertBlock(row, context, texts, text);
-            if (result != kOk) return result;
+            const HRESULT result = PlaceInsertBlock(row, context, texts, text);
+            if (FAILED(result)) return result;
         }
     } catch (...) {
-        return kOutOfMemory;
+        return E_OUTOFMEMORY;
     }
-    return kOk;
+    return S_OK;
 }
 
-DWORD OrientationPass(const RewriteContext& context, int orientation, std::string& text) {
+HRESULT OrientationPass(const RewriteContext& context, int orientation, std::string& text) {
     try {
         // A piece that names an orientation keeps it; only then is a block needed.
-        if (FindTerminated(text, kOrientationEntry.keyword) != std::string::npos) return kOk;
+        if (FindTerminated(text, kOrientationEntry.keyword) != std::string::npos) return S_OK;
         const std::string value = OrientationValue(orientation, context.settings);
         std::string block;
         const BlockResult built = BuildTextBlock(context.templates, kOrientationEntry.keyword, value, value, block);
-        if (built == BlockResult::Failed) return kOutOfMemory;
-        if (built == BlockResult::NoTemplate) return kOk;
+        if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+        if (built == BlockResult::NoTemplate) return S_OK;
         text.insert(0, block);
     } catch (...) {
-        return kOutOfMemory;
+        return E_OUTOFMEMORY;
     }
-    return kOk;
+    return S_OK;
 }
 
-DWORD RewriteSetupPiece(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                        const char* text, size_t length, int sectionState, int orientation, char** newText,
-                        size_t* newLength) {
-    if (newText != nullptr) *newText = nullptr;
-    if (newLength != nullptr) *newLength = 0;
-    if (module == nullptr || documentName == nullptr || settings == nullptr || text == nullptr ||
-        newText == nullptr || newLength == nullptr) {
-        return kInvalidParameter;
-    }
+HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings,
+                          std::string_view piece, SectionState section, int orientation, std::string& out) noexcept {
+    if (module == nullptr || documentName == nullptr) return E_POINTER;
     try {
-        // Every search works by length: a resource downloaded in binary inside
-        // the section is data like any other and does not end the piece.
-        std::string working(text, length);
-        const RewriteContext context{LoadFeatureTemplates(module), documentName,
-                                     SettingsView{settings, settingsSize}};
-
-        DWORD result = ReplacePass(context, working);
-        if (result != kOk) return result;
-        result = InsertPass(context, working);
-        if (result != kOk) return result;
-        if (sectionState == 1) {
-            result = OrientationPass(context, orientation, working);
-            if (result != kOk) return result;
-        }
-
-        char* copy = new (std::nothrow) char[working.size() + 1];
-        if (copy == nullptr) return kOutOfMemory;
-        std::memcpy(copy, working.c_str(), working.size() + 1);
-        *newText = copy;
-        *newLength = working.size();
+        out.assign(piece.data(), piece.size());
+        const RewriteContext context{LoadFeatureTemplates(module), documentName, settings};
+        HRESULT result = ReplacePass(context, out);
+        if (SUCCEEDED(result)) result = InsertPass(context, out);
+        if (SUCCEEDED(result) && section == SectionState::FirstPiece) result = OrientationPass(context, orientation, out);
+        return result;
     } catch (...) {
-        return kOutOfMemory;
+        return E_OUTOFMEMORY;
     }
-    return kOk;
 }
-
-void FreeRewrittenText(char* text) { delete[] text; }

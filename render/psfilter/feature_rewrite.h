@@ -4,25 +4,30 @@
 // is added in front of the section.
 #pragma once
 
-#include <cstddef>
-
 #include "platform/platform.h"
+#include "settings/settings_access.h"
 
-// Rewrites `text` (length bytes, need not be zero-terminated) with the settings
-// block `settings` (settingsSize bytes, starting with the identification text).
-// `module` holds the two feature-block templates; `documentName` is the job's
-// document name (may be empty, not null). `sectionState` is the stream filter's
-// section state (1 = document setup), `orientation` the page's viewing
-// orientation (1 portrait, 2 landscape, -1 take it from the settings).
-// The piece is read by length: zero bytes in it are data and are kept.
-// Returns 0 and a zero-terminated heap text in *newText / *newLength (length
-// without the terminator, which is what counts: the text may hold zero bytes;
-// owned by the caller, freed with FreeRewrittenText);
-// 87 for missing arguments, 14 when memory runs out, or the failing pass's code.
-// On failure *newText is null and *newLength 0.
-DWORD RewriteSetupPiece(HMODULE module, const WCHAR* documentName, const BYTE* settings,
-                        size_t settingsSize, const char* text, size_t length, int sectionState,
-                        int orientation, char** newText, size_t* newLength);
+#include <cstdint>
+#include <string>
+#include <string_view>
 
-// Frees a text returned by RewriteSetupPiece; null is allowed.
-void FreeRewrittenText(char* text);
+// Where the stream filter stands in a setup section.
+enum class SectionState : int32_t {
+    Passing = 0,     // outside any section
+    FirstPiece = 1,  // inside one, nothing of it rewritten yet
+    LaterPiece = 2   // inside one, a piece already rewritten and sent
+};
+
+// A page's viewing orientation as the filter hands it to the rewriter.
+constexpr int kOrientationPortrait = 1;
+constexpr int kOrientationLandscape = 2;
+constexpr int kOrientationUnknown = -1;  // the settings' orientation field decides
+
+// Rewrites `piece` (read by length: zero bytes are data and are kept) with the
+// settings block. `module` holds the two feature-block templates; `documentName`
+// is the job's document name (may be empty). A first piece gets an orientation
+// block in front unless it names one. On S_OK `out` is the new text; E_POINTER
+// for a missing module or name, E_OUTOFMEMORY when memory runs out (out is then
+// unspecified). Never throws.
+HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings,
+                          std::string_view piece, SectionState section, int orientation, std::string& out) noexcept;

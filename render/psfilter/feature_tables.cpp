@@ -441,12 +441,12 @@ const char* SpellValue(const Spelling& spelling, int64_t value) {
     return spelling.other;
 }
 
-DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value) {
+bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value) {
     value.clear();
     switch (row.rule) {
     case ValueRule::Spelled:
         value = SpellValue(*row.spelling, ReadField(row, settings));
-        return kFillOk;
+        return true;
     case ValueRule::Numbered: {
         const int64_t number = ReadField(row, settings);
         if (number >= row.low && number <= row.high) {
@@ -455,17 +455,17 @@ DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string
         } else {
             value = SpellValue(*row.spelling, number);
         }
-        return kFillOk;
+        return true;
     }
     case ValueRule::Clamped:
         value = std::to_string(Clamp(ReadField(row, settings), row.low, row.high));
-        return kFillOk;
+        return true;
     case ValueRule::ZoomRate: {
         const int64_t rate = ReadSettingU8(settings, kManualZoomField) != 0
                                  ? Clamp(ReadField(row, settings), row.low, row.high)
                                  : kDefaultZoomRate;
         value = std::to_string(rate);
-        return kFillOk;
+        return true;
     }
     case ValueRule::StapleMode: {
         const uint8_t binding = ReadSettingU8(settings, kBindingField);
@@ -477,7 +477,7 @@ DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string
         } else {
             value = "Off";
         }
-        return kFillOk;
+        return true;
     }
     case ValueRule::Font:
         // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
@@ -485,15 +485,15 @@ DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string
         // start of the name rather than nothing, and the block stays well formed.
         value = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
         CutUtf8(value, kFontBytes - 1);
-        return kFillOk;
+        return true;
     case ValueRule::Hex: {
         const std::string bytes = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
-        if (bytes.size() > kFormNameBytes - 1) return kFillTooLong;
+        if (bytes.size() > kFormNameBytes - 1) return false;
         value = UpperHex(bytes);
-        return kFillOk;
+        return true;
     }
     }
-    return kFillOk;
+    return true;
 }
 
 Invocation InvocationOf(const char* keyword) { return RuleOf(keyword); }

@@ -88,14 +88,10 @@ struct ReplaceGroup {
 constexpr size_t kReplaceGroupCount = 5;
 extern const ReplaceGroup kReplaceGroups[kReplaceGroupCount];  // 17, 18, 15, 27 and 13 rows
 
-// Result of filling a value from the settings block.
-constexpr DWORD kFillOk = 0;
-constexpr DWORD kFillTooLong = 87;  // a form name whose UTF-8 form needs more than 259 bytes
-
-// The value text (comment value) of a replace row. Returns kFillTooLong, with
-// an empty value, for an over-long form name; 0 otherwise. Fields outside the
-// view read as 0 or empty. May throw std::bad_alloc.
-DWORD FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
+// The value text (comment value) of a replace row. False, with an empty value,
+// for a form name whose UTF-8 form needs more than 259 bytes: no value can be
+// formed. Fields outside the view read as 0 or empty. May throw std::bad_alloc.
+bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
 
 // The invocation rule of a keyword (compared whole); Same for keywords the
 // invocation list does not name.

@@ -1,15 +1,9 @@
 #include "psfilter/stream_filter.h"
 
-#include "plugin/job_cancel.h"
-#include "plugin/line_buffer.h"
-#include "plugin/plugin_pdev.h"
-#include "plugin/settings_view.h"
-#include "psfilter/feature_rewrite.h"
-#include "settings/settings_access.h"
+#include "common/spooler_write.h"
+#include "settings/private_part.h"
 
 #include <cstring>
-
-const SetupRewriter kFeatureRewriter = {&RewriteSetupPiece, &FreeRewrittenText};
 
 namespace {
 
@@ -32,50 +26,31 @@ constexpr int32_t kPageCommentsEndLength = sizeof kPageCommentsEnd - 1;
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
 
 struct FilterCall {
-    PDEVOBJ device;
-    PluginPdev& pdev;
-    SettingsSpan settings;
-    const SetupRewriter& rewriter;
+    StreamFilterState& state;
+    const FilterJob& job;
+    SetupRewriteFunction rewrite;
 };
 
-// One WriteToSpooler call. WriteToSpooler already turns "success with 0 bytes
-// taken" into E_FAIL (ERROR_WRITE_FAULT), so every loop that forwards bytes sees
-// progress or a failure. A success that still reports nothing taken is treated
-// the same way here, so no loop can spin on it whatever the spooler does.
-HRESULT WriteSome(PDEVOBJ device, const BYTE* bytes, size_t count, size_t* taken) {
-    DWORD reported = 0;
-    const HRESULT hr = WriteToSpooler(device, const_cast<BYTE*>(bytes), static_cast<DWORD>(count), &reported);
-    if (FAILED(hr)) return hr;
-    if (reported == 0) return E_FAIL;
-    *taken = reported < count ? reported : count;
-    return S_OK;
-}
-
-// Forwards the first `count` bytes of `buffer`, in runs of at most `chunk`
+// Forwards the first `count` bytes of `buffer`, in calls of at most `chunk`
 // bytes, consuming what the spooler takes. On failure the rest stays at the
 // front of the buffer and *left says how much of `count` that is.
-HRESULT ForwardFront(PDEVOBJ device, LineBuffer& buffer, size_t count, size_t chunk, size_t* left = nullptr) {
+HRESULT ForwardFront(HANDLE printer, LineBuffer& buffer, size_t count, size_t chunk, size_t* left = nullptr) {
     if (count > static_cast<size_t>(buffer.length)) count = static_cast<size_t>(buffer.length);
-    HRESULT hr = S_OK;
-    while (count > 0) {
-        size_t taken = 0;
-        hr = WriteSome(device, buffer.data.get(), count < chunk ? count : chunk, &taken);
-        if (FAILED(hr)) break;
-        buffer.Consume(taken);
-        count -= taken;
-    }
-    if (left != nullptr) *left = count;
+    size_t sent = 0;
+    const HRESULT hr = WriteSpoolerAll(printer, buffer.data.get(), count, chunk, &sent);
+    buffer.Consume(sent);
+    if (left != nullptr) *left = count - sent;
     return hr;
 }
 
-// Sends the bytes of pendingBuffer that were examined already and belong to
-// the spooler unchanged. Keeping them apart means a spooler failure in the
-// middle of a begin-marker line does not hide the marker from the next call.
+// Sends the bytes of `pending` that were examined already and belong to the
+// spooler unchanged. Keeping them apart means a spooler failure in the middle
+// of a begin-marker line does not hide the marker from the next call.
 HRESULT ForwardOwed(const FilterCall& call) {
     size_t left = 0;
-    const HRESULT hr = ForwardFront(call.device, call.pdev.pendingBuffer,
-                                    static_cast<size_t>(call.pdev.passThroughOwed), kWholeRun, &left);
-    call.pdev.passThroughOwed = static_cast<int32_t>(left);
+    const HRESULT hr = ForwardFront(call.job.printer, call.state.pending,
+                                    static_cast<size_t>(call.state.passThroughOwed), kWholeRun, &left);
+    call.state.passThroughOwed = static_cast<int32_t>(left);
     return hr;
 }
 
@@ -83,36 +58,27 @@ HRESULT ForwardOwed(const FilterCall& call) {
 // What the spooler does not take is kept in unsentBuffer and goes out first on
 // the next call: the piece itself is gone from setupBuffer by then. Only when
 // even that cannot be held is the rest lost; the failure is reported either way.
-HRESULT SendInPlaceOfPiece(const FilterCall& call, const BYTE* text, size_t count) {
+HRESULT SendInPlaceOfPiece(const FilterCall& call, const char* text, size_t count) {
     size_t sent = 0;
-    while (sent < count) {
-        const size_t rest = count - sent;
-        const size_t chunk = rest < kRewrittenChunkBytes ? rest : kRewrittenChunkBytes;
-        size_t taken = 0;
-        const HRESULT hr = WriteSome(call.device, text + sent, chunk, &taken);
-        if (FAILED(hr)) {
-            (void)call.pdev.unsentBuffer.Append(text + sent, count - sent);
-            return hr;
-        }
-        sent += taken;
-    }
-    return S_OK;
+    const HRESULT hr = WriteSpoolerAll(call.job.printer, text, count, kRewrittenChunkBytes, &sent);
+    if (FAILED(hr)) (void)call.state.unsent.Append(text + sent, count - sent);
+    return hr;
 }
 
 // The page's viewing orientation from the collected page comments; -1 when no
 // complete comment line is collected (the rewriter then takes the settings').
-int PageOrientation(const PluginPdev& pdev) {
-    const PageCommentScan& comments = pdev.pageComments;
+int PageOrientation(const StreamFilterState& state) {
+    const PageCommentScan& comments = state.pageComments;
     if (!comments.lineEnd) return kOrientationUnknown;
     if (comments.portrait) return kOrientationPortrait;
     if (comments.landscape) return kOrientationLandscape;
-    return pdev.defaultOrientation;
+    return state.defaultOrientation;
 }
 
 // Evaluated comments belong to the piece they were evaluated for; comments
 // without a complete line wait for a later piece.
-void DropEvaluatedPageComments(PluginPdev& pdev) {
-    if (pdev.pageComments.lineEnd) pdev.pageComments = PageCommentScan{};
+void DropEvaluatedPageComments(StreamFilterState& state) {
+    if (state.pageComments.lineEnd) state.pageComments = PageCommentScan{};
 }
 
 // Notes what a run of page-comment bytes tells about the orientation. Each run
@@ -130,28 +96,28 @@ void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count
 // following in a later round). All pages' comments are taken, so a page without
 // a setup section passes its comments on to the next one however the stream
 // was cut.
-void CollectPageComments(PluginPdev& pdev, int32_t limit) {
-    const LineBuffer& pending = pdev.pendingBuffer;
+void CollectPageComments(StreamFilterState& state, int32_t limit) {
+    const LineBuffer& pending = state.pending;
     int32_t at = 0;
     while (at < limit) {
         int32_t start = at;
-        if (pdev.pageCommentState != 1) {
+        if (!state.inPageComments) {
             const int32_t page = pending.Find(kPageComments, at);
             if (page < 0 || page >= limit) return;
-            pdev.pageCommentState = 1;
+            state.inPageComments = true;
             start = page;
         }
         int32_t stop = limit;
         const int32_t end = pending.Find(kPageCommentsEnd, start);
         if (end >= 0 && end < limit) {
             stop = end;
-            pdev.pageCommentState = 0;
+            state.inPageComments = false;
             at = end + kPageCommentsEndLength;
         } else {
             at = limit;
         }
         if (stop > start) {
-            NotePageComments(pdev.pageComments, pending.data.get() + start, static_cast<size_t>(stop - start));
+            NotePageComments(state.pageComments, pending.data.get() + start, static_cast<size_t>(stop - start));
         }
     }
 }
@@ -172,37 +138,27 @@ int32_t EarlierMarker(const LineBuffer& buffer, const char* first, const char* s
 // gets the driver's own code for it instead of none, and the piece is not
 // offered again at every later write of a long section.
 HRESULT RewritePiece(const FilterCall& call, size_t piece) {
-    PluginPdev& pdev = call.pdev;
-    LineBuffer& setup = pdev.setupBuffer;
-    const int orientation = PageOrientation(pdev);
-    const BYTE* const text = setup.data.get();
+    StreamFilterState& state = call.state;
+    const int orientation = PageOrientation(state);
+    const char* const text = reinterpret_cast<const char*>(state.setup.data.get());
 
-    char* newText = nullptr;
-    size_t newLength = 0;
-    DWORD rc = ERROR_INVALID_FUNCTION;
-    if (call.rewriter.rewrite != nullptr) {
-        rc = call.rewriter.rewrite(static_cast<HMODULE>(call.device->hOEM), pdev.documentName, call.settings.data,
-                                   call.settings.size, reinterpret_cast<const char*>(text), piece, pdev.sectionState,
-                                   orientation, &newText, &newLength);
-    }
-    DropEvaluatedPageComments(pdev);
-    HRESULT hr;
-    if (rc == 0 && newText != nullptr) {
-        hr = SendInPlaceOfPiece(call, reinterpret_cast<const BYTE*>(newText), newLength);
-    } else {
-        hr = SendInPlaceOfPiece(call, text, piece);
-    }
-    if (newText != nullptr && call.rewriter.release != nullptr) call.rewriter.release(newText);
-    setup.Consume(piece);
-    pdev.sectionState = kInSectionLaterPiece;
+    std::string rewritten;
+    const HRESULT rewrite =
+        call.rewrite(call.job.module, call.job.documentName, call.job.settings, std::string_view(text, piece),
+                     state.section, orientation, rewritten);
+    DropEvaluatedPageComments(state);
+    const HRESULT hr = SUCCEEDED(rewrite) ? SendInPlaceOfPiece(call, rewritten.data(), rewritten.size())
+                                          : SendInPlaceOfPiece(call, text, piece);
+    state.setup.Consume(piece);
+    state.section = SectionState::LaterPiece;
     return hr;
 }
 
 // One round in state 0: collect page comments, forward up to the end of a
 // setup begin marker line (or all complete lines) and enter the section.
 HRESULT PassThrough(const FilterCall& call) {
-    PluginPdev& pdev = call.pdev;
-    LineBuffer& pending = pdev.pendingBuffer;
+    StreamFilterState& state = call.state;
+    const LineBuffer& pending = state.pending;
 
     const int32_t marker = EarlierMarker(pending, kBeginSetup, kBeginPageSetup);
     const int32_t upTo = marker >= 0 ? pending.Find(kLineEnd, marker) + 2 : pending.completeLength;
@@ -212,27 +168,27 @@ HRESULT PassThrough(const FilterCall& call) {
     // that section is over; collected now, they would decide this section's
     // orientation whenever the driver happened to write both pages in one call
     // (and the document setup would take the first page's orientation).
-    CollectPageComments(pdev, marker >= 0 ? marker : pending.completeLength);
+    CollectPageComments(state, marker >= 0 ? marker : pending.completeLength);
 
     // The section starts when its marker is seen, whatever the spooler then
     // takes of the marker line.
     if (marker >= 0) {
-        pdev.sectionState = kInSectionFirstPiece;
-        pdev.setupBuffer.Clear();
-        pdev.pageCommentState = 0;
+        state.section = SectionState::FirstPiece;
+        state.setup.Clear();
+        state.inPageComments = false;
     }
-    pdev.passThroughOwed = upTo;
+    state.passThroughOwed = upTo;
     return ForwardOwed(call);
 }
 
 // Moves the first `count` bytes of pendingBuffer into setupBuffer. Section text
 // that cannot be collected stays pending rather than being lost; the shortage is
 // reported and the next call tries again.
-HRESULT MoveToSection(PluginPdev& pdev, int32_t count) {
+HRESULT MoveToSection(StreamFilterState& state, int32_t count) {
     if (count <= 0) return S_OK;
-    const HRESULT hr = pdev.setupBuffer.Append(pdev.pendingBuffer.data.get(), static_cast<size_t>(count));
+    const HRESULT hr = state.setup.Append(state.pending.data.get(), static_cast<size_t>(count));
     if (FAILED(hr)) return hr;
-    pdev.pendingBuffer.Consume(static_cast<size_t>(count));
+    state.pending.Consume(static_cast<size_t>(count));
     return S_OK;
 }
 
@@ -240,7 +196,7 @@ HRESULT MoveToSection(PluginPdev& pdev, int32_t count) {
 // and a cut point exists. Afterwards setupBuffer is either at most the
 // threshold or holds an open feature block with no closed one.
 HRESULT CutLongSection(const FilterCall& call) {
-    LineBuffer& setup = call.pdev.setupBuffer;
+    LineBuffer& setup = call.state.setup;
     while (setup.completeLength > kSectionCutThreshold) {
         const int32_t cut = setup.FeatureCutPoint();
         if (cut <= 0) break;
@@ -256,9 +212,9 @@ HRESULT CutLongSection(const FilterCall& call) {
 // that takes it over the threshold, or, while it holds only an open feature
 // block, at the first line that closes one. That keeps the pieces, and so the
 // output, the same however the driver cut its writes.
-int32_t NextSectionStep(const PluginPdev& pdev, int32_t region, bool* lookAgain) {
-    const LineBuffer& pending = pdev.pendingBuffer;
-    const LineBuffer& setup = pdev.setupBuffer;
+int32_t NextSectionStep(const StreamFilterState& state, int32_t region, bool* lookAgain) {
+    const LineBuffer& pending = state.pending;
+    const LineBuffer& setup = state.setup;
     *lookAgain = false;
     int32_t step = -1;
     if (setup.completeLength <= kSectionCutThreshold) {
@@ -279,15 +235,15 @@ int32_t NextSectionStep(const PluginPdev& pdev, int32_t region, bool* lookAgain)
 
 // One round inside a setup section: collect its text and rewrite what is due.
 HRESULT CollectSection(const FilterCall& call) {
-    PluginPdev& pdev = call.pdev;
-    LineBuffer& pending = pdev.pendingBuffer;
+    StreamFilterState& state = call.state;
+    const LineBuffer& pending = state.pending;
 
     const int32_t endAt = EarlierMarker(pending, kEndSetup, kEndPageSetup);
     int32_t region = endAt >= 0 ? endAt : pending.completeLength;
     while (region > 0) {
         bool lookAgain = false;
-        const int32_t step = NextSectionStep(pdev, region, &lookAgain);
-        HRESULT hr = MoveToSection(pdev, step);
+        const int32_t step = NextSectionStep(state, region, &lookAgain);
+        HRESULT hr = MoveToSection(state, step);
         if (FAILED(hr)) return hr;
         region -= step;
         if (lookAgain) {
@@ -300,28 +256,15 @@ HRESULT CollectSection(const FilterCall& call) {
     // At the end marker the whole rest goes, a partial line in front of the
     // marker included (it would otherwise stay behind and be dropped).
     HRESULT hr = S_OK;
-    if (pdev.setupBuffer.length > 0) hr = RewritePiece(call, static_cast<size_t>(pdev.setupBuffer.length));
-    pdev.sectionState = kPassingThrough;
+    if (state.setup.length > 0) hr = RewritePiece(call, static_cast<size_t>(state.setup.length));
+    state.section = SectionState::Passing;
     return hr;
 }
 
 }  // namespace
 
-HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written) noexcept {
-    return StreamFilterWritePrinter(pdevobj, data, count, written, kFeatureRewriter);
-}
-
-HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written,
-                                 const SetupRewriter& rewriter) noexcept {
-    PluginPdev* const pdev = PdevOf(pdevobj);
-    if (pdev == nullptr || pdevobj->pOEMDM == nullptr) {
-        return WriteToSpooler(pdevobj, const_cast<void*>(data), count, written);
-    }
-    const SettingsSpan settings = SettingsBlockOf(pdevobj);
-    if (!HasSettingsIdentification(AsView(settings))) {
-        if (written != nullptr) *written = 0;
-        return E_FAIL;
-    }
+HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
+                          DWORD* written, SetupRewriteFunction rewrite) noexcept {
     if (data == nullptr && count > 0) {
         if (written != nullptr) *written = 0;
         return E_POINTER;
@@ -331,50 +274,40 @@ HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count,
     // flush normally leaves nothing) and starts outside any section, so a job
     // cut off inside a section does not make the next job's first lines one.
     if (count >= kJobStartBytes && std::memcmp(data, kJobStart, kJobStartBytes) == 0) {
-        pdev->pendingBuffer.Clear();
-        pdev->passThroughOwed = 0;
-        pdev->setupBuffer.Clear();
-        pdev->pageComments = PageCommentScan{};
-        pdev->unsentBuffer.Clear();
-        pdev->sectionState = kPassingThrough;
-        pdev->pageCommentState = 0;
-        pdev->defaultOrientation = ReadSettingS16(AsView(settings), kOrientationOffset);
+        const int32_t orientation = ReadSettingS16(job.settings, kOrientationOffset);
+        state = StreamFilterState{};
+        state.defaultOrientation = orientation;
     }
 
-    HRESULT hr = pdev->pendingBuffer.Append(data, count);
+    HRESULT hr = state.pending.Append(data, count);
     if (written != nullptr) *written = SUCCEEDED(hr) ? count : 0;
     if (FAILED(hr)) return hr;
-    if (pdev->pendingBuffer.data == nullptr && pdev->unsentBuffer.length == 0) return S_OK;
+    if (state.pending.data == nullptr && state.unsent.length == 0) return S_OK;
 
-    const FilterCall call{pdevobj, *pdev, settings, rewriter};
-    hr = ForwardFront(pdevobj, pdev->unsentBuffer, static_cast<size_t>(pdev->unsentBuffer.length),
-                      kRewrittenChunkBytes);
+    const FilterCall call{state, job, rewrite};
+    hr = ForwardFront(job.printer, state.unsent, static_cast<size_t>(state.unsent.length), kRewrittenChunkBytes);
     if (SUCCEEDED(hr)) hr = ForwardOwed(call);
     // Only complete lines are examined; a trailing partial line waits for its
     // line end or for the end of the document (StreamFilterFlush).
-    while (SUCCEEDED(hr) && pdev->pendingBuffer.completeLength != 0) {
-        hr = pdev->sectionState == kPassingThrough ? PassThrough(call) : CollectSection(call);
+    while (SUCCEEDED(hr) && state.pending.completeLength != 0) {
+        hr = state.section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
     }
     return hr;
 }
 
-HRESULT StreamFilterFlush(PDEVOBJ pdevobj) noexcept {
-    PluginPdev* const pdev = PdevOf(pdevobj);
-    if (pdev == nullptr) return S_OK;
+HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     // Stream order: rewritten text the spooler has not taken, then the
     // collected part of an unfinished section (as the driver wrote it), then
     // whatever is still pending, a last line without its line end included.
     HRESULT hr = S_OK;
-    LineBuffer* const held[] = {&pdev->unsentBuffer, &pdev->setupBuffer, &pdev->pendingBuffer};
+    LineBuffer* const held[] = {&state.unsent, &state.setup, &state.pending};
     for (LineBuffer* buffer : held) {
         if (SUCCEEDED(hr) && buffer->length > 0) {
-            hr = ForwardFront(pdevobj, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
+            hr = ForwardFront(printer, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
         }
-        buffer->Clear();
     }
-    pdev->passThroughOwed = 0;
-    pdev->pageComments = PageCommentScan{};
-    pdev->sectionState = kPassingThrough;
-    pdev->pageCommentState = 0;
+    const int32_t orientation = state.defaultOrientation;
+    state = StreamFilterState{};
+    state.defaultOrientation = orientation;
     return hr;
 }

@@ -5,20 +5,12 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "psfilter/feature_rewrite.h"
+#include "psfilter/line_buffer.h"
+#include "settings/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>
-
-// The rewriter of one collected setup piece, with the contract of
-// RewriteSetupPiece / FreeRewrittenText (psfilter/feature_rewrite.h). The
-// plug-in uses kFeatureRewriter; tests hand in their own.
-struct SetupRewriter {
-    DWORD (*rewrite)(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                     const char* text, size_t length, int sectionState, int orientation, char** newText,
-                     size_t* newLength);
-    void (*release)(char* text);
-};
-extern const SetupRewriter kFeatureRewriter;
 
 // Rewritten text goes to the spooler in chunks of at most this many bytes.
 constexpr size_t kRewrittenChunkBytes = 4096;
@@ -26,40 +18,63 @@ constexpr size_t kRewrittenChunkBytes = 4096;
 // (whole lines) are held without its end marker.
 constexpr int32_t kSectionCutThreshold = 100000;
 
-// Values of PluginPdev::sectionState.
-constexpr int32_t kPassingThrough = 0;
-constexpr int32_t kInSectionFirstPiece = 1;
-constexpr int32_t kInSectionLaterPiece = 2;
+// What choosing a page's orientation needs of its comments, so a page whose
+// comments never end costs no memory.
+struct PageCommentScan {
+    bool lineEnd = false;    // a whole comment line was collected
+    bool portrait = false;   // "%%ViewingOrientation: 1 0 0 1\r\n" was among them
+    bool landscape = false;  // "%%ViewingOrientation: 0 1 -1 0\r\n" was among them
+};
 
-// Orientations handed to the rewriter.
-constexpr int kOrientationPortrait = 1;
-constexpr int kOrientationLandscape = 2;
-constexpr int kOrientationUnknown = -1;
+// What the filter keeps for one device object between calls. Moving it hands
+// the buffers over (a settings change in mid-document does that).
+struct StreamFilterState {
+    SectionState section = SectionState::Passing;
+    bool inPageComments = false;  // between "%%Page:" and "%%EndPageComments"
+    // Until a job's PostScript starts: no orientation known, so the rewriter
+    // falls back to the settings block's orientation field.
+    int32_t defaultOrientation = kOrientationUnknown;
+    LineBuffer pending;  // received, not yet forwarded or collected
+    // The first bytes of `pending` that were examined already and are owed to
+    // the spooler unchanged (it failed part-way through them).
+    int32_t passThroughOwed = 0;
+    LineBuffer setup;  // the collected part of the current section
+    PageCommentScan pageComments;
+    // Text that took a setup piece's place and the spooler has not taken yet;
+    // it goes out ahead of everything still pending.
+    LineBuffer unsent;
+};
 
-// IPrintOemPS2::WritePrinter for a device object with its per-device block.
-//   - No device object, block or private part: the call goes unchanged to
-//     WriteToSpooler, whose result is returned.
-//   - A settings block without its identification text: *written = 0, E_FAIL,
-//     nothing buffered or forwarded.
-//   - data null with count > 0: *written = 0, E_POINTER.
-//   - The bytes cannot be buffered: *written = 0, E_OUTOFMEMORY, the buffers as
-//     they were.
-//   - Otherwise *written = count (the bytes are the filter's from now on) and the
-//     result is S_OK, or the first failure of WriteToSpooler (what the spooler
-//     did not take stays buffered and goes out first on the next call), or
-//     E_OUTOFMEMORY when section text could not be collected (it stays pending
-//     and the next call tries again).
-// written may be null. Never throws.
-//   A trailing line without its line end is held until the line is complete
-//   or the document ends (StreamFilterFlush).
-HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written) noexcept;
-HRESULT StreamFilterWritePrinter(PDEVOBJ pdevobj, const void* data, DWORD count, DWORD* written,
-                                 const SetupRewriter& rewriter) noexcept;
+// The job a call belongs to: where its output goes and what the rewriter needs.
+struct FilterJob {
+    HANDLE printer;
+    HMODULE module;            // holds the feature-block templates
+    SettingsView settings;     // the device object's settings block, identification checked
+    const WCHAR* documentName;  // never null
+};
 
-// End of a document: forwards everything the filter still holds for the
-// device object unchanged (output the spooler has not taken, the collected part
-// of an unfinished section, a last line without its line end) and empties its
-// buffers; the section and page-comment states return to passing through. On a
-// spooler failure the rest is dropped with the buffers and the failure is
-// returned. S_OK when the device object has no block. Never throws.
-HRESULT StreamFilterFlush(PDEVOBJ pdevobj) noexcept;
+// The rewriter of one collected piece; the plug-in uses RewriteSetupPiece,
+// tests hand in their own.
+using SetupRewriteFunction = HRESULT (*)(HMODULE module, const WCHAR* documentName, SettingsView settings,
+                                         std::string_view piece, SectionState section, int orientation,
+                                         std::string& out);
+
+// IPrintOemPS2::WritePrinter for a device object whose block and settings the
+// caller has checked. *written (may be null) is count once the bytes are the
+// filter's, else 0.
+//   - data null with count > 0: E_POINTER.
+//   - the bytes cannot be buffered: E_OUTOFMEMORY, the state as it was.
+//   - otherwise S_OK, or the first failure of the spooler (what it did not
+//     take stays and goes out first on the next call), or E_OUTOFMEMORY when
+//     section text could not be collected (it stays pending for the next call).
+// A trailing line without its line end is held until the line is complete or
+// the document ends (StreamFilterFlush). Never throws.
+HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
+                          DWORD* written, SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
+
+// End of a document: forwards everything the state still holds unchanged (text
+// the spooler has not taken, the collected part of an unfinished section, a
+// last line without its line end), empties the buffers and returns to passing
+// through. On a spooler failure the rest is dropped all the same and the
+// failure returned. Never throws.
+HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept;

@@ -247,7 +247,10 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
     FillConversionCopy(outCopy, publicOut, version, static_cast<WORD>(extra));
     const SettingsSpan privateIn = PrivatePartSettings(param.pOEMDMIn);
     const SettingsSpan privateOut = OutputPrivateSettings(param);
-    CopySettingsBlock(inCopy.Settings(), AsView(privateIn));
+    // Without an input part the sibling carries the output as the private part
+    // processing left it (the defaults for a convert request, the validated
+    // output for a merge), never an empty block that fails its own validation.
+    CopySettingsBlock(inCopy.Settings(), AsView(privateIn.data != nullptr ? privateIn : privateOut));
     CopySettingsBlock(outCopy.Settings(), AsView(privateOut));
 
     DEVMODEW* const inDm = inCopy.Devmode();

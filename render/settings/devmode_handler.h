@@ -21,7 +21,10 @@ constexpr int kDevModeCallerPlugin = 1;
 // holds, or null (every step that would call it is then skipped). Returns
 // ProcessPrivatePart's failure unchanged, E_FAIL when the sibling refuses the
 // conversion (the request's DEVMODEs and private parts then stay as the private
-// part processing left them), else S_OK. Never throws.
+// part processing left them), else S_OK. A request that has an output private
+// part in too small a buffer fails in the private part processing, before
+// anything is written. Without an input private part the sibling converts the
+// output private part as that processing left it. Never throws.
 HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper, int caller);
 
 // The option text of the driver's "%CustomPageSize" feature for a custom paper of

@@ -349,6 +349,12 @@ HRESULT Refuse(DWORD error) {
     return E_FAIL;
 }
 
+// The header and the defaults, into an output the caller has checked.
+void WriteDefaultPrivatePart(void* out) {
+    WritePrivatePartHeader(out);
+    SetDefaultSettings(PrivatePartSettings(out, kPrivatePartBytes));
+}
+
 }  // namespace
 
 HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
@@ -362,20 +368,26 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
             // caller then skips everything that would read them.
             if (pOemDMParam->pOEMDMOut == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
             if (pOemDMParam->cbBufSize < kPrivatePartBytes) return Refuse(ERROR_INSUFFICIENT_BUFFER);
-            WritePrivatePartHeader(pOemDMParam->pOEMDMOut);
-            SetDefaultSettings(PrivatePartSettings(pOemDMParam->pOEMDMOut, kPrivatePartBytes));
+            WriteDefaultPrivatePart(pOemDMParam->pOEMDMOut);
             return S_OK;
         case OEMDM_CONVERT:
         case OEMDM_MERGE: {
-            // A missing input leaves nothing to convert and is not an error, but a
-            // merge still brings the output it was given into shape. Writing an
-            // output into too small a buffer is an error.
-            const bool converts = pOemDMParam->pOEMDMIn != nullptr && pOemDMParam->pOEMDMOut != nullptr;
-            const bool validates = dwMode == OEMDM_MERGE && pOemDMParam->pOEMDMOut != nullptr;
-            if (!converts && !validates) return S_OK;
+            // Without an output there is nothing to write and no error. With one
+            // the output is always written (and later the sibling's conversion
+            // lands in it), so too small a buffer is an error whatever the input.
+            void* const out = pOemDMParam->pOEMDMOut;
+            const void* const in = pOemDMParam->pOEMDMIn;
+            if (out == nullptr) return S_OK;
             if (pOemDMParam->cbBufSize < kPrivatePartBytes) return Refuse(ERROR_INSUFFICIENT_BUFFER);
-            if (converts) ConvertPrivatePart(pOemDMParam->pOEMDMIn, pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
-            if (validates) ValidatePrivatePart(pOemDMParam->pOEMDMOut, pOemDMParam->cbBufSize);
+            if (in != nullptr) {
+                ConvertPrivatePart(in, out, pOemDMParam->cbBufSize);
+            } else if (dwMode == OEMDM_CONVERT) {
+                // Nothing to convert from: the defaults, as for an input of
+                // another plug-in, never whatever the buffer held before.
+                WriteDefaultPrivatePart(out);
+            }
+            // A merge without an input still brings the output it was given into shape.
+            if (dwMode == OEMDM_MERGE) ValidatePrivatePart(out, pOemDMParam->cbBufSize);
             return S_OK;
         }
         default:

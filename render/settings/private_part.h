@@ -124,11 +124,11 @@ bool ValidatePrivatePart(void* out, size_t outCapacity);
 // The OEMDM_* request on the private part itself: size, default, convert or
 // merge. S_OK, or E_FAIL with the last error ERROR_INVALID_PARAMETER for a
 // missing parameter block, an unknown mode or a default request without an
-// output, ERROR_INSUFFICIENT_BUFFER when the output would be written and
-// cbBufSize is below 12016. A convert request without an input or an output,
-// and a merge request without an output, do nothing and answer S_OK; a merge
-// request without an input still writes the header of its output and validates
-// it. Never throws.
+// output, ERROR_INSUFFICIENT_BUFFER (nothing written) when there is an output
+// and cbBufSize is below 12016. A convert or merge request without an output
+// does nothing and answers S_OK. A convert request without an input writes the
+// header and the defaults into its output; a merge request without an input
+// writes the header of its output and validates it. Never throws.
 HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam);
 
 // ---------------------------------------------------------------------------

@@ -555,22 +555,66 @@ TEST_F(HandleDevModeTest, ForgedPrivatePartSizesStayInsideTheirBuffers) {
     EXPECT_EQ(Bytes(tiny.privateIn.data(), 0, 12), Bytes(MakePrivate(12, 4).data(), 0, 12));
 }
 
-TEST_F(HandleDevModeTest, ShortOutputPrivatePartIsBoundedByRoomAndDeclaredSize) {
-    // Without an input part the private part processing leaves the output alone,
-    // so the handler meets the driver's small buffer itself.
-    Request room = ConvertRequest(DMPAPER_A4);
-    room.privateIn.clear();
-    room.privateOut = MakePrivate(100, 12016);
-    ASSERT_EQ(Run(OEMDM_CONVERT, room, &helper_), S_OK);
-    EXPECT_EQ(Bytes(room.privateOut.data(), kBlock, kIdentification.size()), kIdentification);
+// An output private part is always written, so too small a buffer is refused
+// before anything is written, with or without an input part.
+TEST_F(HandleDevModeTest, ShortOutputBufferIsRefusedUntouchedWithoutAnInputPart) {
+    struct Case {
+        size_t allocated;
+        DWORD bufSize;
+    };
+    const Case cases[] = {{12, 12}, {100, 100}, {8000, 8000}, {12015, 12015}, {12016, 0}, {12016, 12015}};
+    for (const DWORD mode : {DWORD{OEMDM_CONVERT}, DWORD{OEMDM_MERGE}}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << c.allocated << " bytes, cbBufSize " << c.bufSize);
+            SiblingTestReset(Sibling());
+            Request r = ConvertRequest(DMPAPER_A4);
+            r.privateIn.clear();
+            r.privateOut = MakePrivate(c.allocated);
+            std::fill(r.privateOut.begin() + kBlock, r.privateOut.end(), BYTE{0xAB});
+            r.explicitBufSize = true;
+            r.bufSize = c.bufSize;
+            const std::vector<BYTE> privateBefore = r.privateOut;
+            const std::vector<BYTE> publicBefore = r.publicOut.bytes;
+            SetLastError(0);
+            EXPECT_EQ(Run(mode, r, &helper_), E_FAIL);
+            EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
+            EXPECT_EQ(r.privateOut, privateBefore);
+            EXPECT_EQ(r.publicOut.bytes, publicBefore);
+            EXPECT_EQ(Sibling().convertCalls, 0u);
+        }
+    }
+}
 
-    Request declared = ConvertRequest(DMPAPER_A4);
-    declared.privateIn.clear();
-    declared.privateOut = MakePrivate(100, 50);
-    std::fill(declared.privateOut.begin() + 50, declared.privateOut.end(), BYTE{0xAB});
-    ASSERT_EQ(Run(OEMDM_CONVERT, declared, &helper_), S_OK);
-    EXPECT_EQ(Bytes(declared.privateOut.data(), kBlock, kIdentification.size()), kIdentification);
-    EXPECT_EQ(Bytes(declared.privateOut.data(), 50, 50), std::vector<BYTE>(50, 0xAB));
+// Without an input part the sibling carries the output as the private part
+// processing left it: the defaults for a convert request, the output it was
+// given (validated) for a merge. Never the block the sibling makes of nothing,
+// which fails the settings' own validation.
+TEST_F(HandleDevModeTest, WithoutAnInputPartTheOutputHoldsAValidBlock) {
+    Request convert = ConvertRequest(DMPAPER_A4);
+    convert.privateIn.clear();
+    std::fill(convert.privateOut.begin(), convert.privateOut.end(), BYTE{0xAB});  // what the buffer held
+    ASSERT_EQ(Run(OEMDM_CONVERT, convert, &helper_), S_OK);
+    ASSERT_EQ(Sibling().convertCalls, 1u);
+    const std::vector<BYTE>& out = convert.privateOut;
+    EXPECT_EQ(Bytes(out.data(), 0, 12), Bytes(MakePrivate().data(), 0, 12));
+    EXPECT_EQ(Bytes(out.data(), kBlock, kIdentification.size()), kIdentification);
+    EXPECT_EQ(Bytes(out.data(), kBlock + 372, 8), (std::vector<BYTE>{1, 0, 5, 0, 9, 0, 1, 0}));
+    EXPECT_EQ(Bytes(out.data(), kBlock + 3231, 1), (std::vector<BYTE>{1}));
+    EXPECT_EQ(Bytes(out.data(), kBlock + 824, 128), std::vector<BYTE>(128, 0));
+    std::vector<BYTE> again = out;
+    SetDefaultSettings(PrivatePartSettings(again.data(), again.size()));
+    EXPECT_EQ(again, out) << "a field differs from its default";
+    ValidateSettings(PrivatePartSettings(again.data(), again.size()));
+    EXPECT_EQ(again, out) << "the block fails its own validation";
+
+    Request merge = ConvertRequest(DMPAPER_A4);
+    merge.privateIn.clear();
+    WriteShortAt(merge.privateOut.data(), kBlock + kDuplexOffset, 3);
+    merge.privateOut[kBlock + 3231] = 170;  // no output box
+    ASSERT_EQ(Run(OEMDM_MERGE, merge, &helper_), S_OK);
+    EXPECT_EQ(ReadShortAt(merge.privateOut.data(), kBlock + kDuplexOffset), 3);
+    EXPECT_EQ(merge.privateOut[kBlock + 3231], 1);
+    EXPECT_EQ(Bytes(merge.privateOut.data(), kBlock, kIdentification.size()), kIdentification);
 }
 
 TEST_F(HandleDevModeTest, OlderPublicDevmodesAreCopiedOnlyAsFarAsTheyDeclare) {

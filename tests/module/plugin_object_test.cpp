@@ -216,16 +216,16 @@ TEST_P(ResetPdevTest, CarriesStateAndJobSettingsByPagesSent) {
     after.Settings()[1224] = 1;
     for (int i = 0; i < GetParam().pages; ++i) SendPage(&before.surface);
     std::memcpy(Block(before).documentName, u"Report", 14);
-    Block(before).pendingBuffer.data.reset(new BYTE[4]{'%', '!', 0, 0});
-    Block(before).pendingBuffer.capacity = 4;
-    Block(before).pendingBuffer.length = 2;
-    const BYTE* pending = Block(before).pendingBuffer.data.get();
+    Block(before).filter.pending.data.reset(new BYTE[4]{'%', '!', 0, 0});
+    Block(before).filter.pending.capacity = 4;
+    Block(before).filter.pending.length = 2;
+    const BYTE* pending = Block(before).filter.pending.data.get();
 
     EXPECT_EQ(plugin->ResetPDEV(&before.devobj, &after.devobj), S_OK);
     EXPECT_EQ(std::u16string(Block(after).documentName), u"Report");
-    EXPECT_EQ(Block(after).pendingBuffer.data.get(), pending);
-    EXPECT_EQ(Block(after).pendingBuffer.length, 2);
-    EXPECT_EQ(Block(before).pendingBuffer.data, nullptr);  // freeing the old block leaves it intact
+    EXPECT_EQ(Block(after).filter.pending.data.get(), pending);
+    EXPECT_EQ(Block(after).filter.pending.length, 2);
+    EXPECT_EQ(Block(before).filter.pending.data, nullptr);  // freeing the old block leaves it intact
     EXPECT_EQ(after.publicDm.dmCopies, GetParam().copies);
     EXPECT_EQ(after.publicDm.dmDuplex, GetParam().duplex);
     EXPECT_EQ(after.Settings()[1224], GetParam().copyCount);

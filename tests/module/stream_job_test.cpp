@@ -69,55 +69,12 @@ TEST_F(StreamJobTest, HeaderThenThePostScriptWithTheSettingsFeatureBlocks) {
     ASSERT_EQ(settings[372], 1);  // duplex off, as the sibling's defaults have it
     ASSERT_EQ(settings[378], 1);  // portrait
 
-    DEVOBJ device{};
-    device.dwSize = sizeof device;
-    device.hPrinter = printer;
-    device.hOEM = module;  // the feature-block templates are found through it
-    device.pPublicDM = &publicDm;
-    device.pOEMDM = part.data();
-    DRVFN driverFunctions[] = {{INDEX_DrvStartDoc, AsPfn(&FakeDrvStartDoc)}, {INDEX_DrvEndDoc, AsPfn(&FakeDrvEndDoc)}};
-    DRVENABLEDATA driver{DDI_DRIVER_VERSION_NT5, 2, driverFunctions};
-    PDEVOEM block = nullptr;
-    ASSERT_EQ(plugin->EnablePDEV(&device, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &driver, &block), S_OK);
-    device.pdevOEM = block;
-
-    std::string header;
-    std::string written;
-    OnFreshThread([&] {
-        DRVENABLEDATA hooks{};
-        plugin->EnableDriver(DDI_DRIVER_VERSION_NT5, sizeof hooks, &hooks);
-        PFN startDoc = nullptr;
-        PFN endDoc = nullptr;
-        for (ULONG i = 0; i < hooks.c; ++i) {
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvStartDoc) startDoc = hooks.pdrvfn[i].pfn;
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvEndDoc) endDoc = hooks.pdrvfn[i].pfn;
-        }
-        ASSERT_NE(startDoc, nullptr);
-        ASSERT_NE(endDoc, nullptr);
-        SURFOBJ surface{};
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
-        std::u16string name = u"Quarterly";
-        ASSERT_TRUE(FromPfn<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(startDoc)(&surface, name.data(), 4));
-
-        DWORD result = 0;
-        EXPECT_EQ(plugin->Command(&device, PSINJECT_BEGINSTREAM, nullptr, 0, &result), E_NOTIMPL);
-        header = sim::WrittenBytes(printer);
-
-        // The driver's writes rarely end at line ends: markers and feature
-        // blocks are cut, and a call may bring nothing.
-        const std::string job(kJob, sizeof kJob - 1);
-        const size_t cuts[] = {0, 20, 110, 110, 280, 476, 510, 555, 590, 663, job.size()};
-        for (size_t i = 0; i + 1 < sizeof cuts / sizeof cuts[0]; ++i) {
-            DWORD taken = 0xDEAD;
-            const DWORD count = static_cast<DWORD>(cuts[i + 1] - cuts[i]);
-            EXPECT_EQ(plugin->WritePrinter(&device, const_cast<char*>(job.data()) + cuts[i], count, &taken), S_OK)
-                << "call " << i;
-            EXPECT_EQ(taken, count) << "call " << i;
-        }
-        FromPfn<BOOL APIENTRY(SURFOBJ*, FLONG)>(endDoc)(&surface, 0);
-    });
-    written = sim::WrittenBytes(printer);
-    plugin->DisablePDEV(&device);
+    // The driver's writes rarely end at line ends: markers and feature blocks
+    // are cut, and a call may bring nothing.
+    const std::string job(kJob, sizeof kJob - 1);
+    const std::string header =
+        RunDocument(publicDm, part, u"Quarterly", job, {0, 20, 110, 110, 280, 476, 510, 555, 590, 663, job.size()});
+    const std::string written = sim::WrittenBytes(printer);
 
     // The header is the PJL job header, written straight to the spooler.
     ASSERT_GT(header.size(), 15u);

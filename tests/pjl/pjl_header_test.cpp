@@ -3,6 +3,7 @@
 
 #include "common/module_state.h"
 #include "common/wtext.h"
+#include "hex_digits.h"
 #include "pjl/pjl_header_parts.h"
 #include "platform/host/sim_control.h"
 #include "settings/private_part.h"
@@ -165,17 +166,6 @@ std::vector<std::string> SplitLines(const std::string& bytes)
     return lines;
 }
 
-std::string AsciiHex(const std::string& text)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
-}
-
 class PjlHeaderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -249,6 +239,8 @@ protected:
         }
         return found;
     }
+
+    void FillEveryText();
 
     std::string folder;
     HANDLE printer = nullptr;
@@ -604,14 +596,14 @@ TEST_F(PjlHeaderTest, OwnerAndJobNamesFallBackToTheInputs)
     const std::string header = Build(WIDE("Report.pdf"), WIDE("bob"));
     EXPECT_EQ(LinesOf(header, "ZTOWNERNAME"), Lines{"@PJL SET ZTOWNERNAME=ON"});
     EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=626F62"});
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex("Report.pdf")});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits("Report.pdf")});
 
     Restart();
     SetText(6978, 21, WIDE("Owner"));
     Set8(5432, 1);
     const std::string stored = Build(WIDE("Report.pdf"), WIDE("bob"));
-    EXPECT_EQ(LinesOf(stored, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex("Owner")});
-    EXPECT_EQ(LinesOf(stored, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex("Stored job")});
+    EXPECT_EQ(LinesOf(stored, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits("Owner")});
+    EXPECT_EQ(LinesOf(stored, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits("Stored job")});
 
     Restart();
     Set8(6977, 0);
@@ -648,12 +640,12 @@ TEST_F(PjlHeaderTest, UnterminatedTextFieldsEndAtTheirCapacity)
     const std::string header = Build();
     EXPECT_EQ(LinesOf(header, "PASSWORD"), Lines{"@PJL SET PASSWORD=777777777"});
     EXPECT_EQ(LinesOf(header, "ZTHIDEJOB"), Lines{"@PJL SET ZTHIDEJOB=ON"});
-    EXPECT_EQ(LinesOf(header, "ZTJOBCOMMENT"), Lines{"@PJL SET ZTJOBCOMMENT=" + AsciiHex(std::string(129, 'C'))});
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex(std::string(256, 'J'))});
-    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex(std::string(21, 'O'))});
-    EXPECT_EQ(LinesOf(header, "ZTDATEINFO"), Lines{"@PJL SET ZTDATEINFO=" + AsciiHex(std::string(24, 'D'))});
+    EXPECT_EQ(LinesOf(header, "ZTJOBCOMMENT"), Lines{"@PJL SET ZTJOBCOMMENT=" + HexDigits(std::string(129, 'C'))});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits(std::string(256, 'J'))});
+    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'O'))});
+    EXPECT_EQ(LinesOf(header, "ZTDATEINFO"), Lines{"@PJL SET ZTDATEINFO=" + HexDigits(std::string(24, 'D'))});
     EXPECT_EQ(LinesOf(header, "ZTSTAMPPAGEFONT"),
-              Lines{"@PJL SET ZTSTAMPPAGEFONT=" + AsciiHex(std::string(64, 'F'))});
+              Lines{"@PJL SET ZTSTAMPPAGEFONT=" + HexDigits(std::string(64, 'F'))});
 }
 
 // The caller's document name buffer holds 520 units and its user name 21.
@@ -662,8 +654,8 @@ TEST_F(PjlHeaderTest, UnterminatedInputsEndAtTheirCapacity)
     std::vector<WCHAR> document(600, u'd');
     std::vector<WCHAR> user(40, u'u');
     const std::string header = Build(document.data(), user.data());
-    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + AsciiHex(std::string(520, 'd'))});
-    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + AsciiHex(std::string(21, 'u'))});
+    EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits(std::string(520, 'd'))});
+    EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'u'))});
 }
 
 TEST_F(PjlHeaderTest, PageListsAreDecoded)
@@ -693,9 +685,9 @@ TEST_F(PjlHeaderTest, UnreadableComputerNameGivesAnEmptyHostName)
     EXPECT_EQ(Build(), expected);
 }
 
-// Every text field filled: far more than 4095 bytes, so the header goes out in
-// several writes of whole lines, each as full as the next line allows.
-TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
+// Every text field filled with two-byte characters: far more than 4095 bytes
+// of header, three chunks.
+void PjlHeaderTest::FillEveryText()
 {
     const auto accents = [](size_t count) { return std::u16string(count, u'\u00E9'); };
     SetText(824, 64, accents(63).c_str());
@@ -707,6 +699,13 @@ TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
     SetText(6464, 256, accents(255).c_str());
     Set8(5432, 1);
     SetText(5434, 256, accents(255).c_str());
+}
+
+// The long header goes out in several writes of whole lines, each as full as
+// the next line allows.
+TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
+{
+    FillEveryText();
     const std::string header = Build();
 
     std::string expected = kDefaultHeader;
@@ -756,6 +755,68 @@ TEST_F(PjlHeaderTest, FailingWritesAreNotExamined)
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].result, FALSE);
     EXPECT_EQ(calls[1].result, FALSE);
+}
+
+// A spooler may take less than it is offered: the rest of the chunk is offered
+// again, from the first byte not taken, until all of it is taken.
+TEST_F(PjlHeaderTest, PartlyTakenChunkIsSentOnUntilAllIsTaken)
+{
+    const std::string full = kDefaultHeader;
+    for (DWORD limit : {1u, 2u, 7u, 100u, 1000u, 2999u, static_cast<DWORD>(full.size() - 1)}) {
+        SCOPED_TRACE(limit);
+        Restart();
+        sim::SetWriteLimit(limit);
+        EXPECT_EQ(Build(), full);
+        const std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
+        ASSERT_EQ(calls.size(), (full.size() + limit - 1) / limit);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].offered, full.size() - i * limit) << "call " << i;
+        }
+    }
+}
+
+// Each chunk is finished before the next is offered; a failed write gives up
+// the rest of its own chunk only, and a write that takes nothing is not
+// repeated (it would take nothing again).
+TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
+{
+    FillEveryText();
+    const std::vector<std::string> chunks = [this] {
+        Build();
+        return sim::WrittenChunks(printer);
+    }();
+    ASSERT_EQ(chunks.size(), 3u);
+    const std::string whole = chunks[0] + chunks[1] + chunks[2];
+
+    Restart();
+    sim::SetWriteLimit(1000);
+    EXPECT_EQ(Build(), whole);
+    std::vector<DWORD> expectedOffers;
+    for (const std::string& chunk : chunks) {
+        for (size_t rest = chunk.size(); rest > 0; rest -= rest < 1000 ? rest : 1000) {
+            expectedOffers.push_back(static_cast<DWORD>(rest));
+        }
+    }
+    std::vector<DWORD> offers;
+    for (const sim::WriteCall& call : sim::WriteCalls(printer)) offers.push_back(call.offered);
+    EXPECT_EQ(offers, expectedOffers);
+
+    // The second call (the rest of the first chunk) fails.
+    Restart();
+    sim::SetWriteLimit(1000);
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
+    EXPECT_EQ(Build(), chunks[0].substr(0, 1000) + chunks[1] + chunks[2]);
+    EXPECT_EQ(sim::WriteCalls(printer)[1].offered, chunks[0].size() - 1000);
+
+    Restart();
+    sim::SetWriteLimit(0);
+    EXPECT_EQ(Build(), "");
+    const std::vector<sim::WriteCall> empty = sim::WriteCalls(printer);
+    ASSERT_EQ(empty.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(empty[i].offered, chunks[i].size());
+        EXPECT_EQ(empty[i].result, TRUE);
+    }
 }
 
 // Headers of jobs on different threads share only the constant settings index.

@@ -190,11 +190,12 @@ TEST(LookupSettingLines, FailedConversionsGiveEmptyValues)
 }
 
 // A CR LF stored in the secret number would otherwise end the line and start
-// a line of its own in the header.
+// a line of its own in the header; DEL is a control character as well.
 TEST(LookupSettingLines, AnsiTextDropsControlCharacters)
 {
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("12\r\n@PJL SET X=1"))), "@PJL SET PASSWORD=12@PJL SET X=1\r\n");
-    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\t\x1F 9\x7F"))), "@PJL SET PASSWORD= 9\x7F\r\n");
+    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\t\x1F 9\x7F"))), "@PJL SET PASSWORD= 9\r\n");
+    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\x7F" "1\x7F\x7F" "2~"))), "@PJL SET PASSWORD=12~\r\n");
 }
 
 TEST(LookupSettingLines, HostNameKeepsItsFirst255Units)

@@ -82,6 +82,35 @@ TEST_F(Spooler, WriteLimitZeroSucceedsWithNothingTaken) {
     EXPECT_EQ(sim::WrittenBytes(printer), "");
 }
 
+TEST_F(Spooler, WriteSinkTakesTheOutputInsteadOfTheRecord) {
+    std::string taken;
+    sim::SetWriteLimit(1);  // the sink decides, not the limit
+    sim::SetWriteSink(printer, [&](const void* bytes, DWORD count) {
+        if (taken.size() >= 5) return sim::WriteOutcome{FALSE, 0, ERROR_WRITE_FAULT};
+        const DWORD take = count < 3 ? count : 3;
+        taken.append(static_cast<const char*>(bytes), take);
+        return sim::WriteOutcome{TRUE, 7, 0};  // over-reporting is capped at the offer
+    });
+    HANDLE other = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Kelv IJ 9000"), &other, nullptr));
+    DWORD written = 99;
+    ASSERT_TRUE(Write("abcd", &written));
+    EXPECT_EQ(written, 4u);
+    ASSERT_TRUE(WritePrinter(other, const_cast<char*>("ef"), 2, &written));  // every handle of the printer
+    EXPECT_EQ(written, 2u);
+    SetLastError(0);
+    EXPECT_FALSE(Write("gh", &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_WRITE_FAULT});
+    EXPECT_EQ(taken, "abcef");
+    EXPECT_TRUE(sim::WriteCalls(printer).empty());
+    EXPECT_TRUE(sim::WriteCalls(other).empty());
+
+    sim::SetWriteSink(printer, nullptr);
+    ASSERT_TRUE(Write("ij", &written));
+    EXPECT_EQ(sim::WrittenBytes(printer), "i");
+}
+
 TEST_F(Spooler, WritePrinterFailureSetsLastErrorAndLeavesCountAlone) {
     sim::FailCalls(sim::Api::WritePrinter, ERROR_PRINT_CANCELLED, 1, 1);
     DWORD written = 0;

@@ -116,14 +116,14 @@ TEST(PdevTakeOver, MovesStateAndBufferBlocksLeavingTheOldBlockEmpty) {
     from.driverEndDoc = &FakeDrvEndDoc;
     from.pageCount = 4;
     std::memcpy(from.documentName, u"Doc", 8);
-    from.sectionState = 2;
-    from.pageCommentState = 1;
-    from.defaultOrientation = 2;
-    from.setupBuffer.data.reset(new BYTE[8]{'%', '%', 'P', 0});
-    from.setupBuffer.capacity = 8;
-    from.setupBuffer.length = 3;
-    from.setupBuffer.completeLength = 1;
-    const BYTE* block = from.setupBuffer.data.get();
+    from.filter.section = SectionState::LaterPiece;
+    from.filter.inPageComments = true;
+    from.filter.defaultOrientation = 2;
+    from.filter.setup.data.reset(new BYTE[8]{'%', '%', 'P', 0});
+    from.filter.setup.capacity = 8;
+    from.filter.setup.length = 3;
+    from.filter.setup.completeLength = 1;
+    const BYTE* block = from.filter.setup.data.get();
 
     PluginPdev to;
     TakeOverPdevState(to, from);
@@ -132,29 +132,29 @@ TEST(PdevTakeOver, MovesStateAndBufferBlocksLeavingTheOldBlockEmpty) {
     EXPECT_EQ(to.driverEndDoc, &FakeDrvEndDoc);
     EXPECT_EQ(to.pageCount, 4);
     EXPECT_EQ(std::u16string(to.documentName), u"Doc");
-    EXPECT_EQ(to.sectionState, 2);
-    EXPECT_EQ(to.pageCommentState, 1);
-    EXPECT_EQ(to.defaultOrientation, 2);
-    EXPECT_EQ(to.setupBuffer.data.get(), block);
-    EXPECT_EQ(to.setupBuffer.capacity, 8);
-    EXPECT_EQ(to.setupBuffer.length, 3);
-    EXPECT_EQ(to.setupBuffer.completeLength, 1);
-    EXPECT_EQ(from.setupBuffer.data, nullptr);
-    EXPECT_EQ(from.setupBuffer.capacity + from.setupBuffer.length + from.setupBuffer.completeLength, 0);
-    EXPECT_EQ(to.pendingBuffer.data, nullptr);
+    EXPECT_EQ(to.filter.section, SectionState::LaterPiece);
+    EXPECT_TRUE(to.filter.inPageComments);
+    EXPECT_EQ(to.filter.defaultOrientation, 2);
+    EXPECT_EQ(to.filter.setup.data.get(), block);
+    EXPECT_EQ(to.filter.setup.capacity, 8);
+    EXPECT_EQ(to.filter.setup.length, 3);
+    EXPECT_EQ(to.filter.setup.completeLength, 1);
+    EXPECT_EQ(from.filter.setup.data, nullptr);
+    EXPECT_EQ(from.filter.setup.capacity + from.filter.setup.length + from.filter.setup.completeLength, 0);
+    EXPECT_EQ(to.filter.pending.data, nullptr);
 
     TakeOverPdevState(to, to);  // a block handed to itself keeps everything
-    EXPECT_EQ(to.setupBuffer.data.get(), block);
+    EXPECT_EQ(to.filter.setup.data.get(), block);
 }
 
 TEST(PdevTakeOver, NewBlockStartsEmpty) {
     PluginPdev pdev;
     EXPECT_EQ(pdev.pageCount, 0);
     EXPECT_EQ(pdev.documentName[0], 0);
-    EXPECT_EQ(pdev.sectionState, 0);
-    EXPECT_EQ(pdev.pageCommentState, 0);
-    EXPECT_EQ(pdev.defaultOrientation, -1);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(pdev.filter.section, SectionState::Passing);
+    EXPECT_FALSE(pdev.filter.inPageComments);
+    EXPECT_EQ(pdev.filter.defaultOrientation, -1);
+    EXPECT_EQ(pdev.filter.pending.data, nullptr);
 }
 
 }  // namespace

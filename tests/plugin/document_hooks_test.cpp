@@ -167,33 +167,37 @@ TEST_F(DocumentHooksTest, EndDocWithoutBlockStillClosesTheDocument) {
 // The driver's EndDoc writes the printer's job-end sequence through the plug-in;
 // its last line has no line end.
 PDEVOBJ endingDevice = nullptr;
+HRESULT WriteThroughFilter(PDEVOBJ device, const char* bytes, size_t count) {
+    PluginPdev* block = PdevOf(device);
+    const FilterJob job{device->hPrinter, nullptr, AsView(SettingsOf(device)), block->documentName};
+    DWORD written = 0;
+    return StreamFilterWrite(block->filter, job, bytes, static_cast<DWORD>(count), &written);
+}
 BOOL APIENTRY JobEndWritingDrvEndDoc(SURFOBJ*, FLONG) {
     const char tail[] = "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X";
-    DWORD written = 0;
-    return SUCCEEDED(StreamFilterWritePrinter(endingDevice, tail, sizeof tail - 1, &written));
+    return SUCCEEDED(WriteThroughFilter(endingDevice, tail, sizeof tail - 1));
 }
 
 TEST_F(DocumentHooksTest, EndDocSendsWhatTheFilterStillHoldsAfterTheDriversEndDoc) {
     endingDevice = &device.devobj;
     block.driverEndDoc = &JobEndWritingDrvEndDoc;
     const std::string job = "%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n";
-    DWORD written = 0;
-    ASSERT_EQ(StreamFilterWritePrinter(&device.devobj, job.data(), static_cast<DWORD>(job.size()), &written), S_OK);
+    ASSERT_EQ(WriteThroughFilter(&device.devobj, job.data(), job.size()), S_OK);
     EXPECT_EQ(EndDocHook(&device.surface, 0), TRUE);
     EXPECT_EQ(sim::WrittenBytes(printer), job + "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X");
-    EXPECT_EQ(block.pendingBuffer.data, nullptr);
+    EXPECT_EQ(block.filter.pending.data, nullptr);
 
     // Held bytes the spooler refuses at the end: the document fails instead of
     // ending short, and the driver's EndDoc has still run.
     block.driverEndDoc = &FakeDrvEndDoc;
-    ASSERT_EQ(StreamFilterWritePrinter(&device.devobj, "%!PS-\r\nlast", 11, &written), S_OK);
+    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nlast", 11), S_OK);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
     EXPECT_EQ(driverRecord.endDocCalls, 1);
-    EXPECT_EQ(block.pendingBuffer.data, nullptr);
+    EXPECT_EQ(block.filter.pending.data, nullptr);
     // Without a driver EndDoc the held bytes still go out; the answer stays FALSE.
     block.driverEndDoc = nullptr;
-    ASSERT_EQ(StreamFilterWritePrinter(&device.devobj, "%!PS-\r\nend", 10, &written), S_OK);
+    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nend", 10), S_OK);
     EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
     EXPECT_EQ(sim::WrittenBytes(printer).substr(sim::WrittenBytes(printer).size() - 3), "end");
 }

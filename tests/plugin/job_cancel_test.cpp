@@ -1,3 +1,4 @@
+#include "common/spooler_write.h"
 #include "plugin/job_cancel.h"
 
 #include "common/module_state.h"

@@ -57,29 +57,14 @@ protected:
         ASSERT_TRUE(WriteSettingBytes(Span(), offset, bytes.data(), bytes.size()));
     }
 
-    DWORD Rewrite(const std::string& piece, int state, int orientation, std::string& out) {
-        char* text = reinterpret_cast<char*>(1);
-        size_t length = 99;
-        const DWORD result = RewriteSetupPiece(module, document.c_str(), settings.data(), settings.size(),
-                                               piece.data(), piece.size(), state, orientation, &text, &length);
-        out.clear();
-        if (result == 0) {
-            EXPECT_NE(text, nullptr);
-            if (text != nullptr) {
-                EXPECT_EQ(text[length], '\0');
-                out.assign(text, length);
-            }
-            FreeRewrittenText(text);
-        } else {
-            EXPECT_EQ(text, nullptr);
-            EXPECT_EQ(length, 0u);
-        }
-        return result;
+    HRESULT Rewrite(const std::string& piece, int state, int orientation, std::string& out) {
+        return RewriteSetupPiece(module, document.c_str(), SettingsView{settings.data(), settings.size()}, piece,
+                                 static_cast<SectionState>(state), orientation, out);
     }
     // A later piece: no orientation block.
     std::string Later(const std::string& piece) {
         std::string out;
-        EXPECT_EQ(Rewrite(piece, 2, -1, out), 0u);
+        EXPECT_EQ(Rewrite(piece, 2, -1, out), S_OK);
         return out;
     }
 
@@ -136,7 +121,7 @@ TEST_F(FeatureEmit, DamagedTemplatesAreNotUsedAsFormats) {
     module = bad;
     const std::string piece = Driver("ZTDuplex", "None") + kRegion;
     std::string out;
-    EXPECT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    EXPECT_EQ(Rewrite(piece, 1, 2, out), S_OK);
     EXPECT_EQ(out, piece);
 }
 
@@ -205,23 +190,14 @@ TEST_F(FeatureEmit, BlocksOfBothTemplatesByteExact) {
 // Arguments.
 
 TEST_F(FeatureEmit, MissingArgumentsAreRefused) {
-    const std::string piece = kRegion;
-    char* text = reinterpret_cast<char*>(1);
-    size_t length = 5;
-    const BYTE* block = settings.data();
-    const WCHAR* name = document.c_str();
-    const size_t size = settings.size();
-    EXPECT_EQ(RewriteSetupPiece(nullptr, name, block, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
-    EXPECT_EQ(text, nullptr);
-    EXPECT_EQ(length, 0u);
-    EXPECT_EQ(RewriteSetupPiece(module, nullptr, block, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
-    EXPECT_EQ(RewriteSetupPiece(module, name, nullptr, size, piece.data(), piece.size(), 1, 1, &text, &length), 87u);
-    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, nullptr, 0, 1, 1, &text, &length), 87u);
-    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, piece.data(), piece.size(), 1, 1, nullptr, &length), 87u);
-    EXPECT_EQ(length, 0u);
-    text = reinterpret_cast<char*>(1);
-    EXPECT_EQ(RewriteSetupPiece(module, name, block, size, piece.data(), piece.size(), 1, 1, &text, nullptr), 87u);
-    EXPECT_EQ(text, nullptr);
+    const SettingsView block{settings.data(), settings.size()};
+    std::string out;
+    EXPECT_EQ(RewriteSetupPiece(nullptr, u"Report", block, kRegion, SectionState::FirstPiece, 1, out), E_POINTER);
+    EXPECT_EQ(RewriteSetupPiece(module, nullptr, block, kRegion, SectionState::FirstPiece, 1, out), E_POINTER);
+    // No settings at all read as zero, like a short block.
+    EXPECT_EQ(RewriteSetupPiece(module, u"Report", SettingsView{nullptr, 0}, kRegion, SectionState::LaterPiece, 1, out),
+              S_OK);
+    EXPECT_EQ(out, kRegion);
 }
 
 // ---------------------------------------------------------------------------
@@ -230,7 +206,7 @@ TEST_F(FeatureEmit, MissingArgumentsAreRefused) {
 TEST_F(FeatureEmit, FirstPieceWithoutFeaturesGetsOnlyTheOrientationBlock) {
     const std::string piece = "%%IncludeResource: font Courier\r\n10 dict begin\r\n";
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), S_OK);
     EXPECT_EQ(out,
               "featurebegin{\r\n"
               "%%BeginFeature: *ZTOrientation Landscape\r\n"
@@ -241,21 +217,21 @@ TEST_F(FeatureEmit, FirstPieceWithoutFeaturesGetsOnlyTheOrientationBlock) {
     // A later piece comes back unchanged.
     EXPECT_EQ(Later(piece), piece);
     // Other section states are no first piece either.
-    ASSERT_EQ(Rewrite(piece, 0, 2, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 0, 2, out), S_OK);
     EXPECT_EQ(out, piece);
 }
 
 TEST_F(FeatureEmit, OrientationComesFromTheGivenValueOrTheSettings) {
     const std::string piece = "x\r\n";
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
     S16(378, 2);
-    ASSERT_EQ(Rewrite(piece, 1, -1, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, -1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Landscape") + piece);
-    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
-    ASSERT_EQ(Rewrite(piece, 1, 7, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 7, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + piece);
 }
 
@@ -263,13 +239,13 @@ TEST_F(FeatureEmit, PieceThatNamesAnOrientationGetsNoSecondOne) {
     // The driver's block is the last one, so it stays as written; the name suffices.
     const std::string last = kRegion + Driver("ZTOrientation", "Portrait");
     std::string out;
-    ASSERT_EQ(Rewrite(last, 1, 2, out), 0u);
+    ASSERT_EQ(Rewrite(last, 1, 2, out), S_OK);
     EXPECT_EQ(out, last);
 
     // Not the last one: the replace pass spells it from the settings field,
     // whatever orientation the page comments gave.
     S16(378, 2);
-    ASSERT_EQ(Rewrite(Driver("ZTOrientation", "Portrait") + kRegion, 1, 1, out), 0u);
+    ASSERT_EQ(Rewrite(Driver("ZTOrientation", "Portrait") + kRegion, 1, 1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Landscape") + kRegion);
 }
 
@@ -599,12 +575,12 @@ TEST_F(FeatureEmit, MissingTemplatesLeaveThePieceAsWritten) {
     const std::string piece = kResolution + Driver("ZTGCCyan", "1") + Driver("ZTDuplex", "None") + kRegion;
     module = sim::RegisterModule(u"/opt/empty/QM22TRD.dll");
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), S_OK);
     EXPECT_EQ(out, piece);
 
     // With the numeric template only, the numbers go on and nothing else.
     module = sim::RegisterModule(u"/opt/numeric/QM22TRD.dll", kNumericOnly, 1);
-    ASSERT_EQ(Rewrite(piece, 1, 2, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 2, out), S_OK);
     EXPECT_EQ(out, kResolution + Ours("ZTGCCyan", "9") + Driver("ZTDuplex", "None") + kRegion);
 }
 
@@ -616,7 +592,7 @@ TEST_F(FeatureEmit, ZeroBytesAreDataLikeAnyOther) {
     const std::string piece = Driver("ZTDuplex", "OFF") + binary + Driver("ZTGCCyan", "1") + kRegion + binary;
     S16(3846, 150);
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 1, 1, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, 1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTDuplex", "LongEdge") + binary +
                        Ours("ZTGCCyan", "150") + kRegion + binary);
 }
@@ -625,13 +601,10 @@ TEST_F(FeatureEmit, ShortSettingsReadAsZero) {
     // Only the first 100 bytes are held: every field beyond reads as zero.
     S16(372, 2);
     const std::string piece = Driver("ZTCollate", "False") + kRegion;
-    char* text = nullptr;
-    size_t length = 0;
-    ASSERT_EQ(RewriteSetupPiece(module, document.c_str(), settings.data(), 100, piece.data(), piece.size(), 1, -1,
-                                &text, &length),
-              0u);
-    const std::string out(text, length);
-    FreeRewrittenText(text);
+    std::string out;
+    ASSERT_EQ(RewriteSetupPiece(module, document.c_str(), SettingsView{settings.data(), 100}, piece,
+                                SectionState::FirstPiece, -1, out),
+              S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTCollate", "True", "On") + Ours("ZTJobComment", "") +
                        kRegion);
 }

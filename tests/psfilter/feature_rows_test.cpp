@@ -104,14 +104,9 @@ protected:
         module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kFeatureTemplates, 2);
     }
 
-    DWORD Rewrite(const std::string& piece, int state, std::string& out) {
-        char* text = nullptr;
-        size_t length = 0;
-        const DWORD result = RewriteSetupPiece(module, u"Doc", settings.data(), settings.size(), piece.data(),
-                                               piece.size(), state, 1, &text, &length);
-        out.assign(text != nullptr ? text : "", length);
-        FreeRewrittenText(text);
-        return result;
+    HRESULT Rewrite(const std::string& piece, int state, std::string& out) {
+        return RewriteSetupPiece(module, u"Doc", SettingsView{settings.data(), settings.size()}, piece,
+                                 static_cast<SectionState>(state), 1, out);
     }
 
     HMODULE module = nullptr;
@@ -122,23 +117,23 @@ TEST_F(FeatureRewriteOnce, TemplatesAreLookedUpOncePerPiece) {
     const std::string piece = Driver("ZTDuplex", "None") + Driver("ZTCollate", "True") + Driver("ZTGCCyan", "1") +
                               Driver("Resolution", "600dpi");
     std::string out;
-    ASSERT_EQ(Rewrite(piece, 1, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 1, out), S_OK);
     EXPECT_EQ(sim::CallCount(sim::Api::FindResourceW), 2u);
-    ASSERT_EQ(Rewrite(piece, 2, out), 0u);
+    ASSERT_EQ(Rewrite(piece, 2, out), S_OK);
     EXPECT_EQ(sim::CallCount(sim::Api::FindResourceW), 4u);
 }
 
 TEST_F(FeatureRewriteOnce, UserNameAndDateAreAskedForOnlyWhenTheirBlocksArePlaced) {
     const std::string plain = Driver("ZTDuplex", "None") + Driver("Resolution", "600dpi");
     std::string out;
-    ASSERT_EQ(Rewrite(plain, 2, out), 0u);
+    ASSERT_EQ(Rewrite(plain, 2, out), S_OK);
     EXPECT_EQ(sim::CallCount(sim::Api::GetUserNameW), 0u);
     EXPECT_EQ(sim::CallCount(sim::Api::GetDateFormatW), 0u);
 
     // The owner-name block goes behind the owner-name switch block and carries
     // the user name, hex-encoded ("alice").
     const std::string owner = Driver("ZTOwnerName", "False") + Driver("Resolution", "600dpi");
-    ASSERT_EQ(Rewrite(owner, 2, out), 0u);
+    ASSERT_EQ(Rewrite(owner, 2, out), S_OK);
     EXPECT_GE(sim::CallCount(sim::Api::GetUserNameW), 1u);
     EXPECT_NE(out.find("%%BeginFeature: *ZTOwnerNameInfo 616C696365\r\n"), std::string::npos);
     EXPECT_EQ(sim::CallCount(sim::Api::GetDateFormatW), 0u);

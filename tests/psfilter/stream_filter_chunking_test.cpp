@@ -3,7 +3,6 @@
 #include "psfilter/stream_filter.h"
 
 #include "platform/host/sim_control.h"
-#include "plugin/plugin_pdev.h"
 #include "psfilter/feature_rewrite.h"
 #include "feature_templates.h"
 
@@ -195,6 +194,8 @@ protected:
         module = sim::RegisterModule(u"/opt/chunking/QM22TRD.dll", kFeatureTemplates, 2);
     }
 
+    SettingsView Settings() const { return SettingsView{privatePart.data() + kSettingsStart, kSettingsBytes}; }
+
     void SetOrientationSetting(int16_t value) {
         std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &value, sizeof value);
     }
@@ -209,13 +210,11 @@ protected:
                 out += part.text;
                 continue;
             }
-            char* text = nullptr;
-            size_t length = 0;
-            EXPECT_EQ(RewriteSetupPiece(module, u"Report", privatePart.data() + kSettingsStart, kSettingsBytes,
-                                        part.text.data(), part.text.size(), 1, part.orientation, &text, &length),
-                      0u);
-            if (text != nullptr) out.append(text, length);
-            FreeRewrittenText(text);
+            std::string text;
+            EXPECT_EQ(RewriteSetupPiece(module, u"Report", Settings(), part.text, SectionState::FirstPiece,
+                                        part.orientation, text),
+                      S_OK);
+            out += text;
         }
         return out;
     }
@@ -228,15 +227,8 @@ protected:
     std::string Run(const std::string& stream, const std::vector<size_t>& sizes, const std::vector<DWORD>& limits,
                     const char16_t* printerName, const std::vector<bool>& failAt = {}) {
         const HANDLE printer = sim::AddPrinter(printerName);
-        PluginPdev pdev;
-        const char16_t name[] = u"Report";
-        std::memcpy(pdev.documentName, name, sizeof name);
-        DEVOBJ device{};
-        device.dwSize = sizeof device;
-        device.hPrinter = printer;
-        device.hOEM = module;
-        device.pOEMDM = privatePart.data();
-        device.pdevOEM = &pdev;
+        StreamFilterState filter;
+        const FilterJob job{printer, module, Settings(), u"Report"};
 
         size_t at = 0;
         for (size_t call = 0; call < sizes.size(); ++call) {
@@ -245,26 +237,26 @@ protected:
             if (fail) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
             const size_t count = sizes[call];
             DWORD written = 0xDEAD;
-            HRESULT hr = StreamFilterWritePrinter(&device, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
-                                                  static_cast<DWORD>(count), &written);
+            HRESULT hr = StreamFilterWrite(filter, job, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
+                                           static_cast<DWORD>(count), &written);
             EXPECT_EQ(written, count) << "call " << call << " at " << at;
             sim::StopFailing(sim::Api::WritePrinter);
             for (int retry = 0; fail && hr != S_OK && retry < 3; ++retry) {
-                hr = StreamFilterWritePrinter(&device, nullptr, 0, &written);
+                hr = StreamFilterWrite(filter, job, nullptr, 0, &written);
             }
             EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
             at += count;
         }
         sim::SetWriteLimit(sim::kNoLimit);
         EXPECT_EQ(at, stream.size());
-        EXPECT_EQ(pdev.unsentBuffer.length, 0);
-        EXPECT_EQ(pdev.passThroughOwed, 0);
-        EXPECT_EQ(pdev.sectionState, 0);
+        EXPECT_EQ(filter.unsent.length, 0);
+        EXPECT_EQ(filter.passThroughOwed, 0);
+        EXPECT_EQ(filter.section, SectionState::Passing);
         // The end of the document: nothing is held back afterwards.
-        EXPECT_EQ(StreamFilterFlush(&device), S_OK);
-        EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
-        EXPECT_EQ(pdev.setupBuffer.data, nullptr);
-        EXPECT_EQ(pdev.unsentBuffer.data, nullptr);
+        EXPECT_EQ(StreamFilterFlush(filter, printer), S_OK);
+        EXPECT_EQ(filter.pending.data, nullptr);
+        EXPECT_EQ(filter.setup.data, nullptr);
+        EXPECT_EQ(filter.unsent.data, nullptr);
         return sim::WrittenBytes(printer);
     }
 

@@ -1,7 +1,6 @@
 #include "psfilter/stream_filter.h"
 
-#include "plugin/line_buffer.h"
-#include "plugin/plugin_pdev.h"
+#include "psfilter/line_buffer.h"
 #include "platform/host/sim_control.h"
 #include "feature_templates.h"
 
@@ -165,43 +164,27 @@ struct RewriteCall {
 
 struct RewriterScript {
     std::vector<RewriteCall> calls;
-    unsigned failures = 0;     // the next this many calls fail with 14
+    unsigned failures = 0;     // the next this many calls run out of memory
     std::string forcedOutput;  // when set, every success answers with it
-    int handedOut = 0;
-    int released = 0;
 };
 RewriterScript script;
 
-DWORD RecordingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                       const char* text, size_t length, int sectionState, int orientation, char** newText,
-                       size_t* newLength) {
-    script.calls.push_back(
-        {module, documentName, settings, settingsSize, std::string(text, length), sectionState, orientation});
-    *newText = nullptr;
-    *newLength = 0;
+HRESULT RecordingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                         SectionState section, int orientation, std::string& out) {
+    script.calls.push_back({module, documentName, settings.data, settings.size, std::string(piece),
+                            static_cast<int>(section), orientation});
     if (script.failures > 0) {
         --script.failures;
-        return 14;
+        out = "partial";  // what a failed rewrite leaves must not go out
+        return E_OUTOFMEMORY;
     }
-    std::string out = script.forcedOutput;
+    out = script.forcedOutput;
     if (out.empty()) {
-        out = "<" + std::to_string(sectionState) + " " + std::to_string(orientation) + ">" +
-              std::string(text, length) + "</>";
+        out = "<" + std::to_string(static_cast<int>(section)) + " " + std::to_string(orientation) + ">" +
+              std::string(piece) + "</>";
     }
-    ++script.handedOut;
-    char* copy = static_cast<char*>(std::malloc(out.size() + 1));
-    std::memcpy(copy, out.c_str(), out.size() + 1);
-    *newText = copy;
-    *newLength = out.size();
-    return 0;
+    return S_OK;
 }
-
-void RecordingRelease(char* text) {
-    ++script.released;
-    std::free(text);
-}
-
-const SetupRewriter kRecordingRewriter = {&RecordingRewrite, &RecordingRelease};
 
 constexpr size_t kPrivatePartBytes = 12016;
 constexpr size_t kSettingsStart = 12;
@@ -211,8 +194,7 @@ struct StreamFilterTest : ::testing::Test {
     HANDLE printer = nullptr;
     HMODULE module = nullptr;
     std::vector<BYTE> privatePart = std::vector<BYTE>(kPrivatePartBytes, 0);
-    PluginPdev pdev;
-    DEVOBJ device{};
+    StreamFilterState filter;
 
     void SetUp() override {
         sim::Reset();
@@ -222,23 +204,17 @@ struct StreamFilterTest : ::testing::Test {
         const char16_t identification[] = u"VTA/NP";
         std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
         SetOrientationSetting(1);
-        device.dwSize = sizeof device;
-        device.hPrinter = printer;
-        device.hOEM = module;
-        device.pOEMDM = privatePart.data();
-        device.pdevOEM = &pdev;
-        const char16_t name[] = u"Report";
-        std::memcpy(pdev.documentName, name, sizeof name);
     }
-    // Every text the rewriter handed out was given back.
-    void TearDown() override { EXPECT_EQ(script.released, script.handedOut); }
 
     void SetOrientationSetting(int16_t value) {
         std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &value, sizeof value);
     }
+    FilterJob Job() const {
+        return FilterJob{printer, module, SettingsView{privatePart.data() + kSettingsStart, 12004}, u"Report"};
+    }
     HRESULT Write(const std::string& bytes, DWORD* written = nullptr) {
-        return StreamFilterWritePrinter(&device, bytes.data(), static_cast<DWORD>(bytes.size()), written,
-                                        kRecordingRewriter);
+        return StreamFilterWrite(filter, Job(), bytes.data(), static_cast<DWORD>(bytes.size()), written,
+                                 &RecordingRewrite);
     }
     // Writes and expects the whole count taken and success.
     void Feed(const std::string& bytes) {
@@ -247,39 +223,19 @@ struct StreamFilterTest : ::testing::Test {
         ASSERT_EQ(written, bytes.size());
     }
     Chunks Written() const { return sim::WrittenChunks(printer); }
-    HRESULT Flush() { return StreamFilterFlush(&device); }
-    std::string Pending() const { return Held(pdev.pendingBuffer); }
+    HRESULT Flush() { return StreamFilterFlush(filter, printer); }
+    std::string Pending() const { return Held(filter.pending); }
 };
-
-TEST_F(StreamFilterTest, RefusesSettingsWithoutIdentificationAndPassesOtherDevicesOn) {
-    privatePart[kSettingsStart + 12] = 'X';  // the terminator of "VTA/NP"
-    DWORD written = 0xDEAD;
-    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n", &written), E_FAIL);
-    EXPECT_EQ(written, 0u);
-    EXPECT_TRUE(Written().empty());
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
-
-    // Without a block or a private part the call is the spooler pass-through's.
-    device.pdevOEM = nullptr;
-    written = 0xDEAD;
-    EXPECT_EQ(Write("abc", &written), E_NOTIMPL);
-    device.pdevOEM = &pdev;
-    device.pOEMDM = nullptr;
-    EXPECT_EQ(Write("abc", &written), E_NOTIMPL);
-    EXPECT_EQ(StreamFilterWritePrinter(nullptr, "abc", 3, &written, kRecordingRewriter), S_OK);
-    EXPECT_EQ(written, 0xDEADu);
-    EXPECT_TRUE(Written().empty());
-}
 
 TEST_F(StreamFilterTest, NullDataAndUnbufferableCountsAreRefusedWithNothingTaken) {
     Feed("held");
     DWORD written = 0xDEAD;
-    EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 4, &written, kRecordingRewriter), E_POINTER);
+    EXPECT_EQ(StreamFilterWrite(filter, Job(), nullptr, 4, &written, &RecordingRewrite), E_POINTER);
     EXPECT_EQ(written, 0u);
     // More than the buffer can ever hold: refused before anything is copied
     // (only the first five bytes are looked at, for a job start).
     written = 0xDEAD;
-    EXPECT_EQ(StreamFilterWritePrinter(&device, "12345", 0x80000000u, &written, kRecordingRewriter), E_OUTOFMEMORY);
+    EXPECT_EQ(StreamFilterWrite(filter, Job(), "12345", 0x80000000u, &written, &RecordingRewrite), E_OUTOFMEMORY);
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(Pending(), "held");
     EXPECT_TRUE(Written().empty());
@@ -287,9 +243,9 @@ TEST_F(StreamFilterTest, NullDataAndUnbufferableCountsAreRefusedWithNothingTaken
 
 TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
     DWORD written = 0xDEAD;
-    EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 0, &written, kRecordingRewriter), S_OK);
+    EXPECT_EQ(StreamFilterWrite(filter, Job(), nullptr, 0, &written, &RecordingRewrite), S_OK);
     EXPECT_EQ(written, 0u);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
@@ -323,13 +279,13 @@ TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
     EXPECT_EQ(script.calls[0].documentName, u"Report");
     EXPECT_EQ(script.calls[0].settings, privatePart.data() + kSettingsStart);
     EXPECT_EQ(script.calls[0].settingsSize, 12004u);
-    EXPECT_EQ(pdev.sectionState, 0);
-    EXPECT_EQ(pdev.pendingBuffer.length, 0);
-    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
+    EXPECT_EQ(filter.pending.length, 0);
+    EXPECT_EQ(filter.setup.length, 0);
     EXPECT_EQ(Flush(), S_OK);  // nothing left for the end of the document
     EXPECT_EQ(Written().size(), 5u);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
-    EXPECT_EQ(pdev.setupBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_EQ(filter.setup.data, nullptr);
 }
 
 TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
@@ -353,8 +309,8 @@ TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
     EXPECT_EQ(script.calls[4].orientation, -1);
     EXPECT_EQ(script.calls[1].text, "P1\r\n");
     // The "%%EndPageComments" line itself is not collected.
-    EXPECT_FALSE(pdev.pageComments.lineEnd);
-    EXPECT_EQ(pdev.defaultOrientation, 2);
+    EXPECT_FALSE(filter.pageComments.lineEnd);
+    EXPECT_EQ(filter.defaultOrientation, 2);
 }
 
 TEST_F(StreamFilterTest, CommentsOfALaterPageWaitForTheirOwnSection) {
@@ -375,18 +331,18 @@ TEST_F(StreamFilterTest, CommentsOfALaterPageWaitForTheirOwnSection) {
     EXPECT_EQ(script.calls[2].text, "P2\r\n");
     EXPECT_EQ(script.calls[2].orientation, 2);
     EXPECT_EQ(script.calls[3].orientation, 1);
-    EXPECT_FALSE(pdev.pageComments.lineEnd);
+    EXPECT_FALSE(filter.pageComments.lineEnd);
 }
 
 TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
     Feed("%!PS-Adobe-3.0\r\n%%Begin");
-    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
     Feed("Setup\r\nA\r\n%%End");
-    EXPECT_EQ(pdev.sectionState, 1);
+    EXPECT_EQ(filter.section, SectionState::FirstPiece);
     Feed("Setup\r\nrest\r\n");
     EXPECT_EQ(Written(),
               (Chunks{"%!PS-Adobe-3.0\r\n", "%%BeginSetup\r\n", "<1 -1>A\r\n</>", "%%EndSetup\r\nrest\r\n"}));
-    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
 }
 
 TEST_F(StreamFilterTest, TheEarlierMarkerWinsWhicheverKindItIs) {
@@ -406,14 +362,14 @@ TEST_F(StreamFilterTest, TheEarlierMarkerWinsWhicheverKindItIs) {
 TEST_F(StreamFilterTest, EmptySectionCallsNoRewrite) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n%%EndSetup\r\nx\r\n");
     EXPECT_TRUE(script.calls.empty());
-    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "%%EndSetup\r\nx\r\n"}));
 }
 
 TEST_F(StreamFilterTest, PartialLineInFrontOfTheEndMarkerIsRewrittenWithTheSection) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB%%EndSetup\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>A\r\nB</>", "%%EndSetup\r\n"}));
-    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(filter.setup.length, 0);
 }
 
 std::string Filler(size_t lines) {
@@ -436,8 +392,8 @@ TEST_F(StreamFilterTest, LongSectionIsCutWhereLinesOneAtATimeWouldCutIt) {
     EXPECT_EQ(script.calls[0].sectionState, 1);
     EXPECT_EQ(script.calls[1].text, filler + blockB);
     EXPECT_EQ(script.calls[1].sectionState, 2);
-    EXPECT_EQ(pdev.sectionState, 2);
-    EXPECT_EQ(Held(pdev.setupBuffer), "featurebegin{\r\nC\r\n");
+    EXPECT_EQ(filter.section, SectionState::LaterPiece);
+    EXPECT_EQ(Held(filter.setup), "featurebegin{\r\nC\r\n");
 
     Feed("D\r\n}featurecleanup\r\n%%EndSetup\r\n%%EOF\r\n");
     ASSERT_EQ(script.calls.size(), 3u);
@@ -473,7 +429,7 @@ TEST_F(StreamFilterTest, LongSectionIsCutWhereLinesOneAtATimeWouldCutIt) {
 TEST_F(StreamFilterTest, LongSectionWithOnlyAnOpenBlockIsNotCut) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nfeaturebegin{\r\n" + Filler(1001));
     EXPECT_TRUE(script.calls.empty());
-    EXPECT_EQ(pdev.setupBuffer.length, 15 + 100100);
+    EXPECT_EQ(filter.setup.length, 15 + 100100);
     Feed("}featurecleanup\r\n%%EndSetup\r\n");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].text, "featurebegin{\r\n" + Filler(1001) + "}featurecleanup\r\n");
@@ -485,7 +441,7 @@ TEST_F(StreamFilterTest, LongSectionWithoutFeatureBlocksIsCutAtItsLastLineEnd) {
     Feed("y\r\nz");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].text, Filler(1000) + "y\r\n");
-    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(filter.setup.length, 0);
     EXPECT_EQ(Pending(), "z");
 }
 
@@ -497,7 +453,6 @@ TEST_F(StreamFilterTest, RewrittenTextGoesOutInChunksOf4096) {
     // A spooler that takes less: each chunk starts where the taken bytes end.
     sim::Reset();
     printer = sim::AddPrinter(u"Filter Printer");
-    device.hPrinter = printer;
     sim::SetWriteLimit(3000);
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\n");
     std::vector<DWORD> offered;
@@ -511,22 +466,22 @@ TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
     SetOrientationSetting(2);
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial");
     EXPECT_EQ(Pending(), "old partial");
-    EXPECT_EQ(pdev.pageCommentState, 1);
+    EXPECT_EQ(filter.inPageComments, true);
     // The landscape comment goes with the old job, and the new one starts
     // outside any page's comments: its page setup has no comments (-1).
     SetOrientationSetting(1);
     Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n",
                                  "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
-    EXPECT_EQ(pdev.defaultOrientation, 1);
+    EXPECT_EQ(filter.defaultOrientation, 1);
 
     // A job cut off inside a section: the next job's lines are no section.
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nunfinished\r\n");
-    EXPECT_EQ(pdev.sectionState, 1);
+    EXPECT_EQ(filter.section, SectionState::FirstPiece);
     Feed("%!PS-Adobe-3.0\r\nfirst\r\n");
-    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
     EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\nfirst\r\n");
-    EXPECT_EQ(pdev.setupBuffer.length, 0);
+    EXPECT_EQ(filter.setup.length, 0);
 }
 TEST_F(StreamFilterTest, PartialLineWaitsForItsLineEndOrTheEndOfTheDocument) {
     // The printer's job-end sequence after "%%EOF", in the driver's last write.
@@ -536,7 +491,7 @@ TEST_F(StreamFilterTest, PartialLineWaitsForItsLineEndOrTheEndOfTheDocument) {
     EXPECT_EQ(Pending(), "\x1b%-12345X");
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(Written().back(), "\x1b%-12345X");
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
     // An embedded document's "%%EOF" does not send a held partial line early:
     // a setup marker cut right behind it is still found.
     Feed("%!PS-Adobe-3.0\r\n%%EOF\r\n%%Begin");
@@ -554,7 +509,7 @@ TEST_F(StreamFilterTest, EndOfDocumentSendsEveryKindOfHeldBytesInStreamOrder) {
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "A\r\n", "B"}));
     EXPECT_TRUE(script.calls.empty());
-    EXPECT_EQ(pdev.sectionState, 0);
+    EXPECT_EQ(filter.section, SectionState::Passing);
 
     // Rewritten text the spooler did not take, then the pending rest.
     script.forcedOutput = std::string(4096, 'a') + "bcd";
@@ -569,17 +524,17 @@ TEST_F(StreamFilterTest, EndOfDocumentSendsEveryKindOfHeldBytesInStreamOrder) {
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
     const size_t before = sim::WrittenBytes(printer).size();
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\nlast"), E_FAIL);
-    EXPECT_EQ(pdev.passThroughOwed, 11);
+    EXPECT_EQ(filter.passThroughOwed, 11);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "%!PS-Adobe-3.0\r\nlast");
-    EXPECT_EQ(pdev.passThroughOwed, 0);
+    EXPECT_EQ(filter.passThroughOwed, 0);
 
     // A spooler failure at the end: reported, and nothing is kept.
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("%!PS-Adobe-3.0\r\ntail");
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(Flush(), E_FAIL);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
     EXPECT_EQ(Flush(), S_OK);
 }
 TEST_F(StreamFilterTest, EndOfDocumentTailGoesOutWholeThroughAShortSpooler) {
@@ -587,7 +542,7 @@ TEST_F(StreamFilterTest, EndOfDocumentTailGoesOutWholeThroughAShortSpooler) {
     Feed("%!PS-\r\n%%EOF\r\n0123456789");
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-\r\n%%EOF\r\n0123456789");
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
 }
 
 TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection) {
@@ -595,7 +550,7 @@ TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection
     sim::SetWriteLimit(20);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n"), E_FAIL);
-    EXPECT_EQ(pdev.sectionState, 1);
+    EXPECT_EQ(filter.section, SectionState::FirstPiece);
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("%%EndSetup\r\n");
     EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n<1 -1>A\r\n</>%%EndSetup\r\n");
@@ -607,7 +562,7 @@ TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("");
     EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "x123\r\n");
-    EXPECT_EQ(pdev.pendingBuffer.length, 0);
+    EXPECT_EQ(filter.pending.length, 0);
 }
 TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     const char raw[] = "%!PS-Adobe-3.0\r\nbin\0ary\r\n%%EOF\r\nx\0y";
@@ -615,7 +570,7 @@ TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     Feed(job);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), job);
-    EXPECT_EQ(pdev.pendingBuffer.data, nullptr);
+    EXPECT_EQ(filter.pending.data, nullptr);
 
     // A marker behind a zero byte is still seen.
     const char hidden[] = "%!PS-Adobe-3.0\r\n\0%%BeginSetup\r\nA\r\n%%EndSetup\r\n";
@@ -634,7 +589,7 @@ TEST_F(StreamFilterTest, SectionWithZeroBytesIsRewrittenLikeAnyOther) {
 TEST_F(StreamFilterTest, EmbeddedEndOfFileInsideASectionKeepsTheSection) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nres\r\n%%EOF\r\nmore");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"}));
-    EXPECT_EQ(Held(pdev.setupBuffer), "res\r\n%%EOF\r\n");
+    EXPECT_EQ(Held(filter.setup), "res\r\n%%EOF\r\n");
     EXPECT_EQ(Pending(), "more");
     Feed("\r\n%%EndSetup\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>res\r\n%%EOF\r\nmore\r\n</>",
@@ -659,7 +614,7 @@ TEST_F(StreamFilterTest, SpoolerFailureWhileSendingRewrittenTextKeepsItsRest) {
     DWORD written = 0;
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz\r\n", &written), E_FAIL);
     EXPECT_EQ(written, 48u);
-    EXPECT_EQ(Held(pdev.unsentBuffer), "bcd");
+    EXPECT_EQ(Held(filter.unsent), "bcd");
     EXPECT_EQ(Pending(), "%%EndSetup\r\nz\r\n");
     Feed("");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
@@ -671,10 +626,9 @@ TEST_F(StreamFilterTest, ASettingsChangeHandsTheHeldOutputToTheNewDeviceContext)
     script.forcedOutput = std::string(4096, 'a') + "bcd";
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz"), E_FAIL);
-    PluginPdev next;
-    TakeOverPdevState(next, pdev);
-    EXPECT_EQ(pdev.unsentBuffer.data, nullptr);
-    device.pdevOEM = &next;
+    StreamFilterState next = std::move(filter);
+    EXPECT_EQ(filter.unsent.data, nullptr);
+    filter = std::move(next);
     Feed("\r\n%%EOF\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
                                  "%%EndSetup\r\nz\r\n%%EOF\r\n"}));
@@ -693,13 +647,13 @@ TEST_F(StreamFilterTest, SpoolerTakingNothingFailsInsteadOfSpinning) {
 
 TEST_F(StreamFilterTest, SectionTextThatCannotBeCollectedStaysPending) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n");
-    pdev.setupBuffer.byteLimit = 4;
+    filter.setup.byteLimit = 4;
     DWORD written = 0;
     EXPECT_EQ(Write("AB\r\nCD\r\n%%EndSetup\r\n", &written), E_OUTOFMEMORY);
     EXPECT_EQ(written, 20u);
     EXPECT_EQ(Pending(), "AB\r\nCD\r\n%%EndSetup\r\n");
     EXPECT_TRUE(script.calls.empty());
-    pdev.setupBuffer.byteLimit = kLineBufferMaxBytes;
+    filter.setup.byteLimit = kLineBufferMaxBytes;
     Feed("");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>AB\r\nCD\r\n</>", "%%EndSetup\r\n"}));
 }
@@ -710,8 +664,8 @@ TEST_F(StreamFilterTest, FailedRewriteSendsItsPieceUnchangedAtOnce) {
     script.failures = 1;
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001));
     ASSERT_EQ(script.calls.size(), 1u);
-    EXPECT_EQ(pdev.setupBuffer.length, 0);
-    EXPECT_EQ(pdev.sectionState, 2);
+    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.section, SectionState::LaterPiece);
     Feed("y\r\n%%EndSetup\r\n");
     ASSERT_EQ(script.calls.size(), 2u);
     EXPECT_EQ(script.calls[1].text, "y\r\n");
@@ -742,7 +696,7 @@ TEST_F(StreamFilterTest, FailedRewriteUsesUpItsPageComments) {
     EXPECT_EQ(script.calls[1].orientation, 1);
     EXPECT_EQ(script.calls[2].text, "Q\r\n");
     EXPECT_EQ(script.calls[2].orientation, 2);
-    EXPECT_FALSE(pdev.pageComments.lineEnd);
+    EXPECT_FALSE(filter.pageComments.lineEnd);
     EXPECT_EQ(Written().back(), "%%EndPageSetup\r\n");
     EXPECT_EQ(Written()[Written().size() - 2], "<1 2>Q\r\n</>");
 }
@@ -752,8 +706,8 @@ TEST_F(StreamFilterTest, PageCommentsWithoutTheirEndCostNoMemory) {
     // A page whose comments never end: its content is scanned, not kept.
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n");
     for (int i = 0; i < 200; ++i) Feed(Filler(100));
-    EXPECT_EQ(pdev.pageCommentState, 1);
-    EXPECT_LT(pdev.pendingBuffer.capacity, 200000);
+    EXPECT_EQ(filter.inPageComments, true);
+    EXPECT_LT(filter.pending.capacity, 200000);
     Feed("%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].orientation, 1);
@@ -770,14 +724,14 @@ TEST_F(StreamFilterTest, PageCommentsWithoutTheirEndCostNoMemory) {
 // ---------------------------------------------------------------------------
 
 TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) {
-    device.hOEM = sim::RegisterModule(u"/opt/filter/templates/QM22TRD.dll", kFeatureTemplates, 2);
+    module = sim::RegisterModule(u"/opt/filter/templates/QM22TRD.dll", kFeatureTemplates, 2);
     SetOrientationSetting(2);
     const std::string job =
         "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n"
         "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP\r\n"
         "%%EndPageSetup\r\n%%EOF\r\n";
     DWORD written = 0;
-    ASSERT_EQ(StreamFilterWritePrinter(&device, job.data(), static_cast<DWORD>(job.size()), &written), S_OK);
+    ASSERT_EQ(StreamFilterWrite(filter, Job(), job.data(), static_cast<DWORD>(job.size()), &written), S_OK);
     EXPECT_EQ(written, job.size());
     EXPECT_EQ(Written(), (Chunks{
                              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n",
@@ -795,7 +749,7 @@ TEST_F(StreamFilterTest, FeatureRewriterPutsTheOrientationInFrontOfEachSection) 
 
     // The same when the document setup arrives on its own.
     const std::string second = "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nS\r\n%%EndSetup\r\n";
-    ASSERT_EQ(StreamFilterWritePrinter(&device, second.data(), static_cast<DWORD>(second.size()), &written), S_OK);
+    ASSERT_EQ(StreamFilterWrite(filter, Job(), second.data(), static_cast<DWORD>(second.size()), &written), S_OK);
     const Chunks chunks = Written();
     ASSERT_EQ(chunks.size(), 8u);
     EXPECT_EQ(chunks[6],

@@ -116,7 +116,7 @@ void ExpectWellFormed(const std::vector<std::string>& chunks, const std::string&
         << context << ": " << Escaped(header.substr(header.size() > 200 ? header.size() - 200 : 0));
 
     // Line by line: every line ends with CR LF, and behind the first one (the
-    // exit sequence begins with ESC) no line holds a control byte.
+    // exit sequence begins with ESC) no line holds a control byte, DEL included.
     size_t start = 0;
     size_t lineNumber = 0;
     while (start < header.size()) {
@@ -125,7 +125,7 @@ void ExpectWellFormed(const std::vector<std::string>& chunks, const std::string&
         const std::string line = header.substr(start, end - start);
         if (lineNumber > 0) {
             for (unsigned char c : line) {
-                if (c < 0x20) {
+                if (c < 0x20 || c == 0x7F) {
                     ADD_FAILURE() << context << ": control byte " << static_cast<unsigned>(c) << " in line "
                                   << lineNumber << ": " << Escaped(line);
                     break;

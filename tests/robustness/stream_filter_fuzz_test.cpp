@@ -6,7 +6,6 @@
 #include "fuzz_support.h"
 
 #include "platform/host/sim_control.h"
-#include "plugin/plugin_pdev.h"
 #include "psfilter/feature_rewrite.h"
 #include "psfilter/stream_filter.h"
 #include "feature_templates.h"
@@ -107,7 +106,7 @@ std::vector<std::string> RandomCalls(FuzzRng& rng, const std::string& stream, bo
 struct Accounting {
     const std::string* input = nullptr;
     HANDLE printer = nullptr;
-    const SetupRewriter* inner = nullptr;
+    SetupRewriteFunction inner = nullptr;
     struct Piece {
         size_t offset;
         size_t length;
@@ -116,65 +115,47 @@ struct Accounting {
     std::vector<Piece> pieces;
     size_t replacedBytes = 0;   // input bytes of the rewritten pieces
     size_t replacingBytes = 0;  // bytes of their rewrites
-    int outstanding = 0;        // texts handed out and not released
 };
 Accounting accounting;
 
 // The input bytes that have gone out so far, rewritten or not.
 size_t ConsumedInput(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
 
-DWORD AccountingRewrite(HMODULE module, const WCHAR* documentName, const BYTE* settings, size_t settingsSize,
-                        const char* text, size_t length, int sectionState, int orientation, char** newText,
-                        size_t* newLength) {
+HRESULT AccountingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                          SectionState section, int orientation, std::string& out) {
     size_t offset = 0;
     if (accounting.input != nullptr) {
         offset = ConsumedInput(sim::WrittenBytes(accounting.printer).size());
         const std::string& input = *accounting.input;
-        EXPECT_TRUE(offset + length <= input.size() && input.compare(offset, length, text, length) == 0)
-            << "piece at input offset " << offset << " is not the input there: "
-            << Escaped(std::string(text, length));
+        EXPECT_TRUE(offset + piece.size() <= input.size() &&
+                    input.compare(offset, piece.size(), piece.data(), piece.size()) == 0)
+            << "piece at input offset " << offset << " is not the input there: " << Escaped(std::string(piece));
     }
-    EXPECT_GT(length, 0u);
-    EXPECT_TRUE(sectionState == kInSectionFirstPiece || sectionState == kInSectionLaterPiece) << sectionState;
-    const DWORD rc = accounting.inner->rewrite(module, documentName, settings, settingsSize, text, length,
-                                               sectionState, orientation, newText, newLength);
-    if (*newText != nullptr) ++accounting.outstanding;
-    if (rc == 0 && *newText != nullptr) {
-        accounting.pieces.push_back({offset, length, std::string(*newText, *newLength)});
-        accounting.replacedBytes += length;
-        accounting.replacingBytes += *newLength;
+    EXPECT_GT(piece.size(), 0u);
+    EXPECT_TRUE(section == SectionState::FirstPiece || section == SectionState::LaterPiece);
+    const HRESULT hr = accounting.inner(module, documentName, settings, piece, section, orientation, out);
+    if (SUCCEEDED(hr)) {
+        accounting.pieces.push_back({offset, piece.size(), out});
+        accounting.replacedBytes += piece.size();
+        accounting.replacingBytes += out.size();
     }
-    return rc;
+    return hr;
 }
-
-void AccountingRelease(char* text) {
-    if (text != nullptr) --accounting.outstanding;
-    accounting.inner->release(text);
-}
-
-const SetupRewriter kAccountingRewriter = {&AccountingRewrite, &AccountingRelease};
 
 // Hands every piece back unchanged.
-DWORD IdentityRewrite(HMODULE, const WCHAR*, const BYTE*, size_t, const char* text, size_t length, int, int,
-                      char** newText, size_t* newLength) {
-    char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy == nullptr) return 14;
-    std::memcpy(copy, text, length);
-    copy[length] = 0;
-    *newText = copy;
-    *newLength = length;
-    return 0;
+HRESULT IdentityRewrite(HMODULE, const WCHAR*, SettingsView, std::string_view piece, SectionState, int,
+                        std::string& out) {
+    out.assign(piece.data(), piece.size());
+    return S_OK;
 }
-void IdentityRelease(char* text) { std::free(text); }
-const SetupRewriter kIdentityRewriter = {&IdentityRewrite, &IdentityRelease};
 
 class StreamFilterFuzz : public ::testing::Test {
 protected:
     std::vector<BYTE> privatePart = std::vector<BYTE>(kPartBytes, 0);
     HANDLE printer = nullptr;
     HMODULE module = nullptr;
-    DEVOBJ device{};
-    std::unique_ptr<PluginPdev> pdev;
+    std::unique_ptr<StreamFilterState> filter;
+    FilterJob job{};
 
     void NewJob(FuzzRng& rng) {
         sim::Reset();
@@ -186,24 +167,17 @@ protected:
         std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
         const int16_t orientation = static_cast<int16_t>(rng.Between(-1, 3));
         std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &orientation, sizeof orientation);
-        pdev.reset(new PluginPdev());
-        const char16_t name[] = u"Fuzz";
-        std::memcpy(pdev->documentName, name, sizeof name);
-        device = DEVOBJ{};
-        device.dwSize = sizeof device;
-        device.hPrinter = printer;
-        device.hOEM = module;
-        device.pOEMDM = privatePart.data();
-        device.pdevOEM = pdev.get();
+        filter.reset(new StreamFilterState());
+        job = FilterJob{printer, module, SettingsView{privatePart.data() + kSettingsStart, kPartBytes - kSettingsStart},
+                        u"Fuzz"};
         accounting.pieces.clear();
         accounting.replacedBytes = 0;
         accounting.replacingBytes = 0;
-        accounting.outstanding = 0;
         accounting.printer = printer;
     }
 
     void TearDown() override {
-        pdev.reset();
+        filter.reset();
         sim::Reset();
     }
 
@@ -211,14 +185,15 @@ protected:
         // Exactly the call's bytes in their own allocation, so a read past them is caught.
         std::unique_ptr<char[]> exact(new char[bytes.size() + 1]);
         std::memcpy(exact.get(), bytes.data(), bytes.size());
-        return StreamFilterWritePrinter(&device, exact.get(),
-                                        static_cast<DWORD>(bytes.size()), written, kAccountingRewriter);
+        return StreamFilterWrite(*filter, job, exact.get(), static_cast<DWORD>(bytes.size()), written,
+                                 &AccountingRewrite);
     }
 
     // One stream through the filter, checking the accounting afterwards.
-    void RunAccounted(FuzzRng& rng, const SetupRewriter& inner, const std::string& stream, const std::string& context) {
+    void RunAccounted(FuzzRng& rng, SetupRewriteFunction inner, const std::string& stream,
+                      const std::string& context) {
         accounting.input = &stream;
-        accounting.inner = &inner;
+        accounting.inner = inner;
         const bool failures = rng.OneIn(3);
         if (rng.OneIn(3)) sim::SetWriteLimit(1 + rng.Below(5000));
         if (failures) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(20), 1 + rng.Below(3));
@@ -236,7 +211,7 @@ protected:
             ASSERT_EQ(Write(std::string(), &written), S_OK) << context;
             ASSERT_EQ(written, 0u);
         }
-        EXPECT_EQ(pdev->unsentBuffer.length, 0) << context;
+        EXPECT_EQ(filter->unsent.length, 0) << context;
 
         const std::string sent = sim::WrittenBytes(printer);
         const size_t consumed = ConsumedInput(sent.size());
@@ -253,18 +228,16 @@ protected:
         ASSERT_EQ(sent.size(), expected.size()) << context;
         ASSERT_TRUE(sent == expected) << context << ": the output is not the input with its pieces rewritten";
         // What has not gone out is still held, whole.
-        EXPECT_EQ(consumed + static_cast<size_t>(pdev->pendingBuffer.length) +
-                      static_cast<size_t>(pdev->setupBuffer.length),
+        EXPECT_EQ(consumed + static_cast<size_t>(filter->pending.length) + static_cast<size_t>(filter->setup.length),
                   stream.size())
             << context << ": bytes were lost or duplicated";
-        EXPECT_EQ(accounting.outstanding, 0) << context << ": a rewritten text was not released";
         // The end of the document sends the rest as it was.
-        ASSERT_EQ(StreamFilterFlush(&device), S_OK) << context;
+        ASSERT_EQ(StreamFilterFlush(*filter, printer), S_OK) << context;
         const std::string all = sim::WrittenBytes(printer);
         ASSERT_EQ(all.size() - sent.size(), stream.size() - consumed) << context;
         EXPECT_TRUE(all.compare(sent.size(), std::string::npos, stream, consumed, std::string::npos) == 0) << context;
-        EXPECT_EQ(pdev->pendingBuffer.data, nullptr) << context;
-        EXPECT_EQ(pdev->setupBuffer.data, nullptr) << context;
+        EXPECT_EQ(filter->pending.data, nullptr) << context;
+        EXPECT_EQ(filter->setup.data, nullptr) << context;
     }
 };
 
@@ -275,7 +248,7 @@ TEST_F(StreamFilterFuzz, IdentityRewritesReproduceTheInputExactly) {
         NewJob(rng);
         std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(200));
         stream += rng.OneIn(2) ? "%%EOF\r\n" : "\r\n%%EOF\r\n";
-        RunAccounted(rng, kIdentityRewriter, stream, "round " + std::to_string(round));
+        RunAccounted(rng, &IdentityRewrite, stream, "round " + std::to_string(round));
         EXPECT_EQ(sim::WrittenBytes(printer), stream) << "round " << round;
         rewrites += accounting.pieces.size();
         if (HasFailure()) return;
@@ -289,7 +262,7 @@ TEST_F(StreamFilterFuzz, FeatureRewritesReplaceOnlyTheirPieces) {
     for (int round = 0; round < 60; ++round) {
         NewJob(rng);
         std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(150)) + "%%EOF\r\n";
-        RunAccounted(rng, kFeatureRewriter, stream, "round " + std::to_string(round));
+        RunAccounted(rng, &RewriteSetupPiece, stream, "round " + std::to_string(round));
         for (const Accounting::Piece& piece : accounting.pieces) {
             if (piece.replacement != stream.substr(piece.offset, piece.length)) ++changed;
         }
@@ -305,7 +278,7 @@ TEST_F(StreamFilterFuzz, LongSectionsAreCutWithoutLosingBytes) {
         std::string stream = std::string(kJobStart) + "%%BeginSetup\r\n";
         while (stream.size() < 130000) stream += RandomStream(rng, 50) + std::string(90, 'x') + "\r\n";
         stream += "%%EndSetup\r\n%%EOF\r\n";
-        RunAccounted(rng, rng.OneIn(2) ? kIdentityRewriter : kFeatureRewriter, stream,
+        RunAccounted(rng, rng.OneIn(2) ? &IdentityRewrite : &RewriteSetupPiece, stream,
                      "round " + std::to_string(round));
         if (HasFailure()) return;
     }
@@ -319,28 +292,27 @@ TEST_F(StreamFilterFuzz, HostileCallsKeepTheirDocumentedResults) {
     for (int round = 0; round < 40; ++round) {
         NewJob(rng);
         accounting.input = nullptr;
-        accounting.inner = rng.OneIn(2) ? &kIdentityRewriter : &kFeatureRewriter;
+        accounting.inner = rng.OneIn(2) ? &IdentityRewrite : &RewriteSetupPiece;
         if (rng.OneIn(2)) sim::SetWriteLimit(rng.Below(3000));  // 0: the spooler takes nothing
         sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(30), rng.Below(4));
         const std::string stream = RandomStream(rng, 50 + rng.Below(200));
         for (const std::string& call : RandomCalls(rng, stream, false)) {
             if (rng.OneIn(40)) {
                 DWORD written = 0xDEAD;
-                EXPECT_EQ(StreamFilterWritePrinter(&device, nullptr, 1 + rng.Below(9), &written, kAccountingRewriter),
+                EXPECT_EQ(StreamFilterWrite(*filter, job, nullptr, 1 + rng.Below(9), &written, &AccountingRewrite),
                           E_POINTER);
                 EXPECT_EQ(written, 0u);
             }
             DWORD written = 0xDEAD;
             std::unique_ptr<char[]> exact(new char[call.size() + 1]);
             std::memcpy(exact.get(), call.data(), call.size());
-            const HRESULT hr = StreamFilterWritePrinter(&device, exact.get(), static_cast<DWORD>(call.size()),
-                                                        rng.OneIn(10) ? nullptr : &written, kAccountingRewriter);
+            const HRESULT hr = StreamFilterWrite(*filter, job, exact.get(), static_cast<DWORD>(call.size()),
+                                                 rng.OneIn(10) ? nullptr : &written, &AccountingRewrite);
             ASSERT_TRUE(hr == S_OK || hr == E_FAIL) << "round " << round << ": " << std::hex << hr;
             if (written != 0xDEAD) {
                 ASSERT_EQ(written, call.size()) << "round " << round;
             }
         }
-        EXPECT_EQ(accounting.outstanding, 0) << "round " << round;
         if (HasFailure()) return;
     }
 }

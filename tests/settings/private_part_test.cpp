@@ -343,11 +343,22 @@ TEST(ProcessPrivatePart, ConvertWithAShortOutputBufferFails) {
     EXPECT_EQ(out, before);
 }
 
-TEST(ProcessPrivatePart, ConvertWithoutInputOrOutputDoesNothing) {
+TEST(ProcessPrivatePart, ConvertWithoutInputGivesTheDefaultsAndWithoutOutputNothing) {
     std::vector<BYTE> out = Part(0xAA);
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
     EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
-    EXPECT_EQ(out, Part(0xAA));
+    std::vector<BYTE> defaults = Part(0xAA);
+    p = Param(nullptr, defaults.data(), kPart);
+    ASSERT_EQ(ProcessPrivatePart(OEMDM_DEFAULT, &p), S_OK);
+    EXPECT_EQ(out, defaults);
+
+    std::vector<BYTE> shortOut(kPart - 1, 0xAA);
+    p = Param(nullptr, shortOut.data(), kPart - 1);
+    SetLastError(0);
+    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(shortOut, std::vector<BYTE>(kPart - 1, 0xAA));
+
     std::vector<BYTE> in = Part(0x33);
     const std::vector<BYTE> inBefore = in;
     p = Param(in.data(), nullptr, 0);

@@ -18,6 +18,7 @@
 
 #include "platform/platform.h"
 
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -148,6 +149,23 @@ SIM_CONTROL_API std::string WrittenBytes(HANDLE printer);
 // in *pcWritten; 0 makes every call succeed with 0 bytes taken. Default: no limit.
 constexpr DWORD kNoLimit = 0xFFFFFFFF;
 SIM_CONTROL_API void SetWriteLimit(DWORD maxBytesPerCall);
+
+// A printer whose output a program takes as it arrives instead of having it
+// recorded (a tool that runs long jobs must not hold them in memory). While a sink
+// is set, every WritePrinter call on any handle of that printer that passes the
+// failure injection and the argument checks goes to the sink, and is not
+// recorded: WriteCalls and WrittenBytes stay empty, and SetWriteLimit does not
+// apply (the sink decides what it takes). WritePrinter returns `result`, reports
+// `taken` (at most what was offered) and on failure sets `error` as the last
+// error. The sink runs under the simulation's lock and must not call back into
+// the spooler. An empty function records again.
+struct WriteOutcome {
+    BOOL result;
+    DWORD taken;
+    DWORD error;
+};
+using WriteSink = std::function<WriteOutcome(const void* bytes, DWORD count)>;
+SIM_CONTROL_API void SetWriteSink(HANDLE printer, WriteSink sink);
 
 // Every SetJobW call, in order, failed ones included.
 struct JobCommand {

@@ -24,6 +24,7 @@ struct Failure {
 struct Printer {
     std::u16string name;
     std::vector<Form> forms;
+    WriteSink sink;  // empty: writes are recorded per handle
 };
 
 struct PrinterHandle {

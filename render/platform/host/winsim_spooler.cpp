@@ -129,6 +129,12 @@ std::string WrittenBytes(HANDLE printer) {
     return all;
 }
 
+void SetWriteSink(HANDLE printer, WriteSink sink) {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    const auto it = Machine().printerHandles.find(printer);
+    if (it != Machine().printerHandles.end()) it->second.printer->sink = std::move(sink);
+}
+
 void SetWriteLimit(DWORD maxBytesPerCall) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     Machine().writeLimit = maxBytesPerCall;
@@ -207,7 +213,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
     PrinterHandle* ph = OpenPrinterHandle(s, hPrinter);
     const bool injected = InjectFailure(s, sim::Api::WritePrinter);
     auto record = [&](BOOL result, DWORD taken) {
-        if (ph == nullptr) return;
+        if (ph == nullptr || ph->printer->sink) return;
         sim::WriteCall call{cbBuf, result, std::string()};
         if (result && taken > 0) call.accepted.assign(static_cast<const char*>(pBuf), taken);
         ph->writes.push_back(std::move(call));
@@ -224,6 +230,12 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
         record(FALSE, 0);
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    if (ph->printer->sink) {
+        const sim::WriteOutcome outcome = ph->printer->sink(pBuf, cbBuf);
+        *pcWritten = outcome.result ? std::min(outcome.taken, cbBuf) : 0;
+        if (!outcome.result) SetLastError(outcome.error);
+        return outcome.result;
     }
     const DWORD taken = std::min(cbBuf, s.writeLimit);
     record(TRUE, taken);

@@ -1,13 +1,12 @@
-#include "plugin/line_buffer.h"
+#include "psfilter/line_buffer.h"
+
+#include "psfilter/feature_blocks.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
 namespace {
-
-constexpr char kFeatureOpen[] = "featurebegin{\r\n";
-constexpr char kFeatureClose[] = "}featurecleanup\r\n";
 
 // Offset just past the last CR LF that ends at or after `searchFrom` + 2, or
 // `otherwise` when there is none there. Only the bytes that can hold a new line
@@ -122,8 +121,8 @@ void LineBuffer::Clear() noexcept {
 }
 
 int32_t LineBuffer::FeatureCutPoint() const noexcept {
-    if (Find(kFeatureOpen, 0) < 0) return completeLength;
-    const int32_t close = FindLast(kFeatureClose);
+    if (Find(kBlockOpenLine, 0) < 0) return completeLength;
+    const int32_t close = FindLast(kBlockCleanup);
     if (close < 0) return 0;
-    return close + static_cast<int32_t>(sizeof kFeatureClose - 1);
+    return close + static_cast<int32_t>(sizeof kBlockCleanup - 1);
 }

@@ -1,0 +1,86 @@
+# Helpers of the qm22t end-to-end scripts (run with cmake -P). A failed
+# expectation is reported with SEND_ERROR, so one run reports every failure of
+# its group, and the script still fails.
+#
+# Needs QM22T (the program) and WORK (a folder for files the cases write).
+
+if(NOT QM22T OR NOT WORK)
+    message(FATAL_ERROR "QM22T and WORK must be set")
+endif()
+file(MAKE_DIRECTORY ${WORK})
+
+# qm22t(<label> EXIT <code> [STDIN <file>] [STDOUT_FILE <file>]
+#       [STDOUT_EQUALS <text>] [STDOUT_MATCHES <regex>...] [STDERR_EQUALS <text>]
+#       [STDERR_MATCHES <regex>...] [STDOUT_VAR <var>] ARGS <arguments>...)
+function(qm22t label)
+    cmake_parse_arguments(Q "" "EXIT;STDIN;STDOUT_FILE;STDOUT_EQUALS;STDERR_EQUALS;STDOUT_VAR"
+                          "ARGS;STDOUT_MATCHES;STDERR_MATCHES" ${ARGN})
+    set(_redirect)
+    if(DEFINED Q_STDIN)
+        list(APPEND _redirect INPUT_FILE ${Q_STDIN})
+    endif()
+    if(DEFINED Q_STDOUT_FILE)
+        list(APPEND _redirect OUTPUT_FILE ${Q_STDOUT_FILE})
+    else()
+        list(APPEND _redirect OUTPUT_VARIABLE _out)
+    endif()
+    execute_process(COMMAND ${QM22T} ${Q_ARGS} ${_redirect} RESULT_VARIABLE _rc ERROR_VARIABLE _err)
+    set(_where "${label}: qm22t ${Q_ARGS}")
+    if(NOT "${_rc}" STREQUAL "${Q_EXIT}")
+        message(SEND_ERROR "${_where}\n  exit ${_rc}, expected ${Q_EXIT}\n  stderr: ${_err}")
+    endif()
+    if(DEFINED Q_STDOUT_EQUALS AND NOT "${_out}" STREQUAL "${Q_STDOUT_EQUALS}")
+        message(SEND_ERROR "${_where}\n  stdout:\n${_out}\n  expected:\n${Q_STDOUT_EQUALS}")
+    endif()
+    if(DEFINED Q_STDERR_EQUALS AND NOT "${_err}" STREQUAL "${Q_STDERR_EQUALS}")
+        message(SEND_ERROR "${_where}\n  stderr:\n${_err}\n  expected:\n${Q_STDERR_EQUALS}")
+    endif()
+    foreach(_regex IN LISTS Q_STDOUT_MATCHES)
+        if(NOT "${_out}" MATCHES "${_regex}")
+            message(SEND_ERROR "${_where}\n  stdout does not match ${_regex}:\n${_out}")
+        endif()
+    endforeach()
+    foreach(_regex IN LISTS Q_STDERR_MATCHES)
+        if(NOT "${_err}" MATCHES "${_regex}")
+            message(SEND_ERROR "${_where}\n  stderr does not match ${_regex}:\n${_err}")
+        endif()
+    endforeach()
+    if(DEFINED Q_STDOUT_VAR)
+        set(${Q_STDOUT_VAR} "${_out}" PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The two files hold the same bytes.
+function(expect_same_file label actual expected)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${actual} ${expected} RESULT_VARIABLE _differ)
+    if(_differ)
+        message(SEND_ERROR "${label}: ${actual} differs from ${expected}")
+    endif()
+endfunction()
+
+function(expect_equal label actual expected)
+    if(NOT "${actual}" STREQUAL "${expected}")
+        message(SEND_ERROR "${label}:\n  got      '${actual}'\n  expected '${expected}'")
+    endif()
+endfunction()
+
+# The bytes of a file as hexadecimal digits, optionally from an offset on.
+function(file_hex var file)
+    set(_offset 0)
+    if(ARGC GREATER 2)
+        set(_offset ${ARGV2})
+    endif()
+    file(READ ${file} _hex OFFSET ${_offset} HEX)
+    set(${var} "${_hex}" PARENT_SCOPE)
+endfunction()
+
+# The file holds these bytes somewhere. (file(READ) as text would drop the CRs.)
+function(expect_file_has label file text)
+    file(READ ${file} _hex HEX)
+    string(HEX "${text}" _wanted)
+    string(TOLOWER "${_wanted}" _wanted)
+    string(FIND "${_hex}" "${_wanted}" _at)
+    if(_at EQUAL -1)
+        message(SEND_ERROR "${label}: ${file} does not hold '${text}'")
+    endif()
+endfunction()

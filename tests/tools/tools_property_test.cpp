@@ -1,0 +1,278 @@
+// Properties of the job tools over generated settings blocks: a dumped block
+// comes back byte for byte, and every line of a job header decodes to the
+// field value it was made from.
+#include "fuzz_support.h"
+#include "pjl/pjl_header.h"
+#include "pjl/pjl_header_parts.h"
+#include "pjl_decode.h"
+#include "settings_text.h"
+#include "cli.h"
+#include "spool_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using qm22t::Field;
+using qm22t::FieldType;
+using qm22t::SettingsBlock;
+
+SettingsBlock DefaultBlock() {
+    SettingsBlock block{};
+    SetDefaultSettings(SettingsSpan{block.data(), block.size()});
+    WriteSettingText(SettingsSpan{block.data(), block.size()}, 0, 7, WIDE("VTA/NP"));
+    return block;
+}
+
+// Text units of every kind a settings file must carry: ASCII, blanks at the
+// ends, "=" and "#", Latin and CJK letters, pairs of surrogates.
+std::u16string RandomText(FuzzRng& rng, size_t maxUnits, bool asciiOnly) {
+    static const std::vector<char16_t> kUnits = {u'a', u'Z', u'0', u' ', u'=', u'#', u'*', u'@', u'\t', u'\u00E9',
+                                                 u'\u4E2D', u'\u00A0'};
+    std::u16string text;
+    const size_t length = rng.Below(static_cast<uint32_t>(maxUnits + 1));
+    while (text.size() < length) {
+        if (asciiOnly) {
+            text.push_back(static_cast<char16_t>(rng.Between(0x20, 0x7E)));
+        } else if (rng.OneIn(8) && text.size() + 2 <= length) {
+            text.push_back(static_cast<char16_t>(rng.Between(0xD800, 0xDBFF)));
+            text.push_back(static_cast<char16_t>(rng.Between(0xDC00, 0xDFFF)));
+        } else {
+            text.push_back(rng.Pick(kUnits));
+        }
+    }
+    return text;
+}
+
+void StoreText(SettingsBlock* block, const Field& field, const std::u16string& text) {
+    std::memset(block->data() + field.offset, 0, field.bytes);
+    const WString wide(text.begin(), text.end());
+    WriteSettingText(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes / 2, wide.c_str());
+}
+
+void StorePageList(SettingsBlock* block, const Field& field, FuzzRng& rng) {
+    std::memset(block->data() + field.offset, 0, field.bytes);
+    const size_t codes = rng.Below(40);
+    for (size_t i = 0; i < codes; ++i) {
+        static const uint8_t kCodes[] = {1, 2, 3, 9, 10, 11, 15};
+        const uint8_t code = kCodes[rng.Below(sizeof kCodes)];
+        BYTE& byte = (*block)[field.offset + i / 2];
+        byte = static_cast<BYTE>(i % 2 == 0 ? code : byte | (code << 4));
+    }
+}
+
+// Anything a field may hold, including bytes no spelling gives back.
+void Scramble(SettingsBlock* block, FuzzRng& rng) {
+    for (const Field& field : qm22t::Fields()) {
+        switch (rng.Below(4)) {
+            case 0:
+                break;  // the default
+            case 1:
+                for (size_t i = 0; i < field.bytes; ++i) (*block)[field.offset + i] = rng.Byte();
+                break;
+            default:
+                if (field.type == FieldType::Text) StoreText(block, field, RandomText(rng, field.bytes / 2 - 1, false));
+                else if (field.type == FieldType::PageList) StorePageList(block, field, rng);
+                else WriteSettingNumber(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes,
+                                        rng.Next());
+                break;
+        }
+    }
+    const size_t strays = rng.Below(6);
+    for (size_t i = 0; i < strays; ++i) (*block)[rng.Below(static_cast<uint32_t>(block->size()))] = rng.Byte();
+}
+
+TEST(SettingsText, DumpAppliedToTheDefaultsGivesTheBlockBackByteForByte) {
+    FuzzRng rng(20261207);
+    const SettingsBlock defaults = DefaultBlock();
+    for (int round = 0; round < 300; ++round) {
+        SettingsBlock block = defaults;
+        Scramble(&block, rng);
+        const std::string dump = qm22t::DumpSettings(block, defaults, "round " + std::to_string(round));
+        SettingsBlock back = defaults;
+        std::string problem;
+        ASSERT_TRUE(qm22t::ApplySettingsText(dump, &back, &problem)) << problem << "\n" << dump;
+        ASSERT_TRUE(back == block) << "round " << round << "\n" << dump;
+        // The comparison finds a difference exactly when there is one.
+        ASSERT_EQ(qm22t::CompareBlocks(defaults, block).empty(), defaults == block);
+        ASSERT_TRUE(qm22t::CompareBlocks(block, back).empty());
+    }
+}
+
+// A block the device-settings validation would keep, with texts the header
+// converters carry unchanged.
+SettingsBlock RandomValidBlock(FuzzRng& rng) {
+    SettingsBlock block = DefaultBlock();
+    const SettingsSpan span{block.data(), block.size()};
+    for (const SettingRow& row : SettingTable) {
+        const Field* field = qm22t::FindField(row.name);
+        if (row.kind == SettingKind::Text16) {
+            // The secret number goes out in the ANSI code page, the rest as UTF-8.
+            const bool ansi = std::strcmp(row.name, "ZTSecretNumInfo") == 0;
+            StoreText(&block, *field, RandomText(rng, row.bytes / 2 - 1, ansi));
+        } else if (row.kind == SettingKind::Text8) {
+            StorePageList(&block, *field, rng);
+        } else if (row.rule == SettingRule::Staple) {
+            WriteSettingNumber(span, row.offset, row.bytes, rng.Pick(std::vector<int64_t>{0, 10, 11, 12, 20}));
+        } else {
+            const ValueRange& range = row.ranges[rng.Below(row.rangeCount)];
+            WriteSettingNumber(span, row.offset, row.bytes, rng.Between(range.low, range.high));
+        }
+    }
+    ValidateSettings(span);
+    return block;
+}
+
+std::vector<std::string> SetLines(const std::string& header) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < header.size();) {
+        const size_t end = header.find("\r\n", start);
+        const std::string line = header.substr(start, end - start);
+        if (line.compare(0, 9, "@PJL SET ") == 0) lines.push_back(line.substr(9));
+        start = end + 2;
+    }
+    return lines;
+}
+
+TEST(PjlDecode, EveryHeaderLineDecodesToTheValueItWasMadeFrom) {
+    FuzzRng rng(4095);
+    for (int round = 0; round < 150; ++round) {
+        sim::Reset();
+        const HANDLE printer = sim::AddPrinter(u"Example Printer");
+        const SettingsBlock block = RandomValidBlock(rng);
+        const WString document = WStringFromAscii(round % 2 == 0 ? "Quarterly report" : "");
+        BuildPjlHeader(printer, block.data(), document.c_str(), WIDE("operator"));
+        const std::vector<std::string> lines = SetLines(sim::WrittenBytes(printer));
+        const std::vector<qm22t::DecodedLine> decoded = qm22t::DecodeSetLines(lines);
+
+        size_t settings = 0;
+        for (const qm22t::DecodedLine& line : decoded) {
+            ASSERT_TRUE(line.flag.empty()) << lines[line.firstLine] << ": " << line.flag;
+            if (line.kind != qm22t::DecodedLine::Kind::Setting) continue;
+            ++settings;
+            for (const qm22t::DecodedValue& value : line.values) {
+                const Field* field = qm22t::FindField(value.field);
+                ASSERT_NE(field, nullptr) << value.field;
+                std::string stored;
+                ASSERT_TRUE(qm22t::SpellField(*field, block, &stored)) << value.field;
+                EXPECT_EQ(value.value, stored) << "round " << round << ": " << lines[line.firstLine];
+                EXPECT_TRUE(value.valid) << lines[line.firstLine];
+            }
+        }
+        // Every job setting of a valid block has a line.
+        EXPECT_EQ(settings, kJobSettingCount) << "round " << round;
+    }
+}
+
+TEST(PjlDecode, LinesTheTableCannotMakeAreFlagged) {
+    const std::vector<std::string> lines = {"DUPLEX=ON",          "BINDING=LONGEDGE", "ZTZOOMRATE=7",
+                                            "ZTJOBCOMMENT=4G",    "ZTNOSUCH=1",       "QTY=x",
+                                            "ZTBOOKLETSPLITTING=AUTO", "ZTOUTPUTBOX=SHAREDBOX45"};
+    const std::vector<qm22t::DecodedLine> decoded = qm22t::DecodeSetLines(lines);
+    ASSERT_EQ(decoded.size(), 7u);
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[0]), "ZTDuplex=2");
+    EXPECT_EQ(decoded[0].lineCount, 2u);
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[1]), "ZTZoomRate=7 (not a valid value)");
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[2]),
+              "ZTJobComment=\"4G\"; ! the value is not upper-case hexadecimal of UTF-8 text, as the table writes it");
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[3]), "! no row of the PJL table makes this line");
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[4]), "! no row of the PJL table makes this line");
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[5]), "ZTBookletSplitting=-1");
+    EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[6]), "ZTOutputBox=45");
+}
+
+// Lines of every length (some far over what is kept of a line), ending in
+// CR LF, LF, nothing, or with CRs inside, cut into the reader's buffers at
+// random places: the reader gives each line, its end and its offset.
+TEST(SpoolReader, LinesComeBackWithTheirEndsWhateverTheirLength) {
+    FuzzRng rng(65536);
+    for (int round = 0; round < 20; ++round) {
+        std::string file;
+        struct Expected {
+            std::string text;
+            bool crlf;
+            bool lf;
+        };
+        std::vector<Expected> lines;
+        const size_t count = 1 + rng.Below(40);
+        for (size_t i = 0; i < count; ++i) {
+            size_t length = rng.OneIn(10) ? qm22t::kKeptLineBytes - 2 + rng.Below(70000) : rng.Below(200);
+            // The reader's buffer holds 65536 bytes: this line's CR ends the
+            // first buffer and its LF begins the next.
+            if (round == 0 && i == 0) length = 65535;
+            std::string text;
+            for (size_t k = 0; k < length; ++k) {
+                text.push_back(rng.OneIn(50) && length != 65535 ? '\r' : static_cast<char>('a' + rng.Below(26)));
+            }
+            const uint32_t end = round == 0 && i == 0 ? 0 : i + 1 == count ? rng.Below(3) : rng.Below(2);
+            file += text + (end == 0 ? "\r\n" : end == 1 ? "\n" : "");
+            if (!text.empty() && text.back() == '\r' && end == 1) {
+                text.pop_back();  // the CR belongs to the line end then
+                lines.push_back({text.substr(0, qm22t::kKeptLineBytes), true, true});
+            } else {
+                lines.push_back({text.substr(0, qm22t::kKeptLineBytes), end == 0, end != 2});
+            }
+            if (end == 2 && text.empty()) lines.pop_back();  // nothing after the last line end
+        }
+        FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        std::fwrite(file.data(), 1, file.size(), stream);
+        std::rewind(stream);
+        qm22t::LineReader reader(stream);
+        qm22t::Line line;
+        size_t index = 0;
+        while (reader.Next(&line)) {
+            ASSERT_LT(index, lines.size());
+            EXPECT_EQ(line.text, lines[index].text) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.crlf, lines[index].crlf) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.lf, lines[index].lf) << "round " << round << ", line " << index;
+            EXPECT_EQ(line.number, index + 1);
+            ++index;
+        }
+        EXPECT_EQ(index, lines.size());
+        EXPECT_EQ(reader.Offset(), file.size());
+        std::fclose(stream);
+    }
+}
+
+TEST(TextCodecs, Utf16GoesToUtf8AndBackUnlessASurrogateIsAlone) {
+    FuzzRng rng(0xD800);
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string units;
+        bool lone = false;
+        const size_t length = rng.Below(12);
+        for (size_t i = 0; i < length; ++i) {
+            const uint32_t kind = rng.Below(5);
+            if (kind == 0) {
+                units.push_back(static_cast<char16_t>(rng.Between(0xD800, 0xDBFF)));
+                units.push_back(static_cast<char16_t>(rng.Between(0xDC00, 0xDFFF)));
+            } else if (kind == 1 && rng.OneIn(4)) {
+                // Between plain letters, so it cannot pair with a neighbour.
+                units.push_back(u'A');
+                units.push_back(static_cast<char16_t>(rng.Between(0xD800, 0xDFFF)));
+                units.push_back(u'A');
+                lone = true;
+            } else {
+                static const std::vector<int64_t> kPlain = {0x41, 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF};
+                units.push_back(static_cast<char16_t>(rng.Pick(kPlain)));
+            }
+        }
+        std::string utf8;
+        ASSERT_EQ(qm22t::Utf16ToUtf8(units, &utf8), !lone) << round;
+        if (lone) continue;
+        std::u16string back;
+        ASSERT_TRUE(qm22t::Utf8ToUtf16(utf8, &back)) << round;
+        ASSERT_EQ(back, units) << round;
+    }
+    // Overlong forms, encoded surrogates, code points past U+10FFFF, cut sequences.
+    for (const char* bad :
+         {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF"}) {
+        std::u16string units;
+        EXPECT_FALSE(qm22t::Utf8ToUtf16(bad, &units)) << Escaped(bad);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+#include "pjl_decode.h"
+
+#include "cli.h"
+#include "pjl/pjl_header_parts.h"
+#include "pjl/pjl_settings.h"
+#include "settings/paper.h"
+#include "settings/private_part.h"
+
+#include <cstring>
+
+namespace qm22t {
+namespace {
+
+constexpr int32_t kFirstIdentificationSetting = 800;
+constexpr int32_t kLastIdentificationSetting = 805;
+constexpr int32_t kHostNameSetting = 805;
+constexpr int32_t kAutomaticPaperCode = 0;
+
+// A row of the PJL table that can have made the lines at some position.
+struct RowMatch {
+    const PjlSettingRow* row = nullptr;
+    size_t lines = 1;
+    int rank = 0;  // more specific forms win: split 4, fixed 3, number 2, text 1
+    int64_t number = 0;
+    std::string text;
+    std::string flag;
+};
+
+bool SplitFormat(const char* assignment, const char* placeholder, std::string* before, std::string* after) {
+    const char* at = std::strstr(assignment, placeholder);
+    if (at == nullptr) return false;
+    before->assign(assignment, at);
+    after->assign(at + std::strlen(placeholder));
+    return true;
+}
+
+// The part of `line` that a "%d" or "%s" stood for, when the rest matches.
+bool Middle(const std::string& line, const std::string& before, const std::string& after, std::string* middle) {
+    if (line.size() < before.size() + after.size()) return false;
+    if (line.compare(0, before.size(), before) != 0) return false;
+    if (line.compare(line.size() - after.size(), after.size(), after) != 0) return false;
+    *middle = line.substr(before.size(), line.size() - before.size() - after.size());
+    return true;
+}
+
+bool MatchRow(const PjlSettingRow& row, const std::vector<std::string>& lines, size_t at, RowMatch* match) {
+    const std::string& line = lines[at];
+    std::string before, after, middle;
+    match->row = &row;
+    switch (row.converter) {
+        case PjlConverterKind::Fixed:
+            match->rank = 3;
+            return line == row.assignment;
+        case PjlConverterKind::Split: {
+            const std::string pieces = row.assignment;
+            size_t start = 0;
+            size_t count = 0;
+            while (true) {
+                const size_t bar = pieces.find('|', start);
+                const size_t length = bar == std::string::npos ? std::string::npos : bar - start;
+                const std::string piece = pieces.substr(start, length);
+                if (at + count >= lines.size() || lines[at + count] != piece) return false;
+                ++count;
+                if (bar == std::string::npos) break;
+                start = bar + 1;
+            }
+            match->lines = count;
+            match->rank = 4;
+            return true;
+        }
+        case PjlConverterKind::Number:
+            match->rank = 2;
+            return SplitFormat(row.assignment, "%d", &before, &after) && Middle(line, before, after, &middle) &&
+                   ParseInteger(middle, &match->number);
+        case PjlConverterKind::AnsiText:
+            match->rank = 1;
+            if (!SplitFormat(row.assignment, "%s", &before, &after) || !Middle(line, before, after, &match->text)) {
+                return false;
+            }
+            return true;
+        case PjlConverterKind::HexUtf8:
+        case PjlConverterKind::HexUtf8Limited: {
+            match->rank = 1;
+            if (!SplitFormat(row.assignment, "%s", &before, &after) || !Middle(line, before, after, &middle)) {
+                return false;
+            }
+            std::u16string unused;
+            if (!BytesOfHex(middle, &match->text) || middle.find_first_of("abcdef") != std::string::npos ||
+                !Utf8ToUtf16(match->text, &unused)) {
+                match->flag = "the value is not upper-case hexadecimal of UTF-8 text, as the table writes it";
+                match->text = middle;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+RowMatch BestMatch(const std::vector<std::string>& lines, size_t at) {
+    RowMatch best;
+    for (const PjlSettingRow& row : PjlSettingTable) {
+        RowMatch candidate;
+        if (MatchRow(row, lines, at, &candidate) && candidate.rank > best.rank) best = candidate;
+    }
+    return best;
+}
+
+const JobSettingRow* JobRowOf(int32_t setting) {
+    for (const JobSettingRow& row : JobSettingTable) {
+        if (row.setting == setting) return &row;
+        // Shared boxes have a setting of their own, made by the output-box row.
+        if (setting == kSharedBoxSetting && row.source == JobSource::OutputBox) return &row;
+    }
+    return nullptr;
+}
+
+std::string PaperCodeNote(int64_t code) {
+    const std::string note = "printer paper code " + std::to_string(code);
+    if (code == kAutomaticPaperCode) return note + " (chosen by the printer)";
+    for (const PaperRow& paper : PaperTable) {
+        if (paper.code == code) return note + " (" + paper.keyword + ", paper " + std::to_string(paper.number) + ")";
+    }
+    return note + " (a custom size, or a form the paper list gives no code)";
+}
+
+// Tells the value of a settings field, as the header read it (1-byte options
+// unsigned, so a stored -1 arrives as 255).
+class Decoder {
+public:
+    DecodedLine Decode(const std::vector<std::string>& lines, size_t at);
+
+private:
+    void AddValue(DecodedLine* line, size_t offset, int64_t number);
+    void AddText(DecodedLine* line, size_t offset, const std::string& text);
+
+    int64_t binding_ = 0;  // the staple mode's rule reads the binding, which comes first
+};
+
+void Decoder::AddValue(DecodedLine* line, size_t offset, int64_t number) {
+    const SettingRow* row = FindSettingRowAt(offset);
+    if (row == nullptr) return;
+    if (row->kind == SettingKind::Signed && row->bytes == 1 && number > 127) number -= 256;
+    if (row->kind == SettingKind::Unsigned && row->bytes == 4 && number < 0) number += int64_t{1} << 32;
+    if (offset == kBindingOffset) binding_ = number;
+    DecodedValue value{row->name, std::to_string(number), true, SettingValueValid(*row, number, binding_)};
+    line->values.push_back(value);
+    line->fields.push_back(row->name);
+}
+
+void Decoder::AddText(DecodedLine* line, size_t offset, const std::string& text) {
+    const SettingRow* row = FindSettingRowAt(offset);
+    if (row == nullptr) return;
+    line->values.push_back(DecodedValue{row->name, text, false, true});
+    line->fields.push_back(row->name);
+}
+
+DecodedLine Decoder::Decode(const std::vector<std::string>& lines, size_t at) {
+    DecodedLine line;
+    line.firstLine = at;
+    const RowMatch match = BestMatch(lines, at);
+    if (match.row == nullptr || match.rank == 0) {
+        line.flag = "no row of the PJL table makes this line";
+        return line;
+    }
+    line.lineCount = match.lines;
+    line.setting = match.row->setting;
+    line.flag = match.flag;
+    if (line.setting >= kFirstIdentificationSetting && line.setting <= kLastIdentificationSetting) {
+        line.kind = DecodedLine::Kind::Identification;
+        line.note = line.setting == kHostNameSetting ? "computer name \"" + match.text + "\"" : "identification";
+        return line;
+    }
+    const JobSettingRow* job = JobRowOf(line.setting);
+    if (job == nullptr) {
+        line.flag = "setting " + std::to_string(line.setting) + " of the PJL table is not one a job header carries";
+        return line;
+    }
+    line.kind = DecodedLine::Kind::Setting;
+    const int64_t key = match.row->key;
+    auto name = [](size_t offset) {
+        const SettingRow* row = FindSettingRowAt(offset);
+        return std::string(row != nullptr ? row->name : "?");
+    };
+    switch (job->source) {
+        case JobSource::Key:
+            AddValue(&line, job->offset, key);
+            break;
+        case JobSource::Value:
+            AddValue(&line, job->offset, match.number);
+            break;
+        case JobSource::Text:
+        case JobSource::PageList:
+            AddText(&line, job->offset, match.text);
+            break;
+        case JobSource::Copies:
+            AddValue(&line, job->offset, key);
+            AddValue(&line, kCopyCountOffset, match.number);
+            break;
+        case JobSource::PageSizeCode:
+        case JobSource::OutputPaperCode:
+            line.fields.push_back(name(job->offset));
+            line.note = PaperCodeNote(key);
+            break;
+        case JobSource::OwnerName:
+            line.fields = {name(kOwnerNameSwitchOffset), name(job->offset)};
+            line.note = "\"" + match.text + "\": " + name(job->offset) + ", or the user name";
+            break;
+        case JobSource::JobName:
+            line.fields = {name(kJobNameSwitchOffset), name(job->offset)};
+            line.note = "\"" + match.text + "\": " + name(job->offset) + ", or the document name";
+            break;
+        case JobSource::OutputBox:
+            AddValue(&line, job->offset, line.setting == kSharedBoxSetting ? match.number : key);
+            break;
+    }
+    return line;
+}
+
+}  // namespace
+
+std::vector<DecodedLine> DecodeSetLines(const std::vector<std::string>& assignments) {
+    std::vector<DecodedLine> decoded;
+    Decoder decoder;
+    for (size_t at = 0; at < assignments.size();) {
+        decoded.push_back(decoder.Decode(assignments, at));
+        at += decoded.back().lineCount;
+    }
+    return decoded;
+}
+
+std::string DescribeDecodedLine(const DecodedLine& line) {
+    std::string text;
+    for (const DecodedValue& value : line.values) {
+        if (!text.empty()) text += ", ";
+        text += value.field + "=" + (value.number ? value.value : "\"" + value.value + "\"");
+        if (!value.valid) text += " (not a valid value)";
+    }
+    if (!line.note.empty()) {
+        // A paper code names its one field; a name line names both of its own.
+        const bool named = line.values.empty() && line.fields.size() == 1;
+        text += (text.empty() ? "" : "; ") + (named ? line.fields[0] + ": " : "") + line.note;
+    }
+    if (!line.flag.empty()) text += (text.empty() ? "! " : "; ! ") + line.flag;
+    return text;
+}
+
+}  // namespace qm22t

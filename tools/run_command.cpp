@@ -1,0 +1,303 @@
+// qm22t run: one print job through the plug-in, streamed from the driver's
+// output to what reached the spooler.
+#include "cli.h"
+#include "commands.h"
+#include "driver_session.h"
+#include "job_io.h"
+#include "settings_source.h"
+
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+namespace qm22t {
+namespace {
+
+constexpr char kUsage[] = R"(usage: qm22t run [options] JOB
+
+Runs one print job through the plug-in QM22TRD.dll on the simulated Windows,
+the way the PostScript driver drives it, and writes what reached the spooler.
+
+  JOB                      the driver's PostScript output; - reads standard input
+                           (also --job JOB)
+  --out FILE               where the spooled bytes go (default: standard output)
+
+Device settings, applied in this order:
+  --private-part FILE      start from a 12016-byte private part captured from a
+                           DEVMODE (default: the sibling library's defaults)
+  --settings FILE          Field=value lines, as `qm22t settings dump` writes them
+                           (repeatable)
+  --set Field=value        one field of the settings table (repeatable; texts in UTF-8)
+  --raw                    skip the plug-in's device-settings merge, to reproduce a
+                           damaged block
+  --save-private-part FILE write the private part the job used
+
+The job:
+  --document NAME          the document name StartDoc gets (default "Example job")
+  --user NAME              the simulated machine's user (default "operator")
+  --date YYYY-MM-DD        fixes the simulated clock (default: today)
+  --paper-list FILE        the plug-in's QM22T.ini (default: the one next to the
+                           plug-in, if any)
+  --plugin DIR             folder of QM22TRD.dll and QM22TIE.dll (default: the
+                           folder of this program)
+  --write-size N           bytes the driver writes at a time (default 4096; K and M
+                           suffixes)
+
+The spooler:
+  --spooler-accept N       takes at most N bytes a call
+  --spooler-fail-after N   fails every write once it has taken N bytes
+  --trace FILE             one line per spooler call: offset, bytes offered, bytes
+                           taken, and whether the header or the filter wrote them
+
+The settings are merged as the driver merges them after a user changed them;
+every value that changes is told on standard error ("CopyCount: -5 -> 1"). A job
+that does not begin with "%!PS-" and a paper-list file that is not UTF-16 are
+warned about, and the job runs on as the plug-in would run it. Progress shows on
+standard error when it is a terminal and the job takes more than a second.
+
+Exit codes:
+  0  the job is done
+  1  the plug-in refused a step
+  2  bad command line, settings or input; an output that cannot be written
+  3  the spooler failed a write (--spooler-fail-after)
+)";
+
+constexpr uint64_t kDefaultWriteSize = 4096;
+constexpr uint64_t kLargestWriteSize = 64ull << 20;
+
+struct RunOptions {
+    std::string job;
+    SessionOptions session;
+    SettingsRequest settings;
+    PortOptions port;
+    std::string documentName = "Example job";
+    std::string savePrivatePart;
+    bool raw = false;
+    uint64_t writeSize = kDefaultWriteSize;
+};
+
+bool ParseCount(const char* option, const std::string& text, uint64_t low, uint64_t high, uint64_t* value) {
+    if (!ParseByteCount(text, value) || *value < low || *value > high) {
+        Error(std::string(option) + " wants a count of bytes from " + std::to_string(low) + " to " +
+              std::to_string(high) + ", not \"" + text + "\"");
+        return false;
+    }
+    return true;
+}
+
+// 0 to go on, 1 when --help was asked for, 2 for a bad command line.
+int ParseRunOptions(int argc, char** argv, RunOptions* o) {
+    std::string writeSize, accept, failAfter;
+    std::vector<std::string> jobs;
+    Arguments args(argc, argv, 2);
+    while (!args.Done()) {
+        std::string positional;
+        if (args.Help()) return 1;
+        if (args.Value("--job", &positional)) jobs.push_back(positional);
+        else if (args.Value("--out", &o->port.outFile)) {}
+        else if (args.Value("--private-part", &o->settings.privatePartFile)) {}
+        else if (args.Values("--settings", &o->settings.settingsFiles)) {}
+        else if (args.Values("--set", &o->settings.assignments)) {}
+        else if (args.Flag("--raw")) o->raw = true;
+        else if (args.Value("--save-private-part", &o->savePrivatePart)) {}
+        else if (args.Value("--document", &o->documentName)) {}
+        else if (args.Value("--user", &o->session.userName)) {}
+        else if (args.Value("--date", &o->session.date)) {}
+        else if (args.Value("--paper-list", &o->session.paperListFile)) {}
+        else if (args.Value("--plugin", &o->session.pluginDir)) {}
+        else if (args.Value("--write-size", &writeSize)) {}
+        else if (args.Value("--spooler-accept", &accept)) {}
+        else if (args.Value("--spooler-fail-after", &failAfter)) {}
+        else if (args.Value("--trace", &o->port.traceFile)) {}
+        else if (args.Positional(&positional)) jobs.push_back(positional);
+    }
+    if (args.Failed()) return 2;
+    if (jobs.size() != 1) {
+        Error(jobs.empty() ? "no job given (a file, or - for standard input; see --help)" : "give one job only");
+        return 2;
+    }
+    o->job = jobs[0];
+    if (!writeSize.empty() && !ParseCount("--write-size", writeSize, 1, kLargestWriteSize, &o->writeSize)) return 2;
+    if (!accept.empty() && !ParseCount("--spooler-accept", accept, 0, UINT32_MAX, &o->port.acceptPerCall)) return 2;
+    if (!failAfter.empty() && !ParseCount("--spooler-fail-after", failAfter, 0, UINT64_MAX, &o->port.failAfter)) {
+        return 2;
+    }
+    return 0;
+}
+
+// The driver's output begins with "%!PS-" and is made of CR LF lines; the
+// plug-in forwards whole CR LF lines only.
+void CheckJobHead(const std::string& head, const std::string& name) {
+    if (head.empty()) {
+        Warning("the job " + name + " is empty");
+        return;
+    }
+    if (head.compare(0, 5, "%!PS-") != 0) {
+        Warning("the job does not begin with \"%!PS-\" but with \"" + Printable(head, 24) +
+                "\"; it goes to the plug-in as it is");
+    }
+    const size_t lineEnd = head.find('\n');
+    if (lineEnd != std::string::npos && (lineEnd == 0 || head[lineEnd - 1] != '\r')) {
+        Warning("the job's lines end in LF, not CR LF; the plug-in forwards whole CR LF lines only, so it holds "
+                "such text back until the document ends");
+    }
+}
+
+// The paper-list file is UTF-16 little-endian; the plug-in finds no entry in
+// anything else. Empty when the bytes look right, else what was found.
+std::string PaperListFinding(const std::string& bytes) {
+    if (bytes.empty()) return "it is empty";
+    const auto starts = [&](const std::string& mark) { return bytes.compare(0, mark.size(), mark) == 0; };
+    if (starts("\xFF\xFE")) return "";
+    if (starts("\xFE\xFF")) return "it is UTF-16 big-endian (it begins with FE FF)";
+    if (starts("\xEF\xBB\xBF")) return "it is UTF-8 (it begins with EF BB BF)";
+    size_t evenZeros = 0;
+    size_t oddZeros = 0;
+    for (size_t i = 0; i < bytes.size() && i < 512; ++i) {
+        if (bytes[i] == 0) ++(i % 2 == 0 ? evenZeros : oddZeros);
+    }
+    if (oddZeros > evenZeros && bytes.size() % 2 == 0) return "";  // little-endian text without a mark
+    if (evenZeros > oddZeros) return "it looks like UTF-16 big-endian";
+    return "it holds 8-bit text, beginning \"" + Printable(bytes, 32) + "\"";
+}
+
+void CheckPaperList(const std::string& path) {
+    std::string bytes;
+    std::string error;
+    if (!ReadWholeFile(path, &bytes, &error)) return;  // the session says what is missing
+    const std::string finding = PaperListFinding(bytes);
+    if (!finding.empty()) {
+        Warning("the paper-list file " + path + " is not UTF-16 little-endian: " + finding +
+                "; the plug-in finds no paper entries in it");
+    }
+}
+
+std::string HexResult(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+int Run(const RunOptions& o) {
+    JobInput input;
+    std::string error;
+    if (!input.Open(o.job, &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    CheckJobHead(input.Head(), input.Name());
+    const std::string pluginDir = o.session.pluginDir.empty() ? ProgramFolder() : o.session.pluginDir;
+    CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
+
+    // The port outlives the session, whose last calls may still write.
+    SpoolerPort port;
+    DriverSession session;
+    if (const int code = session.Open(o.session, &error)) {
+        Error(error);
+        return code;
+    }
+    if (!session.SiblingLoaded()) Note("the sibling library was not loaded; device settings stay the plug-in's own");
+
+    PrivatePart part;
+    if (!BuildPrivatePart(session, o.settings, &part, &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    if (!o.raw) {
+        std::vector<FieldChange> changes;
+        if (!MergeAndCompare(session, &part, &changes, &error)) {
+            Error(error);
+            return kExitFound;
+        }
+        for (const FieldChange& change : changes) Note(DescribeChange(change));
+    }
+    if (!o.savePrivatePart.empty() &&
+        !WriteWholeFile(o.savePrivatePart, std::string(part.begin(), part.end()), &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+
+    if (!port.Open(o.port, &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    sim::SetWriteSink(session.Printer(), [&port](const void* bytes, DWORD count) { return port.Take(bytes, count); });
+
+    int status = kExitOk;
+    bool abandoned = false;
+    if (!session.StartJob(&part, o.documentName, &error)) {
+        Error(error);
+        status = kExitFound;
+    } else {
+        port.SetWriter("header");
+        if (!session.BeginStream(&error)) {
+            Error(error);
+            status = kExitFound;
+        }
+        port.SetWriter("filter");
+        std::vector<char> buffer(o.writeSize);
+        Progress progress(input.Size());
+        uint64_t fed = 0;
+        size_t got = 0;
+        while (status == kExitOk) {
+            if (!input.Read(buffer.data(), buffer.size(), &got)) {
+                Error("cannot read the job " + input.Name() + ": " + SystemError());
+                status = kExitUsage;
+                break;
+            }
+            if (got == 0) break;
+            DWORD taken = 0;
+            const HRESULT hr = session.Write(buffer.data(), static_cast<DWORD>(got), &taken);
+            if (FAILED(hr) || taken != got) {
+                // The driver gives a job up at the first write that fails.
+                abandoned = true;
+                if (port.OutputFailed()) {
+                    status = kExitUsage;
+                } else if (port.FailedByRequest()) {
+                    Error("the spooler failed a write after " + std::to_string(port.Taken()) +
+                          " bytes (--spooler-fail-after); the plug-in's WritePrinter answered " + HexResult(hr) +
+                          " and the job was given up");
+                    status = kExitSpooler;
+                } else {
+                    Error("the plug-in's WritePrinter answered " + HexResult(hr) + " and took " +
+                          std::to_string(taken) + " of " + std::to_string(got) + " bytes at job offset " +
+                          std::to_string(fed) + "; the job was given up");
+                    status = kExitFound;
+                }
+                break;
+            }
+            fed += got;
+            progress.Update(fed);
+        }
+        progress.Finish();
+    }
+    if (!session.EndJob(abandoned || status != kExitOk) && status == kExitOk) {
+        Error(port.FailedByRequest() ? "the spooler failed a write at the end of the job (--spooler-fail-after)"
+                                     : "the plug-in's EndDoc hook answered FALSE");
+        status = port.FailedByRequest() ? kExitSpooler : kExitFound;
+    }
+    sim::SetWriteSink(session.Printer(), nullptr);
+    if (!port.Finish(&error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    Note(std::to_string(port.Taken()) + " bytes reached the spooler in " + std::to_string(port.Calls()) +
+         " writes");
+    return status;
+}
+
+}  // namespace
+
+int RunCommand(int argc, char** argv) {
+    SetCommandName("run");
+    RunOptions options;
+    const int parsed = ParseRunOptions(argc, argv, &options);
+    if (parsed == 1) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (parsed != 0) return kExitUsage;
+    return Run(options);
+}
+
+}  // namespace qm22t

@@ -1,0 +1,42 @@
+// Where the device settings of a command come from: the sibling library's
+// defaults or a private part captured from a DEVMODE, then settings files and
+// single assignments on top, and finally the plug-in's own merge.
+#pragma once
+
+#include "driver_session.h"
+#include "settings_text.h"
+
+#include <string>
+#include <vector>
+
+namespace qm22t {
+
+// A file that holds a private part: the plug-in's signature in its header, or
+// exactly the private part's size.
+bool LooksLikePrivatePart(const std::string& bytes);
+
+// A captured private part. A shorter one (an older driver's) is taken with
+// zeros behind it, as its dwSize tells the plug-in to do; a warning says so,
+// and one says when the header is not the plug-in's.
+bool ReadPrivatePart(const std::string& path, PrivatePart* part, std::string* error);
+// The same for bytes already read; `name` names them in messages.
+bool PrivatePartOfBytes(const std::string& bytes, const std::string& name, PrivatePart* part, std::string* error);
+
+struct SettingsRequest {
+    std::string privatePartFile;             // empty: start from the defaults
+    std::vector<std::string> settingsFiles;  // applied in order
+    std::vector<std::string> assignments;    // "Field=value", applied last
+};
+
+// The part before any merge: the defaults or the captured part, with the
+// settings files and assignments applied.
+bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, PrivatePart* part, std::string* error);
+
+// The differences between two private parts, header words first.
+std::vector<FieldChange> ComparePrivateParts(const PrivatePart& before, const PrivatePart& after);
+
+// Runs the plug-in's merge on the part and tells what it changed, header
+// words included ("dwSize: 8000 -> 12016").
+bool MergeAndCompare(DriverSession& session, PrivatePart* part, std::vector<FieldChange>* changes, std::string* error);
+
+}  // namespace qm22t

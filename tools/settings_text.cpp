@@ -1,0 +1,439 @@
+#include "settings_text.h"
+
+#include "cli.h"
+#include "common/hex_text.h"
+#include "json_writer.h"
+#include "settings/job_identity.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qm22t {
+namespace {
+
+FieldType TypeOf(const SettingRow& row) {
+    switch (row.kind) {
+        case SettingKind::Signed: return FieldType::Signed;
+        case SettingKind::Unsigned: return FieldType::Unsigned;
+        case SettingKind::Text16: return FieldType::Text;
+        case SettingKind::Text8: return FieldType::PageList;
+    }
+    return FieldType::Signed;
+}
+
+std::vector<Field> MakeFields() {
+    std::vector<Field> fields;
+    for (const SettingRow& row : SettingTable) fields.push_back(Field{row.name, row.offset, row.bytes, TypeOf(row)});
+    fields.push_back(Field{"Identification", 0, kIdentificationBytes, FieldType::Text});
+    fields.push_back(Field{"UserNameSwitch", kUserNameSwitchOffset, 1, FieldType::Unsigned});
+    fields.push_back(Field{"UserName", kUserNameOffset, kUserNameUnits * 2, FieldType::Text});
+    std::sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
+    return fields;
+}
+
+// Which bytes of the block belong to a named field.
+std::vector<bool> MakeCoverage() {
+    std::vector<bool> covered(kSettingsBlockBytes, false);
+    for (const Field& field : Fields()) {
+        std::fill(covered.begin() + static_cast<long>(field.offset),
+                  covered.begin() + static_cast<long>(field.offset + field.bytes), true);
+    }
+    return covered;
+}
+
+// Runs of bytes outside the fields where the two blocks differ. Runs a few
+// equal bytes apart are joined, so a changed structure shows as one run.
+std::vector<std::pair<size_t, size_t>> DifferingRuns(const SettingsBlock& a, const SettingsBlock& b) {
+    static const std::vector<bool> covered = MakeCoverage();
+    constexpr size_t kJoinGap = 8;
+    std::vector<std::pair<size_t, size_t>> runs;  // offset, length
+    for (size_t i = 0; i < kSettingsBlockBytes; ++i) {
+        if (covered[i] || a[i] == b[i]) continue;
+        if (!runs.empty()) {
+            auto& last = runs.back();
+            const size_t end = last.first + last.second;
+            bool joinable = i - end <= kJoinGap;
+            for (size_t k = end; joinable && k < i; ++k) joinable = !covered[k];
+            if (joinable) {
+                last.second = i + 1 - last.first;
+                continue;
+            }
+        }
+        runs.emplace_back(i, 1);
+    }
+    return runs;
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string FieldBytes(const Field& field, const SettingsBlock& block) {
+    return std::string(reinterpret_cast<const char*>(block.data() + field.offset), field.bytes);
+}
+
+// "1,3-5" as 4-bit codes, low half of each byte first: digits 1-9, 15 for 0,
+// 10 for "," and 11 for "-"; the rest of the field zero.
+bool EncodePageList(const std::string& text, size_t bytes, std::string* field, std::string* problem) {
+    field->assign(bytes, '\0');
+    size_t nibble = 0;
+    for (char c : text) {
+        unsigned code = 0;
+        if (c >= '1' && c <= '9') code = static_cast<unsigned>(c - '0');
+        else if (c == '0') code = 15;
+        else if (c == ',') code = 10;
+        else if (c == '-') code = 11;
+        else {
+            *problem = "a page list holds digits, \",\" and \"-\" only, not \"" + Printable(std::string(1, c)) + "\"";
+            return false;
+        }
+        if (nibble >= 2 * bytes) {
+            *problem = "a page list holds at most " + std::to_string(2 * bytes) + " symbols";
+            return false;
+        }
+        char& byte = (*field)[nibble / 2];
+        byte = static_cast<char>(nibble % 2 == 0 ? code : (static_cast<unsigned char>(byte) | (code << 4)));
+        ++nibble;
+    }
+    return true;
+}
+
+std::string TypeName(const Field& field) {
+    switch (field.type) {
+        case FieldType::Signed: return std::to_string(field.bytes) + "-byte signed";
+        case FieldType::Unsigned: return std::to_string(field.bytes) + "-byte unsigned";
+        case FieldType::Text: return "text";
+        case FieldType::PageList: return "page list";
+    }
+    return "";
+}
+
+const char* JsonTypeName(FieldType type) {
+    switch (type) {
+        case FieldType::Signed: return "signed";
+        case FieldType::Unsigned: return "unsigned";
+        case FieldType::Text: return "text";
+        case FieldType::PageList: return "page list";
+    }
+    return "";
+}
+
+bool IsNumber(const Field& field) { return field.type == FieldType::Signed || field.type == FieldType::Unsigned; }
+
+int64_t ReadNumber(const Field& field, const SettingsBlock& block) {
+    const SettingsView view{block.data(), block.size()};
+    return ReadSettingNumber(view, field.offset, field.bytes,
+                             field.type == FieldType::Signed ? FieldSign::Signed : FieldSign::Unsigned);
+}
+
+bool ApplyRawAssignment(const std::string& name, const std::string& value, SettingsBlock* block,
+                        std::string* problem) {
+    int64_t offset = 0;
+    std::string bytes;
+    if (!ParseInteger(name.substr(1), &offset) || offset < 0) {
+        *problem = "\"" + name + "\" is not a byte offset (@ and a decimal number)";
+        return false;
+    }
+    if (!BytesOfHex(Trim(value), &bytes)) {
+        *problem = "the bytes for " + name + " are not hexadecimal digits in pairs";
+        return false;
+    }
+    if (static_cast<uint64_t>(offset) + bytes.size() > kSettingsBlockBytes) {
+        *problem = std::to_string(bytes.size()) + " bytes at " + name + " run past the block's " +
+                   std::to_string(kSettingsBlockBytes) + " bytes";
+        return false;
+    }
+    std::memcpy(block->data() + offset, bytes.data(), bytes.size());
+    return true;
+}
+
+}  // namespace
+
+const std::vector<Field>& Fields() {
+    static const std::vector<Field> fields = MakeFields();
+    return fields;
+}
+
+const Field* FindField(const std::string& name) {
+    for (const Field& field : Fields()) {
+        if (name == field.name) return &field;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count) {
+    const std::string wanted = Lower(name);
+    std::vector<std::pair<size_t, std::string>> scored;
+    for (const Field& field : Fields()) {
+        const std::string candidate = Lower(field.name);
+        size_t distance = EditDistance(wanted, candidate);
+        // "duplex" is as near to ZTDuplex as "ztduplex" is.
+        if (candidate.compare(0, 2, "zt") == 0) {
+            distance = std::min(distance, EditDistance(wanted, candidate.substr(2)));
+        }
+        if (distance <= std::max<size_t>(2, wanted.size() / 3)) scored.emplace_back(distance, field.name);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> names;
+    for (size_t i = 0; i < scored.size() && i < count; ++i) names.push_back(scored[i].second);
+    return names;
+}
+
+bool SpellField(const Field& field, const SettingsBlock& block, std::string* value) {
+    switch (field.type) {
+        case FieldType::Signed:
+        case FieldType::Unsigned:
+            *value = std::to_string(ReadNumber(field, block));
+            return true;
+        case FieldType::Text: {
+            const BYTE* bytes = block.data() + field.offset;
+            std::u16string units;
+            size_t i = 0;
+            for (; i + 1 < field.bytes; i += 2) {
+                const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+                if (unit == 0) break;
+                units.push_back(unit);
+            }
+            if (i + 1 >= field.bytes) return false;  // no terminator
+            if (std::any_of(bytes + i, bytes + field.bytes, [](BYTE b) { return b != 0; })) return false;
+            if (!Utf16ToUtf8(units, value)) return false;
+            return value->find_first_of("\r\n") == std::string::npos;
+        }
+        case FieldType::PageList: {
+            const WString decoded = DecodePageList(block.data() + field.offset, field.bytes);
+            value->assign(decoded.begin(), decoded.end());
+            std::string encoded;
+            std::string problem;
+            return EncodePageList(*value, field.bytes, &encoded, &problem) && encoded == FieldBytes(field, block);
+        }
+    }
+    return false;
+}
+
+std::string ShowField(const Field& field, const SettingsBlock& block) {
+    std::string value;
+    if (SpellField(field, block, &value)) return IsNumber(field) ? value : "\"" + value + "\"";
+    std::string bytes = FieldBytes(field, block);
+    bytes.erase(bytes.find_last_not_of('\0') + 1);
+    constexpr size_t kShownBytes = 32;
+    const bool cut = bytes.size() > kShownBytes;
+    if (cut) bytes.resize(kShownBytes);
+    return "bytes " + UpperHex(bytes) + (cut ? "..." : "");
+}
+
+bool StoreField(const Field& field, const std::string& value, SettingsBlock* block, std::string* problem) {
+    const SettingsSpan span{block->data(), block->size()};
+    switch (field.type) {
+        case FieldType::Signed:
+        case FieldType::Unsigned: {
+            const unsigned bits = static_cast<unsigned>(field.bytes * 8);
+            const int64_t low = field.type == FieldType::Signed ? -(int64_t{1} << (bits - 1)) : 0;
+            const int64_t high = field.type == FieldType::Signed ? (int64_t{1} << (bits - 1)) - 1
+                                                                  : (int64_t{1} << bits) - 1;
+            int64_t number = 0;
+            if (!ParseInteger(Trim(value), &number)) {
+                *problem = "\"" + Printable(value) + "\" is not a number; " + field.name + " is a number";
+                return false;
+            }
+            if (number < low || number > high) {
+                *problem = value + " does not fit " + field.name + " (" + TypeName(field) + ", " +
+                           std::to_string(low) + ".." + std::to_string(high) + ")";
+                return false;
+            }
+            WriteSettingNumber(span, field.offset, field.bytes, number);
+            return true;
+        }
+        case FieldType::Text: {
+            std::u16string units;
+            if (!Utf8ToUtf16(value, &units)) {
+                *problem = "the text for " + std::string(field.name) + " is not UTF-8";
+                return false;
+            }
+            const size_t room = field.bytes / 2 - 1;
+            if (units.find(u'\0') != std::u16string::npos) {
+                *problem = "a text cannot hold a zero character";
+                return false;
+            }
+            if (units.size() > room) {
+                *problem = std::string(field.name) + " holds at most " + std::to_string(room) +
+                           " UTF-16 units; the text has " + std::to_string(units.size());
+                return false;
+            }
+            std::memset(block->data() + field.offset, 0, field.bytes);
+            const WString wide(units.begin(), units.end());
+            WriteSettingText(span, field.offset, field.bytes / 2, wide.c_str());
+            return true;
+        }
+        case FieldType::PageList: {
+            std::string encoded;
+            if (!EncodePageList(Trim(value), field.bytes, &encoded, problem)) return false;
+            WriteSettingBytes(span, field.offset, encoded.data(), encoded.size());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ApplyAssignment(const std::string& assignment, SettingsBlock* block, std::string* problem) {
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        *problem = "\"" + Printable(assignment) + "\" is not Field=value";
+        return false;
+    }
+    const std::string name = Trim(assignment.substr(0, equals));
+    const std::string value = assignment.substr(equals + 1);
+    if (!name.empty() && name[0] == '@') return ApplyRawAssignment(name, value, block, problem);
+    const Field* field = FindField(name);
+    if (field == nullptr) {
+        *problem = "unknown field \"" + Printable(name) + "\"";
+        const std::vector<std::string> closest = ClosestFieldNames(name);
+        for (size_t i = 0; i < closest.size(); ++i) *problem += (i == 0 ? "; closest: " : ", ") + closest[i];
+        if (closest.empty()) *problem += "; `qm22t settings defaults` lists every field";
+        return false;
+    }
+    return StoreField(*field, value, block, problem);
+}
+
+bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::string* problem) {
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t lineNumber = 1; start < text.size(); ++lineNumber) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        const size_t from = line[first] == '*' ? first + 1 : first;
+        if (!ApplyAssignment(line.substr(from), block, problem)) {
+            *problem = "line " + std::to_string(lineNumber) + ": " + *problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title) {
+    std::string text = "# " + title + "\n# Lines marked \"*\" differ from the defaults.\n";
+    for (const Field& field : Fields()) {
+        const bool changed = FieldBytes(field, block) != FieldBytes(field, defaults);
+        std::string value;
+        if (SpellField(field, block, &value)) {
+            text += (changed ? "*" : "") + std::string(field.name) + "=" + value + "\n";
+        } else {
+            text += "# " + std::string(field.name) + " holds bytes that no " + TypeName(field) +
+                    " spells; they follow raw\n";
+            text += (changed ? "*@" : "@") + std::to_string(field.offset) + "=" + UpperHex(FieldBytes(field, block)) +
+                    "\n";
+        }
+    }
+    const auto runs = DifferingRuns(block, defaults);
+    if (!runs.empty()) text += "# Bytes outside the named fields that differ from the defaults\n";
+    for (const auto& run : runs) {
+        const std::string bytes(reinterpret_cast<const char*>(block.data() + run.first), run.second);
+        text += "*@" + std::to_string(run.first) + "=" + UpperHex(bytes) + "\n";
+    }
+    return text;
+}
+
+void DumpSettingsJson(const SettingsBlock& block, const SettingsBlock& defaults, JsonWriter& json) {
+    auto value = [&](const Field& field, const SettingsBlock& from) {
+        std::string spelt;
+        if (!SpellField(field, from, &spelt)) json.Null();
+        else if (IsNumber(field)) json.Number(ReadNumber(field, from));
+        else json.String(spelt);
+    };
+    json.Key("fields");
+    json.BeginArray();
+    for (const Field& field : Fields()) {
+        json.BeginObject();
+        json.Member("name", field.name);
+        json.Member("offset", field.offset);
+        json.Member("bytes", field.bytes);
+        json.Member("type", JsonTypeName(field.type));
+        json.Key("value");
+        value(field, block);
+        json.Key("default");
+        value(field, defaults);
+        json.Member("isDefault", FieldBytes(field, block) == FieldBytes(field, defaults));
+        std::string spelt;
+        if (!SpellField(field, block, &spelt)) json.Member("hex", UpperHex(FieldBytes(field, block)));
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("raw");
+    json.BeginArray();
+    for (const auto& run : DifferingRuns(block, defaults)) {
+        json.BeginObject();
+        json.Member("offset", run.first);
+        json.Member("hex", UpperHex(std::string(reinterpret_cast<const char*>(block.data() + run.first), run.second)));
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+std::vector<FieldChange> CompareBlocks(const SettingsBlock& before, const SettingsBlock& after) {
+    std::vector<FieldChange> changes;
+    for (const Field& field : Fields()) {
+        if (FieldBytes(field, before) == FieldBytes(field, after)) continue;
+        changes.push_back(FieldChange{field.name, ShowField(field, before), ShowField(field, after)});
+    }
+    for (const auto& run : DifferingRuns(before, after)) {
+        auto hex = [&](const SettingsBlock& block) {
+            return UpperHex(std::string(reinterpret_cast<const char*>(block.data() + run.first), run.second));
+        };
+        changes.push_back(FieldChange{"@" + std::to_string(run.first), hex(before), hex(after)});
+    }
+    return changes;
+}
+
+std::string DescribeChange(const FieldChange& change) {
+    return change.name + ": " + change.before + " -> " + change.after;
+}
+
+void ChangesJson(const std::vector<FieldChange>& changes, JsonWriter& json) {
+    json.BeginArray();
+    for (const FieldChange& change : changes) {
+        json.BeginObject();
+        json.Member("field", change.name);
+        json.Member("before", change.before);
+        json.Member("after", change.after);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+SettingsBlock BlockOfPart(const BYTE* part) {
+    SettingsBlock block;
+    std::memcpy(block.data(), part + kPrivatePartHeaderBytes, block.size());
+    return block;
+}
+
+void StoreBlockInPart(const SettingsBlock& block, BYTE* part) {
+    std::memcpy(part + kPrivatePartHeaderBytes, block.data(), block.size());
+}
+
+}  // namespace qm22t

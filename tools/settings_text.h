@@ -1,0 +1,88 @@
+// The settings block as text: the fields the tools know by name, their values
+// as settings files spell them, settings files themselves, and comparisons.
+//
+// A settings file holds one "Field=value" line per field it sets; "#" starts a
+// comment line, and a "*" in front of a name (how `settings dump` marks a value
+// that is not the default) is ignored. Numbers are decimal, texts are UTF-8 and
+// take everything after "=" up to the line end, page lists are written like
+// "1,3-5". "@OFFSET=HEX" lines set raw bytes of the block at a decimal offset:
+// a dump writes them for bytes that no field spelling gives back exactly, so a
+// dumped file applied to the defaults gives back the dumped block byte for byte.
+#pragma once
+
+#include "settings/private_part.h"
+#include "settings/settings_access.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qm22t {
+
+class JsonWriter;
+
+using SettingsBlock = std::array<BYTE, kSettingsBlockBytes>;
+
+enum class FieldType { Signed, Unsigned, Text, PageList };
+
+struct Field {
+    const char* name;
+    size_t offset;  // from the first byte of the settings block
+    size_t bytes;
+    FieldType type;
+};
+
+// The rows of the settings table, and the three fields the plug-in reads that
+// have neither a default nor a rule there (the identification text, the user
+// name and its switch), in offset order.
+const std::vector<Field>& Fields();
+// Exact, case-sensitive, like the settings table; null when unknown.
+const Field* FindField(const std::string& name);
+// Up to `count` known names nearest to a misspelt one, nearest first; none
+// when nothing is near.
+std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count = 3);
+
+// The field's value as a settings file spells it. False when no spelling gives
+// the bytes back exactly: a text without its terminator, bytes behind the
+// terminator, a line end in the text or a unit that UTF-8 cannot carry.
+bool SpellField(const Field& field, const SettingsBlock& block, std::string* value);
+// The value for messages and comparisons: the spelling, texts in quotes, or the
+// field's bytes in hexadecimal when there is no spelling.
+std::string ShowField(const Field& field, const SettingsBlock& block);
+
+// Stores a spelt value into the field; a text field is cleared whole first.
+// False, block unchanged, and the reason in `problem` when the value does not
+// fit the field's type (range of a number, room of a text, page-list symbols).
+// Whether the plug-in's validation accepts the value is not judged here.
+bool StoreField(const Field& field, const std::string& value, SettingsBlock* block, std::string* problem);
+
+// One "Field=value" or "@OFFSET=HEX" assignment, as in a settings file or --set.
+bool ApplyAssignment(const std::string& assignment, SettingsBlock* block, std::string* problem);
+// A whole settings file; the problem names the line ("line 3: ...").
+bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::string* problem);
+
+// Every field as a settings file, values that differ from `defaults` marked
+// with "*", then raw lines for the bytes outside the fields that differ from
+// `defaults`. `title` goes into the first comment line.
+std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title);
+// The same as JSON members of the current object: "fields" and "raw".
+void DumpSettingsJson(const SettingsBlock& block, const SettingsBlock& defaults, JsonWriter& json);
+
+// One difference between two blocks: a field, or a run of bytes outside the
+// fields ("@OFFSET", hexadecimal values).
+struct FieldChange {
+    std::string name;
+    std::string before;
+    std::string after;
+};
+std::vector<FieldChange> CompareBlocks(const SettingsBlock& before, const SettingsBlock& after);
+// "CopyCount: -5 -> 1"
+std::string DescribeChange(const FieldChange& change);
+void ChangesJson(const std::vector<FieldChange>& changes, JsonWriter& json);
+
+// The settings block of a private part, and the other way round.
+SettingsBlock BlockOfPart(const BYTE* part);
+void StoreBlockInPart(const SettingsBlock& block, BYTE* part);
+
+}  // namespace qm22t
