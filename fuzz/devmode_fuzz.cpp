@@ -19,7 +19,8 @@
 //   refuse             the sibling refuses the conversion
 //   extra=N, papers=N  the sibling's answers to DC_EXTRA and the paper lists
 //   nohelper           no core helper
-//   form=NAME          a form of the printer; list=LINE a paper-list line
+//   form=NAME, list=LINE   the printer's forms, the paper-list file's lines
+//                      (fuzz_machine.h)
 // Body: raw bytes laid over the input private part from byte 12.
 //
 // Properties: no access outside the buffers as stated (each is allocated to
@@ -29,6 +30,7 @@
 // they were (a sibling that refuses may leave what the private part processing
 // wrote, as documented).
 #include "fuzz_input.h"
+#include "fuzz_machine.h"
 
 #include "common/module_state.h"
 #include "fake_core_helper.h"
@@ -38,12 +40,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -52,14 +50,12 @@ constexpr size_t kSmallestDevmode = 72;  // up to and including dmDriverExtra
 struct Sibling {
     HMODULE library = nullptr;
     SiblingTestState* state = nullptr;
-    std::string folder;
 };
 
-// Loaded once and never destroyed, so the removal at exit can still name its folder.
+// Loaded once for the process.
 const Sibling& LoadSibling() {
-    static const Sibling* const sibling = [] {
-        Sibling* made = new Sibling;
-        Sibling& s = *made;
+    static const Sibling sibling = [] {
+        Sibling s;
         s.library = LoadLibraryW(sim::ToUtf16(SIBLING_PATH).c_str());
         if (s.library == nullptr) {
             std::fprintf(stderr, "cannot load the sibling stand-in %s: %s\n", SIBLING_PATH,
@@ -71,16 +67,9 @@ const Sibling& LoadSibling() {
         SiblingTestAccessProc proc = nullptr;
         std::memcpy(&proc, &access, sizeof proc);
         s.state = proc();
-        char pattern[] = "/tmp/fuzz_devmode_XXXXXX";
-        if (mkdtemp(pattern) == nullptr) std::abort();
-        s.folder = pattern;
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(LoadSibling().folder, ignored);
-        });
-        return made;
+        return s;
     }();
-    return *sibling;
+    return sibling;
 }
 
 std::vector<BYTE> PublicDevmode(const std::vector<int64_t>& values) {
@@ -120,10 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Sibling& sibling = LoadSibling();
     const fuzz::Input input = fuzz::SplitInput(data, size, false);
 
-    sim::Reset();
+    fuzz::FreshMachine();
     SiblingTestReset(*sibling.state);
     siblingLibrary = sibling.library;
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(sibling.folder + "/QM22TRD.dll"));
+    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
 
     SiblingTestState& state = *sibling.state;
@@ -137,26 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state.overridePaperCount = true;
         state.paperCountAnswer = static_cast<DWORD>(fuzz::Number(fuzz::Directive(input, "papers")));
     }
-    std::vector<sim::Form> forms;
-    std::u16string list;
-    for (const auto& directive : input.directives) {
-        if (directive.first == "form" && forms.size() < 400) {
-            forms.push_back(sim::Form{fuzz::Units(directive.second), FORM_USER, 210000, 297000});
-        }
-        if (directive.first == "list") list += fuzz::Units(directive.second) + u"\n";
-    }
-    if (!forms.empty()) sim::SetForms(printer, forms);
-    {
-        const std::string path = sibling.folder + "/QM22T.ini";
-        std::remove(path.c_str());
-        if (!list.empty()) {
-            std::ofstream file(path, std::ios::binary | std::ios::trunc);
-            for (char16_t unit : list) {
-                const char bytes[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-                file.write(bytes, 2);
-            }
-        }
-    }
+    fuzz::SetForms(input, printer);
+    fuzz::WritePaperList(input);
 
     const DWORD mode = static_cast<DWORD>(fuzz::Number(fuzz::Directive(input, "mode", "3")));
 

@@ -7,6 +7,7 @@
 // The names asked for come from the file itself (the names its lines list)
 // plus a few fixed ones, so the lookups meet real entries.
 #include "fuzz_input.h"
+#include "fuzz_machine.h"
 
 #include "common/module_state.h"
 #include "platform/host/sim_control.h"
@@ -14,14 +15,9 @@
 #include "settings/paper_list.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -147,19 +143,6 @@ void CollectNames(const std::vector<Text>& lines, const Text& key, std::vector<T
 }
 
 // Created once and never destroyed, so the removal at exit can still name it.
-const std::string& ModuleFolder() {
-    static const std::string* const folder = [] {
-        char pattern[] = "/tmp/fuzz_paperlist_XXXXXX";
-        if (mkdtemp(pattern) == nullptr) std::abort();
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(ModuleFolder(), ignored);
-        });
-        return new std::string(pattern);
-    }();
-    return *folder;
-}
-
 std::string Show(const Text& text) { return fuzz::Escaped(sim::ToUtf8(text)); }
 
 // Form positions that are no number of the paper table, so CheckPaperNumber
@@ -173,12 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool readable = false;
     const std::vector<Text> lines = ReferenceLines(bytes, &readable);
 
-    sim::Reset();
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(ModuleFolder() + "/QM22TRD.dll"));
-    {
-        std::ofstream file(ModuleFolder() + "/QM22T.ini", std::ios::binary | std::ios::trunc);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    fuzz::FreshMachine();
+    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
+    fuzz::WriteFileBytes(fuzz::ProcessFolder() + "/QM22T.ini", bytes);
 
     // The lines the reader hands out.
     std::vector<Text> read;

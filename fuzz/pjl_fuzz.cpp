@@ -6,8 +6,8 @@
 //   user=TEXT         the user name buffer (21 units; "usernull" for none)
 //   login=TEXT        the name the simulated Windows reports for the user
 //   computer=TEXT     the computer name
-//   form=NAME         adds a form to the printer (in order)
-//   list=LINE         adds a line to the paper-list file (UTF-16LE, LF ends)
+//   form=NAME, list=LINE   the printer's forms, the paper-list file's lines
+//                     (fuzz_machine.h)
 //   take=N            the spooler takes at most N bytes per call
 // No body.
 //
@@ -18,21 +18,17 @@
 // "@PJL SET" name is one the settings table can produce; a spooler that takes
 // less per call still gets the same header.
 #include "fuzz_input.h"
+#include "fuzz_machine.h"
 
 #include "common/module_state.h"
 #include "pjl/pjl_header.h"
 #include "pjl/pjl_settings.h"
 #include "platform/host/sim_control.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -62,23 +58,6 @@ const std::set<std::string>& TableNames() {
     return names;
 }
 
-// A folder of this process for the plug-in module and its paper-list file.
-// Created once and never destroyed, so the removal at exit can still name it.
-const std::string& ModuleFolder() {
-    static const std::string* const folder = [] {
-        char pattern[] = "/tmp/fuzz_pjl_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (made == nullptr) std::abort();
-        std::string path = made;
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(ModuleFolder(), ignored);
-        });
-        return new std::string(path);
-    }();
-    return *folder;
-}
-
 std::vector<WCHAR> NameBuffer(const std::string& value, size_t units) {
     std::vector<WCHAR> buffer(units, 0);
     const std::u16string text = fuzz::Units(value);
@@ -89,23 +68,12 @@ std::vector<WCHAR> NameBuffer(const std::string& value, size_t units) {
 
 std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vector<BYTE>& settings,
                                         DWORD take) {
-    sim::Reset();
-    SYSTEMTIME now{};
-    now.wYear = 2024;
-    now.wMonth = 3;
-    now.wDay = 14;
-    sim::SetLocalTime(now);
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(ModuleFolder() + "/QM22TRD.dll"));
+    fuzz::FreshMachine();
+    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
     if (fuzz::HasDirective(input, "login")) sim::SetUserName(fuzz::Units(fuzz::Directive(input, "login")));
     if (fuzz::HasDirective(input, "computer")) sim::SetComputerName(fuzz::Units(fuzz::Directive(input, "computer")));
-    std::vector<sim::Form> forms;
-    for (const auto& directive : input.directives) {
-        if (directive.first == "form" && forms.size() < 400) {
-            forms.push_back(sim::Form{fuzz::Units(directive.second), FORM_USER, 210000, 297000});
-        }
-    }
-    if (!forms.empty()) sim::SetForms(printer, forms);
+    fuzz::SetForms(input, printer);
     sim::SetWriteLimit(take);
 
     const std::vector<WCHAR> document = NameBuffer(fuzz::Directive(input, "document"), 520);
@@ -125,20 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<BYTE> block = fuzz::SettingsFrom(input);
     const std::vector<BYTE> settings(block.begin(), block.begin() + kPjlHeaderSettingsBytes);
 
-    std::u16string list;
-    for (const auto& directive : input.directives) {
-        if (directive.first == "list") list += fuzz::Units(directive.second) + u"\n";
-    }
-    const std::string listPath = ModuleFolder() + "/QM22T.ini";
-    if (list.empty()) {
-        std::remove(listPath.c_str());
-    } else {
-        std::ofstream file(listPath, std::ios::binary | std::ios::trunc);
-        for (char16_t unit : list) {
-            const char bytes[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-            file.write(bytes, 2);
-        }
-    }
+    fuzz::WritePaperList(input);
 
     const std::vector<sim::WriteCall> calls = BuildHeader(input, settings, sim::kNoLimit);
     std::string header;

@@ -15,6 +15,7 @@
 //   - the driver's text outside its replaced blocks survives, in order;
 //   - the rewriter gives the same answer twice.
 #include "fuzz_input.h"
+#include "fuzz_machine.h"
 
 #include "feature_templates.h"
 #include "platform/host/sim_control.h"
@@ -161,12 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string document = fuzz::Units(fuzz::Directive(input, "document", "Fuzz job"));
     if (document.size() > 600) document.resize(600);
 
-    sim::Reset();
-    SYSTEMTIME now{};
-    now.wYear = 2024;
-    now.wMonth = 3;
-    now.wDay = 14;
-    sim::SetLocalTime(now);
+    fuzz::FreshMachine();
     sim::SetUserName(fuzz::Units(fuzz::Directive(input, "user", "fuzz")));
     const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
 

@@ -21,6 +21,7 @@
 //     moved, and every piece handed to the rewriter is the job's bytes at the
 //     place the output has reached;
 #include "fuzz_input.h"
+#include "fuzz_machine.h"
 
 #include "common/module_state.h"
 #include "feature_templates.h"
@@ -111,12 +112,7 @@ std::vector<std::string> Calls(const std::string& job, const std::vector<size_t>
 
 PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, const std::u16string& document,
                    const Plan& plan) {
-    sim::Reset();
-    SYSTEMTIME now{};
-    now.wYear = 2024;
-    now.wMonth = 3;
-    now.wDay = 14;
-    sim::SetLocalTime(now);
+    fuzz::FreshMachine();
     sim::SetUserName(u"fuzz");
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
     const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
