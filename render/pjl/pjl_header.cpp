@@ -330,9 +330,10 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
     return codes;
 }
 
-int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName)
+void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+                    const WCHAR* userName) noexcept
 {
-    if (settings == nullptr) return 0;
+    if (settings == nullptr) return;
     const SettingsView view{settings, kPjlHeaderSettingsBytes};
     HeaderAccumulator accumulator{hPrinter, std::string()};
     bool opened = false;
@@ -374,5 +375,4 @@ int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentN
             WriteToPrinter(hPrinter, kEnterLanguageLine, sizeof(kEnterLanguageLine) - 1);
         }
     }
-    return 0;
 }

@@ -200,13 +200,10 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     }
     // Without a per-device block no StartDoc has named the document: the
     // header then carries an empty document name.
+    // The header is best effort: the driver goes on whatever reached the spooler.
     const PluginPdev* block = PdevOf(pdevobj);
-    try {
-        BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
-                       inputs.userName);
-    } catch (...) {
-        // The header is best effort, as its result is; the driver goes on.
-    }
+    BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
+                   inputs.userName);
     // The driver injects nothing itself at the stream's start.
     SetResult(pdwResult, kCommandNotHandled);
     return E_NOTIMPL;

@@ -1,6 +1,7 @@
 #include "settings/paper_list.h"
 
 #include "common/companion_path.h"
+#include "common/result_macros.h"
 #include "common/unique_handle.h"
 #include "common/wtext.h"
 
@@ -70,9 +71,7 @@ bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) {
             start = next;
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    } CATCH_RETURN(false)
 }
 
 const WCHAR* PaperListValue(const WCHAR* line, const WCHAR* key) {

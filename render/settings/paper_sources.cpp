@@ -1,6 +1,7 @@
 #include "settings/paper_sources.h"
 
 #include "common/module_state.h"
+#include "common/result_macros.h"
 
 #include <cstring>
 #include <new>
@@ -86,9 +87,7 @@ FormList ReadFormList(HANDLE hPrinter) {
     if (needed == 0) return list;
     try {
         list.storage.assign(needed, 0);
-    } catch (...) {
-        return FormList();
-    }
+    } CATCH_RETURN(FormList())
     returned = 0;
     DWORD needed2 = 0;
     if (!EnumFormsW(hPrinter, 1, list.storage.data(), needed, &needed2, &returned)) return FormList();
