@@ -128,17 +128,6 @@ void FillConversionCopy(const ConversionCopy& copy, const DEVMODEW* source, WORD
     dm->dmDriverExtra = extra;
 }
 
-// ---------------------------------------------------------------------------
-// The sibling library
-
-PFN_DrvConvertDevMode FindSiblingConvertDevMode() {
-    const FARPROC found = GetProcAddress(siblingLibrary, "DrvConvertDevMode");
-    PFN_DrvConvertDevMode proc = nullptr;
-    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
-    std::memcpy(&proc, &found, sizeof(proc));
-    return proc;
-}
-
 // The printer information stays alive as long as the name is used.
 struct PrinterName {
     std::unique_ptr<BYTE[]> info;
@@ -386,7 +375,7 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
     const PrinterName printer = ReadPrinterName(param.hPrinter);
     PWSTR const nameArg = const_cast<PWSTR>(printer.name);
     const CopyLayout layout = AskCopyLayout(param.hPrinter, nameArg);
-    const PFN_DrvConvertDevMode convert = FindSiblingConvertDevMode();
+    const auto convert = FindSiblingExport<PFN_DrvConvertDevMode>("DrvConvertDevMode");
     Conversion c{param, coreHelper, printer.name, PrivatePartSettings(param.pOEMDMIn), OutputPrivateSettings(param),
                  ConversionCopy{}, ConversionCopy{}};
     if (convert == nullptr || !MakeCopies(c, layout)) {

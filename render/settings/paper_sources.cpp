@@ -1,19 +1,8 @@
 #include "settings/paper_sources.h"
 
-#include "common/module_state.h"
 #include "common/result_macros.h"
 
-#include <cstring>
 #include <new>
-
-PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities() {
-    if (siblingLibrary == nullptr) return nullptr;
-    const FARPROC found = GetProcAddress(siblingLibrary, "DrvDeviceCapabilities");
-    PFN_DrvDeviceCapabilities proc = nullptr;
-    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
-    std::memcpy(&proc, &found, sizeof(proc));
-    return proc;
-}
 
 DWORD QuerySiblingCapability(HANDLE hPrinter, const WCHAR* printerName, WORD capability) {
     const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
