@@ -1,5 +1,6 @@
 #include "psfilter/stream_filter.h"
 
+#include "common/debug_trace.h"
 #include "common/spooler_write.h"
 #include "settings/private_part.h"
 
@@ -194,6 +195,14 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
         call.rewrite(call.job.module, call.job.documentName, call.job.settings, std::string_view(text, piece),
                      state.section, orientation, rewritten);
     DropEvaluatedPageComments(state);
+    if (SUCCEEDED(rewrite)) {
+        RENDER_TRACE("%s setup piece rewritten: %zu bytes in, %zu out, orientation %d",
+                     state.section == SectionState::FirstPiece ? "first" : "later", piece, rewritten.size(),
+                     orientation);
+    } else {
+        RENDER_TRACE("setup piece of %zu bytes sent unchanged: rewrite failed (0x%08lX)", piece,
+                     static_cast<unsigned long>(rewrite));
+    }
     const HRESULT hr = SUCCEEDED(rewrite) ? SendInPlaceOfPiece(call, rewritten.data(), rewritten.size())
                                           : SendInPlaceOfPiece(call, text, piece);
     state.setup.Consume(piece);
@@ -393,12 +402,15 @@ HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     // collected part of an unfinished section (as the driver wrote it), then
     // whatever is still pending, a last line without its line end included.
     HRESULT hr = S_OK;
+    const int64_t heldBytes = static_cast<int64_t>(state.unsent.length) + state.setup.length + state.pending.length;
     LineBuffer* const held[] = {&state.unsent, &state.setup, &state.pending};
     for (LineBuffer* buffer : held) {
         if (SUCCEEDED(hr) && buffer->length > 0) {
             hr = ForwardFront(printer, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
         }
     }
+    RENDER_TRACE("end of document: %lld held bytes sent, result 0x%08lX", static_cast<long long>(heldBytes),
+                 static_cast<unsigned long>(hr));
     const int32_t orientation = state.defaultOrientation;
     state = StreamFilterState{};
     state.defaultOrientation = orientation;
