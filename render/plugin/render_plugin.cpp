@@ -199,8 +199,8 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
         return E_FAIL;
     }
     // Without a per-device block no StartDoc has named the document: the
-    // header then carries an empty document name.
-    // The header is best effort: the driver goes on whatever reached the spooler.
+    // header then carries an empty document name. The header is best effort:
+    // the driver goes on whatever reached the spooler.
     const PluginPdev* block = PdevOf(pdevobj);
     BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
                    inputs.userName);
