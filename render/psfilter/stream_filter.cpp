@@ -371,44 +371,33 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
         return hr;
     }
 
-    // The call's bytes are examined where they are, and only what is left at
-    // the end (a last partial line) is copied. A line held from earlier calls
-    // is first completed with the call's bytes up to its line end and examined
-    // in the held buffer; that is the same as a driver write ending there.
-    // Room for both copies is made first, so a call that cannot be kept is
-    // refused whole.
-    const BYTE* const bytes = static_cast<const BYTE*>(data);
-    size_t head = 0;  // the call's bytes that complete the held line
-    if (state.pending.length > 0 && count > 0) {
-        const bool straddles = state.pending.Bytes()[state.pending.length - 1] == '\r' && bytes[0] == '\n';
-        const int64_t lineEnd = straddles ? -1 : FindBytes(bytes, count, kLineEnd);
-        head = straddles ? 1 : lineEnd >= 0 ? static_cast<size_t>(lineEnd) + 2 : count;
+    // With nothing held the call's own bytes are examined where they are, and
+    // only what is left at the end (a last partial line) is copied; room for
+    // that is made first, so a call that cannot be kept is refused whole.
+    const bool direct = state.pending.length == 0;
+    const size_t complete = direct ? CompleteLengthOf(static_cast<const BYTE*>(data), count) : 0;
+    if (direct) {
+        hr = state.pending.Reserve(count - complete);
+    } else {
+        hr = state.pending.Append(data, count);
     }
-    const size_t complete = head + CompleteLengthOf(bytes + head, count - head);
-    hr = state.pending.Reserve(head + (count - complete));
     if (FAILED(hr)) return hr;
     if (written != nullptr) *written = count;
 
-    if (state.pending.length > 0) {
-        (void)state.pending.Append(bytes, head);  // room was made above
-        Window held(state.pending.Bytes(), static_cast<size_t>(state.pending.length),
-                    static_cast<size_t>(state.pending.completeLength));
-        hr = Examine(FilterCall{state, job, rewrite, held});
-        state.pending.Consume(held.Taken());
-        if (FAILED(hr) || state.pending.length > 0) {
-            // Not all of it went (a spooler failure, section text that could
-            // not be collected): the rest of the call waits behind it.
-            const HRESULT kept = state.pending.Append(bytes + head, count - head);
-            return FAILED(hr) ? hr : kept;
-        }
+    Window window = direct ? Window(static_cast<const BYTE*>(data), count, complete)
+                           : Window(state.pending.Bytes(), static_cast<size_t>(state.pending.length),
+                                    static_cast<size_t>(state.pending.completeLength));
+    const FilterCall call{state, job, rewrite, window};
+    hr = Examine(call);
+    if (direct) {
+        // More than the reserved tail is left only after a failure; if even
+        // that cannot be kept, the failure is what the driver hears.
+        const HRESULT kept = state.pending.Append(window.Front(), window.Length());
+        if (SUCCEEDED(hr)) hr = kept;
+    } else {
+        state.pending.Consume(window.Taken());
     }
-
-    Window direct(bytes + head, count - head, complete - head);
-    hr = Examine(FilterCall{state, job, rewrite, direct});
-    // More than the reserved tail is left only after a failure; if even that
-    // cannot be kept, the failure is what the driver hears.
-    const HRESULT kept = state.pending.Append(direct.Front(), direct.Length());
-    return FAILED(hr) ? hr : kept;
+    return hr;
 }
 
 HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
