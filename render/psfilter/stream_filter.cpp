@@ -1,9 +1,12 @@
 #include "psfilter/stream_filter.h"
 
+#include "common/debug_trace.h"
+#include "common/result_macros.h"
 #include "common/spooler_write.h"
 #include "settings/private_part.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -25,39 +28,96 @@ constexpr int32_t kPageCommentsEndLength = sizeof kPageCommentsEnd - 1;
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
 
+// What one call examines: the held bytes followed by the call's, or the call's
+// bytes alone when nothing is held (the common case: page bodies are then
+// forwarded straight from the driver's buffer). Bytes are taken from the front
+// by moving `at`; what is left at the end of the call is kept in `pending`.
+// Offsets handed around are relative to the front.
+class Window {
+public:
+    Window(const BYTE* bytes, size_t size, size_t complete) : bytes_(bytes), size_(size), complete_(complete) {}
+
+    const BYTE* Front() const { return bytes_ + at_; }
+    size_t Length() const { return size_ - at_; }
+    // Offset just past the last CR LF; a lone LF left of a line end whose CR
+    // went out counts too.
+    size_t CompleteLength() const { return complete_ > at_ ? complete_ - at_ : 0; }
+    size_t Taken() const { return at_; }
+    void Take(size_t count) { at_ += count < Length() ? count : Length(); }
+
+    // The first occurrence of `text` in [from, to), or npos.
+    size_t Find(const char* text, size_t from, size_t to) const {
+        if (to > Length()) to = Length();
+        if (from >= to) return kNone;
+        const int64_t hit = FindBytes(Front() + from, to - from, text);
+        return hit < 0 ? kNone : from + static_cast<size_t>(hit);
+    }
+
+    // The first place in [0, to) where `first` or `second` starts, or npos:
+    // one pass over the bytes, whichever marker it meets first.
+    size_t FindEither(const char* first, const char* second, size_t to) const {
+        if (to > Length()) to = Length();
+        const size_t firstLength = std::strlen(first);
+        const size_t secondLength = std::strlen(second);
+        const BYTE* const begin = Front();
+        const BYTE* p = begin;
+        const BYTE* const end = begin + to;
+        while (p < end) {
+            p = static_cast<const BYTE*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
+            if (p == nullptr) return kNone;
+            const size_t left = static_cast<size_t>(end - p);
+            if ((left >= firstLength && std::memcmp(p, first, firstLength) == 0) ||
+                (left >= secondLength && std::memcmp(p, second, secondLength) == 0)) {
+                return static_cast<size_t>(p - begin);
+            }
+            ++p;
+        }
+        return kNone;
+    }
+
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
+private:
+    const BYTE* bytes_;
+    size_t size_;
+    size_t complete_;
+    size_t at_ = 0;
+};
+
 struct FilterCall {
     StreamFilterState& state;
     const FilterJob& job;
     SetupRewriteFunction rewrite;
+    Window& window;
 };
 
 // Forwards the first `count` bytes of `buffer`, in calls of at most `chunk`
 // bytes, consuming what the spooler takes. On failure the rest stays at the
-// front of the buffer and *left says how much of `count` that is.
-HRESULT ForwardFront(HANDLE printer, LineBuffer& buffer, size_t count, size_t chunk, size_t* left = nullptr) {
+// front of the buffer.
+HRESULT ForwardFront(HANDLE printer, LineBuffer& buffer, size_t count, size_t chunk) {
     if (count > static_cast<size_t>(buffer.length)) count = static_cast<size_t>(buffer.length);
     size_t sent = 0;
-    const HRESULT hr = WriteSpoolerAll(printer, buffer.data.get(), count, chunk, &sent);
+    const HRESULT hr = WriteSpoolerAll(printer, buffer.Bytes(), count, chunk, &sent);
     buffer.Consume(sent);
-    if (left != nullptr) *left = count - sent;
     return hr;
 }
 
-// Sends the bytes of `pending` that were examined already and belong to the
-// spooler unchanged. Keeping them apart means a spooler failure in the middle
-// of a begin-marker line does not hide the marker from the next call.
-HRESULT ForwardOwed(const FilterCall& call) {
-    size_t left = 0;
-    const HRESULT hr = ForwardFront(call.job.printer, call.state.pending,
-                                    static_cast<size_t>(call.state.passThroughOwed), kWholeRun, &left);
-    call.state.passThroughOwed = static_cast<int32_t>(left);
+// Sends the first `count` bytes of the window, examined already and owed to
+// the spooler unchanged. On failure the rest stays owed (passThroughOwed), so
+// a spooler failure in the middle of a begin-marker line does not hide the
+// marker from the next call.
+HRESULT ForwardFromWindow(const FilterCall& call, size_t count) {
+    size_t sent = 0;
+    const HRESULT hr = WriteSpoolerAll(call.job.printer, call.window.Front(), count, kWholeRun, &sent);
+    call.window.Take(sent);
+    call.state.passThroughOwed = static_cast<int32_t>(count - sent);
     return hr;
 }
 
 // Sends text that takes a setup piece's place, in chunks of at most 4096 bytes.
-// What the spooler does not take is kept in unsentBuffer and goes out first on
-// the next call: the piece itself is gone from setupBuffer by then. Only when
-// even that cannot be held is the rest lost; the failure is reported either way.
+// What the spooler does not take is kept in `unsent` and goes out first on the
+// next call: the piece itself is gone from `setup` by then. Only when even
+// that cannot be held is the rest lost; the failure is reported either way.
 HRESULT SendInPlaceOfPiece(const FilterCall& call, const char* text, size_t count) {
     size_t sent = 0;
     const HRESULT hr = WriteSpoolerAll(call.job.printer, text, count, kRewrittenChunkBytes, &sent);
@@ -84,69 +144,36 @@ void DropEvaluatedPageComments(StreamFilterState& state) {
 // Notes what a run of page-comment bytes tells about the orientation. Each run
 // is whole lines, or ends where a marker starts; neither orientation line nor
 // a line end can straddle two runs, so looking at each run alone is enough.
+// What is known already is not looked for again.
 void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count) {
     if (count == 0) return;
-    comments.lineEnd = comments.lineEnd || FindBytes(bytes, count, kLineEnd) >= 0;
-    comments.portrait = comments.portrait || FindBytes(bytes, count, kPortraitLine) >= 0;
-    comments.landscape = comments.landscape || FindBytes(bytes, count, kLandscapeLine) >= 0;
+    if (!comments.lineEnd) comments.lineEnd = FindBytes(bytes, count, kLineEnd) >= 0;
+    if (!comments.portrait) comments.portrait = FindBytes(bytes, count, kPortraitLine) >= 0;
+    if (!comments.portrait && !comments.landscape) comments.landscape = FindBytes(bytes, count, kLandscapeLine) >= 0;
 }
 
-// Collects the page comments in the first `limit` bytes of pendingBuffer: every
-// run from "%%Page:" to "%%EndPageComments\r\n" (or to the limit, the rest then
-// following in a later round). All pages' comments are taken, so a page without
-// a setup section passes its comments on to the next one however the stream
-// was cut.
-void CollectPageComments(StreamFilterState& state, int32_t limit) {
-    const LineBuffer& pending = state.pending;
-    int32_t at = 0;
-    while (at < limit) {
-        int32_t start = at;
-        if (!state.inPageComments) {
-            const int32_t page = pending.Find(kPageComments, at);
-            if (page < 0 || page >= limit) return;
-            state.inPageComments = true;
-            start = page;
-        }
-        int32_t stop = limit;
-        const int32_t end = pending.Find(kPageCommentsEnd, start);
-        if (end >= 0 && end < limit) {
-            stop = end;
-            state.inPageComments = false;
-            at = end + kPageCommentsEndLength;
-        } else {
-            at = limit;
-        }
-        if (stop > start) {
-            NotePageComments(state.pageComments, pending.data.get() + start, static_cast<size_t>(stop - start));
-        }
-    }
-}
-
-// The earlier of two markers in the held text, or -1. Which one comes first in
-// the stream decides, never which one is looked for first: a document-setup
-// marker of an embedded document further on must not outrank the page's own.
-int32_t EarlierMarker(const LineBuffer& buffer, const char* first, const char* second) {
-    const int32_t a = buffer.Find(first, 0);
-    const int32_t b = buffer.Find(second, 0);
-    if (a < 0) return b;
-    if (b < 0) return a;
-    return a < b ? a : b;
-}
-
-// Rewrites the first `piece` bytes of setupBuffer and sends the result. A piece
+// Rewrites the first `piece` bytes of `setup` and sends the result. A piece
 // whose rewrite fails (memory) goes out unchanged at once: the printer then
 // gets the driver's own code for it instead of none, and the piece is not
 // offered again at every later write of a long section.
 HRESULT RewritePiece(const FilterCall& call, size_t piece) {
     StreamFilterState& state = call.state;
     const int orientation = PageOrientation(state);
-    const char* const text = reinterpret_cast<const char*>(state.setup.data.get());
+    const char* const text = reinterpret_cast<const char*>(state.setup.Bytes());
 
     std::string rewritten;
     const HRESULT rewrite =
         call.rewrite(call.job.module, call.job.documentName, call.job.settings, std::string_view(text, piece),
                      state.section, orientation, rewritten);
     DropEvaluatedPageComments(state);
+    if (SUCCEEDED(rewrite)) {
+        RENDER_TRACE("%s setup piece rewritten: %zu bytes in, %zu out, orientation %d",
+                     state.section == SectionState::FirstPiece ? "first" : "later", piece, rewritten.size(),
+                     orientation);
+    } else {
+        RENDER_TRACE("setup piece of %zu bytes sent unchanged: rewrite failed (0x%08lX)", piece,
+                     static_cast<unsigned long>(rewrite));
+    }
     const HRESULT hr = SUCCEEDED(rewrite) ? SendInPlaceOfPiece(call, rewritten.data(), rewritten.size())
                                           : SendInPlaceOfPiece(call, text, piece);
     state.setup.Consume(piece);
@@ -154,81 +181,114 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
     return hr;
 }
 
-// One round in state 0: collect page comments, forward up to the end of a
-// setup begin marker line (or all complete lines) and enter the section.
+// Does `text` stand at `at` of the window's first `to` bytes?
+bool StandsAt(const BYTE* bytes, size_t at, size_t to, const char* text, size_t length) {
+    return to - at >= length && std::memcmp(bytes + at, text, length) == 0;
+}
+
+// One round outside a section: collect page comments, forward up to the end of
+// a setup begin marker line (or all complete lines) and enter the section.
+//
+// One pass over the complete lines looks at every "%" once: a begin marker
+// ends the round (the earlier marker wins, whichever kind: a document-setup
+// marker of an embedded document further on must not outrank the page's own);
+// "%%Page:" starts a page's comments and "%%EndPageComments\r\n" ends them. All
+// pages' comments in front of the marker are taken, so a page without a setup
+// section passes its comments on to the next one however the stream was cut.
+// Comments behind the marker belong to a later page and wait until that
+// section is over; collected now, they would decide this section's orientation
+// whenever the driver happened to write both pages in one call.
 HRESULT PassThrough(const FilterCall& call) {
     StreamFilterState& state = call.state;
-    const LineBuffer& pending = state.pending;
+    const Window& window = call.window;
+    const BYTE* const bytes = window.Front();
+    const size_t complete = window.CompleteLength();
 
-    const int32_t marker = EarlierMarker(pending, kBeginSetup, kBeginPageSetup);
-    const int32_t upTo = marker >= 0 ? pending.Find(kLineEnd, marker) + 2 : pending.completeLength;
-
-    // Page comments are collected only in front of the section this round
-    // enters. Comments behind it belong to a later page and stay pending until
-    // that section is over; collected now, they would decide this section's
-    // orientation whenever the driver happened to write both pages in one call
-    // (and the document setup would take the first page's orientation).
-    CollectPageComments(state, marker >= 0 ? marker : pending.completeLength);
+    size_t marker = Window::kNone;
+    size_t commentsFrom = state.inPageComments ? 0 : Window::kNone;
+    for (size_t at = 0; at < complete; ++at) {
+        const void* hit = std::memchr(bytes + at, '%', complete - at);
+        if (hit == nullptr) break;
+        at = static_cast<size_t>(static_cast<const BYTE*>(hit) - bytes);
+        if (complete - at < 2 || bytes[at + 1] != '%') continue;
+        if (StandsAt(bytes, at, complete, kBeginSetup, sizeof kBeginSetup - 1) ||
+            StandsAt(bytes, at, complete, kBeginPageSetup, sizeof kBeginPageSetup - 1)) {
+            marker = at;
+            break;
+        }
+        if (!state.inPageComments) {
+            if (StandsAt(bytes, at, complete, kPageComments, sizeof kPageComments - 1)) {
+                state.inPageComments = true;
+                commentsFrom = at;
+            }
+        } else if (StandsAt(bytes, at, complete, kPageCommentsEnd, kPageCommentsEndLength)) {
+            NotePageComments(state.pageComments, bytes + commentsFrom, at - commentsFrom);
+            state.inPageComments = false;
+            commentsFrom = Window::kNone;
+        }
+    }
+    const size_t limit = marker != Window::kNone ? marker : complete;
+    if (state.inPageComments && limit > commentsFrom) {
+        NotePageComments(state.pageComments, bytes + commentsFrom, limit - commentsFrom);
+    }
+    const size_t upTo = marker != Window::kNone ? window.Find(kLineEnd, marker, complete) + 2 : complete;
 
     // The section starts when its marker is seen, whatever the spooler then
     // takes of the marker line.
-    if (marker >= 0) {
+    if (marker != Window::kNone) {
         state.section = SectionState::FirstPiece;
         state.setup.Clear();
         state.inPageComments = false;
     }
-    state.passThroughOwed = upTo;
-    return ForwardOwed(call);
+    return ForwardFromWindow(call, upTo);
 }
 
-// Moves the first `count` bytes of pendingBuffer into setupBuffer. Section text
-// that cannot be collected stays pending rather than being lost; the shortage is
-// reported and the next call tries again.
-HRESULT MoveToSection(StreamFilterState& state, int32_t count) {
-    if (count <= 0) return S_OK;
-    const HRESULT hr = state.setup.Append(state.pending.data.get(), static_cast<size_t>(count));
-    if (FAILED(hr)) return hr;
-    state.pending.Consume(static_cast<size_t>(count));
+// Moves the first `count` bytes of the window into `setup`. Section text that
+// cannot be collected stays in the window rather than being lost; the shortage
+// is reported and the next call tries again.
+HRESULT MoveToSection(const FilterCall& call, size_t count) {
+    if (count == 0) return S_OK;
+    RETURN_IF_FAILED(call.state.setup.Append(call.window.Front(), count));
+    call.window.Take(count);
     return S_OK;
 }
 
 // Rewrites pieces of an unfinished section while it is over the cut threshold
-// and a cut point exists. Afterwards setupBuffer is either at most the
-// threshold or holds an open feature block with no closed one.
+// and a cut point exists. Afterwards `setup` is either at most the threshold
+// or holds an open feature block with no closed one.
 HRESULT CutLongSection(const FilterCall& call) {
     LineBuffer& setup = call.state.setup;
     while (setup.completeLength > kSectionCutThreshold) {
         const int32_t cut = setup.FeatureCutPoint();
         if (cut <= 0) break;
-        const HRESULT hr = RewritePiece(call, static_cast<size_t>(cut));
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(RewritePiece(call, static_cast<size_t>(cut)));
     }
     return S_OK;
 }
 
-// How much of the `region` bytes at the front of pendingBuffer to move into the
-// section before the cut rule must be looked at again. A long section is cut
-// where it would be cut if its lines arrived one at a time: at the first line
-// that takes it over the threshold, or, while it holds only an open feature
-// block, at the first line that closes one. That keeps the pieces, and so the
-// output, the same however the driver cut its writes.
-int32_t NextSectionStep(const StreamFilterState& state, int32_t region, bool* lookAgain) {
-    const LineBuffer& pending = state.pending;
-    const LineBuffer& setup = state.setup;
+// How much of the first `region` bytes of the window to move into the section
+// before the cut rule must be looked at again. A long section is cut where it
+// would be cut if its lines arrived one at a time: at the first line that
+// takes it over the threshold, or, while it holds only an open feature block,
+// at the first line that closes one. That keeps the pieces, and so the output,
+// the same however the driver cut its writes.
+size_t NextSectionStep(const FilterCall& call, size_t region, bool* lookAgain) {
+    const Window& window = call.window;
+    const LineBuffer& setup = call.state.setup;
     *lookAgain = false;
-    int32_t step = -1;
+    size_t step = Window::kNone;
     if (setup.completeLength <= kSectionCutThreshold) {
-        // setupBuffer holds whole lines only until the end marker is met.
-        const int32_t need = kSectionCutThreshold + 1 - setup.length;
+        // `setup` holds whole lines only until the end marker is met.
+        const size_t need = static_cast<size_t>(kSectionCutThreshold + 1 - setup.length);
         if (need <= region) {
-            const int32_t lineEnd = pending.Find(kLineEnd, need > 2 ? need - 2 : 0);
-            if (lineEnd >= 0 && lineEnd + 2 <= region) step = lineEnd + 2;
+            const size_t lineEnd = window.Find(kLineEnd, need > 2 ? need - 2 : 0, region);
+            if (lineEnd != Window::kNone) step = lineEnd + 2;
         }
     } else {
-        const int32_t close = pending.Find(kFeatureClose, 0);
-        if (close >= 0 && close + kFeatureCloseLength <= region) step = close + kFeatureCloseLength;
+        const size_t close = window.Find(kFeatureClose, 0, region);
+        if (close != Window::kNone) step = close + kFeatureCloseLength;
     }
-    if (step < 0) return region;
+    if (step == Window::kNone) return region;
     *lookAgain = true;
     return step;
 }
@@ -236,22 +296,19 @@ int32_t NextSectionStep(const StreamFilterState& state, int32_t region, bool* lo
 // One round inside a setup section: collect its text and rewrite what is due.
 HRESULT CollectSection(const FilterCall& call) {
     StreamFilterState& state = call.state;
-    const LineBuffer& pending = state.pending;
+    const Window& window = call.window;
 
-    const int32_t endAt = EarlierMarker(pending, kEndSetup, kEndPageSetup);
-    int32_t region = endAt >= 0 ? endAt : pending.completeLength;
+    const size_t complete = window.CompleteLength();
+    const size_t endAt = window.FindEither(kEndSetup, kEndPageSetup, complete);
+    size_t region = endAt != Window::kNone ? endAt : complete;
     while (region > 0) {
         bool lookAgain = false;
-        const int32_t step = NextSectionStep(state, region, &lookAgain);
-        HRESULT hr = MoveToSection(state, step);
-        if (FAILED(hr)) return hr;
+        const size_t step = NextSectionStep(call, region, &lookAgain);
+        RETURN_IF_FAILED(MoveToSection(call, step));
         region -= step;
-        if (lookAgain) {
-            hr = CutLongSection(call);
-            if (FAILED(hr)) return hr;
-        }
+        if (lookAgain) RETURN_IF_FAILED(CutLongSection(call));
     }
-    if (endAt < 0) return S_OK;
+    if (endAt == Window::kNone) return S_OK;
 
     // At the end marker the whole rest goes, a partial line in front of the
     // marker included (it would otherwise stay behind and be dropped).
@@ -261,13 +318,26 @@ HRESULT CollectSection(const FilterCall& call) {
     return hr;
 }
 
+// Examines the window's complete lines until they are all handled or a step
+// fails.
+HRESULT Examine(const FilterCall& call) {
+    HRESULT hr = S_OK;
+    while (SUCCEEDED(hr) && call.window.CompleteLength() != 0) {
+        hr = call.state.section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
+    }
+    return hr;
+}
+
 }  // namespace
 
 HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
                           DWORD* written, SetupRewriteFunction rewrite) noexcept {
-    if (data == nullptr && count > 0) {
-        if (written != nullptr) *written = 0;
-        return E_POINTER;
+    if (written != nullptr) *written = 0;
+    if (data == nullptr && count > 0) return E_POINTER;
+    // Whatever of the call is not forwarded at once is kept: refused up front
+    // when it could never be held, so a refused call leaves everything as it was.
+    if (static_cast<uint64_t>(state.pending.length) + count > static_cast<uint64_t>(state.pending.byteLimit)) {
+        return E_OUTOFMEMORY;
     }
 
     // A new job drops whatever the previous one left (the end-of-document
@@ -279,18 +349,43 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
         state.defaultOrientation = orientation;
     }
 
-    HRESULT hr = state.pending.Append(data, count);
-    if (written != nullptr) *written = SUCCEEDED(hr) ? count : 0;
-    if (FAILED(hr)) return hr;
-    if (state.pending.data == nullptr && state.unsent.length == 0) return S_OK;
+    // First what is owed from earlier calls: rewritten text the spooler did not
+    // take, then examined bytes it did not take.
+    HRESULT hr = ForwardFront(job.printer, state.unsent, static_cast<size_t>(state.unsent.length),
+                              kRewrittenChunkBytes);
+    if (SUCCEEDED(hr) && state.passThroughOwed > 0) {
+        const int32_t before = state.pending.length;
+        hr = ForwardFront(job.printer, state.pending, static_cast<size_t>(state.passThroughOwed), kWholeRun);
+        state.passThroughOwed -= before - state.pending.length;
+    }
+    if (FAILED(hr)) {
+        // The spooler still fails: the call's bytes wait behind the rest.
+        const HRESULT kept = state.pending.Append(data, count);
+        if (FAILED(kept)) return kept;
+        if (written != nullptr) *written = count;
+        return hr;
+    }
 
-    const FilterCall call{state, job, rewrite};
-    hr = ForwardFront(job.printer, state.unsent, static_cast<size_t>(state.unsent.length), kRewrittenChunkBytes);
-    if (SUCCEEDED(hr)) hr = ForwardOwed(call);
-    // Only complete lines are examined; a trailing partial line waits for its
-    // line end or for the end of the document (StreamFilterFlush).
-    while (SUCCEEDED(hr) && state.pending.completeLength != 0) {
-        hr = state.section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
+    // With nothing held the call's own bytes are examined where they are, and
+    // only what is left at the end (a last partial line) is copied; room for
+    // that is made first, so a call that cannot be kept is refused whole.
+    const bool direct = state.pending.length == 0;
+    const size_t complete = direct ? CompleteLengthOf(static_cast<const BYTE*>(data), count) : 0;
+    RETURN_IF_FAILED(direct ? state.pending.Reserve(count - complete) : state.pending.Append(data, count));
+    if (written != nullptr) *written = count;
+
+    Window window = direct ? Window(static_cast<const BYTE*>(data), count, complete)
+                           : Window(state.pending.Bytes(), static_cast<size_t>(state.pending.length),
+                                    static_cast<size_t>(state.pending.completeLength));
+    const FilterCall call{state, job, rewrite, window};
+    hr = Examine(call);
+    if (direct) {
+        // More than the reserved tail is left only after a failure; if even
+        // that cannot be kept, the failure is what the driver hears.
+        const HRESULT kept = state.pending.Append(window.Front(), window.Length());
+        if (SUCCEEDED(hr)) hr = kept;
+    } else {
+        state.pending.Consume(window.Taken());
     }
     return hr;
 }
@@ -300,12 +395,15 @@ HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     // collected part of an unfinished section (as the driver wrote it), then
     // whatever is still pending, a last line without its line end included.
     HRESULT hr = S_OK;
+    const int64_t heldBytes = static_cast<int64_t>(state.unsent.length) + state.setup.length + state.pending.length;
     LineBuffer* const held[] = {&state.unsent, &state.setup, &state.pending};
     for (LineBuffer* buffer : held) {
         if (SUCCEEDED(hr) && buffer->length > 0) {
             hr = ForwardFront(printer, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
         }
     }
+    RENDER_TRACE("end of document: %lld held bytes sent, result 0x%08lX", static_cast<long long>(heldBytes),
+                 static_cast<unsigned long>(hr));
     const int32_t orientation = state.defaultOrientation;
     state = StreamFilterState{};
     state.defaultOrientation = orientation;

@@ -167,12 +167,14 @@ Records Interpret(const std::string& postscript) {
 // ---------------------------------------------------------------------------
 // The example job, as scripts/run-job.sh runs it.
 
+#ifdef JOB_TOOL
+
 TEST(Interpreter, ExampleJobCarriesTheExampleSettings) {
     TempFolder folder;
     ASSERT_FALSE(folder.path.empty());
     const std::string examples = EXAMPLES_DIR;
     const std::string spooled = folder.path + "/example.prn";
-    const ProcessResult run = RunProcess({RUNJOB_PROGRAM, "--plugin", PLUGIN_FOLDER, "--settings",
+    const ProcessResult run = RunProcess({JOB_TOOL, "run", "--plugin", PLUGIN_FOLDER, "--settings",
                                           examples + "/settings.txt", "--paper-list", examples + "/QM22T.ini",
                                           "--job", examples + "/job.ps", "--date", "2026-12-07", "--out", spooled},
                                          folder.path);
@@ -189,6 +191,7 @@ TEST(Interpreter, ExampleJobCarriesTheExampleSettings) {
                        "ZTOrientation=Portrait", "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE",
                        "ZTOrientation=Landscape", "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE"}));
 }
+#endif  // JOB_TOOL
 
 // ---------------------------------------------------------------------------
 // Generated jobs: the driver's blocks of every feature whose value is a text

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -21,7 +22,7 @@ using Chunks = std::vector<std::string>;
 
 std::string Held(const LineBuffer& buffer) {
     if (buffer.data == nullptr) return std::string();
-    return std::string(reinterpret_cast<const char*>(buffer.data.get()), static_cast<size_t>(buffer.length));
+    return std::string(reinterpret_cast<const char*>(buffer.Bytes()), static_cast<size_t>(buffer.length));
 }
 
 HRESULT AppendText(LineBuffer& buffer, const std::string& text) { return buffer.Append(text.data(), text.size()); }
@@ -68,7 +69,7 @@ TEST(LineBuffer, CompleteLengthFollowsLineEndsAcrossAppendsAndConsumes) {
     buffer.Consume(4);
     EXPECT_EQ(Held(buffer), "cd\r\nef\r\nghij");
     EXPECT_EQ(buffer.completeLength, 8);
-    EXPECT_EQ(buffer.data[buffer.length], 0);
+    EXPECT_EQ(buffer.Bytes()[buffer.length], 0);
     // Taking the CR of the last line end leaves its LF as a complete line.
     buffer.Consume(7);
     EXPECT_EQ(Held(buffer), "\nghij");
@@ -85,6 +86,45 @@ TEST(LineBuffer, CompleteLengthFollowsLineEndsAcrossAppendsAndConsumes) {
     EXPECT_EQ(buffer.capacity, 0);
     EXPECT_EQ(buffer.length, 0);
     EXPECT_EQ(buffer.completeLength, 0);
+}
+
+// Appends and takes from the front at random against a plain string: the held
+// bytes, the complete length and the terminator always agree, and the block
+// stays within a bounded multiple of what is held (taking from the front only
+// moves an offset, so the room it frees must come back).
+TEST(LineBuffer, FrontTakingKeepsTheBytesAndBoundsTheBlock) {
+    uint32_t seed = 99;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    LineBuffer buffer;
+    std::string model;
+    size_t most = 0;
+    for (int round = 0; round < 20000; ++round) {
+        if (next() % 3 != 0) {
+            std::string bytes;
+            const size_t count = next() % (next() % 50 == 0 ? 200000 : 300);
+            for (size_t i = 0; i < count; ++i) bytes += "ab\r\n\0"[next() % 5];
+            ASSERT_EQ(AppendText(buffer, bytes), S_OK);
+            model += bytes;
+        } else {
+            const size_t count = next() % (model.size() + 2);
+            buffer.Consume(count);
+            model.erase(0, count);
+        }
+        most = std::max(most, model.size());
+        ASSERT_EQ(Held(buffer), model) << round;
+        const size_t lastEnd = model.rfind("\r\n");
+        // A lone LF left at the front still ends a line.
+        const bool loneLf = buffer.completeLength == 1 && !model.empty() && model[0] == '\n';
+        const size_t expected = lastEnd == std::string::npos ? (loneLf ? 1 : 0) : lastEnd + 2;
+        ASSERT_EQ(static_cast<size_t>(buffer.completeLength), expected) << round;
+        if (buffer.data != nullptr) {
+            ASSERT_EQ(buffer.Bytes()[buffer.length], 0) << round;
+            ASSERT_LE(static_cast<size_t>(buffer.capacity), 2 * most + 2 * 200000 + 65537) << round;
+        }
+    }
 }
 
 TEST(LineBuffer, SearchesLookPastZeroBytes) {
