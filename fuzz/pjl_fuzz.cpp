@@ -79,8 +79,7 @@ std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vec
     const std::vector<WCHAR> document = NameBuffer(fuzz::Directive(input, "document"), 520);
     const std::vector<WCHAR> user = NameBuffer(fuzz::Directive(input, "user", "fuzz"), 21);
     const bool noUser = fuzz::HasDirective(input, "usernull");
-    FUZZ_CHECK(BuildPjlHeader(printer, settings.data(), document.data(), noUser ? nullptr : user.data()) == 0,
-               "the header builder did not answer 0");
+    BuildPjlHeader(printer, settings.data(), document.data(), noUser ? nullptr : user.data());
     std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
     moduleHandle = nullptr;
     return calls;
