@@ -377,7 +377,6 @@ int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentN
         AppendOrFlush(accumulator, kUniversalExitLine);
         opened = true;
         AppendOrFlush(accumulator, kCommentLine);
-        BuildSettingIndex();
 
         AppendOrFlush(accumulator, LookupSettingLines(800, -1, PjlText(WIDE("2.00"))));
         AppendOrFlush(accumulator, LookupSettingLines(801, -1, PjlText(WIDE("KELV_IJ_PJL"))));

@@ -377,18 +377,16 @@ const ReplaceGroup kReplaceGroups[kReplaceGroupCount] = {
 
 const OrientationEntry kOrientationEntry = {7, "ZTOrientation"};
 
-const char kPlainTextKeyword[] = "ZTSecretNumInfo";
-
 namespace {
 
-// kPlainTextKeyword and the page-size anchor as constants the row flags can be
-// derived from while the table is compiled.
-constexpr char kPlainTextSpelling[] = "ZTSecretNumInfo";
+// The one keyword whose text value goes on as its UTF-8 text instead of hex
+// digits, and the anchor a custom-size block may stand in for.
+constexpr char kPlainTextKeyword[] = "ZTSecretNumInfo";
 constexpr char kPageSizeAnchor[] = "ZTPageSize ";
 
 constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keyword, InsertKind kind, uint16_t offset,
                            uint16_t capacity, InsertSource source) {
-    return InsertRow{code, anchors, keyword, kind, offset, capacity, source, SameText(keyword, kPlainTextSpelling),
+    return InsertRow{code, anchors, keyword, kind, offset, capacity, source, SameText(keyword, kPlainTextKeyword),
                      SameText(anchors, kPageSizeAnchor)};
 }
 
@@ -496,8 +494,6 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
     return true;
 }
 
-Invocation InvocationOf(const char* keyword) { return RuleOf(keyword); }
-
 std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     switch (rule) {
     case Invocation::Same: break;
@@ -507,10 +503,6 @@ std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
     }
     return commentValue;
-}
-
-std::string InvocationValue(const char* keyword, const std::string& commentValue) {
-    return InvocationValue(RuleOf(keyword), commentValue);
 }
 
 const char* OrientationValue(int orientation, SettingsView settings) {

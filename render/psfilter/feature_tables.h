@@ -93,14 +93,9 @@ extern const ReplaceGroup kReplaceGroups[kReplaceGroupCount];  // 17, 18, 15, 27
 // formed. Fields outside the view read as 0 or empty. May throw std::bad_alloc.
 bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
 
-// The invocation rule of a keyword (compared whole); Same for keywords the
-// invocation list does not name.
-Invocation InvocationOf(const char* keyword);
-
 // The invocation value that goes into the parentheses, derived from the comment
-// value by the rule, or by the keyword's rule. May throw std::bad_alloc.
+// value by the row's rule. May throw std::bad_alloc.
 std::string InvocationValue(Invocation rule, const std::string& commentValue);
-std::string InvocationValue(const char* keyword, const std::string& commentValue);
 
 // ---------------------------------------------------------------------------
 // Orientation entry: put in front of a first setup piece that carries none.
@@ -136,15 +131,12 @@ struct InsertRow {
     uint16_t capacity;  // bytes of a number or page list; units of a text, terminator included
     InsertSource source;
     // Derived from the keyword and anchors when the table is compiled:
-    bool plainText;         // the text value goes on as UTF-8 rather than hex (kPlainTextKeyword)
+    bool plainText;         // the text value goes on as UTF-8 rather than hex (ZTSecretNumInfo)
     bool customSizeStandIn; // the single anchor "ZTPageSize ": a custom-size block may stand in
 };
 
 constexpr size_t kInsertRowCount = 28;
 extern const InsertRow kInsertTable[kInsertRowCount];
-
-// The keyword whose text value goes on as its UTF-8 text instead of hex digits.
-extern const char kPlainTextKeyword[];  // "ZTSecretNumInfo"
 
 // ---------------------------------------------------------------------------
 // Settings fields the insert values depend on.

@@ -24,9 +24,6 @@ uint8_t ReadSettingU8(SettingsView view, size_t offset) {
 int8_t ReadSettingS8(SettingsView view, size_t offset) {
     return static_cast<int8_t>(ReadSettingNumber(view, offset, 1, FieldSign::Signed));
 }
-uint16_t ReadSettingU16(SettingsView view, size_t offset) {
-    return static_cast<uint16_t>(ReadSettingNumber(view, offset, 2, FieldSign::Unsigned));
-}
 int16_t ReadSettingS16(SettingsView view, size_t offset) {
     return static_cast<int16_t>(ReadSettingNumber(view, offset, 2, FieldSign::Signed));
 }
@@ -86,15 +83,6 @@ WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits) 
     text.reserve(length);
     for (size_t i = 0; i < length; ++i) text.push_back(UnitAt(view, offset, i));
     return text;
-}
-
-bool CopySettingText(SettingsView view, size_t offset, size_t capacityUnits, WCHAR* out, size_t outCapacity) {
-    if (out == nullptr || outCapacity == 0) return false;
-    const size_t length = SettingTextLength(view, offset, capacityUnits);
-    const size_t copied = length < outCapacity - 1 ? length : outCapacity - 1;
-    for (size_t i = 0; i < copied; ++i) out[i] = UnitAt(view, offset, i);
-    out[copied] = 0;
-    return copied == length;
 }
 
 bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const WCHAR* text) {

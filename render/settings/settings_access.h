@@ -41,7 +41,6 @@ bool FieldInside(SettingsView view, size_t offset, size_t width);
 int64_t ReadSettingNumber(SettingsView view, size_t offset, size_t width, FieldSign sign);
 uint8_t ReadSettingU8(SettingsView view, size_t offset);
 int8_t ReadSettingS8(SettingsView view, size_t offset);
-uint16_t ReadSettingU16(SettingsView view, size_t offset);
 int16_t ReadSettingS16(SettingsView view, size_t offset);
 uint32_t ReadSettingU32(SettingsView view, size_t offset);
 int32_t ReadSettingS32(SettingsView view, size_t offset);
@@ -59,11 +58,6 @@ bool WriteSettingU32(SettingsSpan span, size_t offset, uint32_t value);
 // unterminated field is never read past its end.
 size_t SettingTextLength(SettingsView view, size_t offset, size_t capacityUnits);
 WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits);
-
-// Bounded "%s" copy of a text field into out (outCapacity units with the
-// terminator). Returns false when the text was cut or out is unusable; out is
-// then still terminated when outCapacity > 0.
-bool CopySettingText(SettingsView view, size_t offset, size_t capacityUnits, WCHAR* out, size_t outCapacity);
 
 // Writes at most capacityUnits - 1 units of text and a terminating zero; the
 // units after the terminator are left as they are. Null text writes the empty

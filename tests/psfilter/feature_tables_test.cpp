@@ -103,7 +103,6 @@ TEST_F(FeatureTables, InsertTableRowsAnchorsAndSources) {
     EXPECT_EQ(kInsertTable[10].source, InsertSource::Date);
     EXPECT_STREQ(kInsertTable[27].keyword, "ZTJobComment");
     EXPECT_EQ(kInsertTable[27].capacity, 129);
-    EXPECT_STREQ(kPlainTextKeyword, "ZTSecretNumInfo");
 }
 
 // ---------------------------------------------------------------------------
@@ -330,29 +329,6 @@ TEST_F(FeatureTables, ConversionRefusedGivesTheEmptyText) {
 }
 
 // ---------------------------------------------------------------------------
-
-TEST_F(FeatureTables, InvocationValuesByKeyword) {
-    EXPECT_EQ(InvocationValue("ZTCollate", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTCollate", "False"), "Off");
-    EXPECT_EQ(InvocationValue("ZTForm", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTFormSeparate", "False"), "Off");
-    EXPECT_EQ(InvocationValue("ZTHideJob", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTMixedPageSize", "True"), "ON");
-    EXPECT_EQ(InvocationValue("ZTImageShift", "False"), "OFF");
-    EXPECT_EQ(InvocationValue("ZTRotateBigPages", "True"), "ON");
-    EXPECT_EQ(InvocationValue("ZTStampPageFont", "Ab \xC3\xA9"), "416220C3A9");
-    EXPECT_EQ(InvocationValue("ZTStampDateFont", ""), "");
-    EXPECT_EQ(InvocationValue("ZTPrintSpeed", "ON"), "LowSpeed");
-    EXPECT_EQ(InvocationValue("ZTPrintSpeed", "OFF"), "Standard");
-    EXPECT_EQ(InvocationValue("ZTOrientation", "Landscape"), "Landscape");
-    EXPECT_EQ(InvocationValue("ZTDuplex", "LongEdge"), "LongEdge");
-    // Keywords are compared whole.
-    EXPECT_EQ(InvocationValue("ZTFormPattern", "True"), "True");
-    EXPECT_EQ(InvocationValue("ZTCollat", "True"), "True");
-    EXPECT_EQ(InvocationValue("ZTManualZoom", "ON"), "ON");
-    // A value other than the two words stays.
-    EXPECT_EQ(InvocationValue("ZTCollate", "Maybe"), "Maybe");
-}
 
 TEST_F(FeatureTables, OrientationValue) {
     EXPECT_STREQ(OrientationValue(1, settings.View()), "Portrait");
