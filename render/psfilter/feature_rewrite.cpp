@@ -148,11 +148,11 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
     case InsertSource::Date: text = DateTextOf(context, texts); break;
     case InsertSource::OwnerName:
         text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kOwnerNameSwitchField) == 0 || text.empty()) text = UserNameOf(context, texts);
+        if (ReadSettingU8(settings, kSettingOwnerNameSwitch.offset) == 0 || text.empty()) text = UserNameOf(context, texts);
         break;
     case InsertSource::JobName:
         text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kJobNameSwitchField) == 0 || text.empty()) {
+        if (ReadSettingU8(settings, kSettingJobNameSwitch.offset) == 0 || text.empty()) {
             // The per-device buffer holds 520 units; never read past it.
             text.assign(context.documentName, WTextLengthBounded(context.documentName, kPathCapacity - 1));
         }
@@ -272,8 +272,8 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
 WString FeatureUserName(SettingsView settings) { return JobUserName(settings); }
 
 WString FeatureDateText(SettingsView settings) {
-    if (ReadSettingU8(settings, kDateSwitchOffset) != 0) {
-        return ReadFieldText(settings, kDateTextOffset, kDateTextUnits);
+    if (ReadSettingU8(settings, kSettingDateSwitch.offset) != 0) {
+        return ReadFieldText(settings, kSettingDateText.offset, kSettingDateText.Units());
     }
     // Today's date is built here rather than written into the driver's date
     // field for the pass: the settings block stays untouched, so nothing else

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "settings/settings_access.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +65,7 @@ enum class Invocation : uint8_t {
     PrintSpeed   // "ON" and "OFF" as "LowSpeed" and "Standard"
 };
 
+// The field, offset and units come from the settings field the keyword names.
 struct ReplaceRow {
     int32_t code;
     const char* keyword;
@@ -122,6 +124,8 @@ enum class InsertSource : uint8_t {
     JobName     // the job name when its switch is on and it is not empty; else the document name
 };
 
+// The kind, offset and capacity come from the settings field the keyword names
+// (for a page list, the field named in the table).
 struct InsertRow {
     int32_t code;
     const char* anchors;  // one or several anchors, each ending with a blank, separated by "/"
@@ -139,19 +143,12 @@ constexpr size_t kInsertRowCount = 28;
 extern const InsertRow kInsertTable[kInsertRowCount];
 
 // ---------------------------------------------------------------------------
-// Settings fields the insert values depend on.
-
-constexpr size_t kOrientationField = 378;
-constexpr size_t kOwnerNameSwitchField = 6977;  // byte: non-zero uses the owner name text
-constexpr size_t kJobNameSwitchField = 5432;    // byte: non-zero uses the job name text
+// Text helpers of the feature code.
 
 // A text field of `units` units (terminator included), as a zero-terminated
 // text of at most units - 1 characters: an unterminated field is cut there and
 // never read past its end. May throw std::bad_alloc.
 WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
-
-// ---------------------------------------------------------------------------
-// Text helpers of the feature code.
 
 // The UTF-8 form of text (lone surrogates become U+FFFD). A conversion the
 // system refuses gives the empty text. May throw std::bad_alloc.

@@ -289,7 +289,7 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         if (privateIn.data != nullptr) {
             CopySettingsBlock(privateIn, AsView(inCopy.Settings()));
             if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
-                WriteSettingNumber(privateIn, kPaperNumberOffset, 2, ReadField<short>(publicIn, kPaperSizeAt));
+                WriteSettingU16(privateIn, kSettingPaperNumber.offset, ReadField<short>(publicIn, kPaperSizeAt));
             }
         }
 
@@ -345,8 +345,8 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         // The private part processing refuses a default request without room
         // for the output, so the defaults are there to be read.
         const SettingsView defaults = AsView(privateOut);
-        const int16_t duplex = ReadSettingS16(defaults, kDuplexOffset);
-        const int16_t paperNumber = ReadSettingS16(defaults, kPaperNumberOffset);
+        const int16_t duplex = ReadSettingS16(defaults, kSettingDuplex.offset);
+        const int16_t paperNumber = ReadSettingS16(defaults, kSettingPaperNumber.offset);
         if (duplex == 2) {
             SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
         } else if (duplex == 1) {

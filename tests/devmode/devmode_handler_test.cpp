@@ -14,6 +14,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 constexpr size_t kBlock = kPrivatePartHeaderBytes;  // settings block offset in a private part
 constexpr size_t kCopyBlock = sizeof(DEVMODEW);     // settings block offset in a conversion copy
+constexpr size_t kDuplexOffset = 372;                // within the settings block
+constexpr size_t kPaperNumberOffset = 376;
 
 // One OEMDMPARAM with the buffers it points to. An empty buffer is passed as null.
 struct Request {
