@@ -35,9 +35,10 @@ constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource so
     const SettingField field = FieldNamed(fieldName);
     const bool text = source == JobSource::Text || source == JobSource::OwnerName || source == JobSource::JobName;
     const bool pageList = source == JobSource::PageList;
-    if (text != (field.kind == SettingKind::Text16) || pageList != (field.kind == SettingKind::Text8)) {
-        throw "the job setting's source cannot read its field";
-    }
+    const bool fits = text       ? field.kind == SettingKind::Text16
+                      : pageList ? field.kind == SettingKind::Text8
+                                 : !field.IsText();
+    if (!fits) throw "the source cannot read the field";
     return JobSettingRow{setting, field, source};
 }
 

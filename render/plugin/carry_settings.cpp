@@ -8,8 +8,7 @@
 
 constexpr PublicCarryRow publicCarryTable[kPublicCarryRows] = {
     {offsetof(DEVMODEW, dmScale), sizeof(DEVMODEW::dmScale), false},
-    // After one page the application's new count applies.
-    {offsetof(DEVMODEW, dmCopies), sizeof(DEVMODEW::dmCopies), true},
+    {offsetof(DEVMODEW, dmCopies), sizeof(DEVMODEW::dmCopies), true},  // after one page the new count applies
     {offsetof(DEVMODEW, dmPrintQuality), sizeof(DEVMODEW::dmPrintQuality), false},
     {offsetof(DEVMODEW, dmColor), sizeof(DEVMODEW::dmColor), false},
     {offsetof(DEVMODEW, dmDuplex), sizeof(DEVMODEW::dmDuplex), false},

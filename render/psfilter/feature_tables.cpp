@@ -191,26 +191,16 @@ constexpr Invocation RuleOf(const char* keyword) {
 }
 
 // ---------------------------------------------------------------------------
-// Row makers, so each row reads as the feature it describes. A replace row's
-// field is the settings field its keyword names; a rule that cannot read that
-// field (a number rule on a text, a text rule on a number) stops the build.
-
-constexpr FieldKind ReadAs(const SettingField& field) {
-    if (field.kind == SettingKind::Text8) throw "a replace row cannot read a page list";
-    if (field.kind == SettingKind::Text16) return FieldKind::Text;
-    if (field.bytes == 1) return FieldKind::Byte;
-    return field.bytes == 2 ? FieldKind::Int16 : FieldKind::Int32;
-}
+// Row makers, so each row reads as the feature it describes. A rule that cannot
+// read the field its keyword names (a text rule on a number, a number rule on a
+// text or page list) stops the build.
 
 constexpr ReplaceRow Row(int32_t code, const char* keyword, ValueRule rule, const Spelling* spelling = nullptr,
                          int32_t low = 0, int32_t high = 0, const char* prefix = nullptr) {
     const SettingField field = FieldNamed(keyword);
-    const FieldKind kind = ReadAs(field);
-    if ((kind == FieldKind::Text) != (rule == ValueRule::Font || rule == ValueRule::Hex)) {
-        throw "the value rule cannot read this settings field";
-    }
-    const uint16_t units = kind == FieldKind::Text ? static_cast<uint16_t>(field.Units()) : 0;
-    return ReplaceRow{code, keyword, kind, field.offset, units, rule, spelling, low, high, prefix, RuleOf(keyword)};
+    const bool textRule = rule == ValueRule::Font || rule == ValueRule::Hex;
+    if (textRule ? field.kind != SettingKind::Text16 : field.IsText()) throw "the rule cannot read the field";
+    return ReplaceRow{code, keyword, field, rule, spelling, low, high, prefix, RuleOf(keyword)};
 }
 constexpr ReplaceRow Spelled(int32_t code, const char* keyword, const Spelling& spelling) {
     return Row(code, keyword, ValueRule::Spelled, &spelling);
@@ -335,13 +325,11 @@ std::string Translate(const std::string& value, const char* from1, const char* t
 }
 
 int64_t ReadField(const ReplaceRow& row, SettingsView settings) {
-    switch (row.field) {
-    case FieldKind::Byte: return ReadSettingU8(settings, row.offset);
-    case FieldKind::Int16: return ReadSettingS16(settings, row.offset);
-    case FieldKind::Int32: return ReadSettingS32(settings, row.offset);
-    case FieldKind::Text: break;
+    switch (row.field.bytes) {
+    case 1: return ReadSettingU8(settings, row.field.offset);
+    case 2: return ReadSettingS16(settings, row.field.offset);
+    default: return ReadSettingS32(settings, row.field.offset);
     }
-    return 0;
 }
 
 int64_t Clamp(int64_t value, int64_t low, int64_t high) {
@@ -481,11 +469,11 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
         // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
         // after its last whole character that fits: the printer still gets the
         // start of the name rather than nothing, and the block stays well formed.
-        value = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        value = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
         CutUtf8(value, kFontBytes - 1);
         return true;
     case ValueRule::Hex: {
-        const std::string bytes = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        const std::string bytes = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
         if (bytes.size() > kFormNameBytes - 1) return false;
         value = UpperHex(bytes);
         return true;

@@ -39,13 +39,6 @@ const char* SpellValue(const Spelling& spelling, int64_t value);
 // ---------------------------------------------------------------------------
 // Replace groups.
 
-enum class FieldKind : uint8_t {
-    Byte,   // unsigned 8-bit
-    Int16,  // signed 16-bit
-    Int32,  // signed 32-bit
-    Text    // UTF-16 text of textUnits units, terminator included
-};
-
 enum class ValueRule : uint8_t {
     Spelled,     // spelling of the field value
     Numbered,    // low..high written as prefix + decimal; else the spelling
@@ -65,13 +58,12 @@ enum class Invocation : uint8_t {
     PrintSpeed   // "ON" and "OFF" as "LowSpeed" and "Standard"
 };
 
-// The field, offset and units come from the settings field the keyword names.
 struct ReplaceRow {
     int32_t code;
     const char* keyword;
-    FieldKind field;
-    uint16_t offset;
-    uint16_t textUnits;  // Text fields only
+    // The settings field the keyword names. Numbers are read as the feature code
+    // reads them: one byte unsigned, two and four bytes signed.
+    SettingField field;
     ValueRule rule;
     const Spelling* spelling;  // Spelled and Numbered
     int32_t low;               // Numbered, Clamped, ZoomRate

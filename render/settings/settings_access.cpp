@@ -27,9 +27,6 @@ int8_t ReadSettingS8(SettingsView view, size_t offset) {
 int16_t ReadSettingS16(SettingsView view, size_t offset) {
     return static_cast<int16_t>(ReadSettingNumber(view, offset, 2, FieldSign::Signed));
 }
-uint32_t ReadSettingU32(SettingsView view, size_t offset) {
-    return static_cast<uint32_t>(ReadSettingNumber(view, offset, 4, FieldSign::Unsigned));
-}
 int32_t ReadSettingS32(SettingsView view, size_t offset) {
     return static_cast<int32_t>(ReadSettingNumber(view, offset, 4, FieldSign::Signed));
 }

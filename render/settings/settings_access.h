@@ -42,7 +42,6 @@ int64_t ReadSettingNumber(SettingsView view, size_t offset, size_t width, FieldS
 uint8_t ReadSettingU8(SettingsView view, size_t offset);
 int8_t ReadSettingS8(SettingsView view, size_t offset);
 int16_t ReadSettingS16(SettingsView view, size_t offset);
-uint32_t ReadSettingU32(SettingsView view, size_t offset);
 int32_t ReadSettingS32(SettingsView view, size_t offset);
 
 // Stores the low width bytes (1, 2 or 4) of value, little-endian. Returns false

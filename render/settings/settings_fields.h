@@ -59,6 +59,10 @@ struct SettingRow : SettingField {
 // Every page list (4-bit page codes for one tray) is this wide.
 constexpr size_t kPageListBytes = 500;
 
+// Two fields the table does not cover: read, but neither defaulted nor validated.
+inline constexpr SettingField kSettingUserNameSwitch{"UserNameSwitch", 7248, 1, SettingKind::Unsigned};
+inline constexpr SettingField kSettingUserName{"UserName", 7250, 42, SettingKind::Text16};
+
 constexpr size_t kSettingRowCount = 127;
 
 namespace setting_rows {
@@ -222,6 +226,27 @@ inline constexpr SettingRow kRows[kSettingRowCount] = {
     PageList("PageTrayExternalFeeder", 8584),
 };
 
+// Rows in offset order, each behind the one before, the identification text
+// and the user-name fields, inside the block and named once; numbers of 1, 2 or
+// 4 bytes, UTF-16 texts of whole units.
+constexpr bool LaidOut() {
+    size_t end = kIdentificationBytes;
+    for (size_t i = 0; i < kSettingRowCount; ++i) {
+        const SettingRow& row = kRows[i];
+        const bool number = !row.IsText() && (row.bytes == 1 || row.bytes == 2 || row.bytes == 4);
+        const bool text = row.kind == SettingKind::Text8 || (row.kind == SettingKind::Text16 && row.bytes % 2 == 0);
+        const bool clear = row.offset + row.bytes <= kSettingUserNameSwitch.offset ||
+                           row.offset >= kSettingUserName.offset + kSettingUserName.bytes;
+        if (row.offset < end || !(number || text) || !clear) return false;
+        for (size_t j = 0; j < i; ++j) {
+            if (std::string_view(kRows[j].name) == row.name) return false;
+        }
+        end = size_t{row.offset} + row.bytes;
+    }
+    return end <= kSettingsBlockBytes;
+}
+static_assert(LaidOut(), "settings table: rows out of order, overlapping, of a wrong width or named twice");
+
 }  // namespace setting_rows
 
 // The settings table, ordered by offset.
@@ -256,38 +281,3 @@ inline constexpr SettingField kSettingBinding = FieldNamed("ZTBinding");
 inline constexpr SettingField kSettingCopyCount = FieldNamed("CopyCount");
 inline constexpr SettingField kSettingJobNameSwitch = FieldNamed("ZTJobName");      // non-zero: use ZTJobNameInfo
 inline constexpr SettingField kSettingOwnerNameSwitch = FieldNamed("ZTOwnerName");  // non-zero: use ZTOwnerNameInfo
-// Two fields the table does not cover: read, but neither defaulted nor validated.
-inline constexpr SettingField kSettingUserNameSwitch{"UserNameSwitch", 7248, 1, SettingKind::Unsigned};
-inline constexpr SettingField kSettingUserName{"UserName", 7250, 42, SettingKind::Text16};
-
-namespace setting_rows {
-
-constexpr bool WidthFits(const SettingField& field) {
-    if (field.kind == SettingKind::Text16) return field.bytes % 2 == 0;
-    return field.kind == SettingKind::Text8 || field.bytes == 1 || field.bytes == 2 || field.bytes == 4;
-}
-
-// Rows in offset order, each of a width its kind allows, none overlapping the
-// one before, all behind the identification text and inside the block, and
-// each found by its name.
-constexpr bool TableLaidOut() {
-    size_t end = kIdentificationBytes;
-    for (const SettingRow& row : SettingTable) {
-        if (row.bytes == 0 || row.offset < end || !WidthFits(row) || FindSettingRow(row.name) != &row) return false;
-        end = size_t{row.offset} + row.bytes;
-    }
-    return end <= kSettingsBlockBytes;
-}
-
-constexpr bool ClearOfTheTable(const SettingField& field) {
-    for (const SettingRow& row : SettingTable) {
-        if (field.offset < row.offset + row.bytes && row.offset < field.offset + field.bytes) return false;
-    }
-    return WidthFits(field) && size_t{field.offset} + field.bytes <= kSettingsBlockBytes;
-}
-
-}  // namespace setting_rows
-
-static_assert(setting_rows::TableLaidOut(), "settings table: rows out of order, overlapping, too wide or named twice");
-static_assert(setting_rows::ClearOfTheTable(kSettingUserNameSwitch) && setting_rows::ClearOfTheTable(kSettingUserName),
-              "the user-name fields overlap a row of the settings table");

@@ -21,9 +21,8 @@ TEST(SettingsAccess, ReadsLittleEndianNumbersAtUnalignedOffsets) {
     const std::vector<BYTE> b = Bytes({0x00, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
     const SettingsView v = ViewOf(b);
     EXPECT_EQ(ReadSettingS16(v, 1), -2);
-    EXPECT_EQ(ReadSettingU32(v, 3), 0x12345678u);
+    EXPECT_EQ(ReadSettingS32(v, 3), 0x12345678);
     EXPECT_EQ(ReadSettingS32(v, 7), -1);
-    EXPECT_EQ(ReadSettingU32(v, 7), 0xFFFFFFFFu);
     EXPECT_EQ(ReadSettingS8(v, 11), -128);
     EXPECT_EQ(ReadSettingU8(v, 11), 0x80);
     EXPECT_EQ(ReadSettingNumber(v, 7, 4, FieldSign::Unsigned), 4294967295LL);
@@ -35,7 +34,7 @@ TEST(SettingsAccess, FieldsOutsideTheViewReadAsZero) {
     const SettingsView v = ViewOf(b);
     EXPECT_EQ(ReadSettingS16(v, 2), 0x4433);  // ends exactly at the view's end
     EXPECT_EQ(ReadSettingS16(v, 3), 0);       // one byte past it
-    EXPECT_EQ(ReadSettingU32(v, 1), 0u);
+    EXPECT_EQ(ReadSettingS32(v, 1), 0);
     EXPECT_EQ(ReadSettingU8(v, 4), 0);
     EXPECT_EQ(ReadSettingU8(v, SIZE_MAX), 0);
     EXPECT_EQ(ReadSettingNumber(v, 0, 3, FieldSign::Unsigned), 0);  // no such width
