@@ -172,17 +172,6 @@ static_assert(JobSettingTable[kJobSettingCount - 1].field.bytes != 0, "120 job s
 
 namespace {
 
-// Options are one byte unsigned (so a stored -1 arrives as 255), two bytes
-// signed, four bytes as stored.
-int32_t ReadStoredNumber(SettingsView view, size_t offset, size_t width)
-{
-    switch (width) {
-    case 1: return ReadSettingU8(view, offset);
-    case 2: return ReadSettingS16(view, offset);
-    default: return ReadSettingS32(view, offset);
-    }
-}
-
 WString BoundedText(const WCHAR* text, size_t capacity)
 {
     return text == nullptr ? WString() : WString(text, WTextLengthBounded(text, capacity));
@@ -217,16 +206,16 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
     const SettingField& field = row.field;
     switch (row.source) {
     case JobSource::Key:
-        return LookupSettingLines(row.setting, ReadStoredNumber(view, field.offset, field.bytes), PjlNoValue());
+        return LookupSettingLines(row.setting, ReadFieldValue(view, field), PjlNoValue());
     case JobSource::Value:
-        return LookupSettingLines(row.setting, -1, PjlNumber(ReadStoredNumber(view, field.offset, field.bytes)));
+        return LookupSettingLines(row.setting, -1, PjlNumber(ReadFieldValue(view, field)));
     case JobSource::Text:
         return LookupSettingLines(row.setting, -1,
                                   PjlText(ReadSettingText(view, field.offset, field.Units()).c_str()));
     case JobSource::PageList:
         return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, field.offset).c_str()));
     case JobSource::Copies:
-        return LookupSettingLines(row.setting, ReadStoredNumber(view, field.offset, field.bytes),
+        return LookupSettingLines(row.setting, ReadFieldValue(view, field),
                                   PjlNumber(ReadSettingS16(view, kSettingCopyCount.offset)));
     case JobSource::PageSizeCode:
         return LookupSettingLines(row.setting, codes.pageSize, PjlNoValue());
@@ -239,7 +228,7 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
         return LookupSettingLines(
             row.setting, -1, PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, documentName).c_str()));
     case JobSource::OutputBox: {
-        const int32_t box = ReadStoredNumber(view, field.offset, field.bytes);
+        const int32_t box = ReadFieldValue(view, field);
         if (box == 0) return LookupSettingLines(row.setting, 0, PjlNoValue());
         return LookupSettingLines(kSharedBoxSetting, -1, PjlNumber(box));
     }

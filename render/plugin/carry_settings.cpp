@@ -27,10 +27,7 @@ constexpr PrivateCarryRow Carry(const char* first, const char* last = nullptr, s
     return PrivateCarryRow{FieldNamed(first).offset, size_t{end.offset} + end.bytes - 1 + beyond, false};
 }
 
-constexpr PrivateCarryRow NotAfterOnePage(PrivateCarryRow row) {
-    row.skipAfterOnePage = true;
-    return row;
-}
+constexpr PrivateCarryRow NotAfterOnePage(PrivateCarryRow row) { return PrivateCarryRow{row.first, row.last, true}; }
 
 }  // namespace
 

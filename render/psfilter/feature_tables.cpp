@@ -324,14 +324,6 @@ std::string Translate(const std::string& value, const char* from1, const char* t
     return value;
 }
 
-int64_t ReadField(const ReplaceRow& row, SettingsView settings) {
-    switch (row.field.bytes) {
-    case 1: return ReadSettingU8(settings, row.field.offset);
-    case 2: return ReadSettingS16(settings, row.field.offset);
-    default: return ReadSettingS32(settings, row.field.offset);
-    }
-}
-
 int64_t Clamp(int64_t value, int64_t low, int64_t high) {
     return value < low ? low : (value > high ? high : value);
 }
@@ -431,10 +423,10 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
     value.clear();
     switch (row.rule) {
     case ValueRule::Spelled:
-        value = SpellValue(*row.spelling, ReadField(row, settings));
+        value = SpellValue(*row.spelling, ReadFieldValue(settings, row.field));
         return true;
     case ValueRule::Numbered: {
-        const int64_t number = ReadField(row, settings);
+        const int64_t number = ReadFieldValue(settings, row.field);
         if (number >= row.low && number <= row.high) {
             value = row.prefix;
             value += std::to_string(number);
@@ -444,18 +436,18 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
         return true;
     }
     case ValueRule::Clamped:
-        value = std::to_string(Clamp(ReadField(row, settings), row.low, row.high));
+        value = std::to_string(Clamp(ReadFieldValue(settings, row.field), row.low, row.high));
         return true;
     case ValueRule::ZoomRate: {
         const int64_t rate = ReadSettingU8(settings, kSettingManualZoom.offset) != 0
-                                 ? Clamp(ReadField(row, settings), row.low, row.high)
+                                 ? Clamp(ReadFieldValue(settings, row.field), row.low, row.high)
                                  : kDefaultZoomRate;
         value = std::to_string(rate);
         return true;
     }
     case ValueRule::StapleMode: {
         const uint8_t binding = ReadSettingU8(settings, kSettingBinding.offset);
-        const int64_t staple = ReadField(row, settings);
+        const int64_t staple = ReadFieldValue(settings, row.field);
         if (binding == 0 || binding == 1) {
             value = SpellValue(kStapleSide, staple);
         } else if (binding == 2) {

@@ -61,9 +61,7 @@ enum class Invocation : uint8_t {
 struct ReplaceRow {
     int32_t code;
     const char* keyword;
-    // The settings field the keyword names. Numbers are read as the feature code
-    // reads them: one byte unsigned, two and four bytes signed.
-    SettingField field;
+    SettingField field;  // the one the keyword names
     ValueRule rule;
     const Spelling* spelling;  // Spelled and Numbered
     int32_t low;               // Numbered, Clamped, ZoomRate

@@ -289,7 +289,8 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         if (privateIn.data != nullptr) {
             CopySettingsBlock(privateIn, AsView(inCopy.Settings()));
             if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
-                WriteSettingU16(privateIn, kSettingPaperNumber.offset, ReadField<short>(publicIn, kPaperSizeAt));
+                WriteSettingNumber(privateIn, kSettingPaperNumber.offset, kSettingPaperNumber.bytes,
+                                   ReadField<short>(publicIn, kPaperSizeAt));
             }
         }
 

@@ -43,13 +43,6 @@ bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t 
     return true;
 }
 
-bool WriteSettingU8(SettingsSpan span, size_t offset, uint8_t value) { return WriteSettingNumber(span, offset, 1, value); }
-bool WriteSettingU16(SettingsSpan span, size_t offset, uint16_t value) {
-    return WriteSettingNumber(span, offset, 2, value);
-}
-bool WriteSettingU32(SettingsSpan span, size_t offset, uint32_t value) {
-    return WriteSettingNumber(span, offset, 4, value);
-}
 
 namespace {
 

@@ -48,9 +48,6 @@ int32_t ReadSettingS32(SettingsView view, size_t offset);
 // and writes nothing when the field is not inside the span or the width is
 // another one.
 bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t value);
-bool WriteSettingU8(SettingsSpan span, size_t offset, uint8_t value);
-bool WriteSettingU16(SettingsSpan span, size_t offset, uint16_t value);
-bool WriteSettingU32(SettingsSpan span, size_t offset, uint32_t value);
 
 // UTF-16LE text fields of capacityUnits units. Reading stops at the first zero
 // unit, at the capacity or at the end of the view, whichever comes first: an

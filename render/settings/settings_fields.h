@@ -269,6 +269,13 @@ constexpr SettingField FieldNamed(const char* name) {
     return *row;
 }
 
+// A number field as the job header and the feature code read it: one byte
+// unsigned (so a stored -1 arrives as 255), two bytes signed, four as stored.
+inline int32_t ReadFieldValue(SettingsView view, const SettingField& field) {
+    if (field.bytes == 1) return ReadSettingU8(view, field.offset);
+    return field.bytes == 2 ? ReadSettingS16(view, field.offset) : ReadSettingS32(view, field.offset);
+}
+
 // The fields that code reads by name.
 inline constexpr SettingField kSettingDuplex = FieldNamed("ZTDuplex");
 inline constexpr SettingField kSettingPaperNumber = FieldNamed("PaperNumber");

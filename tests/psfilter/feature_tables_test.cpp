@@ -18,9 +18,9 @@ struct Settings {
     std::vector<BYTE> bytes = std::vector<BYTE>(kSettingsBlockBytes, 0);
     SettingsView View() const { return SettingsView{bytes.data(), bytes.size()}; }
     SettingsSpan Span() { return SettingsSpan{bytes.data(), bytes.size()}; }
-    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingU8(Span(), offset, v)); }
-    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingU16(Span(), offset, static_cast<uint16_t>(v))); }
-    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingU32(Span(), offset, static_cast<uint32_t>(v))); }
+    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 1, v)); }
+    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 2, v)); }
+    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 4, v)); }
     // The units as given, no terminator added.
     void Raw(size_t offset, const std::u16string& units) {
         ASSERT_TRUE(WriteSettingBytes(Span(), offset, units.data(), units.size() * 2));

@@ -47,11 +47,11 @@ TEST(SettingsAccess, FieldsOutsideTheViewReadAsZero) {
 TEST(SettingsAccess, WritesLittleEndianAndRefusesFieldsOutside) {
     std::vector<BYTE> b(7, 0xAA);
     const SettingsSpan s = SpanOf(b);
-    EXPECT_TRUE(WriteSettingU16(s, 1, 0x1234));
+    EXPECT_TRUE(WriteSettingNumber(s, 1, 2, 0x1234));
     EXPECT_TRUE(WriteSettingNumber(s, 3, 4, -2));
     EXPECT_EQ(b, Bytes({0xAA, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_FALSE(WriteSettingU32(s, 4, 0));
-    EXPECT_FALSE(WriteSettingU8(s, 7, 0));
+    EXPECT_FALSE(WriteSettingNumber(s, 4, 4, 0));
+    EXPECT_FALSE(WriteSettingNumber(s, 7, 1, 0));
     EXPECT_FALSE(WriteSettingNumber(s, 0, 8, 0));
     EXPECT_EQ(b, Bytes({0xAA, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_TRUE(WriteSettingNumber(s, 0, 1, 0x1FF));  // only the low byte is stored
