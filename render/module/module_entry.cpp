@@ -3,6 +3,7 @@
 #include "plugin_factory.h"
 
 #include "common/companion_path.h"
+#include "common/debug_trace.h"
 #include "common/module_state.h"
 #include "plugin/server_counts.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr size_t kSiblingDirectoryCapacity = 256;
 
 void AttachProcess(HINSTANCE hinstDLL) {
+    InitDebugTrace();
     InitCommonControls();
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);

@@ -1,5 +1,6 @@
 #include "plugin/document_hooks.h"
 
+#include "common/debug_trace.h"
 #include "common/wtext.h"
 #include "plugin/job_cancel.h"
 #include "psfilter/stream_filter.h"
@@ -40,6 +41,7 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     }
     if (!copied) return FALSE;
 
+    RENDER_TRACE("StartDoc, job %lu", static_cast<unsigned long>(dwJobId));
     if (FAILED(CheckJobOrCancel(pdevobj, dwJobId))) return FALSE;
     if (block->driverStartDoc == nullptr) return FALSE;
     return block->driverStartDoc(pso, pwszDocName, dwJobId);
@@ -51,6 +53,7 @@ BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
     const PDEVOBJ pdevobj = DeviceOf(pso);
     PluginPdev* block = PdevOf(pdevobj);
     if (block == nullptr) return FALSE;
+    RENDER_TRACE("EndDoc, flags 0x%lX", static_cast<unsigned long>(fl));
     const BOOL ended = block->driverEndDoc != nullptr ? block->driverEndDoc(pso, fl) : FALSE;
     // The driver's EndDoc writes the document's last bytes, often a job-end
     // sequence without a line end; whatever the filter still holds goes out
@@ -64,5 +67,6 @@ BOOL APIENTRY SendPageHook(SURFOBJ* pso) {
     PluginPdev* block = PdevOf(DeviceOf(pso));
     if (block == nullptr || block->driverSendPage == nullptr) return FALSE;
     ++block->pageCount;
+    RENDER_TRACE("SendPage, page %d", static_cast<int>(block->pageCount));
     return block->driverSendPage(pso);
 }

@@ -8,14 +8,30 @@
 
 namespace {
 
-// Offset just past the last CR LF that ends at or after `searchFrom` + 2, or
+// Offset just past the last CR LF whose CR lies at or after `searchFrom`, or
 // `otherwise` when there is none there. Only the bytes that can hold a new line
-// end are looked at, so appending stays linear in the appended count.
+// end are looked at, so appending stays linear in the appended count. Text has
+// a line end within a few bytes of its end, found looking backwards; binary
+// data seldom has one, so beyond a short distance the bytes are searched
+// forwards for LFs at memchr's speed instead of byte by byte.
 size_t LastLineEnd(const BYTE* data, size_t length, size_t searchFrom, size_t otherwise) {
-    for (size_t at = length; at >= searchFrom + 2; --at) {
+    constexpr size_t kBackwardBytes = 32;
+    const size_t backwardStop = length > searchFrom + kBackwardBytes ? length - kBackwardBytes : searchFrom;
+    for (size_t at = length; at >= backwardStop + 2; --at) {
         if (data[at - 1] == '\n' && data[at - 2] == '\r') return at;
     }
-    return otherwise;
+    if (backwardStop == searchFrom) return otherwise;
+    // The CR LF may still straddle the border: look up to one byte past it.
+    size_t found = otherwise;
+    const BYTE* p = data + searchFrom + 1;
+    const BYTE* const end = data + backwardStop + 2;
+    while (p < end) {
+        p = static_cast<const BYTE*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (p == nullptr) break;
+        if (p[-1] == '\r') found = static_cast<size_t>(p - data) + 1;
+        ++p;
+    }
+    return found;
 }
 
 // The last place before `end` where `first` stands, or null. (No memrchr: the

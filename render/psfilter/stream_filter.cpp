@@ -1,5 +1,6 @@
 #include "psfilter/stream_filter.h"
 
+#include "common/debug_trace.h"
 #include "common/spooler_write.h"
 #include "settings/private_part.h"
 
@@ -150,36 +151,6 @@ void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count
     if (!comments.portrait && !comments.landscape) comments.landscape = FindBytes(bytes, count, kLandscapeLine) >= 0;
 }
 
-// Collects the page comments in the first `limit` bytes of the window: every
-// run from "%%Page:" to "%%EndPageComments\r\n" (or to the limit, the rest then
-// following in a later round). All pages' comments are taken, so a page without
-// a setup section passes its comments on to the next one however the stream
-// was cut.
-void CollectPageComments(const FilterCall& call, size_t limit) {
-    StreamFilterState& state = call.state;
-    const Window& window = call.window;
-    size_t at = 0;
-    while (at < limit) {
-        size_t start = at;
-        if (!state.inPageComments) {
-            const size_t page = window.Find(kPageComments, at, limit);
-            if (page == Window::kNone) return;
-            state.inPageComments = true;
-            start = page;
-        }
-        size_t stop = limit;
-        const size_t end = window.Find(kPageCommentsEnd, start, limit + sizeof kPageCommentsEnd - 1);
-        if (end != Window::kNone && end < limit) {
-            stop = end;
-            state.inPageComments = false;
-            at = end + kPageCommentsEndLength;
-        } else {
-            at = limit;
-        }
-        if (stop > start) NotePageComments(state.pageComments, window.Front() + start, stop - start);
-    }
-}
-
 // Rewrites the first `piece` bytes of `setup` and sends the result. A piece
 // whose rewrite fails (memory) goes out unchanged at once: the printer then
 // gets the driver's own code for it instead of none, and the piece is not
@@ -194,6 +165,14 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
         call.rewrite(call.job.module, call.job.documentName, call.job.settings, std::string_view(text, piece),
                      state.section, orientation, rewritten);
     DropEvaluatedPageComments(state);
+    if (SUCCEEDED(rewrite)) {
+        RENDER_TRACE("%s setup piece rewritten: %zu bytes in, %zu out, orientation %d",
+                     state.section == SectionState::FirstPiece ? "first" : "later", piece, rewritten.size(),
+                     orientation);
+    } else {
+        RENDER_TRACE("setup piece of %zu bytes sent unchanged: rewrite failed (0x%08lX)", piece,
+                     static_cast<unsigned long>(rewrite));
+    }
     const HRESULT hr = SUCCEEDED(rewrite) ? SendInPlaceOfPiece(call, rewritten.data(), rewritten.size())
                                           : SendInPlaceOfPiece(call, text, piece);
     state.setup.Consume(piece);
@@ -201,24 +180,57 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
     return hr;
 }
 
+// Does `text` stand at `at` of the window's first `to` bytes?
+bool StandsAt(const BYTE* bytes, size_t at, size_t to, const char* text, size_t length) {
+    return to - at >= length && std::memcmp(bytes + at, text, length) == 0;
+}
+
 // One round outside a section: collect page comments, forward up to the end of
 // a setup begin marker line (or all complete lines) and enter the section.
+//
+// One pass over the complete lines looks at every "%" once: a begin marker
+// ends the round (the earlier marker wins, whichever kind: a document-setup
+// marker of an embedded document further on must not outrank the page's own);
+// "%%Page:" starts a page's comments and "%%EndPageComments\r\n" ends them. All
+// pages' comments in front of the marker are taken, so a page without a setup
+// section passes its comments on to the next one however the stream was cut.
+// Comments behind the marker belong to a later page and wait until that
+// section is over; collected now, they would decide this section's orientation
+// whenever the driver happened to write both pages in one call.
 HRESULT PassThrough(const FilterCall& call) {
     StreamFilterState& state = call.state;
     const Window& window = call.window;
+    const BYTE* const bytes = window.Front();
     const size_t complete = window.CompleteLength();
 
-    // The earlier marker wins, whichever kind: a document-setup marker of an
-    // embedded document further on must not outrank the page's own.
-    const size_t marker = window.FindEither(kBeginSetup, kBeginPageSetup, complete);
+    size_t marker = Window::kNone;
+    size_t commentsFrom = state.inPageComments ? 0 : Window::kNone;
+    for (size_t at = 0; at < complete; ++at) {
+        const void* hit = std::memchr(bytes + at, '%', complete - at);
+        if (hit == nullptr) break;
+        at = static_cast<size_t>(static_cast<const BYTE*>(hit) - bytes);
+        if (complete - at < 2 || bytes[at + 1] != '%') continue;
+        if (StandsAt(bytes, at, complete, kBeginSetup, sizeof kBeginSetup - 1) ||
+            StandsAt(bytes, at, complete, kBeginPageSetup, sizeof kBeginPageSetup - 1)) {
+            marker = at;
+            break;
+        }
+        if (!state.inPageComments) {
+            if (StandsAt(bytes, at, complete, kPageComments, sizeof kPageComments - 1)) {
+                state.inPageComments = true;
+                commentsFrom = at;
+            }
+        } else if (StandsAt(bytes, at, complete, kPageCommentsEnd, kPageCommentsEndLength)) {
+            NotePageComments(state.pageComments, bytes + commentsFrom, at - commentsFrom);
+            state.inPageComments = false;
+            commentsFrom = Window::kNone;
+        }
+    }
+    const size_t limit = marker != Window::kNone ? marker : complete;
+    if (state.inPageComments && limit > commentsFrom) {
+        NotePageComments(state.pageComments, bytes + commentsFrom, limit - commentsFrom);
+    }
     const size_t upTo = marker != Window::kNone ? window.Find(kLineEnd, marker, complete) + 2 : complete;
-
-    // Page comments are collected only in front of the section this round
-    // enters. Comments behind it belong to a later page and wait until that
-    // section is over; collected now, they would decide this section's
-    // orientation whenever the driver happened to write both pages in one call
-    // (and the document setup would take the first page's orientation).
-    CollectPageComments(call, marker != Window::kNone ? marker : complete);
 
     // The section starts when its marker is seen, whatever the spooler then
     // takes of the marker line.
@@ -393,12 +405,15 @@ HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     // collected part of an unfinished section (as the driver wrote it), then
     // whatever is still pending, a last line without its line end included.
     HRESULT hr = S_OK;
+    const int64_t heldBytes = static_cast<int64_t>(state.unsent.length) + state.setup.length + state.pending.length;
     LineBuffer* const held[] = {&state.unsent, &state.setup, &state.pending};
     for (LineBuffer* buffer : held) {
         if (SUCCEEDED(hr) && buffer->length > 0) {
             hr = ForwardFront(printer, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
         }
     }
+    RENDER_TRACE("end of document: %lld held bytes sent, result 0x%08lX", static_cast<long long>(heldBytes),
+                 static_cast<unsigned long>(hr));
     const int32_t orientation = state.defaultOrientation;
     state = StreamFilterState{};
     state.defaultOrientation = orientation;

@@ -15,9 +15,11 @@ struct DriverSessionTest : ModuleTest {
     HANDLE printer = nullptr;
     FakeCoreHelper coreHelper;
     FakeOemDriver driverServices;
+    bool traceSwitchedOn = false;  // the module is loaded with QM22T_TRACE=1
 
     void SetUp() override {
         ModuleTest::SetUp();
+        if (traceSwitchedOn) sim::SetEnvironmentVariable(u"QM22T_TRACE", u"1");
         SYSTEMTIME now{};
         now.wYear = 2026;
         now.wMonth = 12;

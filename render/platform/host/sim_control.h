@@ -213,6 +213,7 @@ SIM_CONTROL_API int UnfreedSessionLists();
 // ---------------------------------------------------------------------------
 // Identity, clock and locale
 // ---------------------------------------------------------------------------
+SIM_CONTROL_API void SetEnvironmentVariable(const std::u16string& name, const std::u16string& value);
 SIM_CONTROL_API void SetUserName(const std::u16string& name);      // default u"SimUser"
 SIM_CONTROL_API void SetComputerName(const std::u16string& name);  // default u"SIMHOST"
 SIM_CONTROL_API void SetLocalTime(const SYSTEMTIME& time);         // fixes the clock

@@ -274,6 +274,7 @@ SIM_API HRESULT STDAPICALLTYPE DllCanUnloadNow(void);
 #define ERROR_INVALID_DATA 13
 #define ERROR_OUTOFMEMORY 14
 #define ERROR_WRITE_FAULT 29
+#define ERROR_ENVVAR_NOT_FOUND 203
 #define ERROR_READ_FAULT 30
 #define ERROR_SHARING_VIOLATION 32
 #define ERROR_HANDLE_EOF 38
@@ -367,6 +368,7 @@ SIM_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 SIM_API BOOL WINAPI CloseHandle(HANDLE hObject);
 
 SIM_API void WINAPI OutputDebugStringW(LPCWSTR lpOutputString);
+SIM_API DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);
 SIM_API void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
 // ---------------------------------------------------------------------------

@@ -41,6 +41,7 @@ void State::ResetToDefaults() {
     sessionLists.clear();
     userName = u"SimUser";
     computerName = u"SIMHOST";
+    environment.clear();
     fixedClock = false;
     clock = SYSTEMTIME{};
     shortDate = u"M/d/yyyy";
@@ -299,6 +300,11 @@ void SetUserName(const std::u16string& name) {
     Machine().userName = name;
 }
 
+void SetEnvironmentVariable(const std::u16string& name, const std::u16string& value) {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    Machine().environment[name] = value;
+}
+
 void SetComputerName(const std::u16string& name) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     Machine().computerName = name;
@@ -346,6 +352,32 @@ thread_local DWORD t_lastError = 0;
 
 DWORD WINAPI GetLastError(void) { return t_lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
+
+// ---------------------------------------------------------------------------
+// Environment
+// ---------------------------------------------------------------------------
+DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+    if (lpName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::u16string value;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Lock());
+        const auto found = Machine().environment.find(lpName);
+        if (found == Machine().environment.end()) {
+            SetLastError(ERROR_ENVVAR_NOT_FOUND);
+            return 0;
+        }
+        value = found->second;
+    }
+    // As Windows does: the length without the terminator when it fits, else
+    // the room needed with it.
+    if (lpBuffer == nullptr || nSize <= value.size()) return static_cast<DWORD>(value.size() + 1);
+    std::copy(value.begin(), value.end(), lpBuffer);
+    lpBuffer[value.size()] = 0;
+    return static_cast<DWORD>(value.size());
+}
 
 // ---------------------------------------------------------------------------
 // Debugger output, common controls

@@ -64,6 +64,7 @@ struct State {
 
     std::u16string userName;
     std::u16string computerName;
+    std::map<std::u16string, std::u16string> environment;
     bool fixedClock = false;
     SYSTEMTIME clock{};
     std::u16string shortDate;

@@ -1,0 +1,27 @@
+// A trace a driver engineer can switch on: one line per driver call into the
+// plug-in and per job step, through OutputDebugStringW (a debugger or a
+// debug-output viewer shows it). Off unless the environment variable
+// QM22T_TRACE of the process is set to something other than "0" when the
+// module is loaded. Off, a trace point costs one branch.
+#pragma once
+
+// Reads the switch; the module entry calls it at process attach.
+void InitDebugTrace() noexcept;
+
+// Sets the switch directly (tests).
+void SetDebugTrace(bool on) noexcept;
+
+// Formats one line ("QM22TRD: " + the printf-style text + line end), at most
+// 511 characters, and writes it. Call through RENDER_TRACE.
+void WriteTraceLine(const char* format, ...) noexcept
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+extern bool debugTraceOn;
+
+#define RENDER_TRACE(...)                                \
+    do {                                                 \
+        if (debugTraceOn) WriteTraceLine(__VA_ARGS__);   \
+    } while (0)
