@@ -53,7 +53,7 @@ void RunHeader(benchmark::State& state, const std::vector<BYTE>& block)
     const std::u16string document(519, u'd');
     unsigned sinceReset = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BuildPjlHeader(printer, block.data(), document.c_str(), u"benchuser"));
+        BuildPjlHeader(printer, block.data(), document.c_str(), u"benchuser");
         // The simulated spooler keeps every byte written; start it afresh now
         // and then so the record does not grow without bound.
         if (++sinceReset == 1000) {

@@ -15,7 +15,7 @@ void SetDebugTrace(bool on) noexcept;
 // 511 characters, and writes it. Call through RENDER_TRACE.
 void WriteTraceLine(const char* format, ...) noexcept
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+    __attribute__((format(gnu_printf, 1, 2)))
 #endif
     ;
 

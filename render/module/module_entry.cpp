@@ -5,6 +5,7 @@
 #include "common/companion_path.h"
 #include "common/debug_trace.h"
 #include "common/module_state.h"
+#include "common/result_macros.h"
 #include "plugin/server_counts.h"
 
 #include <new>
@@ -56,7 +57,7 @@ STDAPI MODULE_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, CLSID_OEMRENDER)) return CLASS_E_CLASSNOTAVAILABLE;
     RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory;
-    if (factory == nullptr) return E_OUTOFMEMORY;
+    RETURN_IF_NULL_ALLOC(factory);
     const HRESULT hr = factory->QueryInterface(riid, ppv);
     factory->Release();
     return hr;

@@ -1,5 +1,6 @@
 #include "plugin_factory.h"
 
+#include "common/result_macros.h"
 #include "plugin/render_plugin.h"
 #include "plugin/server_counts.h"
 
@@ -29,7 +30,7 @@ HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOute
     *ppv = nullptr;
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
     RenderPlugin* plugin = new (std::nothrow) RenderPlugin;
-    if (plugin == nullptr) return E_OUTOFMEMORY;
+    RETURN_IF_NULL_ALLOC(plugin);
     // The query adds the caller's reference; dropping the creation reference
     // then destroys an object whose interface was refused.
     const HRESULT hr = plugin->QueryInterface(riid, ppv);

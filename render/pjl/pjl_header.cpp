@@ -10,11 +10,10 @@
 #include "settings/job_identity.h"
 #include "settings/paper.h"
 #include "settings/paper_list.h"
+#include "settings/paper_sources.h"
 #include "settings/private_part.h"
 #include "settings/settings_access.h"
 
-#include <memory>
-#include <new>
 #include <string>
 
 namespace {
@@ -253,36 +252,6 @@ void WriteToPrinter(HANDLE printer, const char* bytes, size_t count)
     }
 }
 
-// The printer's form list, level 1.
-struct FormList {
-    std::unique_ptr<BYTE[]> buffer;
-    size_t count = 0;
-    bool present = false;
-
-    const FORM_INFO_1W& operator[](size_t i) const { return reinterpret_cast<const FORM_INFO_1W*>(buffer.get())[i]; }
-};
-
-FormList ReadFormList(HANDLE printer)
-{
-    FormList list;
-    DWORD needed = 0;
-    DWORD returned = 0;
-    EnumFormsW(printer, 1, nullptr, 0, &needed, &returned);
-    if (needed == 0) return list;
-    list.buffer.reset(new (std::nothrow) BYTE[needed]());
-    if (!list.buffer) return list;
-    returned = 0;
-    if (!EnumFormsW(printer, 1, list.buffer.get(), needed, &needed, &returned)) {
-        list.buffer.reset();
-        return list;
-    }
-    list.present = true;
-    // Never trust a count that the buffer cannot hold.
-    const size_t room = needed / sizeof(FORM_INFO_1W);
-    list.count = returned < room ? returned : room;
-    return list;
-}
-
 }  // namespace
 
 void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece)
@@ -308,13 +277,13 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
     const WCHAR* outputFormName = nullptr;
 
     const FormList forms = ReadFormList(hPrinter);
-    if (forms.present) {
+    if (forms.forms != nullptr) {
         const int32_t n = static_cast<int32_t>(forms.count);
         if (paperNumber <= n) {
             if (paperNumber == kCustomPaperCode) {
                 pageFound = true;
             } else if (paperNumber >= 1) {
-                pageFormName = forms[static_cast<size_t>(paperNumber - 1)].pName;
+                pageFormName = forms.forms[paperNumber - 1].pName;
             }
         }
         if (outputPaperNumber <= n) {
@@ -324,7 +293,7 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
             } else if (outputPaperNumber == kCustomPaperCode) {
                 outputFound = true;
             } else if (outputPaperNumber >= 1) {
-                outputFormName = forms[static_cast<size_t>(outputPaperNumber - 1)].pName;
+                outputFormName = forms.forms[outputPaperNumber - 1].pName;
             }
         }
     }
@@ -364,9 +333,10 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
     return codes;
 }
 
-int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName)
+void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+                    const WCHAR* userName) noexcept
 {
-    if (settings == nullptr) return 0;
+    if (settings == nullptr) return;
     const SettingsView view{settings, kPjlHeaderSettingsBytes};
     HeaderAccumulator accumulator{hPrinter, std::string()};
     bool opened = false;
@@ -408,5 +378,4 @@ int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentN
             WriteToPrinter(hPrinter, kEnterLanguageLine, sizeof(kEnterLanguageLine) - 1);
         }
     }
-    return 0;
 }

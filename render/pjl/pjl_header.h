@@ -17,6 +17,7 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // offered either way. documentName and userName are zero-terminated; they are
 // read up to their terminator or the capacity of the caller's buffers (520 and
 // 21 units). A null pointer counts as the empty text. Without settings there is
-// nothing to say about the job, and no header is written. Returns 0, always: a
-// failed write is the spooler's to report on the job. Never throws.
-int BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName, const WCHAR* userName);
+// nothing to say about the job, and no header is written. A failed write is the
+// spooler's to report on the job.
+void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+                    const WCHAR* userName) noexcept;

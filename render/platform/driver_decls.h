@@ -1,14 +1,16 @@
 // Declarations of the PostScript driver's plug-in interfaces that mingw-w64 does not
-// ship (the WDK's printoem.h and prcomoem.h), written from
-// shared/driver-interfaces.md. Shared by the Windows build (after the real SDK
-// headers) and the host build (after host/winsim.h); only Windows base names are
-// used. Include platform/platform.h, not this file.
+// ship (the WDK's printoem.h and prcomoem.h), written from the public reference:
+//   https://learn.microsoft.com/windows-hardware/drivers/ddi/printoem/
+//   https://learn.microsoft.com/windows-hardware/drivers/ddi/prcomoem/
+// Shared by the Windows build (after the real SDK headers) and the host build
+// (after host/winsim.h); only Windows base names are used. Include
+// platform/platform.h, not this file.
 #pragma once
 
 #include <cstddef>
 
 // ---------------------------------------------------------------------------
-// Interface identifiers (driver-interfaces.md §1). C++17 inline variables: one
+// Interface identifiers (printoem.h, prcomoem.h). C++17 inline variables: one
 // object per module, usable from the plug-in and the sibling without a .cpp.
 // ---------------------------------------------------------------------------
 inline constexpr CLSID CLSID_OEMRENDER = {0x6d6abf26, 0x9f38, 0x11d1, {0x88, 0x2a, 0x00, 0xc0, 0x4f, 0xb9, 0x61, 0xec}};
@@ -24,7 +26,7 @@ inline constexpr IID IID_IPrintCoreHelperPS = {
     0xc2c14f6f, 0x95d3, 0x4d63, {0x96, 0xcf, 0x6b, 0xd9, 0xe6, 0xc9, 0x07, 0xc2}};
 
 // ---------------------------------------------------------------------------
-// Constants (driver-interfaces.md §4)
+// Constants (printoem.h, prcomoem.h)
 // ---------------------------------------------------------------------------
 #define PRINTER_OEMINTF_VERSION 0x00010000
 
@@ -79,7 +81,7 @@ typedef enum _EATTRIBUTE_DATATYPE {
 } EATTRIBUTE_DATATYPE;
 
 // ---------------------------------------------------------------------------
-// Structures (driver-interfaces.md §3)
+// Structures (printoem.h; PRINT_FEATURE_OPTION from prcomoem.h)
 // ---------------------------------------------------------------------------
 typedef PVOID PDEVOEM;
 typedef PVOID PDRVPROCS;  // obsolete DRVPROCS, never used
@@ -125,7 +127,7 @@ typedef struct _PUBLISHERINFO {
 } PUBLISHERINFO, *PPUBLISHERINFO;
 
 // ---------------------------------------------------------------------------
-// Interfaces (driver-interfaces.md §2): pure virtual, exact slot order, single
+// Interfaces (prcomoem.h): pure virtual, exact slot order, single
 // inheritance, no virtual destructor (it would add vtable slots).
 // ---------------------------------------------------------------------------
 struct IPrintOemCommon : public IUnknown {

@@ -2,6 +2,7 @@
 // plug-in object, with guarded forwarding of the interface's operations.
 #pragma once
 
+#include "common/unique_handle.h"
 #include "platform/platform.h"
 
 // Holds one reference. Every forwarding operation calls the held interface
@@ -12,40 +13,68 @@
 // offered.
 class CoreHelperProxy {
 public:
-    CoreHelperProxy() = default;
-    ~CoreHelperProxy();
-    CoreHelperProxy(const CoreHelperProxy&) = delete;
-    CoreHelperProxy& operator=(const CoreHelperProxy&) = delete;
-
     // Takes over the caller's reference (no AddRef); whatever was held before
     // is released first.
-    void Attach(REFIID iid, IPrintCoreHelperPS* pointer);
+    void Attach(REFIID iid, IPrintCoreHelperPS* pointer) {
+        Detach();
+        heldInterface.Reset(pointer);
+        heldIid = iid;
+    }
     // Releases what is held, if anything, and empties the proxy.
-    void Detach();
+    void Detach() {
+        heldInterface.Reset();
+        heldIid = IID{};
+    }
 
     // The held pointer (null when empty), as handed to the device-settings handler.
-    IPrintCoreHelperPS* HeldInterface() const { return heldInterface; }
+    IPrintCoreHelperPS* HeldInterface() const { return heldInterface.Get(); }
     const IID& HeldIid() const { return heldIid; }
 
-    HRESULT GetOption(const DEVMODEW* pDevmode, DWORD cbSize, PCSTR pszFeatureRequested, PCSTR* ppszOption);
+    HRESULT GetOption(const DEVMODEW* pDevmode, DWORD cbSize, PCSTR pszFeatureRequested, PCSTR* ppszOption) {
+        return Forward(&IPrintCoreHelperPS::GetOption, pDevmode, cbSize, pszFeatureRequested, ppszOption);
+    }
     HRESULT SetOptions(PDEVMODEW pDevmode, DWORD cbSize, BOOL bResolveConflicts, const PRINT_FEATURE_OPTION* pFOPairs,
-                       DWORD cPairs, PDWORD pcPairsWritten, PDWORD pdwResult);
+                       DWORD cPairs, PDWORD pcPairsWritten, PDWORD pdwResult) {
+        return Forward(&IPrintCoreHelperPS::SetOptions, pDevmode, cbSize, bResolveConflicts, pFOPairs, cPairs,
+                       pcPairsWritten, pdwResult);
+    }
     HRESULT EnumConstrainedOptions(const DEVMODEW* pDevmode, DWORD cbSize, PCSTR pszFeatureKeyword,
-                                   PCSTR** pConstrainedOptionList, DWORD* pdwNumOptions);
+                                   PCSTR** pConstrainedOptionList, DWORD* pdwNumOptions) {
+        return Forward(&IPrintCoreHelperPS::EnumConstrainedOptions, pDevmode, cbSize, pszFeatureKeyword,
+                       pConstrainedOptionList, pdwNumOptions);
+    }
     HRESULT WhyConstrained(const DEVMODEW* pDevmode, DWORD cbSize, PCSTR pszFeatureKeyword, PCSTR pszOptionKeyword,
-                           const PRINT_FEATURE_OPTION** ppFOConstraints, DWORD* pdwNumOptions);
-    HRESULT GetGlobalAttribute(PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData, PDWORD pcbSize);
+                           const PRINT_FEATURE_OPTION** ppFOConstraints, DWORD* pdwNumOptions) {
+        return Forward(&IPrintCoreHelperPS::WhyConstrained, pDevmode, cbSize, pszFeatureKeyword, pszOptionKeyword,
+                       ppFOConstraints, pdwNumOptions);
+    }
+    HRESULT GetGlobalAttribute(PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData, PDWORD pcbSize) {
+        return Forward(&IPrintCoreHelperPS::GetGlobalAttribute, pszAttribute, pdwDataType, ppbData, pcbSize);
+    }
     HRESULT GetFeatureAttribute(PCSTR pszFeatureKeyword, PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData,
-                                PDWORD pcbSize);
+                                PDWORD pcbSize) {
+        return Forward(&IPrintCoreHelperPS::GetFeatureAttribute, pszFeatureKeyword, pszAttribute, pdwDataType,
+                       ppbData, pcbSize);
+    }
     HRESULT GetOptionAttribute(PCSTR pszFeatureKeyword, PCSTR pszOptionKeyword, PCSTR pszAttribute,
-                               PDWORD pdwDataType, PBYTE* ppbData, PDWORD pcbSize);
-    HRESULT EnumFeatures(PCSTR** pFeatureList, DWORD* pdwNumFeatures);
-    HRESULT EnumOptions(PCSTR pszFeatureKeyword, PCSTR** pOptionList, DWORD* pdwNumOptions);
+                               PDWORD pdwDataType, PBYTE* ppbData, PDWORD pcbSize) {
+        return Forward(&IPrintCoreHelperPS::GetOptionAttribute, pszFeatureKeyword, pszOptionKeyword, pszAttribute,
+                       pdwDataType, ppbData, pcbSize);
+    }
+    HRESULT EnumFeatures(PCSTR** pFeatureList, DWORD* pdwNumFeatures) {
+        return Forward(&IPrintCoreHelperPS::EnumFeatures, pFeatureList, pdwNumFeatures);
+    }
+    HRESULT EnumOptions(PCSTR pszFeatureKeyword, PCSTR** pOptionList, DWORD* pdwNumOptions) {
+        return Forward(&IPrintCoreHelperPS::EnumOptions, pszFeatureKeyword, pOptionList, pdwNumOptions);
+    }
 
 private:
-    // The interface to call, or null when the held pointer may not be used.
-    IPrintCoreHelperPS* Usable() const;
+    template <typename Method, typename... Args>
+    HRESULT Forward(Method method, Args... args) const {
+        if (!heldInterface || !IsEqualIID(heldIid, IID_IPrintCoreHelperPS)) return E_NOINTERFACE;
+        return (heldInterface.Get()->*method)(args...);
+    }
 
     IID heldIid = {};  // all zero while nothing is held
-    IPrintCoreHelperPS* heldInterface = nullptr;
+    ComPtr<IPrintCoreHelperPS> heldInterface;
 };

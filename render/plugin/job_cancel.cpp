@@ -2,6 +2,7 @@
 
 #include "common/companion_path.h"
 #include "common/module_state.h"
+#include "common/unique_handle.h"
 #include "common/wtext.h"
 
 #include <cstdio>
@@ -12,26 +13,9 @@ constexpr size_t kMessageCapacity = 260;
 // The notice looks for the sibling in a folder of up to 511 characters.
 constexpr size_t kNoticeDirectoryCapacity = 512;
 
-struct LibraryGuard {
-    HMODULE handle;
-    ~LibraryGuard() {
-        if (handle != nullptr) FreeLibrary(handle);
-    }
-};
-
-struct ServerGuard {
-    HANDLE handle;
-    ~ServerGuard() {
-        if (handle != nullptr) WTSCloseServer(handle);
-    }
-};
-
-struct SessionListGuard {
-    PWTS_SESSION_INFOW list = nullptr;
-    ~SessionListGuard() {
-        if (list != nullptr) WTSFreeMemory(list);
-    }
-};
+using Library = UniqueHandle<HMODULE, &FreeLibrary>;
+using Server = UniqueHandle<HANDLE, &WTSCloseServer>;
+using SessionList = UniqueHandle<PWTS_SESSION_INFOW, &WTSFreeMemory>;
 
 // Formats the two texts of the notice. The format is plain ASCII, so it is
 // printed as 8-bit text and widened unit by unit.
@@ -60,28 +44,28 @@ DWORD NotifyActiveSession(HMODULE module, DWORD errorNumber) {
     if (!BuildCompanionPath(module, kNoticeDirectoryCapacity, WIDE("QM22TIE.dll"), path)) {
         return kNoticeNoSibling;
     }
-    LibraryGuard sibling{LoadLibraryW(path)};
-    if (sibling.handle == nullptr) return kNoticeNoSibling;
+    const Library sibling{LoadLibraryW(path)};
+    if (!sibling) return kNoticeNoSibling;
 
     WCHAR caption[kMessageCapacity] = {};
     WCHAR text[kMessageCapacity] = {};
     if (!FormatNotice(errorNumber, caption, text)) return kNoticeNotSent;
 
     DWORD result = kNoticeNotSent;
-    ServerGuard server{WTSOpenServerW(nullptr)};
-    if (server.handle == nullptr) return result;
+    const Server server{WTSOpenServerW(nullptr)};
+    if (!server) return result;
 
-    SessionListGuard sessions;
+    SessionList sessions;
     DWORD sessionCount = 0;
-    if (WTSEnumerateSessionsW(server.handle, 0, 1, &sessions.list, &sessionCount) != TRUE) return result;
-    if (sessions.list == nullptr) return result;
+    if (WTSEnumerateSessionsW(server.Get(), 0, 1, sessions.Receive(), &sessionCount) != TRUE) return result;
+    if (!sessions) return result;
 
     for (DWORD i = 0; i < sessionCount; ++i) {
-        if (sessions.list[i].State != WTSActive) continue;
+        if (sessions.Get()[i].State != WTSActive) continue;
         DWORD response = 0;
         const DWORD captionBytes = static_cast<DWORD>(WTextLength(caption) * sizeof(WCHAR));
         const DWORD textBytes = static_cast<DWORD>(WTextLength(text) * sizeof(WCHAR));
-        if (WTSSendMessageW(server.handle, sessions.list[i].SessionId, caption, captionBytes, text, textBytes, 0, 0,
+        if (WTSSendMessageW(server.Get(), sessions.Get()[i].SessionId, caption, captionBytes, text, textBytes, 0, 0,
                             &response, TRUE)) {
             result = response;
         } else {

@@ -52,10 +52,8 @@ DRVFN hookTable[kHookCount] = {
 RenderPlugin::RenderPlugin() { InterlockedIncrement(&liveObjects); }
 
 RenderPlugin::~RenderPlugin() {
-    if (driverServices != nullptr) {
-        driverServices->Release();
-        driverServices = nullptr;
-    }
+    // Driver services before the core helper: left to the members, the order would be reversed.
+    driverServices.Reset();
     coreHelper.Detach();
     InterlockedDecrement(&liveObjects);
 }
@@ -127,11 +125,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD,
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DisableDriver() {
-    if (driverServices != nullptr) {
-        IPrintOemDriverPS* released = driverServices;
-        driverServices = nullptr;
-        released->Release();
-    }
+    driverServices.Reset();
     return S_OK;
 }
 
@@ -183,14 +177,11 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnkno
             return hr;
         }
     }
-    if (driverServices == nullptr) {
+    if (!driverServices) {
         void* services = nullptr;
         const HRESULT hr = pIUnknown->QueryInterface(IID_IPrintOemDriverPS, &services);
-        if (FAILED(hr) || services == nullptr) {
-            driverServices = nullptr;
-            return E_FAIL;
-        }
-        driverServices = static_cast<IPrintOemDriverPS*>(services);
+        if (FAILED(hr) || services == nullptr) return E_FAIL;
+        driverServices.Reset(static_cast<IPrintOemDriverPS*>(services));
     }
     return S_OK;
 }
@@ -208,14 +199,11 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
         return E_FAIL;
     }
     // Without a per-device block no StartDoc has named the document: the
-    // header then carries an empty document name.
+    // header then carries an empty document name. The header is best effort:
+    // the driver goes on whatever reached the spooler.
     const PluginPdev* block = PdevOf(pdevobj);
-    try {
-        BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
-                       inputs.userName);
-    } catch (...) {
-        // The header is best effort, as its result is; the driver goes on.
-    }
+    BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
+                   inputs.userName);
     // The driver injects nothing itself at the stream's start.
     SetResult(pdwResult, kCommandNotHandled);
     return E_NOTIMPL;

@@ -49,6 +49,6 @@ private:
     ~RenderPlugin();
 
     LONG volatile refCount = 1;
-    IPrintOemDriverPS* driverServices = nullptr;
+    ComPtr<IPrintOemDriverPS> driverServices;
     CoreHelperProxy coreHelper;
 };

@@ -106,17 +106,6 @@ bool FormatText(const char* format, size_t formatSize, std::initializer_list<For
     return true;
 }
 
-std::string Splice(size_t prefixLength, const std::string& text, const std::string& middle,
-                   const std::string& tail) {
-    if (prefixLength > text.size()) prefixLength = text.size();
-    std::string spliced;
-    spliced.reserve(prefixLength + middle.size() + tail.size());
-    spliced.append(text, 0, prefixLength);
-    spliced += middle;
-    spliced += tail;
-    return spliced;
-}
-
 FeatureTemplates LoadFeatureTemplates(HMODULE module) {
     return FeatureTemplates{LoadTemplate(module, kNumericTemplate), LoadTemplate(module, kTextTemplate)};
 }
@@ -173,15 +162,4 @@ BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyw
     const FormatArg name(keyword, std::strlen(keyword));
     if (!FormatText(format.text, format.size, {name, number, number, name}, block)) return BlockResult::Failed;
     return block.empty() ? BlockResult::Failed : BlockResult::Built;
-}
-
-BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
-                           const std::string& invocationValue, std::string& block) {
-    const FeatureTemplates templates{TemplateText{nullptr, 0}, LoadTemplate(module, kTextTemplate)};
-    return BuildTextBlock(templates, keyword, commentValue, invocationValue, block);
-}
-
-BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block) {
-    const FeatureTemplates templates{LoadTemplate(module, kNumericTemplate), TemplateText{nullptr, 0}};
-    return BuildNumberBlock(templates, keyword, number, block);
 }

@@ -57,12 +57,6 @@ struct FormatArg {
 // std::bad_alloc.
 bool FormatText(const char* format, size_t formatSize, std::initializer_list<FormatArg> args, std::string& out);
 
-// The first prefixLength bytes of text, then middle, then tail, as one new
-// text. prefixLength beyond the text takes the whole text. May throw
-// std::bad_alloc.
-std::string Splice(size_t prefixLength, const std::string& text, const std::string& middle,
-                   const std::string& tail);
-
 // Block results: a block was built, the template was not available (the entry
 // is skipped), or formatting failed (out of memory for the rewrite).
 enum class BlockResult : uint8_t { Built, NoTemplate, Failed };
@@ -94,8 +88,3 @@ BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keywor
 // Numeric template with the number as both arguments.
 BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyword, int64_t number,
                              std::string& block);
-
-// The same for a single block, looking up its template in module.
-BlockResult BuildTextBlock(HMODULE module, const char* keyword, const std::string& commentValue,
-                           const std::string& invocationValue, std::string& block);
-BlockResult BuildNumberBlock(HMODULE module, const char* keyword, int64_t number, std::string& block);

@@ -33,11 +33,6 @@ HRESULT InsertPass(const RewriteContext& context, std::string& text);
 // Puts an orientation block in front of a text that names no orientation.
 HRESULT OrientationPass(const RewriteContext& context, int orientation, std::string& text);
 
-// The user name the owner-name block falls back to: the stored name when its
-// switch is set (at most 20 characters), else the name the thread runs as, cut
-// after 20 characters; empty when the system gives none. May throw std::bad_alloc.
-WString FeatureUserName(SettingsView settings);
-
 // The date text of the date block: today's local date in the system's short
 // date format when the date mode is "today" (empty when that cannot be
 // formatted), else the stored date text. May throw std::bad_alloc.

@@ -126,7 +126,7 @@ struct InsertTexts {
 
 const WString& UserNameOf(const RewriteContext& context, InsertTexts& texts) {
     if (!texts.haveUserName) {
-        texts.userName = FeatureUserName(context.settings);
+        texts.userName = JobUserName(context.settings);
         texts.haveUserName = true;
     }
     return texts.userName;
@@ -268,8 +268,6 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
 }  // namespace
 
 // ---------------------------------------------------------------------------
-
-WString FeatureUserName(SettingsView settings) { return JobUserName(settings); }
 
 WString FeatureDateText(SettingsView settings) {
     if (ReadSettingU8(settings, kSettingDateSwitch.offset) != 0) {

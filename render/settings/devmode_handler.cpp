@@ -1,6 +1,7 @@
 #include "settings/devmode_handler.h"
 
 #include "common/module_state.h"
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "settings/paper.h"
 #include "settings/paper_sources.h"
@@ -127,17 +128,6 @@ void FillConversionCopy(const ConversionCopy& copy, const DEVMODEW* source, WORD
     dm->dmDriverExtra = extra;
 }
 
-// ---------------------------------------------------------------------------
-// The sibling library
-
-PFN_DrvConvertDevMode FindSiblingConvertDevMode() {
-    const FARPROC found = GetProcAddress(siblingLibrary, "DrvConvertDevMode");
-    PFN_DrvConvertDevMode proc = nullptr;
-    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
-    std::memcpy(&proc, &found, sizeof(proc));
-    return proc;
-}
-
 // The printer information stays alive as long as the name is used.
 struct PrinterName {
     std::unique_ptr<BYTE[]> info;
@@ -171,7 +161,8 @@ PrinterName ReadPrinterName(HANDLE hPrinter) {
 // Selects the driver's form for the paper number of a public DEVMODE. The paper
 // mapping works on a whole DEVMODEW, so a shorter one is handed over as a full
 // image and only its declared bytes are written back.
-void SelectForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
+void SelectDriverFormBounded(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
+                             IPrintCoreHelperPS* coreHelper) {
     DEVMODEW image = PublicImage(target);
     SelectDriverForm(&image, hPrinter, printerName, coreHelper);
     StorePublicImage(target, image);
@@ -201,6 +192,173 @@ void WriteDebugLine(const DEVMODEW* in) {
     OutputDebugStringW(wide);
 }
 
+// ---------------------------------------------------------------------------
+// The steps of one conversion
+
+// The sibling's driver version and private-data size for the copies.
+struct CopyLayout {
+    WORD version;
+    WORD extra;
+};
+
+CopyLayout AskCopyLayout(HANDLE hPrinter, PWSTR printerName) {
+    const PFN_DrvDeviceCapabilities capabilities = FindSiblingDeviceCapabilities();
+    const DWORD versionAnswer =
+        capabilities != nullptr ? capabilities(hPrinter, printerName, DC_DRIVER, nullptr, nullptr) : GDI_ERROR;
+    const DWORD extraAnswer =
+        capabilities != nullptr ? capabilities(hPrinter, printerName, DC_EXTRA, nullptr, nullptr) : GDI_ERROR;
+    const WORD version = versionAnswer == GDI_ERROR ? kFallbackDriverVersion : static_cast<WORD>(versionAnswer);
+    // dmDriverExtra is 16 bits wide: a larger answer cannot describe the copies,
+    // so it counts like no answer instead of allocating what no DEVMODE can hold.
+    DWORD extra = extraAnswer == GDI_ERROR ? kMinSiblingExtra : std::max(extraAnswer, kMinSiblingExtra);
+    if (extra > 0xFFFF) {
+        extra = kMinSiblingExtra;
+    }
+    return CopyLayout{version, static_cast<WORD>(extra)};
+}
+
+// What the steps of one conversion share.
+struct Conversion {
+    const OEMDMPARAM& param;
+    IPrintCoreHelperPS* coreHelper;
+    const WCHAR* printerName;
+    SettingsSpan privateIn;
+    SettingsSpan privateOut;
+    ConversionCopy in;
+    ConversionCopy out;
+};
+
+// The two copies the sibling converts between, filled from the request; false
+// when they cannot be allocated.
+bool MakeCopies(Conversion& c, CopyLayout layout) {
+    const size_t bytes = kPublicBytes + layout.extra;
+    c.in.bytes.reset(new (std::nothrow) BYTE[bytes]());
+    c.out.bytes.reset(new (std::nothrow) BYTE[bytes]());
+    if (!c.in.bytes || !c.out.bytes) {
+        return false;
+    }
+    FillConversionCopy(c.in, c.param.pPublicDMIn, layout.version, layout.extra);
+    FillConversionCopy(c.out, c.param.pPublicDMOut, layout.version, layout.extra);
+    // Without an input part the sibling carries the output as the private part
+    // processing left it (the defaults for a convert request, the validated
+    // output for a merge), never an empty block that fails its own validation.
+    CopySettingsBlock(c.in.Settings(), AsView(c.privateIn.data != nullptr ? c.privateIn : c.privateOut));
+    CopySettingsBlock(c.out.Settings(), AsView(c.privateOut));
+    return true;
+}
+
+// The sibling's public fields, but the DEVMODE keeps describing its own layout;
+// a shorter one also keeps its version.
+void StoreConvertedPublic(DEVMODEW* publicOut, const DEVMODEW* converted) {
+    const DEVMODEW before = PublicImage(publicOut);
+    DEVMODEW after;
+    std::memcpy(&after, converted, sizeof after);
+    after.dmDriverVersion = before.dmDriverVersion;
+    after.dmDriverExtra = before.dmDriverExtra;
+    after.dmSize = before.dmSize;
+    if (DeclaredPublicBytes(publicOut) < kPublicBytes) {
+        after.dmSpecVersion = before.dmSpecVersion;
+    }
+    StorePublicImage(publicOut, after);
+}
+
+// A custom paper in the result: a convert request turns the sibling's custom
+// number into the driver's, and the input's custom size goes to the driver.
+void SettleCustomPaper(const Conversion& c, DWORD cdmMode, short paperBeforeMapping) {
+    DEVMODEW* const publicIn = c.param.pPublicDMIn;
+    DEVMODEW* const publicOut = c.param.pPublicDMOut;
+    short paper = ReadField<short>(publicOut, kPaperSizeAt);
+    if (paper != 0 && paper != kDriverCustomPaper) {
+        paper = CheckPaperNumber(paper, c.param.hPrinter);
+    }
+    if (paper != kSiblingCustomPaper && paper != kDriverCustomPaper) {
+        return;
+    }
+    if (cdmMode == CDM_CONVERT) {
+        if (paperBeforeMapping == kSiblingCustomPaper) {
+            short mapped = ReadField<short>(publicOut, kPaperSizeAt);
+            MatchSiblingCustomPaper(&mapped, c.param.hPrinter, c.printerName, c.in.Devmode());
+            WriteField<short>(publicOut, kPaperSizeAt, mapped);
+        }
+        if (ReadField<short>(publicOut, kPaperSizeAt) == kSiblingCustomPaper) {
+            WriteField<short>(publicOut, kPaperSizeAt, kDriverCustomPaper);
+        }
+    }
+    // The custom size comes from the input DEVMODE; a request without one has
+    // none to push.
+    const short inPaper = ReadField<short>(publicIn, kPaperSizeAt);
+    if (publicIn != nullptr && (inPaper == kSiblingCustomPaper || inPaper == kDriverCustomPaper)) {
+        PushCustomPageSize(c.coreHelper, publicOut, ReadField<short>(publicIn, kPaperWidthAt),
+                           ReadField<short>(publicIn, kPaperLengthAt));
+    }
+}
+
+// The public output after a conversion: the sibling's fields, the driver's form
+// for the paper, the input's paper back into its private part, and the width
+// and length the input asked for.
+void ReturnPublicResult(const Conversion& c, DWORD cdmMode, short paperBeforeMapping) {
+    DEVMODEW* const publicIn = c.param.pPublicDMIn;
+    DEVMODEW* const publicOut = c.param.pPublicDMOut;
+    StoreConvertedPublic(publicOut, c.out.Devmode());
+
+    if (publicIn != nullptr) {
+        SelectDriverFormBounded(publicIn, c.param.hPrinter, c.printerName, c.coreHelper);
+        CarryField<short>(publicOut, publicIn, kPaperSizeAt);
+    } else {
+        SelectDriverFormBounded(publicOut, c.param.hPrinter, c.printerName, c.coreHelper);
+    }
+
+    if (c.privateIn.data != nullptr) {
+        CopySettingsBlock(c.privateIn, AsView(c.in.Settings()));
+        if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
+            WriteSettingNumber(c.privateIn, kSettingPaperNumber.offset, kSettingPaperNumber.bytes,
+                               ReadField<short>(publicIn, kPaperSizeAt));
+        }
+    }
+
+    SettleCustomPaper(c, cdmMode, paperBeforeMapping);
+
+    // Without an input DEVMODE no width or length was asked for: the sibling's
+    // own values stand.
+    const DWORD inFields = ReadField<DWORD>(publicIn, kFieldsAt);
+    const bool inWidth = (inFields & DM_PAPERWIDTH) != 0 && HasField(publicIn, kPaperWidthAt, sizeof(short));
+    const bool inLength = (inFields & DM_PAPERLENGTH) != 0 && HasField(publicIn, kPaperLengthAt, sizeof(short));
+    WriteField<short>(publicOut, kPaperWidthAt,
+                      inWidth ? ReadField<short>(publicIn, kPaperWidthAt) : c.out.Devmode()->dmPaperWidth);
+    WriteField<short>(publicOut, kPaperLengthAt,
+                      inLength ? ReadField<short>(publicIn, kPaperLengthAt) : c.out.Devmode()->dmPaperLength);
+}
+
+// The fields a conversion never changes: the input's scale, color, TrueType
+// option and ICM method and intent go to the output as they were.
+void CarryInputFields(DEVMODEW* publicOut, const DEVMODEW* publicIn) {
+    if (HasField(publicOut, kFieldsAt, sizeof(DWORD))) {
+        WriteField<DWORD>(publicOut, kFieldsAt, ReadField<DWORD>(publicOut, kFieldsAt) | kCarriedFields);
+    }
+    CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmScale));
+    CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmColor));
+    CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmTTOption));
+    CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMMethod));
+    CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMIntent));
+}
+
+// A default request sets the driver's "Duplex" and "PageSize" options from the
+// sibling's defaults.
+void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, SettingsView defaults) {
+    const int16_t duplex = ReadSettingS16(defaults, kSettingDuplex.offset);
+    const int16_t paperNumber = ReadSettingS16(defaults, kSettingPaperNumber.offset);
+    if (duplex == 2) {
+        SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
+    } else if (duplex == 1) {
+        SetOneOption(coreHelper, publicIn, "Duplex", "None");
+    }
+    if (paperNumber == 1) {
+        SetOneOption(coreHelper, publicIn, "PageSize", "Letter");
+    } else if (paperNumber == 9) {
+        SetOneOption(coreHelper, publicIn, "PageSize", "A4");
+    }
+}
+
 HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper) {
     const DWORD cdmMode = dwMode == OEMDM_DEFAULT ? CDM_DRIVER_DEFAULT : CDM_CONVERT;
     if (siblingLibrary == nullptr) {
@@ -216,148 +374,35 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
     }
 
     const PrinterName printer = ReadPrinterName(param.hPrinter);
-    const WCHAR* const name = printer.name;
-    PWSTR const nameArg = const_cast<PWSTR>(name);
-
-    const PFN_DrvDeviceCapabilities capabilities = FindSiblingDeviceCapabilities();
-    const DWORD versionAnswer =
-        capabilities != nullptr ? capabilities(param.hPrinter, nameArg, DC_DRIVER, nullptr, nullptr) : GDI_ERROR;
-    const DWORD extraAnswer =
-        capabilities != nullptr ? capabilities(param.hPrinter, nameArg, DC_EXTRA, nullptr, nullptr) : GDI_ERROR;
-    const WORD version = versionAnswer == GDI_ERROR ? kFallbackDriverVersion : static_cast<WORD>(versionAnswer);
-    // dmDriverExtra is 16 bits wide: a larger answer cannot describe the copies,
-    // so it counts like no answer instead of allocating what no DEVMODE can hold.
-    DWORD extra = extraAnswer == GDI_ERROR ? kMinSiblingExtra : std::max(extraAnswer, kMinSiblingExtra);
-    if (extra > 0xFFFF) {
-        extra = kMinSiblingExtra;
-    }
-    const size_t copyBytes = kPublicBytes + extra;
-
-    const PFN_DrvConvertDevMode convert = FindSiblingConvertDevMode();
-    if (convert == nullptr) {
+    PWSTR const nameArg = const_cast<PWSTR>(printer.name);
+    const CopyLayout layout = AskCopyLayout(param.hPrinter, nameArg);
+    const auto convert = FindSiblingExport<PFN_DrvConvertDevMode>("DrvConvertDevMode");
+    Conversion c{param, coreHelper, printer.name, PrivatePartSettings(param.pOEMDMIn), OutputPrivateSettings(param),
+                 ConversionCopy{}, ConversionCopy{}};
+    if (convert == nullptr || !MakeCopies(c, layout)) {
         return S_OK;
     }
 
-    const ConversionCopy inCopy{std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[copyBytes]())};
-    const ConversionCopy outCopy{std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[copyBytes]())};
-    if (!inCopy.bytes || !outCopy.bytes) {
-        return S_OK;
-    }
-    FillConversionCopy(inCopy, publicIn, version, static_cast<WORD>(extra));
-    FillConversionCopy(outCopy, publicOut, version, static_cast<WORD>(extra));
-    const SettingsSpan privateIn = PrivatePartSettings(param.pOEMDMIn);
-    const SettingsSpan privateOut = OutputPrivateSettings(param);
-    // Without an input part the sibling carries the output as the private part
-    // processing left it (the defaults for a convert request, the validated
-    // output for a merge), never an empty block that fails its own validation.
-    CopySettingsBlock(inCopy.Settings(), AsView(privateIn.data != nullptr ? privateIn : privateOut));
-    CopySettingsBlock(outCopy.Settings(), AsView(privateOut));
-
-    DEVMODEW* const inDm = inCopy.Devmode();
-    DEVMODEW* const outDm = outCopy.Devmode();
+    DEVMODEW* const inDm = c.in.Devmode();
     const short paperBeforeMapping = inDm->dmPaperSize;
     if (paperBeforeMapping != 0) {
-        MatchSiblingPaper(&inDm->dmPaperSize, param.hPrinter, name, inDm);
+        MatchSiblingPaper(&inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
     }
-
-    LONG size = static_cast<LONG>(copyBytes);
-    if (convert(nameArg, inDm, outDm, &size, cdmMode) == FALSE) {
+    LONG size = static_cast<LONG>(kPublicBytes + layout.extra);
+    if (convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE) {
         return E_FAIL;
     }
-
     if (publicOut != nullptr) {
-        // The sibling's public fields, but the DEVMODE keeps describing its own
-        // layout; a shorter one also keeps its version.
-        const DEVMODEW before = PublicImage(publicOut);
-        DEVMODEW after;
-        std::memcpy(&after, outDm, sizeof after);
-        after.dmDriverVersion = before.dmDriverVersion;
-        after.dmDriverExtra = before.dmDriverExtra;
-        after.dmSize = before.dmSize;
-        if (DeclaredPublicBytes(publicOut) < kPublicBytes) {
-            after.dmSpecVersion = before.dmSpecVersion;
-        }
-        StorePublicImage(publicOut, after);
-
-        if (publicIn != nullptr) {
-            SelectForm(publicIn, param.hPrinter, name, coreHelper);
-            CarryField<short>(publicOut, publicIn, kPaperSizeAt);
-        } else {
-            SelectForm(publicOut, param.hPrinter, name, coreHelper);
-        }
-
-        if (privateIn.data != nullptr) {
-            CopySettingsBlock(privateIn, AsView(inCopy.Settings()));
-            if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
-                WriteSettingNumber(privateIn, kSettingPaperNumber.offset, kSettingPaperNumber.bytes,
-                                   ReadField<short>(publicIn, kPaperSizeAt));
-            }
-        }
-
-        short paper = ReadField<short>(publicOut, kPaperSizeAt);
-        if (paper != 0 && paper != kDriverCustomPaper) {
-            paper = CheckPaperNumber(paper, param.hPrinter);
-        }
-        if (paper == kSiblingCustomPaper || paper == kDriverCustomPaper) {
-            if (cdmMode == CDM_CONVERT) {
-                if (paperBeforeMapping == kSiblingCustomPaper) {
-                    short mapped = ReadField<short>(publicOut, kPaperSizeAt);
-                    MatchSiblingCustomPaper(&mapped, param.hPrinter, name, inDm);
-                    WriteField<short>(publicOut, kPaperSizeAt, mapped);
-                }
-                if (ReadField<short>(publicOut, kPaperSizeAt) == kSiblingCustomPaper) {
-                    WriteField<short>(publicOut, kPaperSizeAt, kDriverCustomPaper);
-                }
-            }
-            // The custom size comes from the input DEVMODE; a request without one
-            // has none to push.
-            const short inPaper = ReadField<short>(publicIn, kPaperSizeAt);
-            if (publicIn != nullptr && (inPaper == kSiblingCustomPaper || inPaper == kDriverCustomPaper)) {
-                PushCustomPageSize(coreHelper, publicOut, ReadField<short>(publicIn, kPaperWidthAt),
-                                   ReadField<short>(publicIn, kPaperLengthAt));
-            }
-        }
-
-        // Without an input DEVMODE no width or length was asked for: the
-        // sibling's own values stand.
-        const DWORD inFields = ReadField<DWORD>(publicIn, kFieldsAt);
-        const bool inWidth = (inFields & DM_PAPERWIDTH) != 0 && HasField(publicIn, kPaperWidthAt, sizeof(short));
-        const bool inLength = (inFields & DM_PAPERLENGTH) != 0 && HasField(publicIn, kPaperLengthAt, sizeof(short));
-        WriteField<short>(publicOut, kPaperWidthAt,
-                          inWidth ? ReadField<short>(publicIn, kPaperWidthAt) : outDm->dmPaperWidth);
-        WriteField<short>(publicOut, kPaperLengthAt,
-                          inLength ? ReadField<short>(publicIn, kPaperLengthAt) : outDm->dmPaperLength);
+        ReturnPublicResult(c, cdmMode, paperBeforeMapping);
     }
-
-    CopySettingsBlock(privateOut, AsView(outCopy.Settings()));
-
+    CopySettingsBlock(c.privateOut, AsView(c.out.Settings()));
     if (publicIn != nullptr && publicOut != nullptr) {
-        if (HasField(publicOut, kFieldsAt, sizeof(DWORD))) {
-            WriteField<DWORD>(publicOut, kFieldsAt, ReadField<DWORD>(publicOut, kFieldsAt) | kCarriedFields);
-        }
-        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmScale));
-        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmColor));
-        CarryField<short>(publicOut, publicIn, offsetof(DEVMODEW, dmTTOption));
-        CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMMethod));
-        CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMIntent));
+        CarryInputFields(publicOut, publicIn);
     }
-
+    // The private part processing refuses a default request without room for
+    // the output, so the defaults are there to be read.
     if (dwMode == OEMDM_DEFAULT && publicIn != nullptr && coreHelper != nullptr) {
-        // The private part processing refuses a default request without room
-        // for the output, so the defaults are there to be read.
-        const SettingsView defaults = AsView(privateOut);
-        const int16_t duplex = ReadSettingS16(defaults, kSettingDuplex.offset);
-        const int16_t paperNumber = ReadSettingS16(defaults, kSettingPaperNumber.offset);
-        if (duplex == 2) {
-            SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
-        } else if (duplex == 1) {
-            SetOneOption(coreHelper, publicIn, "Duplex", "None");
-        }
-        if (paperNumber == 1) {
-            SetOneOption(coreHelper, publicIn, "PageSize", "Letter");
-        } else if (paperNumber == 9) {
-            SetOneOption(coreHelper, publicIn, "PageSize", "A4");
-        }
+        SetDefaultOptions(coreHelper, publicIn, AsView(c.privateOut));
     }
     return S_OK;
 }
@@ -381,10 +426,8 @@ HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS*
             return processed;
         }
         return RunConversion(dwMode, *pOemDMParam, coreHelper);
-    } catch (...) {
-        // Nothing here throws by design (allocations are nothrow); should a
-        // callee ever do so, the driver gets a failure rather than an exception
-        // across its interface.
-        return E_FAIL;
     }
+    // Nothing here throws by design (allocations are nothrow); should a callee
+    // ever do so, the driver gets a failure rather than an exception.
+    CATCH_RETURN(E_FAIL)
 }

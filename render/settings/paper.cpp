@@ -1,6 +1,7 @@
 #include "settings/paper.h"
 
 #include "common/module_state.h"
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "settings/paper_list.h"
 #include "settings/paper_sources.h"
@@ -85,7 +86,7 @@ int32_t FormUnitsToTenths(LONG thousandths) {
     return static_cast<int32_t>((static_cast<int64_t>(thousandths) + 50) / 100);
 }
 
-const char* FindPageSizeKeyword(const WCHAR* paperName) {
+const char* FindPageSizeKeyword(const WCHAR* paperName) noexcept {
     const char* result = kCustomKeyword;
     if (paperName == nullptr || *paperName == 0) return result;
     try {
@@ -103,13 +104,11 @@ const char* FindPageSizeKeyword(const WCHAR* paperName) {
             result = row->keyword;
             return false;
         });
-    } catch (...) {
-        return kCustomKeyword;
-    }
+    } CATCH_RETURN(kCustomKeyword)
     return result;
 }
 
-short CheckPaperNumber(short paperNumber, HANDLE hPrinter) {
+short CheckPaperNumber(short paperNumber, HANDLE hPrinter) noexcept {
     if (FindPaperRow(paperNumber) != nullptr) return paperNumber;
     try {
         const FormList forms = ReadFormList(hPrinter);
@@ -125,66 +124,63 @@ short CheckPaperNumber(short paperNumber, HANDLE hPrinter) {
             return !listed;
         });
         return listed ? paperNumber : kSiblingCustomPaper;
-    } catch (...) {
-        return kSiblingCustomPaper;
-    }
+    } CATCH_RETURN(kSiblingCustomPaper)
 }
 
-int MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, DEVMODEW* copy) {
-    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return 0;
+HRESULT MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, DEVMODEW* copy) noexcept {
+    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return S_OK;
     try {
         std::vector<WORD> papers;
         std::vector<SiblingPaperSize> sizes;
         // Without either list there is nothing to map to; an allocation failure
         // here leaves the paper number as it is.
-        if (QuerySiblingPapers(hPrinter, printerName, papers) != SiblingListResult::Ok) return 0;
-        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) != SiblingListResult::Ok) return 0;
+        if (QuerySiblingPapers(hPrinter, printerName, papers) != SiblingListResult::Ok) return S_OK;
+        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) != SiblingListResult::Ok) return S_OK;
         const size_t n = CommonCount(papers.size(), sizes.size());
-        if (n == 0) return 0;
+        if (n == 0) return S_OK;
         const short p = *paperNumber;
         for (size_t i = 0; i < n; ++i) {
-            if (static_cast<short>(papers[i]) == p) return 0;
+            if (static_cast<short>(papers[i]) == p) return S_OK;
         }
         const FormList forms = ReadFormList(hPrinter);
-        if (forms.count == 0) return 0;
+        if (forms.count == 0) return S_OK;
         if (p == kDriverCustomPaper) {
             *paperNumber = kSiblingCustomPaper;
             copy->dmPaperWidth = static_cast<short>(ClampInt(copy->dmPaperWidth, 900, 3400));
             copy->dmPaperLength = static_cast<short>(ClampInt(copy->dmPaperLength, 1480, 5500));
-            return 0;
+            return S_OK;
         }
-        if (p < 1 || static_cast<DWORD>(p) > forms.count) return -1;
+        if (p < 1 || static_cast<DWORD>(p) > forms.count) return E_INVALIDARG;
         const FORM_INFO_1W& form = forms.forms[p - 1];
         const int32_t width = FormUnitsToTenths(form.Size.cx);
         const int32_t length = FormUnitsToTenths(form.Size.cy);
         for (size_t i = 0; i < n; ++i) {
             if (PaperSizesMatch(sizes[i].width, sizes[i].length, width, length)) {
                 *paperNumber = static_cast<short>(papers[i]);
-                return 0;
+                return S_OK;
             }
         }
         *paperNumber = kSiblingCustomPaper;
-        return 0;
-    } catch (...) {
-        return 0;
-    }
+        return S_OK;
+    } CATCH_RETURN(S_OK)
 }
 
-int MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, const DEVMODEW* copy) {
-    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return 0;
-    int result = 0;
+HRESULT MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
+                                const DEVMODEW* copy) noexcept {
+    if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return S_OK;
+    HRESULT result = S_OK;
     try {
         std::vector<WORD> papers;
         std::vector<SiblingPaperSize> sizes;
         if (QuerySiblingPapers(hPrinter, printerName, papers) == SiblingListResult::OutOfMemory) {
-            result = ERROR_OUTOFMEMORY;
+            result = E_OUTOFMEMORY;
         }
         if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) == SiblingListResult::OutOfMemory) {
-            result = ERROR_OUTOFMEMORY;
+            result = E_OUTOFMEMORY;
         }
         if (papers.empty() || sizes.empty()) return result;
         if (ReadFormList(hPrinter).count == 0) return result;
-        if (*paperNumber < 1) return -1;
+        if (*paperNumber < 1) return E_INVALIDARG;
         const size_t n = CommonCount(papers.size(), sizes.size());
         for (size_t i = 0; i < n; ++i) {
             if (PaperSizesMatch(sizes[i].width, sizes[i].length, copy->dmPaperWidth, copy->dmPaperLength)) {
@@ -194,9 +190,7 @@ int MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* pr
         }
         *paperNumber = kSiblingCustomPaper;
         return result;
-    } catch (...) {
-        return ERROR_OUTOFMEMORY;
-    }
+    } CATCH_RETURN(E_OUTOFMEMORY)
 }
 
 namespace {
@@ -222,15 +216,16 @@ WString PageSizeDisplayName(IPrintCoreHelperPS* coreHelper, const char* keyword)
 
 // dmFormName holds 31 units and a terminator; a longer name is cut there. The
 // form is still selected by its position, which is what the driver goes by.
-void SelectForm(DEVMODEW* target, size_t position, const WCHAR* name) {
+void SelectFormPosition(DEVMODEW* target, size_t position, const WCHAR* name) {
     target->dmPaperSize = static_cast<short>(position);
     WTextCopy(target->dmFormName, CCHFORMNAME, name);
 }
 
 }  // namespace
 
-int SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
-    if (target == nullptr) return 0;
+void SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
+                      IPrintCoreHelperPS* coreHelper) noexcept {
+    if (target == nullptr) return;
     try {
         const short p = target->dmPaperSize;
         std::vector<WORD> papers;
@@ -251,7 +246,7 @@ int SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName
         }
         if (index == papers.size()) {
             if (p != 0) target->dmPaperSize = kDriverCustomPaper;
-            return 0;
+            return;
         }
 
         const PaperRow* row = FindPaperRow(p);
@@ -267,14 +262,14 @@ int SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName
             keyword = FindPageSizeKeyword(name.c_str());
         } else {
             target->dmPaperSize = kDriverCustomPaper;
-            return 0;
+            return;
         }
 
-        if (coreHelper == nullptr) return 0;
+        if (coreHelper == nullptr) return;
         // An empty display name counts as none: it would otherwise match any
         // form without a name.
         const WString displayName = PageSizeDisplayName(coreHelper, keyword);
-        if (displayName.empty()) return 0;
+        if (displayName.empty()) return;
 
         const FormList forms = ReadFormList(hPrinter);
         static const WCHAR kEmpty[1] = {0};
@@ -283,22 +278,21 @@ int SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName
             const WCHAR* formName = form.pName != nullptr ? form.pName : kEmpty;
             if (standard && form.Flags == FORM_BUILTIN) {
                 if (WTextEqual(formName, displayName.c_str())) {
-                    SelectForm(target, j + 1, displayName.c_str());
+                    SelectFormPosition(target, j + 1, displayName.c_str());
                     break;
                 }
                 if (PaperSizesMatch(row->width, row->length, FormUnitsToTenths(form.Size.cx),
                                     FormUnitsToTenths(form.Size.cy))) {
-                    SelectForm(target, j + 1, formName);
+                    SelectFormPosition(target, j + 1, formName);
                     break;
                 }
             } else if (WTextEqual(formName, displayName.c_str())) {
                 // Not a built-in form of a standard paper: the last form of that
                 // name wins, so the walk goes on.
-                SelectForm(target, j + 1, displayName.c_str());
+                SelectFormPosition(target, j + 1, displayName.c_str());
             }
         }
     } catch (...) {
         // Nothing allocated here outlives the call; the target keeps what it had.
     }
-    return 0;
 }

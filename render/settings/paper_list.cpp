@@ -1,36 +1,35 @@
 #include "settings/paper_list.h"
 
 #include "common/companion_path.h"
+#include "common/result_macros.h"
+#include "common/unique_handle.h"
 #include "common/wtext.h"
 
 #include <vector>
 
 namespace {
 
-struct FileGuard {
-    HANDLE handle;
-    ~FileGuard() {
-        if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
-    }
-};
+using File = UniqueHandle<HANDLE, &CloseHandle>;
 
 // The whole file as UTF-16LE units. An odd last byte is no unit and is dropped.
 // False when the file cannot be opened or read, or holds no unit.
 bool ReadUnits(HMODULE module, std::vector<WCHAR>& units) {
     WCHAR path[kPathCapacity] = {};
     if (!BuildCompanionPath(module, kPaperListDirectoryCapacity, WIDE("QM22T.ini"), path)) return false;
-    FileGuard file{CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE || file.handle == nullptr) return false;
+    const HANDLE opened =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // CreateFileW fails with INVALID_HANDLE_VALUE rather than null; that is never owned.
+    const File file{opened == INVALID_HANDLE_VALUE ? nullptr : opened};
+    if (!file) return false;
     DWORD sizeHigh = 0;
-    const DWORD size = GetFileSize(file.handle, &sizeHigh);
+    const DWORD size = GetFileSize(file.Get(), &sizeHigh);
     if (size == INVALID_FILE_SIZE || sizeHigh != 0 || size < 2) return false;
 
     std::vector<BYTE> bytes(size);
     DWORD total = 0;
     while (total < size) {
         DWORD got = 0;
-        if (!ReadFile(file.handle, bytes.data() + total, size - total, &got, nullptr)) return false;
+        if (!ReadFile(file.Get(), bytes.data() + total, size - total, &got, nullptr)) return false;
         if (got == 0) break;  // the file shrank since its size was asked
         total += got;
     }
@@ -72,9 +71,7 @@ bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) {
             start = next;
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    } CATCH_RETURN(false)
 }
 
 const WCHAR* PaperListValue(const WCHAR* line, const WCHAR* key) {

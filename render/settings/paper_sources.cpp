@@ -1,18 +1,8 @@
 #include "settings/paper_sources.h"
 
-#include "common/module_state.h"
+#include "common/result_macros.h"
 
-#include <cstring>
 #include <new>
-
-PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities() {
-    if (siblingLibrary == nullptr) return nullptr;
-    const FARPROC found = GetProcAddress(siblingLibrary, "DrvDeviceCapabilities");
-    PFN_DrvDeviceCapabilities proc = nullptr;
-    static_assert(sizeof(proc) == sizeof(found), "function pointer sizes");
-    std::memcpy(&proc, &found, sizeof(proc));
-    return proc;
-}
 
 DWORD QuerySiblingCapability(HANDLE hPrinter, const WCHAR* printerName, WORD capability) {
     const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
@@ -86,9 +76,7 @@ FormList ReadFormList(HANDLE hPrinter) {
     if (needed == 0) return list;
     try {
         list.storage.assign(needed, 0);
-    } catch (...) {
-        return FormList();
-    }
+    } CATCH_RETURN(FormList())
     returned = 0;
     DWORD needed2 = 0;
     if (!EnumFormsW(hPrinter, 1, list.storage.data(), needed, &needed2, &returned)) return FormList();

@@ -2,15 +2,27 @@
 // the spooler's form list. Every call asks afresh and owns what it returns.
 #pragma once
 
+#include "common/module_state.h"
 #include "platform/platform.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
-// The sibling's export, looked up by name on siblingLibrary at every call;
-// null when the library is not loaded or lacks it.
-PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities();
+// The sibling's export `name` as a Function, looked up on siblingLibrary at
+// every call; null when the library is not loaded or lacks it.
+template <typename Function>
+Function FindSiblingExport(const char* name) {
+    static_assert(sizeof(Function) == sizeof(FARPROC), "function pointer sizes");
+    const FARPROC found = siblingLibrary != nullptr ? GetProcAddress(siblingLibrary, name) : nullptr;
+    Function function = nullptr;
+    std::memcpy(&function, &found, sizeof function);
+    return function;
+}
+inline PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities() {
+    return FindSiblingExport<PFN_DrvDeviceCapabilities>("DrvDeviceCapabilities");
+}
 
 // One DrvDeviceCapabilities answer with a null buffer and a null DEVMODE: the
 // raw result, or (DWORD)-1 when the export is missing or the name is null.

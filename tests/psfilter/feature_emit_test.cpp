@@ -150,30 +150,24 @@ TEST_F(FeatureEmit, FormatTextStopsAtTheLargestRoom) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(FeatureEmit, SpliceTakesThePrefixThenMiddleAndTail) {
-    EXPECT_EQ(Splice(3, "abcdef", "XY", "tail"), "abcXYtail");
-    EXPECT_EQ(Splice(0, "abcdef", "XY", ""), "XY");
-    EXPECT_EQ(Splice(6, "abcdef", "", "!"), "abcdef!");
-    EXPECT_EQ(Splice(99, "abc", "XY", "t"), "abcXYt");  // a prefix beyond the text takes it whole
-}
-
 TEST_F(FeatureEmit, BlocksOfBothTemplatesByteExact) {
+    const FeatureTemplates templates = LoadFeatureTemplates(module);
     std::string block;
-    ASSERT_EQ(BuildTextBlock(module, "ZTCollate", "True", "On", block), BlockResult::Built);
+    ASSERT_EQ(BuildTextBlock(templates, "ZTCollate", "True", "On", block), BlockResult::Built);
     EXPECT_EQ(block,
               "featurebegin{\r\n"
               "%%BeginFeature: *ZTCollate True\r\n"
               "(On) /Custom /ProcSet findresource /ZTCollate get exec\r\n"
               "%%EndFeature\r\n"
               "}featurecleanup\r\n");
-    ASSERT_EQ(BuildNumberBlock(module, "ZTImageShiftFrontV", -25400, block), BlockResult::Built);
+    ASSERT_EQ(BuildNumberBlock(templates, "ZTImageShiftFrontV", -25400, block), BlockResult::Built);
     EXPECT_EQ(block,
               "featurebegin{\r\n"
               "%%BeginFeature: *ZTImageShiftFrontV -25400\r\n"
               "(-25400) /Custom /ProcSet findresource /ZTImageShiftFrontV get exec\r\n"
               "%%EndFeature\r\n"
               "}featurecleanup\r\n");
-    ASSERT_EQ(BuildTextBlock(module, "ZTPageTrayTray2", "", "", block), BlockResult::Built);
+    ASSERT_EQ(BuildTextBlock(templates, "ZTPageTrayTray2", "", "", block), BlockResult::Built);
     EXPECT_EQ(block,
               "featurebegin{\r\n"
               "%%BeginFeature: *ZTPageTrayTray2 \r\n"
@@ -181,7 +175,8 @@ TEST_F(FeatureEmit, BlocksOfBothTemplatesByteExact) {
               "%%EndFeature\r\n"
               "}featurecleanup\r\n");
 
-    HMODULE partial = sim::RegisterModule(u"/opt/other/QM22TRD.dll", kNumericOnly, 1);
+    const FeatureTemplates partial =
+        LoadFeatureTemplates(sim::RegisterModule(u"/opt/other/QM22TRD.dll", kNumericOnly, 1));
     EXPECT_EQ(BuildTextBlock(partial, "ZTCollate", "True", "On", block), BlockResult::NoTemplate);
     EXPECT_EQ(BuildNumberBlock(partial, "ZTGCRed", 1, block), BlockResult::Built);
 }

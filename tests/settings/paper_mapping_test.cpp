@@ -168,7 +168,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperBySizeWithTolerance) {
         Sibling().sizes = {{c.width, c.length}};
         short paper = 1;
         DEVMODEW copy = Copy(1);
-        EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+        EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
         EXPECT_EQ(paper, c.expected) << c.width << "x" << c.length;
     }
 }
@@ -179,7 +179,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperDriverCustomSize) {
     Sibling().sizes = {{2100, 2970}};
     short paper = 32767;
     DEVMODEW copy = Copy(32767, 5000, 1000);
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
     EXPECT_EQ(copy.dmPaperWidth, 3400);
     EXPECT_EQ(copy.dmPaperLength, 1480);
@@ -196,25 +196,25 @@ TEST_F(PaperMappingTest, MatchSiblingPaperLeavesKnownOrUnmappableNumbers) {
     Sibling().sizes = {{2100, 2970}, {2159, 2794}};
     DEVMODEW copy = Copy(0);
     short paper = 1;  // listed by the sibling
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 1);
     paper = 2;  // neither listed nor a form position
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), -1);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
     EXPECT_EQ(paper, 2);
     paper = 0;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), -1);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
     paper = 32767;  // no printer name: nothing asked, nothing changed
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, nullptr, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, nullptr, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
-    EXPECT_EQ(MatchSiblingPaper(nullptr, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(nullptr, printer, kPrinterName, &copy), S_OK);
     sim::SetForms(printer, {});
     paper = 32767;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
     sim::SetForms(printer, {UserForm("Sheet", 210000, 297000)});
     siblingLibrary = nullptr;
     paper = 32767;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
 }
 
@@ -225,7 +225,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperUsesOnlyPapersThatHaveASize) {
     Sibling().sizes = {{1000, 1000}, {2100, 2970}};
     short paper = 1;
     DEVMODEW copy = Copy(1);
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
 }
 
@@ -235,20 +235,20 @@ TEST_F(PaperMappingTest, MatchSiblingCustomPaper) {
     Sibling().sizes = {{2100, 2970}, {1000, 1480}};
     DEVMODEW copy = Copy(256, 998, 1482);
     short paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 300);
     copy = Copy(256, 997, 1480);
     paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
     paper = 0;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), -1);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
     EXPECT_EQ(paper, 0);
 
     sim::SetForms(printer, {});
     paper = 256;
     copy = Copy(256, 2100, 2970);
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), 0);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
 }
 
@@ -259,11 +259,11 @@ TEST_F(PaperMappingTest, MatchSiblingCustomPaperReportsListAllocationFailure) {
     Sibling().countAnswer[DC_PAPERSIZE] = 70000;  // more than any allocation we make
     DEVMODEW copy = Copy(256, 2100, 2970);
     short paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), ERROR_OUTOFMEMORY);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), E_OUTOFMEMORY);
     EXPECT_EQ(paper, 256);
     Sibling().countAnswer[DC_PAPERSIZE] = 0xFFFFFFFF;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), 0);
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, nullptr, &copy), 0);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, nullptr, &copy), S_OK);
 }
 
 // ---------------------------------------------------------------------------
@@ -279,7 +279,7 @@ TEST_F(SelectDriverFormTest, BuiltinFormByDisplayName) {
     Sibling().papers = {1, 9};
     helper.SetDisplayName("A4", u"A4");
     DEVMODEW target = Copy(9);
-    EXPECT_EQ(SelectDriverForm(&target, printer, kPrinterName, &helper), 0);
+    SelectDriverForm(&target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 2);
     EXPECT_EQ(FormName(target), u"A4");
     ASSERT_FALSE(helper.attributeQueries.empty());
@@ -339,7 +339,7 @@ TEST_F(SelectDriverFormTest, UnlistedNumbersBecomeTheDriversCustomSize) {
     for (const Case& c : {Case{11, kPrinterName, 32767}, Case{0, kPrinterName, 0}, Case{256, kPrinterName, 32767},
                           Case{300, kPrinterName, 32767}, Case{9, nullptr, 32767}, Case{0, nullptr, 0}}) {
         DEVMODEW target = Copy(c.paper);
-        EXPECT_EQ(SelectDriverForm(&target, printer, c.printerName, &helper), 0);
+        SelectDriverForm(&target, printer, c.printerName, &helper);
         EXPECT_EQ(target.dmPaperSize, c.expected) << c.paper;
         EXPECT_EQ(FormName(target), u"") << c.paper;
     }
