@@ -46,7 +46,7 @@ constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource so
 // The job settings in the order the printer expects them.
 constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
     Job(3, "ZTWaitAfterProof", JobSource::Key),
-    Job(4, "ZTCollate", JobSource::Copies),         // COPIES or QTY
+    Job(4, "ZTCollate", JobSource::Copies),              // COPIES or QTY
     Job(155, "ZTRotate", JobSource::Key),
     Job(200, "ZTDitherType", JobSource::Key),
     Job(201, "ZTPrintDensity", JobSource::Key),
@@ -67,19 +67,19 @@ constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
     Job(328, "ZTContinuousOutput", JobSource::Key),
     Job(415, "ZTJobComment", JobSource::Text),
     Job(0, "ZTOutputMode", JobSource::Key),
-    Job(1, "ZTDuplex", JobSource::Key),             // DUPLEX (and BINDING)
+    Job(1, "ZTDuplex", JobSource::Key),                  // DUPLEX (and BINDING)
     Job(2, "ZTDuplexMixedPage", JobSource::Key),
-    Job(5, "PaperNumber", JobSource::PageSizeCode), // ZTPAGESIZE
+    Job(5, "PaperNumber", JobSource::PageSizeCode),      // ZTPAGESIZE
     Job(6, "ZTPageSizeWidth", JobSource::Value),
     Job(7, "ZTPageSizeHeight", JobSource::Value),
-    Job(8, "ZTOrientation", JobSource::Key),        // ORIENTATION
+    Job(8, "ZTOrientation", JobSource::Key),             // ORIENTATION
     Job(13, "ZTManualZoom", JobSource::Key),
     Job(14, "ZTZoomRate", JobSource::Value),
-    Job(15, "OutputPaper", JobSource::OutputPaperCode), // PAPER
+    Job(15, "OutputPaper", JobSource::OutputPaperCode),  // PAPER
     Job(16, "ZTTargetPaperSizeWidth", JobSource::Value),
     Job(17, "ZTTargetPaperSizeHeight", JobSource::Value),
-    Job(18, "ZTInputSlot", JobSource::Key),         // AUTOSELECT (and MEDIASOURCE)
-    Job(24, "ZTMediaType", JobSource::Key),         // MEDIATYPE
+    Job(18, "ZTInputSlot", JobSource::Key),              // AUTOSELECT (and MEDIASOURCE)
+    Job(24, "ZTMediaType", JobSource::Key),              // MEDIATYPE
     Job(103, "ZTHeaderFooterPrint", JobSource::Key),
     Job(104, "ZTPageNumPrint", JobSource::Key),
     Job(105, "ZTPageNumTransparent", JobSource::Key),
@@ -135,23 +135,23 @@ constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
     Job(308, "ZTFoldBinding", JobSource::Key),
     Job(400, "ZTReverseOrder", JobSource::Key),
     Job(408, "ZTOwnerName", JobSource::Key),
-    Job(409, "ZTOwnerNameInfo", JobSource::OwnerName), // USERNAME
+    Job(409, "ZTOwnerNameInfo", JobSource::OwnerName),   // USERNAME
     Job(410, "ZTJobName", JobSource::Key),
-    Job(411, "ZTJobNameInfo", JobSource::JobName),  // JOBNAME
+    Job(411, "ZTJobNameInfo", JobSource::JobName),       // JOBNAME
     Job(412, "ZTSecretNum", JobSource::Key),
-    Job(413, "ZTSecretNumInfo", JobSource::Text),   // PASSWORD
+    Job(413, "ZTSecretNumInfo", JobSource::Text),        // PASSWORD
     Job(414, "ZTHideJob", JobSource::Key),
     Job(9, "ZTMixedPageSize", JobSource::Key),
-    Job(10, "ZTDuplexSmallPages", JobSource::Key),  // ZTDUPLEXSMALLPAGE
-    Job(11, "ZTDuplexBigPages", JobSource::Key),    // ZTDUPLEXBIGPAGE
-    Job(12, "ZTRotateBigPages", JobSource::Key),    // ZTROTATEBIGPAGE
+    Job(10, "ZTDuplexSmallPages", JobSource::Key),       // ZTDUPLEXSMALLPAGE
+    Job(11, "ZTDuplexBigPages", JobSource::Key),         // ZTDUPLEXBIGPAGE
+    Job(12, "ZTRotateBigPages", JobSource::Key),         // ZTROTATEBIGPAGE
     Job(25, "ZTOutputMethod", JobSource::Key),
     Job(26, "ZTOutputBox", JobSource::OutputBox),
     Job(100, "ZTMultiUp", JobSource::Key),
     Job(101, "ZTMultiUpSinglePage", JobSource::Key),
     Job(102, "ZTBooklet", JobSource::Key),
     Job(309, "ZTBookletBinding", JobSource::Key),
-    Job(310, "ZTBookletSplitting", JobSource::Key), // read unsigned: a stored -1 is 255 (AUTO)
+    Job(310, "ZTBookletSplitting", JobSource::Key),      // read unsigned: a stored -1 is 255 (AUTO)
     Job(311, "ZTBookletGutter", JobSource::Key),
     Job(312, "ZTBookletGutterDistance", JobSource::Value),
     Job(313, "ZTBookletGutterAutoReducing", JobSource::Key),
