@@ -60,6 +60,7 @@ struct SettingRow : SettingField {
 constexpr size_t kPageListBytes = 500;
 
 // Two fields the table does not cover: read, but neither defaulted nor validated.
+// A non-zero switch puts the stored user name on the job.
 inline constexpr SettingField kSettingUserNameSwitch{"UserNameSwitch", 7248, 1, SettingKind::Unsigned};
 inline constexpr SettingField kSettingUserName{"UserName", 7250, 42, SettingKind::Text16};
 
@@ -264,9 +265,10 @@ constexpr const SettingRow* FindSettingRow(const char* name) {
 // The field of that name, for tables and constants that are built while the
 // code compiles: there a name the table lacks stops the build.
 constexpr SettingField FieldNamed(const char* name) {
-    const SettingRow* row = FindSettingRow(name);
-    if (row == nullptr) throw "no settings field of that name";
-    return *row;
+    for (const SettingRow& row : SettingTable) {
+        if (std::string_view(row.name) == name) return row;
+    }
+    throw "no settings field of that name";
 }
 
 // A number field as the job header and the feature code read it: one byte
