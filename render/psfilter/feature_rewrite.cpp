@@ -280,20 +280,15 @@ WString FeatureDateText(SettingsView settings) {
 }
 
 HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
+    // Every key starts with "*ZT": a piece without one has nothing to replace.
+    if (context.templates.text.text == nullptr || FindTerminated(text, "*ZT") == std::string::npos) return S_OK;
     try {
-        size_t mostRows = 0;
-        for (const ReplaceGroup& group : kReplaceGroups) mostRows = group.count > mostRows ? group.count : mostRows;
-        std::vector<std::string> values(mostRows);
         std::string key;
+        std::string value;
         std::string block;
         for (const ReplaceGroup& group : kReplaceGroups) {
-            if (context.templates.text.text == nullptr) continue;
             for (size_t i = 0; i < group.count; ++i) {
                 const ReplaceRow& row = group.rows[i];
-                // A value that cannot be formed (a form name too long for its
-                // field) leaves that one block as the driver wrote it; the rest
-                // of the section is still the user's.
-                if (!FillReplaceValue(row, context.settings, values[i])) continue;
                 key.assign(1, '*');
                 key += row.keyword;
                 key += ' ';
@@ -304,8 +299,12 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
                 if (start == std::string::npos) continue;
                 const size_t end = DriverBlockEnd(text, at + key.size());
                 if (end == std::string::npos) continue;
-                const BlockResult built = BuildTextBlock(context.templates, row.keyword, values[i],
-                                                         InvocationValue(row.invocation, values[i]), block);
+                // A value that cannot be formed (a form name too long for its
+                // field) leaves that one block as the driver wrote it; the rest
+                // of the section is still the user's.
+                if (!FillReplaceValue(row, context.settings, value)) continue;
+                const BlockResult built =
+                    BuildTextBlock(context.templates, row.keyword, value, InvocationValue(row.invocation, value), block);
                 if (built == BlockResult::Failed) return E_OUTOFMEMORY;
                 if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
             }
@@ -318,6 +317,11 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
 
 HRESULT InsertPass(const RewriteContext& context, std::string& text) {
     if (context.documentName == nullptr) return E_POINTER;
+    // Every anchor starts with "ZT"; only the page-size entry also looks for a
+    // custom page size. A piece with neither gets nothing.
+    if (FindTerminated(text, "ZT") == std::string::npos && FindTerminated(text, "CustomPageSize") == std::string::npos) {
+        return S_OK;
+    }
     try {
         InsertTexts texts;
         for (const InsertRow& row : kInsertTable) {

@@ -1,6 +1,7 @@
 #include "psfilter/stream_filter.h"
 
 #include "common/debug_trace.h"
+#include "common/result_macros.h"
 #include "common/spooler_write.h"
 #include "settings/private_part.h"
 
@@ -247,8 +248,7 @@ HRESULT PassThrough(const FilterCall& call) {
 // is reported and the next call tries again.
 HRESULT MoveToSection(const FilterCall& call, size_t count) {
     if (count == 0) return S_OK;
-    const HRESULT hr = call.state.setup.Append(call.window.Front(), count);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(call.state.setup.Append(call.window.Front(), count));
     call.window.Take(count);
     return S_OK;
 }
@@ -261,8 +261,7 @@ HRESULT CutLongSection(const FilterCall& call) {
     while (setup.completeLength > kSectionCutThreshold) {
         const int32_t cut = setup.FeatureCutPoint();
         if (cut <= 0) break;
-        const HRESULT hr = RewritePiece(call, static_cast<size_t>(cut));
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(RewritePiece(call, static_cast<size_t>(cut)));
     }
     return S_OK;
 }
@@ -305,13 +304,9 @@ HRESULT CollectSection(const FilterCall& call) {
     while (region > 0) {
         bool lookAgain = false;
         const size_t step = NextSectionStep(call, region, &lookAgain);
-        HRESULT hr = MoveToSection(call, step);
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(MoveToSection(call, step));
         region -= step;
-        if (lookAgain) {
-            hr = CutLongSection(call);
-            if (FAILED(hr)) return hr;
-        }
+        if (lookAgain) RETURN_IF_FAILED(CutLongSection(call));
     }
     if (endAt == Window::kNone) return S_OK;
 
@@ -376,12 +371,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // that is made first, so a call that cannot be kept is refused whole.
     const bool direct = state.pending.length == 0;
     const size_t complete = direct ? CompleteLengthOf(static_cast<const BYTE*>(data), count) : 0;
-    if (direct) {
-        hr = state.pending.Reserve(count - complete);
-    } else {
-        hr = state.pending.Append(data, count);
-    }
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(direct ? state.pending.Reserve(count - complete) : state.pending.Append(data, count));
     if (written != nullptr) *written = count;
 
     Window window = direct ? Window(static_cast<const BYTE*>(data), count, complete)

@@ -362,3 +362,21 @@ TEST_F(FeatureTables, TextHelpers) {
 }
 
 }  // namespace
+
+// The rewriter skips a piece without "*ZT" (replace) or "ZT" (insert) at once;
+// that is only right while every key and anchor starts that way.
+TEST(FeatureTablesShape, EveryKeyAndAnchorStartsWithZT) {
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t i = 0; i < group.count; ++i) {
+            EXPECT_EQ(std::string(group.rows[i].keyword).rfind("ZT", 0), 0u) << group.rows[i].keyword;
+        }
+    }
+    for (const InsertRow& row : kInsertTable) {
+        std::string anchors = row.anchors;
+        for (size_t at = 0; at != std::string::npos;) {
+            EXPECT_EQ(anchors.compare(at, 2, "ZT"), 0) << row.anchors;
+            const size_t slash = anchors.find('/', at);
+            at = slash == std::string::npos ? slash : slash + 1;
+        }
+    }
+}
