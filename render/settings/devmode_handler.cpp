@@ -396,6 +396,10 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         ReturnPublicResult(c, cdmMode, paperBeforeMapping);
     }
     CopySettingsBlock(c.privateOut, AsView(c.out.Settings()));
+    // The sibling converts from the input part as the driver gave it, which
+    // may be damaged or short; what goes back to the driver keeps the rules
+    // the private part processing applied before the conversion.
+    ValidateSettings(c.privateOut);
     if (publicIn != nullptr && publicOut != nullptr) {
         CarryInputFields(publicOut, publicIn);
     }
