@@ -39,9 +39,9 @@ std::vector<BYTE> FullSettings()
         const std::u16string text(field.units - 1, field.offset == 4904 ? u'7' : u'\u00E9');
         WriteSettingText(span, field.offset, field.units, text.c_str());
     }
-    WriteSettingU8(span, 5432, 1);
-    WriteSettingU8(span, 6977, 1);
-    WriteSettingU8(span, 4903, 1);
+    WriteSettingNumber(span, 5432, 1, 1);
+    WriteSettingNumber(span, 6977, 1, 1);
+    WriteSettingNumber(span, 4903, 1, 1);
     return block;
 }
 

@@ -174,8 +174,8 @@ void WriteDefaults(LPWSTR printerName, DEVMODEW* out, DWORD privateBytes) {
 
     const SettingsSpan settings = SettingsOf(out);
     SetDefaultSettings(settings);
-    WriteSettingNumber(settings, kDuplexOffset, 2, s.defaultDuplex);
-    WriteSettingNumber(settings, kPaperNumberOffset, 2, s.defaultPaper);
+    WriteSettingNumber(settings, kSettingDuplex.offset, kSettingDuplex.bytes, s.defaultDuplex);
+    WriteSettingNumber(settings, kSettingPaperNumber.offset, kSettingPaperNumber.bytes, s.defaultPaper);
 }
 
 // An input the stand-in can carry: its own layout with at least a whole

@@ -130,28 +130,26 @@ public:
     DecodedLine Decode(const std::vector<std::string>& lines, size_t at);
 
 private:
-    void AddValue(DecodedLine* line, size_t offset, int64_t number);
-    void AddText(DecodedLine* line, size_t offset, const std::string& text);
+    void AddValue(DecodedLine* line, const SettingField& field, int64_t number);
+    void AddText(DecodedLine* line, const SettingField& field, const std::string& text);
 
     int64_t binding_ = 0;  // the staple mode's rule reads the binding, which comes first
 };
 
-void Decoder::AddValue(DecodedLine* line, size_t offset, int64_t number) {
-    const SettingRow* row = FindSettingRowAt(offset);
+void Decoder::AddValue(DecodedLine* line, const SettingField& field, int64_t number) {
+    const SettingRow* row = FindSettingRow(field.name);
     if (row == nullptr) return;
     if (row->kind == SettingKind::Signed && row->bytes == 1 && number > 127) number -= 256;
     if (row->kind == SettingKind::Unsigned && row->bytes == 4 && number < 0) number += int64_t{1} << 32;
-    if (offset == kBindingOffset) binding_ = number;
+    if (row->offset == kSettingBinding.offset) binding_ = number;
     DecodedValue value{row->name, std::to_string(number), true, SettingValueValid(*row, number, binding_)};
     line->values.push_back(value);
     line->fields.push_back(row->name);
 }
 
-void Decoder::AddText(DecodedLine* line, size_t offset, const std::string& text) {
-    const SettingRow* row = FindSettingRowAt(offset);
-    if (row == nullptr) return;
-    line->values.push_back(DecodedValue{row->name, text, false, true});
-    line->fields.push_back(row->name);
+void Decoder::AddText(DecodedLine* line, const SettingField& field, const std::string& text) {
+    line->values.push_back(DecodedValue{field.name, text, false, true});
+    line->fields.push_back(field.name);
 }
 
 DecodedLine Decoder::Decode(const std::vector<std::string>& lines, size_t at) {
@@ -177,40 +175,37 @@ DecodedLine Decoder::Decode(const std::vector<std::string>& lines, size_t at) {
     }
     line.kind = DecodedLine::Kind::Setting;
     const int64_t key = match.row->key;
-    auto name = [](size_t offset) {
-        const SettingRow* row = FindSettingRowAt(offset);
-        return std::string(row != nullptr ? row->name : "?");
-    };
+    const std::string name = job->field.name;
     switch (job->source) {
         case JobSource::Key:
-            AddValue(&line, job->offset, key);
+            AddValue(&line, job->field, key);
             break;
         case JobSource::Value:
-            AddValue(&line, job->offset, match.number);
+            AddValue(&line, job->field, match.number);
             break;
         case JobSource::Text:
         case JobSource::PageList:
-            AddText(&line, job->offset, match.text);
+            AddText(&line, job->field, match.text);
             break;
         case JobSource::Copies:
-            AddValue(&line, job->offset, key);
-            AddValue(&line, kCopyCountOffset, match.number);
+            AddValue(&line, job->field, key);
+            AddValue(&line, kSettingCopyCount, match.number);
             break;
         case JobSource::PageSizeCode:
         case JobSource::OutputPaperCode:
-            line.fields.push_back(name(job->offset));
+            line.fields.push_back(name);
             line.note = PaperCodeNote(key);
             break;
         case JobSource::OwnerName:
-            line.fields = {name(kOwnerNameSwitchOffset), name(job->offset)};
-            line.note = "\"" + match.text + "\": " + name(job->offset) + ", or the user name";
+            line.fields = {kSettingOwnerNameSwitch.name, name};
+            line.note = "\"" + match.text + "\": " + name + ", or the user name";
             break;
         case JobSource::JobName:
-            line.fields = {name(kJobNameSwitchOffset), name(job->offset)};
-            line.note = "\"" + match.text + "\": " + name(job->offset) + ", or the document name";
+            line.fields = {kSettingJobNameSwitch.name, name};
+            line.note = "\"" + match.text + "\": " + name + ", or the document name";
             break;
         case JobSource::OutputBox:
-            AddValue(&line, job->offset, line.setting == kSharedBoxSetting ? match.number : key);
+            AddValue(&line, job->field, line.setting == kSharedBoxSetting ? match.number : key);
             break;
     }
     return line;

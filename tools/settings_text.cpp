@@ -3,7 +3,7 @@
 #include "cli.h"
 #include "common/hex_text.h"
 #include "json_writer.h"
-#include "settings/job_identity.h"
+#include "settings/settings_fields.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,8 +11,8 @@
 namespace qm22t {
 namespace {
 
-FieldType TypeOf(const SettingRow& row) {
-    switch (row.kind) {
+FieldType TypeOf(const SettingField& field) {
+    switch (field.kind) {
         case SettingKind::Signed: return FieldType::Signed;
         case SettingKind::Unsigned: return FieldType::Unsigned;
         case SettingKind::Text16: return FieldType::Text;
@@ -23,10 +23,11 @@ FieldType TypeOf(const SettingRow& row) {
 
 std::vector<Field> MakeFields() {
     std::vector<Field> fields;
-    for (const SettingRow& row : SettingTable) fields.push_back(Field{row.name, row.offset, row.bytes, TypeOf(row)});
+    auto add = [&](const SettingField& f) { fields.push_back(Field{f.name, f.offset, f.bytes, TypeOf(f)}); };
+    for (const SettingRow& row : SettingTable) add(row);
     fields.push_back(Field{"Identification", 0, kIdentificationBytes, FieldType::Text});
-    fields.push_back(Field{"UserNameSwitch", kUserNameSwitchOffset, 1, FieldType::Unsigned});
-    fields.push_back(Field{"UserName", kUserNameOffset, kUserNameUnits * 2, FieldType::Text});
+    add(kSettingUserNameSwitch);
+    add(kSettingUserName);
     std::sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
     return fields;
 }

@@ -143,10 +143,3 @@ bool WTextFromAscii(WCHAR* dst, size_t capacity, const char* src) {
     dst[used] = 0;
     return true;
 }
-
-WString WStringFromAscii(const char* src) {
-    WString out;
-    if (src == nullptr) return out;
-    for (; *src != 0; ++src) out.push_back(static_cast<WCHAR>(static_cast<unsigned char>(*src)));
-    return out;
-}

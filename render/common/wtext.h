@@ -48,4 +48,3 @@ int WTextToInt(const WCHAR* s);
 
 // Widens 7-bit ASCII (each byte becomes one unit) with the semantics of WTextCopy.
 bool WTextFromAscii(WCHAR* dst, size_t capacity, const char* src);
-WString WStringFromAscii(const char* src);

@@ -28,146 +28,148 @@ constexpr DWORD kHostNameUnits = 512;
 constexpr int32_t kCustomPaperCode = 256;
 constexpr int32_t kAutoPaperCode = 0;
 
+// A row whose source cannot read its field stops the build.
+constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource source)
+{
+    const SettingField field = FieldNamed(fieldName);
+    const bool text = source == JobSource::Text || source == JobSource::OwnerName || source == JobSource::JobName;
+    const bool pageList = source == JobSource::PageList;
+    const bool fits = text       ? field.kind == SettingKind::Text16
+                      : pageList ? field.kind == SettingKind::Text8
+                                 : !field.IsText();
+    if (!fits) throw "the source cannot read the field";
+    return JobSettingRow{setting, field, source};
+}
+
 }  // namespace
 
 // The job settings in the order the printer expects them.
 constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
-    {3, 1226, 1, JobSource::Key},          // ZTWAITAFTERPROOF
-    {4, 1228, 1, JobSource::Copies},       // COPIES or QTY
-    {155, 1142, 1, JobSource::Key},        // ZTROTATE
-    {200, 3824, 1, JobSource::Key},        // ZTDITHERTYPE
-    {201, 1227, 1, JobSource::Key},        // ZTPRINTDENSITY
-    {203, 3826, 1, JobSource::Key},        // ZTLINESMOOTHING
-    {204, 3827, 1, JobSource::Key},        // ZTSCREENING
-    {205, 3828, 1, JobSource::Key},        // ZTGAMMAADJUSTMENT
-    {206, 3842, 2, JobSource::Key},        // ZTGCBRIGHTNESS
-    {207, 3844, 2, JobSource::Key},        // ZTGCCONTRAST
-    {208, 3846, 2, JobSource::Value},      // ZTGCCYAN
-    {209, 3848, 2, JobSource::Value},      // ZTGCMAGENTA
-    {210, 3850, 2, JobSource::Value},      // ZTGCYELLOW
-    {211, 3852, 2, JobSource::Value},      // ZTGCBLACK
-    {221, 3856, 2, JobSource::Value},      // ZTGCRED
-    {215, 4892, 1, JobSource::Key},        // ZTBARCODEPROOF
-    {216, 4902, 1, JobSource::Key},        // ZTENVELOPEIMAGEPROCESSING
-    {326, 3800, 1, JobSource::Key},        // ZTOUTPUTTRAY
-    {327, 3801, 1, JobSource::Key},        // ZTOUTPUTFACE
-    {328, 3802, 1, JobSource::Key},        // ZTCONTINUOUSOUTPUT
-    {415, 5174, 129, JobSource::Text},     // ZTJOBCOMMENT
-    {0, 1223, 1, JobSource::Key},          // ZTOUTPUTMODE
-    {1, 372, 2, JobSource::Key},           // DUPLEX (and BINDING)
-    {2, 374, 2, JobSource::Key},           // ZTDUPLEXMIXEDPAGE
-    {5, 376, 2, JobSource::PageSizeCode},  // ZTPAGESIZE
-    {6, 1156, 4, JobSource::Value},        // ZTPAGESIZEWIDTH
-    {7, 1160, 4, JobSource::Value},        // ZTPAGESIZEHEIGHT
-    {8, 378, 2, JobSource::Key},           // ORIENTATION
-    {13, 386, 1, JobSource::Key},          // ZTMANUALZOOM
-    {14, 388, 2, JobSource::Value},        // ZTZOOMRATE
-    {15, 390, 2, JobSource::OutputPaperCode},  // PAPER
-    {16, 1172, 4, JobSource::Value},       // ZTTARGETPAPERSIZEWIDTH
-    {17, 1176, 4, JobSource::Value},       // ZTTARGETPAPERSIZEHEIGHT
-    {18, 392, 2, JobSource::Key},          // AUTOSELECT (and MEDIASOURCE)
-    {24, 396, 4, JobSource::Key},          // MEDIATYPE
-    {103, 814, 1, JobSource::Key},         // ZTHEADERFOOTERPRINT
-    {104, 815, 1, JobSource::Key},         // ZTPAGENUMPRINT
-    {105, 816, 1, JobSource::Key},         // ZTPAGENUMTRANSPARENT
-    {106, 818, 2, JobSource::Value},       // ZTPAGENUMSTARTNUM
-    {107, 820, 2, JobSource::Value},       // ZTPAGENUMSTARTPAGE
-    {108, 822, 1, JobSource::Key},         // ZTPAGENUMPOSITION
-    {109, 824, 64, JobSource::Text},       // ZTSTAMPPAGEFONT
-    {111, 954, 2, JobSource::Value},       // ZTSTAMPPAGESIZE
-    {112, 956, 1, JobSource::Key},         // ZTDATEPRINT
-    {113, 957, 1, JobSource::Key},         // ZTDATETRANSPARENT
-    {114, 958, 1, JobSource::Key},         // ZTDATETARGETPAGE
-    {115, 959, 1, JobSource::Key},         // ZTDATESPECIFY
-    {116, 960, 24, JobSource::Text},       // ZTDATEINFO
-    {117, 1008, 1, JobSource::Key},        // ZTDATEPOSITION
-    {118, 1010, 64, JobSource::Text},      // ZTSTAMPDATEFONT
-    {120, 1140, 2, JobSource::Value},      // ZTSTAMPDATESIZE
-    {202, 3825, 1, JobSource::Key},        // ZTIMAGEQUALITY
-    {300, 1144, 1, JobSource::Key},        // ZTBINDING
-    {301, 1145, 1, JobSource::Key},        // ZTGUTTER
-    {302, 1146, 2, JobSource::Value},      // ZTGUTTERDISTANCE
-    {303, 1150, 1, JobSource::Key},        // ZTGUTTERAUTOREDUCING
-    {317, 3786, 1, JobSource::Key},        // ZTJOG
-    {318, 3787, 1, JobSource::Key},        // ZTJOBSEPSHEET
-    {319, 3788, 2, JobSource::Key},        // ZTJOBSEPSHEETTRAY
-    {320, 3790, 1, JobSource::Key},        // ZTJOBSEPSHEETTEXT
-    {321, 3791, 1, JobSource::Key},        // ZTCOVERSHEET
-    {322, 3792, 1, JobSource::Key},        // ZTFRONTCOVERSHEET
-    {323, 3794, 2, JobSource::Key},        // ZTFRONTCOVERSHEETTRAY
-    {324, 3796, 1, JobSource::Key},        // ZTBACKCOVERSHEET
-    {325, 3798, 2, JobSource::Key},        // ZTBACKCOVERSHEETTRAY
-    {416, 4923, 1, JobSource::Key},        // ZTPRINTSPEED
-    {19, 1229, 1, JobSource::Key},         // ZTPAGETRAY
-    {20, 1230, 500, JobSource::PageList},  // ZTPAGETRAYSTANDARD
-    {21, 1730, 500, JobSource::PageList},  // ZTPAGETRAYTRAY1
-    {22, 2230, 500, JobSource::PageList},  // ZTPAGETRAYTRAY2
-    {23, 8584, 500, JobSource::PageList},  // ZTPAGETRAYEXTERNALFEEDER
-    {150, 3746, 1, JobSource::Key},        // ZTIMAGESHIFT
-    {151, 3748, 2, JobSource::Value},      // ZTIMAGESHIFTFRONTV
-    {152, 3752, 2, JobSource::Value},      // ZTIMAGESHIFTFRONTH
-    {153, 3756, 2, JobSource::Value},      // ZTIMAGESHIFTBACKV
-    {154, 3760, 2, JobSource::Value},      // ZTIMAGESHIFTBACKH
-    {212, 4376, 1, JobSource::Key},        // ZTBARCODEAREA
-    {213, 4380, 256, JobSource::Text},     // ZTBARCODESELECTION
-    {214, 4894, 2, JobSource::Key},        // ZTBARCODEDENSITY
-    {217, 3858, 1, JobSource::Key},        // ZTCOLORPROFILE
-    {218, 3860, 256, JobSource::Text},     // ZTOUTPUTPROFILESELECTION
-    {219, 4372, 1, JobSource::Key},        // ZTRENDERINGINTENT
-    {220, 4374, 2, JobSource::Key},        // ZTMAXDROPS
-    {304, 3764, 1, JobSource::Key},        // ZTSTAPLEMODE
-    {305, 3766, 1, JobSource::Key},        // ZTPUNCHMODE
-    {306, 3767, 1, JobSource::Key},        // ZTFOLDMODE
-    {307, 3768, 1, JobSource::Key},        // ZTFOLDINNEROUTER
-    {308, 3769, 1, JobSource::Key},        // ZTFOLDBINDING
-    {400, 1151, 1, JobSource::Key},        // ZTREVERSEORDER
-    {408, 6977, 1, JobSource::Key},        // ZTOWNERNAME
-    {409, 6978, 21, JobSource::OwnerName},   // USERNAME
-    {410, 5432, 1, JobSource::Key},        // ZTJOBNAME
-    {411, 5434, 256, JobSource::JobName},  // JOBNAME
-    {412, 4903, 1, JobSource::Key},        // ZTSECRETNUM
-    {413, 4904, 9, JobSource::Text},       // PASSWORD
-    {414, 4922, 1, JobSource::Key},        // ZTHIDEJOB
-    {9, 382, 1, JobSource::Key},           // ZTMIXEDPAGESIZE
-    {10, 383, 1, JobSource::Key},          // ZTDUPLEXSMALLPAGE
-    {11, 384, 1, JobSource::Key},          // ZTDUPLEXBIGPAGE
-    {12, 385, 1, JobSource::Key},          // ZTROTATEBIGPAGE
-    {25, 3230, 1, JobSource::Key},         // ZTOUTPUTMETHOD
-    {26, 3231, 1, JobSource::OutputBox},   // ZTOUTPUTBOX
-    {100, 400, 1, JobSource::Key},         // ZTMULTIUP
-    {101, 401, 1, JobSource::Key},         // ZTMULTIUPSINGLEPAGE
-    {102, 402, 1, JobSource::Key},         // ZTBOOKLET
-    {309, 3770, 1, JobSource::Key},        // ZTBOOKLETBINDING
-    {310, 3771, 1, JobSource::Key},        // ZTBOOKLETSPLITTING: read unsigned, so a stored -1 is 255 (AUTO)
-    {311, 3774, 1, JobSource::Key},        // ZTBOOKLETGUTTER
-    {312, 3776, 2, JobSource::Value},      // ZTBOOKLETGUTTERDISTANCE
-    {313, 3780, 1, JobSource::Key},        // ZTBOOKLETGUTTERAUTOREDUCING
-    {314, 3781, 1, JobSource::Key},        // ZTBOOKLETCOVER
-    {315, 3782, 1, JobSource::Key},        // ZTWAITINGEXCEPTCOVER
-    {316, 3784, 2, JobSource::Key},        // ZTBOOKLETCOVERSHEETTRAY
-    {401, 5946, 1, JobSource::Key},        // ZTFORM
-    {402, 5947, 1, JobSource::Key},        // ZTFORMPATTERN
-    {403, 5948, 1, JobSource::Key},        // ZTFORMSURFACE
-    {404, 5949, 1, JobSource::Key},        // ZTFORMSEPARATE
-    {405, 5952, 256, JobSource::Text},     // ZTFORMSELECT1
-    {406, 6464, 256, JobSource::Text},     // ZTFORMSELECT2
-    {407, 6976, 1, JobSource::Key},        // ZTPRIORITYLAYER
+    Job(3, "ZTWaitAfterProof", JobSource::Key),
+    Job(4, "ZTCollate", JobSource::Copies),              // COPIES or QTY
+    Job(155, "ZTRotate", JobSource::Key),
+    Job(200, "ZTDitherType", JobSource::Key),
+    Job(201, "ZTPrintDensity", JobSource::Key),
+    Job(203, "ZTLineSmoothing", JobSource::Key),
+    Job(204, "ZTScreening", JobSource::Key),
+    Job(205, "ZTGammaAdjustment", JobSource::Key),
+    Job(206, "ZTGCBrightness", JobSource::Key),
+    Job(207, "ZTGCContrast", JobSource::Key),
+    Job(208, "ZTGCCyan", JobSource::Value),
+    Job(209, "ZTGCMagenta", JobSource::Value),
+    Job(210, "ZTGCYellow", JobSource::Value),
+    Job(211, "ZTGCBlack", JobSource::Value),
+    Job(221, "ZTGCRed", JobSource::Value),
+    Job(215, "ZTBarcodeProof", JobSource::Key),
+    Job(216, "ZTEnvelopeImageProcessing", JobSource::Key),
+    Job(326, "ZTOutputTray", JobSource::Key),
+    Job(327, "ZTOutputFace", JobSource::Key),
+    Job(328, "ZTContinuousOutput", JobSource::Key),
+    Job(415, "ZTJobComment", JobSource::Text),
+    Job(0, "ZTOutputMode", JobSource::Key),
+    Job(1, "ZTDuplex", JobSource::Key),                  // DUPLEX (and BINDING)
+    Job(2, "ZTDuplexMixedPage", JobSource::Key),
+    Job(5, "PaperNumber", JobSource::PageSizeCode),      // ZTPAGESIZE
+    Job(6, "ZTPageSizeWidth", JobSource::Value),
+    Job(7, "ZTPageSizeHeight", JobSource::Value),
+    Job(8, "ZTOrientation", JobSource::Key),             // ORIENTATION
+    Job(13, "ZTManualZoom", JobSource::Key),
+    Job(14, "ZTZoomRate", JobSource::Value),
+    Job(15, "OutputPaper", JobSource::OutputPaperCode),  // PAPER
+    Job(16, "ZTTargetPaperSizeWidth", JobSource::Value),
+    Job(17, "ZTTargetPaperSizeHeight", JobSource::Value),
+    Job(18, "ZTInputSlot", JobSource::Key),              // AUTOSELECT (and MEDIASOURCE)
+    Job(24, "ZTMediaType", JobSource::Key),              // MEDIATYPE
+    Job(103, "ZTHeaderFooterPrint", JobSource::Key),
+    Job(104, "ZTPageNumPrint", JobSource::Key),
+    Job(105, "ZTPageNumTransparent", JobSource::Key),
+    Job(106, "ZTPageNumStartNum", JobSource::Value),
+    Job(107, "ZTPageNumStartPage", JobSource::Value),
+    Job(108, "ZTPageNumPosition", JobSource::Key),
+    Job(109, "ZTStampPageFont", JobSource::Text),
+    Job(111, "ZTStampPageSize", JobSource::Value),
+    Job(112, "ZTDatePrint", JobSource::Key),
+    Job(113, "ZTDateTransparent", JobSource::Key),
+    Job(114, "ZTDateTargetPage", JobSource::Key),
+    Job(115, "ZTDateSpecify", JobSource::Key),
+    Job(116, "ZTDateInfo", JobSource::Text),
+    Job(117, "ZTDatePosition", JobSource::Key),
+    Job(118, "ZTStampDateFont", JobSource::Text),
+    Job(120, "ZTStampDateSize", JobSource::Value),
+    Job(202, "ZTImageQuality", JobSource::Key),
+    Job(300, "ZTBinding", JobSource::Key),
+    Job(301, "ZTGutter", JobSource::Key),
+    Job(302, "ZTGutterDistance", JobSource::Value),
+    Job(303, "ZTGutterAutoReducing", JobSource::Key),
+    Job(317, "ZTJog", JobSource::Key),
+    Job(318, "ZTJobSepSheet", JobSource::Key),
+    Job(319, "ZTJobSepSheetTray", JobSource::Key),
+    Job(320, "ZTJobSepSheetText", JobSource::Key),
+    Job(321, "ZTCoverSheet", JobSource::Key),
+    Job(322, "ZTFrontCoverSheet", JobSource::Key),
+    Job(323, "ZTFrontCoverSheetTray", JobSource::Key),
+    Job(324, "ZTBackCoverSheet", JobSource::Key),
+    Job(325, "ZTBackCoverSheetTray", JobSource::Key),
+    Job(416, "ZTPrintSpeed", JobSource::Key),
+    Job(19, "ZTPageTray", JobSource::Key),
+    Job(20, "PageTrayStandard", JobSource::PageList),
+    Job(21, "PageTrayTray1", JobSource::PageList),
+    Job(22, "PageTrayTray2", JobSource::PageList),
+    Job(23, "PageTrayExternalFeeder", JobSource::PageList),
+    Job(150, "ZTImageShift", JobSource::Key),
+    Job(151, "ZTImageShiftFrontV", JobSource::Value),
+    Job(152, "ZTImageShiftFrontH", JobSource::Value),
+    Job(153, "ZTImageShiftBackV", JobSource::Value),
+    Job(154, "ZTImageShiftBackH", JobSource::Value),
+    Job(212, "ZTBarcodeArea", JobSource::Key),
+    Job(213, "ZTBarcodeSelection", JobSource::Text),
+    Job(214, "ZTBarcodeDensity", JobSource::Key),
+    Job(217, "ZTColorProfile", JobSource::Key),
+    Job(218, "ZTOutputProfileSelection", JobSource::Text),
+    Job(219, "ZTRenderingIntent", JobSource::Key),
+    Job(220, "ZTMaxDrops", JobSource::Key),
+    Job(304, "ZTStapleMode", JobSource::Key),
+    Job(305, "ZTPunchMode", JobSource::Key),
+    Job(306, "ZTFoldMode", JobSource::Key),
+    Job(307, "ZTFoldInnerOuter", JobSource::Key),
+    Job(308, "ZTFoldBinding", JobSource::Key),
+    Job(400, "ZTReverseOrder", JobSource::Key),
+    Job(408, "ZTOwnerName", JobSource::Key),
+    Job(409, "ZTOwnerNameInfo", JobSource::OwnerName),   // USERNAME
+    Job(410, "ZTJobName", JobSource::Key),
+    Job(411, "ZTJobNameInfo", JobSource::JobName),       // JOBNAME
+    Job(412, "ZTSecretNum", JobSource::Key),
+    Job(413, "ZTSecretNumInfo", JobSource::Text),        // PASSWORD
+    Job(414, "ZTHideJob", JobSource::Key),
+    Job(9, "ZTMixedPageSize", JobSource::Key),
+    Job(10, "ZTDuplexSmallPages", JobSource::Key),       // ZTDUPLEXSMALLPAGE
+    Job(11, "ZTDuplexBigPages", JobSource::Key),         // ZTDUPLEXBIGPAGE
+    Job(12, "ZTRotateBigPages", JobSource::Key),         // ZTROTATEBIGPAGE
+    Job(25, "ZTOutputMethod", JobSource::Key),
+    Job(26, "ZTOutputBox", JobSource::OutputBox),
+    Job(100, "ZTMultiUp", JobSource::Key),
+    Job(101, "ZTMultiUpSinglePage", JobSource::Key),
+    Job(102, "ZTBooklet", JobSource::Key),
+    Job(309, "ZTBookletBinding", JobSource::Key),
+    Job(310, "ZTBookletSplitting", JobSource::Key),      // read unsigned: a stored -1 is 255 (AUTO)
+    Job(311, "ZTBookletGutter", JobSource::Key),
+    Job(312, "ZTBookletGutterDistance", JobSource::Value),
+    Job(313, "ZTBookletGutterAutoReducing", JobSource::Key),
+    Job(314, "ZTBookletCover", JobSource::Key),
+    Job(315, "ZTWaitingExceptCover", JobSource::Key),
+    Job(316, "ZTBookletCoverSheetTray", JobSource::Key),
+    Job(401, "ZTForm", JobSource::Key),
+    Job(402, "ZTFormPattern", JobSource::Key),
+    Job(403, "ZTFormSurface", JobSource::Key),
+    Job(404, "ZTFormSeparate", JobSource::Key),
+    Job(405, "ZTFormSelect1", JobSource::Text),
+    Job(406, "ZTFormSelect2", JobSource::Text),
+    Job(407, "ZTPriorityLayer", JobSource::Key),
 };
 // A row lost in editing would be zero-filled by the declared bound.
-static_assert(JobSettingTable[kJobSettingCount - 1].width != 0, "120 job settings");
+static_assert(JobSettingTable[kJobSettingCount - 1].field.bytes != 0, "120 job settings");
 
 namespace {
-
-// Options are one byte unsigned (so a stored -1 arrives as 255), two bytes
-// signed, four bytes as stored.
-int32_t ReadStoredNumber(SettingsView view, size_t offset, size_t width)
-{
-    switch (width) {
-    case 1: return ReadSettingU8(view, offset);
-    case 2: return ReadSettingS16(view, offset);
-    default: return ReadSettingS32(view, offset);
-    }
-}
 
 WString BoundedText(const WCHAR* text, size_t capacity)
 {
@@ -176,10 +178,11 @@ WString BoundedText(const WCHAR* text, size_t capacity)
 
 // A name the settings carry when its switch is on and the name is not empty,
 // else the fallback the caller settled.
-WString NameOrFallback(SettingsView view, size_t switchOffset, size_t offset, size_t units, const WString& fallback)
+WString NameOrFallback(SettingsView view, const SettingField& nameSwitch, const SettingField& name,
+                       const WString& fallback)
 {
-    if (ReadSettingU8(view, switchOffset) != 0) {
-        WString stored = ReadSettingText(view, offset, units);
+    if (ReadSettingU8(view, nameSwitch.offset) != 0) {
+        WString stored = ReadSettingText(view, name.offset, name.Units());
         if (!stored.empty()) return stored;
     }
     return fallback;
@@ -199,32 +202,32 @@ WString ComputerName()
 std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const PrinterPaperCodes& codes,
                             const WString& documentName, const WString& userName)
 {
+    const SettingField& field = row.field;
     switch (row.source) {
     case JobSource::Key:
-        return LookupSettingLines(row.setting, ReadStoredNumber(view, row.offset, row.width), PjlNoValue());
+        return LookupSettingLines(row.setting, ReadFieldValue(view, field), PjlNoValue());
     case JobSource::Value:
-        return LookupSettingLines(row.setting, -1, PjlNumber(ReadStoredNumber(view, row.offset, row.width)));
+        return LookupSettingLines(row.setting, -1, PjlNumber(ReadFieldValue(view, field)));
     case JobSource::Text:
-        return LookupSettingLines(row.setting, -1, PjlText(ReadSettingText(view, row.offset, row.width).c_str()));
+        return LookupSettingLines(row.setting, -1,
+                                  PjlText(ReadSettingText(view, field.offset, field.Units()).c_str()));
     case JobSource::PageList:
-        return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, row.offset).c_str()));
+        return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, field.offset).c_str()));
     case JobSource::Copies:
-        return LookupSettingLines(row.setting, ReadStoredNumber(view, row.offset, row.width),
-                                  PjlNumber(ReadSettingS16(view, kCopyCountOffset)));
+        return LookupSettingLines(row.setting, ReadFieldValue(view, field),
+                                  PjlNumber(ReadSettingS16(view, kSettingCopyCount.offset)));
     case JobSource::PageSizeCode:
         return LookupSettingLines(row.setting, codes.pageSize, PjlNoValue());
     case JobSource::OutputPaperCode:
         return LookupSettingLines(row.setting, codes.outputPaper, PjlNoValue());
     case JobSource::OwnerName:
         return LookupSettingLines(
-            row.setting, -1,
-            PjlText(NameOrFallback(view, kOwnerNameSwitchOffset, row.offset, row.width, userName).c_str()));
+            row.setting, -1, PjlText(NameOrFallback(view, kSettingOwnerNameSwitch, field, userName).c_str()));
     case JobSource::JobName:
         return LookupSettingLines(
-            row.setting, -1,
-            PjlText(NameOrFallback(view, kJobNameSwitchOffset, row.offset, row.width, documentName).c_str()));
+            row.setting, -1, PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, documentName).c_str()));
     case JobSource::OutputBox: {
-        const int32_t box = ReadStoredNumber(view, row.offset, row.width);
+        const int32_t box = ReadFieldValue(view, field);
         if (box == 0) return LookupSettingLines(row.setting, 0, PjlNoValue());
         return LookupSettingLines(kSharedBoxSetting, -1, PjlNumber(box));
     }
@@ -341,13 +344,13 @@ void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* document
         // Room for a whole chunk up front: appending to the accumulator then
         // never allocates, so it can still be flushed when memory runs out.
         accumulator.bytes.reserve(kHeaderChunkBytes + 1);
-        const PrinterPaperCodes codes = FindPrinterPaperCodes(
-            hPrinter, ReadSettingS16(view, kPaperNumberOffset), ReadSettingS16(view, kOutputPaperOffset));
+        const PrinterPaperCodes codes =
+            FindPrinterPaperCodes(hPrinter, ReadSettingS16(view, kSettingPaperNumber.offset),
+                                  ReadSettingS16(view, kSettingOutputPaper.offset));
 
         AppendOrFlush(accumulator, kUniversalExitLine);
         opened = true;
         AppendOrFlush(accumulator, kCommentLine);
-        BuildSettingIndex();
 
         AppendOrFlush(accumulator, LookupSettingLines(800, -1, PjlText(WIDE("2.00"))));
         AppendOrFlush(accumulator, LookupSettingLines(801, -1, PjlText(WIDE("KELV_IJ_PJL"))));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,26 +13,22 @@
 enum class JobSource : uint8_t {
     Key,              // the stored option is the key: 1 byte unsigned, 2 bytes signed, 4 bytes as stored
     Value,            // the stored number (2 bytes signed, 4 bytes as stored) is the value of key -1
-    Text,             // the text field of `width` units is the value of key -1
-    PageList,         // the decoded 500-byte page list is the value of key -1
-    Copies,           // key: the copy mode byte; value: the copy count at kCopyCountOffset
-    PageSizeCode,     // key: the printer's code for the paper number at `offset`
-    OutputPaperCode,  // key: the printer's code for the output paper number at `offset`
-    OwnerName,        // the owner name of `width` units, or the user name input
-    JobName,          // the job name of `width` units, or the document name input
+    Text,             // the UTF-16 text is the value of key -1
+    PageList,         // the decoded page list is the value of key -1
+    Copies,           // key: the copy mode byte; value: CopyCount
+    PageSizeCode,     // key: the printer's code for the paper number in the field
+    OutputPaperCode,  // key: the printer's code for the output paper number in the field
+    OwnerName,        // the owner name when ZTOwnerName asks for it, or the user name input
+    JobName,          // the job name when ZTJobName asks for it, or the document name input
     OutputBox         // box 0: personal box; any other: the shared box of that number
 };
 
 struct JobSettingRow {
     int32_t setting;
-    uint16_t offset;  // from the first byte of the settings block
-    uint16_t width;   // bytes of a number, units of a text
+    SettingField field;  // named in the table, placed by the settings table
     JobSource source;
 };
 
-constexpr size_t kCopyCountOffset = 1224;
-constexpr size_t kOwnerNameSwitchOffset = 6977;
-constexpr size_t kJobNameSwitchOffset = 5432;
 // The setting whose lines name a shared output box (OutputBox rows of another number).
 constexpr int32_t kSharedBoxSetting = 27;
 

@@ -1,29 +1,54 @@
 #include "plugin/carry_settings.h"
 
 #include "plugin/plugin_pdev.h"
+#include "settings/settings_fields.h"
 
+#include <cstddef>
 #include <cstring>
 
-const PublicCarryRow publicCarryTable[] = {
-    {84, 2, false},   // dmScale
-    {86, 2, true},    // dmCopies: after one page the application's new count applies
-    {90, 2, false},   // dmPrintQuality
-    {92, 2, false},   // dmColor
-    {94, 2, false},   // dmDuplex
-    {96, 2, false},   // dmYResolution
-    {98, 2, false},   // dmTTOption
-    {100, 2, false},  // dmCollate
-    {180, 4, false},  // dmNup
+constexpr PublicCarryRow publicCarryTable[kPublicCarryRows] = {
+    {offsetof(DEVMODEW, dmScale), sizeof(DEVMODEW::dmScale), false},
+    {offsetof(DEVMODEW, dmCopies), sizeof(DEVMODEW::dmCopies), true},  // after one page the new count applies
+    {offsetof(DEVMODEW, dmPrintQuality), sizeof(DEVMODEW::dmPrintQuality), false},
+    {offsetof(DEVMODEW, dmColor), sizeof(DEVMODEW::dmColor), false},
+    {offsetof(DEVMODEW, dmDuplex), sizeof(DEVMODEW::dmDuplex), false},
+    {offsetof(DEVMODEW, dmYResolution), sizeof(DEVMODEW::dmYResolution), false},
+    {offsetof(DEVMODEW, dmTTOption), sizeof(DEVMODEW::dmTTOption), false},
+    {offsetof(DEVMODEW, dmCollate), sizeof(DEVMODEW::dmCollate), false},
+    {offsetof(DEVMODEW, dmNup), sizeof(DEVMODEW::dmNup), false},
 };
 
-const PrivateCarryRow privateCarryTable[] = {
-    {372, 375, false},   {382, 386, false},   {388, 391, false},   {400, 402, false},   {814, 816, false},
-    {818, 822, false},   {824, 951, false},   {954, 1008, false},  {1010, 1137, false}, {1140, 1142, false},
-    {1144, 1152, false}, {1223, 1223, false}, {1224, 1225, true},  {1226, 2729, false}, {3230, 3231, false},
-    {3746, 3746, false}, {3748, 3764, false}, {3766, 3771, false}, {3774, 3774, false}, {3776, 3782, false},
-    {3784, 3792, false}, {3794, 3796, false}, {3798, 3802, false}, {3824, 3828, false}, {3842, 3853, false},
-    {3856, 3858, false}, {3860, 4372, false}, {4374, 4376, false}, {4380, 4892, false}, {4894, 4895, false},
-    {4902, 4923, false}, {5174, 5432, false}, {5434, 5949, false}, {5952, 7019, false}, {8584, 9083, false},
+namespace {
+
+// From the first byte of field `first` to the last byte of field `last` (or of
+// `first` alone), and `beyond` bytes further.
+constexpr PrivateCarryRow Carry(const char* first, const char* last = nullptr, size_t beyond = 0) {
+    const SettingField end = FieldNamed(last != nullptr ? last : first);
+    return PrivateCarryRow{FieldNamed(first).offset, size_t{end.offset} + end.bytes - 1 + beyond, false};
+}
+
+constexpr PrivateCarryRow NotAfterOnePage(PrivateCarryRow row) { return PrivateCarryRow{row.first, row.last, true}; }
+
+}  // namespace
+
+// The binding group runs one byte past ZTReverseOrder, into a byte no field names.
+constexpr PrivateCarryRow privateCarryTable[kPrivateCarryRows] = {
+    Carry("ZTDuplex", "ZTDuplexMixedPage"), Carry("ZTMixedPageSize", "ZTManualZoom"),
+    Carry("ZTZoomRate", "OutputPaper"), Carry("ZTMultiUp", "ZTBooklet"),
+    Carry("ZTHeaderFooterPrint", "ZTPageNumTransparent"), Carry("ZTPageNumStartNum", "ZTPageNumPosition"),
+    Carry("ZTStampPageFont"), Carry("ZTStampPageSize", "ZTDatePosition"), Carry("ZTStampDateFont"),
+    Carry("ZTStampDateSize", "ZTRotate"), Carry("ZTBinding", "ZTReverseOrder", 1), Carry("ZTOutputMode"),
+    NotAfterOnePage(Carry("CopyCount")), Carry("ZTWaitAfterProof", "PageTrayTray2"),
+    Carry("ZTOutputMethod", "ZTOutputBox"), Carry("ZTImageShift"), Carry("ZTImageShiftFrontV", "ZTStapleMode"),
+    Carry("ZTPunchMode", "ZTBookletSplitting"), Carry("ZTBookletGutter"),
+    Carry("ZTBookletGutterDistance", "ZTWaitingExceptCover"), Carry("ZTBookletCoverSheetTray", "ZTFrontCoverSheet"),
+    Carry("ZTFrontCoverSheetTray", "ZTBackCoverSheet"), Carry("ZTBackCoverSheetTray", "ZTContinuousOutput"),
+    Carry("ZTDitherType", "ZTGammaAdjustment"), Carry("ZTGCBrightness", "ZTGCBlack"),
+    Carry("ZTGCRed", "ZTColorProfile"), Carry("ZTOutputProfileSelection", "ZTRenderingIntent"),
+    Carry("ZTMaxDrops", "ZTBarcodeArea"), Carry("ZTBarcodeSelection", "ZTBarcodeProof"), Carry("ZTBarcodeDensity"),
+    Carry("ZTEnvelopeImageProcessing", "ZTPrintSpeed"), Carry("ZTJobComment", "ZTJobName"),
+    Carry("ZTJobNameInfo", "ZTFormSeparate"), Carry("ZTFormSelect1", "ZTOwnerNameInfo"),
+    Carry("PageTrayExternalFeeder"),
 };
 
 void CarryJobSettings(const DEVOBJ* oldDevice, DEVOBJ* newDevice, int32_t pageCount) {

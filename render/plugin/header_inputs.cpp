@@ -11,20 +11,21 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     // Without memory for the name or the date the job still goes on, with the
     // empty text in their place: a header without a name beats a lost job.
     try {
-        WTextCopy(out.userName, kUserNameCapacity, JobUserName(block).c_str());
+        WTextCopy(out.userName, kUserNameUnits, JobUserName(block).c_str());
     } catch (...) {
         out.userName[0] = 0;
     }
     ReadSettingBytes(block, 0, out.settings, kPjlHeaderSettingsBytes);
-    if (ReadSettingU8(block, kDateSwitchOffset) == 0) {
+    if (ReadSettingU8(block, kSettingDateSwitch.offset) == 0) {
         // The copy's date text is replaced whole: today's date, zero-padded.
-        WCHAR date[kDateTextUnits] = {};
+        WCHAR date[kSettingDateText.Units()] = {};
         try {
-            WTextCopy(date, kDateTextUnits, TodaysShortDate().c_str());
+            WTextCopy(date, kSettingDateText.Units(), TodaysShortDate().c_str());
         } catch (...) {
             date[0] = 0;
         }
-        WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kDateTextOffset, date, sizeof(date));
+        WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kSettingDateText.offset, date,
+                          sizeof(date));
     }
     return true;
 }

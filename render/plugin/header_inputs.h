@@ -3,17 +3,13 @@
 
 #include "platform/platform.h"
 #include "pjl/pjl_header.h"
-
-#include <cstddef>
-
-// Room for the user name, terminator included: at most 20 characters go on.
-constexpr size_t kUserNameCapacity = 21;
+#include "settings/job_identity.h"
 
 struct HeaderInputs {
     // The first 12000 bytes of the settings block, with today's date in the
     // date text when the block's date switch asks for it.
     BYTE settings[kPjlHeaderSettingsBytes];
-    WCHAR userName[kUserNameCapacity];
+    WCHAR userName[kUserNameUnits];
 };
 
 // Fills `out` from a settings block of the full size. Returns false, leaving

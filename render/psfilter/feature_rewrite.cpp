@@ -148,11 +148,11 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
     case InsertSource::Date: text = DateTextOf(context, texts); break;
     case InsertSource::OwnerName:
         text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kOwnerNameSwitchField) == 0 || text.empty()) text = UserNameOf(context, texts);
+        if (ReadSettingU8(settings, kSettingOwnerNameSwitch.offset) == 0 || text.empty()) text = UserNameOf(context, texts);
         break;
     case InsertSource::JobName:
         text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kJobNameSwitchField) == 0 || text.empty()) {
+        if (ReadSettingU8(settings, kSettingJobNameSwitch.offset) == 0 || text.empty()) {
             // The per-device buffer holds 520 units; never read past it.
             text.assign(context.documentName, WTextLengthBounded(context.documentName, kPathCapacity - 1));
         }
@@ -270,8 +270,8 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
 // ---------------------------------------------------------------------------
 
 WString FeatureDateText(SettingsView settings) {
-    if (ReadSettingU8(settings, kDateSwitchOffset) != 0) {
-        return ReadFieldText(settings, kDateTextOffset, kDateTextUnits);
+    if (ReadSettingU8(settings, kSettingDateSwitch.offset) != 0) {
+        return ReadFieldText(settings, kSettingDateText.offset, kSettingDateText.Units());
     }
     // Today's date is built here rather than written into the driver's date
     // field for the pass: the settings block stays untouched, so nothing else
@@ -279,16 +279,43 @@ WString FeatureDateText(SettingsView settings) {
     return TodaysShortDate();
 }
 
+namespace {
+
+// The words that follow a "*ZT" in text, each up to the blank behind it: a key
+// "*Keyword " occurs in the text exactly when "Keyword" is among them.
+std::vector<std::string> StarredWords(const std::string& text) {
+    std::vector<std::string> words;
+    for (size_t at = FindTerminated(text, "*ZT"); at != std::string::npos; at = FindTerminated(text, "*ZT", at + 1)) {
+        const size_t blank = text.find(' ', at);
+        if (blank != std::string::npos) words.emplace_back(text, at + 1, blank - at - 1);
+    }
+    return words;
+}
+
+bool Contains(const std::vector<std::string>& words, const char* word) {
+    for (const std::string& candidate : words) {
+        if (candidate == word) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
-    // Every key starts with "*ZT": a piece without one has nothing to replace.
-    if (context.templates.text.text == nullptr || FindTerminated(text, "*ZT") == std::string::npos) return S_OK;
+    if (context.templates.text.text == nullptr) return S_OK;
     try {
+        // A replacement puts back a block of the same keyword only, so the
+        // keys the piece holds are known once, before the first one: most of
+        // the 90 keys are then never searched for.
+        const std::vector<std::string> present = StarredWords(text);
+        if (present.empty()) return S_OK;
         std::string key;
         std::string value;
         std::string block;
         for (const ReplaceGroup& group : kReplaceGroups) {
             for (size_t i = 0; i < group.count; ++i) {
                 const ReplaceRow& row = group.rows[i];
+                if (!Contains(present, row.keyword)) continue;
                 key.assign(1, '*');
                 key += row.keyword;
                 key += ' ';

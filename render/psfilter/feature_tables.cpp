@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -123,15 +124,13 @@ constexpr Spelling kPriorityLayer = MakeSpelling(kPriorityLayerNames, "Overlay")
 constexpr ValueName kPrintSpeedNames[] = {{11, "ON"}};
 constexpr Spelling kPrintSpeed = MakeSpelling(kPrintSpeedNames, "OFF");
 
-// Staple mode: its valid values follow the binding byte.
-constexpr size_t kBindingField = 1144;
+// Staple mode: its valid values follow the binding.
 constexpr ValueName kStapleSideNames[] = {{10, "1Staple"}, {20, "2Staples"}};
 constexpr Spelling kStapleSide = MakeSpelling(kStapleSideNames, "Off");
 constexpr ValueName kStapleTopNames[] = {{11, "1StapleLeft"}, {12, "1StapleRight"}, {20, "2Staples"}};
 constexpr Spelling kStapleTop = MakeSpelling(kStapleTopNames, "Off");
 
 // Zoom rate: only meaningful with manual zoom on.
-constexpr size_t kManualZoomField = 386;
 constexpr int32_t kDefaultZoomRate = 100;
 
 // Fonts and form names: the room their UTF-8 forms may take, terminator included.
@@ -184,155 +183,137 @@ constexpr InvocationRow kInvocationRows[] = {
     {"ZTPrintSpeed", Invocation::PrintSpeed},
 };
 
-constexpr bool SameText(const char* a, const char* b) {
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 constexpr Invocation RuleOf(const char* keyword) {
     for (const InvocationRow& row : kInvocationRows) {
-        if (SameText(row.keyword, keyword)) return row.rule;
+        if (std::string_view(row.keyword) == keyword) return row.rule;
     }
     return Invocation::Same;
 }
 
 // ---------------------------------------------------------------------------
-// Row makers, so each row reads as the feature it describes.
+// Row makers, so each row reads as the feature it describes. A rule that cannot
+// read the field its keyword names (a text rule on a number, a number rule on a
+// text or page list) stops the build.
 
-constexpr ReplaceRow Spelled(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
-                             const Spelling& spelling) {
-    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Spelled, &spelling, 0, 0, nullptr, RuleOf(keyword)};
+constexpr ReplaceRow Row(int32_t code, const char* keyword, ValueRule rule, const Spelling* spelling = nullptr,
+                         int32_t low = 0, int32_t high = 0, const char* prefix = nullptr) {
+    const SettingField field = FieldNamed(keyword);
+    const bool textRule = rule == ValueRule::Font || rule == ValueRule::Hex;
+    if (textRule ? field.kind != SettingKind::Text16 : field.IsText()) throw "the rule cannot read the field";
+    return ReplaceRow{code, keyword, field, rule, spelling, low, high, prefix, RuleOf(keyword)};
 }
-constexpr ReplaceRow Flag(int32_t code, const char* keyword, uint16_t offset) {
-    return Spelled(code, keyword, FieldKind::Byte, offset, kFlagSpelling);
+constexpr ReplaceRow Spelled(int32_t code, const char* keyword, const Spelling& spelling) {
+    return Row(code, keyword, ValueRule::Spelled, &spelling);
 }
-constexpr ReplaceRow Numbered(int32_t code, const char* keyword, FieldKind field, uint16_t offset,
-                              int32_t low, int32_t high, const char* prefix, const Spelling& spelling) {
-    return ReplaceRow{code, keyword, field, offset, 0, ValueRule::Numbered, &spelling, low, high, prefix,
-                      RuleOf(keyword)};
+constexpr ReplaceRow Flag(int32_t code, const char* keyword) { return Spelled(code, keyword, kFlagSpelling); }
+constexpr ReplaceRow Numbered(int32_t code, const char* keyword, int32_t low, int32_t high, const char* prefix,
+                              const Spelling& spelling) {
+    return Row(code, keyword, ValueRule::Numbered, &spelling, low, high, prefix);
 }
-constexpr ReplaceRow Clamped(int32_t code, const char* keyword, uint16_t offset, int32_t low, int32_t high) {
-    return ReplaceRow{code, keyword, FieldKind::Int16, offset, 0, ValueRule::Clamped, nullptr, low, high,
-                      nullptr, RuleOf(keyword)};
-}
-constexpr ReplaceRow TextRow(int32_t code, const char* keyword, uint16_t offset, uint16_t units, ValueRule rule) {
-    return ReplaceRow{code, keyword, FieldKind::Text, offset, units, rule, nullptr, 0, 0, nullptr, RuleOf(keyword)};
-}
-constexpr ReplaceRow Special(int32_t code, const char* keyword, FieldKind field, uint16_t offset, ValueRule rule,
-                             int32_t low, int32_t high) {
-    return ReplaceRow{code, keyword, field, offset, 0, rule, nullptr, low, high, nullptr, RuleOf(keyword)};
-}
-
-constexpr FieldKind kByte = FieldKind::Byte;
-constexpr FieldKind kInt16 = FieldKind::Int16;
-constexpr FieldKind kInt32 = FieldKind::Int32;
 
 constexpr ReplaceRow kGroup1[] = {
-    Spelled(1, "ZTOutputMode", kByte, 1223, kOutputMode),
-    Spelled(2, "ZTDuplex", kInt16, 372, kDuplex),
-    Spelled(3, "ZTDuplexMixedPage", kInt16, 374, kDuplexMixedPage),
-    Flag(4, "ZTWaitAfterProof", 1226),
-    Spelled(5, "ZTCollate", kByte, 1228, kCollate),
-    Spelled(7, "ZTOrientation", kInt16, 378, kOrientation),
-    Flag(8, "ZTMixedPageSize", 382),
-    Spelled(9, "ZTDuplexSmallPages", kByte, 383, kDuplexSmallPages),
-    Spelled(10, "ZTDuplexBigPages", kByte, 384, kDuplexBigPages),
-    Flag(11, "ZTRotateBigPages", 385),
-    Spelled(12, "ZTManualZoom", kByte, 386, kManualZoom),
-    Special(13, "ZTZoomRate", kInt16, 388, ValueRule::ZoomRate, 50, 200),
-    Spelled(15, "ZTInputSlot", kInt16, 392, kInputSlot),
-    Flag(16, "ZTPageTray", 1229),
-    Spelled(17, "ZTMediaType", kInt32, 396, kMediaType),
-    Spelled(18, "ZTOutputMethod", kByte, 3230, kOutputMethod),
-    Numbered(19, "ZTOutputBox", kByte, 3231, 1, 100, "SharedBox", kOutputBox),
+    Spelled(1, "ZTOutputMode", kOutputMode),
+    Spelled(2, "ZTDuplex", kDuplex),
+    Spelled(3, "ZTDuplexMixedPage", kDuplexMixedPage),
+    Flag(4, "ZTWaitAfterProof"),
+    Spelled(5, "ZTCollate", kCollate),
+    Spelled(7, "ZTOrientation", kOrientation),
+    Flag(8, "ZTMixedPageSize"),
+    Spelled(9, "ZTDuplexSmallPages", kDuplexSmallPages),
+    Spelled(10, "ZTDuplexBigPages", kDuplexBigPages),
+    Flag(11, "ZTRotateBigPages"),
+    Spelled(12, "ZTManualZoom", kManualZoom),
+    Row(13, "ZTZoomRate", ValueRule::ZoomRate, nullptr, 50, 200),
+    Spelled(15, "ZTInputSlot", kInputSlot),
+    Flag(16, "ZTPageTray"),
+    Spelled(17, "ZTMediaType", kMediaType),
+    Spelled(18, "ZTOutputMethod", kOutputMethod),
+    Numbered(19, "ZTOutputBox", 1, 100, "SharedBox", kOutputBox),
 };
 
 constexpr ReplaceRow kGroup2[] = {
-    Spelled(21, "ZTMultiUp", kByte, 400, kMultiUp),
-    Spelled(22, "ZTMultiUpSinglePage", kByte, 401, kMultiUpSinglePage),
-    Spelled(23, "ZTBooklet", kByte, 402, kBooklet),
-    Flag(24, "ZTHeaderFooterPrint", 814),
-    Flag(25, "ZTPageNumPrint", 815),
-    Flag(26, "ZTPageNumTransparent", 816),
-    Spelled(29, "ZTPageNumPosition", kByte, 822, kPositionSpelling),
-    TextRow(31, "ZTStampPageFont", 824, 64, ValueRule::Font),
-    Clamped(32, "ZTStampPageSize", 954, 8, 32),
-    Flag(33, "ZTDatePrint", 956),
-    Flag(34, "ZTDateTransparent", 957),
-    Spelled(35, "ZTDateTargetPage", kByte, 958, kDateTargetPage),
-    Spelled(36, "ZTDateSpecify", kByte, 959, kDateSpecify),
-    Spelled(38, "ZTDatePosition", kByte, 1008, kPositionSpelling),
-    TextRow(40, "ZTStampDateFont", 1010, 64, ValueRule::Font),
-    Clamped(41, "ZTStampDateSize", 1140, 8, 32),
-    Flag(55, "ZTImageShift", 3746),
-    Spelled(57, "ZTRotate", kByte, 1142, kRotate),
+    Spelled(21, "ZTMultiUp", kMultiUp),
+    Spelled(22, "ZTMultiUpSinglePage", kMultiUpSinglePage),
+    Spelled(23, "ZTBooklet", kBooklet),
+    Flag(24, "ZTHeaderFooterPrint"),
+    Flag(25, "ZTPageNumPrint"),
+    Flag(26, "ZTPageNumTransparent"),
+    Spelled(29, "ZTPageNumPosition", kPositionSpelling),
+    Row(31, "ZTStampPageFont", ValueRule::Font),
+    Row(32, "ZTStampPageSize", ValueRule::Clamped, nullptr, 8, 32),
+    Flag(33, "ZTDatePrint"),
+    Flag(34, "ZTDateTransparent"),
+    Spelled(35, "ZTDateTargetPage", kDateTargetPage),
+    Spelled(36, "ZTDateSpecify", kDateSpecify),
+    Spelled(38, "ZTDatePosition", kPositionSpelling),
+    Row(40, "ZTStampDateFont", ValueRule::Font),
+    Row(41, "ZTStampDateSize", ValueRule::Clamped, nullptr, 8, 32),
+    Flag(55, "ZTImageShift"),
+    Spelled(57, "ZTRotate", kRotate),
 };
 
 constexpr ReplaceRow kGroup3[] = {
-    Spelled(61, "ZTDitherType", kByte, 3824, kDitherType),
-    Spelled(62, "ZTPrintDensity", kByte, 1227, kLevel3Spelling),
-    Spelled(63, "ZTImageQuality", kByte, 3825, kImageQuality),
-    Spelled(64, "ZTLineSmoothing", kByte, 3826, kLineSmoothing),
-    Spelled(65, "ZTScreening", kByte, 3827, kScreening),
-    Flag(66, "ZTGammaAdjustment", 3828),
-    Spelled(67, "ZTGCBrightness", kInt16, 3842, kLevel2Spelling),
-    Spelled(68, "ZTGCContrast", kInt16, 3844, kLevel2Spelling),
-    Flag(73, "ZTBarcodeArea", 4376),
-    Spelled(74, "ZTBarcodeDensity", kInt16, 4894, kLevel3Spelling),
-    Flag(75, "ZTBarcodeProof", 4892),
-    Flag(76, "ZTEnvelopeImageProcessing", 4902),
-    Flag(77, "ZTColorProfile", 3858),
-    Spelled(79, "ZTRenderingIntent", kByte, 4372, kRenderingIntent),
-    Numbered(80, "ZTMaxDrops", kInt16, 4374, 1, 11, "", kMaxDrops),
+    Spelled(61, "ZTDitherType", kDitherType),
+    Spelled(62, "ZTPrintDensity", kLevel3Spelling),
+    Spelled(63, "ZTImageQuality", kImageQuality),
+    Spelled(64, "ZTLineSmoothing", kLineSmoothing),
+    Spelled(65, "ZTScreening", kScreening),
+    Flag(66, "ZTGammaAdjustment"),
+    Spelled(67, "ZTGCBrightness", kLevel2Spelling),
+    Spelled(68, "ZTGCContrast", kLevel2Spelling),
+    Flag(73, "ZTBarcodeArea"),
+    Spelled(74, "ZTBarcodeDensity", kLevel3Spelling),
+    Flag(75, "ZTBarcodeProof"),
+    Flag(76, "ZTEnvelopeImageProcessing"),
+    Flag(77, "ZTColorProfile"),
+    Spelled(79, "ZTRenderingIntent", kRenderingIntent),
+    Numbered(80, "ZTMaxDrops", 1, 11, "", kMaxDrops),
 };
 
 constexpr ReplaceRow kGroup4[] = {
-    Spelled(101, "ZTBinding", kByte, 1144, kBinding),
-    Flag(102, "ZTGutter", 1145),
-    Flag(104, "ZTGutterAutoReducing", 1150),
-    Special(105, "ZTStapleMode", kByte, 3764, ValueRule::StapleMode, 0, 0),
-    Spelled(106, "ZTPunchMode", kByte, 3766, kPunchMode),
-    Spelled(107, "ZTFoldMode", kByte, 3767, kFoldMode),
-    Spelled(108, "ZTFoldInnerOuter", kByte, 3768, kFoldInnerOuter),
-    Spelled(109, "ZTFoldBinding", kByte, 3769, kFoldBinding),
-    Spelled(110, "ZTBookletBinding", kByte, 3770, kBookletBinding),
-    Numbered(111, "ZTBookletSplitting", kByte, 3771, 1, 20, "", kBookletSplitting),
-    Flag(112, "ZTBookletGutter", 3774),
-    Flag(114, "ZTBookletGutterAutoReducing", 3780),
-    Spelled(115, "ZTBookletCover", kByte, 3781, kBookletCover),
-    Flag(116, "ZTWaitingExceptCover", 3782),
-    Spelled(117, "ZTBookletCoverSheetTray", kInt16, 3784, kTraySpelling),
-    Spelled(118, "ZTJog", kByte, 3786, kJog),
-    Spelled(119, "ZTJobSepSheet", kByte, 3787, kJobSepSheet),
-    Spelled(120, "ZTJobSepSheetTray", kInt16, 3788, kTraySpelling),
-    Spelled(121, "ZTJobSepSheetText", kByte, 3790, kJobSepSheetText),
-    Flag(122, "ZTCoverSheet", 3791),
-    Flag(123, "ZTFrontCoverSheet", 3792),
-    Spelled(124, "ZTFrontCoverSheetTray", kInt16, 3794, kTraySpelling),
-    Flag(125, "ZTBackCoverSheet", 3796),
-    Spelled(126, "ZTBackCoverSheetTray", kInt16, 3798, kTraySpelling),
-    Spelled(127, "ZTOutputTray", kByte, 3800, kOutputTray),
-    Spelled(128, "ZTOutputFace", kByte, 3801, kOutputFace),
-    Flag(129, "ZTContinuousOutput", 3802),
+    Spelled(101, "ZTBinding", kBinding),
+    Flag(102, "ZTGutter"),
+    Flag(104, "ZTGutterAutoReducing"),
+    Row(105, "ZTStapleMode", ValueRule::StapleMode),
+    Spelled(106, "ZTPunchMode", kPunchMode),
+    Spelled(107, "ZTFoldMode", kFoldMode),
+    Spelled(108, "ZTFoldInnerOuter", kFoldInnerOuter),
+    Spelled(109, "ZTFoldBinding", kFoldBinding),
+    Spelled(110, "ZTBookletBinding", kBookletBinding),
+    Numbered(111, "ZTBookletSplitting", 1, 20, "", kBookletSplitting),
+    Flag(112, "ZTBookletGutter"),
+    Flag(114, "ZTBookletGutterAutoReducing"),
+    Spelled(115, "ZTBookletCover", kBookletCover),
+    Flag(116, "ZTWaitingExceptCover"),
+    Spelled(117, "ZTBookletCoverSheetTray", kTraySpelling),
+    Spelled(118, "ZTJog", kJog),
+    Spelled(119, "ZTJobSepSheet", kJobSepSheet),
+    Spelled(120, "ZTJobSepSheetTray", kTraySpelling),
+    Spelled(121, "ZTJobSepSheetText", kJobSepSheetText),
+    Flag(122, "ZTCoverSheet"),
+    Flag(123, "ZTFrontCoverSheet"),
+    Spelled(124, "ZTFrontCoverSheetTray", kTraySpelling),
+    Flag(125, "ZTBackCoverSheet"),
+    Spelled(126, "ZTBackCoverSheetTray", kTraySpelling),
+    Spelled(127, "ZTOutputTray", kOutputTray),
+    Spelled(128, "ZTOutputFace", kOutputFace),
+    Flag(129, "ZTContinuousOutput"),
 };
 
 constexpr ReplaceRow kGroup5[] = {
-    Flag(151, "ZTReverseOrder", 1151),
-    Flag(152, "ZTForm", 5946),
-    Spelled(153, "ZTFormPattern", kByte, 5947, kFormPattern),
-    Spelled(154, "ZTFormSurface", kByte, 5948, kFormSurface),
-    Flag(155, "ZTFormSeparate", 5949),
-    TextRow(156, "ZTFormSelect1", 5952, 256, ValueRule::Hex),
-    TextRow(157, "ZTFormSelect2", 6464, 256, ValueRule::Hex),
-    Spelled(158, "ZTPriorityLayer", kByte, 6976, kPriorityLayer),
-    Flag(159, "ZTOwnerName", 6977),
-    Flag(160, "ZTJobName", 5432),
-    Flag(162, "ZTSecretNum", 4903),
-    Flag(164, "ZTHideJob", 4922),
-    Spelled(166, "ZTPrintSpeed", kByte, 4923, kPrintSpeed),
+    Flag(151, "ZTReverseOrder"),
+    Flag(152, "ZTForm"),
+    Spelled(153, "ZTFormPattern", kFormPattern),
+    Spelled(154, "ZTFormSurface", kFormSurface),
+    Flag(155, "ZTFormSeparate"),
+    Row(156, "ZTFormSelect1", ValueRule::Hex),
+    Row(157, "ZTFormSelect2", ValueRule::Hex),
+    Spelled(158, "ZTPriorityLayer", kPriorityLayer),
+    Flag(159, "ZTOwnerName"),
+    Flag(160, "ZTJobName"),
+    Flag(162, "ZTSecretNum"),
+    Flag(164, "ZTHideJob"),
+    Spelled(166, "ZTPrintSpeed", kPrintSpeed),
 };
 
 // The one of two words that matches value, or value itself.
@@ -341,16 +322,6 @@ std::string Translate(const std::string& value, const char* from1, const char* t
     if (value == from1) return to1;
     if (value == from2) return to2;
     return value;
-}
-
-int64_t ReadField(const ReplaceRow& row, SettingsView settings) {
-    switch (row.field) {
-    case FieldKind::Byte: return ReadSettingU8(settings, row.offset);
-    case FieldKind::Int16: return ReadSettingS16(settings, row.offset);
-    case FieldKind::Int32: return ReadSettingS32(settings, row.offset);
-    case FieldKind::Text: break;
-    }
-    return 0;
 }
 
 int64_t Clamp(int64_t value, int64_t low, int64_t high) {
@@ -377,59 +348,66 @@ const ReplaceGroup kReplaceGroups[kReplaceGroupCount] = {
 
 const OrientationEntry kOrientationEntry = {7, "ZTOrientation"};
 
-const char kPlainTextKeyword[] = "ZTSecretNumInfo";
-
 namespace {
 
-// kPlainTextKeyword and the page-size anchor as constants the row flags can be
-// derived from while the table is compiled.
-constexpr char kPlainTextSpelling[] = "ZTSecretNumInfo";
+// The one keyword whose text value goes on as its UTF-8 text instead of hex
+// digits, and the anchor a custom-size block may stand in for.
+constexpr char kPlainTextKeyword[] = "ZTSecretNumInfo";
 constexpr char kPageSizeAnchor[] = "ZTPageSize ";
 
-constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keyword, InsertKind kind, uint16_t offset,
-                           uint16_t capacity, InsertSource source) {
-    return InsertRow{code, anchors, keyword, kind, offset, capacity, source, SameText(keyword, kPlainTextSpelling),
-                     SameText(anchors, kPageSizeAnchor)};
+constexpr InsertKind InsertAs(const SettingField& field) {
+    if (field.kind == SettingKind::Text16) return InsertKind::Text;
+    if (field.kind == SettingKind::Text8) return InsertKind::PageList;
+    if (field.bytes == 1) throw "an insert row cannot read a one-byte field";
+    return field.bytes == 2 ? InsertKind::Int16 : InsertKind::Int32;
+}
+
+// An insert row reads the settings field its keyword names, or the one named
+// apart (the page lists' fields carry names of their own).
+constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keyword,
+                           InsertSource source = InsertSource::Field, const char* fieldName = nullptr) {
+    const SettingField field = FieldNamed(fieldName != nullptr ? fieldName : keyword);
+    const bool plainText = std::string_view(keyword) == kPlainTextKeyword;
+    const bool customSizeStandIn = std::string_view(anchors) == kPageSizeAnchor;
+    return InsertRow{code,   anchors,  keyword, InsertAs(field), field.offset, static_cast<uint16_t>(field.Units()),
+                     source, plainText, customSizeStandIn};
+}
+constexpr InsertRow PageList(int32_t code, const char* anchors, const char* keyword, const char* fieldName) {
+    return Insert(code, anchors, keyword, InsertSource::Field, fieldName);
 }
 
 }  // namespace
 
-constexpr InsertKind kIns32 = InsertKind::Int32;
-constexpr InsertKind kIns16 = InsertKind::Int16;
-constexpr InsertKind kInsText = InsertKind::Text;
-constexpr InsertKind kInsList = InsertKind::PageList;
-constexpr InsertSource kField = InsertSource::Field;
-
-const InsertRow kInsertTable[kInsertRowCount] = {
-    Insert(1, "ZTPageSize ", "ZTPageSizeWidth", kIns32, 1156, 4, kField),
-    Insert(2, "ZTPageSizeWidth /ZTPageSize ", "ZTPageSizeHeight", kIns32, 1160, 4, kField),
-    Insert(3, "ZTTargetPaperSize ", "ZTTargetPaperSizeWidth", kIns32, 1172, 4, kField),
-    Insert(4, "ZTTargetPaperSizeHeight /ZTTargetPaperSize ", "ZTTargetPaperSizeHeight", kIns32, 1176, 4, kField),
-    Insert(5, "ZTPageTray ", "ZTPageTrayStandard", kInsList, 1230, 500, kField),
-    Insert(6, "ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray1", kInsList, 1730, 500, kField),
-    Insert(7, "ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray2", kInsList, 2230, 500, kField),
-    Insert(8, "ZTPageTrayTray2 /ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayExternalFeeder",
-           kInsList, 8584, 500, kField),
-    Insert(20, "ZTPageNumTransparent ", "ZTPageNumStartNum", kIns16, 818, 2, kField),
-    Insert(21, "ZTPageNumStartNum /ZTPageNumTransparent ", "ZTPageNumStartPage", kIns16, 820, 2, kField),
-    Insert(25, "ZTDateSpecify ", "ZTDateInfo", kInsText, 960, 24, InsertSource::Date),
-    Insert(30, "ZTImageShiftFrontV ", "ZTImageShiftFrontV", kIns16, 3748, 2, kField),
-    Insert(31, "ZTImageShiftFrontH ", "ZTImageShiftFrontH", kIns16, 3752, 2, kField),
-    Insert(32, "ZTImageShiftBackV ", "ZTImageShiftBackV", kIns16, 3756, 2, kField),
-    Insert(33, "ZTImageShiftBackH ", "ZTImageShiftBackH", kIns16, 3760, 2, kField),
-    Insert(41, "ZTGCCyan ", "ZTGCCyan", kIns16, 3846, 2, kField),
-    Insert(42, "ZTGCMagenta ", "ZTGCMagenta", kIns16, 3848, 2, kField),
-    Insert(43, "ZTGCYellow ", "ZTGCYellow", kIns16, 3850, 2, kField),
-    Insert(44, "ZTGCBlack ", "ZTGCBlack", kIns16, 3852, 2, kField),
-    Insert(47, "ZTGCRed ", "ZTGCRed", kIns16, 3856, 2, kField),
-    Insert(45, "ZTBarcodeArea ", "ZTBarcodeSelection", kInsText, 4380, 256, kField),
-    Insert(46, "ZTBarcodeSelection /ZTBarcodeArea ", "ZTOutputProfileSelection", kInsText, 3860, 256, kField),
-    Insert(61, "ZTGutterDistance ", "ZTGutterDistance", kIns16, 1146, 2, kField),
-    Insert(60, "ZTBookletGutterDistance ", "ZTBookletGutterDistance", kIns16, 3776, 2, kField),
-    Insert(85, "ZTOwnerName ", "ZTOwnerNameInfo", kInsText, 6978, 21, InsertSource::OwnerName),
-    Insert(86, "ZTJobName ", "ZTJobNameInfo", kInsText, 5434, 256, InsertSource::JobName),
-    Insert(87, "ZTSecretNum ", "ZTSecretNumInfo", kInsText, 4904, 9, kField),
-    Insert(88, "ZTCollate ", "ZTJobComment", kInsText, 5174, 129, kField),
+constexpr InsertRow kInsertTable[kInsertRowCount] = {
+    Insert(1, "ZTPageSize ", "ZTPageSizeWidth"),
+    Insert(2, "ZTPageSizeWidth /ZTPageSize ", "ZTPageSizeHeight"),
+    Insert(3, "ZTTargetPaperSize ", "ZTTargetPaperSizeWidth"),
+    Insert(4, "ZTTargetPaperSizeHeight /ZTTargetPaperSize ", "ZTTargetPaperSizeHeight"),
+    PageList(5, "ZTPageTray ", "ZTPageTrayStandard", "PageTrayStandard"),
+    PageList(6, "ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray1", "PageTrayTray1"),
+    PageList(7, "ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayTray2", "PageTrayTray2"),
+    PageList(8, "ZTPageTrayTray2 /ZTPageTrayTray1 /ZTPageTrayStandard /ZTPageTray ", "ZTPageTrayExternalFeeder",
+             "PageTrayExternalFeeder"),
+    Insert(20, "ZTPageNumTransparent ", "ZTPageNumStartNum"),
+    Insert(21, "ZTPageNumStartNum /ZTPageNumTransparent ", "ZTPageNumStartPage"),
+    Insert(25, "ZTDateSpecify ", "ZTDateInfo", InsertSource::Date),
+    Insert(30, "ZTImageShiftFrontV ", "ZTImageShiftFrontV"),
+    Insert(31, "ZTImageShiftFrontH ", "ZTImageShiftFrontH"),
+    Insert(32, "ZTImageShiftBackV ", "ZTImageShiftBackV"),
+    Insert(33, "ZTImageShiftBackH ", "ZTImageShiftBackH"),
+    Insert(41, "ZTGCCyan ", "ZTGCCyan"),
+    Insert(42, "ZTGCMagenta ", "ZTGCMagenta"),
+    Insert(43, "ZTGCYellow ", "ZTGCYellow"),
+    Insert(44, "ZTGCBlack ", "ZTGCBlack"),
+    Insert(47, "ZTGCRed ", "ZTGCRed"),
+    Insert(45, "ZTBarcodeArea ", "ZTBarcodeSelection"),
+    Insert(46, "ZTBarcodeSelection /ZTBarcodeArea ", "ZTOutputProfileSelection"),
+    Insert(61, "ZTGutterDistance ", "ZTGutterDistance"),
+    Insert(60, "ZTBookletGutterDistance ", "ZTBookletGutterDistance"),
+    Insert(85, "ZTOwnerName ", "ZTOwnerNameInfo", InsertSource::OwnerName),
+    Insert(86, "ZTJobName ", "ZTJobNameInfo", InsertSource::JobName),
+    Insert(87, "ZTSecretNum ", "ZTSecretNumInfo"),
+    Insert(88, "ZTCollate ", "ZTJobComment"),
 };
 
 // ---------------------------------------------------------------------------
@@ -445,10 +423,10 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
     value.clear();
     switch (row.rule) {
     case ValueRule::Spelled:
-        value = SpellValue(*row.spelling, ReadField(row, settings));
+        value = SpellValue(*row.spelling, ReadFieldValue(settings, row.field));
         return true;
     case ValueRule::Numbered: {
-        const int64_t number = ReadField(row, settings);
+        const int64_t number = ReadFieldValue(settings, row.field);
         if (number >= row.low && number <= row.high) {
             value = row.prefix;
             value += std::to_string(number);
@@ -458,18 +436,18 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
         return true;
     }
     case ValueRule::Clamped:
-        value = std::to_string(Clamp(ReadField(row, settings), row.low, row.high));
+        value = std::to_string(Clamp(ReadFieldValue(settings, row.field), row.low, row.high));
         return true;
     case ValueRule::ZoomRate: {
-        const int64_t rate = ReadSettingU8(settings, kManualZoomField) != 0
-                                 ? Clamp(ReadField(row, settings), row.low, row.high)
+        const int64_t rate = ReadSettingU8(settings, kSettingManualZoom.offset) != 0
+                                 ? Clamp(ReadFieldValue(settings, row.field), row.low, row.high)
                                  : kDefaultZoomRate;
         value = std::to_string(rate);
         return true;
     }
     case ValueRule::StapleMode: {
-        const uint8_t binding = ReadSettingU8(settings, kBindingField);
-        const int64_t staple = ReadField(row, settings);
+        const uint8_t binding = ReadSettingU8(settings, kSettingBinding.offset);
+        const int64_t staple = ReadFieldValue(settings, row.field);
         if (binding == 0 || binding == 1) {
             value = SpellValue(kStapleSide, staple);
         } else if (binding == 2) {
@@ -483,11 +461,11 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
         // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
         // after its last whole character that fits: the printer still gets the
         // start of the name rather than nothing, and the block stays well formed.
-        value = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        value = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
         CutUtf8(value, kFontBytes - 1);
         return true;
     case ValueRule::Hex: {
-        const std::string bytes = Utf8Text(ReadFieldText(settings, row.offset, row.textUnits));
+        const std::string bytes = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
         if (bytes.size() > kFormNameBytes - 1) return false;
         value = UpperHex(bytes);
         return true;
@@ -495,8 +473,6 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
     }
     return true;
 }
-
-Invocation InvocationOf(const char* keyword) { return RuleOf(keyword); }
 
 std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     switch (rule) {
@@ -509,15 +485,11 @@ std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     return commentValue;
 }
 
-std::string InvocationValue(const char* keyword, const std::string& commentValue) {
-    return InvocationValue(RuleOf(keyword), commentValue);
-}
-
 const char* OrientationValue(int orientation, SettingsView settings) {
     switch (orientation) {
     case 1: return "Portrait";
     case 2: return "Landscape";
-    case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kOrientationField));
+    case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kSettingOrientation.offset));
     default: return "Portrait";
     }
 }

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "settings/settings_access.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,13 +39,6 @@ const char* SpellValue(const Spelling& spelling, int64_t value);
 // ---------------------------------------------------------------------------
 // Replace groups.
 
-enum class FieldKind : uint8_t {
-    Byte,   // unsigned 8-bit
-    Int16,  // signed 16-bit
-    Int32,  // signed 32-bit
-    Text    // UTF-16 text of textUnits units, terminator included
-};
-
 enum class ValueRule : uint8_t {
     Spelled,     // spelling of the field value
     Numbered,    // low..high written as prefix + decimal; else the spelling
@@ -67,9 +61,7 @@ enum class Invocation : uint8_t {
 struct ReplaceRow {
     int32_t code;
     const char* keyword;
-    FieldKind field;
-    uint16_t offset;
-    uint16_t textUnits;  // Text fields only
+    SettingField field;  // the one the keyword names
     ValueRule rule;
     const Spelling* spelling;  // Spelled and Numbered
     int32_t low;               // Numbered, Clamped, ZoomRate
@@ -93,14 +85,9 @@ extern const ReplaceGroup kReplaceGroups[kReplaceGroupCount];  // 17, 18, 15, 27
 // formed. Fields outside the view read as 0 or empty. May throw std::bad_alloc.
 bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
 
-// The invocation rule of a keyword (compared whole); Same for keywords the
-// invocation list does not name.
-Invocation InvocationOf(const char* keyword);
-
 // The invocation value that goes into the parentheses, derived from the comment
-// value by the rule, or by the keyword's rule. May throw std::bad_alloc.
+// value by the row's rule. May throw std::bad_alloc.
 std::string InvocationValue(Invocation rule, const std::string& commentValue);
-std::string InvocationValue(const char* keyword, const std::string& commentValue);
 
 // ---------------------------------------------------------------------------
 // Orientation entry: put in front of a first setup piece that carries none.
@@ -127,6 +114,8 @@ enum class InsertSource : uint8_t {
     JobName     // the job name when its switch is on and it is not empty; else the document name
 };
 
+// The kind, offset and capacity come from the settings field the keyword names
+// (for a page list, the field named in the table).
 struct InsertRow {
     int32_t code;
     const char* anchors;  // one or several anchors, each ending with a blank, separated by "/"
@@ -136,30 +125,20 @@ struct InsertRow {
     uint16_t capacity;  // bytes of a number or page list; units of a text, terminator included
     InsertSource source;
     // Derived from the keyword and anchors when the table is compiled:
-    bool plainText;         // the text value goes on as UTF-8 rather than hex (kPlainTextKeyword)
+    bool plainText;         // the text value goes on as UTF-8 rather than hex (ZTSecretNumInfo)
     bool customSizeStandIn; // the single anchor "ZTPageSize ": a custom-size block may stand in
 };
 
 constexpr size_t kInsertRowCount = 28;
 extern const InsertRow kInsertTable[kInsertRowCount];
 
-// The keyword whose text value goes on as its UTF-8 text instead of hex digits.
-extern const char kPlainTextKeyword[];  // "ZTSecretNumInfo"
-
 // ---------------------------------------------------------------------------
-// Settings fields the insert values depend on.
-
-constexpr size_t kOrientationField = 378;
-constexpr size_t kOwnerNameSwitchField = 6977;  // byte: non-zero uses the owner name text
-constexpr size_t kJobNameSwitchField = 5432;    // byte: non-zero uses the job name text
+// Text helpers of the feature code.
 
 // A text field of `units` units (terminator included), as a zero-terminated
 // text of at most units - 1 characters: an unterminated field is cut there and
 // never read past its end. May throw std::bad_alloc.
 WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
-
-// ---------------------------------------------------------------------------
-// Text helpers of the feature code.
 
 // The UTF-8 form of text (lone surrogates become U+FFFD). A conversion the
 // system refuses gives the empty text. May throw std::bad_alloc.

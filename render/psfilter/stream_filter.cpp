@@ -344,7 +344,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // flush normally leaves nothing) and starts outside any section, so a job
     // cut off inside a section does not make the next job's first lines one.
     if (count >= kJobStartBytes && std::memcmp(data, kJobStart, kJobStartBytes) == 0) {
-        const int32_t orientation = ReadSettingS16(job.settings, kOrientationOffset);
+        const int32_t orientation = ReadSettingS16(job.settings, kSettingOrientation.offset);
         state = StreamFilterState{};
         state.defaultOrientation = orientation;
     }

@@ -311,7 +311,8 @@ void ReturnPublicResult(const Conversion& c, DWORD cdmMode, short paperBeforeMap
     if (c.privateIn.data != nullptr) {
         CopySettingsBlock(c.privateIn, AsView(c.in.Settings()));
         if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
-            WriteSettingNumber(c.privateIn, kPaperNumberOffset, 2, ReadField<short>(publicIn, kPaperSizeAt));
+            WriteSettingNumber(c.privateIn, kSettingPaperNumber.offset, kSettingPaperNumber.bytes,
+                               ReadField<short>(publicIn, kPaperSizeAt));
         }
     }
 
@@ -344,8 +345,8 @@ void CarryInputFields(DEVMODEW* publicOut, const DEVMODEW* publicIn) {
 // A default request sets the driver's "Duplex" and "PageSize" options from the
 // sibling's defaults.
 void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, SettingsView defaults) {
-    const int16_t duplex = ReadSettingS16(defaults, kDuplexOffset);
-    const int16_t paperNumber = ReadSettingS16(defaults, kPaperNumberOffset);
+    const int16_t duplex = ReadSettingS16(defaults, kSettingDuplex.offset);
+    const int16_t paperNumber = ReadSettingS16(defaults, kSettingPaperNumber.offset);
     if (duplex == 2) {
         SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
     } else if (duplex == 1) {
@@ -395,6 +396,10 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         ReturnPublicResult(c, cdmMode, paperBeforeMapping);
     }
     CopySettingsBlock(c.privateOut, AsView(c.out.Settings()));
+    // The sibling converts from the input part as the driver gave it, which
+    // may be damaged or short; what goes back to the driver keeps the rules
+    // the private part processing applied before the conversion.
+    ValidateSettings(c.privateOut);
     if (publicIn != nullptr && publicOut != nullptr) {
         CarryInputFields(publicOut, publicIn);
     }

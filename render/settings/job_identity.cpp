@@ -10,8 +10,8 @@ constexpr DWORD kSystemUserNameCapacity = 257;
 }  // namespace
 
 WString JobUserName(SettingsView block) {
-    if (ReadSettingU8(block, kUserNameSwitchOffset) != 0) {
-        WString stored = ReadSettingText(block, kUserNameOffset, kUserNameUnits);
+    if (ReadSettingU8(block, kSettingUserNameSwitch.offset) != 0) {
+        WString stored = ReadSettingText(block, kSettingUserName.offset, kUserNameUnits);
         if (stored.size() > kJobUserNameMaxChars) stored.resize(kJobUserNameMaxChars);
         return stored;
     }
@@ -31,10 +31,10 @@ WString JobUserName(SettingsView block) {
 WString TodaysShortDate() {
     SYSTEMTIME now = {};
     GetLocalTime(&now);
-    WCHAR date[kDateTextUnits] = {};
-    if (GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &now, nullptr, date,
-                       static_cast<int>(kDateTextUnits)) == 0) {
+    constexpr size_t units = kSettingDateText.Units();
+    WCHAR date[units] = {};
+    if (GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, static_cast<int>(units)) == 0) {
         return WString();
     }
-    return WString(date, WTextLengthBounded(date, kDateTextUnits - 1));
+    return WString(date, WTextLengthBounded(date, units - 1));
 }

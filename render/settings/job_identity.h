@@ -5,16 +5,12 @@
 #include "common/wtext.h"
 #include "platform/platform.h"
 #include "settings/settings_access.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 
-constexpr size_t kUserNameSwitchOffset = 7248;  // 1 byte, non-zero: use the stored name
-constexpr size_t kUserNameOffset = 7250;        // 21 UTF-16 units
-constexpr size_t kUserNameUnits = 21;
-constexpr size_t kDateSwitchOffset = 959;  // 1 byte, zero: today's date
-constexpr size_t kDateTextOffset = 960;    // 24 UTF-16 units
-constexpr size_t kDateTextUnits = 24;
-
+// Room for the job's user name, terminator included: that of the stored name.
+constexpr size_t kUserNameUnits = kSettingUserName.Units();
 // At most this many characters of a user name go on.
 constexpr size_t kJobUserNameMaxChars = kUserNameUnits - 1;
 

@@ -6,6 +6,7 @@
 #include "common/wtext.h"
 #include "platform/platform.h"
 #include "settings/settings_access.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,62 +39,7 @@ SettingsSpan PrivatePartSettings(void* part);
 SettingsSpan PrivatePartSettings(void* part, size_t capacity);
 
 // ---------------------------------------------------------------------------
-// The settings table: one row per settings field with a default and a rule.
-
-enum class SettingKind : uint8_t {
-    Signed,    // little-endian number of 1, 2 or 4 bytes
-    Unsigned,  // the same, unsigned
-    Text16,    // UTF-16 text of bytes / 2 units
-    Text8      // 8-bit text of bytes units (the page lists)
-};
-
-enum class SettingRule : uint8_t {
-    Values,  // valid when inside one of the ranges; otherwise invalidValue
-    Clamp,   // clamped to the one range (nearest bound)
-    Text,    // valid when a zero unit lies within the field; otherwise zeroed whole
-    Staple   // the staple mode: its valid values follow the binding at 1144
-};
-
-struct ValueRange {
-    int32_t low;
-    int32_t high;
-};
-
-constexpr size_t kMaxValueRanges = 5;
-
-struct SettingRow {
-    const char* name;  // "ZTDuplex", "PaperNumber", ...
-    uint16_t offset;   // from the first byte of the settings block
-    uint16_t bytes;
-    SettingKind kind;
-    SettingRule rule;
-    int32_t defaultValue;  // numbers only; text fields default to all zero
-    int32_t invalidValue;  // Values and Staple rules
-    uint8_t rangeCount;
-    ValueRange ranges[kMaxValueRanges];
-};
-
-constexpr size_t kSettingRowCount = 127;
-extern const SettingRow SettingTable[kSettingRowCount];
-
-// The row of that name (exact, case-sensitive), or null.
-const SettingRow* FindSettingRow(const char* name);
-// The row of that offset, or null.
-const SettingRow* FindSettingRowAt(size_t offset);
-
-// Offsets of the fields other parts use by name.
-constexpr size_t kDuplexOffset = 372;
-constexpr size_t kPaperNumberOffset = 376;
-constexpr size_t kOrientationOffset = 378;
-constexpr size_t kOutputPaperOffset = 390;
-constexpr size_t kBindingOffset = 1144;
-constexpr size_t kPageWidthOffset = 1156;
-constexpr size_t kStapleModeOffset = 3764;
-constexpr size_t kPageTrayStandardOffset = 1230;
-constexpr size_t kPageTrayTray1Offset = 1730;
-constexpr size_t kPageTrayTray2Offset = 2230;
-constexpr size_t kPageTrayExternalFeederOffset = 8584;
-constexpr size_t kPageListBytes = 500;
+// The rules of the settings table (settings/settings_fields.h).
 
 // Writes every default of the table into the settings block; leaves every other
 // byte as it was. Fields outside the span are skipped.
@@ -101,8 +47,8 @@ void SetDefaultSettings(SettingsSpan settings);
 // Applies every rule of the table; the staple rule runs after the binding rule.
 void ValidateSettings(SettingsSpan settings);
 
-// Whether a value passes a Values, Clamp or Staple row (binding: the byte at
-// 1144, only used by the staple rule).
+// Whether a value passes a Values, Clamp or Staple row (binding: the value of
+// ZTBinding, only used by the staple rule).
 bool SettingValueValid(const SettingRow& row, int64_t value, int64_t binding);
 
 // ---------------------------------------------------------------------------

@@ -24,14 +24,8 @@ uint8_t ReadSettingU8(SettingsView view, size_t offset) {
 int8_t ReadSettingS8(SettingsView view, size_t offset) {
     return static_cast<int8_t>(ReadSettingNumber(view, offset, 1, FieldSign::Signed));
 }
-uint16_t ReadSettingU16(SettingsView view, size_t offset) {
-    return static_cast<uint16_t>(ReadSettingNumber(view, offset, 2, FieldSign::Unsigned));
-}
 int16_t ReadSettingS16(SettingsView view, size_t offset) {
     return static_cast<int16_t>(ReadSettingNumber(view, offset, 2, FieldSign::Signed));
-}
-uint32_t ReadSettingU32(SettingsView view, size_t offset) {
-    return static_cast<uint32_t>(ReadSettingNumber(view, offset, 4, FieldSign::Unsigned));
 }
 int32_t ReadSettingS32(SettingsView view, size_t offset) {
     return static_cast<int32_t>(ReadSettingNumber(view, offset, 4, FieldSign::Signed));
@@ -49,13 +43,6 @@ bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t 
     return true;
 }
 
-bool WriteSettingU8(SettingsSpan span, size_t offset, uint8_t value) { return WriteSettingNumber(span, offset, 1, value); }
-bool WriteSettingU16(SettingsSpan span, size_t offset, uint16_t value) {
-    return WriteSettingNumber(span, offset, 2, value);
-}
-bool WriteSettingU32(SettingsSpan span, size_t offset, uint32_t value) {
-    return WriteSettingNumber(span, offset, 4, value);
-}
 
 namespace {
 
@@ -86,15 +73,6 @@ WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits) 
     text.reserve(length);
     for (size_t i = 0; i < length; ++i) text.push_back(UnitAt(view, offset, i));
     return text;
-}
-
-bool CopySettingText(SettingsView view, size_t offset, size_t capacityUnits, WCHAR* out, size_t outCapacity) {
-    if (out == nullptr || outCapacity == 0) return false;
-    const size_t length = SettingTextLength(view, offset, capacityUnits);
-    const size_t copied = length < outCapacity - 1 ? length : outCapacity - 1;
-    for (size_t i = 0; i < copied; ++i) out[i] = UnitAt(view, offset, i);
-    out[copied] = 0;
-    return copied == length;
 }
 
 bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const WCHAR* text) {

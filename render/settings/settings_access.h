@@ -41,29 +41,19 @@ bool FieldInside(SettingsView view, size_t offset, size_t width);
 int64_t ReadSettingNumber(SettingsView view, size_t offset, size_t width, FieldSign sign);
 uint8_t ReadSettingU8(SettingsView view, size_t offset);
 int8_t ReadSettingS8(SettingsView view, size_t offset);
-uint16_t ReadSettingU16(SettingsView view, size_t offset);
 int16_t ReadSettingS16(SettingsView view, size_t offset);
-uint32_t ReadSettingU32(SettingsView view, size_t offset);
 int32_t ReadSettingS32(SettingsView view, size_t offset);
 
 // Stores the low width bytes (1, 2 or 4) of value, little-endian. Returns false
 // and writes nothing when the field is not inside the span or the width is
 // another one.
 bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t value);
-bool WriteSettingU8(SettingsSpan span, size_t offset, uint8_t value);
-bool WriteSettingU16(SettingsSpan span, size_t offset, uint16_t value);
-bool WriteSettingU32(SettingsSpan span, size_t offset, uint32_t value);
 
 // UTF-16LE text fields of capacityUnits units. Reading stops at the first zero
 // unit, at the capacity or at the end of the view, whichever comes first: an
 // unterminated field is never read past its end.
 size_t SettingTextLength(SettingsView view, size_t offset, size_t capacityUnits);
 WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits);
-
-// Bounded "%s" copy of a text field into out (outCapacity units with the
-// terminator). Returns false when the text was cut or out is unusable; out is
-// then still terminated when outCapacity > 0.
-bool CopySettingText(SettingsView view, size_t offset, size_t capacityUnits, WCHAR* out, size_t outCapacity);
 
 // Writes at most capacityUnits - 1 units of text and a terminating zero; the
 // units after the terminator are left as they are. Null text writes the empty

@@ -14,6 +14,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 constexpr size_t kBlock = kPrivatePartHeaderBytes;  // settings block offset in a private part
 constexpr size_t kCopyBlock = sizeof(DEVMODEW);     // settings block offset in a conversion copy
+constexpr size_t kDuplexOffset = 372;                // within the settings block
+constexpr size_t kPaperNumberOffset = 376;
 
 // One OEMDMPARAM with the buffers it points to. An empty buffer is passed as null.
 struct Request {
@@ -233,6 +235,27 @@ TEST_F(HandleDevModeTest, MergeCarriesTheInputThroughTheSiblingIntoBothPrivatePa
     EXPECT_EQ(ReadShortAt(r.privateIn.data(), kBlock + kPaperNumberOffset), DMPAPER_A4);
     EXPECT_EQ(r.publicOut.dm()->dmCopies, 3);
     EXPECT_EQ(r.publicOut.dm()->dmPaperSize, DMPAPER_A4);
+}
+
+TEST_F(HandleDevModeTest, WhatTheSiblingCarriesBackIsValidatedAgain) {
+    // A damaged input part (copy count -5, duplex 0, an output box past 100)
+    // goes through the sibling's conversion; the output keeps the rules.
+    for (const DWORD mode : {DWORD{OEMDM_MERGE}, DWORD{OEMDM_CONVERT}}) {
+        Request r = ConvertRequest(DMPAPER_A4);
+        WriteShortAt(r.privateIn.data(), kBlock + 1224, -5);
+        WriteShortAt(r.privateIn.data(), kBlock + kDuplexOffset, 0);
+        r.privateIn[kBlock + 3231] = 170;
+        r.privateIn[kBlock + 100] = 0x5A;  // a byte no rule touches is carried as it was
+        ASSERT_EQ(Run(mode, r, &helper_), S_OK);
+        const std::vector<BYTE>& out = r.privateOut;
+        EXPECT_EQ(ReadShortAt(out.data(), kBlock + 1224), 1) << mode;
+        EXPECT_EQ(ReadShortAt(out.data(), kBlock + kDuplexOffset), 1) << mode;
+        EXPECT_EQ(out[kBlock + 3231], 1) << mode;
+        EXPECT_EQ(out[kBlock + 100], 0x5A) << mode;
+        std::vector<BYTE> again = out;
+        ValidateSettings(PrivatePartSettings(again.data(), again.size()));
+        EXPECT_EQ(again, out) << "mode " << mode << ": the block fails its own validation";
+    }
 }
 
 TEST_F(HandleDevModeTest, OutputCopyStartsFromTheMergedOutputPrivatePart) {

@@ -210,9 +210,9 @@ protected:
         }
     }
 
-    void Set8(size_t offset, uint8_t value) { WriteSettingU8(Span(), offset, value); }
-    void Set16(size_t offset, int16_t value) { WriteSettingU16(Span(), offset, static_cast<uint16_t>(value)); }
-    void Set32(size_t offset, int32_t value) { WriteSettingU32(Span(), offset, static_cast<uint32_t>(value)); }
+    void Set8(size_t offset, uint8_t value) { WriteSettingNumber(Span(), offset, 1, value); }
+    void Set16(size_t offset, int16_t value) { WriteSettingNumber(Span(), offset, 2, value); }
+    void Set32(size_t offset, int32_t value) { WriteSettingNumber(Span(), offset, 4, value); }
     void SetText(size_t offset, size_t units, const WCHAR* text) { WriteSettingText(Span(), offset, units, text); }
     void SetBytes(size_t offset, std::initializer_list<BYTE> bytes)
     {
@@ -221,7 +221,7 @@ protected:
     // Fills a text field without a terminator.
     void FillUnits(size_t offset, size_t units, WCHAR unit)
     {
-        for (size_t i = 0; i < units; ++i) WriteSettingU16(Span(), offset + 2 * i, unit);
+        for (size_t i = 0; i < units; ++i) WriteSettingNumber(Span(), offset + 2 * i, 2, unit);
     }
 
     std::string Build(const WCHAR* documentName = WIDE("Doc1"), const WCHAR* userName = WIDE("alice"))

@@ -46,9 +46,9 @@ protected:
     }
 
     SettingsSpan Span() { return SettingsSpan{settings.data(), settings.size()}; }
-    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingU8(Span(), offset, v)); }
-    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingU16(Span(), offset, static_cast<uint16_t>(v))); }
-    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingU32(Span(), offset, static_cast<uint32_t>(v))); }
+    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 1, v)); }
+    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 2, v)); }
+    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 4, v)); }
     void Text(size_t offset, const std::u16string& text) {
         const std::u16string units = text + u'\0';
         ASSERT_TRUE(WriteSettingBytes(Span(), offset, units.data(), units.size() * 2));

@@ -18,9 +18,9 @@ struct Settings {
     std::vector<BYTE> bytes = std::vector<BYTE>(kSettingsBlockBytes, 0);
     SettingsView View() const { return SettingsView{bytes.data(), bytes.size()}; }
     SettingsSpan Span() { return SettingsSpan{bytes.data(), bytes.size()}; }
-    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingU8(Span(), offset, v)); }
-    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingU16(Span(), offset, static_cast<uint16_t>(v))); }
-    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingU32(Span(), offset, static_cast<uint32_t>(v))); }
+    void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 1, v)); }
+    void S16(size_t offset, int16_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 2, v)); }
+    void S32(size_t offset, int32_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 4, v)); }
     // The units as given, no terminator added.
     void Raw(size_t offset, const std::u16string& units) {
         ASSERT_TRUE(WriteSettingBytes(Span(), offset, units.data(), units.size() * 2));
@@ -103,7 +103,6 @@ TEST_F(FeatureTables, InsertTableRowsAnchorsAndSources) {
     EXPECT_EQ(kInsertTable[10].source, InsertSource::Date);
     EXPECT_STREQ(kInsertTable[27].keyword, "ZTJobComment");
     EXPECT_EQ(kInsertTable[27].capacity, 129);
-    EXPECT_STREQ(kPlainTextKeyword, "ZTSecretNumInfo");
 }
 
 // ---------------------------------------------------------------------------
@@ -330,29 +329,6 @@ TEST_F(FeatureTables, ConversionRefusedGivesTheEmptyText) {
 }
 
 // ---------------------------------------------------------------------------
-
-TEST_F(FeatureTables, InvocationValuesByKeyword) {
-    EXPECT_EQ(InvocationValue("ZTCollate", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTCollate", "False"), "Off");
-    EXPECT_EQ(InvocationValue("ZTForm", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTFormSeparate", "False"), "Off");
-    EXPECT_EQ(InvocationValue("ZTHideJob", "True"), "On");
-    EXPECT_EQ(InvocationValue("ZTMixedPageSize", "True"), "ON");
-    EXPECT_EQ(InvocationValue("ZTImageShift", "False"), "OFF");
-    EXPECT_EQ(InvocationValue("ZTRotateBigPages", "True"), "ON");
-    EXPECT_EQ(InvocationValue("ZTStampPageFont", "Ab \xC3\xA9"), "416220C3A9");
-    EXPECT_EQ(InvocationValue("ZTStampDateFont", ""), "");
-    EXPECT_EQ(InvocationValue("ZTPrintSpeed", "ON"), "LowSpeed");
-    EXPECT_EQ(InvocationValue("ZTPrintSpeed", "OFF"), "Standard");
-    EXPECT_EQ(InvocationValue("ZTOrientation", "Landscape"), "Landscape");
-    EXPECT_EQ(InvocationValue("ZTDuplex", "LongEdge"), "LongEdge");
-    // Keywords are compared whole.
-    EXPECT_EQ(InvocationValue("ZTFormPattern", "True"), "True");
-    EXPECT_EQ(InvocationValue("ZTCollat", "True"), "True");
-    EXPECT_EQ(InvocationValue("ZTManualZoom", "ON"), "ON");
-    // A value other than the two words stays.
-    EXPECT_EQ(InvocationValue("ZTCollate", "Maybe"), "Maybe");
-}
 
 TEST_F(FeatureTables, OrientationValue) {
     EXPECT_STREQ(OrientationValue(1, settings.View()), "Portrait");

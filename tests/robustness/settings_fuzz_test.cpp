@@ -23,7 +23,7 @@ int64_t ReadRowValue(SettingsView view, const SettingRow& row) {
 
 // The rule of every row holds for the block; failures name the row.
 void ExpectEveryRowHolds(SettingsView view, const std::string& context) {
-    const SettingRow* bindingRow = FindSettingRowAt(kBindingOffset);
+    const SettingRow* bindingRow = FindSettingRow("ZTBinding");
     ASSERT_NE(bindingRow, nullptr);
     const int64_t binding = ReadRowValue(view, *bindingRow);
     for (const SettingRow& row : SettingTable) {

@@ -143,7 +143,7 @@ TEST(PjlDecode, EveryHeaderLineDecodesToTheValueItWasMadeFrom) {
         sim::Reset();
         const HANDLE printer = sim::AddPrinter(u"Example Printer");
         const SettingsBlock block = RandomValidBlock(rng);
-        const WString document = WStringFromAscii(round % 2 == 0 ? "Quarterly report" : "");
+        const WString document = round % 2 == 0 ? WString(WIDE("Quarterly report")) : WString();
         BuildPjlHeader(printer, block.data(), document.c_str(), WIDE("operator"));
         const std::vector<std::string> lines = SetLines(sim::WrittenBytes(printer));
         const std::vector<qm22t::DecodedLine> decoded = qm22t::DecodeSetLines(lines);
