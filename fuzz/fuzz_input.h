@@ -21,6 +21,7 @@
 
 #include "settings/private_part.h"
 #include "settings/settings_access.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>
