@@ -205,8 +205,11 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
                 // another plug-in, never whatever the buffer held before.
                 WriteDefaultPrivatePart(out);
             }
-            // A merge without an input still brings the output it was given into shape.
-            if (dwMode == OEMDM_MERGE) ValidatePrivatePart(out, pOemDMParam->cbBufSize);
+            // Whatever the input held (values out of range, a header that is
+            // not the plug-in's but matches the output's), the output leaves
+            // with the plug-in's header and valid values; a merge without an
+            // input still brings the output it was given into shape.
+            ValidatePrivatePart(out, pOemDMParam->cbBufSize);
             return S_OK;
         }
         default:
