@@ -86,7 +86,7 @@ expect_equal("dump --json: CopyCount" "${found}" "7 OFF")
 
 # inspect: the example spool file decoded against its job, byte for byte.
 qm22t("inspect" EXIT 0 STDIN ${expected} ARGS inspect --job ${job} - STDOUT_VAR inspection)
-file(READ ${CMAKE_CURRENT_LIST_DIR}/example-inspect.txt inspectionExpected)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/example-spool-report.txt inspectionExpected)
 expect_equal("inspect" "${inspection}" "${inspectionExpected}")
 qm22t("inspect --json" EXIT 0 ARGS inspect --json --job ${job} ${expected} STDOUT_VAR json)
 string(JSON copies GET "${json}" header lines 9 values 1 value)
