@@ -2,6 +2,7 @@
 // setting, and the switch to PostScript, written straight to the spooler.
 #include "pjl/pjl_header.h"
 
+#include "common/spooler_write.h"
 #include "common/companion_path.h"
 #include "common/module_state.h"
 #include "common/wtext.h"
@@ -242,14 +243,8 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
 // way to recover what it could not deliver, so the next chunk is still offered.
 void WriteToPrinter(HANDLE printer, const char* bytes, size_t count)
 {
-    while (count > 0) {
-        DWORD written = 0;
-        if (!WritePrinter(printer, const_cast<char*>(bytes), static_cast<DWORD>(count), &written)) return;
-        if (written == 0) return;
-        const size_t taken = written < count ? written : count;  // never more than was offered
-        bytes += taken;
-        count -= taken;
-    }
+    // Until all is taken, a write fails or takes nothing; the result is not examined.
+    (void)WriteSpoolerAll(printer, bytes, count, count, nullptr);
 }
 
 }  // namespace

@@ -318,6 +318,13 @@ HRESULT CollectSection(const FilterCall& call) {
     return hr;
 }
 
+// Empties the state and returns to passing through, with the orientation the
+// rewriter falls back to.
+void StartOver(StreamFilterState& state, int32_t defaultOrientation) {
+    state = StreamFilterState{};
+    state.defaultOrientation = defaultOrientation;
+}
+
 // Examines the window's complete lines until they are all handled or a step
 // fails.
 HRESULT Examine(const FilterCall& call) {
@@ -344,9 +351,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // flush normally leaves nothing) and starts outside any section, so a job
     // cut off inside a section does not make the next job's first lines one.
     if (count >= kJobStartBytes && std::memcmp(data, kJobStart, kJobStartBytes) == 0) {
-        const int32_t orientation = ReadSettingS16(job.settings, kSettingOrientation.offset);
-        state = StreamFilterState{};
-        state.defaultOrientation = orientation;
+        StartOver(state, ReadSettingS16(job.settings, kSettingOrientation.offset));
     }
 
     // First what is owed from earlier calls: rewritten text the spooler did not
@@ -404,8 +409,6 @@ HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     }
     RENDER_TRACE("end of document: %lld held bytes sent, result 0x%08lX", static_cast<long long>(heldBytes),
                  static_cast<unsigned long>(hr));
-    const int32_t orientation = state.defaultOrientation;
-    state = StreamFilterState{};
-    state.defaultOrientation = orientation;
+    StartOver(state, state.defaultOrientation);
     return hr;
 }
