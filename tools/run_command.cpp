@@ -2,7 +2,6 @@
 // output to what reached the spooler.
 #include "cli.h"
 #include "commands.h"
-#include "driver_session.h"
 #include "job_io.h"
 #include "settings_source.h"
 
@@ -72,6 +71,7 @@ struct RunOptions {
     PortOptions port;
     std::string documentName = "Example job";
     std::string savePrivatePart;
+    std::string date;
     bool raw = false;
     uint64_t writeSize = kDefaultWriteSize;
 };
@@ -82,6 +82,23 @@ bool ParseCount(const char* option, const std::string& text, uint64_t low, uint6
               std::to_string(high) + ", not \"" + text + "\"");
         return false;
     }
+    return true;
+}
+
+// --date YYYY-MM-DD as the simulated machine's local time, at noon.
+bool ParseDate(const std::string& date, SYSTEMTIME* now) {
+    unsigned year = 0, month = 0, day = 0;
+    char extra = 0;
+    if (std::sscanf(date.c_str(), "%4u-%2u-%2u%c", &year, &month, &day, &extra) != 3 || month < 1 || month > 12 ||
+        day < 1 || day > 31 || year < 1601) {
+        Error("--date wants YYYY-MM-DD, not " + date);
+        return false;
+    }
+    *now = SYSTEMTIME{};
+    now->wYear = static_cast<WORD>(year);
+    now->wMonth = static_cast<WORD>(month);
+    now->wDay = static_cast<WORD>(day);
+    now->wHour = 12;
     return true;
 }
 
@@ -102,7 +119,7 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         else if (args.Value("--save-private-part", &o->savePrivatePart)) {}
         else if (args.Value("--document", &o->documentName)) {}
         else if (args.Value("--user", &o->session.userName)) {}
-        else if (args.Value("--date", &o->session.date)) {}
+        else if (args.Value("--date", &o->date)) {}
         else if (args.Value("--paper-list", &o->session.paperListFile)) {}
         else if (args.Value("--plugin", &o->session.pluginDir)) {}
         else if (args.Value("--write-size", &writeSize)) {}
@@ -121,6 +138,11 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     if (!accept.empty() && !ParseCount("--spooler-accept", accept, 0, UINT32_MAX, &o->port.acceptPerCall)) return 2;
     if (!failAfter.empty() && !ParseCount("--spooler-fail-after", failAfter, 0, UINT64_MAX, &o->port.failAfter)) {
         return 2;
+    }
+    if (!o->date.empty()) {
+        SYSTEMTIME now{};
+        if (!ParseDate(o->date, &now)) return 2;
+        o->session.clock = now;
     }
     return 0;
 }
@@ -192,7 +214,7 @@ int Run(const RunOptions& o) {
     // The port outlives the session, whose last calls may still write.
     SpoolerPort port;
     DriverSession session;
-    if (const int code = session.Open(o.session, &error)) {
+    if (const int code = ExitCodeOf(session.Open(o.session, &error))) {
         Error(error);
         return code;
     }
