@@ -250,15 +250,27 @@ void CheckPaperList(const std::string& path) {
     }
 }
 
-// Why StartDoc refused the job, as far as the tool can tell: the plug-in keeps
-// the document name in 520 UTF-16 units, terminator included.
-std::string RefusalReason(const std::string& documentName) {
-    constexpr size_t kNameUnits = 519;
+// The plug-in keeps the document name in 520 UTF-16 units, terminator
+// included, and cuts a longer one there.
+constexpr size_t kDocumentNameUnits = 519;
+
+void CheckDocumentName(const std::string& documentName) {
     std::u16string units;
-    if (!Utf8ToUtf16(documentName, &units) || units.size() <= kNameUnits) return "";
-    return ": the document name has " + std::to_string(units.size()) +
-           " UTF-16 units, and the plug-in keeps at most " + std::to_string(kNameUnits) +
-           " (--document names it)";
+    if (!Utf8ToUtf16(documentName, &units) || units.size() <= kDocumentNameUnits) return;
+    Warning("the document name has " + std::to_string(units.size()) + " UTF-16 units; the plug-in keeps the first " +
+            std::to_string(kDocumentNameUnits) + " (--document names it)");
+}
+
+// Why the plug-in wrote no job header, when the settings tell: it refuses a
+// settings block that does not begin with its identification.
+std::string HeaderRefusalReason(const PrivatePart& part) {
+    const SettingsBlock block = BlockOfPart(part.data());
+    const Field* identification = FindField("Identification");
+    std::string shown;
+    if (identification == nullptr || (SpellField(*identification, block, &shown) && shown == "VTA/NP")) return "";
+    return "; the plug-in wrote no job header and gives the job up: its settings block must begin with the "
+           "identification \"VTA/NP\", and this one holds " + ShowField(*identification, block) +
+           " (a private part of another driver, or one changed with --raw)";
 }
 
 std::string HexResult(HRESULT hr) {
@@ -287,6 +299,7 @@ int Run(const RunOptions& o) {
         return kExitUsage;
     }
     CheckJobHead(input.Head(), input.Name());
+    CheckDocumentName(o.documentName);
     const std::string pluginDir = o.session.pluginDir.empty() ? ProgramFolder() : o.session.pluginDir;
     CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
 
@@ -317,12 +330,12 @@ int Run(const RunOptions& o) {
     int status = kExitOk;
     bool abandoned = false;
     if (!session.StartJob(&part, o.documentName, &error)) {
-        Error(error + RefusalReason(o.documentName));
+        Error(error);
         status = kExitFound;
     } else {
         port.SetWriter("header");
         if (!session.BeginStream(&error)) {
-            Error(error);
+            Error(error + HeaderRefusalReason(part));
             status = kExitFound;
         }
         port.SetWriter("filter");

@@ -174,12 +174,14 @@ refill()
 qm22t("plug-in module missing" EXIT 2 ARGS run ${job} --plugin ${WORK} ${out} --trace ${keptTrace}
       --save-private-part ${keptPart} STDERR_MATCHES "no plug-in module at")
 expect_kept("plug-in module missing")
-string(REPEAT "n" 520 longName)
 refill()
-qm22t("document name too long" EXIT 1 ARGS run ${job} --document ${longName} ${out} --trace ${keptTrace}
-      STDERR_MATCHES "StartDoc hook refused the job: the document name has 520 UTF-16 units, and the plug-in keeps at most 519 \\(--document names it\\)\n"
-                     "; [^\n]*kept.prn was not written\n")
-expect_kept("document name too long")
+qm22t("settings without the identification" EXIT 1 ARGS run ${job} --raw --set Identification=WRONG ${out} --trace ${keptTrace}
+      STDERR_MATCHES "run: Command\\(begin stream\\) answered 0x80004005 with result 160; the plug-in wrote no job header and gives the job up: its settings block must begin with the identification \"VTA/NP\", and this one holds \"WRONG\""
+                     "\nqm22t run: 0 bytes reached the spooler in 0 writes; [^\n]*kept.prn was not written\n$")
+expect_kept("settings without the identification")
+string(REPEAT "n" 520 longName)
+qm22t("document name too long" EXIT 0 ARGS run ${job} --document ${longName} --out ${WORK}/long-name.prn
+      STDERR_MATCHES "run: warning: the document name has 520 UTF-16 units; the plug-in keeps the first 519 \\(--document names it\\)\n")
 
 # The spooler failing as asked keeps what reached it, and the trace.
 refill()
