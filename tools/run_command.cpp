@@ -95,23 +95,6 @@ bool ParseCount(const char* option, const std::string& text, uint64_t low, uint6
     return true;
 }
 
-// --date YYYY-MM-DD as the simulated machine's local time, at noon.
-bool ParseDate(const std::string& date, SYSTEMTIME* now) {
-    unsigned year = 0, month = 0, day = 0;
-    char extra = 0;
-    if (std::sscanf(date.c_str(), "%4u-%2u-%2u%c", &year, &month, &day, &extra) != 3 || month < 1 || month > 12 ||
-        day < 1 || day > 31 || year < 1601) {
-        Error("--date wants YYYY-MM-DD, not " + date);
-        return false;
-    }
-    *now = SYSTEMTIME{};
-    now->wYear = static_cast<WORD>(year);
-    now->wMonth = static_cast<WORD>(month);
-    now->wDay = static_cast<WORD>(day);
-    now->wHour = 12;
-    return true;
-}
-
 // 0 to go on, 1 when --help was asked for, 2 for a bad command line.
 int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     std::string writeSize, accept, failAfter;
@@ -165,9 +148,18 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         return 2;
     }
     int year = 0, month = 0, day = 0;
-    if (given.count("--date") && !ParseDate(o->session.date, &year, &month, &day)) {
-        Error("--date wants a calendar date YYYY-MM-DD from 1601-01-01 on, not \"" + Printable(o->session.date) + "\"");
-        return 2;
+    if (given.count("--date")) {
+        if (!ParseDate(o->date, &year, &month, &day)) {
+            Error("--date wants a calendar date YYYY-MM-DD from 1601-01-01 on, not \"" + Printable(o->date) + "\"");
+            return 2;
+        }
+        // The simulated machine's local time: that day at noon.
+        SYSTEMTIME now{};
+        now.wYear = static_cast<WORD>(year);
+        now.wMonth = static_cast<WORD>(month);
+        now.wDay = static_cast<WORD>(day);
+        now.wHour = 12;
+        o->session.clock = now;
     }
     // Names reach the plug-in as UTF-16.
     std::u16string units;
@@ -216,11 +208,6 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     if (!CheckFileUses(uses, &error)) {
         Error(error);
         return 2;
-    }
-    if (!o->date.empty()) {
-        SYSTEMTIME now{};
-        if (!ParseDate(o->date, &now)) return 2;
-        o->session.clock = now;
     }
     return 0;
 }
