@@ -31,6 +31,9 @@
 #include <utility>
 #include <vector>
 
+// What every target defines: libFuzzer, or the replay program, calls it with one input.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 namespace fuzz {
 
 [[noreturn]] inline void Fail(const char* file, int line, const std::string& what) {

@@ -22,6 +22,15 @@
 #define SIBLING_EXPORT extern "C" DECLSPEC_EXPORT
 #endif
 
+// The exports, declared as the driver's loader sees them.
+SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability,
+                                                  PVOID pOutput, PDEVMODEW pDevmode);
+SIBLING_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW pdmIn, PDEVMODEW pdmOut, LONG* pcbNeeded,
+                                             DWORD fMode);
+#if !defined(_WIN32)
+SIBLING_EXPORT SiblingTestState* SiblingTestAccess();
+#endif
+
 namespace {
 
 // The driver asks for capabilities and conversions from any thread, and a print

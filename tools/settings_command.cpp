@@ -368,8 +368,6 @@ int RunAction(const SettingsOptions& o) {
                          ComparePrivateParts(sources[0].part, sources[1].part), o.json, "no difference");
 }
 
-}  // namespace
-
 // The options each action takes; any other is refused rather than ignored.
 bool ActionTakes(const std::string& action, const std::string& option) {
     if (option == "--plugin") return true;
@@ -378,6 +376,8 @@ bool ActionTakes(const std::string& action, const std::string& option) {
     if (option == "--raw") return action == "set";
     return false;
 }
+
+}  // namespace
 
 int SettingsCommand(int argc, char** argv) {
     SetCommandName("settings");

@@ -14,8 +14,6 @@ void InitDebugTrace() noexcept {
     debugTraceOn = length > 0 && !(length == 1 && value[0] == '0');
 }
 
-void SetDebugTrace(bool on) noexcept { debugTraceOn = on; }
-
 void WriteTraceLine(const char* format, ...) noexcept {
     char narrow[512];
     const int prefix = std::snprintf(narrow, sizeof narrow, "QM22TRD: ");

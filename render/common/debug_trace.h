@@ -8,9 +8,6 @@
 // Reads the switch; the module entry calls it at process attach.
 void InitDebugTrace() noexcept;
 
-// Sets the switch directly (tests).
-void SetDebugTrace(bool on) noexcept;
-
 // Formats one line ("QM22TRD: " + the printf-style text + line end), at most
 // 511 characters, and writes it. Call through RENDER_TRACE.
 void WriteTraceLine(const char* format, ...) noexcept

@@ -432,6 +432,15 @@ constexpr bool SettingsAdjacentAndKeysUnique()
 static_assert(AllRowsPresent(), "PjlSettingTable has an empty or out-of-range row");
 static_assert(SettingsAdjacentAndKeysUnique(), "PjlSettingTable splits a setting or repeats a key");
 
+struct PjlIndexEntry {
+    int32_t first;  // position of the setting's first row in PjlSettingTable
+    int32_t count;  // 0 for a setting without rows
+};
+
+struct PjlSettingIndex {
+    PjlIndexEntry entries[kPjlSettingNumberCount];
+};
+
 constexpr PjlSettingIndex MakeSettingIndex()
 {
     PjlSettingIndex index{};
@@ -452,7 +461,27 @@ constexpr PjlSettingIndex MakeSettingIndex()
     return index;
 }
 
+// The index over PjlSettingTable. It depends on nothing but the constant table,
+// so it is computed when the program is compiled: it is complete before any
+// thread can look anything up and is never cleared or rebuilt.
 constexpr PjlSettingIndex kSettingIndex = MakeSettingIndex();
+
+// Every row is reached through exactly one entry, the entry of its own setting.
+constexpr bool IndexCoversEveryRowOnce()
+{
+    int32_t total = 0;
+    for (int32_t s = 0; s < kPjlSettingNumberCount; ++s) {
+        const PjlIndexEntry& entry = kSettingIndex.entries[s];
+        if (entry.count < 0 || entry.first < 0) return false;
+        if (entry.first + entry.count > static_cast<int32_t>(kPjlSettingRowCount)) return false;
+        for (int32_t i = entry.first; i < entry.first + entry.count; ++i) {
+            if (PjlSettingTable[i].setting != s) return false;
+        }
+        total += entry.count;
+    }
+    return total == static_cast<int32_t>(kPjlSettingRowCount);
+}
+static_assert(IndexCoversEveryRowOnce(), "the setting index misses or repeats a row of PjlSettingTable");
 
 using ConverterFunction = void (*)(const char*, const PjlValue&, std::string&);
 
@@ -470,11 +499,6 @@ ConverterFunction ConverterOf(PjlConverterKind kind)
 }
 
 }  // namespace
-
-const PjlSettingIndex& BuildSettingIndex()
-{
-    return kSettingIndex;
-}
 
 std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value)
 {

@@ -33,21 +33,6 @@ constexpr int32_t kPjlSettingNumberCount = 1000;
 // All rows of a setting stand next to each other; no key occurs twice within a setting.
 extern const PjlSettingRow PjlSettingTable[kPjlSettingRowCount];
 
-struct PjlIndexEntry {
-    int32_t first;  // position of the setting's first row in PjlSettingTable
-    int32_t count;  // 0 for a setting without rows
-};
-
-struct PjlSettingIndex {
-    PjlIndexEntry entries[kPjlSettingNumberCount];
-};
-
-// The process-wide index over PjlSettingTable. It depends on nothing but the
-// constant table, so it is computed when the program is compiled: it is complete
-// before any thread can look anything up and is never cleared or rebuilt.
-// Calling this is free and may happen any number of times.
-const PjlSettingIndex& BuildSettingIndex();
-
 // The value a converter fills in: `number` for N, `text` (zero-terminated,
 // null counts as empty) for A, H and L. F and S look at neither.
 struct PjlValue {

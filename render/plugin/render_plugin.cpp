@@ -53,7 +53,7 @@ RenderPlugin::RenderPlugin(const ModuleContext& modules) : modules(modules) { In
 RenderPlugin::~RenderPlugin() {
     // Driver services before the core helper: left to the members, the order would be reversed.
     driverServices.Reset();
-    coreHelper.Detach();
+    coreHelper.Reset();
     InterlockedDecrement(&liveObjects);
 }
 
@@ -112,7 +112,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) {
-    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), modules);
+    return HandleDevMode(dwMode, pOemDMParam, coreHelper.Get(), modules);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
@@ -169,11 +169,11 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pd
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnknown) {
     if (pIUnknown == nullptr) return E_POINTER;
-    if (coreHelper.HeldInterface() == nullptr) {
+    if (!coreHelper) {
         void* helper = nullptr;
         const HRESULT hr = pIUnknown->QueryInterface(IID_IPrintCoreHelperPS, &helper);
         if (SUCCEEDED(hr) && helper != nullptr) {
-            coreHelper.Attach(IID_IPrintCoreHelperPS, static_cast<IPrintCoreHelperPS*>(helper));
+            coreHelper.Reset(static_cast<IPrintCoreHelperPS*>(helper));
             return hr;
         }
     }

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "common/module_context.h"
+#include "common/unique_handle.h"
 #include "platform/platform.h"
-#include "plugin/core_helper_proxy.h"
 
 // The plug-in's hooked DDI functions, in the order handed to the driver:
 // DrvSendPage, DrvStartDoc, DrvEndDoc. The driver only reads it.
@@ -53,5 +53,8 @@ private:
     LONG volatile refCount = 1;
     const ModuleContext modules;
     ComPtr<IPrintOemDriverPS> driverServices;
-    CoreHelperProxy coreHelper;
+    // The driver's core helper, held for the object's lifetime and handed as
+    // it is to the device-settings handler. It only ever comes from a query for
+    // IID_IPrintCoreHelperPS, so it needs no wrapper that checks its kind again.
+    ComPtr<IPrintCoreHelperPS> coreHelper;
 };

@@ -44,6 +44,10 @@ const SimResource SimModuleResources[] = {
 };
 const unsigned SimModuleResourceCount = sizeof SimModuleResources / sizeof SimModuleResources[0];
 
+// What the simulated loader looks up by name.
+__attribute__((visibility("default"))) int TestModuleAnswer();
+__attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved);
+
 __attribute__((visibility("default"))) int TestModuleAnswer() { return 42; }
 
 __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {

@@ -726,6 +726,8 @@ TEST_F(FeatureEmit, RawTextsCannotBreakOutOfTheirBlock) {
                                 kRegion);
 }
 
+namespace {
+
 // Reads the body of a PostScript string the way an interpreter does, from just
 // behind its "(" up to the ")" that balances it. Returns false when the string
 // does not end inside `text`, or ends before its last byte.
@@ -773,6 +775,8 @@ bool ReadPostScriptString(const std::string& text, std::string& value) {
     }
     return depth == 0;
 }
+
+}  // namespace
 
 TEST(FeatureText, EveryByteStringComesBackFromThePostScriptString) {
     uint32_t seed = 12345;
