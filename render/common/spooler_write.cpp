@@ -1,25 +1,16 @@
 #include "common/spooler_write.h"
 
-#include "common/debug_trace.h"
+#include "common/result_macros.h"
 
 #include <limits>
 
 HRESULT WriteSpoolerOnce(HANDLE printer, const void* bytes, DWORD count, DWORD* taken) {
     DWORD written = 0;
-    if (!WritePrinter(printer, const_cast<void*>(bytes), count, &written)) {
-        const DWORD error = GetLastError();
-        RENDER_TRACE("spooler write of %lu bytes failed, error %lu", static_cast<unsigned long>(count),
-                     static_cast<unsigned long>(error));
-        SetLastError(error);
-        return E_FAIL;
-    }
+    // The trace keeps the spooler's last error for the caller.
+    RETURN_HR_IF(E_FAIL, !WritePrinter(printer, const_cast<void*>(bytes), count, &written));
     if (written > count) written = count;  // never more than was offered
     *taken = written;
-    if (written == 0 && count > 0) {
-        RENDER_TRACE("spooler took nothing of %lu bytes", static_cast<unsigned long>(count));
-        SetLastError(ERROR_WRITE_FAULT);
-        return E_FAIL;
-    }
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_WRITE_FAULT, written == 0 && count > 0);
     return S_OK;
 }
 

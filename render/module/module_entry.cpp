@@ -57,9 +57,9 @@ extern "C" MODULE_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason
 }
 
 STDAPI MODULE_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    if (ppv == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, ppv == nullptr);
     *ppv = nullptr;
-    if (!IsEqualCLSID(rclsid, CLSID_OEMRENDER)) return CLASS_E_CLASSNOTAVAILABLE;
+    RETURN_HR_IF(CLASS_E_CLASSNOTAVAILABLE, !IsEqualCLSID(rclsid, CLSID_OEMRENDER));
     RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory(attachedModules);
     RETURN_IF_NULL_ALLOC(factory);
     const HRESULT hr = factory->QueryInterface(riid, ppv);

@@ -7,7 +7,7 @@
 #include <new>
 
 HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, ppv == nullptr);
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
         *ppv = static_cast<IClassFactory*>(this);
         static_cast<IClassFactory*>(this)->AddRef();
@@ -26,9 +26,9 @@ ULONG STDMETHODCALLTYPE RenderPluginFactory::Release() {
 }
 
 HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, ppv == nullptr);
     *ppv = nullptr;
-    if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
+    RETURN_HR_IF(CLASS_E_NOAGGREGATION, pUnkOuter != nullptr);
     RenderPlugin* plugin = new (std::nothrow) RenderPlugin(modules);
     RETURN_IF_NULL_ALLOC(plugin);
     // The query adds the caller's reference; dropping the creation reference

@@ -4,6 +4,7 @@
 
 #include "common/spooler_write.h"
 #include "common/companion_path.h"
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header_parts.h"
 #include "pjl/pjl_paper_codes.h"
@@ -263,7 +264,7 @@ void FlushHeader(HeaderAccumulator& accumulator)
 }
 
 PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
-                                        int16_t outputPaperNumber)
+                                        int16_t outputPaperNumber) noexcept
 {
     PrinterPaperCodes codes{kCustomPaperCode, kCustomPaperCode};
     bool pageFound = false;
@@ -364,6 +365,7 @@ void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* s
         AppendOrFlush(accumulator, kEnterLanguageLine);
         FlushHeader(accumulator);
     } catch (...) {
+        TRACE_CAUGHT();
         // Out of memory part-way: send what is built and still switch the
         // printer to PostScript, so the job prints with the printer's own
         // defaults for the settings that are missing. Before the first line

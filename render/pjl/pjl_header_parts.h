@@ -72,4 +72,4 @@ struct PrinterPaperCodes {
 // file next to the plug-in's module of `modules`. A code not found is 256.
 // Never throws.
 PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
-                                        int16_t outputPaperNumber);
+                                        int16_t outputPaperNumber) noexcept;

@@ -1,5 +1,6 @@
 #include "plugin/header_inputs.h"
 
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "settings/job_identity.h"
 #include "settings/private_part.h"
@@ -10,20 +11,17 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     if (settingsBlock == nullptr || !HasSettingsIdentification(block)) return false;
     // Without memory for the name or the date the job still goes on, with the
     // empty text in their place: a header without a name beats a lost job.
+    out.userName[0] = 0;
     try {
         WTextCopy(out.userName, kUserNameUnits, JobUserName(block).c_str());
-    } catch (...) {
-        out.userName[0] = 0;
-    }
+    } CATCH_TRACE()
     ReadSettingBytes(block, 0, out.settings, kPjlHeaderSettingsBytes);
     if (ReadSettingU8(block, kSettingDateSwitch.offset) == 0) {
         // The copy's date text is replaced whole: today's date, zero-padded.
         WCHAR date[kSettingDateText.Units()] = {};
         try {
             WTextCopy(date, kSettingDateText.Units(), TodaysShortDate().c_str());
-        } catch (...) {
-            date[0] = 0;
-        }
+        } CATCH_TRACE()
         WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kSettingDateText.offset, date,
                           sizeof(date));
     }

@@ -1,6 +1,7 @@
 #include "plugin/job_cancel.h"
 
 #include "common/companion_path.h"
+#include "common/result_macros.h"
 #include "common/unique_handle.h"
 #include "common/wtext.h"
 
@@ -29,13 +30,13 @@ bool FormatNotice(DWORD errorNumber, WCHAR (&caption)[kMessageCapacity], WCHAR (
 }  // namespace
 
 HRESULT CheckJobOrCancel(const ModuleContext& modules, PDEVOBJ pdevobj, DWORD dwJobId) {
-    if (pdevobj == nullptr) return E_FAIL;
+    RETURN_HR_IF(E_FAIL, pdevobj == nullptr);
     if (pdevobj->pOEMDM != nullptr && pdevobj->pdevOEM != nullptr) return S_OK;
     // The cancel's own result does not matter: the job cannot be produced
     // either way, and StartDoc fails below.
     SetJobW(pdevobj->hPrinter, dwJobId, 0, nullptr, JOB_CONTROL_CANCEL);
     NotifyActiveSession(modules.module, kCancelledJobError);
-    return E_FAIL;
+    RETURN_HR(E_FAIL);
 }
 
 DWORD NotifyActiveSession(HMODULE module, DWORD errorNumber) {

@@ -1,5 +1,6 @@
 #include "plugin/plugin_pdev.h"
 
+#include "common/result_macros.h"
 #include "common/spooler_write.h"
 #include "settings/private_part.h"
 
@@ -31,7 +32,7 @@ PluginPdev* PdevOf(const DEVOBJ* pdevobj) {
 
 HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten) {
     if (pdevobj == nullptr) return S_OK;
-    if (pdevobj->pdevOEM == nullptr || pdevobj->pOEMDM == nullptr) return E_NOTIMPL;
+    RETURN_HR_IF(E_NOTIMPL, pdevobj->pdevOEM == nullptr || pdevobj->pOEMDM == nullptr);
     DWORD ignored = 0;
     return WriteSpoolerOnce(pdevobj->hPrinter, pBuf, cbBuf, pcbWritten != nullptr ? pcbWritten : &ignored);
 }

@@ -1,5 +1,6 @@
 #include "plugin/render_plugin.h"
 
+#include "common/result_macros.h"
 #include "pjl/pjl_header.h"
 #include "plugin/carry_settings.h"
 #include "plugin/document_hooks.h"
@@ -40,6 +41,23 @@ void SetResult(DWORD* pdwResult, DWORD value) {
     if (pdwResult != nullptr) *pdwResult = value;
 }
 
+// The number GetInfo reports for a mode; false for a mode without one.
+bool InfoValue(DWORD dwMode, DWORD* value) {
+    switch (dwMode) {
+        case OEMGI_GETSIGNATURE:
+            *value = kPluginSignature;
+            return true;
+        case OEMGI_GETVERSION:
+            *value = kPluginVersion;
+            return true;
+        case OEMGI_GETREQUESTEDHELPERINTERFACES:
+            *value = OEMPUBLISH_IPRINTCOREHELPER;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 DRVFN hookTable[kHookCount] = {
@@ -58,7 +76,7 @@ RenderPlugin::~RenderPlugin() {
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, ppv == nullptr);
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPrintOemPS2)) {
         *ppv = static_cast<IPrintOemPS2*>(this);
         AddRef();
@@ -78,35 +96,18 @@ ULONG STDMETHODCALLTYPE RenderPlugin::Release() {
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded) {
-    if (pcbNeeded == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pcbNeeded == nullptr);
+    if (dwMode == OEMGI_GETPUBLISHERINFO) {
+        // No publisher information, the interface's answer for "none": the
+        // size is reported, nothing is written and the thread's last error
+        // stays as it was.
+        *pcbNeeded = sizeof(PUBLISHERINFO);
         return E_FAIL;
     }
     DWORD value = 0;
-    switch (dwMode) {
-    case OEMGI_GETSIGNATURE:
-        value = kPluginSignature;
-        break;
-    case OEMGI_GETVERSION:
-        value = kPluginVersion;
-        break;
-    case OEMGI_GETREQUESTEDHELPERINTERFACES:
-        value = OEMPUBLISH_IPRINTCOREHELPER;
-        break;
-    case OEMGI_GETPUBLISHERINFO:
-        // No publisher information: the size is reported, nothing is written
-        // and the thread's last error stays as it was.
-        *pcbNeeded = sizeof(PUBLISHERINFO);
-        return E_FAIL;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return E_FAIL;
-    }
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, !InfoValue(dwMode, &value));
     *pcbNeeded = sizeof(DWORD);
-    if (pBuffer == nullptr || cbSize < sizeof(DWORD)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return E_FAIL;
-    }
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INSUFFICIENT_BUFFER, pBuffer == nullptr || cbSize < sizeof(DWORD));
     std::memcpy(pBuffer, &value, sizeof(value));
     return S_OK;
 }
@@ -116,7 +117,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDM
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
-    if (pded == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, pded == nullptr);
     pded->iDriverVersion = DriverVersion;
     pded->c = kHookCount;
     pded->pdrvfn = hookTable;
@@ -131,15 +132,9 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::DisableDriver() {
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*, ULONG, GDIINFO*, ULONG, DEVINFO*,
                                                    DRVENABLEDATA* pded, PDEVOEM* pDevOem) {
     // Without a place to store the block it could never be freed again.
-    if (pDevOem == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return E_FAIL;
-    }
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pDevOem == nullptr);
     PluginPdev* block = new (std::nothrow) PluginPdev;
-    if (block == nullptr) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return E_FAIL;
-    }
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_NOT_ENOUGH_MEMORY, block == nullptr);
     block->driverSendPage = CastFunction<DriverSendPageFunction>(FindDriverFunction(pded, INDEX_DrvSendPage));
     block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
     block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
@@ -168,7 +163,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pd
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnknown) {
-    if (pIUnknown == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, pIUnknown == nullptr);
     if (!coreHelper) {
         void* helper = nullptr;
         const HRESULT hr = pIUnknown->QueryInterface(IID_IPrintCoreHelperPS, &helper);
@@ -180,7 +175,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnkno
     if (!driverServices) {
         void* services = nullptr;
         const HRESULT hr = pIUnknown->QueryInterface(IID_IPrintOemDriverPS, &services);
-        if (FAILED(hr) || services == nullptr) return E_FAIL;
+        RETURN_HR_IF(E_FAIL, FAILED(hr) || services == nullptr);
         driverServices.Reset(static_cast<IPrintOemDriverPS*>(services));
     }
     return S_OK;
@@ -194,10 +189,9 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     // A device object without private part has no identification either, and
     // is refused like one whose settings lack it.
     HeaderInputs inputs;
-    if (!PrepareHeaderInputs(SettingsOf(pdevobj).data, inputs)) {
-        SetResult(pdwResult, kCommandNoIdentification);
-        return E_FAIL;
-    }
+    const bool identified = PrepareHeaderInputs(SettingsOf(pdevobj).data, inputs);
+    if (!identified) SetResult(pdwResult, kCommandNoIdentification);
+    RETURN_HR_IF(E_FAIL, !identified);
     // Without a per-device block no StartDoc has named the document: the
     // header then carries an empty document name. The header is best effort:
     // the driver goes on whatever reached the spooler.
@@ -214,10 +208,9 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
     // A device object with a block but no private part is refused like a
     // settings block without identification.
     const SettingsView settings = AsView(SettingsOf(pdevobj));
-    if (!HasSettingsIdentification(settings)) {
-        if (pcbWritten != nullptr) *pcbWritten = 0;
-        return E_FAIL;
-    }
+    const bool identified = HasSettingsIdentification(settings);
+    if (!identified && pcbWritten != nullptr) *pcbWritten = 0;
+    RETURN_HR_IF(E_FAIL, !identified);
     PluginPdev* block = PdevOf(pdevobj);
     const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block->documentName};
     return StreamFilterWrite(block->filter, job, pBuf, cbBuffer, pcbWritten);

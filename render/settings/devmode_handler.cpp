@@ -396,9 +396,7 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         MatchSiblingPaper(modules, &inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
     }
     LONG size = static_cast<LONG>(kPublicBytes + layout.extra);
-    if (convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE) {
-        return E_FAIL;
-    }
+    RETURN_HR_IF(E_FAIL, convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE);
     if (publicOut != nullptr) {
         ReturnPublicResult(c, cdmMode, paperBeforeMapping);
     }
@@ -429,9 +427,10 @@ void FormatCustomPageSize(short width, short length, char (&text)[kCustomPageSiz
 }
 
 HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
-                      const ModuleContext& modules) {
+                      const ModuleContext& modules) noexcept {
     try {
         const HRESULT processed = ProcessPrivatePart(dwMode, pOemDMParam);
+        RETURN_IF_FAILED(processed);
         if (processed != S_OK || dwMode == OEMDM_SIZE) {
             return processed;
         }

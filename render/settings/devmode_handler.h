@@ -27,7 +27,7 @@
 // anything is written. Without an input private part the sibling converts the
 // output private part as that processing left it. Never throws.
 HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
-                      const ModuleContext& modules);
+                      const ModuleContext& modules) noexcept;
 
 // The option text of the driver's "%CustomPageSize" feature for a custom paper of
 // width x length tenths of a millimetre: both turned into points (x 72 / 254,

@@ -103,7 +103,7 @@ const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paper
             result = row->keyword;
             return false;
         });
-    } CATCH_RETURN(kCustomKeyword)
+    } CATCH_RETURN_VALUE(kCustomKeyword)
     return result;
 }
 
@@ -123,7 +123,7 @@ short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE h
             return !listed;
         });
         return listed ? paperNumber : kSiblingCustomPaper;
-    } CATCH_RETURN(kSiblingCustomPaper)
+    } CATCH_RETURN_VALUE(kSiblingCustomPaper)
 }
 
 HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
@@ -150,7 +150,7 @@ HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HAND
             copy->dmPaperLength = static_cast<short>(ClampInt(copy->dmPaperLength, 1480, 5500));
             return S_OK;
         }
-        if (p < 1 || static_cast<DWORD>(p) > forms.count) return E_INVALIDARG;
+        RETURN_HR_IF(E_INVALIDARG, p < 1 || static_cast<DWORD>(p) > forms.count);
         const FORM_INFO_1W& form = forms.forms[p - 1];
         const int32_t width = FormUnitsToTenths(form.Size.cx);
         const int32_t length = FormUnitsToTenths(form.Size.cy);
@@ -162,7 +162,9 @@ HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HAND
         }
         *paperNumber = kSiblingCustomPaper;
         return S_OK;
-    } CATCH_RETURN(S_OK)
+    }
+    // Out of memory part-way: the paper number stays as it was.
+    CATCH_RETURN_VALUE(S_OK)
 }
 
 HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
@@ -172,15 +174,19 @@ HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber
     try {
         std::vector<WORD> papers;
         std::vector<SiblingPaperSize> sizes;
+        // A list that could not be allocated is reported at the end; the
+        // mapping still goes as far as the lists it has allow.
         if (QuerySiblingPapers(modules.sibling, hPrinter, printerName, papers) == SiblingListResult::OutOfMemory) {
             result = E_OUTOFMEMORY;
+            RENDER_TRACE_FAILURE(result, "QuerySiblingPapers");
         }
         if (QuerySiblingPaperSizes(modules.sibling, hPrinter, printerName, sizes) == SiblingListResult::OutOfMemory) {
             result = E_OUTOFMEMORY;
+            RENDER_TRACE_FAILURE(result, "QuerySiblingPaperSizes");
         }
         if (papers.empty() || sizes.empty()) return result;
         if (ReadFormList(hPrinter).count == 0) return result;
-        if (*paperNumber < 1) return E_INVALIDARG;
+        RETURN_HR_IF(E_INVALIDARG, *paperNumber < 1);
         const size_t n = CommonCount(papers.size(), sizes.size());
         for (size_t i = 0; i < n; ++i) {
             if (PaperSizesMatch(sizes[i].width, sizes[i].length, copy->dmPaperWidth, copy->dmPaperLength)) {
@@ -292,7 +298,7 @@ void SelectDriverForm(const ModuleContext& modules, DEVMODEW* target, HANDLE hPr
                 SelectFormPosition(target, j + 1, displayName.c_str());
             }
         }
-    } catch (...) {
-        // Nothing allocated here outlives the call; the target keeps what it had.
     }
+    // Nothing allocated here outlives the call; the target keeps what it had.
+    CATCH_TRACE()
 }

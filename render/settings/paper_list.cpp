@@ -42,7 +42,7 @@ bool ReadUnits(HMODULE module, std::vector<WCHAR>& units) {
 
 }  // namespace
 
-bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) {
+bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) noexcept {
     if (visit == nullptr) return false;
     try {
         std::vector<WCHAR> units;
@@ -71,7 +71,7 @@ bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) {
             start = next;
         }
         return true;
-    } CATCH_RETURN(false)
+    } CATCH_RETURN_VALUE(false)
 }
 
 const WCHAR* PaperListValue(const WCHAR* line, const WCHAR* key) {

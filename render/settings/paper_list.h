@@ -27,7 +27,7 @@ using PaperListVisitor = bool (*)(const WCHAR* line, size_t length, void* contex
 // Reads the paper-list file in module's folder and hands each examined line to
 // visit. Returns false when the file could not be found, opened, read or is
 // empty (visit is then never called). Never throws.
-bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context);
+bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) noexcept;
 
 // The same with any callable bool(const WCHAR* line, size_t length).
 template <typename F>

@@ -9,6 +9,13 @@ namespace {
 constexpr DWORD kNoAnswer = static_cast<DWORD>(-1);
 constexpr DWORD kMaxListEntries = 65535;
 
+// A list that could not be allocated is handed back empty.
+template <typename T>
+SiblingListResult OutOfMemory(std::vector<T>& list) noexcept {
+    list.clear();
+    return SiblingListResult::OutOfMemory;
+}
+
 // Asks for a list of `unitsPerEntry` elements of T per entry, count first.
 template <typename T>
 SiblingListResult QueryList(HMODULE sibling, HANDLE hPrinter, const WCHAR* printerName, WORD capability,
@@ -22,10 +29,7 @@ SiblingListResult QueryList(HMODULE sibling, HANDLE hPrinter, const WCHAR* print
     if (count > kMaxListEntries) return SiblingListResult::OutOfMemory;
     try {
         list.assign(static_cast<size_t>(count) * unitsPerEntry, T{});
-    } catch (...) {
-        list.clear();
-        return SiblingListResult::OutOfMemory;
-    }
+    } CATCH_RETURN_VALUE(OutOfMemory(list))
     const DWORD filled = proc(hPrinter, name, capability, list.data(), nullptr);
     if (filled == 0 || filled == kNoAnswer) {
         list.clear();
@@ -51,10 +55,7 @@ SiblingListResult QuerySiblingPaperSizes(HMODULE sibling, HANDLE hPrinter, const
     if (result != SiblingListResult::Ok) return result;
     try {
         sizes.resize(raw.size() / 2);
-    } catch (...) {
-        sizes.clear();
-        return SiblingListResult::OutOfMemory;
-    }
+    } CATCH_RETURN_VALUE(OutOfMemory(sizes))
     for (size_t i = 0; i < sizes.size(); ++i) sizes[i] = SiblingPaperSize{raw[i * 2], raw[i * 2 + 1]};
     return SiblingListResult::Ok;
 }
@@ -72,7 +73,7 @@ FormList ReadFormList(HANDLE hPrinter) {
     if (needed == 0) return list;
     try {
         list.storage.assign(needed, 0);
-    } CATCH_RETURN(FormList())
+    } CATCH_RETURN_VALUE(FormList())
     returned = 0;
     DWORD needed2 = 0;
     if (!EnumFormsW(hPrinter, 1, list.storage.data(), needed, &needed2, &returned)) return FormList();

@@ -1,5 +1,7 @@
 #include "settings/private_part.h"
 
+#include "common/result_macros.h"
+
 #include <cstring>
 
 namespace {
@@ -163,11 +165,6 @@ bool ValidatePrivatePart(void* out, size_t outCapacity) {
 
 namespace {
 
-HRESULT Refuse(DWORD error) {
-    SetLastError(error);
-    return E_FAIL;
-}
-
 // The header and the defaults, into an output the caller has checked.
 void WriteDefaultPrivatePart(void* out) {
     WritePrivatePartHeader(out);
@@ -176,8 +173,8 @@ void WriteDefaultPrivatePart(void* out) {
 
 }  // namespace
 
-HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
-    if (pOemDMParam == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
+HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept {
+    RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pOemDMParam == nullptr);
     switch (dwMode) {
         case OEMDM_SIZE:
             pOemDMParam->cbBufSize = kPrivatePartBytes;
@@ -185,8 +182,8 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
         case OEMDM_DEFAULT:
             // Defaults cannot be handed back without somewhere to put them; the
             // caller then skips everything that would read them.
-            if (pOemDMParam->pOEMDMOut == nullptr) return Refuse(ERROR_INVALID_PARAMETER);
-            if (pOemDMParam->cbBufSize < kPrivatePartBytes) return Refuse(ERROR_INSUFFICIENT_BUFFER);
+            RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pOemDMParam->pOEMDMOut == nullptr);
+            RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INSUFFICIENT_BUFFER, pOemDMParam->cbBufSize < kPrivatePartBytes);
             WriteDefaultPrivatePart(pOemDMParam->pOEMDMOut);
             return S_OK;
         case OEMDM_CONVERT:
@@ -197,7 +194,7 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
             void* const out = pOemDMParam->pOEMDMOut;
             const void* const in = pOemDMParam->pOEMDMIn;
             if (out == nullptr) return S_OK;
-            if (pOemDMParam->cbBufSize < kPrivatePartBytes) return Refuse(ERROR_INSUFFICIENT_BUFFER);
+            RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INSUFFICIENT_BUFFER, pOemDMParam->cbBufSize < kPrivatePartBytes);
             if (in != nullptr) {
                 ConvertPrivatePart(in, out, pOemDMParam->cbBufSize);
             } else if (dwMode == OEMDM_CONVERT) {
@@ -213,8 +210,10 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) {
             return S_OK;
         }
         default:
-            return Refuse(ERROR_INVALID_PARAMETER);
+            break;
     }
+    SetLastError(ERROR_INVALID_PARAMETER);  // a mode the driver does not send
+    RETURN_HR(E_FAIL);
 }
 
 // ---------------------------------------------------------------------------

@@ -75,7 +75,7 @@ bool ValidatePrivatePart(void* out, size_t outCapacity);
 // does nothing and answers S_OK. A convert request without an input writes the
 // header and the defaults into its output; a merge request without an input
 // writes the header of its output and validates it. Never throws.
-HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam);
+HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept;
 
 // ---------------------------------------------------------------------------
 // Page lists: 500 bytes of 4-bit codes, low half first.
