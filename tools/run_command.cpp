@@ -273,6 +273,32 @@ std::string HeaderRefusalReason(const PrivatePart& part) {
            " (a private part of another driver, or one changed with --raw)";
 }
 
+// What the plug-in did when StartDoc failed, as the simulated machine recorded
+// it: the job cancelled in the spooler, and the notice the user in the active
+// session got (caption and text as shown there), or why no notice was shown.
+std::string DescribeCancellation(bool siblingLoaded) {
+    bool cancelled = false;
+    DWORD jobId = 0;
+    for (const sim::JobCommand& command : sim::JobCommands()) {
+        if (command.command != JOB_CONTROL_CANCEL) continue;
+        cancelled = true;
+        jobId = command.jobId;
+    }
+    if (!cancelled) return "";
+    std::string text = "the plug-in cancelled the job: it asked the spooler to cancel job " + std::to_string(jobId) +
+                       " (SetJob with JOB_CONTROL_CANCEL) and ";
+    const std::vector<sim::Message> messages = sim::Messages();
+    if (messages.empty()) {
+        return text + (siblingLoaded ? "showed no notice: no user session was active"
+                                     : "showed no notice: the notice needs the sibling library QM22TIE.dll beside "
+                                       "the plug-in, and there is none");
+    }
+    const sim::Message& message = messages.back();
+    // The notice as the user sees it: its line breaks and tabs as they are.
+    return text + "showed the user in session " + std::to_string(message.sessionId) + " this notice:\n    " +
+           sim::ToUtf8(message.title) + "\n    " + sim::ToUtf8(message.text);
+}
+
 std::string HexResult(HRESULT hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
@@ -330,7 +356,8 @@ int Run(const RunOptions& o) {
     int status = kExitOk;
     bool abandoned = false;
     if (!session.StartJob(&part, o.documentName, &error)) {
-        Error(error);
+        const std::string cancellation = DescribeCancellation(session.SiblingLoaded());
+        Error(error + (cancellation.empty() ? "" : "; " + cancellation));
         status = kExitFound;
     } else {
         port.SetWriter("header");
