@@ -249,3 +249,45 @@ endforeach()
 if(named LESS 150)
     message(SEND_ERROR "only ${named} names were tried")
 endif()
+
+# Ended by a signal while it waits for the rest of its job, the program leaves
+# no temporary file beside its output and no work folder in TMPDIR.
+find_program(BASH bash)
+find_program(MKFIFO mkfifo)
+if(BASH AND MKFIFO)
+    foreach(signal INT TERM HUP)
+        set(scratch ${WORK}/signal-${signal})
+        file(REMOVE_RECURSE ${scratch})
+        file(MAKE_DIRECTORY ${scratch}/tmp)
+        file(WRITE ${scratch}/out.prn "an earlier spool file\n")
+        # 8 KiB of the job reach the program, then the pipe stays open and empty.
+        execute_process(COMMAND ${BASH} -c "
+            set -e
+            cd '${scratch}'
+            mkfifo job.fifo
+            { head -c 8192 '${EXAMPLES}/job.ps'; printf '%8192s' ''; sleep 30; } > job.fifo 2> /dev/null &
+            feeder=$!
+            TMPDIR='${scratch}/tmp' '${QM22T}' run job.fifo --out out.prn --trace trace.txt 2> err.txt &
+            tool=$!
+            for _ in $(seq 100); do
+                if ls -A tmp | grep -q . && ls -A | grep -q '^\\.out.prn'; then break; fi
+                sleep 0.1
+            done
+            ls -A tmp > seen.txt; ls -A >> seen.txt
+            kill -${signal} $tool
+            status=0; wait $tool || status=$?
+            kill $feeder 2> /dev/null || true
+            echo $status > status.txt"
+            RESULT_VARIABLE failed)
+        file(READ ${scratch}/status.txt status)
+        file(READ ${scratch}/seen.txt seen)
+        file(GLOB left ${scratch}/tmp/* ${scratch}/.out.prn* ${scratch}/.trace.txt*)
+        file(READ ${scratch}/out.prn out)
+        if(NOT seen MATCHES "qm22t\\." OR NOT seen MATCHES "\\.out\\.prn\\.qm22t-")
+            message(SEND_ERROR "SIG${signal}: the work folder or the temporary output never appeared: ${seen}")
+        endif()
+        if(left OR NOT out STREQUAL "an earlier spool file\n" OR status LESS 128)
+            message(SEND_ERROR "SIG${signal}: exit ${status}, left behind: ${left}, output now: ${out}")
+        endif()
+    endforeach()
+endif()
