@@ -94,6 +94,11 @@ std::recursive_mutex& Lock();
 
 // Counts a call of `api`; true (with the last error set) when it is to fail.
 bool InjectFailure(State& s, Api api);
+// The same for a function that does not hold the lock yet.
+inline bool EnterCall(Api api) {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    return InjectFailure(Machine(), api);
+}
 
 // Text helpers.
 std::u16string Utf8To16(const std::string& in);

@@ -331,6 +331,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     std::unique_lock<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    InjectFailure(s, sim::Api::FreeLibrary);
     Module* m = FindModule(s, hLibModule);
     if (m == nullptr || m->refCount == 0) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -424,6 +425,7 @@ HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    if (InjectFailure(s, sim::Api::SizeofResource)) return 0;
     const auto* r = reinterpret_cast<const SimResource*>(hResInfo);
     const Module* owner = r != nullptr ? ModuleOwningResource(s, r) : nullptr;
     if (owner == nullptr || (hModule != nullptr && reinterpret_cast<HMODULE>(const_cast<Module*>(owner)) != hModule)) {
@@ -433,7 +435,10 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     return r->size;
 }
 
-LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
+LPVOID WINAPI LockResource(HGLOBAL hResData) {
+    if (EnterCall(sim::Api::LockResource)) return nullptr;
+    return hResData;
+}
 
 // ---------------------------------------------------------------------------
 // Files
@@ -533,6 +538,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPOVERLAPPED lpOverlapped) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    if (InjectFailure(s, sim::Api::WriteFile)) return FALSE;
     const auto it = s.files.find(hFile);
     if (it == s.files.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -576,6 +582,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    InjectFailure(s, sim::Api::CloseHandle);
     const auto it = s.files.find(hObject);
     if (it == s.files.end()) {
         SetLastError(ERROR_INVALID_HANDLE);

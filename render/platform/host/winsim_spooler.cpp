@@ -198,6 +198,7 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
+    InjectFailure(Machine(), sim::Api::ClosePrinter);
     PrinterHandle* ph = OpenPrinterHandle(Machine(), hPrinter);
     if (ph == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -355,6 +356,7 @@ HANDLE WINAPI WTSOpenServerW(LPWSTR pServerName) {
 
 void WINAPI WTSCloseServer(HANDLE hServer) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
+    InjectFailure(Machine(), sim::Api::WTSCloseServer);
     Machine().servers.erase(hServer);
 }
 
@@ -423,6 +425,7 @@ BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWOR
 }
 
 void WINAPI WTSFreeMemory(PVOID pMemory) {
+    EnterCall(sim::Api::WTSFreeMemory);
     if (pMemory == nullptr) return;
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
