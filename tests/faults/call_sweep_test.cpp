@@ -98,11 +98,24 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
                     // all of it unless a failure was reported.
                     if (expected.compare(0, doc.spooled.size(), doc.spooled) != 0) {
                         ++tally.disorder;
-                        ADD_FAILURE() << what << ": the spooler holds bytes out of order or twice";
+                        size_t at = 0;
+                        while (at < doc.spooled.size() && doc.spooled[at] == expected[at]) ++at;
+                        ADD_FAILURE() << what << ": the spooler holds bytes out of order or twice, from byte " << at
+                                      << ": \"" << doc.spooled.substr(at, 60) << "\" where the job has \""
+                                      << expected.substr(at, 60) << "\"";
                     } else if (!doc.reportedFailure && doc.spooled != expected) {
                         ++tally.silentLosses;
                         ADD_FAILURE() << what << ": " << expected.size() - doc.spooled.size()
                                       << " bytes lost, no failure reported";
+                    }
+                    // The stream's failure was answered to a write, the driver went
+                    // on, and the plug-in sent what it still owed: the job is whole.
+                    const bool streamRetried = once && doc.firstFailure == "WritePrinter" &&
+                                               doc.header == clean.faulty.header && doc.refusedWrites == 0;
+                    if (streamRetried && doc.spooled != expected) {
+                        ++tally.silentLosses;
+                        ADD_FAILURE() << what << ": retried, but the spooler holds "
+                                      << doc.spooled.size() << " bytes, not the job's " << expected.size();
                     }
                     if (doc.reportedFailure && doc.lastErrorAtFailure != kInjectedError) {
                         ++tally.lostErrors;

@@ -23,7 +23,7 @@ constexpr size_t kSettingsAt = 12;
 constexpr char16_t kPrinterName[] = u"Sweep Printer";
 constexpr char kEnterLanguage[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 // The driver's write sizes, in turn: single bytes, odd cuts and whole pages.
-constexpr DWORD kWriteSizes[] = {700, 1, 33, 4096, 250};
+constexpr DWORD kWriteSizes[] = {300, 1, 33, 512, 250};
 
 template <typename To, typename From>
 To FunctionAs(From function) {
@@ -228,6 +228,7 @@ public:
         }
         Call("DisablePDEV", [&] { plugin_->DisablePDEV(&device); });
         doc.spooled = sim::WrittenBytes(printer);
+        doc.writes = sim::WriteCalls(printer);
     }
 
     void Unload() {

@@ -29,6 +29,7 @@ struct DocumentOutcome {
     std::string header;          // what it took up to the end of Command
     DWORD lastErrorAfterCommand = 0;
     unsigned refusedWrites = 0;  // writes answered failure with nothing taken
+    std::vector<sim::WriteCall> writes;  // every spooler write of the document
 };
 
 struct JobOutcome {
