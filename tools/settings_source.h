@@ -3,7 +3,7 @@
 // single assignments on top, and finally the plug-in's own merge.
 #pragma once
 
-#include "driver_session.h"
+#include "harness/driver_session.h"
 #include "settings_text.h"
 
 #include <string>
@@ -11,9 +11,23 @@
 
 namespace qm22t {
 
+using harness::DriverSession;
+using harness::PrivatePart;
+using harness::ProgramFolder;
+using harness::SessionOptions;
+
+// The exit code a failure to open the session deserves (kExitOk when it opened).
+int ExitCodeOf(harness::OpenResult result);
+
 // A file that holds a private part: the plug-in's signature in its header, or
 // exactly the private part's size.
 bool LooksLikePrivatePart(const std::string& bytes);
+
+// A source file of a size no source has: an empty file (an error: it would
+// stand for the defaults without saying so) or a file longer than a private
+// part that carries the plug-in's signature (a whole DEVMODE, or a part with
+// something behind it). False with the reason.
+bool CheckSourceSize(const std::string& bytes, const std::string& name, std::string* error);
 
 // A captured private part. A shorter one (an older driver's) is taken with
 // zeros behind it, as its dwSize tells the plug-in to do; a warning says so,

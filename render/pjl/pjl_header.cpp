@@ -4,13 +4,12 @@
 
 #include "common/spooler_write.h"
 #include "common/companion_path.h"
-#include "common/module_state.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header_parts.h"
+#include "pjl/pjl_paper_codes.h"
 #include "pjl/pjl_settings.h"
 #include "settings/job_identity.h"
 #include "settings/paper.h"
-#include "settings/paper_list.h"
 #include "settings/paper_sources.h"
 #include "settings/private_part.h"
 #include "settings/settings_access.h"
@@ -256,7 +255,8 @@ void FlushHeader(HeaderAccumulator& accumulator)
     accumulator.bytes.clear();
 }
 
-PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, int16_t outputPaperNumber)
+PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
+                                        int16_t outputPaperNumber)
 {
     PrinterPaperCodes codes{kCustomPaperCode, kCustomPaperCode};
     bool pageFound = false;
@@ -313,7 +313,7 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
         targets[queryCount++] = &codes.outputPaper;
     }
     if (queryCount > 0) {
-        LookupPjlPaperCodes(moduleHandle, queries, queryCount);
+        LookupPjlPaperCodes(modules.module, queries, queryCount);
         for (size_t i = 0; i < queryCount; ++i) {
             if (queries[i].found) *targets[i] = queries[i].code;
         }
@@ -321,8 +321,8 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
     return codes;
 }
 
-HRESULT BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
-                       const WCHAR* userName) noexcept
+HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
+                       const WCHAR* documentName, const WCHAR* userName) noexcept
 {
     if (settings == nullptr) return S_OK;
     const SettingsView view{settings, kPjlHeaderSettingsBytes};
@@ -332,7 +332,7 @@ HRESULT BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* docum
         // never allocates, so it can still be flushed when memory runs out.
         accumulator.bytes.reserve(kHeaderChunkBytes + 1);
         const PrinterPaperCodes codes =
-            FindPrinterPaperCodes(hPrinter, ReadSettingS16(view, kSettingPaperNumber.offset),
+            FindPrinterPaperCodes(modules, hPrinter, ReadSettingS16(view, kSettingPaperNumber.offset),
                                   ReadSettingS16(view, kSettingOutputPaper.offset));
 
         AppendOrFlush(accumulator, kUniversalExitLine);

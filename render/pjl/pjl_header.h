@@ -2,6 +2,7 @@
 // ahead of any PostScript, so the printer takes its job settings from it.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -23,6 +24,7 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // ERROR_WRITE_FAULT for a write that took nothing, left as the last error), and
 // so does a shortage of memory while it is built (E_OUTOFMEMORY): what the
 // spooler holds is then the header's beginning, never lines with a gap between
-// them, and the job is no longer whole.
-HRESULT BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
-                       const WCHAR* userName) noexcept;
+// them, and the job is no longer whole. Paper codes that only the paper-list
+// file knows are read from the file next to the plug-in's module of `modules`.
+HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
+                       const WCHAR* documentName, const WCHAR* userName) noexcept;

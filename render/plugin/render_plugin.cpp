@@ -4,7 +4,6 @@
 #include "plugin/carry_settings.h"
 #include "plugin/document_hooks.h"
 #include "plugin/header_inputs.h"
-#include "common/spooler_write.h"
 #include "plugin/job_cancel.h"
 #include "plugin/plugin_pdev.h"
 #include "plugin/server_counts.h"
@@ -56,7 +55,7 @@ DRVFN hookTable[kHookCount] = {
     {INDEX_DrvEndDoc, CastFunction<PFN>(&EndDocHook)},
 };
 
-RenderPlugin::RenderPlugin() { InterlockedIncrement(&liveObjects); }
+RenderPlugin::RenderPlugin(const ModuleContext& modules) : modules(modules) { InterlockedIncrement(&liveObjects); }
 
 RenderPlugin::~RenderPlugin() {
     // Driver services before the core helper: left to the members, the order would be reversed.
@@ -120,7 +119,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) {
-    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), kDevModeCallerPlugin);
+    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), modules);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
@@ -152,6 +151,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
     block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
     block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
     block->pageCount = 0;
+    block->modules = modules;
     *pDevOem = block;
     return S_OK;
 }
@@ -211,7 +211,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     // a header that did not reach the spooler whole leaves its error as the
     // last error and fails the rest of the document (PluginPdev::headerBroken).
     PluginPdev* block = PdevOf(pdevobj);
-    const HRESULT header = BuildPjlHeader(pdevobj->hPrinter, inputs.settings,
+    const HRESULT header = BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings,
                                           block != nullptr ? block->documentName : nullptr, inputs.userName);
     const DWORD headerError = HeaderLastError(header);
     if (block != nullptr) {

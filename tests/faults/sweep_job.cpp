@@ -1,7 +1,7 @@
 #include "sweep_job.h"
 
 #include "fault_allocator.h"
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "settings/settings_fields.h"
 
 #include <csignal>
@@ -145,7 +145,7 @@ public:
         DWORD needed = 0;
         Call("GetInfo", [&] { hr = plugin_->GetInfo(OEMGI_GETSIGNATURE, &signature, sizeof signature, &needed); });
         Check(doc, "GetInfo", hr == S_OK && signature == 0x4D534654);
-        FakePublisher publisher(&coreHelper_, &driverServices_);
+        harness::Publisher publisher(&coreHelper_, &driverServices_);
         Call("PublishDriverInterface", [&] { plugin_->PublishDriverInterface(&publisher); });
         Call("PublishDriverInterface", [&] { plugin_->PublishDriverInterface(&publisher); });
         Call("EnableDriver", [&] { hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks_, &hooks_); });
@@ -299,8 +299,8 @@ private:
     HRESULT (*getClassObject_)(REFCLSID, REFIID, LPVOID*) = nullptr;
     IPrintOemPS2* plugin_ = nullptr;
     DRVENABLEDATA hooks_{};
-    FakeCoreHelper coreHelper_;
-    FakeOemDriver driverServices_;
+    harness::CoreHelper coreHelper_;
+    harness::DriverServices driverServices_;
 };
 
 // Lines of a header with each "@PJL SET NAME=value" reduced to its name: the

@@ -1,7 +1,7 @@
 // The job header as the spooler receives it.
 #include "pjl/pjl_header.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
 #include "hex_digits.h"
 #include "pjl/pjl_header_parts.h"
@@ -174,7 +174,7 @@ protected:
         char pattern[] = "/tmp/pjl_header_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+        modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
         block.assign(kSettingsBlockBytes, 0);
         SetDefaultSettings(Span());
@@ -185,7 +185,7 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(sim::OpenFileHandles(), 0u);
-        moduleHandle = nullptr;
+        modules.module = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     }
@@ -197,7 +197,7 @@ protected:
     void Restart()
     {
         sim::Reset();
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+        modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
     }
 
@@ -226,7 +226,7 @@ protected:
 
     std::string Build(const WCHAR* documentName = WIDE("Doc1"), const WCHAR* userName = WIDE("alice"))
     {
-        BuildPjlHeader(printer, block.data(), documentName, userName);
+        BuildPjlHeader(modules, printer, block.data(), documentName, userName);
         return sim::WrittenBytes(printer);
     }
 
@@ -245,6 +245,7 @@ protected:
     std::string folder;
     HANDLE printer = nullptr;
     std::vector<BYTE> block;
+    ModuleContext modules;  // the plug-in module registered over the folder
 };
 
 using Lines = std::vector<std::string>;
@@ -524,13 +525,13 @@ TEST_F(PjlHeaderTest, ReadsNoMoreThanTheFirst12000Bytes)
     std::vector<BYTE> exact(block.begin(), block.begin() + kPjlHeaderSettingsBytes);
     block.clear();
     block.shrink_to_fit();
-    BuildPjlHeader(printer, exact.data(), WIDE("Doc1"), WIDE("alice"));
+    BuildPjlHeader(modules, printer, exact.data(), WIDE("Doc1"), WIDE("alice"));
     EXPECT_EQ(sim::WrittenBytes(printer), kDefaultHeader);
 }
 
 TEST_F(PjlHeaderTest, NoSettingsWriteNothing)
 {
-    BuildPjlHeader(printer, nullptr, WIDE("Doc1"), WIDE("alice"));
+    BuildPjlHeader(modules, printer, nullptr, WIDE("Doc1"), WIDE("alice"));
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
@@ -752,15 +753,15 @@ TEST_F(PjlHeaderTest, FailedWriteEndsTheHeader)
     SetText(6464, 256, std::u16string(255, u't').c_str());
     sim::FailCalls(sim::Api::WritePrinter, ERROR_INVALID_HANDLE);
     SetLastError(0);
-    EXPECT_EQ(BuildPjlHeader(printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     const std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].result, FALSE);
 
     Restart();
-    EXPECT_EQ(BuildPjlHeader(printer, block.data(), WIDE("Doc1"), WIDE("alice")), S_OK);
-    EXPECT_EQ(BuildPjlHeader(printer, nullptr, WIDE("Doc1"), WIDE("alice")), S_OK);  // nothing to say
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), S_OK);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, nullptr, WIDE("Doc1"), WIDE("alice")), S_OK);  // nothing to say
 }
 
 // A spooler may take less than it is offered: the rest of the chunk is offered
@@ -826,7 +827,7 @@ TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
     Restart();
     sim::SetWriteLimit(0);
     SetLastError(0);
-    EXPECT_EQ(BuildPjlHeader(printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
     EXPECT_EQ(sim::WrittenBytes(printer), "");
     const std::vector<sim::WriteCall> empty = sim::WriteCalls(printer);
@@ -843,7 +844,7 @@ TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix)
     std::vector<std::thread> threads;
     for (HANDLE p : printers) {
         threads.emplace_back([this, p] {
-            for (int i = 0; i < 20; ++i) BuildPjlHeader(p, block.data(), WIDE("Doc1"), WIDE("alice"));
+            for (int i = 0; i < 20; ++i) BuildPjlHeader(modules, p, block.data(), WIDE("Doc1"), WIDE("alice"));
         });
     }
     for (std::thread& t : threads) t.join();
@@ -881,7 +882,7 @@ TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions)
     forms[8] = sim::Form{u"MyForm", FORM_USER, 100000, 100000};
     sim::SetForms(printer, forms);
     WriteList(u"PJL_PAPER_LIST=MyForm=21\n");
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 9, 1);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 9, 1);
     EXPECT_EQ(codes.pageSize, 2);      // A4
     EXPECT_EQ(codes.outputPaper, 19);  // Letter
 }
@@ -901,7 +902,7 @@ TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList)
     EXPECT_EQ(LinesOf(header, "ZTPAGESIZE"), Lines{"@PJL SET ZTPAGESIZE=A3W"});
     // -7 is no paper code: no PAPER line.
     EXPECT_EQ(LinesOf(header, "PAPER"), Lines{});
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 4).outputPaper, -7);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 4).outputPaper, -7);
 }
 
 TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
@@ -914,9 +915,9 @@ TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
     // A prefix of the name, a line after the end marker, and a code above 30
     // give nothing.
     WriteList(u"PJL_PAPER_LIST=MyFor=3\nPJL_PAPER_LIST=MyFormX=4\n[PAPER_LIST_END]\nPJL_PAPER_LIST=MyForm=5\n");
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 256);
     WriteList(u"PJL_PAPER_LIST=MyForm=99\n");
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 99);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 99);
     Restart();
     sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
                             sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
@@ -936,7 +937,7 @@ TEST_F(PaperCodeTest, OutputPaperZeroNeedsAFormList)
 TEST_F(PaperCodeTest, SecondFormListCallFailing)
 {
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE, 1, 1);
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 256, 0);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 256, 0);
     EXPECT_EQ(codes.pageSize, 256);
     EXPECT_EQ(codes.outputPaper, 256);
 }
@@ -945,14 +946,14 @@ TEST_F(PaperCodeTest, NumbersOutsideTheFormListFindNoForm)
 {
     WriteList(u"PJL_PAPER_LIST=Letter=3\n");
     // 47 default forms: 48 and above, 0 and negatives designate none.
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 48, 48).pageSize, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, -1, -1).pageSize, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 0, -1).outputPaper, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 32767, 32767).outputPaper, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 48, 48).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, -1, -1).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 0, -1).outputPaper, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 32767, 32767).outputPaper, 256);
     // With no form list the file is never asked.
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE);
     const unsigned opens = sim::CallCount(sim::Api::CreateFileW);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 256);
     EXPECT_EQ(sim::CallCount(sim::Api::CreateFileW), opens);
 }
 
@@ -963,7 +964,7 @@ TEST_F(PaperCodeTest, BothCodesFromTheFile)
                             sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800},
                             sim::Form{u"Big", FORM_USER, 300000, 400000}});
     WriteList(u"PJL_PAPER_LIST=Small=4\nPJL_PAPER_LIST=Big=1\n");
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 2, 4);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 2, 4);
     EXPECT_EQ(codes.pageSize, 4);
     EXPECT_EQ(codes.outputPaper, 1);
 }
