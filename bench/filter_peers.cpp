@@ -9,13 +9,15 @@
 //   filter_peers section open|closed MIB FILE
 //       writes a job whose document setup carries a resource of MIB MiB, inside
 //       an open feature block or behind closed ones.
-//   filter_peers run FILE WRITE_BYTES
+//   filter_peers run FILE WRITE_BYTES [hash]
 //       maps FILE and hands it to the filter in writes of WRITE_BYTES (0: the
 //       whole job in one call), with a spooler that takes everything and keeps
 //       nothing, then ends the document. Prints one line:
 //       "filter_MBps=<MB/s> seconds=<s> peak_anon_kB=<kB> out_bytes=<n>", the
 //       time being the CPU time the filter took (other load on a shared
 //       machine does not count).
+//       With "hash" the line also gives "out_hash=<FNV-1a of the output>", to
+//       compare two builds byte for byte (the hashing then counts in the time).
 //       Peak memory is the process's anonymous resident memory, sampled while
 //       the filter runs: the job's mapped pages belong to the page cache, as
 //       they would to the spooler's file.
@@ -197,7 +199,7 @@ long AnonResidentKiB() {
     return -1;
 }
 
-int Run(const std::string& path, size_t writeBytes) {
+int Run(const std::string& path, size_t writeBytes, bool hash) {
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) {
         std::perror(path.c_str());
@@ -223,8 +225,12 @@ int Run(const std::string& path, size_t writeBytes) {
 
     const HANDLE printer = sim::AddPrinter(u"Bench Printer");
     size_t out = 0;
-    sim::SetWriteSink(printer, [&out](const void*, DWORD count) {
+    uint64_t outHash = 14695981039346656037ull;
+    sim::SetWriteSink(printer, [&out, &outHash, hash](const void* bytes, DWORD count) {
         out += count;
+        for (DWORD i = 0; hash && i < count; ++i) {
+            outHash = (outHash ^ static_cast<const BYTE*>(bytes)[i]) * 1099511628211ull;
+        }
         return sim::WriteOutcome{TRUE, count, 0};
     });
     const HMODULE module = sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2);
@@ -260,8 +266,10 @@ int Run(const std::string& path, size_t writeBytes) {
         std::fprintf(stderr, "filter_peers: the filter failed (0x%08lX)\n", static_cast<unsigned long>(hr));
         return 1;
     }
-    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu\n", size / seconds / 1e6, seconds,
+    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu", size / seconds / 1e6, seconds,
                 peak.load(), out);
+    if (hash) std::printf(" out_hash=%016llx", static_cast<unsigned long long>(outHash));
+    std::printf("\n");
     return 0;
 }
 
@@ -277,10 +285,12 @@ int main(int argc, char** argv) {
     }
     if (command == "job" && argc == 5) return WriteJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
     if (command == "section" && argc == 5) return WriteSectionJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
-    if (command == "run" && argc == 4) return Run(argv[2], std::strtoul(argv[3], nullptr, 10));
+    if (command == "run" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "hash"))) {
+        return Run(argv[2], std::strtoul(argv[3], nullptr, 10), argc == 5);
+    }
     std::fprintf(stderr,
                  "usage: filter_peers job text|hex|binary|line|lf MIB FILE\n"
                  "       filter_peers section open|closed MIB FILE\n"
-                 "       filter_peers run FILE WRITE_BYTES\n");
+                 "       filter_peers run FILE WRITE_BYTES [hash]\n");
     return 2;
 }
