@@ -60,18 +60,30 @@ size_t BlockStartBefore(const std::string& text, size_t keywordAt, size_t opener
 }
 
 // The end of a driver's block whose comment line continues at `from`: just past
-// its "}featurecleanup\r\n" line. A block counts only when another block follows
-// it, so the last block of a piece stays as the driver wrote it. Whatever lies
-// between the closing line and the next block is the driver's own code and
-// stays; a block without a closing line before the next one is malformed and
-// left alone (npos).
+// its "}featurecleanup\r\n" line. Whatever lies between the closing line and the
+// next block is the driver's own code and stays. The last block of a piece
+// counts as well: the printer feature a printer description orders last in its
+// section would otherwise keep the driver's value while the job header says
+// another. A block without a closing line before the next one (or, for the
+// last block, before the end of the piece) is malformed and left alone (npos).
 size_t DriverBlockEnd(const std::string& text, size_t from) {
-    const size_t next = FindTerminated(text, kBlockStart, from);
-    if (next == std::string::npos) return std::string::npos;
     const size_t cleanup = FindTerminated(text, kBlockCleanup, from);
-    const size_t cleanupLength = std::strlen(kBlockCleanup);
-    if (cleanup == std::string::npos || cleanup + cleanupLength > next) return std::string::npos;
-    return cleanup + cleanupLength;
+    if (cleanup == std::string::npos) return std::string::npos;
+    const size_t cleanupEnd = cleanup + std::strlen(kBlockCleanup);
+    const size_t next = FindTerminated(text, kBlockStart, from);
+    if (next != std::string::npos && cleanupEnd > next) return std::string::npos;
+    return cleanupEnd;
+}
+
+// Where a block goes that belongs behind the block of an anchor whose text
+// continues at `from`: in front of the next block, or, when the anchor's block
+// is the last of the piece, right behind its "}featurecleanup\r\n" line, which
+// may end the piece. npos when neither is there.
+size_t BehindAnchorBlock(const std::string& text, size_t from) {
+    const size_t next = FindTerminated(text, kBlockStart, from);
+    if (next != std::string::npos) return next;
+    const size_t cleanup = FindTerminated(text, kBlockCleanup, from);
+    return cleanup == std::string::npos ? std::string::npos : cleanup + std::strlen(kBlockCleanup);
 }
 
 void ReplaceRange(std::string& text, size_t start, size_t end, const std::string& block) {
@@ -84,8 +96,10 @@ bool CanInsertAt(const std::string& text, size_t offset) {
     return offset != std::string::npos && offset < text.size();
 }
 
+// Callers settle the place first (CanInsertAt, or BehindAnchorBlock, whose
+// place may be the very end of the piece).
 void InsertAt(std::string& text, size_t offset, const std::string& block) {
-    if (CanInsertAt(text, offset)) text.insert(offset, block);
+    if (offset <= text.size()) text.insert(offset, block);
 }
 
 // One anchor of an entry's anchor list, pointing into the constant table.
@@ -184,7 +198,7 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
     return BlockResult::NoTemplate;
 }
 
-// Builds the entry's block and inserts it at offset (which CanInsertAt has
+// Builds the entry's block and inserts it at offset (which its caller has
 // accepted). An entry without its template places nothing.
 HRESULT BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
                      std::string& text) {
@@ -212,9 +226,9 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
             const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
             const size_t end =
                 start == std::string::npos ? std::string::npos : DriverBlockEnd(text, at + anchor.length);
-            const size_t next = FindTerminated(text, kBlockStart, at + anchor.length);
+            const size_t behind = BehindAnchorBlock(text, at + anchor.length);
             const bool canReplace = end != std::string::npos;
-            const bool canInsert = CanInsertAt(text, next);
+            const bool canInsert = behind != std::string::npos;
             if (!canReplace && !canInsert) return S_OK;
 
             std::string block;
@@ -224,7 +238,7 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
             if (block.find(anchor.text, 0, anchor.length) != std::string::npos) {
                 if (canReplace) ReplaceRange(text, start, end, block);
             } else {
-                InsertAt(text, next, block);
+                InsertAt(text, behind, block);
             }
             return S_OK;
         }
@@ -258,9 +272,9 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
     for (size_t i = 0; i < count; ++i) {
         const size_t at = Find(text, anchors[i]);
         if (at == std::string::npos) continue;
-        const size_t next = FindTerminated(text, kBlockStart, at + anchors[i].length);
-        if (next == std::string::npos) continue;
-        return CanInsertAt(text, next) ? BuildAndInsert(row, context, texts, next, text) : S_OK;
+        const size_t behind = BehindAnchorBlock(text, at + anchors[i].length);
+        if (behind == std::string::npos) continue;
+        return BuildAndInsert(row, context, texts, behind, text);
     }
     return S_OK;
 }

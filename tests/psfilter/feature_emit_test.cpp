@@ -231,17 +231,20 @@ TEST_F(FeatureEmit, OrientationComesFromTheGivenValueOrTheSettings) {
 }
 
 TEST_F(FeatureEmit, PieceThatNamesAnOrientationGetsNoSecondOne) {
-    // The driver's block is the last one, so it stays as written; the name suffices.
-    const std::string last = kRegion + Driver("ZTOrientation", "Portrait");
-    std::string out;
-    ASSERT_EQ(Rewrite(last, 1, 2, out), S_OK);
-    EXPECT_EQ(out, last);
-
-    // Not the last one: the replace pass spells it from the settings field,
-    // whatever orientation the page comments gave.
+    // The replace pass spells the driver's block from the settings field,
+    // whatever orientation the page comments gave, and no second one goes in
+    // front; the last block of the piece included.
     S16(378, 2);
+    std::string out;
     ASSERT_EQ(Rewrite(Driver("ZTOrientation", "Portrait") + kRegion, 1, 1, out), S_OK);
     EXPECT_EQ(out, Ours("ZTOrientation", "Landscape") + kRegion);
+    ASSERT_EQ(Rewrite(kRegion + Driver("ZTOrientation", "Portrait"), 1, 1, out), S_OK);
+    EXPECT_EQ(out, kRegion + Ours("ZTOrientation", "Landscape"));
+    // A block of the name that is not the driver's (no closing line) is left
+    // alone, and the name still suffices.
+    const std::string open = kRegion + "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n";
+    ASSERT_EQ(Rewrite(open, 1, 2, out), S_OK);
+    EXPECT_EQ(out, open);
 }
 
 // ---------------------------------------------------------------------------
@@ -272,11 +275,25 @@ TEST_F(FeatureEmit, DriverBlocksAreReplacedWithTheSettings) {
               "%%EndFeature\r\n}featurecleanup\r\n");
 }
 
-TEST_F(FeatureEmit, LastBlockOfAPieceKeepsTheDriversValue) {
+TEST_F(FeatureEmit, LastBlockOfAPieceIsReplacedToo) {
     S16(372, 3);
     const std::string piece = kRegion + Driver("ZTDuplex", "None");
-    EXPECT_EQ(Later(piece), piece);
+    EXPECT_EQ(Later(piece),
+              kRegion +
+                  "featurebegin{\r\n%%BeginFeature: *ZTDuplex ShortEdge\r\n"
+                  "(ShortEdge) /Custom /ProcSet findresource /ZTDuplex get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n");
     EXPECT_EQ(Later(piece + kResolution), kRegion + Ours("ZTDuplex", "ShortEdge") + kResolution);
+    // Alone in the piece, and with the driver's code behind its closing line:
+    // the code stays, as it does between blocks.
+    const std::string tail = "%%EndSetup\r\n";
+    EXPECT_EQ(Later(Driver("ZTDuplex", "OFF") + tail), Ours("ZTDuplex", "ShortEdge") + tail);
+    // Without its closing line (or with one cut short) the last block is no
+    // block of the driver's: left alone.
+    const std::string open = kRegion + "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n%%EndFeature\r\n";
+    EXPECT_EQ(Later(open), open);
+    EXPECT_EQ(Later(open + "}featurecleanup"), open + "}featurecleanup");
+    EXPECT_EQ(Later(open + "}featurecleanup\r"), open + "}featurecleanup\r");
 }
 
 TEST_F(FeatureEmit, DriverCodeBetweenBlocksIsKept) {
@@ -345,8 +362,52 @@ TEST_F(FeatureEmit, PageSizeNumbersFollowThePageSizeBlock) {
                   "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
                   "%%EndFeature\r\n}featurecleanup\r\n" +
                   kRegion);
-    // Nothing follows the anchor's block: nothing to insert in front of.
-    EXPECT_EQ(Later(kRegion + pageSize), kRegion + pageSize);
+    // The anchor's block is the last one: the numbers go right behind its
+    // closing line, which here ends the piece.
+    EXPECT_EQ(Later(kRegion + pageSize),
+              kRegion + pageSize +
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
+                  "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n"
+                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
+                  "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n");
+    // Driver code behind the last block stays behind the inserted ones.
+    const std::string tail = "%%EndSetup\r\n";
+    EXPECT_EQ(Later(pageSize + tail),
+              pageSize + Ours("ZTPageSizeWidth", "21000") + Ours("ZTPageSizeHeight", "29700") + tail);
+    // An anchor whose block never closes gets nothing behind it.
+    const std::string open = kRegion + "featurebegin{\r\n%%BeginFeature: *ZTPageSize A4\r\n";
+    EXPECT_EQ(Later(open), open);
+}
+
+TEST_F(FeatureEmit, InsertsBehindTheLastBlockFollowTheirAnchorsInOrder) {
+    // The height's anchors are its own keyword, then the target size: behind
+    // the driver's last block it lands in front of the width inserted there,
+    // just as it does when another block follows.
+    S32(1172, 5);
+    S32(1176, 6);
+    S16(3846, -7);
+    const std::string target = Driver("ZTTargetPaperSize", "A3");
+    EXPECT_EQ(Later(kResolution + target),
+              kResolution + target +
+                  "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeHeight 6\r\n"
+                  "(6) /Custom /ProcSet findresource /ZTTargetPaperSizeHeight get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n"
+                  "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeWidth 5\r\n"
+                  "(5) /Custom /ProcSet findresource /ZTTargetPaperSizeWidth get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(Later(target + kRegion), target + Ours("ZTTargetPaperSizeHeight", "6") +
+                                           Ours("ZTTargetPaperSizeWidth", "5") + kRegion);
+    // An insert that replaces the driver's own block does so when it is last.
+    EXPECT_EQ(Later(kResolution + Driver("ZTGCCyan", "0")),
+              kResolution +
+                  "featurebegin{\r\n%%BeginFeature: *ZTGCCyan -7\r\n"
+                  "(-7) /Custom /ProcSet findresource /ZTGCCyan get exec\r\n"
+                  "%%EndFeature\r\n}featurecleanup\r\n");
+    // Owner name last: replaced, and its text block behind it.
+    EXPECT_EQ(Later(kResolution + Driver("ZTOwnerName", "True")),
+              kResolution + Ours("ZTOwnerName", "False", "Off") + Ours("ZTOwnerNameInfo", "616C696365"));
 }
 
 TEST_F(FeatureEmit, EveryNumberAndTextInsertReadsItsOwnField) {
@@ -443,12 +504,14 @@ TEST_F(FeatureEmit, PageListsWithoutAFollowingBlock) {
     Bytes(2230, {0x03});
     Bytes(8584, {0x04});
     const std::string tray = Driver("ZTPageTray", "True");
-    // The page-tray block is last: no standard list behind it, the others in front.
-    EXPECT_EQ(Later(kRegion + tray), kRegion + Ours("ZTPageTrayExternalFeeder", "4") +
-                                         Ours("ZTPageTrayTray2", "3") + Ours("ZTPageTrayTray1", "2") + tray);
-    // Alone in the piece: the lists still go in front of it.
+    // The page-tray block is last: it is replaced, the standard list goes
+    // right behind it at the end of the piece, the others in front.
+    const std::string ours = Ours("ZTPageTray", "False", "Off");
+    EXPECT_EQ(Later(kRegion + tray), kRegion + Ours("ZTPageTrayExternalFeeder", "4") + Ours("ZTPageTrayTray2", "3") +
+                                         Ours("ZTPageTrayTray1", "2") + ours + Ours("ZTPageTrayStandard", "1"));
+    // Alone in the piece: the same order.
     EXPECT_EQ(Later(tray), Ours("ZTPageTrayExternalFeeder", "4") + Ours("ZTPageTrayTray2", "3") +
-                               Ours("ZTPageTrayTray1", "2") + tray);
+                               Ours("ZTPageTrayTray1", "2") + ours + Ours("ZTPageTrayStandard", "1"));
 }
 
 TEST_F(FeatureEmit, OwnBlocksReplaceTheDriversAndAbsentOnesAreNotAdded) {
