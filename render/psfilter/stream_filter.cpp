@@ -45,6 +45,15 @@ constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
 // copying them costs nothing next to the call.
 constexpr size_t kStitchBytes = 2 * kLongestDecidingText;
 
+// Outside a section, writes without a line end are gathered up to this many
+// bytes before they are examined, so a driver writing a few bytes at a time
+// does not make a spooler call of each write. Examining them later changes no
+// decision: the decisions do not depend on how the stream is cut.
+constexpr size_t kGatherBytes = 4096;
+// Only writes shorter than this are gathered; longer ones go on from the
+// driver's buffer.
+constexpr size_t kGatherWriteBytes = 512;
+
 // The length of the longest end of the `length` bytes that is the start of a
 // deciding text, but not all of it; 0 when there is none. Every deciding
 // text that starts in front of that end is then whole in the bytes.
@@ -386,6 +395,8 @@ HRESULT Examine(const FilterCall& call) {
         if (section != SectionState::Passing && call.window.CompleteLength() == 0) return S_OK;
         const HRESULT hr = section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
         if (FAILED(hr)) return hr;
+        // A round outside a section that found no marker leaves only undecided bytes.
+        if (section == SectionState::Passing && call.state.section == SectionState::Passing) return S_OK;
         if (call.window.Taken() == taken && call.state.section == section) return S_OK;
     }
 }
@@ -473,6 +484,18 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
         if (FAILED(kept)) return kept;
         if (written != nullptr) *written = count;
         return hr;
+    }
+
+    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
+        static_cast<size_t>(state.pending.length) + count < kGatherBytes) {
+        const size_t held = static_cast<size_t>(state.pending.length);
+        const bool lineEnd = FindBytes(bytes, count, kLineEnd) >= 0 ||
+                             (held > 0 && state.pending.Bytes()[held - 1] == '\r' && bytes[0] == '\n');
+        if (!lineEnd) {
+            RETURN_IF_FAILED(state.pending.Append(bytes, count));
+            if (written != nullptr) *written = count;
+            return S_OK;
+        }
     }
 
     // Room for what the call leaves is made before anything is examined, so a

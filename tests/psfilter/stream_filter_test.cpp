@@ -289,8 +289,9 @@ TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
-// Outside a section only bytes that could still become a marker wait, each
-// step below with what has gone out and what is held.
+// Outside a section only bytes that could still become a marker wait, and
+// short writes without a line end until 4096 bytes are gathered; each step
+// below with what has gone out and what is held.
 TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     const auto sent = [this] { return sim::WrittenBytes(printer); };
     Feed("%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Cre");
@@ -302,11 +303,17 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     EXPECT_EQ(Pending(), "%%Begin");
     Feed("Data: 5\r\nx%");
     EXPECT_EQ(Pending(), "%");
-    // A lone CR may still end a page comment's line.
+    // Gathered: no line end in it.
+    Feed("\r");
+    EXPECT_EQ(Pending(), "%\r");
+    Feed(std::string(4093, 'g'));
+    EXPECT_EQ(Pending(), "%\r" + std::string(4093, 'g'));
+    // One more byte: all are examined, and the lone CR at the end may still
+    // end a page comment's line.
     Feed("\r");
     EXPECT_EQ(Pending(), "\r");
     Feed("\ny\r\n%%ViewingOrientation: 0 1 -1 0\r");
-    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r\ny\r\n");
+    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n");
     EXPECT_EQ(Pending(), "%%ViewingOrientation: 0 1 -1 0\r");  // the longest that can wait
     // A line without end, however long, passes in any cuts and holds nothing.
     std::string line(300000, 'z');
@@ -317,7 +324,7 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     Feed(line.substr(200005));
     EXPECT_EQ(Pending(), "");
     EXPECT_LT(filter.pending.capacity, 70000);
-    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r\ny\r\n"
+    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n"
                       "%%ViewingOrientation: 0 1 -1 0\r\n" + line);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_TRUE(script.calls.empty());
