@@ -290,7 +290,8 @@ TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
 }
 
 // Outside a section only bytes that could still become a marker wait, and
-// short writes without a line end until 4096 bytes are gathered; each step
+// writes of fewer than 512 bytes without a line end until 4096 bytes are
+// gathered (a longer write goes on at once); each step
 // below with what has gone out and what is held.
 TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     const auto sent = [this] { return sim::WrittenBytes(printer); };
@@ -306,7 +307,8 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     // Gathered: no line end in it.
     Feed("\r");
     EXPECT_EQ(Pending(), "%\r");
-    Feed(std::string(4093, 'g'));
+    for (int i = 0; i < 40; ++i) Feed(std::string(100, 'g'));
+    Feed(std::string(93, 'g'));
     EXPECT_EQ(Pending(), "%\r" + std::string(4093, 'g'));
     // One more byte: all are examined, and the lone CR at the end may still
     // end a page comment's line.
@@ -315,17 +317,20 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     Feed("\ny\r\n%%ViewingOrientation: 0 1 -1 0\r");
     EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n");
     EXPECT_EQ(Pending(), "%%ViewingOrientation: 0 1 -1 0\r");  // the longest that can wait
+    // A longer write without a line end is not gathered.
+    Feed("\n" + std::string(600, 'h'));
+    EXPECT_EQ(Pending(), "");
     // A line without end, however long, passes in any cuts and holds nothing.
     std::string line(300000, 'z');
     line[1000] = '\r';
     line[77777] = '%';
-    Feed("\n" + line.substr(0, 5));
+    Feed(line.substr(0, 5));
     Feed(line.substr(5, 200000));
     Feed(line.substr(200005));
     EXPECT_EQ(Pending(), "");
     EXPECT_LT(filter.pending.capacity, 70000);
     EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n"
-                      "%%ViewingOrientation: 0 1 -1 0\r\n" + line);
+                      "%%ViewingOrientation: 0 1 -1 0\r\n" + std::string(600, 'h') + line);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_TRUE(script.calls.empty());
 }
