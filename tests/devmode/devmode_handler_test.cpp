@@ -1,5 +1,5 @@
 #include "devmode_fixture.h"
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "settings/devmode_handler.h"
 
 #include <gtest/gtest.h>
@@ -70,10 +70,10 @@ sim::Form Form(const char16_t* name, DWORD flags, LONG width, LONG height) {
 class HandleDevModeTest : public SiblingFixture {
 protected:
     HRESULT Run(DWORD mode, Request& r, IPrintCoreHelperPS* helper) {
-        return HandleDevMode(mode, r.Wire(printer_), helper, kDevModeCallerPlugin);
+        return HandleDevMode(mode, r.Wire(printer_), helper, modules);
     }
 
-    FakeCoreHelper helper_;
+    harness::CoreHelper helper_;
 };
 
 // ---------------------------------------------------------------------------
@@ -107,7 +107,7 @@ TEST_F(HandleDevModeTest, DriverCustomPaperPushesItsSizeOnTheOutput) {
     ASSERT_EQ(Run(OEMDM_CONVERT, r, &helper_), S_OK);
 
     ASSERT_EQ(helper_.setOptionsCalls.size(), 1u);
-    const FakeCoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[0];
+    const harness::CoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[0];
     EXPECT_EQ(call.devmode, r.publicOut.dm());
     EXPECT_EQ(call.cbSize, 220u + kDriverExtra);
     EXPECT_EQ(call.resolveConflicts, TRUE);
@@ -405,14 +405,14 @@ TEST_F(HandleDevModeTest, MissingSiblingOrConversionExportSucceedsWithTheProcess
     const std::vector<BYTE> expectedOut = AfterPrivatePartOnly(r, OEMDM_MERGE, printer_);
     const Request before = r;
 
-    siblingLibrary = nullptr;
+    modules.sibling = nullptr;
     Request absent = before;
     EXPECT_EQ(Run(OEMDM_MERGE, absent, &helper_), S_OK);
     EXPECT_EQ(absent.privateOut, expectedOut);
     EXPECT_EQ(absent.publicOut.bytes, before.publicOut.bytes);
     EXPECT_TRUE(sim::DebugOutput().empty());
 
-    siblingLibrary = sibling_;
+    modules.sibling = sibling_;
     sim::HideExport(u"QM22TIE.dll", "DrvConvertDevMode");
     Request noExport = before;
     EXPECT_EQ(Run(OEMDM_MERGE, noExport, &helper_), S_OK);
@@ -433,7 +433,7 @@ TEST_F(HandleDevModeTest, SizeRequestAndBadRequestsNeverReachTheSibling) {
 
     Request unknown = ConvertRequest(DMPAPER_A4);
     EXPECT_EQ(Run(7, unknown, &helper_), E_FAIL);
-    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, kDevModeCallerPlugin), E_FAIL);
+    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, modules), E_FAIL);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
     EXPECT_EQ(Sibling().capabilityCalls, 0u);
@@ -469,7 +469,7 @@ TEST_P(DefaultRequestTest, SiblingDefaultsSetTheDriverDuplexAndPageSize) {
 
     ASSERT_EQ(helper_.setOptionsCalls.size(), GetParam().expected.size());
     for (size_t i = 0; i < GetParam().expected.size(); ++i) {
-        const FakeCoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[i];
+        const harness::CoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[i];
         EXPECT_EQ(call.devmode, r.publicIn.dm());
         EXPECT_EQ(call.cbSize, 220u + kDriverExtra);
         EXPECT_EQ(call.resolveConflicts, TRUE);
