@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
-# libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh). Does nothing when all of them
+# libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh); help2man writes
+# the manual page qm22t(1), man-db checks and shows it. Does nothing when all of them
 # are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -20,6 +21,8 @@ packages=(
     ghostscript
     clang
     libclang-rt-dev
+    help2man
+    man-db
 )
 
 missing=()
