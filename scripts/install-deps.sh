@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
-# libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh). Does nothing when all of them
+# libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh), cups-client
+# brings cupstestppd, which checks the driver package's printer description. Does nothing when all of them
 # are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -18,6 +19,7 @@ packages=(
     binutils-mingw-w64-x86-64
     time
     ghostscript
+    cups-client
     clang
     libclang-rt-dev
 )
