@@ -2,6 +2,8 @@
 # Builds everything and runs all tests:
 #   host       g++ Debug build against the simulated Windows, all tests
 #   host-asan  the same with AddressSanitizer and UBSan, all tests
+#   host-tsan  ThreadSanitizer build of the concurrency tests only (many jobs
+#              at once through one module); any report fails the run
 #   fuzz       clang build of the fuzz targets, each run for 30 s (FUZZ_SECONDS)
 #   win32      mingw-w64 i686 cross build of QM22TRD.dll and QM22TIE.dll
 #   win64      mingw-w64 x86_64 cross build of the same
@@ -31,6 +33,16 @@ for preset in host host-asan; do
     step "$preset: test"
     ctest --preset "$preset"
 done
+
+# Only the concurrency test program and the modules it loads are built under
+# ThreadSanitizer (the preset's build and test filters), which keeps this step
+# short; halt_on_error and the exit code in the preset make any report fail it.
+step "host-tsan: configure"
+cmake --preset host-tsan
+step "host-tsan: build"
+cmake --build --preset host-tsan
+step "host-tsan: test"
+ctest --preset host-tsan
 
 # The fuzz targets, built with clang, each for a short run from its stored
 # corpus: a change that breaks one of their properties fails here. Longer runs

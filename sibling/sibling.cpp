@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #if defined(_WIN32)
 #define SIBLING_EXPORT extern "C"
@@ -22,6 +23,11 @@
 #endif
 
 namespace {
+
+// The driver asks for capabilities and conversions from any thread, and a print
+// server renders many jobs at once: every export works on the one state record
+// (its counters and last-call record change on each call) under this lock.
+std::mutex stateLock;
 
 SiblingTestState& State() {
     static SiblingTestState state = [] {
@@ -190,6 +196,7 @@ SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDevi
                                                   PVOID pOutput, PDEVMODEW pDevmode) {
     (void)hPrinter;
     (void)pszDeviceName;
+    const std::lock_guard<std::mutex> lock(stateLock);
     SiblingTestState& s = State();
     ++s.capabilityCalls;
     if (pDevmode != nullptr) {
@@ -215,6 +222,7 @@ SIBLING_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW pdmI
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    const std::lock_guard<std::mutex> lock(stateLock);
     Record(pPrinterName, pdmIn, pdmOut, *pcbNeeded, fMode);
     if (State().refuseConversion || (fMode != CDM_CONVERT && fMode != CDM_DRIVER_DEFAULT) ||
         (fMode == CDM_CONVERT && !InputUsable(pdmIn))) {
@@ -249,6 +257,7 @@ SIBLING_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW pdmI
 }
 
 #if !defined(_WIN32)
-// Test-only: hands out the steering and observation record (host builds only).
+// Test-only: hands out the steering and observation record (host builds only),
+// for a test to read and set while no job runs.
 SIBLING_EXPORT SiblingTestState* SiblingTestAccess() { return &State(); }
 #endif

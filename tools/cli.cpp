@@ -7,8 +7,106 @@
 #include <cstring>
 #include <iostream>
 
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qm22t {
 namespace {
+
+// The paths the signal handler removes: fixed storage, since the handler may
+// neither allocate nor lock.
+constexpr size_t kTemporarySlots = 16;
+char temporaryPaths[kTemporarySlots][PATH_MAX];
+volatile sig_atomic_t temporaryCount = 0;
+
+extern "C" void RemoveTemporariesAndDie(int signal) {
+    for (sig_atomic_t i = temporaryCount; i > 0; --i) {
+        // unlink fails on a folder and rmdir on a file; both are async-signal-safe.
+        if (unlink(temporaryPaths[i - 1]) != 0) rmdir(temporaryPaths[i - 1]);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void InstallSignalHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction action {};
+        action.sa_handler = RemoveTemporariesAndDie;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+// Holds the cleanup signals while the list changes.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+private:
+    sigset_t previous_;
+};
+
+// Length of the whole UTF-8 sequence (of a character that is not a control
+// character) that starts at text[i]; 0 when none does.
+size_t Utf8Length(const std::string& text, size_t i) {
+    std::u16string units;
+    for (size_t length = 2; length <= 4 && i + length <= text.size(); ++length) {
+        if (Utf8ToUtf16(text.substr(i, length), &units)) return units[0] >= 0xA0 || units.size() > 1 ? length : 0;
+    }
+    return 0;
+}
+
+bool IsRegularFile(const struct stat& info) { return S_ISREG(info.st_mode); }
+
+// Regular files only: a device or a pipe may well be read and written at once
+// (/dev/null as job and output).
+struct FileIdentity {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool special = false;  // exists and is no regular file
+};
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat info {};
+    FileIdentity identity;
+    if (path == "-" || stat(path.c_str(), &info) != 0) return identity;
+    if (!IsRegularFile(info)) identity.special = true;
+    else identity = FileIdentity{true, info.st_dev, info.st_ino, false};
+    return identity;
+}
+
+FileIdentity IdentityOfDescriptor(int descriptor) {
+    struct stat info {};
+    FileIdentity identity;
+    if (fstat(descriptor, &info) == 0 && IsRegularFile(info)) {
+        identity = FileIdentity{true, info.st_dev, info.st_ino, false};
+    }
+    return identity;
+}
+
+// A path made absolute with its folder resolved, so "a/../b" and "./b" meet;
+// the file itself need not exist.
+std::string CanonicalPath(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char resolved[PATH_MAX];
+    if (realpath(folder.c_str(), resolved) == nullptr) return path;
+    return std::string(resolved) + "/" + name;
+}
 
 std::string& CommandName() {
     static std::string name = "qm22t";
@@ -38,6 +136,13 @@ bool Arguments::Matches(const char* name, std::string* inlineValue) const {
         return true;
     }
     return false;
+}
+
+std::string Arguments::OptionName() const {
+    if (optionsEnded_ || Done()) return "";
+    const std::string& arg = args_[next_];
+    if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) return "";
+    return arg.substr(0, arg.find('='));
 }
 
 bool Arguments::Flag(const char* name) {
@@ -137,26 +242,216 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
-    FILE* file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    OutputFile file;
+    if (!file.Open(path, error)) return false;
+    file.Write(bytes.data(), bytes.size());
+    return file.Commit(error);
+}
+
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Open(const std::string& path, std::string* error) {
+    path_ = path;
+    failure_.clear();
+    if (path == "-") {
+        file_ = stdout;
+        return true;
+    }
+    struct stat info {};
+    const bool exists = stat(path.c_str(), &info) == 0;
+    if (exists && !IsRegularFile(info)) {
+        if (S_ISDIR(info.st_mode)) {
+            *error = "cannot write " + path + ": it is a folder";
+            return false;
+        }
+        file_ = std::fopen(path.c_str(), "wb");
+        if (file_ == nullptr) *error = "cannot write " + path + ": " + SystemError();
+        return file_ != nullptr;
+    }
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = folder + "." + name + ".qm22t-XXXXXX";
+    const int descriptor = mkstemp(&pattern[0]);
+    if (descriptor < 0) {
         *error = "cannot write " + path + ": " + SystemError();
         return false;
     }
+    temporary_ = pattern;
+    RegisterTemporaryPath(temporary_);
+    // The file gets the mode the target has, or the one a new file would get.
+    mode_t mode = 0;
+    if (exists) {
+        mode = info.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(descriptor, mode);
+    file_ = fdopen(descriptor, "wb");
+    if (file_ == nullptr) {
+        *error = "cannot write " + path + ": " + SystemError();
+        close(descriptor);
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::Write(const void* bytes, size_t count) {
+    if (!failure_.empty()) return false;
+    if (count > 0 && std::fwrite(bytes, 1, count, file_) != count) {
+        failure_ = SystemError();
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::Commit(std::string* error) {
+    if (file_ == nullptr) return true;
     // Small outputs stay buffered until the stream is flushed, so a full disk
-    // shows only there.
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
-    const std::string reason = SystemError();
-    if (file != stdout) ok = std::fclose(file) == 0 && ok;
-    if (!ok) *error = "cannot write " + DisplayName(path, true) + ": " + reason;
-    return ok;
+    // or a closed pipe shows only here.
+    if (std::fflush(file_) != 0 && failure_.empty()) failure_ = SystemError();
+    if (std::ferror(file_) && failure_.empty()) failure_ = "a write failed";
+    if (file_ != stdout) {
+        if (std::fclose(file_) != 0 && failure_.empty()) failure_ = SystemError();
+        file_ = nullptr;
+        if (failure_.empty() && !temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+            failure_ = SystemError();
+        }
+        if (failure_.empty() && !temporary_.empty()) {
+            ForgetTemporaryPath(temporary_);
+            temporary_.clear();
+        }
+    }
+    file_ = nullptr;
+    if (failure_.empty()) return true;
+    *error = "cannot write " + DisplayName(path_, true) + ": " + failure_;
+    Discard();
+    return false;
+}
+
+void OutputFile::Discard() {
+    if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+    file_ = nullptr;
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+        ForgetTemporaryPath(temporary_);
+        temporary_.clear();
+    }
+}
+
+void RegisterTemporaryPath(const std::string& path) {
+    InstallSignalHandlers();
+    SignalsHeld held;
+    if (static_cast<size_t>(temporaryCount) >= kTemporarySlots || path.size() >= PATH_MAX) return;
+    std::memcpy(temporaryPaths[temporaryCount], path.c_str(), path.size() + 1);
+    temporaryCount = temporaryCount + 1;
+}
+
+void ForgetTemporaryPath(const std::string& path) {
+    SignalsHeld held;
+    for (sig_atomic_t i = temporaryCount; i > 0; --i) {
+        if (path != temporaryPaths[i - 1]) continue;
+        for (sig_atomic_t k = i; k < temporaryCount; ++k) {
+            std::memcpy(temporaryPaths[k - 1], temporaryPaths[k], PATH_MAX);
+        }
+        temporaryCount = temporaryCount - 1;
+        return;
+    }
+}
+
+std::string TemporaryDirectory() {
+    const char* folder = std::getenv("TMPDIR");
+    struct stat info {};
+    if (folder != nullptr && folder[0] != '\0' && stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) return folder;
+    return "/tmp";
+}
+
+int FinishStandardOutput(int code) {
+    std::cout.flush();
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
+    if (!failed) return code;
+    const std::string reason = errno != 0 ? SystemError() : "a write failed";
+    Error("cannot write standard output: " + reason);
+    return kExitUsage;
+}
+
+std::string Count(uint64_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+bool ParseDate(const std::string& text, int* year, int* month, int* day) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    *year = std::stoi(text.substr(0, 4));
+    *month = std::stoi(text.substr(5, 2));
+    *day = std::stoi(text.substr(8, 2));
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (*year < 1601 || *month < 1 || *month > 12 || *day < 1) return false;
+    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+    return *day <= kDays[*month - 1] + (*month == 2 && leap ? 1 : 0);
+}
+
+bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error) {
+    auto same = [](const FileIdentity& a, const FileIdentity& b) {
+        return a.known && b.known && a.device == b.device && a.inode == b.inode;
+    };
+    auto identity = [](const FileUse& use) {
+        if (use.path != "-") return IdentityOf(use.path);
+        return IdentityOfDescriptor(use.output ? STDOUT_FILENO : STDIN_FILENO);
+    };
+    auto shown = [](const FileUse& use) {
+        return use.path == "-" ? use.role + " (" + DisplayName("-", use.output) + ")" : use.role + " " + use.path;
+    };
+    for (size_t i = 0; i < uses.size(); ++i) {
+        for (size_t k = i + 1; k < uses.size(); ++k) {
+            const FileUse& a = uses[i];
+            const FileUse& b = uses[k];
+            if (!a.output && !b.output) {
+                if (a.path == "-" && b.path == "-") {
+                    *error = "standard input is named twice (" + a.role + " and " + b.role +
+                             "); it can be read only once";
+                    return false;
+                }
+                continue;
+            }
+            const bool bothStreams = a.path == "-" && b.path == "-";
+            const FileIdentity first = identity(a);
+            const FileIdentity second = identity(b);
+            bool clash = same(first, second);
+            // Two outputs, or an output and an input, by the same path even
+            // when the file does not exist yet.
+            if (!clash && !bothStreams && a.path != "-" && b.path != "-" && !first.special && !second.special) {
+                clash = CanonicalPath(a.path) == CanonicalPath(b.path);
+            }
+            if (a.output && b.output && bothStreams) clash = true;
+            if (!clash) continue;
+            const FileUse& out = a.output ? a : b;
+            const FileUse& other = a.output ? b : a;
+            *error = shown(out) + " and " + shown(other) + " are the same file; " +
+                     (other.output ? "two outputs would overwrite each other" : "the output would overwrite its input") +
+                     " (give another file)";
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string Printable(const std::string& bytes, size_t limit) {
     std::string shown;
-    for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
+    size_t i = 0;
+    for (; i < bytes.size() && i < limit; ++i) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c == '\r') shown += "\\r";
+        const size_t sequence = c >= 0xC2 ? Utf8Length(bytes, i) : 0;
+        if (sequence > 1) {
+            if (i + sequence > limit) break;
+            shown.append(bytes, i, sequence);
+            i += sequence - 1;
+        } else if (c == '\r') shown += "\\r";
         else if (c == '\n') shown += "\\n";
         else if (c == '\t') shown += "\\t";
         else if (c == '\\') shown += "\\\\";
@@ -167,7 +462,7 @@ std::string Printable(const std::string& bytes, size_t limit) {
             shown += hex;
         }
     }
-    if (bytes.size() > limit) shown += "...";
+    if (i < bytes.size()) shown += "...";
     return shown;
 }
 

@@ -42,6 +42,9 @@ public:
     // a positional argument is handed back.
     bool Positional(std::string* value);
     bool Failed() const { return failed_; }
+    // The option the next argument names ("--out" of "--out=x"), or empty for
+    // a positional argument.
+    std::string OptionName() const;
 
 private:
     bool Matches(const char* name, std::string* inlineValue) const;
@@ -60,15 +63,81 @@ bool ParseByteCount(const std::string& text, uint64_t* value);
 // Whole files, "-" being standard input or output. The error names the file
 // and says what went wrong.
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+// Through an OutputFile: the target is replaced only when every byte is written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error);
 // "standard input" / "standard output" for "-", else the path itself.
 std::string DisplayName(const std::string& path, bool output);
 // strerror of the current errno.
 std::string SystemError();
 
-// Bytes shown in a message: printable ASCII as it is, everything else escaped
-// (\r, \n, \t, \xHH), cut after `limit` bytes with "...".
+// Bytes shown in a message: printable text as it is (UTF-8 sequences whole,
+// so names in any script read as written), everything else escaped (\r, \n,
+// \t, \xHH), cut after `limit` bytes with "..." without splitting a character.
 std::string Printable(const std::string& bytes, size_t limit = 40);
+
+// "1 byte", "2 bytes": the count and the noun in the number it needs.
+std::string Count(uint64_t count, const char* singular, const char* plural);
+
+// A calendar date YYYY-MM-DD from 1601 (the first year Windows clocks know) to
+// 30827 (their last): 2026-02-30 and 2026-13-01 are refused.
+bool ParseDate(const std::string& text, int* year, int* month, int* day);
+
+// Standard output, flushed and checked. A write that failed at any time since
+// the program started (a full disk, a closed pipe) is reported once, and the
+// answer is kExitUsage; else `code` is handed back.
+int FinishStandardOutput(int code);
+
+// The files a command reads and writes, all checked before any is opened: an
+// output that names an input (the same file by device and inode, or the same
+// path), two outputs that name one file, and standard input named twice are
+// usage errors. `role` names the option in the message ("--out", "the job").
+struct FileUse {
+    std::string path;  // "-": standard input or output
+    std::string role;
+    bool output = false;
+};
+bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error);
+
+// Where temporary files and folders go: TMPDIR when it names a folder, else /tmp.
+std::string TemporaryDirectory();
+
+// Paths removed when SIGINT, SIGTERM, SIGHUP or SIGPIPE ends the program: files
+// and empty folders, the last registered first, so a folder registered before
+// the links inside it goes after them. The handler then ends the program by
+// the same signal. Registering installs the handler.
+void RegisterTemporaryPath(const std::string& path);
+void ForgetTemporaryPath(const std::string& path);
+
+// An output file written to a temporary file in the target's folder and
+// renamed into place only by Commit, so a command that fails leaves an existing
+// file as it was. "-" is standard output (written straight, checked at
+// Commit); a target that exists and is not a regular file (a device, a pipe)
+// is written straight too, since renaming over it would replace the device.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Open(const std::string& path, std::string* error);
+    bool IsOpen() const { return file_ != nullptr; }
+    FILE* Stream() const { return file_; }
+    // False once a write failed; the reason is kept for Commit.
+    bool Write(const void* bytes, size_t count);
+    // Flushes, closes and renames into place. False with the reason when any
+    // write failed; the temporary file is removed then.
+    bool Commit(std::string* error);
+    // Removes the temporary file; the target stays as it was.
+    void Discard();
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string temporary_;  // empty: written straight
+    FILE* file_ = nullptr;
+    std::string failure_;
+};
 
 // Strict conversions: false for invalid UTF-8, or for a lone surrogate.
 bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16);

@@ -60,32 +60,27 @@ bool JobInput::Read(char* buffer, size_t capacity, size_t* got) {
     return !std::ferror(file_);
 }
 
-SpoolerPort::~SpoolerPort() {
-    if (out_ != nullptr && out_ != stdout) std::fclose(out_);
-    if (trace_ != nullptr) std::fclose(trace_);
-}
+SpoolerPort::~SpoolerPort() = default;
 
 bool SpoolerPort::Open(const PortOptions& options, std::string* error) {
     options_ = options;
-    out_ = options.outFile == "-" ? stdout : std::fopen(options.outFile.c_str(), "wb");
-    if (out_ == nullptr) {
-        *error = "cannot write " + options.outFile + ": " + SystemError();
-        return false;
-    }
-    if (!options.traceFile.empty()) {
-        trace_ = std::fopen(options.traceFile.c_str(), "w");
-        if (trace_ == nullptr) {
-            *error = "cannot write the trace " + options.traceFile + ": " + SystemError();
+    if (!out_.Open(options.outFile, error)) return false;
+    if (options.traceFile == "-") {
+        traceStream_ = stderr;
+    } else if (!options.traceFile.empty()) {
+        if (!trace_.Open(options.traceFile, error)) {
+            *error = "the trace: " + *error;
             return false;
         }
-        std::fputs("# offset offered taken writer\n", trace_);
+        traceStream_ = trace_.Stream();
     }
+    if (traceStream_ != nullptr) std::fputs("# offset offered taken writer\n", traceStream_);
     return true;
 }
 
 void SpoolerPort::Trace(DWORD offered, DWORD taken, bool failed) {
-    if (trace_ == nullptr) return;
-    std::fprintf(trace_, "%" PRIu64 " %u %u %s%s\n", taken_, static_cast<unsigned>(offered),
+    if (traceStream_ == nullptr) return;
+    std::fprintf(traceStream_, "%" PRIu64 " %u %u %s%s\n", taken_, static_cast<unsigned>(offered),
                  static_cast<unsigned>(taken), writer_, failed ? " failed" : "");
 }
 
@@ -100,7 +95,7 @@ sim::WriteOutcome SpoolerPort::Take(const void* bytes, DWORD count) {
     // failAfter bytes reach the output.
     const uint64_t room = options_.failAfter - taken_;
     const DWORD take = static_cast<DWORD>(std::min<uint64_t>({count, options_.acceptPerCall, room}));
-    if (take > 0 && std::fwrite(bytes, 1, take, out_) != take) {
+    if (take > 0 && !out_.Write(bytes, take)) {
         outputError_ = "cannot write " + DisplayName(options_.outFile, true) + ": " + SystemError();
         Trace(count, 0, true);
         return sim::WriteOutcome{FALSE, 0, kSpoolerWriteError};
@@ -110,21 +105,20 @@ sim::WriteOutcome SpoolerPort::Take(const void* bytes, DWORD count) {
     return sim::WriteOutcome{TRUE, take, 0};
 }
 
-bool SpoolerPort::Finish(std::string* error) {
-    if (outputError_.empty()) {
-        // Small outputs stay buffered until the stream is flushed, so a full
-        // disk or a closed pipe shows only here.
-        bool ok = std::fflush(out_) == 0;
-        if (out_ != stdout) {
-            ok = std::fclose(out_) == 0 && ok;
-            out_ = nullptr;
-        }
-        if (!ok) outputError_ = "cannot write " + DisplayName(options_.outFile, true) + ": " + SystemError();
+bool SpoolerPort::Finish(bool keep, std::string* error) {
+    if (!keep || !outputError_.empty()) {
+        out_.Discard();
+        trace_.Discard();
+        *error = outputError_;
+        return outputError_.empty();
     }
-    if (trace_ != nullptr && std::fclose(trace_) != 0 && outputError_.empty()) {
-        outputError_ = "cannot write the trace " + options_.traceFile + ": " + SystemError();
+    std::string reason;
+    if (!out_.Commit(&reason) && outputError_.empty()) outputError_ = reason;
+    if (!outputError_.empty()) {
+        trace_.Discard();
+    } else if (!trace_.Commit(&reason)) {
+        outputError_ = "the trace: " + reason;
     }
-    trace_ = nullptr;
     *error = outputError_;
     return outputError_.empty();
 }

@@ -4,6 +4,7 @@
 // to a file. Neither end ever holds more than one buffer of the job.
 #pragma once
 
+#include "cli.h"
 #include "platform/host/sim_control.h"
 
 #include <chrono>
@@ -40,7 +41,7 @@ struct PortOptions {
     std::string outFile = "-";             // "-": standard output
     uint64_t acceptPerCall = UINT64_MAX;   // --spooler-accept
     uint64_t failAfter = UINT64_MAX;       // --spooler-fail-after
-    std::string traceFile;                 // --trace; empty: none
+    std::string traceFile;                 // --trace; empty: none; "-": standard error
 };
 
 class SpoolerPort {
@@ -51,9 +52,10 @@ public:
     sim::WriteOutcome Take(const void* bytes, DWORD count);
     // Who writes the next calls, for the trace: "header" or "filter".
     void SetWriter(const char* writer) { writer_ = writer; }
-    // Flushes and closes the output; false with the reason when it could not
-    // be written (then or earlier).
-    bool Finish(std::string* error);
+    // Flushes the output and the trace and, with `keep`, puts them in place;
+    // without it an existing file stays as it was. False with the reason when
+    // either could not be written (then or earlier).
+    bool Finish(bool keep, std::string* error);
 
     uint64_t Taken() const { return taken_; }
     uint64_t Calls() const { return calls_; }
@@ -64,8 +66,9 @@ private:
     void Trace(DWORD offered, DWORD taken, bool failed);
 
     PortOptions options_;
-    FILE* out_ = nullptr;
-    FILE* trace_ = nullptr;
+    OutputFile out_;
+    OutputFile trace_;
+    FILE* traceStream_ = nullptr;
     const char* writer_ = "filter";
     uint64_t taken_ = 0;
     uint64_t calls_ = 0;

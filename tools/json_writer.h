@@ -36,6 +36,13 @@ public:
 
     // The document so far, with a final line end once the outermost value is closed.
     const std::string& Text() const { return out_; }
+    // Hands over the text so far and forgets it, so a long document can be
+    // written out in pieces; the nesting stays as it was.
+    std::string Take() {
+        std::string taken;
+        taken.swap(out_);
+        return taken;
+    }
 
 private:
     void BeforeValue();

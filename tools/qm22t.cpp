@@ -26,7 +26,9 @@ on the simulated Windows of the host build.
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Dispatch(int argc, char** argv) {
     if (argc < 2) {
         std::cerr << kUsage;
         return qm22t::kExitUsage;
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
         qm22t::Error(e.what());
         return qm22t::kExitFound;
     }
-    qm22t::Error("unknown command \"" + command + "\" (run, settings or inspect; see --help)");
+    qm22t::Error("unknown command \"" + qm22t::Printable(command) + "\" (run, settings or inspect; see --help)");
     return qm22t::kExitUsage;
 }
+
+}  // namespace
+
+// Every command's output, --help and --version included, is checked once more
+// here: a write error on standard output is never an "ok".
+int main(int argc, char** argv) { return qm22t::FinishStandardOutput(Dispatch(argc, argv)); }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <set>
 #include <vector>
 
 namespace qm22t {
@@ -35,7 +36,8 @@ Device settings, applied in this order:
 The job:
   --document NAME          the document name StartDoc gets (default "Example job")
   --user NAME              the simulated machine's user (default "operator")
-  --date YYYY-MM-DD        fixes the simulated clock (default: today)
+  --date YYYY-MM-DD        fixes the simulated clock (default: today); a calendar
+                           date from 1601 on
   --paper-list FILE        the plug-in's QM22T.ini (default: the one next to the
                            plug-in, if any)
   --plugin DIR             folder of QM22TRD.dll and QM22TIE.dll (default: the
@@ -44,10 +46,18 @@ The job:
                            suffixes)
 
 The spooler:
-  --spooler-accept N       takes at most N bytes a call
+  --spooler-accept N       takes at most N bytes a call (N from 1)
   --spooler-fail-after N   fails every write once it has taken N bytes
   --trace FILE             one line per spooler call: offset, bytes offered, bytes
-                           taken, and whether the header or the filter wrote them
+                           taken, and whether the header or the filter wrote them;
+                           - writes it to standard error
+
+Every option and path is checked before any file is opened. An output that
+names an input, or standard input named twice, is refused. Output files (--out,
+--trace, --save-private-part) are written to a temporary file next to them and
+put in place only when the job is done (exit 0) or the spooler failed as asked
+(exit 3, the file then holds what reached the spooler): any other failure leaves
+an existing file as it was.
 
 The settings are merged as the driver merges them after a user changed them;
 every value that changes is told on standard error ("CopyCount: -5 -> 1"). A job
@@ -57,7 +67,7 @@ standard error when it is a terminal and the job takes more than a second.
 
 Exit codes:
   0  the job is done
-  1  the plug-in refused a step
+  1  the plug-in refused a step (the message says which and why)
   2  bad command line, settings or input; an output that cannot be written
   3  the spooler failed a write (--spooler-fail-after)
 )";
@@ -89,10 +99,17 @@ bool ParseCount(const char* option, const std::string& text, uint64_t low, uint6
 int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     std::string writeSize, accept, failAfter;
     std::vector<std::string> jobs;
+    std::set<std::string> given;  // the single-valued options met, each once
     Arguments args(argc, argv, 2);
     while (!args.Done()) {
         std::string positional;
         if (args.Help()) return 1;
+        const std::string option = args.OptionName();
+        if (!option.empty() && option != "--set" && option != "--settings" && option != "--raw" &&
+            !given.insert(option).second) {
+            Error(option + " is given twice; it takes one value (see --help)");
+            return 2;
+        }
         if (args.Value("--job", &positional)) jobs.push_back(positional);
         else if (args.Value("--out", &o->port.outFile)) {}
         else if (args.Value("--private-part", &o->settings.privatePartFile)) {}
@@ -117,9 +134,70 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         return 2;
     }
     o->job = jobs[0];
-    if (!writeSize.empty() && !ParseCount("--write-size", writeSize, 1, kLargestWriteSize, &o->writeSize)) return 2;
-    if (!accept.empty() && !ParseCount("--spooler-accept", accept, 0, UINT32_MAX, &o->port.acceptPerCall)) return 2;
-    if (!failAfter.empty() && !ParseCount("--spooler-fail-after", failAfter, 0, UINT64_MAX, &o->port.failAfter)) {
+    if (given.count("--write-size") && !ParseCount("--write-size", writeSize, 1, kLargestWriteSize, &o->writeSize)) {
+        return 2;
+    }
+    // A spooler that takes nothing a call would have the driver offer the same
+    // bytes for ever: no spooler does that, so it is no setting.
+    if (given.count("--spooler-accept") &&
+        !ParseCount("--spooler-accept", accept, 1, UINT32_MAX, &o->port.acceptPerCall)) {
+        return 2;
+    }
+    if (given.count("--spooler-fail-after") &&
+        !ParseCount("--spooler-fail-after", failAfter, 0, UINT64_MAX, &o->port.failAfter)) {
+        return 2;
+    }
+    int year = 0, month = 0, day = 0;
+    if (given.count("--date") && !ParseDate(o->session.date, &year, &month, &day)) {
+        Error("--date wants a calendar date YYYY-MM-DD from 1601-01-01 on, not \"" + Printable(o->session.date) + "\"");
+        return 2;
+    }
+    // Names reach the plug-in as UTF-16.
+    std::u16string units;
+    for (const auto& [option, text] : {std::pair<const char*, const std::string*>{"--document", &o->documentName},
+                                       {"--user", &o->session.userName}}) {
+        if (!Utf8ToUtf16(*text, &units)) {
+            Error(std::string(option) + " is not UTF-8 text: \"" + Printable(*text) + "\"");
+            return 2;
+        }
+    }
+    // Every path a value: an empty one names no file.
+    for (const auto& [option, path] : {std::pair<const char*, const std::string*>{"--out", &o->port.outFile},
+                                       {"--private-part", &o->settings.privatePartFile},
+                                       {"--save-private-part", &o->savePrivatePart},
+                                       {"--paper-list", &o->session.paperListFile},
+                                       {"--plugin", &o->session.pluginDir},
+                                       {"--trace", &o->port.traceFile},
+                                       {"--job", &o->job}}) {
+        if (given.count(option) && path->empty()) {
+            Error(std::string(option) + " wants a file name, not an empty text");
+            return 2;
+        }
+    }
+    for (const std::string& file : o->settings.settingsFiles) {
+        if (file.empty()) {
+            Error("--settings wants a file name, not an empty text");
+            return 2;
+        }
+    }
+    if (o->job.empty()) {
+        Error("the job is an empty file name");
+        return 2;
+    }
+    if (o->savePrivatePart == "-") {
+        Error("--save-private-part wants a file: a private part is binary");
+        return 2;
+    }
+    std::vector<FileUse> uses = {{o->job, "the job", false}};
+    if (!o->settings.privatePartFile.empty()) uses.push_back({o->settings.privatePartFile, "--private-part", false});
+    for (const std::string& file : o->settings.settingsFiles) uses.push_back({file, "--settings", false});
+    if (!o->session.paperListFile.empty()) uses.push_back({o->session.paperListFile, "--paper-list", false});
+    uses.push_back({o->port.outFile, "--out", true});
+    if (!o->port.traceFile.empty() && o->port.traceFile != "-") uses.push_back({o->port.traceFile, "--trace", true});
+    if (!o->savePrivatePart.empty()) uses.push_back({o->savePrivatePart, "--save-private-part", true});
+    std::string error;
+    if (!CheckFileUses(uses, &error)) {
+        Error(error);
         return 2;
     }
     return 0;
@@ -172,6 +250,29 @@ void CheckPaperList(const std::string& path) {
     }
 }
 
+// The plug-in keeps the document name in 520 UTF-16 units, terminator
+// included, and cuts a longer one there.
+constexpr size_t kDocumentNameUnits = 519;
+
+void CheckDocumentName(const std::string& documentName) {
+    std::u16string units;
+    if (!Utf8ToUtf16(documentName, &units) || units.size() <= kDocumentNameUnits) return;
+    Warning("the document name has " + std::to_string(units.size()) + " UTF-16 units; the plug-in keeps the first " +
+            std::to_string(kDocumentNameUnits) + " (--document names it)");
+}
+
+// Why the plug-in wrote no job header, when the settings tell: it refuses a
+// settings block that does not begin with its identification.
+std::string HeaderRefusalReason(const PrivatePart& part) {
+    const SettingsBlock block = BlockOfPart(part.data());
+    const Field* identification = FindField("Identification");
+    std::string shown;
+    if (identification == nullptr || (SpellField(*identification, block, &shown) && shown == "VTA/NP")) return "";
+    return "; the plug-in wrote no job header and gives the job up: its settings block must begin with the "
+           "identification \"VTA/NP\", and this one holds " + ShowField(*identification, block) +
+           " (a private part of another driver, or one changed with --raw)";
+}
+
 std::string HexResult(HRESULT hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
@@ -179,18 +280,30 @@ std::string HexResult(HRESULT hr) {
 }
 
 int Run(const RunOptions& o) {
-    JobInput input;
     std::string error;
+    // The outputs first: each is a temporary file until the job is done, so a
+    // run that fails on the way leaves every existing file as it was.
+    SpoolerPort port;
+    if (!port.Open(o.port, &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    OutputFile savedPart;
+    if (!o.savePrivatePart.empty() && !savedPart.Open(o.savePrivatePart, &error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    JobInput input;
     if (!input.Open(o.job, &error)) {
         Error(error);
         return kExitUsage;
     }
     CheckJobHead(input.Head(), input.Name());
+    CheckDocumentName(o.documentName);
     const std::string pluginDir = o.session.pluginDir.empty() ? ProgramFolder() : o.session.pluginDir;
     CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
 
     // The port outlives the session, whose last calls may still write.
-    SpoolerPort port;
     DriverSession session;
     if (const int code = session.Open(o.session, &error)) {
         Error(error);
@@ -211,16 +324,7 @@ int Run(const RunOptions& o) {
         }
         for (const FieldChange& change : changes) Note(DescribeChange(change));
     }
-    if (!o.savePrivatePart.empty() &&
-        !WriteWholeFile(o.savePrivatePart, std::string(part.begin(), part.end()), &error)) {
-        Error(error);
-        return kExitUsage;
-    }
-
-    if (!port.Open(o.port, &error)) {
-        Error(error);
-        return kExitUsage;
-    }
+    if (savedPart.IsOpen()) savedPart.Write(part.data(), part.size());
     sim::SetWriteSink(session.Printer(), [&port](const void* bytes, DWORD count) { return port.Take(bytes, count); });
 
     int status = kExitOk;
@@ -231,7 +335,7 @@ int Run(const RunOptions& o) {
     } else {
         port.SetWriter("header");
         if (!session.BeginStream(&error)) {
-            Error(error);
+            Error(error + HeaderRefusalReason(part));
             status = kExitFound;
         }
         port.SetWriter("filter");
@@ -277,12 +381,20 @@ int Run(const RunOptions& o) {
         status = port.FailedByRequest() ? kExitSpooler : kExitFound;
     }
     sim::SetWriteSink(session.Printer(), nullptr);
-    if (!port.Finish(&error)) {
+    // What reached the spooler is kept when the job is done, and when the
+    // spooler failed as --spooler-fail-after asked: then it is the record the
+    // option exists for. Any other failure keeps no output.
+    const bool keep = status == kExitOk || status == kExitSpooler;
+    if (!port.Finish(keep, &error)) {
         Error(error);
         return kExitUsage;
     }
-    Note(std::to_string(port.Taken()) + " bytes reached the spooler in " + std::to_string(port.Calls()) +
-         " writes");
+    if (keep && savedPart.IsOpen() && !savedPart.Commit(&error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    Note(Count(port.Taken(), "byte", "bytes") + " reached the spooler in " + Count(port.Calls(), "write", "writes") +
+         (keep || o.port.outFile == "-" ? "" : "; " + o.port.outFile + " was not written"));
     return status;
 }
 

@@ -7,6 +7,7 @@
 #include "settings_source.h"
 #include "settings_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <vector>
@@ -21,25 +22,33 @@ constexpr char kUsage[] = R"(usage: qm22t settings dump [--json] SOURCE
        qm22t settings validate [--json] SOURCE
        qm22t settings diff [--json] SOURCE SOURCE
        qm22t settings defaults [--json] [--out FILE] [--part]
+       qm22t settings fields [--json]
 
 A SOURCE is a private part as captured from a DEVMODE (a file of 12016 bytes,
 or one that carries the plug-in's signature), or a settings file of Field=value
-lines, which applies to the sibling library's defaults. The field names are
-those of `qm22t run --set`.
+lines (UTF-8, or UTF-16 with its byte-order mark), which applies to the
+sibling library's defaults. The field names are those of `qm22t run --set`; a
+number field takes the names of its values too (ZTDuplex=LongEdge).
 
-  dump       every field as Field=value, values that are not the defaults
-             marked "*"; the output is a settings file that `qm22t run
-             --settings` takes back byte for byte
+  dump       every field as Field=value, values that differ from the sibling
+             library's defaults marked "*" (the first line says so); the output
+             is a settings file that `qm22t run --settings` takes back byte for
+             byte
   set        changes fields and writes the result: a private part when SOURCE
              is one or with --part, else a settings file; the merge runs on it
              as in `qm22t run` (every change told on standard error) unless --raw
   validate   what the plug-in's device-settings merge would change, field by field
   diff       the fields in which two sources differ
   defaults   the sibling library's defaults
+  fields     every field: its kind, valid values and their names, default, and
+             the @PJL SET variables and feature blocks it drives
 
   --json        for scripts
   --out FILE    where set and defaults write (default: standard output; a
-                private part is not written to a terminal)
+                private part is not written to a terminal); the file is
+                replaced only when the command succeeds
+  --part        set, defaults: write a private part rather than a settings file
+  --raw         set: skip the merge
   --plugin DIR  folder of QM22TRD.dll and QM22TIE.dll (default: the folder of
                 this program)
 
@@ -73,6 +82,7 @@ bool LoadSource(DriverSession& session, const std::string& path, Source* source,
     std::string bytes;
     if (!ReadWholeFile(path, &bytes, error)) return false;
     source->name = DisplayName(path, false);
+    if (!CheckSourceSize(bytes, source->name, error)) return false;
     source->isPrivatePart = LooksLikePrivatePart(bytes);
     if (source->isPrivatePart) return PrivatePartOfBytes(bytes, source->name, &source->part, error);
     if (!session.Defaults(&source->part, error)) return false;
@@ -193,6 +203,126 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
     return written ? kExitOk : kExitUsage;
 }
 
+std::string RangesText(const std::vector<std::pair<int64_t, int64_t>>& ranges) {
+    std::string text;
+    for (const auto& [low, high] : ranges) {
+        text += (text.empty() ? "" : ", ") + std::to_string(low) + (low == high ? "" : ".." + std::to_string(high));
+    }
+    return text;
+}
+
+std::string ListText(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+    return text.empty() ? "-" : text;
+}
+
+// Every field with what the tables say of it, and its default.
+std::string FieldsReport(const PrivatePart& defaults, bool json) {
+    const SettingsBlock block = BlockOfPart(defaults.data());
+    JsonWriter writer;
+    std::string text;
+    if (json) {
+        writer.BeginObject();
+        writer.Key("fields");
+        writer.BeginArray();
+    } else {
+        text = "# Every settings field: kind, valid values (value=name), default, the @PJL SET\n"
+               "# variables and the feature blocks it drives. A name works wherever its number does.\n";
+    }
+    for (const Field& field : Fields()) {
+        const FieldFacts facts = DescribeField(field);
+        const std::string shownDefault = ShowField(field, block);
+        if (json) {
+            writer.BeginObject();
+            writer.Member("name", field.name);
+            writer.Member("kind", facts.kind);
+            writer.Member("rule", facts.rule);
+            writer.Key("ranges");
+            writer.BeginArray();
+            for (const auto& [low, high] : facts.ranges) {
+                writer.BeginObject();
+                writer.Member("low", low);
+                writer.Member("high", high);
+                writer.EndObject();
+            }
+            writer.EndArray();
+            writer.Key("names");
+            writer.BeginArray();
+            for (const NamedValue& named : facts.names) {
+                writer.BeginObject();
+                writer.Member("value", named.value);
+                writer.Member("name", named.name);
+                writer.EndObject();
+            }
+            writer.EndArray();
+            writer.Member("default", shownDefault);
+            writer.Key("pjl");
+            writer.BeginArray();
+            for (const std::string& variable : facts.pjlVariables) writer.String(variable);
+            writer.EndArray();
+            writer.Key("features");
+            writer.BeginArray();
+            for (const std::string& keyword : facts.featureKeywords) writer.String(keyword);
+            writer.EndArray();
+            writer.EndObject();
+            continue;
+        }
+        text += std::string("\n") + field.name + "  (" + facts.kind + (facts.rule.empty() ? "" : ", " + facts.rule) +
+                ")\n";
+        std::string values;
+        if (!facts.names.empty()) {
+            // A run of names that number their values ("SharedBox1" for 1)
+            // shows as one range.
+            auto numbered = [](const NamedValue& named, std::string* prefix) {
+                const std::string number = std::to_string(named.value);
+                if (named.name.size() <= number.size() ||
+                    named.name.compare(named.name.size() - number.size(), number.size(), number) != 0) {
+                    return false;
+                }
+                *prefix = named.name.substr(0, named.name.size() - number.size());
+                return true;
+            };
+            for (size_t i = 0; i < facts.names.size();) {
+                std::string prefix, next;
+                size_t end = i + 1;
+                if (numbered(facts.names[i], &prefix)) {
+                    while (end < facts.names.size() && numbered(facts.names[end], &next) && next == prefix &&
+                           facts.names[end].value == facts.names[end - 1].value + 1) {
+                        ++end;
+                    }
+                }
+                values += values.empty() ? "" : ", ";
+                if (end - i >= 3) {
+                    values += std::to_string(facts.names[i].value) + ".." + std::to_string(facts.names[end - 1].value) +
+                              "=" + facts.names[i].name + ".." + facts.names[end - 1].name;
+                } else {
+                    end = i + 1;
+                    values += std::to_string(facts.names[i].value) + "=" + facts.names[i].name;
+                }
+                i = end;
+            }
+            int64_t valid = 0;
+            for (const auto& [low, high] : facts.ranges) valid += high - low + 1;
+            if (valid > static_cast<int64_t>(facts.names.size())) values += "; valid: " + RangesText(facts.ranges);
+        } else if (!facts.ranges.empty()) {
+            values = RangesText(facts.ranges);
+        } else {
+            values = field.type == FieldType::PageList ? "pages and ranges, as 1,3-5"
+                     : field.type == FieldType::Text   ? "any text that fits"
+                                                       : "any that fits";
+        }
+        text += "  values:   " + values + "\n";
+        text += "  default:  " + shownDefault + "\n";
+        text += "  PJL:      " + ListText(facts.pjlVariables) + "\n";
+        text += "  features: " + ListText(facts.featureKeywords) + "\n";
+    }
+    if (!json) return text;
+    writer.EndArray();
+    writer.EndObject();
+    return writer.Text();
+}
+
 int RunAction(const SettingsOptions& o) {
     DriverSession session;
     std::string error;
@@ -215,6 +345,10 @@ int RunAction(const SettingsOptions& o) {
         }
     }
 
+    if (o.action == "fields") {
+        std::cout << FieldsReport(defaults, o.json);
+        return kExitOk;
+    }
     if (o.action == "dump") {
         std::cout << Dump(sources[0], defaults, o.json, Describe(sources[0]),
                           sources[0].isPrivatePart ? "private part" : "settings file");
@@ -237,10 +371,20 @@ int RunAction(const SettingsOptions& o) {
 
 }  // namespace
 
+// The options each action takes; any other is refused rather than ignored.
+bool ActionTakes(const std::string& action, const std::string& option) {
+    if (option == "--plugin") return true;
+    if (option == "--json") return true;
+    if (option == "--out" || option == "--part") return action == "set" || action == "defaults";
+    if (option == "--raw") return action == "set";
+    return false;
+}
+
 int SettingsCommand(int argc, char** argv) {
     SetCommandName("settings");
     SettingsOptions o;
     std::vector<std::string> positionals;
+    std::vector<std::string> given;  // options in the order given
     Arguments args(argc, argv, 2);
     while (!args.Done()) {
         std::string positional;
@@ -248,6 +392,8 @@ int SettingsCommand(int argc, char** argv) {
             std::cout << kUsage;
             return kExitOk;
         }
+        const std::string option = args.OptionName();
+        if (!option.empty()) given.push_back(option);
         if (args.Flag("--json")) o.json = true;
         else if (args.Flag("--part")) o.part = true;
         else if (args.Flag("--raw")) o.raw = true;
@@ -257,7 +403,7 @@ int SettingsCommand(int argc, char** argv) {
     }
     if (args.Failed()) return kExitUsage;
     if (positionals.empty()) {
-        Error("which action? dump, set, validate, diff or defaults (see --help)");
+        Error("which action? dump, set, validate, diff, defaults or fields (see --help)");
         return kExitUsage;
     }
     o.action = positionals[0];
@@ -269,18 +415,40 @@ int SettingsCommand(int argc, char** argv) {
     }
     size_t wanted = 1;
     if (o.action == "diff") wanted = 2;
-    else if (o.action == "defaults") wanted = 0;
+    else if (o.action == "defaults" || o.action == "fields") wanted = 0;
     else if (o.action == "set") wanted = o.sources.size();
     else if (o.action != "dump" && o.action != "validate") {
-        Error("unknown action \"" + o.action + "\" (dump, set, validate, diff or defaults)");
+        Error("unknown action \"" + Printable(o.action) + "\" (dump, set, validate, diff, defaults or fields)");
+        return kExitUsage;
+    }
+    for (const std::string& option : given) {
+        if (!ActionTakes(o.action, option)) {
+            Error(option + " is no option of settings " + o.action + " (see --help)");
+            return kExitUsage;
+        }
+    }
+    if (std::count(given.begin(), given.end(), "--out") > 1 || std::count(given.begin(), given.end(), "--plugin") > 1) {
+        Error("--out and --plugin take one value each (see --help)");
         return kExitUsage;
     }
     if (o.sources.size() != wanted) {
-        Error(o.action + " takes " + std::to_string(wanted) + (wanted == 1 ? " source" : " sources") + " (see --help)");
+        Error(o.action + " takes " + Count(wanted, "source", "sources") + " (see --help)");
         return kExitUsage;
     }
     if (o.action == "set" && o.assignments.empty()) {
         Error("set needs at least one Field=value");
+        return kExitUsage;
+    }
+    if (o.out.empty() || o.pluginDir.empty() != (std::find(given.begin(), given.end(), "--plugin") == given.end())) {
+        Error(std::string(o.out.empty() ? "--out" : "--plugin") + " wants a file name, not an empty text");
+        return kExitUsage;
+    }
+    std::vector<FileUse> uses;
+    for (const std::string& source : o.sources) uses.push_back({source, "the source", false});
+    if (o.action == "set" || o.action == "defaults") uses.push_back({o.out, "--out", true});
+    std::string error;
+    if (!CheckFileUses(uses, &error)) {
+        Error(error);
         return kExitUsage;
     }
     return RunAction(o);

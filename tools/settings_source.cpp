@@ -22,9 +22,30 @@ bool LooksLikePrivatePart(const std::string& bytes) {
     return ReadPrivatePartHeader(bytes.data()).dwSignature == kPrivatePartSignature;
 }
 
+bool CheckSourceSize(const std::string& bytes, const std::string& name, std::string* error) {
+    if (bytes.empty()) {
+        *error = name + " is empty: it is neither a private part nor a settings file";
+        return false;
+    }
+    if (bytes.size() > kPrivatePartBytes && bytes.size() >= kPrivatePartHeaderBytes &&
+        ReadPrivatePartHeader(bytes.data()).dwSignature == kPrivatePartSignature) {
+        *error = name + " has " + std::to_string(bytes.size()) + " bytes, more than a private part's " +
+                 std::to_string(kPrivatePartBytes) + ", behind the plug-in's signature; give the private part alone";
+        return false;
+    }
+    return true;
+}
+
 bool ReadPrivatePart(const std::string& path, PrivatePart* part, std::string* error) {
     std::string bytes;
-    return ReadWholeFile(path, &bytes, error) && PrivatePartOfBytes(bytes, DisplayName(path, false), part, error);
+    const std::string name = DisplayName(path, false);
+    if (!ReadWholeFile(path, &bytes, error) || !CheckSourceSize(bytes, name, error)) return false;
+    if (bytes.size() > kPrivatePartBytes) {
+        *error = name + " is not a private part: it has " + std::to_string(bytes.size()) +
+                 " bytes, more than a private part's " + std::to_string(kPrivatePartBytes);
+        return false;
+    }
+    return PrivatePartOfBytes(bytes, name, part, error);
 }
 
 bool PrivatePartOfBytes(const std::string& bytes, const std::string& name, PrivatePart* part, std::string* error) {

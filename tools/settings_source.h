@@ -15,6 +15,12 @@ namespace qm22t {
 // exactly the private part's size.
 bool LooksLikePrivatePart(const std::string& bytes);
 
+// A source file of a size no source has: an empty file (an error: it would
+// stand for the defaults without saying so) or a file longer than a private
+// part that carries the plug-in's signature (a whole DEVMODE, or a part with
+// something behind it). False with the reason.
+bool CheckSourceSize(const std::string& bytes, const std::string& name, std::string* error);
+
 // A captured private part. A shorter one (an older driver's) is taken with
 // zeros behind it, as its dwSize tells the plug-in to do; a warning says so,
 // and one says when the header is not the plug-in's.

@@ -3,6 +3,9 @@
 #include "cli.h"
 #include "common/hex_text.h"
 #include "json_writer.h"
+#include "pjl/pjl_header_parts.h"
+#include "pjl/pjl_settings.h"
+#include "psfilter/feature_tables.h"
 #include "settings/settings_fields.h"
 
 #include <algorithm>
@@ -170,7 +173,133 @@ bool ApplyRawAssignment(const std::string& name, const std::string& value, Setti
     return true;
 }
 
+// Valid values of a field are enumerated only when there are few: a list of
+// thousands of numbers helps nobody, and the ranges say it better.
+constexpr int64_t kMostListedValues = 300;
+
+const ReplaceRow* ReplaceRowOf(const Field& field) {
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t i = 0; i < group.count; ++i) {
+            if (group.rows[i].field.offset == field.offset) return &group.rows[i];
+        }
+    }
+    return nullptr;
+}
+
+bool IsNumberText(const std::string& text) {
+    int64_t unused = 0;
+    return ParseInteger(text, &unused);
+}
+
+// The comment value the replace row writes for `value`, the binding set as
+// given (the staple mode's words follow it).
+std::string SpeltValue(const ReplaceRow& row, const Field& field, int64_t value, int64_t binding) {
+    SettingsBlock block{};
+    const SettingsSpan span{block.data(), block.size()};
+    WriteSettingNumber(span, field.offset, field.bytes, value);
+    if (field.offset != kSettingBinding.offset) WriteSettingNumber(span, kSettingBinding.offset, 1, binding);
+    // The zoom rate is written only with manual zoom on.
+    WriteSettingNumber(span, kSettingManualZoom.offset, 1, 1);
+    std::string spelt;
+    if (!FillReplaceValue(row, SettingsView{block.data(), block.size()}, spelt)) return "";
+    return spelt;
+}
+
 }  // namespace
+
+FieldFacts DescribeField(const Field& field) {
+    FieldFacts facts;
+    facts.kind = field.type == FieldType::Text       ? "text of " + std::to_string(field.bytes / 2 - 1) + " UTF-16 units"
+                 : field.type == FieldType::PageList ? "page list of " + std::to_string(field.bytes * 2) + " symbols"
+                                                     : TypeName(field);
+    const SettingRow* row = FindSettingRow(field.name);
+    const bool number = IsNumber(field);
+    if (row != nullptr) {
+        switch (row->rule) {
+            case SettingRule::Values: facts.rule = "values"; break;
+            case SettingRule::Clamp: facts.rule = "clamped"; break;
+            case SettingRule::Text: facts.rule = "text"; break;
+            case SettingRule::Staple: facts.rule = std::string("follows ") + kSettingBinding.name; break;
+        }
+        for (uint8_t i = 0; i < row->rangeCount; ++i) facts.ranges.emplace_back(row->ranges[i].low, row->ranges[i].high);
+    }
+    // The staple mode's values: every value some binding accepts.
+    if (row != nullptr && row->rule == SettingRule::Staple) {
+        for (int64_t value = -128; value <= 127; ++value) {
+            bool valid = false;
+            for (int64_t binding = 0; binding <= 2 && !valid; ++binding) valid = SettingValueValid(*row, value, binding);
+            if (!valid) continue;
+            if (!facts.ranges.empty() && facts.ranges.back().second == value - 1) facts.ranges.back().second = value;
+            else facts.ranges.emplace_back(value, value);
+        }
+    }
+    const ReplaceRow* replace = number ? ReplaceRowOf(field) : nullptr;
+    if (replace != nullptr && (replace->rule == ValueRule::Spelled || replace->rule == ValueRule::Numbered ||
+                               replace->rule == ValueRule::StapleMode)) {
+        int64_t listed = 0;
+        for (const auto& [low, high] : facts.ranges) listed += high - low + 1;
+        for (const auto& [low, high] : facts.ranges) {
+            for (int64_t value = low; value <= high && listed <= kMostListedValues; ++value) {
+                for (int64_t binding = 0; binding <= 2; ++binding) {
+                    if (row->rule == SettingRule::Staple && !SettingValueValid(*row, value, binding)) continue;
+                    const std::string name = SpeltValue(*replace, field, value, binding);
+                    if (name.empty() || IsNumberText(name)) break;
+                    const bool known = std::any_of(facts.names.begin(), facts.names.end(),
+                                                   [&](const NamedValue& named) { return named.name == name; });
+                    if (!known) facts.names.push_back(NamedValue{value, name});
+                    break;
+                }
+            }
+        }
+    }
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t i = 0; i < group.count; ++i) {
+            if (group.rows[i].field.offset == field.offset) facts.featureKeywords.push_back(group.rows[i].keyword);
+        }
+    }
+    for (const InsertRow& insert : kInsertTable) {
+        if (insert.offset == field.offset) facts.featureKeywords.push_back(insert.keyword);
+    }
+    if (field.offset == kSettingOrientation.offset) facts.featureKeywords.push_back(kOrientationEntry.keyword);
+    std::sort(facts.featureKeywords.begin(), facts.featureKeywords.end());
+    facts.featureKeywords.erase(std::unique(facts.featureKeywords.begin(), facts.featureKeywords.end()),
+                                facts.featureKeywords.end());
+    // The PJL variables: every row of every job setting that reads the field.
+    for (const JobSettingRow& job : JobSettingTable) {
+        const bool reads = job.field.offset == field.offset ||
+                           (job.source == JobSource::Copies && field.offset == kSettingCopyCount.offset) ||
+                           (job.source == JobSource::OwnerName && field.offset == kSettingOwnerNameSwitch.offset) ||
+                           (job.source == JobSource::JobName && field.offset == kSettingJobNameSwitch.offset);
+        if (!reads) continue;
+        for (const PjlSettingRow& pjl : PjlSettingTable) {
+            const bool shared = job.source == JobSource::OutputBox && pjl.setting == kSharedBoxSetting;
+            if (pjl.setting != job.setting && !shared) continue;
+            std::string pieces = pjl.assignment;
+            for (size_t start = 0; start <= pieces.size();) {
+                const size_t bar = std::min(pieces.find('|', start), pieces.size());
+                const std::string piece = pieces.substr(start, bar - start);
+                const std::string variable = piece.substr(0, piece.find('='));
+                if (std::find(facts.pjlVariables.begin(), facts.pjlVariables.end(), variable) ==
+                    facts.pjlVariables.end()) {
+                    facts.pjlVariables.push_back(variable);
+                }
+                start = bar + 1;
+            }
+        }
+    }
+    return facts;
+}
+
+bool ValueOfName(const Field& field, const std::string& name, int64_t* value) {
+    const std::string wanted = Lower(Trim(name));
+    for (const NamedValue& named : DescribeField(field).names) {
+        if (Lower(named.name) == wanted) {
+            *value = named.value;
+            return true;
+        }
+    }
+    return false;
+}
 
 const std::vector<Field>& Fields() {
     static const std::vector<Field> fields = MakeFields();
@@ -255,8 +384,14 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
             const int64_t high = field.type == FieldType::Signed ? (int64_t{1} << (bits - 1)) - 1
                                                                   : (int64_t{1} << bits) - 1;
             int64_t number = 0;
-            if (!ParseInteger(Trim(value), &number)) {
-                *problem = "\"" + Printable(value) + "\" is not a number; " + field.name + " is a number";
+            if (!ParseInteger(Trim(value), &number) && !ValueOfName(field, value, &number)) {
+                const std::vector<NamedValue> names = DescribeField(field).names;
+                *problem = "\"" + Printable(value) + "\" is not a number" +
+                           (names.empty() ? "" : " or a name") + "; " + field.name + " is a number";
+                for (size_t i = 0; i < names.size() && i < 12; ++i) {
+                    *problem += (i == 0 ? " or one of " : ", ") + names[i].name;
+                }
+                if (names.size() > 12) *problem += ", ... (`qm22t settings fields` lists them)";
                 return false;
             }
             if (number < low || number > high) {
@@ -318,7 +453,30 @@ bool ApplyAssignment(const std::string& assignment, SettingsBlock* block, std::s
     return StoreField(*field, value, block, problem);
 }
 
-bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::string* problem) {
+bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::string* problem) {
+    // Windows tools write UTF-16 with a byte-order mark; it is read as the
+    // same text in UTF-8.
+    std::string text = bytes;
+    const bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (little || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        if (bytes.size() % 2 != 0) {
+            *problem = "UTF-16 text (it begins with a byte-order mark) of an odd number of bytes";
+            return false;
+        }
+        std::u16string units;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const unsigned char first = static_cast<unsigned char>(bytes[i]);
+            const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+            units.push_back(static_cast<char16_t>(little ? first | (second << 8) : (first << 8) | second));
+        }
+        if (!Utf16ToUtf8(units, &text)) {
+            *problem = "UTF-16 text with a lone surrogate";
+            return false;
+        }
+    } else if (bytes.find('\0') != std::string::npos && bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0)) {
+        *problem = "the file holds zero bytes: UTF-16 text needs its byte-order mark (FF FE) to be read";
+        return false;
+    }
     size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     for (size_t lineNumber = 1; start < text.size(); ++lineNumber) {
         size_t end = text.find('\n', start);
@@ -328,6 +486,14 @@ bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::strin
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
+        // A number read up to a zero byte would take the rest of the line as
+        // nothing; no value holds one.
+        const size_t zero = line.find('\0');
+        if (zero != std::string::npos) {
+            *problem = "line " + std::to_string(lineNumber) + ": a zero byte at column " + std::to_string(zero + 1) +
+                       "; no value holds one";
+            return false;
+        }
         const size_t from = line[first] == '*' ? first + 1 : first;
         if (!ApplyAssignment(line.substr(from), block, problem)) {
             *problem = "line " + std::to_string(lineNumber) + ": " + *problem;
@@ -338,7 +504,7 @@ bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::strin
 }
 
 std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title) {
-    std::string text = "# " + title + "\n# Lines marked \"*\" differ from the defaults.\n";
+    std::string text = "# A \"*\" marks a value that differs from the sibling library's defaults. " + title + "\n";
     for (const Field& field : Fields()) {
         const bool changed = FieldBytes(field, block) != FieldBytes(field, defaults);
         std::string value;

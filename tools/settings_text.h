@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,33 @@ const Field* FindField(const std::string& name);
 // when nothing is near.
 std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count = 3);
 
+// A value of a number field and the name the feature tables spell it with
+// ("LongEdge" for ZTDuplex=2).
+struct NamedValue {
+    int64_t value;
+    std::string name;
+};
+
+// What people need to know of a field, all read from the plug-in's tables: the
+// settings table (kind, rule, valid ranges), the feature tables (the names of
+// the valid values, the feature blocks) and the PJL tables (the "@PJL SET"
+// variables the field drives).
+struct FieldFacts {
+    std::string kind;  // "2-byte signed", "text of 63 UTF-16 units", "page list"
+    std::string rule;  // "values", "clamped", "text", "follows ZTBinding", "" (not validated)
+    std::vector<std::pair<int64_t, int64_t>> ranges;  // valid values; empty for texts
+    // Every valid value's name when a feature spells them with words; a value
+    // spelt as a number has no name. A name two values share belongs to the
+    // first.
+    std::vector<NamedValue> names;
+    std::vector<std::string> pjlVariables;     // "DUPLEX", "BINDING"
+    std::vector<std::string> featureKeywords;  // "ZTDuplex"
+};
+FieldFacts DescribeField(const Field& field);
+
+// The value a name stands for (compared without regard to ASCII case).
+bool ValueOfName(const Field& field, const std::string& name, int64_t* value);
+
 // The field's value as a settings file spells it. False when no spelling gives
 // the bytes back exactly: a text without its terminator, bytes behind the
 // terminator, a line end in the text or a unit that UTF-8 cannot carry.
@@ -52,6 +80,7 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
 std::string ShowField(const Field& field, const SettingsBlock& block);
 
 // Stores a spelt value into the field; a text field is cleared whole first.
+// A number field takes the names of DescribeField as well as numbers.
 // False, block unchanged, and the reason in `problem` when the value does not
 // fit the field's type (range of a number, room of a text, page-list symbols).
 // Whether the plug-in's validation accepts the value is not judged here.

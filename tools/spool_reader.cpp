@@ -12,6 +12,17 @@ constexpr char kUniversalExit[] = "\x1B%-12345X";
 constexpr char kEnterLanguage[] = "@PJL ENTER LANGUAGE=";
 constexpr char kBeginFeature[] = "%%BeginFeature: *";
 constexpr char kCustomInvocation[] = ") /Custom /ProcSet findresource /";
+constexpr uint64_t kFnvOffset = 14695981039346656037ull;
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+constexpr size_t kShownMarkerProblems = 5;
+
+uint64_t Digest(uint64_t digest, const char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        digest ^= static_cast<unsigned char>(bytes[i]);
+        digest *= kFnvPrime;
+    }
+    return digest;
+}
 
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
@@ -29,6 +40,11 @@ void Close(FILE* file) {
 
 }  // namespace
 
+bool SameBytes(const Line& a, const Line& b) {
+    if (a.bytes != b.bytes || a.crlf != b.crlf || a.lf != b.lf || a.text != b.text) return false;
+    return a.text.size() + (a.crlf ? 2 : a.lf ? 1 : 0) == a.bytes || a.digest == b.digest;
+}
+
 bool LineReader::Fill() {
     length_ = std::fread(buffer_, 1, sizeof buffer_, file_);
     at_ = 0;
@@ -39,6 +55,8 @@ bool LineReader::Next(Line* line) {
     line->text.clear();
     line->crlf = false;
     line->lf = false;
+    line->bytes = 0;
+    line->digest = kFnvOffset;
     bool any = false;
     bool lastWasCr = false;
     size_t total = 0;
@@ -53,12 +71,13 @@ bool LineReader::Next(Line* line) {
         // One byte more than is kept, so a CR in front of the line feed can go.
         const size_t room = kKeptLineBytes + 1 - line->text.size();
         line->text.append(start, std::min(count, room));
+        const size_t taken = count + (found != nullptr ? 1 : 0);
+        if (digests_) line->digest = Digest(line->digest, start, taken);
         total += count;
-        at_ += count;
-        offset_ += count;
+        at_ += taken;
+        offset_ += taken;
+        line->bytes += taken;
         if (found != nullptr) {
-            ++at_;
-            ++offset_;
             line->lf = true;
             break;
         }
@@ -71,35 +90,74 @@ bool LineReader::Next(Line* line) {
     return true;
 }
 
+void PostScriptScanner::MarkerProblem(const std::string& problem) {
+    if (++markerProblemCount <= kShownMarkerProblems) markerProblems.push_back(problem);
+}
+
+void PostScriptScanner::Deliver() {
+    ++sectionCount;
+    if (current_.page) ++pageSectionCount;
+    blockCount += current_.blocks.size();
+    if (onSection_) onSection_(current_);
+    current_ = SetupSection{};
+}
+
 void PostScriptScanner::Open(bool page, const Line& line) {
     if (inSection_) {
-        markerProblems.push_back("line " + std::to_string(line.number) + ": " + line.text +
-                                 " inside the section that line " + std::to_string(sections.back().line) +
-                                 " opened");
+        MarkerProblem("line " + std::to_string(line.number) + ": " + line.text + " inside the section that line " +
+                      std::to_string(current_.line) + " opened");
+        Deliver();
     }
-    SetupSection section;
-    section.page = page;
-    section.pageLabel = page ? pageLabel_ : "";
-    section.line = line.number;
-    sections.push_back(section);
+    current_ = SetupSection{};
+    current_.page = page;
+    current_.pageLabel = page ? pageLabel_ : "";
+    current_.line = line.number;
+    current_.viewingOrientation = viewingOrientation_;
     inSection_ = true;
     inBlock_ = false;
 }
 
 void PostScriptScanner::Close(bool page, const Line& line) {
     if (!inSection_) {
-        markerProblems.push_back("line " + std::to_string(line.number) + ": " + line.text +
-                                 " without its begin marker");
+        MarkerProblem("line " + std::to_string(line.number) + ": " + line.text + " without its begin marker");
         return;
     }
-    if (sections.back().page != page) {
-        markerProblems.push_back("line " + std::to_string(line.number) + ": " + line.text + " closes the " +
-                                 (page ? "document" : "page") + " setup that line " +
-                                 std::to_string(sections.back().line) + " opened");
+    if (current_.page != page) {
+        MarkerProblem("line " + std::to_string(line.number) + ": " + line.text + " closes the " +
+                      (page ? "document" : "page") + " setup that line " + std::to_string(current_.line) +
+                      " opened");
     }
-    sections.back().closed = true;
+    current_.closed = true;
     inSection_ = false;
     inBlock_ = false;
+    Deliver();
+}
+
+// The job-end sequence: the universal exit, and PJL lines behind it.
+void PostScriptScanner::NoteEnding(const Line& line) {
+    const std::string& text = line.text;
+    lastLineNumber = line.number;
+    const bool jobEnd = StartsWith(text, kUniversalExit) || StartsWith(text, "@PJL");
+    lastLineEnded = line.lf || jobEnd;
+    if (StartsWith(text, "%%Page:")) {
+        ended = false;
+        afterEof_ = false;
+        tailProblem.clear();
+        lastPageLine = line.number;
+        return;
+    }
+    if (text == "%%EOF") {
+        ended = true;
+        afterEof_ = true;
+        return;
+    }
+    if (text == "%%Trailer") {
+        ended = true;
+        return;
+    }
+    if (afterEof_ && tailProblem.empty() && !jobEnd && !(text.empty() && line.lf)) {
+        tailProblem = "line " + std::to_string(line.number) + " after %%EOF: \"" + Printable(text, 40) + "\"";
+    }
 }
 
 void PostScriptScanner::Feed(const Line& line) {
@@ -107,20 +165,33 @@ void PostScriptScanner::Feed(const Line& line) {
     if (!started_) {
         started_ = true;
         firstLine = text;
+        firstLineNumber = line.number;
     }
-    if (text == "%%BeginSetup") return Open(false, line);
-    if (text == "%%BeginPageSetup") return Open(true, line);
-    if (text == "%%EndSetup") return Close(false, line);
-    if (text == "%%EndPageSetup") return Close(true, line);
+    NoteEnding(line);
+    const bool begin = text == "%%BeginSetup" || text == "%%BeginPageSetup";
+    const bool end = text == "%%EndSetup" || text == "%%EndPageSetup";
+    if (onLine_) onLine_(line, inSection_ || begin);
+    if (begin) return Open(text == "%%BeginPageSetup", line);
+    if (end) return Close(text == "%%EndPageSetup", line);
     if (StartsWith(text, "%%Page:")) {
         ++pages;
         pageLabel_ = text.substr(7);
         const size_t first = pageLabel_.find_first_not_of(' ');
         pageLabel_.erase(0, first == std::string::npos ? pageLabel_.size() : first);
+        viewingOrientation_ = 0;
+        return;
+    }
+    if (StartsWith(text, "%%ViewingOrientation:")) {
+        // The two forms the driver writes; anything else names no orientation.
+        const std::string matrix = text.substr(21);
+        const size_t first = matrix.find_first_not_of(' ');
+        const std::string values = first == std::string::npos ? "" : matrix.substr(first);
+        viewingOrientation_ = values == "1 0 0 1" ? 1 : values == "0 1 -1 0" ? 2 : 0;
+        if (inSection_) current_.viewingOrientation = viewingOrientation_;
         return;
     }
     if (!inSection_) return;
-    std::vector<FeatureBlock>& blocks = sections.back().blocks;
+    std::vector<FeatureBlock>& blocks = current_.blocks;
     if (text == "featurebegin{") {
         blocks.push_back(FeatureBlock{});
         blocks.back().line = line.number;
@@ -155,53 +226,68 @@ void PostScriptScanner::Feed(const Line& line) {
 
 void PostScriptScanner::Finish() {
     if (inSection_) {
-        markerProblems.push_back(std::string(sections.back().page ? "%%BeginPageSetup" : "%%BeginSetup") +
-                                 " at line " + std::to_string(sections.back().line) + " is never closed");
+        MarkerProblem(std::string(current_.page ? "%%BeginPageSetup" : "%%BeginSetup") + " at line " +
+                      std::to_string(current_.line) + " is never closed");
+        inSection_ = false;
+        Deliver();
     }
-    inSection_ = false;
 }
 
-bool ReadSpoolFile(const std::string& path, SpoolFile* spool, std::string* error) {
-    FILE* file = OpenForReading(path, error);
-    if (file == nullptr) return false;
-    LineReader reader(file);
-    Line line;
-    bool inHeader = true;
-    while (reader.Next(&line)) {
-        if (inHeader) {
-            const bool first = line.number == 1;
-            if (first && StartsWith(line.text, kUniversalExit)) spool->hasHeader = true;
-            if (spool->hasHeader && (first || StartsWith(line.text, "@PJL"))) {
-                spool->header.push_back(HeaderLine{line.text, line.number, line.crlf});
-                if (StartsWith(line.text, kEnterLanguage)) {
-                    spool->headerEnded = true;
-                    inHeader = false;
-                }
-                continue;
-            }
-            inHeader = false;
+SpoolReader::~SpoolReader() {
+    if (file_ != nullptr) Close(file_);
+}
+
+bool SpoolReader::Open(const std::string& path, bool digests, std::string* error) {
+    file_ = OpenForReading(path, error);
+    if (file_ == nullptr) return false;
+    name_ = DisplayName(path, false);
+    reader_ = std::make_unique<LineReader>(file_, digests);
+    return true;
+}
+
+bool SpoolReader::ReadHeader(std::string* error) {
+    while (reader_->Next(&pending_)) {
+        const bool first = pending_.number == 1;
+        if (first && StartsWith(pending_.text, kUniversalExit)) hasHeader = true;
+        if (hasHeader && (first || StartsWith(pending_.text, "@PJL")) && !headerEnded) {
+            header.push_back(HeaderLine{pending_.text, pending_.number, pending_.crlf});
+            if (StartsWith(pending_.text, kEnterLanguage)) headerEnded = true;
+            if (!headerEnded) continue;
+            if (!reader_->Next(&pending_)) break;
         }
-        spool->postScript.Feed(line);
+        havePending_ = true;
+        break;
     }
-    spool->postScript.Finish();
-    spool->bytes = reader.Offset();
-    const bool failed = reader.Failed();
-    if (failed) *error = "cannot read " + DisplayName(path, false) + ": " + SystemError();
-    Close(file);
-    return !failed;
+    bytes = reader_->Offset();
+    if (reader_->Failed()) {
+        *error = "cannot read " + name_ + ": " + SystemError();
+        return false;
+    }
+    return true;
 }
 
-bool ReadJobFile(const std::string& path, PostScriptScanner* job, std::string* error) {
-    FILE* file = OpenForReading(path, error);
-    if (file == nullptr) return false;
-    LineReader reader(file);
-    Line line;
-    while (reader.Next(&line)) job->Feed(line);
-    job->Finish();
-    const bool failed = reader.Failed();
-    if (failed) *error = "cannot read " + DisplayName(path, false) + ": " + SystemError();
-    Close(file);
-    return !failed;
+bool SpoolReader::ReadRest(PostScriptScanner* scanner, std::string* error) {
+    if (havePending_) scanner->Feed(pending_);
+    havePending_ = false;
+    while (reader_->Next(&pending_)) scanner->Feed(pending_);
+    scanner->Finish();
+    bytes = reader_->Offset();
+    if (reader_->Failed()) {
+        *error = "cannot read " + name_ + ": " + SystemError();
+        return false;
+    }
+    return true;
+}
+
+JobReader::~JobReader() {
+    if (file_ != nullptr) Close(file_);
+}
+
+bool JobReader::Open(const std::string& path, std::string* error) {
+    file_ = OpenForReading(path, error);
+    if (file_ == nullptr) return false;
+    reader_ = std::make_unique<LineReader>(file_, true);
+    return true;
 }
 
 }  // namespace qm22t

@@ -9,6 +9,14 @@
 #include <cstdint>
 #include <iterator>
 
+// Per thread, not per process: a print server renders many jobs at once, each
+// on its own thread through this one module, and a process-wide pair would give
+// one job's name to another job's header and let one job's EndDoc end another's
+// document. The driver calls a document's hooks on the thread that renders it,
+// so one document behaves exactly as with a process-wide pair. The price: a
+// document whose EndDoc came on another thread than its StartDoc stays open on
+// the first thread, whose next StartDoc then counts as a later StartDoc of it;
+// the driver does not do that.
 thread_local int32_t documentDepth = -1;
 thread_local WCHAR savedDocumentName[kDocumentNameCapacity] = {};
 
@@ -19,6 +27,23 @@ PDEVOBJ DeviceOf(SURFOBJ* pso) {
     return reinterpret_cast<PDEVOBJ>(pso->dhpdev);
 }
 
+// A document name longer than its field is cut to the field, never failed: the
+// job is sound and a title (a web page's address, say) is no reason to lose it.
+// The cut keeps whole characters: when it would fall between the two halves of
+// a surrogate pair, the pair goes too, so the name stays valid UTF-16 for the
+// job header and the feature code. Unpaired surrogates are kept as they came.
+void CopyDocumentName(WCHAR (&field)[kDocumentNameCapacity], const WCHAR* name) {
+    size_t length = WTextLengthBounded(name, kDocumentNameCapacity);
+    if (length == kDocumentNameCapacity) {
+        length = kDocumentNameCapacity - 1;
+        const WCHAR last = name[length - 1];
+        const WCHAR next = name[length];
+        if (last >= 0xD800 && last <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) --length;
+    }
+    std::copy(name, name + length, field);
+    std::fill(field + length, field + kDocumentNameCapacity, WCHAR(0));
+}
+
 }  // namespace
 
 BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
@@ -26,20 +51,18 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     PluginPdev* block = PdevOf(pdevobj);
     if (block == nullptr) return FALSE;
 
-    bool copied;
     if (documentDepth < 0) {
         ++documentDepth;
         // A document without a name is recorded with the empty name rather than
         // failed: the job itself is sound, and the driver still gets the null.
         const WCHAR* name = pwszDocName != nullptr ? pwszDocName : WIDE("");
-        if (!WTextCopy(block->documentName, kDocumentNameCapacity, name)) return FALSE;
-        copied = WTextCopy(savedDocumentName, kDocumentNameCapacity, name);
+        CopyDocumentName(block->documentName, name);
+        CopyDocumentName(savedDocumentName, name);
     } else {
         // A further StartDoc of the open document (a new device context after a
         // settings change) keeps the name the document started with.
-        copied = WTextCopy(block->documentName, kDocumentNameCapacity, savedDocumentName);
+        CopyDocumentName(block->documentName, savedDocumentName);
     }
-    if (!copied) return FALSE;
 
     RENDER_TRACE("StartDoc, job %lu", static_cast<unsigned long>(dwJobId));
     if (FAILED(CheckJobOrCancel(pdevobj, dwJobId))) return FALSE;

@@ -26,8 +26,9 @@ extern thread_local WCHAR savedDocumentName[kDocumentNameCapacity];
 // as if it had. StartDoc still records the name and checks the job first;
 // SendPage counts no page, as none was sent.
 //
-// A null pwszDocName is recorded as the empty name; only a name of 520 or more
-// characters fails StartDoc.
+// A null pwszDocName is recorded as the empty name. A name of 520 or more
+// characters is recorded cut to its first 519 (518 when the 519th is the first
+// half of a surrogate pair), and the driver still gets it whole.
 BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
 
 // Always closes the process's document (depth lowered, saved name emptied),

@@ -323,8 +323,11 @@ TEST_F(PluginTest, DocumentHooksThroughTheModule) {
         EXPECT_EQ(StartDoc(device, std::u16string(519, u'D'), 2), TRUE);
         EXPECT_EQ(std::u16string(Block(device).documentName), std::u16string(519, u'D'));
         EXPECT_EQ(EndDoc(device), TRUE);
-        EXPECT_EQ(StartDoc(device, std::u16string(520, u'E'), 3), FALSE);
-        EXPECT_EQ(driverRecord.startDocCalls, 4);
+        // A longer name is cut to the first 519 characters; the job goes on.
+        EXPECT_EQ(StartDoc(device, std::u16string(520, u'E'), 3), TRUE);
+        EXPECT_EQ(std::u16string(Block(device).documentName), std::u16string(519, u'E'));
+        EXPECT_EQ(driverRecord.startDocName, std::u16string(520, u'E'));
+        EXPECT_EQ(driverRecord.startDocCalls, 5);
         EXPECT_EQ(EndDoc(device), TRUE);
 
         for (int i = 0; i < 3; ++i) EXPECT_EQ(SendPage(&device.surface), TRUE);

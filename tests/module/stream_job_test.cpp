@@ -88,6 +88,23 @@ TEST_F(StreamJobTest, HeaderThenThePostScriptWithTheSettingsFeatureBlocks) {
     for (const std::u16string& line : sim::DebugOutput()) EXPECT_NE(line.rfind(u"QM22TRD: ", 0), 0u);
 }
 
+TEST_F(StreamJobTest, ADocumentNameTooLongForItsFieldIsCutAndTheJobPrints) {
+    DEVMODEW publicDm{};
+    publicDm.dmSize = sizeof publicDm;
+    publicDm.dmPaperSize = 9;
+    std::vector<BYTE> part = DefaultPrivatePart(&publicDm);
+    const std::string job(kJob, sizeof kJob - 1);
+    // 600 characters, as a web page's address may have.
+    const std::u16string name = u"http://" + std::u16string(593, u'w');
+    const std::string header = RunDocument(publicDm, part, name, job, {0, 100, job.size()});
+    const std::string written = sim::WrittenBytes(printer);
+    std::string jobName = "@PJL SET JOBNAME=687474703A2F2F";  // "http://"
+    for (int i = 0; i < 512; ++i) jobName += "77";                // and 512 w: 519 characters
+    EXPECT_NE(header.find("\r\n" + jobName + "\r\n"), std::string::npos) << header;
+    ASSERT_EQ(written.substr(0, header.size()), header);
+    EXPECT_EQ(written.substr(header.size()), std::string(kExpectedPostScript, sizeof kExpectedPostScript - 1));
+}
+
 struct TracedJobTest : StreamJobTest {
     TracedJobTest() { traceSwitchedOn = true; }
 };

@@ -73,6 +73,24 @@ TEST_F(Spooler, WriteLimitTakesFewerBytes) {
     EXPECT_EQ(calls[1].accepted, "xy");
 }
 
+TEST_F(Spooler, APrintersOwnLimitStandsInForTheMachinesOnAllItsHandles) {
+    sim::SetWriteLimit(4);
+    const HANDLE second = sim::AddPrinter(u"Second");
+    sim::SetWriteLimit(second, 2);
+    HANDLE again = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Second"), &again, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(WritePrinter(again, const_cast<char*>("abcdefgh"), 8, &written));
+    EXPECT_EQ(written, 2u);
+    ASSERT_TRUE(Write("abcdefgh", &written));  // the first printer keeps the machine's
+    EXPECT_EQ(written, 4u);
+    sim::SetWriteLimit(second, sim::kNoLimit);  // also no limit where the machine has one
+    ASSERT_TRUE(WritePrinter(second, const_cast<char*>("abcdefgh"), 8, &written));
+    EXPECT_EQ(written, 8u);
+    EXPECT_EQ(sim::WrittenBytes(again), "ab");
+    EXPECT_EQ(sim::WrittenBytes(second), "abcdefgh");
+}
+
 TEST_F(Spooler, WriteLimitZeroSucceedsWithNothingTaken) {
     sim::SetWriteLimit(0);
     DWORD written = 77;

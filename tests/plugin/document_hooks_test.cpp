@@ -96,16 +96,62 @@ TEST_F(DocumentHooksTest, ExtraEndDocsMakeTheNextStartDocsCountAsFirst) {
     EXPECT_EQ(Recorded(), u"D");
 }
 
-TEST_F(DocumentHooksTest, NamesUpTo519CharactersFit) {
+TEST_F(DocumentHooksTest, LongNamesAreCutTo519CharactersAndTheJobGoesOn) {
     const std::u16string longest(519, u'n');
     EXPECT_EQ(StartDoc(longest, 1), TRUE);
     EXPECT_EQ(Recorded(), longest);
     EXPECT_EQ(Saved(), longest);
     EndDocHook(&device.surface, 0);
 
-    EXPECT_EQ(StartDoc(std::u16string(520, u'm'), 2), FALSE);
-    EXPECT_EQ(documentDepth, 0);  // already raised
-    EXPECT_EQ(driverRecord.startDocCalls, 1);
+    // 520 and 521 characters: the first 519 are recorded and saved, the driver
+    // gets the name whole, and a later StartDoc of the document gets the cut one.
+    for (size_t length : {size_t{520}, size_t{521}, size_t{4000}}) {
+        driverRecord = DriverRecord{};
+        std::u16string name(519, u'a');
+        name += std::u16string(length - 519, u'z');
+        EXPECT_EQ(StartDoc(name, 2), TRUE) << length;
+        EXPECT_EQ(Recorded(), std::u16string(519, u'a')) << length;
+        EXPECT_EQ(Saved(), std::u16string(519, u'a')) << length;
+        EXPECT_EQ(driverRecord.startDocName, name) << length;
+        EXPECT_EQ(driverRecord.startDocCalls, 1);
+        EXPECT_EQ(StartDoc(u"later", 3), TRUE);
+        EXPECT_EQ(Recorded(), std::u16string(519, u'a')) << length;
+        EndDocHook(&device.surface, 0);
+        EXPECT_EQ(documentDepth, -1);
+    }
+}
+
+TEST_F(DocumentHooksTest, TheCutNeverSplitsASurrogatePair) {
+    // U+1F5A8 is D83D DDA8. A pair at units 518 and 519 would be cut in two: it
+    // goes whole, and 518 units stay.
+    std::u16string straddling(518, u'p');
+    straddling += u"\U0001F5A8tail";
+    ASSERT_EQ(straddling.size(), 524u);
+    EXPECT_EQ(StartDoc(straddling, 1), TRUE);
+    EXPECT_EQ(Recorded(), std::u16string(518, u'p'));
+    EXPECT_EQ(Saved(), std::u16string(518, u'p'));
+    EndDocHook(&device.surface, 0);
+
+    // A pair that ends at unit 519 fits.
+    std::u16string fitting(517, u'q');
+    fitting += u"\U0001F5A8tail";
+    EXPECT_EQ(StartDoc(fitting, 1), TRUE);
+    EXPECT_EQ(Recorded(), std::u16string(517, u'q') + u"\U0001F5A8");
+    EndDocHook(&device.surface, 0);
+
+    // An unpaired high surrogate at the cut is kept: no pair is split.
+    std::u16string lone(518, u'r');
+    lone += u'\xD800';
+    lone += u"xyz";
+    EXPECT_EQ(StartDoc(lone, 1), TRUE);
+    EXPECT_EQ(Recorded(), std::u16string(518, u'r') + u'\xD800');
+    EndDocHook(&device.surface, 0);
+
+    // Exactly 519 units ending in a whole pair arrive whole.
+    std::u16string pairAtEnd(517, u's');
+    pairAtEnd += u"\U0001F5A8";
+    EXPECT_EQ(StartDoc(pairAtEnd, 1), TRUE);
+    EXPECT_EQ(Recorded(), pairAtEnd);
     EXPECT_TRUE(sim::JobCommands().empty());
 }
 

@@ -71,5 +71,5 @@ qm22t("damaged spool file" EXIT 1 ARGS inspect ${WORK}/damaged.prn
       STDOUT_MATCHES "\n    2  @PJL SET ZTNOSUCH=1  \\[no CR LF\\] +! no row of the PJL table makes this line\n"
                      "\n    3  @PJL SET QTY=2 +ZTCollate=2, CopyCount=2\n"
                      "\n  FAIL  every header line ends in CR LF: line 2\n"
-                     "\n  FAIL  every @PJL SET line comes from the PJL table: 1 flagged\n"
+                     "\n  FAIL  every @PJL SET line comes from the PJL table: 1 line flagged\n"
                      "\n  FAIL  document and page setup markers pair up: line 7: %%EndPageSetup closes the document setup that line 6 opened; %%BeginPageSetup at line 9 is never closed\n")

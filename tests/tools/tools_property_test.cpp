@@ -238,6 +238,72 @@ TEST(SpoolReader, LinesComeBackWithTheirEndsWhateverTheirLength) {
     }
 }
 
+// Lines of the same bytes have the same length and digest wherever the
+// reader's buffers cut them; a line with one byte changed does not.
+TEST(SpoolReader, EqualLinesAreSameBytesAndOneChangedByteIsNot) {
+    FuzzRng rng(0xF1);
+    for (int round = 0; round < 12; ++round) {
+        std::string line;
+        const size_t length = rng.OneIn(3) ? qm22t::kKeptLineBytes + rng.Below(3 * 65536) : rng.Below(300);
+        for (size_t k = 0; k < length; ++k) line.push_back(static_cast<char>('A' + rng.Below(26)));
+        line += rng.OneIn(2) ? "\r\n" : "\n";
+        std::string changed = line;
+        const size_t at = rng.Below(static_cast<uint32_t>(line.size() - 1));
+        changed[at] = static_cast<char>(changed[at] == 'a' ? 'b' : 'a');
+        // The same line behind lines of other lengths, and the changed one.
+        auto read = [&](const std::string& target, size_t before) {
+            std::string file = std::string(before, 'x') + "\n" + target;
+            FILE* stream = std::tmpfile();
+            std::fwrite(file.data(), 1, file.size(), stream);
+            std::rewind(stream);
+            qm22t::LineReader reader(stream, true);
+            qm22t::Line first, second;
+            EXPECT_TRUE(reader.Next(&first));
+            EXPECT_TRUE(reader.Next(&second));
+            std::fclose(stream);
+            return second;
+        };
+        const qm22t::Line a = read(line, rng.Below(70000));
+        const qm22t::Line b = read(line, rng.Below(70000));
+        const qm22t::Line c = read(changed, rng.Below(70000));
+        EXPECT_EQ(a.bytes, line.size()) << round;
+        EXPECT_TRUE(qm22t::SameBytes(a, b)) << round;
+        EXPECT_FALSE(qm22t::SameBytes(a, c)) << round << ", byte " << at << " of " << line.size();
+    }
+}
+
+// A job cut anywhere before the end of its %%Trailer line does not end; the
+// whole job, and the job with the job-end sequence behind it, do.
+TEST(SpoolReader, AJobCutAnywhereInItsLastPageDoesNotEnd) {
+    const std::string job =
+        "%!PS-Adobe-3.0\r\n%%Pages: 2\r\n%%EndComments\r\n%%Page: 1 1\r\n%%BeginPageSetup\r\n%%EndPageSetup\r\n"
+        "0 0 moveto (one) show\r\nshowpage\r\n%%Page: 2 2\r\n%%BeginPageSetup\r\n%%EndPageSetup\r\n"
+        "0 0 moveto (two) show\r\nshowpage\r\n%%Trailer\r\n%%EOF\r\n";
+    auto ends = [](const std::string& bytes) {
+        FILE* stream = std::tmpfile();
+        std::fwrite(bytes.data(), 1, bytes.size(), stream);
+        std::rewind(stream);
+        qm22t::LineReader reader(stream);
+        qm22t::PostScriptScanner scanner;
+        qm22t::Line line;
+        while (reader.Next(&line)) scanner.Feed(line);
+        scanner.Finish();
+        std::fclose(stream);
+        return scanner.ended && scanner.tailProblem.empty() && scanner.lastLineEnded;
+    };
+    const size_t lastPage = job.find("%%Page: 2 2");
+    const size_t trailerEnd = job.find("%%Trailer\r\n") + 11;
+    for (size_t cut = lastPage; cut < job.size(); ++cut) {
+        // Right after the trailer line the job has ended: its pages are whole.
+        EXPECT_EQ(ends(job.substr(0, cut)), cut == trailerEnd) << "cut after " << cut << " bytes";
+    }
+    EXPECT_TRUE(ends(job));
+    EXPECT_TRUE(ends(job + "\x1B%-12345X"));
+    EXPECT_TRUE(ends(job + "\x1B%-12345X@PJL EOJ\r\n\x1B%-12345X"));
+    EXPECT_FALSE(ends(job + "showpage\r\n"));
+    EXPECT_FALSE(ends(job + "\x1B%-123"));
+}
+
 TEST(TextCodecs, Utf16GoesToUtf8AndBackUnlessASurrogateIsAlone) {
     FuzzRng rng(0xD800);
     for (int round = 0; round < 2000; ++round) {

@@ -4,8 +4,12 @@
 // functions of platform/platform.h.
 //
 // One machine per process: the test program, the plug-in module and the sibling
-// module all link the shared library `winsim`. Every function here is thread-safe.
-// Call sim::Reset() at the start of each test (a fixture's SetUp).
+// module all link the shared library `winsim`. Every function here, and every
+// simulated Windows function, may be called from several threads at once: the
+// machine's records each have a lock of their own (jobs on different printers
+// do not wait for each other), and the last error is per thread, as on Windows.
+// Call sim::Reset() at the start of each test (a fixture's SetUp), while no
+// other thread calls in.
 //
 // Conventions of the simulation, in one place:
 // - Paths are host paths. The functions that take a path accept '\\' and '/' as
@@ -149,6 +153,9 @@ SIM_CONTROL_API std::string WrittenBytes(HANDLE printer);
 // in *pcWritten; 0 makes every call succeed with 0 bytes taken. Default: no limit.
 constexpr DWORD kNoLimit = 0xFFFFFFFF;
 SIM_CONTROL_API void SetWriteLimit(DWORD maxBytesPerCall);
+// The same for one printer (any of its handles) alone, in place of the machine's
+// limit, so that jobs on several printers can meet different spoolers at once.
+SIM_CONTROL_API void SetWriteLimit(HANDLE printer, DWORD maxBytesPerCall);
 
 // A printer whose output a program takes as it arrives instead of having it
 // recorded (a tool that runs long jobs must not hold them in memory). While a sink
@@ -157,8 +164,9 @@ SIM_CONTROL_API void SetWriteLimit(DWORD maxBytesPerCall);
 // recorded: WriteCalls and WrittenBytes stay empty, and SetWriteLimit does not
 // apply (the sink decides what it takes). WritePrinter returns `result`, reports
 // `taken` (at most what was offered) and on failure sets `error` as the last
-// error. The sink runs under the simulation's lock and must not call back into
-// the spooler. An empty function records again.
+// error. The sink runs under its printer's lock (calls for one printer come one
+// at a time, those for different printers at the same time) and must not call
+// back into the spooler. An empty function records again.
 struct WriteOutcome {
     BOOL result;
     DWORD taken;

@@ -52,6 +52,7 @@ void State::ResetToDefaults() {
 
 bool InjectFailure(State& s, Api api) {
     const auto index = static_cast<size_t>(api);
+    std::lock_guard<std::mutex> lock(s.failureLock);
     ++s.calls[index];
     Failure& f = s.failures[index];
     if (!f.active) return false;
@@ -268,6 +269,7 @@ void Reset() {
     State& s = Machine();
     CloseAllFiles(s);
     ResetModules(s);
+    std::scoped_lock records(s.spoolerLock, s.failureLock, s.debugLock);
     s.ResetToDefaults();
 }
 
@@ -277,7 +279,7 @@ std::string ToUtf8(const WCHAR* text) { return text == nullptr ? std::string() :
 std::string ToUtf8(const std::u16string& text) { return Utf16To8(text); }
 
 void FailCalls(Api api, DWORD error, unsigned skip, unsigned count) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().failureLock);
     Failure& f = Machine().failures[static_cast<size_t>(api)];
     f.active = true;
     f.error = error;
@@ -286,12 +288,12 @@ void FailCalls(Api api, DWORD error, unsigned skip, unsigned count) {
 }
 
 void StopFailing(Api api) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().failureLock);
     Machine().failures[static_cast<size_t>(api)] = Failure{};
 }
 
 unsigned CallCount(Api api) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().failureLock);
     return Machine().calls[static_cast<size_t>(api)];
 }
 
@@ -332,7 +334,7 @@ void SetLongDatePattern(const std::u16string& picture) {
 }
 
 std::vector<std::u16string> DebugOutput() {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().debugLock);
     return Machine().debugOutput;
 }
 
@@ -384,16 +386,17 @@ DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSiz
 // ---------------------------------------------------------------------------
 void WINAPI OutputDebugStringW(LPCWSTR lpOutputString) {
     if (lpOutputString == nullptr) return;
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    Machine().debugOutput.emplace_back(lpOutputString);
+    std::u16string text(lpOutputString);
+    std::lock_guard<std::mutex> lock(Machine().debugLock);
+    Machine().debugOutput.push_back(std::move(text));
 }
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
     if (lpOutputString == nullptr) return;
     std::u16string text;
     for (const char* p = lpOutputString; *p != 0; ++p) text.push_back(Cp1252ToUnicode(static_cast<unsigned char>(*p)));
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    Machine().debugOutput.push_back(text);
+    std::lock_guard<std::mutex> lock(Machine().debugLock);
+    Machine().debugOutput.push_back(std::move(text));
 }
 
 void WINAPI InitCommonControls(void) {
@@ -629,10 +632,7 @@ int WINAPI GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, 
 // ---------------------------------------------------------------------------
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar) {
-    {
-        std::lock_guard<std::recursive_mutex> lock(Lock());
-        if (InjectFailure(Machine(), sim::Api::WideCharToMultiByte)) return 0;
-    }
+    if (InjectFailure(Machine(), sim::Api::WideCharToMultiByte)) return 0;
     if (lpWideCharStr == nullptr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
         (lpMultiByteStr == nullptr && cbMultiByte != 0) ||
         (lpMultiByteStr != nullptr && static_cast<const void*>(lpMultiByteStr) == lpWideCharStr)) {
@@ -695,10 +695,7 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar) {
-    {
-        std::lock_guard<std::recursive_mutex> lock(Lock());
-        if (InjectFailure(Machine(), sim::Api::MultiByteToWideChar)) return 0;
-    }
+    if (InjectFailure(Machine(), sim::Api::MultiByteToWideChar)) return 0;
     if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
         (lpWideCharStr == nullptr && cchWideChar != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -97,6 +97,29 @@ bool ResourceIdEquals(const WCHAR* a, const WCHAR* b) {
     return LowerAscii16(a) == LowerAscii16(b);
 }
 
+// The open file `h` with its lock held, or null (nothing held). The machine lock
+// is taken only for the lookup: a long read holds its own file alone.
+struct LockedFile {
+    std::shared_ptr<File> file;
+    std::unique_lock<std::mutex> lock;
+
+    LockedFile(State& s, HANDLE h) {
+        {
+            std::lock_guard<std::recursive_mutex> machine(Lock());
+            const auto it = s.files.find(h);
+            if (it != s.files.end()) file = it->second;
+        }
+        if (file == nullptr) return;
+        lock = std::unique_lock<std::mutex>(file->lock);
+        if (file->fd < 0) {
+            lock.unlock();
+            file.reset();
+        }
+    }
+    explicit operator bool() const { return file != nullptr; }
+    int fd() const { return file->fd; }
+};
+
 const Module* ModuleOwningResource(const State& s, const SimResource* r) {
     for (const Module* m : s.modules) {
         if (m->resources != nullptr && r >= m->resources && r < m->resources + m->resourceCount) return m;
@@ -124,7 +147,11 @@ void ResetModules(State& s) {
 }
 
 void CloseAllFiles(State& s) {
-    for (const auto& f : s.files) close(f.second);
+    for (const auto& f : s.files) {
+        std::lock_guard<std::mutex> lock(f.second->lock);
+        if (f.second->fd >= 0) close(f.second->fd);
+        f.second->fd = -1;
+    }
     s.files.clear();
 }
 
@@ -489,7 +516,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         return INVALID_HANDLE_VALUE;
     }
     const HANDLE h = s.NewHandle();
-    s.files[h] = fd;
+    auto file = std::make_shared<File>();
+    file->fd = fd;
+    s.files[h] = std::move(file);
     if ((dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS) && existed) {
         SetLastError(183);  // ERROR_ALREADY_EXISTS, as Windows reports for these dispositions
     } else {
@@ -500,11 +529,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED lpOverlapped) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     if (InjectFailure(s, sim::Api::ReadFile)) return FALSE;
-    const auto it = s.files.find(hFile);
-    if (it == s.files.end()) {
+    const LockedFile file(s, hFile);
+    if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -516,7 +544,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     }
     DWORD done = 0;
     while (done < nNumberOfBytesToRead) {
-        const ssize_t n = read(it->second, static_cast<char*>(lpBuffer) + done, nNumberOfBytesToRead - done);
+        const ssize_t n = read(file.fd(), static_cast<char*>(lpBuffer) + done, nNumberOfBytesToRead - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             SetLastError(ERROR_READ_FAULT);
@@ -531,10 +559,8 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    State& s = Machine();
-    const auto it = s.files.find(hFile);
-    if (it == s.files.end()) {
+    const LockedFile file(Machine(), hFile);
+    if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -545,7 +571,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     }
     DWORD done = 0;
     while (done < nNumberOfBytesToWrite) {
-        const ssize_t n = write(it->second, static_cast<const char*>(lpBuffer) + done, nNumberOfBytesToWrite - done);
+        const ssize_t n = write(file.fd(), static_cast<const char*>(lpBuffer) + done, nNumberOfBytesToWrite - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             SetLastError(ERROR_WRITE_FAULT);
@@ -558,12 +584,11 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     if (InjectFailure(s, sim::Api::GetFileSize)) return INVALID_FILE_SIZE;
-    const auto it = s.files.find(hFile);
+    const LockedFile file(s, hFile);
     struct stat st {};
-    if (it == s.files.end() || fstat(it->second, &st) != 0) {
+    if (!file || fstat(file.fd(), &st) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
@@ -574,14 +599,21 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    State& s = Machine();
-    const auto it = s.files.find(hObject);
-    if (it == s.files.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+    std::shared_ptr<File> file;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Lock());
+        State& s = Machine();
+        const auto it = s.files.find(hObject);
+        if (it == s.files.end()) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        file = it->second;
+        s.files.erase(it);
     }
-    close(it->second);
-    s.files.erase(it);
+    // A read of the same handle on another thread finishes first.
+    std::lock_guard<std::mutex> lock(file->lock);
+    if (file->fd >= 0) close(file->fd);
+    file->fd = -1;
     return TRUE;
 }

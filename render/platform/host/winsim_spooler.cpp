@@ -6,9 +6,39 @@
 namespace sim::detail {
 namespace {
 
-PrinterHandle* OpenPrinterHandle(State& s, HANDLE h) {
+// The record of handle `h`, open or closed, or null; takes the spooler lock.
+// Whether it is open is read under its printer's lock.
+std::shared_ptr<PrinterHandle> FindPrinterHandle(State& s, HANDLE h) {
+    std::lock_guard<std::mutex> lock(s.spoolerLock);
     const auto it = s.printerHandles.find(h);
-    return it != s.printerHandles.end() && it->second.open ? &it->second : nullptr;
+    return it != s.printerHandles.end() ? it->second : nullptr;
+}
+
+// Holds the lock of an open handle's printer for as long as it lives; `handle`
+// is null when `h` is no open printer handle (then no lock is held).
+struct LockedHandle {
+    std::shared_ptr<PrinterHandle> handle;
+    std::unique_lock<std::mutex> lock;
+
+    LockedHandle(State& s, HANDLE h) : handle(FindPrinterHandle(s, h)) {
+        if (handle == nullptr) return;
+        lock = std::unique_lock<std::mutex>(handle->printer->lock);
+        if (!handle->open) {
+            lock.unlock();
+            handle.reset();
+        }
+    }
+    PrinterHandle* operator->() const { return handle.get(); }
+    explicit operator bool() const { return handle != nullptr; }
+};
+
+// A new handle to `printer`, entered in the handle table (spooler lock held).
+HANDLE AddHandle(State& s, const std::shared_ptr<Printer>& printer) {
+    const HANDLE h = s.NewHandle();
+    auto record = std::make_shared<PrinterHandle>();
+    record->printer = printer;
+    s.printerHandles[h] = std::move(record);
+    return h;
 }
 
 // Copies `text` with its terminator to *tail (moving it on) and returns where it went.
@@ -92,27 +122,27 @@ std::vector<Form> DefaultForms() {
 }
 
 HANDLE AddPrinter(const std::u16string& name) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     auto printer = std::make_shared<Printer>();
     printer->name = name;
     printer->forms = DefaultForms();
+    std::lock_guard<std::mutex> lock(s.spoolerLock);
     s.printers.push_back(printer);
-    const HANDLE h = s.NewHandle();
-    s.printerHandles[h].printer = printer;
-    return h;
+    return AddHandle(s, printer);
 }
 
 void SetForms(HANDLE printer, const std::vector<Form>& forms) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    const auto it = Machine().printerHandles.find(printer);
-    if (it != Machine().printerHandles.end()) it->second.printer->forms = forms;
+    const auto handle = FindPrinterHandle(Machine(), printer);
+    if (handle == nullptr) return;
+    std::lock_guard<std::mutex> lock(handle->printer->lock);
+    handle->printer->forms = forms;
 }
 
 std::vector<WriteCall> WriteCalls(HANDLE printer) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    const auto it = Machine().printerHandles.find(printer);
-    return it != Machine().printerHandles.end() ? it->second.writes : std::vector<WriteCall>();
+    const auto handle = FindPrinterHandle(Machine(), printer);
+    if (handle == nullptr) return {};
+    std::lock_guard<std::mutex> lock(handle->printer->lock);
+    return handle->writes;
 }
 
 std::vector<std::string> WrittenChunks(HANDLE printer) {
@@ -130,18 +160,27 @@ std::string WrittenBytes(HANDLE printer) {
 }
 
 void SetWriteSink(HANDLE printer, WriteSink sink) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    const auto it = Machine().printerHandles.find(printer);
-    if (it != Machine().printerHandles.end()) it->second.printer->sink = std::move(sink);
+    const auto handle = FindPrinterHandle(Machine(), printer);
+    if (handle == nullptr) return;
+    std::lock_guard<std::mutex> lock(handle->printer->lock);
+    handle->printer->sink = std::move(sink);
 }
 
 void SetWriteLimit(DWORD maxBytesPerCall) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().spoolerLock);
     Machine().writeLimit = maxBytesPerCall;
 }
 
+void SetWriteLimit(HANDLE printer, DWORD maxBytesPerCall) {
+    const auto handle = FindPrinterHandle(Machine(), printer);
+    if (handle == nullptr) return;
+    std::lock_guard<std::mutex> lock(handle->printer->lock);
+    handle->printer->writeLimit = maxBytesPerCall;
+    handle->printer->ownLimit = true;
+}
+
 std::vector<JobCommand> JobCommands() {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
+    std::lock_guard<std::mutex> lock(Machine().spoolerLock);
     return Machine().jobCommands;
 }
 
@@ -177,18 +216,16 @@ int UnfreedSessionLists() {
 // ---------------------------------------------------------------------------
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
     (void)pDefault;  // access rights and defaults are not simulated
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     if (InjectFailure(s, sim::Api::OpenPrinterW)) return FALSE;
     if (phPrinter == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    std::lock_guard<std::mutex> lock(s.spoolerLock);
     for (const auto& printer : s.printers) {
         if (pPrinterName != nullptr && printer->name == pPrinterName) {
-            const HANDLE h = s.NewHandle();
-            s.printerHandles[h].printer = printer;
-            *phPrinter = h;
+            *phPrinter = AddHandle(s, printer);
             return TRUE;
         }
     }
@@ -197,9 +234,8 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
 }
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
-    PrinterHandle* ph = OpenPrinterHandle(Machine(), hPrinter);
-    if (ph == nullptr) {
+    const LockedHandle ph(Machine(), hPrinter);
+    if (!ph) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -208,12 +244,16 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
-    PrinterHandle* ph = OpenPrinterHandle(s, hPrinter);
+    DWORD machineLimit = sim::kNoLimit;
+    {
+        std::lock_guard<std::mutex> lock(s.spoolerLock);
+        machineLimit = s.writeLimit;
+    }
+    const LockedHandle ph(s, hPrinter);
     const bool injected = InjectFailure(s, sim::Api::WritePrinter);
     auto record = [&](BOOL result, DWORD taken) {
-        if (ph == nullptr || ph->printer->sink) return;
+        if (!ph || ph->printer->sink) return;
         sim::WriteCall call{cbBuf, result, std::string()};
         if (result && taken > 0) call.accepted.assign(static_cast<const char*>(pBuf), taken);
         ph->writes.push_back(std::move(call));
@@ -222,7 +262,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
         record(FALSE, 0);
         return FALSE;
     }
-    if (ph == nullptr) {
+    if (!ph) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -237,18 +277,17 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
         if (!outcome.result) SetLastError(outcome.error);
         return outcome.result;
     }
-    const DWORD taken = std::min(cbBuf, s.writeLimit);
+    const DWORD taken = std::min(cbBuf, ph->printer->ownLimit ? ph->printer->writeLimit : machineLimit);
     record(TRUE, taken);
     *pcWritten = taken;
     return TRUE;
 }
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     if (InjectFailure(s, sim::Api::GetPrinterW)) return FALSE;
-    PrinterHandle* ph = OpenPrinterHandle(s, hPrinter);
-    if (ph == nullptr) {
+    const LockedHandle ph(s, hPrinter);
+    if (!ph) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -282,11 +321,10 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
 
 BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
                        LPDWORD pcReturned) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     if (InjectFailure(s, sim::Api::EnumFormsW)) return FALSE;
-    PrinterHandle* ph = OpenPrinterHandle(s, hPrinter);
-    if (ph == nullptr) {
+    const LockedHandle ph(s, hPrinter);
+    if (!ph) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -322,13 +360,12 @@ BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, 
 }
 
 BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
-    std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
     sim::JobCommand record{hPrinter, JobId, Level, pJob != nullptr, Command, FALSE};
     BOOL result = FALSE;
     if (InjectFailure(s, sim::Api::SetJobW)) {
         // last error set by the injection
-    } else if (OpenPrinterHandle(s, hPrinter) == nullptr) {
+    } else if (!LockedHandle(s, hPrinter)) {
         SetLastError(ERROR_INVALID_HANDLE);
     } else if (Level > 4 || Command > JOB_CONTROL_LAST_PAGE_EJECTED) {
         SetLastError(Level > 4 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
@@ -336,6 +373,7 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
         result = TRUE;
     }
     record.result = result;
+    std::lock_guard<std::mutex> lock(s.spoolerLock);
     s.jobCommands.push_back(record);
     return result;
 }

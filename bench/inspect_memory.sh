@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Peak memory of `qm22t inspect` on a large spool file, checked against the job
+# it was made from.
+#
+# A PostScript job of the given size (default 1024 MiB: pages with setup
+# sections, feature blocks and image data, CR LF lines, as the driver writes
+# them) is generated on the fly and run through `qm22t run`; what reached the
+# spooler is piped into `qm22t inspect --summary --job JOB -`, whose job is a
+# second generation of the same bytes. Nothing touches the disk, so the number
+# is that of the inspector alone. Peak resident memory comes from GNU time (%M).
+#
+# Usage: bench/inspect_memory.sh [MiB]
+# Exit status 1 when the inspector's peak passes 32 MiB, the bound it promises,
+# or when it does not pass the spool file.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+mib="${1:-1024}"
+bound_kib=$((32 * 1024))
+
+{
+    scripts/install-deps.sh
+    cmake --preset host
+    nice -n 10 cmake --build build/host --target qm22t
+} >&2
+qm22t="$root/build/host/bin/qm22t"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/inspect-memory.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+# About one MiB of pages: each page has its comments, a page setup section with
+# two feature blocks and 64 lines of image data.
+row="$(head -c 64 /dev/zero | tr '\0' 'F')"
+for page in $(seq 230); do
+    printf '%%%%Page: %d %d\r\n%%%%ViewingOrientation: 1 0 0 1\r\n%%%%EndPageComments\r\n' "$page" "$page"
+    printf '%%%%BeginPageSetup\r\n'
+    for feature in ZTInputSlot ZTMediaType; do
+        printf 'featurebegin{\r\n%%%%BeginFeature: *%s Auto\r\n(Auto) /Custom /ProcSet findresource /%s get exec\r\n%%%%EndFeature\r\n}featurecleanup\r\n' "$feature" "$feature"
+    done
+    printf '%%%%EndPageSetup\r\n/picstr 32 string def 256 256 8 [256 0 0 256 0 0]\r\n{currentfile picstr readhexstring pop} image\r\n'
+    for _ in $(seq 64); do printf '%s\r\n' "$row"; done
+    printf 'showpage\r\n'
+done > "$work/chunk.ps"
+chunk_bytes=$(stat -c %s "$work/chunk.ps")
+chunks=$(( (mib * 1024 * 1024 + chunk_bytes - 1) / chunk_bytes ))
+
+generate() {
+    printf '%%!PS-Adobe-3.0\r\n%%%%Pages: (atend)\r\n%%%%EndComments\r\n%%%%BeginSetup\r\n'
+    printf 'featurebegin{\r\n%%%%BeginFeature: *ZTDuplex OFF\r\n(OFF) /Custom /ProcSet findresource /ZTDuplex get exec\r\n%%%%EndFeature\r\n}featurecleanup\r\n'
+    printf '%%%%EndSetup\r\n'
+    for _ in $(seq "$chunks"); do cat "$work/chunk.ps"; done
+    printf '%%%%Trailer\r\n%%%%EOF\r\n'
+}
+
+start=$(date +%s.%N)
+status=0
+generate | "$qm22t" run - --date 2026-12-07 2> "$work/run.log" |
+    /usr/bin/time -f '%M' -o "$work/rss" "$qm22t" inspect --summary --job <(generate) - > "$work/summary.txt" ||
+    status=$?
+end=$(date +%s.%N)
+cat "$work/summary.txt"
+kib=$(tail -1 "$work/rss")
+spool_mib=$(awk '/^spool file/ { for (i = 1; i <= NF; ++i) if ($(i + 1) ~ /^bytes,?$/) { print int($i / 1048576); exit } }' "$work/summary.txt")
+awk -v kib="$kib" -v mib="$spool_mib" -v start="$start" -v end="$end" \
+    'BEGIN { s = end - start; printf "inspect: %d MiB spool file, peak RSS %.1f MiB, %.1f s with the run beside it\n", mib, kib / 1024, s }'
+if [ "$status" -ne 0 ]; then
+    echo "qm22t inspect failed the spool file (exit $status)" >&2
+    exit 1
+fi
+if [ "$kib" -gt "$bound_kib" ]; then
+    echo "qm22t inspect peaked at $kib KiB, over the $bound_kib KiB bound" >&2
+    exit 1
+fi
+echo "qm22t inspect stayed under 32 MiB"
