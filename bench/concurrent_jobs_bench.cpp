@@ -23,7 +23,8 @@
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 
-#include "fake_core_helper.h"
+#include "harness/driver_session.h"
+#include "harness/function_cast.h"
 
 #include <benchmark/benchmark.h>
 
@@ -42,21 +43,6 @@ constexpr size_t kWriteBytes = 64u << 10;
 constexpr double kMB = 1e6;
 
 using GetClassObjectProc = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
-using StartDocFn = BOOL(SURFOBJ*, LPWSTR, DWORD);
-using EndDocFn = BOOL(SURFOBJ*, FLONG);
-
-template <typename Function, typename From>
-Function* As(From function) {
-    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(function));
-}
-
-template <typename Function>
-PFN AsPfn(Function* function) {
-    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(function));
-}
-
-BOOL DriverStartDoc(SURFOBJ*, LPWSTR, DWORD) { return TRUE; }
-BOOL DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
 
 // The module, loaded once for the program as the spooler loads it once.
 struct Module {
@@ -73,7 +59,7 @@ struct Module {
         const std::u16string path = sim::ToUtf16(PLUGIN_MODULE_PATH);
         handle = LoadLibraryW(path.c_str());
         if (handle != nullptr) {
-            getClassObject = As<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(handle, "DllGetClassObject"));
+            getClassObject = FunctionAs<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(handle, "DllGetClassObject"));
         }
     }
 };
@@ -116,10 +102,9 @@ std::atomic<unsigned> printerNumber{0};
 struct Driver {
     HANDLE printer = nullptr;
     IPrintOemPS2* plugin = nullptr;
-    FakeCoreHelper coreHelper;
-    FakeOemDriver driverServices;
-    StartDocFn* startDoc = nullptr;
-    EndDocFn* endDoc = nullptr;
+    harness::CoreHelper coreHelper;
+    harness::DriverServices driverServices;
+    harness::PluginHooks hooks;
     DEVMODEW publicDm{};
     std::vector<BYTE> part;
     bool ready = false;
@@ -136,27 +121,17 @@ struct Driver {
         factory->CreateInstance(nullptr, IID_IPrintOemPS2, reinterpret_cast<void**>(&plugin));
         factory->Release();
         if (plugin == nullptr) return;
-        FakePublisher publisher(&coreHelper, &driverServices);
-        plugin->PublishDriverInterface(&publisher);
-        plugin->PublishDriverInterface(&publisher);
-        DRVENABLEDATA hooks{};
-        plugin->EnableDriver(DDI_DRIVER_VERSION_NT5, sizeof hooks, &hooks);
-        for (ULONG i = 0; i < hooks.c; ++i) {
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvStartDoc) startDoc = As<StartDocFn>(hooks.pdrvfn[i].pfn);
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvEndDoc) endDoc = As<EndDocFn>(hooks.pdrvfn[i].pfn);
-        }
+        harness::PublishDriverInterfaces(plugin, &coreHelper, &driverServices);
+        DRVENABLEDATA table{};
+        plugin->EnableDriver(DDI_DRIVER_VERSION_NT5, sizeof table, &table);
+        hooks = harness::PluginHooks::From(table);
         publicDm.dmSize = sizeof publicDm;
-        OEMDMPARAM param{};
-        param.cbSize = sizeof param;
-        param.hPrinter = printer;
-        param.hModule = module.handle;
-        if (plugin->DevMode(OEMDM_SIZE, &param) != S_OK) return;
-        part.assign(param.cbBufSize, 0);
+        const harness::DeviceSettingsRequests requests{plugin, printer, module.handle};
+        DWORD size = 0;
+        if (requests.Size(&size) != S_OK) return;
+        part.assign(size, 0);
         DEVMODEW publicOut = publicDm;
-        param.pPublicDMIn = &publicDm;
-        param.pPublicDMOut = &publicOut;
-        param.pOEMDMOut = part.data();
-        ready = plugin->DevMode(OEMDM_DEFAULT, &param) == S_OK && startDoc != nullptr && endDoc != nullptr;
+        ready = requests.Defaults(&publicDm, &publicOut, part.data(), size) == S_OK && hooks.Complete();
     }
     ~Driver() {
         if (plugin != nullptr) {
@@ -171,36 +146,20 @@ struct Driver {
 
 // A device object of one job, with the driver's DDI functions under the hooks.
 struct Device {
-    DEVOBJ devobj{};
-    SURFOBJ surface{};
-    DRVFN driverFunctions[2] = {{INDEX_DrvStartDoc, AsPfn(&DriverStartDoc)},
-                                {INDEX_DrvEndDoc, AsPfn(&DriverEndDoc)}};
-    DRVENABLEDATA driverTable{DDI_DRIVER_VERSION_NT5, 2, driverFunctions};
+    harness::Job job;
     bool enabled = false;
 
-    Device(Driver& driver, std::vector<BYTE>& part) {
-        devobj.dwSize = sizeof devobj;
-        devobj.hPrinter = driver.printer;
-        devobj.hOEM = TheModule().handle;
-        devobj.pPublicDM = &driver.publicDm;
-        devobj.pOEMDM = part.data();
-        PDEVOEM block = nullptr;
-        enabled = driver.plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &driverTable,
-                                            &block) == S_OK;
-        devobj.pdevOEM = block;
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
+    Device(Driver& driver, std::vector<BYTE>& part)
+        : job(driver.plugin, driver.hooks, driver.printer, TheModule().handle, &driver.publicDm, part.data()) {
+        enabled = job.Enable(nullptr) == S_OK;
     }
-    bool Start(Driver& driver) {
-        std::u16string name = u"bench";
+    bool Start() {
         DWORD result = 0;
-        return driver.startDoc(&surface, name.data(), 1) &&
-               driver.plugin->Command(&devobj, PSINJECT_BEGINSTREAM, nullptr, 0, &result) == E_NOTIMPL;
+        return job.Start(u"bench", 1) && job.BeginStream(&result) == E_NOTIMPL;
     }
-    bool Write(Driver& driver, const char* bytes, size_t count) {
+    bool Write(const char* bytes, size_t count) {
         DWORD taken = 0;
-        return driver.plugin->WritePrinter(&devobj, const_cast<char*>(bytes), static_cast<DWORD>(count), &taken) ==
-                   S_OK &&
-               taken == count;
+        return job.Write(bytes, static_cast<DWORD>(count), &taken) == S_OK && taken == count;
     }
 };
 
@@ -213,12 +172,11 @@ void RunJobs(benchmark::State& state, bool wallTime) {
     }
     for (auto _ : state) {
         Device device(driver, driver.part);
-        bool ok = device.enabled && device.Start(driver);
+        bool ok = device.enabled && device.Start();
         for (size_t at = 0; ok && at < job.size(); at += kWriteBytes) {
-            ok = device.Write(driver, job.data() + at, std::min(kWriteBytes, job.size() - at));
+            ok = device.Write(job.data() + at, std::min(kWriteBytes, job.size() - at));
         }
-        ok = ok && driver.endDoc(&device.surface, 0);
-        driver.plugin->DisablePDEV(&device.devobj);
+        ok = device.job.End(!ok) && ok;
         if (!ok) {
             state.SkipWithError("a job step failed");
             break;
@@ -264,13 +222,10 @@ void BM_OpenDeviceObjects(benchmark::State& state) {
         const size_t enabled = HeapInUse();
         bool ok = true;
         for (auto& device : devices) {
-            ok = ok && device->enabled && device->Start(driver) && device->Write(driver, job.data(), setupEnd);
+            ok = ok && device->enabled && device->Start() && device->Write(job.data(), setupEnd);
         }
         const size_t inDocument = HeapInUse();
-        for (auto& device : devices) {
-            driver.endDoc(&device->surface, 0);
-            driver.plugin->DisablePDEV(&device->devobj);
-        }
+        for (auto& device : devices) device->job.End(false);
         if (!ok) {
             state.SkipWithError("a job step failed");
             break;

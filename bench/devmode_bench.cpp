@@ -4,7 +4,7 @@
 // name near the end of the form list, and the paper-list line that confirms it is
 // the file's last one.
 #include "common/module_state.h"
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 #include "settings/devmode_handler.h"
@@ -30,7 +30,7 @@ struct Bench {
     std::filesystem::path folder;
     HMODULE sibling = nullptr;
     HANDLE printer = nullptr;
-    FakeCoreHelper helper;
+    harness::CoreHelper helper;
     std::vector<BYTE> publicIn;
     std::vector<BYTE> publicOut;
     std::vector<BYTE> privateIn;

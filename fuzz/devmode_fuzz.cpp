@@ -33,7 +33,7 @@
 #include "fuzz_machine.h"
 
 #include "common/module_state.h"
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "platform/host/sim_control.h"
 #include "settings/devmode_handler.h"
 #include "sibling_test_control.h"
@@ -192,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     param.pOEMDMOut = outBuffer;
     param.cbBufSize = bufSize;
 
-    FakeCoreHelper helper;
+    harness::CoreHelper helper;
     const bool withHelper = !fuzz::HasDirective(input, "nohelper");
     const HRESULT hr = HandleDevMode(mode, &param, withHelper ? &helper : nullptr, kDevModeCallerPlugin);
 

@@ -2,7 +2,6 @@
 // output to what reached the spooler.
 #include "cli.h"
 #include "commands.h"
-#include "driver_session.h"
 #include "job_io.h"
 #include "settings_source.h"
 
@@ -82,6 +81,7 @@ struct RunOptions {
     PortOptions port;
     std::string documentName = "Example job";
     std::string savePrivatePart;
+    std::string date;
     bool raw = false;
     uint64_t writeSize = kDefaultWriteSize;
 };
@@ -119,7 +119,7 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         else if (args.Value("--save-private-part", &o->savePrivatePart)) {}
         else if (args.Value("--document", &o->documentName)) {}
         else if (args.Value("--user", &o->session.userName)) {}
-        else if (args.Value("--date", &o->session.date)) {}
+        else if (args.Value("--date", &o->date)) {}
         else if (args.Value("--paper-list", &o->session.paperListFile)) {}
         else if (args.Value("--plugin", &o->session.pluginDir)) {}
         else if (args.Value("--write-size", &writeSize)) {}
@@ -148,9 +148,18 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         return 2;
     }
     int year = 0, month = 0, day = 0;
-    if (given.count("--date") && !ParseDate(o->session.date, &year, &month, &day)) {
-        Error("--date wants a calendar date YYYY-MM-DD from 1601-01-01 on, not \"" + Printable(o->session.date) + "\"");
-        return 2;
+    if (given.count("--date")) {
+        if (!ParseDate(o->date, &year, &month, &day)) {
+            Error("--date wants a calendar date YYYY-MM-DD from 1601-01-01 on, not \"" + Printable(o->date) + "\"");
+            return 2;
+        }
+        // The simulated machine's local time: that day at noon.
+        SYSTEMTIME now{};
+        now.wYear = static_cast<WORD>(year);
+        now.wMonth = static_cast<WORD>(month);
+        now.wDay = static_cast<WORD>(day);
+        now.wHour = 12;
+        o->session.clock = now;
     }
     // Names reach the plug-in as UTF-16.
     std::u16string units;
@@ -305,7 +314,7 @@ int Run(const RunOptions& o) {
 
     // The port outlives the session, whose last calls may still write.
     DriverSession session;
-    if (const int code = session.Open(o.session, &error)) {
+    if (const int code = ExitCodeOf(session.Open(o.session, &error))) {
         Error(error);
         return code;
     }

@@ -2,7 +2,6 @@
 // field names as `qm22t run`.
 #include "cli.h"
 #include "commands.h"
-#include "driver_session.h"
 #include "json_writer.h"
 #include "settings_source.h"
 #include "settings_text.h"
@@ -328,7 +327,7 @@ int RunAction(const SettingsOptions& o) {
     std::string error;
     SessionOptions sessionOptions;
     sessionOptions.pluginDir = o.pluginDir;
-    if (const int code = session.Open(sessionOptions, &error)) {
+    if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;
     }

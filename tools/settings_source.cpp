@@ -6,6 +6,15 @@
 #include <cstring>
 
 namespace qm22t {
+
+int ExitCodeOf(harness::OpenResult result) {
+    switch (result) {
+    case harness::OpenResult::kOpened: return kExitOk;
+    case harness::OpenResult::kBadSetup: return kExitUsage;
+    case harness::OpenResult::kRefused: return kExitFound;
+    }
+    return kExitFound;
+}
 namespace {
 
 std::string Hex32(DWORD value) {

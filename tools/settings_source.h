@@ -3,13 +3,21 @@
 // single assignments on top, and finally the plug-in's own merge.
 #pragma once
 
-#include "driver_session.h"
+#include "harness/driver_session.h"
 #include "settings_text.h"
 
 #include <string>
 #include <vector>
 
 namespace qm22t {
+
+using harness::DriverSession;
+using harness::PrivatePart;
+using harness::ProgramFolder;
+using harness::SessionOptions;
+
+// The exit code a failure to open the session deserves (kExitOk when it opened).
+int ExitCodeOf(harness::OpenResult result);
 
 // A file that holds a private part: the plug-in's signature in its header, or
 // exactly the private part's size.

@@ -3,8 +3,10 @@
 // object, settings, document name, write sizes and spooler. Every job's spooled
 // bytes must equal the same job run alone. Run under ThreadSanitizer by the
 // host-tsan preset.
-#include "fake_core_helper.h"
 #include "frame_fakes.h"
+#include "harness/core_helper.h"
+#include "harness/driver_hooks.h"
+#include "harness/driver_session.h"
 #include "hex_digits.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +26,6 @@ namespace {
 
 using GetClassObjectProc = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
 using CanUnloadNowProc = HRESULT (*)();
-using StartDocFn = BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD);
-using EndDocFn = BOOL APIENTRY(SURFOBJ*, FLONG);
-using SendPageFn = BOOL APIENTRY(SURFOBJ*);
 
 // Read by main() for the summary line.
 std::atomic<unsigned> concurrentJobsRun{0};
@@ -164,8 +163,8 @@ protected:
         const std::u16string path = sim::ToUtf16(PLUGIN_MODULE_PATH);
         module = LoadLibraryW(path.c_str());
         ASSERT_NE(module, nullptr) << sim::LastLoaderError();
-        getClassObject = FromPfn<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module, "DllGetClassObject"));
-        canUnloadNow = FromPfn<HRESULT()>(GetProcAddress(module, "DllCanUnloadNow"));
+        getClassObject = FunctionAs<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module, "DllGetClassObject"));
+        canUnloadNow = FunctionAs<HRESULT()>(GetProcAddress(module, "DllCanUnloadNow"));
         ASSERT_NE(getClassObject, nullptr);
         ASSERT_NE(canUnloadNow, nullptr);
     }
@@ -225,23 +224,12 @@ protected:
             fail("CreateInstance");
             return result;
         }
-        FakeCoreHelper coreHelper;
-        FakeOemDriver driverServices;
-        {
-            FakePublisher publisher(&coreHelper, &driverServices);
-            plugin->PublishDriverInterface(&publisher);
-            plugin->PublishDriverInterface(&publisher);
-        }
+        harness::CoreHelper coreHelper;
+        harness::DriverServices driverServices;
+        harness::PublishDriverInterfaces(plugin, &coreHelper, &driverServices);
         DRVENABLEDATA hooks{};
         if (plugin->EnableDriver(DDI_DRIVER_VERSION_NT5, sizeof hooks, &hooks) != S_OK) fail("EnableDriver");
-        StartDocFn* startDoc = nullptr;
-        EndDocFn* endDoc = nullptr;
-        SendPageFn* sendPage = nullptr;
-        for (ULONG i = 0; i < hooks.c; ++i) {
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvStartDoc) startDoc = FromPfn<StartDocFn>(hooks.pdrvfn[i].pfn);
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvEndDoc) endDoc = FromPfn<EndDocFn>(hooks.pdrvfn[i].pfn);
-            if (hooks.pdrvfn[i].iFunc == INDEX_DrvSendPage) sendPage = FromPfn<SendPageFn>(hooks.pdrvfn[i].pfn);
-        }
+        const auto [startDoc, endDoc, sendPage] = harness::PluginHooks::From(hooks);
 
         // The job's settings: the sibling's defaults, the job's own values, and
         // the merge that validates them, as the driver asks for them.
@@ -249,23 +237,17 @@ protected:
         publicDm.dmSize = sizeof publicDm;
         publicDm.dmPaperSize = static_cast<short>(job.paper);
         std::vector<BYTE> part(kTestPrivatePartBytes, 0);
-        OEMDMPARAM param{};
-        param.cbSize = sizeof param;
-        param.hPrinter = printer;
-        param.hModule = module;
-        if (plugin->DevMode(OEMDM_SIZE, &param) != S_OK || param.cbBufSize != part.size()) fail("DevMode(size)");
+        const harness::DeviceSettingsRequests requests{plugin, printer, module};
+        DWORD size = 0;
+        if (requests.Size(&size) != S_OK || size != part.size()) fail("DevMode(size)");
         DEVMODEW publicOut = publicDm;
-        param.pPublicDMIn = &publicDm;
-        param.pPublicDMOut = &publicOut;
-        param.pOEMDMOut = part.data();
-        param.cbBufSize = static_cast<DWORD>(part.size());
-        if (plugin->DevMode(OEMDM_DEFAULT, &param) != S_OK) fail("DevMode(default)");
+        const DWORD bytes = static_cast<DWORD>(part.size());
+        if (requests.Defaults(&publicDm, &publicOut, part.data(), bytes) != S_OK) fail("DevMode(default)");
         BYTE* settings = part.data() + kTestSettingsOffset;
         std::memcpy(settings + 1224, &job.copies, 2);  // CopyCount
         std::memcpy(settings + 376, &job.paper, 2);    // PaperNumber
         std::memcpy(settings + 5174, job.comment.c_str(), (job.comment.size() + 1) * 2);  // ZTJobComment
-        param.pOEMDMIn = part.data();
-        if (plugin->DevMode(OEMDM_MERGE, &param) != S_OK) fail("DevMode(merge)");
+        if (requests.Merge(&publicDm, &publicOut, part.data(), bytes) != S_OK) fail("DevMode(merge)");
 
         DEVOBJ device{};
         device.dwSize = sizeof device;
@@ -273,9 +255,9 @@ protected:
         device.hOEM = module;
         device.pPublicDM = &publicDm;
         device.pOEMDM = part.data();
-        DRVFN driverFunctions[] = {{INDEX_DrvStartDoc, AsPfn(&DriverStartDoc)},
-                                   {INDEX_DrvEndDoc, AsPfn(&DriverEndDoc)},
-                                   {INDEX_DrvSendPage, AsPfn(&DriverSendPage)}};
+        DRVFN driverFunctions[] = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&DriverStartDoc)},
+                                   {INDEX_DrvEndDoc, FunctionAs<PFN>(&DriverEndDoc)},
+                                   {INDEX_DrvSendPage, FunctionAs<PFN>(&DriverSendPage)}};
         DRVENABLEDATA driver{DDI_DRIVER_VERSION_NT5, 3, driverFunctions};
         PDEVOEM block = nullptr;
         if (plugin->EnablePDEV(&device, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &driver, &block) != S_OK ||

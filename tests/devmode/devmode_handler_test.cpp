@@ -1,5 +1,5 @@
 #include "devmode_fixture.h"
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "settings/devmode_handler.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +73,7 @@ protected:
         return HandleDevMode(mode, r.Wire(printer_), helper, kDevModeCallerPlugin);
     }
 
-    FakeCoreHelper helper_;
+    harness::CoreHelper helper_;
 };
 
 // ---------------------------------------------------------------------------
@@ -107,7 +107,7 @@ TEST_F(HandleDevModeTest, DriverCustomPaperPushesItsSizeOnTheOutput) {
     ASSERT_EQ(Run(OEMDM_CONVERT, r, &helper_), S_OK);
 
     ASSERT_EQ(helper_.setOptionsCalls.size(), 1u);
-    const FakeCoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[0];
+    const harness::CoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[0];
     EXPECT_EQ(call.devmode, r.publicOut.dm());
     EXPECT_EQ(call.cbSize, 220u + kDriverExtra);
     EXPECT_EQ(call.resolveConflicts, TRUE);
@@ -469,7 +469,7 @@ TEST_P(DefaultRequestTest, SiblingDefaultsSetTheDriverDuplexAndPageSize) {
 
     ASSERT_EQ(helper_.setOptionsCalls.size(), GetParam().expected.size());
     for (size_t i = 0; i < GetParam().expected.size(); ++i) {
-        const FakeCoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[i];
+        const harness::CoreHelper::SetOptionsCall& call = helper_.setOptionsCalls[i];
         EXPECT_EQ(call.devmode, r.publicIn.dm());
         EXPECT_EQ(call.cbSize, 220u + kDriverExtra);
         EXPECT_EQ(call.resolveConflicts, TRUE);

@@ -9,46 +9,11 @@
 namespace {
 
 struct JobFlowTest : DriverSessionTest {
+    // The job header of a document with no body.
     std::string RunHeader(std::vector<BYTE>& part, const std::u16string& documentName) {
         DEVMODEW publicDm{};
         publicDm.dmSize = sizeof publicDm;
-        DEVOBJ device{};
-        device.dwSize = sizeof device;
-        device.hPrinter = printer;
-        device.pPublicDM = &publicDm;
-        device.pOEMDM = part.data();
-        PDEVOEM block = nullptr;
-        DRVENABLEDATA driver{DDI_DRIVER_VERSION_NT5, 0, nullptr};
-        EXPECT_EQ(plugin->EnablePDEV(&device, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &driver, &block), S_OK);
-        device.pdevOEM = block;
-        std::string header;
-        OnFreshThread([&] {
-            DRVENABLEDATA hooks{};
-            plugin->EnableDriver(DDI_DRIVER_VERSION_NT5, sizeof hooks, &hooks);
-            // The StartDoc hook records the document name (its driver function is
-            // missing, so it answers FALSE after the recording).
-            for (ULONG i = 0; i < hooks.c; ++i) {
-                if (hooks.pdrvfn[i].iFunc == INDEX_DrvStartDoc) {
-                    SURFOBJ surface{};
-                    surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
-                    std::u16string name = documentName;
-                    FromPfn<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(hooks.pdrvfn[i].pfn)(&surface, name.data(), 3);
-                }
-            }
-            DWORD result = 0;
-            EXPECT_EQ(plugin->Command(&device, PSINJECT_BEGINSTREAM, nullptr, 0, &result), E_NOTIMPL);
-            EXPECT_EQ(result, 50u);
-            header = sim::WrittenBytes(printer);
-            for (ULONG i = 0; i < hooks.c; ++i) {
-                if (hooks.pdrvfn[i].iFunc == INDEX_DrvEndDoc) {
-                    SURFOBJ surface{};
-                    surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
-                    FromPfn<BOOL APIENTRY(SURFOBJ*, FLONG)>(hooks.pdrvfn[i].pfn)(&surface, 0);
-                }
-            }
-        });
-        plugin->DisablePDEV(&device);
-        return header;
+        return RunDocument(publicDm, part, documentName, std::string(), {});
     }
 
     static BYTE* Settings(std::vector<BYTE>& part) { return part.data() + 12; }

@@ -35,8 +35,8 @@ protected:
     void Load() {
         module = LoadLibraryW(kModulePath.c_str());
         ASSERT_NE(module, nullptr) << sim::LastLoaderError();
-        getClassObject = FromPfn<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module, "DllGetClassObject"));
-        canUnloadNow = FromPfn<HRESULT()>(GetProcAddress(module, "DllCanUnloadNow"));
+        getClassObject = FunctionAs<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module, "DllGetClassObject"));
+        canUnloadNow = FunctionAs<HRESULT()>(GetProcAddress(module, "DllCanUnloadNow"));
         ASSERT_NE(getClassObject, nullptr);
         ASSERT_NE(canUnloadNow, nullptr);
     }

@@ -18,9 +18,9 @@ struct PluginTest : ModuleTest {
     IPrintOemPS2* plugin = nullptr;
     HANDLE printer = nullptr;
     DRVENABLEDATA hooks{};
-    std::vector<DRVFN> driverTable = {{INDEX_DrvStartDoc, AsPfn(&FakeDrvStartDoc)},
-                                      {INDEX_DrvEndDoc, AsPfn(&FakeDrvEndDoc)},
-                                      {INDEX_DrvSendPage, AsPfn(&FakeDrvSendPage)}};
+    std::vector<DRVFN> driverTable = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&FakeDrvStartDoc)},
+                                      {INDEX_DrvEndDoc, FunctionAs<PFN>(&FakeDrvEndDoc)},
+                                      {INDEX_DrvSendPage, FunctionAs<PFN>(&FakeDrvSendPage)}};
 
     void SetUp() override {
         ModuleTest::SetUp();
@@ -55,13 +55,13 @@ struct PluginTest : ModuleTest {
     }
     BOOL StartDoc(TestDevice& device, const std::u16string& name, DWORD jobId) {
         std::u16string copy = name;
-        return FromPfn<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(Hook(INDEX_DrvStartDoc))(&device.surface, copy.data(),
+        return FunctionAs<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(Hook(INDEX_DrvStartDoc))(&device.surface, copy.data(),
                                                                                         jobId);
     }
     BOOL EndDoc(TestDevice& device) {
-        return FromPfn<BOOL APIENTRY(SURFOBJ*, FLONG)>(Hook(INDEX_DrvEndDoc))(&device.surface, 0);
+        return FunctionAs<BOOL APIENTRY(SURFOBJ*, FLONG)>(Hook(INDEX_DrvEndDoc))(&device.surface, 0);
     }
-    BOOL SendPage(SURFOBJ* surface) { return FromPfn<BOOL APIENTRY(SURFOBJ*)>(Hook(INDEX_DrvSendPage))(surface); }
+    BOOL SendPage(SURFOBJ* surface) { return FunctionAs<BOOL APIENTRY(SURFOBJ*)>(Hook(INDEX_DrvSendPage))(surface); }
 };
 
 TEST_F(PluginTest, OffersOnlyTheNewestInterface) {
@@ -167,7 +167,7 @@ TEST_F(PluginTest, EnableDriverHandsOutTheThreeHooks) {
 }
 
 TEST_F(PluginTest, EnablePdevTakesTheFirstMatchAndToleratesAMissingEntry) {
-    driverTable = {{INDEX_DrvStartDoc, AsPfn(&FakeDrvStartDoc)}, {INDEX_DrvBitBlt, AsPfn(&SecondDrvSendPage)}};
+    driverTable = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&FakeDrvStartDoc)}, {INDEX_DrvBitBlt, FunctionAs<PFN>(&SecondDrvSendPage)}};
     TestDevice device;
     Enable(device);
     EXPECT_EQ(Block(device).driverSendPage, nullptr);
@@ -178,7 +178,7 @@ TEST_F(PluginTest, EnablePdevTakesTheFirstMatchAndToleratesAMissingEntry) {
     EXPECT_EQ(plugin->DisablePDEV(&device.devobj), S_OK);
     EXPECT_EQ(device.devobj.pdevOEM, nullptr);
 
-    driverTable = {{INDEX_DrvSendPage, AsPfn(&SecondDrvSendPage)}, {INDEX_DrvSendPage, AsPfn(&FakeDrvSendPage)}};
+    driverTable = {{INDEX_DrvSendPage, FunctionAs<PFN>(&SecondDrvSendPage)}, {INDEX_DrvSendPage, FunctionAs<PFN>(&FakeDrvSendPage)}};
     Enable(device);
     EXPECT_EQ(Block(device).driverSendPage, &SecondDrvSendPage);
     plugin->DisablePDEV(&device.devobj);

@@ -3,6 +3,7 @@
 // interfaces. Shared by the plugin and module tests.
 #pragma once
 
+#include "harness/function_cast.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 
@@ -73,14 +74,6 @@ inline BOOL APIENTRY FakeDrvSendPage(SURFOBJ*) {
     return driverRecord.answer;
 }
 
-template <typename Function>
-PFN AsPfn(Function* function) {
-    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(function));
-}
-template <typename Function, typename From>
-Function* FromPfn(From function) {
-    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(function));
-}
 
 // The slot each forwarded core-helper operation landed in, and a distinct
 // success code per slot so a result proves which method produced it.

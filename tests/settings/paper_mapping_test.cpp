@@ -1,4 +1,4 @@
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 #include "paper_fixture.h"
 #include "settings/paper.h"
 #include "settings/paper_sources.h"
@@ -270,7 +270,7 @@ TEST_F(PaperMappingTest, MatchSiblingCustomPaperReportsListAllocationFailure) {
 
 class SelectDriverFormTest : public PaperTest {
 protected:
-    FakeCoreHelper helper;
+    harness::CoreHelper helper;
 };
 
 TEST_F(SelectDriverFormTest, BuiltinFormByDisplayName) {

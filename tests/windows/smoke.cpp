@@ -17,6 +17,8 @@
 
 #include "common/companion_path.h"
 #include "common/wtext.h"
+#include "harness/driver_hooks.h"
+#include "harness/function_cast.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -89,11 +91,6 @@ struct FactoryReleaser {
     }
 };
 
-template <typename To, typename From>
-To FunctionAs(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
 // One entry of a COM method table.
 using Slot = void (*)();
 
@@ -145,8 +142,9 @@ using WritePrinterMethod = HRESULT(STDMETHODCALLTYPE*)(void* self, PDEVOBJ devic
                                                        PDWORD written);
 
 // ---------------------------------------------------------------------------
-// The driver's side: a core helper that records SetOptions, a driver-services
-// object, and the driver's own DDI functions the hooks chain to. The two objects
+// The driver's side: a core helper that records SetOptions and a driver-services
+// object (the driver's own DDI functions the hooks chain to are the harness's
+// hook table, harness/driver_hooks.h). The two objects
 // are plain structures whose first member is their method table, laid out slot
 // by slot below. Reference counts start at 1 for this program; Release never
 // deletes.
@@ -291,39 +289,6 @@ const Slot kDriverServicesMethods[5] = {
     FunctionAs<Slot>(&ServicesGetDriverSetting),  // 3
     FunctionAs<Slot>(&ServicesWriteSpoolBuf),     // 4
 };
-
-// What the hooks handed on to the driver's functions.
-struct DriverCalls {
-    int startDoc = 0;
-    int endDoc = 0;
-    int sendPage = 0;
-    SURFOBJ* surface = nullptr;
-    LPWSTR documentName = nullptr;
-    DWORD jobId = 0;
-    FLONG endFlags = 0xFFFFFFFF;
-};
-DriverCalls driverCalls;
-
-BOOL APIENTRY DriverStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-    ++driverCalls.startDoc;
-    driverCalls.surface = pso;
-    driverCalls.documentName = pwszDocName;
-    driverCalls.jobId = dwJobId;
-    return TRUE;
-}
-
-BOOL APIENTRY DriverEndDoc(SURFOBJ* pso, FLONG fl) {
-    ++driverCalls.endDoc;
-    driverCalls.surface = pso;
-    driverCalls.endFlags = fl;
-    return TRUE;
-}
-
-BOOL APIENTRY DriverSendPage(SURFOBJ* pso) {
-    ++driverCalls.sendPage;
-    driverCalls.surface = pso;
-    return TRUE;
-}
 
 // ---------------------------------------------------------------------------
 // The spooler: a printer on Wine's own PostScript driver (the plug-in is not
@@ -600,12 +565,7 @@ int Run() {
                            hooks.pdrvfn[2].pfn != nullptr;
     Check(hookOrder, "the hooks are indexes 32, 35, 34 with functions");
     if (!hookOrder) return 1;
-    using StartDocHook = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
-    using EndDocHook = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
-    using SendPageHook = BOOL(APIENTRY*)(SURFOBJ*);
-    const auto sendPage = FunctionAs<SendPageHook>(hooks.pdrvfn[0].pfn);
-    const auto startDoc = FunctionAs<StartDocHook>(hooks.pdrvfn[1].pfn);
-    const auto endDoc = FunctionAs<EndDocHook>(hooks.pdrvfn[2].pfn);
+    const harness::PluginHooks pluginHooks = harness::PluginHooks::From(hooks);
 
     // The spooler comes before the device settings, as in the driver, which
     // always hands DevMode the printer it works for.
@@ -652,12 +612,7 @@ int Run() {
           "SetOptions got (\"Duplex\",\"None\") and (\"PageSize\",\"A4\")");
 
     // EnablePDEV with the driver's own functions.
-    DRVFN driverFunctions[] = {
-        {INDEX_DrvStartDoc, FunctionAs<PFN>(&DriverStartDoc)},
-        {INDEX_DrvEndDoc, FunctionAs<PFN>(&DriverEndDoc)},
-        {INDEX_DrvSendPage, FunctionAs<PFN>(&DriverSendPage)},
-    };
-    DRVENABLEDATA driverTable{DDI_DRIVER_VERSION_NT5, 3, driverFunctions};
+    harness::DriverFunctions driverFunctions;
     DEVOBJ device{};
     device.dwSize = sizeof device;
     device.hPrinter = spooler.printer.handle;
@@ -667,7 +622,7 @@ int Run() {
     std::vector<WCHAR> printerName = Buffer(kPrinterName);
     PDEVOEM block = nullptr;
     hr = MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr,
-                                                         0, nullptr, &driverTable, &block);
+                                                         0, nullptr, driverFunctions.Table(), &block);
     CheckHr(hr, S_OK, "EnablePDEV");
     Check(block != nullptr, "EnablePDEV gives a per-device block");
     device.pdevOEM = block;
@@ -679,11 +634,13 @@ int Run() {
         const DWORD jobId = StartDocPrinterW(spooler.printer.handle, 1, reinterpret_cast<BYTE*>(&doc));
         Check(jobId != 0, "StartDocPrinterW gives a job");
 
-        SURFOBJ surface{};
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
-        Check(startDoc(&surface, documentName.data(), jobId) == TRUE, "the StartDoc hook succeeds");
-        Check(driverCalls.startDoc == 1 && driverCalls.surface == &surface &&
-                  driverCalls.documentName == documentName.data() && driverCalls.jobId == jobId,
+        harness::DriverSurface driver;
+        SURFOBJ* const surface = &driver.surface;
+        surface->dhpdev = reinterpret_cast<DHPDEV>(&device);
+        const harness::DriverCalls& calls = driver.calls;
+        Check(pluginHooks.startDoc(surface, documentName.data(), jobId) == TRUE, "the StartDoc hook succeeds");
+        Check(calls.startDoc == 1 && calls.surface == surface && calls.documentName == documentName.data() &&
+                  calls.jobId == jobId,
               "it chains to the driver's StartDoc with the same arguments");
 
         DWORD result = 0;
@@ -698,9 +655,9 @@ int Run() {
         CheckHr(hr, S_OK, "WritePrinter of the job");
         CheckNumber(written, jobBytes, "WritePrinter took every byte");
 
-        Check(sendPage(&surface) == TRUE && driverCalls.sendPage == 1 && driverCalls.surface == &surface,
+        Check(pluginHooks.sendPage(surface) == TRUE && calls.sendPage == 1 && calls.surface == surface,
               "the SendPage hook chains to the driver's SendPage");
-        Check(endDoc(&surface, 0) == TRUE && driverCalls.endDoc == 1 && driverCalls.endFlags == 0,
+        Check(pluginHooks.endDoc(surface, 0) == TRUE && calls.endDoc == 1 && calls.endFlags == 0,
               "the EndDoc hook chains to the driver's EndDoc");
         Check(EndDocPrinter(spooler.printer.handle) == TRUE, "EndDocPrinter");
         ClosePrinter(spooler.printer.handle);

@@ -1,7 +1,8 @@
-#include "fake_core_helper.h"
+#include "harness/core_helper.h"
 
 #include <cstring>
 
+namespace harness {
 namespace {
 
 std::string TextOrEmpty(PCSTR s) { return s != nullptr ? std::string(s) : std::string(); }
@@ -17,17 +18,17 @@ std::vector<BYTE> UnitsAsBytes(const WString& units, bool terminated) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// FakeCoreHelper
+// CoreHelper
 
-void FakeCoreHelper::SetDisplayName(const std::string& keyword, const WString& name) {
+void CoreHelper::SetDisplayName(const std::string& keyword, const WString& name) {
     displayNames_[keyword] = UnitsAsBytes(name, true);
 }
 
-void FakeCoreHelper::SetUnterminatedDisplayName(const std::string& keyword, const WString& units) {
+void CoreHelper::SetUnterminatedDisplayName(const std::string& keyword, const WString& units) {
     displayNames_[keyword] = UnitsAsBytes(units, false);
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::QueryInterface(REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE CoreHelper::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
     }
@@ -40,13 +41,13 @@ HRESULT STDMETHODCALLTYPE FakeCoreHelper::QueryInterface(REFIID riid, void** ppv
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE FakeCoreHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE CoreHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
 
-ULONG STDMETHODCALLTYPE FakeCoreHelper::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE CoreHelper::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetOption(const DEVMODEW*, DWORD, PCSTR, PCSTR*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::GetOption(const DEVMODEW*, DWORD, PCSTR, PCSTR*) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::SetOptions(PDEVMODEW pDevmode, DWORD cbSize, BOOL bResolveConflicts,
+HRESULT STDMETHODCALLTYPE CoreHelper::SetOptions(PDEVMODEW pDevmode, DWORD cbSize, BOOL bResolveConflicts,
                                                      const PRINT_FEATURE_OPTION* pFOPairs, DWORD cPairs,
                                                      PDWORD pcPairsWritten, PDWORD pdwResult) {
     SetOptionsCall call{pDevmode, cbSize, bResolveConflicts, {}, cPairs, pcPairsWritten == nullptr,
@@ -66,24 +67,24 @@ HRESULT STDMETHODCALLTYPE FakeCoreHelper::SetOptions(PDEVMODEW pDevmode, DWORD c
     return setOptionsResult;
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::EnumConstrainedOptions(const DEVMODEW*, DWORD, PCSTR, PCSTR**, DWORD*) {
+HRESULT STDMETHODCALLTYPE CoreHelper::EnumConstrainedOptions(const DEVMODEW*, DWORD, PCSTR, PCSTR**, DWORD*) {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::WhyConstrained(const DEVMODEW*, DWORD, PCSTR, PCSTR,
+HRESULT STDMETHODCALLTYPE CoreHelper::WhyConstrained(const DEVMODEW*, DWORD, PCSTR, PCSTR,
                                                          const PRINT_FEATURE_OPTION**, DWORD*) {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::EnumFeatures(PCSTR**, DWORD*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::EnumFeatures(PCSTR**, DWORD*) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::EnumOptions(PCSTR, PCSTR**, DWORD*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::EnumOptions(PCSTR, PCSTR**, DWORD*) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetFontSubstitution(PCWSTR, PCWSTR*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::GetFontSubstitution(PCWSTR, PCWSTR*) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::SetFontSubstitution(PCWSTR, PCWSTR) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::SetFontSubstitution(PCWSTR, PCWSTR) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, LPUNKNOWN, DWORD, REFIID,
+HRESULT STDMETHODCALLTYPE CoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, LPUNKNOWN, DWORD, REFIID,
                                                                       LPVOID* ppv) {
     if (ppv != nullptr) {
         *ppv = nullptr;
@@ -91,13 +92,13 @@ HRESULT STDMETHODCALLTYPE FakeCoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, 
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetGlobalAttribute(PCSTR, PDWORD, PBYTE*, PDWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CoreHelper::GetGlobalAttribute(PCSTR, PDWORD, PBYTE*, PDWORD) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetFeatureAttribute(PCSTR, PCSTR, PDWORD, PBYTE*, PDWORD) {
+HRESULT STDMETHODCALLTYPE CoreHelper::GetFeatureAttribute(PCSTR, PCSTR, PDWORD, PBYTE*, PDWORD) {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetOptionAttribute(PCSTR pszFeatureKeyword, PCSTR pszOptionKeyword,
+HRESULT STDMETHODCALLTYPE CoreHelper::GetOptionAttribute(PCSTR pszFeatureKeyword, PCSTR pszOptionKeyword,
                                                              PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData,
                                                              PDWORD pcbSize) {
     attributeQueries.push_back(
@@ -121,9 +122,9 @@ HRESULT STDMETHODCALLTYPE FakeCoreHelper::GetOptionAttribute(PCSTR pszFeatureKey
 }
 
 // ---------------------------------------------------------------------------
-// FakeOemDriver
+// DriverServices
 
-HRESULT STDMETHODCALLTYPE FakeOemDriver::QueryInterface(REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE DriverServices::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
         return E_POINTER;
     }
@@ -136,15 +137,15 @@ HRESULT STDMETHODCALLTYPE FakeOemDriver::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE FakeOemDriver::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE DriverServices::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
 
-ULONG STDMETHODCALLTYPE FakeOemDriver::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE DriverServices::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
 
-HRESULT STDMETHODCALLTYPE FakeOemDriver::DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) {
+HRESULT STDMETHODCALLTYPE DriverServices::DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE FakeOemDriver::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD* pdwResult) {
+HRESULT STDMETHODCALLTYPE DriverServices::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD* pdwResult) {
     ++writeCalls;
     if (FAILED(writeResult)) {
         return writeResult;
@@ -159,9 +160,9 @@ HRESULT STDMETHODCALLTYPE FakeOemDriver::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer
 }
 
 // ---------------------------------------------------------------------------
-// FakePublisher
+// Publisher
 
-HRESULT STDMETHODCALLTYPE FakePublisher::QueryInterface(REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE Publisher::QueryInterface(REFIID riid, void** ppv) {
     ++queries;
     if (ppv == nullptr) {
         return E_POINTER;
@@ -181,6 +182,15 @@ HRESULT STDMETHODCALLTYPE FakePublisher::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE FakePublisher::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE Publisher::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
 
-ULONG STDMETHODCALLTYPE FakePublisher::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
+ULONG STDMETHODCALLTYPE Publisher::Release() { return static_cast<ULONG>(InterlockedDecrement(&refCount_)); }
+
+HRESULT PublishDriverInterfaces(IPrintOemPS2* plugin, CoreHelper* coreHelper, DriverServices* driverServices) noexcept {
+    Publisher publisher(coreHelper, driverServices);
+    const HRESULT first = plugin->PublishDriverInterface(&publisher);
+    const HRESULT second = plugin->PublishDriverInterface(&publisher);
+    return FAILED(first) ? first : second;
+}
+
+}  // namespace harness

@@ -1,10 +1,11 @@
-// Test doubles of the interfaces the PostScript driver publishes to the plug-in:
-// its core helper (IPrintCoreHelperPS), its driver services (IPrintOemDriverPS)
-// and an IUnknown that offers them, as PublishDriverInterface receives it.
+// The interfaces the PostScript driver publishes to the plug-in, as the job
+// tools and the tests play the driver: its core helper (IPrintCoreHelperPS),
+// its driver services (IPrintOemDriverPS) and an IUnknown that offers them, as
+// PublishDriverInterface receives it. They record what the plug-in asks of them.
 //
-// The doubles are owned by the test (on the stack or in a smart pointer). Their
-// reference counts start at 1 for that owner and are observable; Release never
-// deletes, so a test can check that the code under test gave back exactly the
+// The objects are owned by their user (on the stack or in a smart pointer).
+// Their reference counts start at 1 for that owner and are observable; Release
+// never deletes, so a test can check that the plug-in gave back exactly the
 // references it took.
 #pragma once
 
@@ -16,7 +17,9 @@
 #include <utility>
 #include <vector>
 
-class FakeCoreHelper final : public IPrintCoreHelperPS {
+namespace harness {
+
+class CoreHelper final : public IPrintCoreHelperPS {
 public:
     struct SetOptionsCall {
         PDEVMODEW devmode;
@@ -34,9 +37,9 @@ public:
         std::string attribute;
     };
 
-    FakeCoreHelper() = default;
-    FakeCoreHelper(const FakeCoreHelper&) = delete;
-    FakeCoreHelper& operator=(const FakeCoreHelper&) = delete;
+    CoreHelper() = default;
+    CoreHelper(const CoreHelper&) = delete;
+    CoreHelper& operator=(const CoreHelper&) = delete;
 
     // GetOptionAttribute("PageSize", keyword, "DisplayName") answers name as
     // kADT_UNICODE, with its terminating zero counted in the size.
@@ -92,11 +95,11 @@ private:
     std::map<std::string, std::vector<BYTE>> displayNames_;
 };
 
-class FakeOemDriver final : public IPrintOemDriverPS {
+class DriverServices final : public IPrintOemDriverPS {
 public:
-    FakeOemDriver() = default;
-    FakeOemDriver(const FakeOemDriver&) = delete;
-    FakeOemDriver& operator=(const FakeOemDriver&) = delete;
+    DriverServices() = default;
+    DriverServices(const DriverServices&) = delete;
+    DriverServices& operator=(const DriverServices&) = delete;
 
     ULONG RefCount() const { return refCount_; }
 
@@ -121,11 +124,11 @@ private:
 // The IUnknown that the driver hands to PublishDriverInterface. QueryInterface
 // answers IID_IUnknown with itself and the helper IIDs with the objects given
 // (a null one is not offered), adding a reference to what it hands out.
-class FakePublisher final : public IUnknown {
+class Publisher final : public IUnknown {
 public:
-    FakePublisher(FakeCoreHelper* coreHelper, FakeOemDriver* driver) : coreHelper_(coreHelper), driver_(driver) {}
-    FakePublisher(const FakePublisher&) = delete;
-    FakePublisher& operator=(const FakePublisher&) = delete;
+    Publisher(CoreHelper* coreHelper, DriverServices* driver) : coreHelper_(coreHelper), driver_(driver) {}
+    Publisher(const Publisher&) = delete;
+    Publisher& operator=(const Publisher&) = delete;
 
     ULONG RefCount() const { return refCount_; }
     unsigned queries = 0;
@@ -136,6 +139,13 @@ public:
 
 private:
     LONG refCount_ = 1;
-    FakeCoreHelper* coreHelper_;
-    FakeOemDriver* driver_;
+    CoreHelper* coreHelper_;
+    DriverServices* driver_;
 };
+
+// Hands both objects to the plug-in as the driver does: one publishing call for
+// the core helper and one for the driver services, through the same IUnknown
+// that offers both. The first failing answer, or S_OK.
+HRESULT PublishDriverInterfaces(IPrintOemPS2* plugin, CoreHelper* coreHelper, DriverServices* driverServices) noexcept;
+
+}  // namespace harness

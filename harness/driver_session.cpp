@@ -1,36 +1,124 @@
-#include "driver_session.h"
+#include "harness/driver_session.h"
 
-#include "cli.h"
+#include "harness/function_cast.h"
 #include "platform/host/sim_control.h"
 
 #include <cstdio>
-#include <type_traits>
-#include <vector>
+#include <utility>
 
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace qm22t {
+namespace harness {
+
+// ---------------------------------------------------------------------------
+// Device settings
+
+HRESULT DeviceSettingsRequests::Request(DWORD mode, OEMDMPARAM* param) const noexcept {
+    param->cbSize = sizeof *param;
+    param->hPrinter = printer;
+    param->hModule = module;
+    return plugin->DevMode(mode, param);
+}
+
+HRESULT DeviceSettingsRequests::Size(DWORD* bytes) const noexcept {
+    OEMDMPARAM param{};
+    const HRESULT hr = Request(OEMDM_SIZE, &param);
+    *bytes = param.cbBufSize;
+    return hr;
+}
+
+HRESULT DeviceSettingsRequests::Defaults(const DEVMODEW* publicIn, DEVMODEW* publicOut, BYTE* part,
+                                         DWORD bytes) const noexcept {
+    OEMDMPARAM param{};
+    param.pPublicDMIn = const_cast<DEVMODEW*>(publicIn);
+    param.pPublicDMOut = publicOut;
+    param.pOEMDMOut = part;
+    param.cbBufSize = bytes;
+    return Request(OEMDM_DEFAULT, &param);
+}
+
+HRESULT DeviceSettingsRequests::Merge(const DEVMODEW* publicIn, DEVMODEW* publicOut, BYTE* part,
+                                      DWORD bytes) const noexcept {
+    // In place: the plug-in validates the output part first and then has the
+    // sibling library carry its input part over it. With a separate input the
+    // sibling would carry the unvalidated input back over the validated part,
+    // and a value like CopyCount=-5 would reach the job after all.
+    OEMDMPARAM param{};
+    param.pPublicDMIn = const_cast<DEVMODEW*>(publicIn);
+    param.pPublicDMOut = publicOut;
+    param.pOEMDMIn = part;
+    param.pOEMDMOut = part;
+    param.cbBufSize = bytes;
+    return Request(OEMDM_MERGE, &param);
+}
+
+// ---------------------------------------------------------------------------
+// Job
+
+Job::Job(IPrintOemPS2* plugin, const PluginHooks& hooks, HANDLE printer, HMODULE module, DEVMODEW* publicDm,
+         BYTE* part) noexcept
+    : plugin_(plugin), hooks_(hooks) {
+    device_.dwSize = sizeof device_;
+    device_.hPrinter = printer;
+    device_.hOEM = module;  // the feature-block templates are found through it
+    device_.pPublicDM = publicDm;
+    device_.pOEMDM = part;
+}
+
+Job::~Job() {
+    if (enabled_) End(true);
+}
+
+HRESULT Job::Enable(PWSTR printerName) noexcept {
+    PDEVOEM block = nullptr;
+    const HRESULT hr = plugin_->EnablePDEV(&device_, printerName, 0, nullptr, 0, nullptr, 0, nullptr,
+                                           driverFunctions_.Table(), &block);
+    if (FAILED(hr)) return hr;
+    device_.pdevOEM = block;
+    surface_.surface.dhpdev = reinterpret_cast<DHPDEV>(&device_);
+    enabled_ = true;
+    return hr;
+}
+
+bool Job::Start(const std::u16string& documentName, DWORD jobId) {
+    documentName_.assign(documentName.begin(), documentName.end());
+    documentName_.push_back(0);
+    if (!enabled_ || hooks_.startDoc == nullptr) return false;
+    started_ = hooks_.startDoc(&surface_.surface, documentName_.data(), jobId) != FALSE;
+    return started_;
+}
+
+HRESULT Job::BeginStream(DWORD* result) noexcept {
+    *result = 0;
+    return plugin_->Command(&device_, PSINJECT_BEGINSTREAM, nullptr, 0, result);
+}
+
+HRESULT Job::Write(const void* bytes, DWORD count, DWORD* taken) noexcept {
+    *taken = 0;
+    return plugin_->WritePrinter(&device_, const_cast<void*>(bytes), count, taken);
+}
+
+bool Job::End(bool abort) noexcept {
+    if (!enabled_) return true;
+    bool ended = true;
+    if (started_) {
+        if (hooks_.sendPage != nullptr && !abort) hooks_.sendPage(&surface_.surface);
+        ended = hooks_.endDoc != nullptr && hooks_.endDoc(&surface_.surface, abort ? ED_ABORTDOC : 0) != FALSE;
+        started_ = false;
+    }
+    plugin_->DisablePDEV(&device_);
+    enabled_ = false;
+    return ended;
+}
+
+// ---------------------------------------------------------------------------
+// Session
+
 namespace {
 
 constexpr char16_t kPrinterName[] = u"Example Printer";
-
-// Function pointers change type through the generic function type, which the
-// compiler accepts without a cast-function-type warning.
-template <typename To, typename From>
-To FunctionAs(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
-// The driver's own DDI functions, which the plug-in's hooks call after their work.
-BOOL APIENTRY DriverStartDoc(SURFOBJ*, LPWSTR, DWORD) { return TRUE; }
-BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
-BOOL APIENTRY DriverSendPage(SURFOBJ*) { return TRUE; }
-
-using StartDocHook = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
-using EndDocHook = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
-using SendPageHook = BOOL(APIENTRY*)(SURFOBJ*);
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -51,23 +139,6 @@ std::string Failure(const char* step, HRESULT hr) {
     return text;
 }
 
-bool SetDate(const std::string& date, std::string* error) {
-    unsigned year = 0, month = 0, day = 0;
-    char extra = 0;
-    if (std::sscanf(date.c_str(), "%4u-%2u-%2u%c", &year, &month, &day, &extra) != 3 || month < 1 || month > 12 ||
-        day < 1 || day > 31 || year < 1601) {
-        *error = "--date wants YYYY-MM-DD, not " + date;
-        return false;
-    }
-    SYSTEMTIME now{};
-    now.wYear = static_cast<WORD>(year);
-    now.wMonth = static_cast<WORD>(month);
-    now.wDay = static_cast<WORD>(day);
-    now.wHour = 12;
-    sim::SetLocalTime(now);
-    return true;
-}
-
 }  // namespace
 
 std::string ProgramFolder() {
@@ -80,7 +151,7 @@ std::string ProgramFolder() {
 
 // A folder of our own that stands for the plug-in's installation folder: the
 // plug-in finds the sibling library and the paper-list file next to itself, so
-// a job never depends on what else lies in the build folder. The module is
+// a job never depends on what else lies in the plug-in's folder. The module is
 // freed before the folder goes.
 struct DriverSession::Module {
     std::string folder;
@@ -103,42 +174,28 @@ struct DriverSession::Module {
     }
 };
 
-// One device context and its document.
-struct DriverSession::Job {
-    DRVFN driverFunctions[3] = {
-        {INDEX_DrvStartDoc, FunctionAs<PFN>(&DriverStartDoc)},
-        {INDEX_DrvEndDoc, FunctionAs<PFN>(&DriverEndDoc)},
-        {INDEX_DrvSendPage, FunctionAs<PFN>(&DriverSendPage)},
-    };
-    DRVENABLEDATA driverTable{DDI_DRIVER_VERSION_NT5, 3, driverFunctions};
-    DEVOBJ device{};
-    SURFOBJ surface{};
-    std::vector<WCHAR> documentName;
-    bool started = false;
-};
-
 DriverSession::DriverSession() = default;
 
 DriverSession::~DriverSession() {
-    if (job_) EndJob(true);
+    job_.reset();
     if (plugin_ != nullptr) {
         plugin_->DisableDriver();
         plugin_->Release();
     }
 }
 
-int DriverSession::Open(const SessionOptions& options, std::string* error) {
+OpenResult DriverSession::Open(const SessionOptions& options, std::string* error) {
     const std::string pluginDir = Absolute(options.pluginDir.empty() ? ProgramFolder() : options.pluginDir);
     const std::string pluginFile = pluginDir + "/QM22TRD.dll";
     const std::string siblingFile = pluginDir + "/QM22TIE.dll";
     std::string paperList = options.paperListFile.empty() ? pluginDir + "/QM22T.ini" : Absolute(options.paperListFile);
     if (!FileExists(pluginFile)) {
         *error = "no plug-in module at " + pluginFile + " (--plugin DIR names its folder)";
-        return kExitUsage;
+        return OpenResult::kBadSetup;
     }
     if (!options.paperListFile.empty() && !FileExists(paperList)) {
         *error = "no paper-list file at " + options.paperListFile;
-        return kExitUsage;
+        return OpenResult::kBadSetup;
     }
     if (options.paperListFile.empty() && !FileExists(paperList)) paperList.clear();
 
@@ -146,43 +203,43 @@ int DriverSession::Open(const SessionOptions& options, std::string* error) {
     char pattern[] = "/tmp/qm22t.XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         *error = "cannot make a work folder in /tmp";
-        return kExitUsage;
+        return OpenResult::kBadSetup;
     }
     module_->folder = pattern;
     if (!module_->Link(pluginFile, "QM22TRD.dll") ||
         (FileExists(siblingFile) && !module_->Link(siblingFile, "QM22TIE.dll")) ||
         (!paperList.empty() && !module_->Link(paperList, "QM22T.ini"))) {
         *error = "cannot prepare the work folder " + module_->folder;
-        return kExitUsage;
+        return OpenResult::kBadSetup;
     }
 
     sim::Reset();
     sim::SetUserName(sim::ToUtf16(options.userName));
-    if (!options.date.empty() && !SetDate(options.date, error)) return kExitUsage;
+    if (options.clock) sim::SetLocalTime(*options.clock);
     printer_ = sim::AddPrinter(kPrinterName);
 
     const std::u16string modulePath = sim::ToUtf16(module_->folder + "/QM22TRD.dll");
     module_->handle = LoadLibraryW(modulePath.c_str());
     if (module_->handle == nullptr) {
         *error = "cannot load the plug-in: " + sim::LastLoaderError();
-        return kExitFound;
+        return OpenResult::kRefused;
     }
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto getClassObject = FunctionAs<GetClassObject>(GetProcAddress(module_->handle, "DllGetClassObject"));
     if (getClassObject == nullptr) {
         *error = "the plug-in module has no DllGetClassObject";
-        return kExitFound;
+        return OpenResult::kRefused;
     }
     HRESULT hr = getClassObject(CLSID_OEMRENDER, IID_IClassFactory, reinterpret_cast<void**>(&module_->factory));
     if (FAILED(hr)) {
         *error = Failure("DllGetClassObject", hr);
-        return kExitFound;
+        return OpenResult::kRefused;
     }
     hr = module_->factory->CreateInstance(nullptr, IID_IPrintOemPS2, reinterpret_cast<void**>(&plugin_));
     if (FAILED(hr)) {
         plugin_ = nullptr;
         *error = Failure("CreateInstance", hr);
-        return kExitFound;
+        return OpenResult::kRefused;
     }
 
     DWORD signature = 0;
@@ -190,17 +247,16 @@ int DriverSession::Open(const SessionOptions& options, std::string* error) {
     hr = plugin_->GetInfo(OEMGI_GETSIGNATURE, &signature, sizeof signature, &needed);
     if (FAILED(hr)) {
         *error = Failure("GetInfo(signature)", hr);
-        return kExitFound;
+        return OpenResult::kRefused;
     }
-    // Once for the core helper, once for the driver services, as the driver does.
-    FakePublisher publisher(&coreHelper_, &driverServices_);
-    plugin_->PublishDriverInterface(&publisher);
-    plugin_->PublishDriverInterface(&publisher);
-    hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks_, &hooks_);
+    PublishDriverInterfaces(plugin_, &coreHelper_, &driverServices_);
+    DRVENABLEDATA hooks{};
+    hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks, &hooks);
     if (FAILED(hr)) {
         *error = Failure("EnableDriver", hr);
-        return kExitFound;
+        return OpenResult::kRefused;
     }
+    hooks_ = PluginHooks::From(hooks);
 
     publicDevmode_.dmSize = sizeof(DEVMODEW);
     publicDevmode_.dmSpecVersion = DM_SPECVERSION;
@@ -208,32 +264,23 @@ int DriverSession::Open(const SessionOptions& options, std::string* error) {
     publicDevmode_.dmOrientation = DMORIENT_PORTRAIT;
     publicDevmode_.dmPaperSize = DMPAPER_A4;
     publicDevmode_.dmCopies = 1;
-    return kExitOk;
+    return OpenResult::kOpened;
 }
 
 bool DriverSession::SiblingLoaded() const { return sim::ModuleRefCount(u"QM22TIE.dll") != 0; }
 
-HRESULT DriverSession::DevMode(DWORD mode, OEMDMPARAM* param) {
-    param->cbSize = sizeof *param;
-    param->hPrinter = printer_;
-    param->hModule = module_->handle;
-    return plugin_->DevMode(mode, param);
-}
+DeviceSettingsRequests DriverSession::Requests() const { return {plugin_, printer_, module_->handle}; }
 
 bool DriverSession::Defaults(PrivatePart* part, std::string* error) {
-    OEMDMPARAM param{};
-    HRESULT hr = DevMode(OEMDM_SIZE, &param);
-    if (FAILED(hr) || param.cbBufSize != kPrivatePartBytes) {
+    DWORD size = 0;
+    HRESULT hr = Requests().Size(&size);
+    if (FAILED(hr) || size != kPrivatePartBytes) {
         *error = Failure("DevMode(size)", hr);
         return false;
     }
     part->fill(0);
     DEVMODEW publicOut = publicDevmode_;
-    param.pPublicDMIn = &publicDevmode_;
-    param.pPublicDMOut = &publicOut;
-    param.pOEMDMOut = part->data();
-    param.cbBufSize = kPrivatePartBytes;
-    hr = DevMode(OEMDM_DEFAULT, &param);
+    hr = Requests().Defaults(&publicDevmode_, &publicOut, part->data(), kPrivatePartBytes);
     if (FAILED(hr)) {
         *error = Failure("DevMode(default)", hr);
         return false;
@@ -242,18 +289,8 @@ bool DriverSession::Defaults(PrivatePart* part, std::string* error) {
 }
 
 bool DriverSession::Merge(PrivatePart* part, std::string* error) {
-    // In place: the plug-in validates the output part first and then has the
-    // sibling library carry its input part over it. With a separate input the
-    // sibling would carry the unvalidated input back over the validated part,
-    // and a value like CopyCount=-5 would reach the job after all.
-    OEMDMPARAM param{};
     DEVMODEW publicOut = publicDevmode_;
-    param.pPublicDMIn = &publicDevmode_;
-    param.pPublicDMOut = &publicOut;
-    param.pOEMDMIn = part->data();
-    param.pOEMDMOut = part->data();
-    param.cbBufSize = kPrivatePartBytes;
-    const HRESULT hr = DevMode(OEMDM_MERGE, &param);
+    const HRESULT hr = Requests().Merge(&publicDevmode_, &publicOut, part->data(), kPrivatePartBytes);
     if (FAILED(hr)) {
         *error = Failure("DevMode(merge)", hr);
         return false;
@@ -262,45 +299,27 @@ bool DriverSession::Merge(PrivatePart* part, std::string* error) {
 }
 
 bool DriverSession::StartJob(PrivatePart* part, const std::string& documentName, std::string* error) {
-    job_ = std::make_unique<Job>();
-    job_->device.dwSize = sizeof job_->device;
-    job_->device.hPrinter = printer_;
-    job_->device.hOEM = module_->handle;
-    job_->device.pPublicDM = &publicDevmode_;
-    job_->device.pOEMDM = part->data();
-    PDEVOEM block = nullptr;
+    job_ = std::make_unique<Job>(plugin_, hooks_, printer_, module_->handle, &publicDevmode_, part->data());
     std::u16string printerName(kPrinterName);
-    HRESULT hr = plugin_->EnablePDEV(&job_->device, printerName.data(), 0, nullptr, 0, nullptr, 0, nullptr,
-                                     &job_->driverTable, &block);
+    const HRESULT hr = job_->Enable(printerName.data());
     if (FAILED(hr)) {
         job_.reset();
         *error = Failure("EnablePDEV", hr);
         return false;
     }
-    job_->device.pdevOEM = block;
-    job_->surface.dhpdev = reinterpret_cast<DHPDEV>(&job_->device);
-
-    const std::u16string name = sim::ToUtf16(documentName);
-    job_->documentName.assign(name.begin(), name.end());
-    job_->documentName.push_back(0);
-    StartDocHook startDoc = nullptr;
-    for (ULONG i = 0; i < hooks_.c; ++i) {
-        if (hooks_.pdrvfn[i].iFunc == INDEX_DrvStartDoc) startDoc = FunctionAs<StartDocHook>(hooks_.pdrvfn[i].pfn);
-    }
-    if (startDoc == nullptr || !startDoc(&job_->surface, job_->documentName.data(), 1)) {
+    if (!job_->Start(sim::ToUtf16(documentName), 1)) {
         *error = "the plug-in's StartDoc hook refused the job";
         return false;
     }
-    job_->started = true;
     return true;
 }
 
 bool DriverSession::BeginStream(std::string* error) {
     DWORD result = 0;
-    const HRESULT hr = plugin_->Command(&job_->device, PSINJECT_BEGINSTREAM, nullptr, 0, &result);
+    const HRESULT hr = job_->BeginStream(&result);
     // The plug-in writes the header itself and leaves nothing for the driver
-    // to inject: E_NOTIMPL with the result "not handled" (50).
-    if (hr != E_NOTIMPL || result != 50) {
+    // to inject.
+    if (hr != E_NOTIMPL || result != kBeginStreamNotHandled) {
         char text[120];
         std::snprintf(text, sizeof text, "Command(begin stream) answered 0x%08X with result %u",
                       static_cast<unsigned>(hr), static_cast<unsigned>(result));
@@ -310,27 +329,13 @@ bool DriverSession::BeginStream(std::string* error) {
     return true;
 }
 
-HRESULT DriverSession::Write(const void* bytes, DWORD count, DWORD* taken) {
-    *taken = 0;
-    return plugin_->WritePrinter(&job_->device, const_cast<void*>(bytes), count, taken);
-}
+HRESULT DriverSession::Write(const void* bytes, DWORD count, DWORD* taken) { return job_->Write(bytes, count, taken); }
 
 bool DriverSession::EndJob(bool abort) {
     if (!job_) return true;
-    bool ended = true;
-    if (job_->started) {
-        SendPageHook sendPage = nullptr;
-        EndDocHook endDoc = nullptr;
-        for (ULONG i = 0; i < hooks_.c; ++i) {
-            if (hooks_.pdrvfn[i].iFunc == INDEX_DrvSendPage) sendPage = FunctionAs<SendPageHook>(hooks_.pdrvfn[i].pfn);
-            if (hooks_.pdrvfn[i].iFunc == INDEX_DrvEndDoc) endDoc = FunctionAs<EndDocHook>(hooks_.pdrvfn[i].pfn);
-        }
-        if (sendPage != nullptr && !abort) sendPage(&job_->surface);
-        ended = endDoc != nullptr && endDoc(&job_->surface, abort ? ED_ABORTDOC : 0) != FALSE;
-    }
-    plugin_->DisablePDEV(&job_->device);
+    const bool ended = job_->End(abort);
     job_.reset();
     return ended;
 }
 
-}  // namespace qm22t
+}  // namespace harness
