@@ -3,7 +3,7 @@
 // chosen so that every lookup runs in full: the driver form is found by display
 // name near the end of the form list, and the paper-list line that confirms it is
 // the file's last one.
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "harness/core_helper.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
@@ -29,6 +29,7 @@ constexpr size_t kKakuFormPosition = 100;  // 1-based
 struct Bench {
     std::filesystem::path folder;
     HMODULE sibling = nullptr;
+    ModuleContext modules;
     HANDLE printer = nullptr;
     harness::CoreHelper helper;
     std::vector<BYTE> publicIn;
@@ -89,8 +90,8 @@ void Prepare(Bench& b) {
     }
     list += u"PS_PAPER_LIST=Kaku No.2=EnvKaku2\r\n";
     WriteUtf16File(b.folder / "QM22T.ini", list);
-    moduleHandle = sim::RegisterModule(sim::ToUtf16((b.folder / "QM22TRD.dll").string()));
-    siblingLibrary = b.sibling;
+    b.modules.module = sim::RegisterModule(sim::ToUtf16((b.folder / "QM22TRD.dll").string()));
+    b.modules.sibling = b.sibling;
 
     b.printer = sim::AddPrinter(u"Bench Printer");
     std::vector<sim::Form> forms = sim::DefaultForms();
@@ -138,7 +139,7 @@ void BM_DevModeMergeRoundTrip(benchmark::State& state) {
         param.pOEMDMIn = privateIn.data();
         param.pOEMDMOut = privateOut.data();
         param.cbBufSize = static_cast<DWORD>(privateOut.size());
-        const HRESULT hr = HandleDevMode(OEMDM_MERGE, &param, &b.helper, kDevModeCallerPlugin);
+        const HRESULT hr = HandleDevMode(OEMDM_MERGE, &param, &b.helper, b.modules);
         benchmark::DoNotOptimize(hr);
         if (hr != S_OK || param.pPublicDMOut->dmPaperSize != static_cast<short>(kKakuFormPosition)) {
             state.SkipWithError("the round trip did not select the listed form");

@@ -1,5 +1,5 @@
 // Cost of building the PJL job header against the simulated spooler.
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header.h"
 #include "platform/host/sim_control.h"
@@ -48,12 +48,12 @@ std::vector<BYTE> FullSettings()
 void RunHeader(benchmark::State& state, const std::vector<BYTE>& block)
 {
     sim::Reset();
-    moduleHandle = nullptr;
+    const ModuleContext modules;  // no paper-list file
     HANDLE printer = sim::AddPrinter(u"Bench");
     const std::u16string document(519, u'd');
     unsigned sinceReset = 0;
     for (auto _ : state) {
-        BuildPjlHeader(printer, block.data(), document.c_str(), u"benchuser");
+        BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser");
         // The simulated spooler keeps every byte written; start it afresh now
         // and then so the record does not grow without bound.
         if (++sinceReset == 1000) {
@@ -66,7 +66,7 @@ void RunHeader(benchmark::State& state, const std::vector<BYTE>& block)
     }
     sim::Reset();
     printer = sim::AddPrinter(u"Bench");
-    BuildPjlHeader(printer, block.data(), document.c_str(), u"benchuser");
+    BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser");
     state.counters["bytes"] = static_cast<double>(sim::WrittenBytes(printer).size());
     state.counters["writes"] = static_cast<double>(sim::WrittenChunks(printer).size());
 }

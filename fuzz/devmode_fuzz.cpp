@@ -32,7 +32,7 @@
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "harness/core_helper.h"
 #include "platform/host/sim_control.h"
 #include "settings/devmode_handler.h"
@@ -111,8 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fuzz::FreshMachine();
     SiblingTestReset(*sibling.state);
-    siblingLibrary = sibling.library;
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
+    ModuleContext modules;
+    modules.sibling = sibling.library;
+    modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
 
     SiblingTestState& state = *sibling.state;
@@ -185,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OEMDMPARAM param{};
     param.cbSize = sizeof param;
     param.hPrinter = printer;
-    param.hModule = moduleHandle;
+    param.hModule = modules.module;
     param.pPublicDMIn = reinterpret_cast<PDEVMODEW>(publicInBuffer);
     param.pPublicDMOut = reinterpret_cast<PDEVMODEW>(publicOutBuffer);
     param.pOEMDMIn = inBuffer;
@@ -194,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     harness::CoreHelper helper;
     const bool withHelper = !fuzz::HasDirective(input, "nohelper");
-    const HRESULT hr = HandleDevMode(mode, &param, withHelper ? &helper : nullptr, kDevModeCallerPlugin);
+    const HRESULT hr = HandleDevMode(mode, &param, withHelper ? &helper : nullptr, modules);
 
     const std::vector<BYTE> outAfter(outBuffer, outBuffer + privateOut.size());
     const std::vector<BYTE> publicOutAfter(publicOutBuffer, publicOutBuffer + publicOut.size());
@@ -230,8 +231,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::free(outBuffer);
     std::free(publicInBuffer);
     std::free(publicOutBuffer);
-    siblingLibrary = nullptr;
-    moduleHandle = nullptr;
     sim::Reset();
     return 0;
 }

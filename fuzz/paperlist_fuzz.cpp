@@ -9,8 +9,9 @@
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "platform/host/sim_control.h"
+#include "pjl/pjl_paper_codes.h"
 #include "settings/paper.h"
 #include "settings/paper_list.h"
 
@@ -157,12 +158,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<Text> lines = ReferenceLines(bytes, &readable);
 
     fuzz::FreshMachine();
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
+    ModuleContext modules;
+    modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
     fuzz::WriteFileBytes(fuzz::ProcessFolder() + "/QM22T.ini", bytes);
 
     // The lines the reader hands out.
     std::vector<Text> read;
-    const bool answered = ForEachPaperListLine(moduleHandle, [&read](const WCHAR* line, size_t length) {
+    const bool answered = ForEachPaperListLine(modules.module, [&read](const WCHAR* line, size_t length) {
         FUZZ_CHECK(line[length] == 0, "a line handed out without its terminator");
         read.emplace_back(reinterpret_cast<const char16_t*>(line), length);
         return true;
@@ -183,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CollectNames(lines, u"PJL_PAPER_LIST=", pjlNames, 8);
 
     for (const Text& name : psNames) {
-        const char* keyword = FindPageSizeKeyword(reinterpret_cast<const WCHAR*>(name.c_str()));
+        const char* keyword = FindPageSizeKeyword(modules, reinterpret_cast<const WCHAR*>(name.c_str()));
         const char* expected = ReferenceKeyword(lines, name);
         FUZZ_CHECK(keyword != nullptr && std::strcmp(keyword, expected) == 0,
                    "page-size keyword for \"" + Show(name) + "\": " + (keyword ? keyword : "(null)") +
@@ -204,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (short position : kFreePositions) {
         const Text& form = forms[static_cast<size_t>(position - 1)].name;
         const short expected = ReferenceListed(lines, form) ? position : kSiblingCustomPaper;
-        const short checked = CheckPaperNumber(position, printer);
+        const short checked = CheckPaperNumber(modules, position, printer);
         FUZZ_CHECK(checked == expected, "form \"" + Show(form) + "\" at position " + std::to_string(position) +
                                             ": " + std::to_string(checked) + ", reference " +
                                             std::to_string(expected));
@@ -215,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const Text& name : pjlNames) {
         queries.push_back(PjlPaperQuery{reinterpret_cast<const WCHAR*>(name.c_str()), false, kUntouched});
     }
-    LookupPjlPaperCodes(moduleHandle, queries.data(), queries.size());
+    LookupPjlPaperCodes(modules.module, queries.data(), queries.size());
     const std::vector<Code> codes = ReferenceCodes(lines, pjlNames);
     for (size_t i = 0; i < queries.size(); ++i) {
         FUZZ_CHECK(queries[i].found == codes[i].found &&
@@ -226,7 +228,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FUZZ_CHECK(sim::OpenFileHandles() == 0, "the file was left open");
-    moduleHandle = nullptr;
     sim::Reset();
     return 0;
 }

@@ -20,7 +20,7 @@
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "pjl/pjl_header.h"
 #include "pjl/pjl_settings.h"
 #include "platform/host/sim_control.h"
@@ -69,7 +69,8 @@ std::vector<WCHAR> NameBuffer(const std::string& value, size_t units) {
 std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vector<BYTE>& settings,
                                         DWORD take) {
     fuzz::FreshMachine();
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
+    ModuleContext modules;
+    modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
     if (fuzz::HasDirective(input, "login")) sim::SetUserName(fuzz::Units(fuzz::Directive(input, "login")));
     if (fuzz::HasDirective(input, "computer")) sim::SetComputerName(fuzz::Units(fuzz::Directive(input, "computer")));
@@ -79,9 +80,8 @@ std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vec
     const std::vector<WCHAR> document = NameBuffer(fuzz::Directive(input, "document"), 520);
     const std::vector<WCHAR> user = NameBuffer(fuzz::Directive(input, "user", "fuzz"), 21);
     const bool noUser = fuzz::HasDirective(input, "usernull");
-    BuildPjlHeader(printer, settings.data(), document.data(), noUser ? nullptr : user.data());
+    BuildPjlHeader(modules, printer, settings.data(), document.data(), noUser ? nullptr : user.data());
     std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
-    moduleHandle = nullptr;
     return calls;
 }
 

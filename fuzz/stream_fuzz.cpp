@@ -23,7 +23,6 @@
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
 
-#include "common/module_state.h"
 #include "feature_templates.h"
 #include "platform/host/sim_control.h"
 #include "plugin/document_hooks.h"
@@ -116,7 +115,6 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     sim::SetUserName(u"fuzz");
     const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
     const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
-    moduleHandle = module;
 
     std::vector<BYTE> part(kPrivatePartBytes, 0);
     WritePrivatePartHeader(part.data());
@@ -190,7 +188,6 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
                    " bytes sent, " + std::to_string(expected.size()) + " expected):\nsent:\n" +
                    fuzz::Escaped(result.sent, 3000) + "\nexpected:\n" + fuzz::Escaped(expected, 3000));
 
-    moduleHandle = nullptr;
     sim::Reset();
     return result;
 }

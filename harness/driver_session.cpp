@@ -3,7 +3,11 @@
 #include "harness/function_cast.h"
 #include "platform/host/sim_control.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <utility>
 
 #include <limits.h>
@@ -168,10 +172,13 @@ struct DriverSession::Module {
 
     bool Link(const std::string& target, const char* name) {
         const std::string link = folder + "/" + name;
+        if (onPath) onPath(link);
         if (symlink(target.c_str(), link.c_str()) != 0) return false;
         links.push_back(link);
         return true;
     }
+
+    std::function<void(const std::string&)> onPath;
 };
 
 DriverSession::DriverSession() = default;
@@ -200,12 +207,17 @@ OpenResult DriverSession::Open(const SessionOptions& options, std::string* error
     if (options.paperListFile.empty() && !FileExists(paperList)) paperList.clear();
 
     module_ = std::make_unique<Module>();
-    char pattern[] = "/tmp/qm22t.XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        *error = "cannot make a work folder in /tmp";
+    // The work folder goes where the user keeps temporary files.
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
+                          "/qm22t.XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        *error = "cannot make a work folder " + pattern + ": " + std::strerror(errno);
         return OpenResult::kBadSetup;
     }
     module_->folder = pattern;
+    module_->onPath = options.onWorkPath;
+    if (module_->onPath) module_->onPath(module_->folder);
     if (!module_->Link(pluginFile, "QM22TRD.dll") ||
         (FileExists(siblingFile) && !module_->Link(siblingFile, "QM22TIE.dll")) ||
         (!paperList.empty() && !module_->Link(paperList, "QM22T.ini"))) {
@@ -299,7 +311,8 @@ bool DriverSession::Merge(PrivatePart* part, std::string* error) {
 }
 
 bool DriverSession::StartJob(PrivatePart* part, const std::string& documentName, std::string* error) {
-    job_ = std::make_unique<Job>(plugin_, hooks_, printer_, module_->handle, &publicDevmode_, part->data());
+    job_ = std::make_unique<Job>(plugin_, hooks_, printer_, module_->handle, &publicDevmode_,
+                                 part != nullptr ? part->data() : nullptr);
     std::u16string printerName(kPrinterName);
     const HRESULT hr = job_->Enable(printerName.data());
     if (FAILED(hr)) {

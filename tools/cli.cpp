@@ -36,6 +36,10 @@ void InstallSignalHandlers() {
     if (installed) return;
     installed = true;
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        // A signal ignored when the program started (nohup, a background job
+        // of a shell without job control) stays ignored.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_handler = RemoveTemporariesAndDie;
         sigemptyset(&action.sa_mask);

@@ -108,6 +108,25 @@ std::string TemporaryDirectory();
 void RegisterTemporaryPath(const std::string& path);
 void ForgetTemporaryPath(const std::string& path);
 
+// Registers paths for as long as it lives: declared before the object that
+// makes and removes them, it forgets them once that object is gone.
+class TemporaryPaths {
+public:
+    TemporaryPaths() = default;
+    ~TemporaryPaths() {
+        for (const std::string& path : paths_) ForgetTemporaryPath(path);
+    }
+    TemporaryPaths(const TemporaryPaths&) = delete;
+    TemporaryPaths& operator=(const TemporaryPaths&) = delete;
+    void Add(const std::string& path) {
+        RegisterTemporaryPath(path);
+        paths_.push_back(path);
+    }
+
+private:
+    std::vector<std::string> paths_;
+};
+
 // An output file written to a temporary file in the target's folder and
 // renamed into place only by Commit, so a command that fails leaves an existing
 // file as it was. "-" is standard output (written straight, checked at

@@ -323,10 +323,12 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
 }
 
 int RunAction(const SettingsOptions& o) {
+    TemporaryPaths workPaths;
     DriverSession session;
     std::string error;
     SessionOptions sessionOptions;
     sessionOptions.pluginDir = o.pluginDir;
+    sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
     if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;

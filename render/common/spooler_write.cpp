@@ -39,10 +39,3 @@ HRESULT WriteSpoolerAll(HANDLE printer, const void* bytes, size_t count, size_t 
     if (sent != nullptr) *sent = done;
     return hr;
 }
-
-HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten) {
-    if (pdevobj == nullptr) return S_OK;
-    if (pdevobj->pdevOEM == nullptr || pdevobj->pOEMDM == nullptr) return E_NOTIMPL;
-    DWORD ignored = 0;
-    return WriteSpoolerOnce(pdevobj->hPrinter, pBuf, cbBuf, pcbWritten != nullptr ? pcbWritten : &ignored);
-}

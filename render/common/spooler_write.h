@@ -15,11 +15,3 @@ HRESULT WriteSpoolerOnce(HANDLE printer, const void* bytes, DWORD count, DWORD* 
 // the spooler's takings end, until all is taken or a call fails. *sent (may be
 // null) is how many bytes were taken in all; on failure the first failure.
 HRESULT WriteSpoolerAll(HANDLE printer, const void* bytes, size_t count, size_t chunk, size_t* sent);
-
-// The plug-in's pass-through write on the device object's printer handle.
-//   - null device object: S_OK, nothing written, *pcbWritten untouched (this
-//     also answers the driver's probe WritePrinter(NULL, NULL, 0)).
-//   - no per-device block or no private part: E_NOTIMPL, nothing written.
-//   - otherwise WriteSpoolerOnce: *pcbWritten (may be null) is what the
-//     spooler took when it succeeded, and 0 when it took nothing of cbBuf > 0.
-HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten);

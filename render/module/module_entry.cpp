@@ -4,7 +4,7 @@
 
 #include "common/companion_path.h"
 #include "common/debug_trace.h"
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/result_macros.h"
 #include "plugin/server_counts.h"
 
@@ -15,6 +15,10 @@ namespace {
 // The entry routine looks for the sibling library in a folder of up to 255
 // characters.
 constexpr size_t kSiblingDirectoryCapacity = 256;
+
+// Filled by the entry routine under the loader lock and only read afterwards:
+// every class factory hands it to the plug-in objects it creates.
+ModuleContext attachedModules;
 
 void AttachProcess(HINSTANCE hinstDLL) {
     InitDebugTrace();
@@ -28,16 +32,16 @@ void AttachProcess(HINSTANCE hinstDLL) {
     // bare file name would let the system's search order pick up a library of
     // the same name from some other folder.
     WCHAR path[kPathCapacity] = {};
-    siblingLibrary = BuildCompanionPath(hinstDLL, kSiblingDirectoryCapacity, WIDE("QM22TIE.dll"), path)
-                         ? LoadLibraryW(path)
-                         : nullptr;
-    moduleHandle = hinstDLL;
+    attachedModules.sibling = BuildCompanionPath(hinstDLL, kSiblingDirectoryCapacity, WIDE("QM22TIE.dll"), path)
+                                  ? LoadLibraryW(path)
+                                  : nullptr;
+    attachedModules.module = hinstDLL;
 }
 
 void DetachProcess() {
-    if (siblingLibrary != nullptr) {
-        FreeLibrary(siblingLibrary);
-        siblingLibrary = nullptr;
+    if (attachedModules.sibling != nullptr) {
+        FreeLibrary(attachedModules.sibling);
+        attachedModules.sibling = nullptr;
     }
 }
 
@@ -56,7 +60,7 @@ STDAPI MODULE_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, CLSID_OEMRENDER)) return CLASS_E_CLASSNOTAVAILABLE;
-    RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory;
+    RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory(attachedModules);
     RETURN_IF_NULL_ALLOC(factory);
     const HRESULT hr = factory->QueryInterface(riid, ppv);
     factory->Release();

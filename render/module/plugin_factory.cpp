@@ -29,7 +29,7 @@ HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOute
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
-    RenderPlugin* plugin = new (std::nothrow) RenderPlugin;
+    RenderPlugin* plugin = new (std::nothrow) RenderPlugin(modules);
     RETURN_IF_NULL_ALLOC(plugin);
     // The query adds the caller's reference; dropping the creation reference
     // then destroys an object whose interface was refused.

@@ -4,13 +4,12 @@
 
 #include "common/spooler_write.h"
 #include "common/companion_path.h"
-#include "common/module_state.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header_parts.h"
+#include "pjl/pjl_paper_codes.h"
 #include "pjl/pjl_settings.h"
 #include "settings/job_identity.h"
 #include "settings/paper.h"
-#include "settings/paper_list.h"
 #include "settings/paper_sources.h"
 #include "settings/private_part.h"
 #include "settings/settings_access.h"
@@ -263,7 +262,8 @@ void FlushHeader(HeaderAccumulator& accumulator)
     accumulator.bytes.clear();
 }
 
-PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, int16_t outputPaperNumber)
+PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
+                                        int16_t outputPaperNumber)
 {
     PrinterPaperCodes codes{kCustomPaperCode, kCustomPaperCode};
     bool pageFound = false;
@@ -320,7 +320,7 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
         targets[queryCount++] = &codes.outputPaper;
     }
     if (queryCount > 0) {
-        LookupPjlPaperCodes(moduleHandle, queries, queryCount);
+        LookupPjlPaperCodes(modules.module, queries, queryCount);
         for (size_t i = 0; i < queryCount; ++i) {
             if (queries[i].found) *targets[i] = queries[i].code;
         }
@@ -328,7 +328,7 @@ PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, in
     return codes;
 }
 
-void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
                     const WCHAR* userName) noexcept
 {
     if (settings == nullptr) return;
@@ -340,7 +340,7 @@ void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* document
         // never allocates, so it can still be flushed when memory runs out.
         accumulator.bytes.reserve(kHeaderChunkBytes + 1);
         const PrinterPaperCodes codes =
-            FindPrinterPaperCodes(hPrinter, ReadSettingS16(view, kSettingPaperNumber.offset),
+            FindPrinterPaperCodes(modules, hPrinter, ReadSettingS16(view, kSettingPaperNumber.offset),
                                   ReadSettingS16(view, kSettingOutputPaper.offset));
 
         AppendOrFlush(accumulator, kUniversalExitLine);

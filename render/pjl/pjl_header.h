@@ -2,6 +2,7 @@
 // ahead of any PostScript, so the printer takes its job settings from it.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -18,6 +19,7 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // read up to their terminator or the capacity of the caller's buffers (520 and
 // 21 units). A null pointer counts as the empty text. Without settings there is
 // nothing to say about the job, and no header is written. A failed write is the
-// spooler's to report on the job.
-void BuildPjlHeader(HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+// spooler's to report on the job. Paper codes that only the paper-list file
+// knows are read from the file next to the plug-in's module of `modules`.
+void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
                     const WCHAR* userName) noexcept;

@@ -1,6 +1,7 @@
 // The steps of BuildPjlHeader, open to the tests and the benchmark.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 #include "settings/settings_fields.h"
 
@@ -68,5 +69,7 @@ struct PrinterPaperCodes {
 
 // Finds the codes for paper number P and output paper number T (both as stored,
 // 16-bit signed) from the printer's form list, PaperTable and the paper-list
-// file next to moduleHandle. A code not found is 256. Never throws.
-PrinterPaperCodes FindPrinterPaperCodes(HANDLE hPrinter, int16_t paperNumber, int16_t outputPaperNumber);
+// file next to the plug-in's module of `modules`. A code not found is 256.
+// Never throws.
+PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
+                                        int16_t outputPaperNumber);

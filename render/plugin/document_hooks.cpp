@@ -65,7 +65,7 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     }
 
     RENDER_TRACE("StartDoc, job %lu", static_cast<unsigned long>(dwJobId));
-    if (FAILED(CheckJobOrCancel(pdevobj, dwJobId))) return FALSE;
+    if (FAILED(CheckJobOrCancel(block->modules, pdevobj, dwJobId))) return FALSE;
     if (block->driverStartDoc == nullptr) return FALSE;
     return block->driverStartDoc(pso, pwszDocName, dwJobId);
 }

@@ -1,7 +1,6 @@
 #include "plugin/job_cancel.h"
 
 #include "common/companion_path.h"
-#include "common/module_state.h"
 #include "common/unique_handle.h"
 #include "common/wtext.h"
 
@@ -29,13 +28,13 @@ bool FormatNotice(DWORD errorNumber, WCHAR (&caption)[kMessageCapacity], WCHAR (
 
 }  // namespace
 
-HRESULT CheckJobOrCancel(PDEVOBJ pdevobj, DWORD dwJobId) {
+HRESULT CheckJobOrCancel(const ModuleContext& modules, PDEVOBJ pdevobj, DWORD dwJobId) {
     if (pdevobj == nullptr) return E_FAIL;
     if (pdevobj->pOEMDM != nullptr && pdevobj->pdevOEM != nullptr) return S_OK;
     // The cancel's own result does not matter: the job cannot be produced
     // either way, and StartDoc fails below.
     SetJobW(pdevobj->hPrinter, dwJobId, 0, nullptr, JOB_CONTROL_CANCEL);
-    NotifyActiveSession(moduleHandle, kCancelledJobError);
+    NotifyActiveSession(modules.module, kCancelledJobError);
     return E_FAIL;
 }
 

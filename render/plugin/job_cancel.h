@@ -1,6 +1,7 @@
 // Cancelling a job that cannot be produced, and telling the user.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 
 // Error number shown to the user for a cancelled job.
@@ -12,9 +13,10 @@ constexpr DWORD kNoticeNoSibling = 2;
 
 // S_OK when the device object has both its private part and its per-device
 // block. Otherwise cancels job dwJobId in the spooler, tells the first active
-// session (error 161) and returns E_FAIL. A null device object gives E_FAIL
-// without any call: there is no printer handle to cancel a job on.
-HRESULT CheckJobOrCancel(PDEVOBJ pdevobj, DWORD dwJobId);
+// session (error kCancelledJobError) through NotifyActiveSession with the
+// plug-in's own module of `modules` and returns E_FAIL. A null device object
+// gives E_FAIL without any call: there is no printer handle to cancel a job on.
+HRESULT CheckJobOrCancel(const ModuleContext& modules, PDEVOBJ pdevobj, DWORD dwJobId);
 
 // Shows "Error" / "The job was canceled.\n\tErrorNo = 0x<errorNumber>" in the
 // first active terminal-services session and waits until the user dismisses it.

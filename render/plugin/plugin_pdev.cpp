@@ -1,5 +1,6 @@
 #include "plugin/plugin_pdev.h"
 
+#include "common/spooler_write.h"
 #include "settings/private_part.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
     to.driverSendPage = from.driverSendPage;
     to.driverStartDoc = from.driverStartDoc;
     to.driverEndDoc = from.driverEndDoc;
+    to.modules = from.modules;
     to.pageCount = from.pageCount;
     std::copy(std::begin(from.documentName), std::end(from.documentName), std::begin(to.documentName));
     to.filter = std::move(from.filter);
@@ -25,4 +27,11 @@ SettingsSpan SettingsOf(const DEVOBJ* pdevobj) {
 PluginPdev* PdevOf(const DEVOBJ* pdevobj) {
     if (pdevobj == nullptr) return nullptr;
     return static_cast<PluginPdev*>(pdevobj->pdevOEM);
+}
+
+HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten) {
+    if (pdevobj == nullptr) return S_OK;
+    if (pdevobj->pdevOEM == nullptr || pdevobj->pOEMDM == nullptr) return E_NOTIMPL;
+    DWORD ignored = 0;
+    return WriteSpoolerOnce(pdevobj->hPrinter, pBuf, cbBuf, pcbWritten != nullptr ? pcbWritten : &ignored);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/companion_path.h"
+#include "common/module_context.h"
 #include "platform/platform.h"
 #include "psfilter/stream_filter.h"
 #include "settings/settings_access.h"
@@ -19,6 +20,8 @@ using DriverEndDocFunction = BOOL(APIENTRY*)(SURFOBJ* pso, FLONG fl);
 constexpr size_t kDocumentNameCapacity = kPathCapacity;
 
 struct PluginPdev {
+    // The modules of the plug-in object that enabled the device object.
+    ModuleContext modules;
     DriverSendPageFunction driverSendPage = nullptr;
     DriverStartDocFunction driverStartDoc = nullptr;
     DriverEndDocFunction driverEndDoc = nullptr;
@@ -37,6 +40,14 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept;
 
 // The block a device object leads to, or null.
 PluginPdev* PdevOf(const DEVOBJ* pdevobj);
+
+// The plug-in's pass-through write on the device object's printer handle.
+//   - null device object: S_OK, nothing written, *pcbWritten untouched (this
+//     also answers the driver's probe WritePrinter(NULL, NULL, 0)).
+//   - no per-device block or no private part: E_NOTIMPL, nothing written.
+//   - otherwise WriteSpoolerOnce: *pcbWritten (may be null) is what the
+//     spooler took when it succeeded, and 0 when it took nothing of cbBuf > 0.
+HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten);
 
 // The settings block of a device object's private part; data is null when the
 // device object or its part is missing. The driver sized the part by the

@@ -4,7 +4,6 @@
 #include "plugin/carry_settings.h"
 #include "plugin/document_hooks.h"
 #include "plugin/header_inputs.h"
-#include "common/spooler_write.h"
 #include "plugin/job_cancel.h"
 #include "plugin/plugin_pdev.h"
 #include "plugin/server_counts.h"
@@ -49,7 +48,7 @@ DRVFN hookTable[kHookCount] = {
     {INDEX_DrvEndDoc, CastFunction<PFN>(&EndDocHook)},
 };
 
-RenderPlugin::RenderPlugin() { InterlockedIncrement(&liveObjects); }
+RenderPlugin::RenderPlugin(const ModuleContext& modules) : modules(modules) { InterlockedIncrement(&liveObjects); }
 
 RenderPlugin::~RenderPlugin() {
     // Driver services before the core helper: left to the members, the order would be reversed.
@@ -113,7 +112,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) {
-    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), kDevModeCallerPlugin);
+    return HandleDevMode(dwMode, pOemDMParam, coreHelper.HeldInterface(), modules);
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
@@ -145,6 +144,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
     block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
     block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
     block->pageCount = 0;
+    block->modules = modules;
     *pDevOem = block;
     return S_OK;
 }
@@ -202,7 +202,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     // header then carries an empty document name. The header is best effort:
     // the driver goes on whatever reached the spooler.
     const PluginPdev* block = PdevOf(pdevobj);
-    BuildPjlHeader(pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
+    BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
                    inputs.userName);
     // The driver injects nothing itself at the stream's start.
     SetResult(pdwResult, kCommandNotHandled);

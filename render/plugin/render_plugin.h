@@ -1,6 +1,7 @@
 // The object through which the PostScript driver drives the plug-in.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 #include "plugin/core_helper_proxy.h"
 
@@ -15,10 +16,11 @@ constexpr DWORD kPluginVersion = 1;
 
 // Created by the class factory with a reference count of 1 and destroyed by
 // the Release that brings the count to 0. Only IUnknown and IPrintOemPS2 are
-// offered. No method lets an exception escape.
+// offered. No method lets an exception escape. `modules` are the plug-in's own
+// module and the sibling library, found when the process attached the module.
 class RenderPlugin final : public IPrintOemPS2 {
 public:
-    RenderPlugin();
+    explicit RenderPlugin(const ModuleContext& modules);
     RenderPlugin(const RenderPlugin&) = delete;
     RenderPlugin& operator=(const RenderPlugin&) = delete;
 
@@ -49,6 +51,7 @@ private:
     ~RenderPlugin();
 
     LONG volatile refCount = 1;
+    const ModuleContext modules;
     ComPtr<IPrintOemDriverPS> driverServices;
     CoreHelperProxy coreHelper;
 };

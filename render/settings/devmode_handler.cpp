@@ -1,6 +1,5 @@
 #include "settings/devmode_handler.h"
 
-#include "common/module_state.h"
 #include "common/result_macros.h"
 #include "common/wtext.h"
 #include "settings/paper.h"
@@ -161,10 +160,10 @@ PrinterName ReadPrinterName(HANDLE hPrinter) {
 // Selects the driver's form for the paper number of a public DEVMODE. The paper
 // mapping works on a whole DEVMODEW, so a shorter one is handed over as a full
 // image and only its declared bytes are written back.
-void SelectDriverFormBounded(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
-                             IPrintCoreHelperPS* coreHelper) {
+void SelectDriverFormBounded(const ModuleContext& modules, DEVMODEW* target, HANDLE hPrinter,
+                             const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
     DEVMODEW image = PublicImage(target);
-    SelectDriverForm(&image, hPrinter, printerName, coreHelper);
+    SelectDriverForm(modules, &image, hPrinter, printerName, coreHelper);
     StorePublicImage(target, image);
 }
 
@@ -201,8 +200,8 @@ struct CopyLayout {
     WORD extra;
 };
 
-CopyLayout AskCopyLayout(HANDLE hPrinter, PWSTR printerName) {
-    const PFN_DrvDeviceCapabilities capabilities = FindSiblingDeviceCapabilities();
+CopyLayout AskCopyLayout(HMODULE sibling, HANDLE hPrinter, PWSTR printerName) {
+    const PFN_DrvDeviceCapabilities capabilities = FindSiblingDeviceCapabilities(sibling);
     const DWORD versionAnswer =
         capabilities != nullptr ? capabilities(hPrinter, printerName, DC_DRIVER, nullptr, nullptr) : GDI_ERROR;
     const DWORD extraAnswer =
@@ -221,6 +220,7 @@ CopyLayout AskCopyLayout(HANDLE hPrinter, PWSTR printerName) {
 struct Conversion {
     const OEMDMPARAM& param;
     IPrintCoreHelperPS* coreHelper;
+    const ModuleContext& modules;
     const WCHAR* printerName;
     SettingsSpan privateIn;
     SettingsSpan privateOut;
@@ -269,7 +269,7 @@ void SettleCustomPaper(const Conversion& c, DWORD cdmMode, short paperBeforeMapp
     DEVMODEW* const publicOut = c.param.pPublicDMOut;
     short paper = ReadField<short>(publicOut, kPaperSizeAt);
     if (paper != 0 && paper != kDriverCustomPaper) {
-        paper = CheckPaperNumber(paper, c.param.hPrinter);
+        paper = CheckPaperNumber(c.modules, paper, c.param.hPrinter);
     }
     if (paper != kSiblingCustomPaper && paper != kDriverCustomPaper) {
         return;
@@ -277,7 +277,7 @@ void SettleCustomPaper(const Conversion& c, DWORD cdmMode, short paperBeforeMapp
     if (cdmMode == CDM_CONVERT) {
         if (paperBeforeMapping == kSiblingCustomPaper) {
             short mapped = ReadField<short>(publicOut, kPaperSizeAt);
-            MatchSiblingCustomPaper(&mapped, c.param.hPrinter, c.printerName, c.in.Devmode());
+            MatchSiblingCustomPaper(c.modules, &mapped, c.param.hPrinter, c.printerName, c.in.Devmode());
             WriteField<short>(publicOut, kPaperSizeAt, mapped);
         }
         if (ReadField<short>(publicOut, kPaperSizeAt) == kSiblingCustomPaper) {
@@ -302,10 +302,10 @@ void ReturnPublicResult(const Conversion& c, DWORD cdmMode, short paperBeforeMap
     StoreConvertedPublic(publicOut, c.out.Devmode());
 
     if (publicIn != nullptr) {
-        SelectDriverFormBounded(publicIn, c.param.hPrinter, c.printerName, c.coreHelper);
+        SelectDriverFormBounded(c.modules, publicIn, c.param.hPrinter, c.printerName, c.coreHelper);
         CarryField<short>(publicOut, publicIn, kPaperSizeAt);
     } else {
-        SelectDriverFormBounded(publicOut, c.param.hPrinter, c.printerName, c.coreHelper);
+        SelectDriverFormBounded(c.modules, publicOut, c.param.hPrinter, c.printerName, c.coreHelper);
     }
 
     if (c.privateIn.data != nullptr) {
@@ -359,9 +359,10 @@ void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, Setti
     }
 }
 
-HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper) {
+HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper,
+                      const ModuleContext& modules) {
     const DWORD cdmMode = dwMode == OEMDM_DEFAULT ? CDM_DRIVER_DEFAULT : CDM_CONVERT;
-    if (siblingLibrary == nullptr) {
+    if (modules.sibling == nullptr) {
         return S_OK;
     }
     DEVMODEW* const publicIn = param.pPublicDMIn;
@@ -375,10 +376,16 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
 
     const PrinterName printer = ReadPrinterName(param.hPrinter);
     PWSTR const nameArg = const_cast<PWSTR>(printer.name);
-    const CopyLayout layout = AskCopyLayout(param.hPrinter, nameArg);
-    const auto convert = FindSiblingExport<PFN_DrvConvertDevMode>("DrvConvertDevMode");
-    Conversion c{param, coreHelper, printer.name, PrivatePartSettings(param.pOEMDMIn), OutputPrivateSettings(param),
-                 ConversionCopy{}, ConversionCopy{}};
+    const CopyLayout layout = AskCopyLayout(modules.sibling, param.hPrinter, nameArg);
+    const auto convert = FindSiblingExport<PFN_DrvConvertDevMode>(modules.sibling, "DrvConvertDevMode");
+    Conversion c{param,
+                 coreHelper,
+                 modules,
+                 printer.name,
+                 PrivatePartSettings(param.pOEMDMIn),
+                 OutputPrivateSettings(param),
+                 ConversionCopy{},
+                 ConversionCopy{}};
     if (convert == nullptr || !MakeCopies(c, layout)) {
         return S_OK;
     }
@@ -386,7 +393,7 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
     DEVMODEW* const inDm = c.in.Devmode();
     const short paperBeforeMapping = inDm->dmPaperSize;
     if (paperBeforeMapping != 0) {
-        MatchSiblingPaper(&inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
+        MatchSiblingPaper(modules, &inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
     }
     LONG size = static_cast<LONG>(kPublicBytes + layout.extra);
     if (convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE) {
@@ -421,15 +428,14 @@ void FormatCustomPageSize(short width, short length, char (&text)[kCustomPageSiz
     std::snprintf(text, sizeof text, "%d %d 0 0 ShortEdge", w, l);
 }
 
-HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper, int caller) {
-    // Only the plug-in object calls this, always with kDevModeCallerPlugin.
-    (void)caller;
+HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
+                      const ModuleContext& modules) {
     try {
         const HRESULT processed = ProcessPrivatePart(dwMode, pOemDMParam);
         if (processed != S_OK || dwMode == OEMDM_SIZE) {
             return processed;
         }
-        return RunConversion(dwMode, *pOemDMParam, coreHelper);
+        return RunConversion(dwMode, *pOemDMParam, coreHelper, modules);
     }
     // Nothing here throws by design (allocations are nothrow); should a callee
     // ever do so, the driver gets a failure rather than an exception.

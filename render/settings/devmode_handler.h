@@ -10,22 +10,24 @@
 // "PageSize" options from the sibling's defaults.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 
 #include <cstddef>
 
-// The caller value the plug-in object's DevMode passes; the only one that occurs.
-constexpr int kDevModeCallerPlugin = 1;
-
 // dwMode is an OEMDM_* mode. coreHelper is the driver's core helper the plug-in
-// holds, or null (every step that would call it is then skipped). Returns
+// holds, or null (every step that would call it is then skipped). `modules`
+// name the sibling library whose DrvConvertDevMode converts (without one the
+// request ends after the private part processing) and the plug-in's own module,
+// next to which the paper-list file lies. Returns
 // ProcessPrivatePart's failure unchanged, E_FAIL when the sibling refuses the
 // conversion (the request's DEVMODEs and private parts then stay as the private
 // part processing left them), else S_OK. A request that has an output private
 // part in too small a buffer fails in the private part processing, before
 // anything is written. Without an input private part the sibling converts the
 // output private part as that processing left it. Never throws.
-HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper, int caller);
+HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
+                      const ModuleContext& modules);
 
 // The option text of the driver's "%CustomPageSize" feature for a custom paper of
 // width x length tenths of a millimetre: both turned into points (x 72 / 254,

@@ -1,6 +1,5 @@
 #include "settings/paper.h"
 
-#include "common/module_state.h"
 #include "common/result_macros.h"
 #include "common/wtext.h"
 #include "settings/paper_list.h"
@@ -86,11 +85,11 @@ int32_t FormUnitsToTenths(LONG thousandths) {
     return static_cast<int32_t>((static_cast<int64_t>(thousandths) + 50) / 100);
 }
 
-const char* FindPageSizeKeyword(const WCHAR* paperName) noexcept {
+const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paperName) noexcept {
     const char* result = kCustomKeyword;
     if (paperName == nullptr || *paperName == 0) return result;
     try {
-        ForEachPaperListLine(moduleHandle, [&](const WCHAR* line, size_t) -> bool {
+        ForEachPaperListLine(modules.module, [&](const WCHAR* line, size_t) -> bool {
             const WCHAR* keyword = PaperListEntryValue(PsPaperListText(line), paperName);
             if (keyword == nullptr || *keyword == 0) return true;
             // 255 bytes and the terminator; a longer keyword is no table keyword.
@@ -108,7 +107,7 @@ const char* FindPageSizeKeyword(const WCHAR* paperName) noexcept {
     return result;
 }
 
-short CheckPaperNumber(short paperNumber, HANDLE hPrinter) noexcept {
+short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE hPrinter) noexcept {
     if (FindPaperRow(paperNumber) != nullptr) return paperNumber;
     try {
         const FormList forms = ReadFormList(hPrinter);
@@ -116,7 +115,7 @@ short CheckPaperNumber(short paperNumber, HANDLE hPrinter) noexcept {
         const WCHAR* formName = forms.forms[paperNumber - 1].pName;
         if (formName == nullptr || *formName == 0) return kSiblingCustomPaper;
         bool listed = false;
-        ForEachPaperListLine(moduleHandle, [&](const WCHAR* line, size_t) -> bool {
+        ForEachPaperListLine(modules.module, [&](const WCHAR* line, size_t) -> bool {
             // Only the start of the text counts here, with or without "=" after
             // the name: a line for "A4 Extra" also vouches for a form "A4".
             const WCHAR* text = PsPaperListText(line);
@@ -127,15 +126,16 @@ short CheckPaperNumber(short paperNumber, HANDLE hPrinter) noexcept {
     } CATCH_RETURN(kSiblingCustomPaper)
 }
 
-HRESULT MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, DEVMODEW* copy) noexcept {
+HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
+                          DEVMODEW* copy) noexcept {
     if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return S_OK;
     try {
         std::vector<WORD> papers;
         std::vector<SiblingPaperSize> sizes;
         // Without either list there is nothing to map to; an allocation failure
         // here leaves the paper number as it is.
-        if (QuerySiblingPapers(hPrinter, printerName, papers) != SiblingListResult::Ok) return S_OK;
-        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) != SiblingListResult::Ok) return S_OK;
+        if (QuerySiblingPapers(modules.sibling, hPrinter, printerName, papers) != SiblingListResult::Ok) return S_OK;
+        if (QuerySiblingPaperSizes(modules.sibling, hPrinter, printerName, sizes) != SiblingListResult::Ok) return S_OK;
         const size_t n = CommonCount(papers.size(), sizes.size());
         if (n == 0) return S_OK;
         const short p = *paperNumber;
@@ -165,17 +165,17 @@ HRESULT MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* prin
     } CATCH_RETURN(S_OK)
 }
 
-HRESULT MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
-                                const DEVMODEW* copy) noexcept {
+HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
+                                const WCHAR* printerName, const DEVMODEW* copy) noexcept {
     if (paperNumber == nullptr || printerName == nullptr || copy == nullptr) return S_OK;
     HRESULT result = S_OK;
     try {
         std::vector<WORD> papers;
         std::vector<SiblingPaperSize> sizes;
-        if (QuerySiblingPapers(hPrinter, printerName, papers) == SiblingListResult::OutOfMemory) {
+        if (QuerySiblingPapers(modules.sibling, hPrinter, printerName, papers) == SiblingListResult::OutOfMemory) {
             result = E_OUTOFMEMORY;
         }
-        if (QuerySiblingPaperSizes(hPrinter, printerName, sizes) == SiblingListResult::OutOfMemory) {
+        if (QuerySiblingPaperSizes(modules.sibling, hPrinter, printerName, sizes) == SiblingListResult::OutOfMemory) {
             result = E_OUTOFMEMORY;
         }
         if (papers.empty() || sizes.empty()) return result;
@@ -223,7 +223,7 @@ void SelectFormPosition(DEVMODEW* target, size_t position, const WCHAR* name) {
 
 }  // namespace
 
-void SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
+void SelectDriverForm(const ModuleContext& modules, DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
                       IPrintCoreHelperPS* coreHelper) noexcept {
     if (target == nullptr) return;
     try {
@@ -231,8 +231,8 @@ void SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerNam
         std::vector<WORD> papers;
         std::vector<WCHAR> names;
         if (printerName != nullptr) {
-            QuerySiblingPapers(hPrinter, printerName, papers);
-            QuerySiblingPaperNames(hPrinter, printerName, names);
+            QuerySiblingPapers(modules.sibling, hPrinter, printerName, papers);
+            QuerySiblingPaperNames(modules.sibling, hPrinter, printerName, names);
         }
         const size_t nameCount = names.size() / kSiblingPaperNameUnits;
         size_t index = papers.size();
@@ -259,7 +259,7 @@ void SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerNam
             // The sibling's name field need not be terminated within its 64 units.
             const WCHAR* field = names.data() + index * kSiblingPaperNameUnits;
             const WString name(field, WTextLengthBounded(field, kSiblingPaperNameUnits));
-            keyword = FindPageSizeKeyword(name.c_str());
+            keyword = FindPageSizeKeyword(modules, name.c_str());
         } else {
             target->dmPaperSize = kDriverCustomPaper;
             return;

@@ -8,6 +8,7 @@
 // 32767 the PostScript driver's custom page size.
 #pragma once
 
+#include "common/module_context.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -43,31 +44,33 @@ bool PaperSizesMatch(int32_t width, int32_t length, int32_t otherWidth, int32_t 
 int32_t FormUnitsToTenths(LONG thousandths);
 
 // ---------------------------------------------------------------------------
-// Mapping operations. They read the paper-list file next to moduleHandle, ask
-// siblingLibrary's DrvDeviceCapabilities (looked up at every call) and the
-// spooler's EnumFormsW afresh at every call; nothing is cached.
+// Mapping operations. They read the paper-list file next to the plug-in's
+// module of `modules`, ask the sibling library's DrvDeviceCapabilities (looked
+// up at every call) and the spooler's EnumFormsW afresh at every call; nothing
+// is cached.
 
 // The page-size keyword that the paper-list file's "PS_PAPER_LIST=" lines give
 // paperName: a PaperTable keyword (static text), or "custom".
-const char* FindPageSizeKeyword(const WCHAR* paperName) noexcept;
+const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paperName) noexcept;
 
 // paperNumber when it is a PaperTable number, or the position of a form whose
 // name a "PS_PAPER_LIST=" line begins with; otherwise 256.
-short CheckPaperNumber(short paperNumber, HANDLE hPrinter) noexcept;
+short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE hPrinter) noexcept;
 
 // Rewrites *paperNumber from the driver's numbering to the sibling's (and may
 // clamp copy->dmPaperWidth/dmPaperLength for the driver's custom size). S_OK,
 // or E_INVALIDARG for a number that is neither listed by the sibling nor a form
 // position. A null printer name, paper number or copy changes nothing.
-HRESULT MatchSiblingPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName, DEVMODEW* copy) noexcept;
+HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
+                          DEVMODEW* copy) noexcept;
 
 // Rewrites *paperNumber to the sibling paper whose size matches copy's custom
 // width and length, or 256. S_OK, E_OUTOFMEMORY when a list could not be
 // allocated, or E_INVALIDARG for a paper number below 1.
-HRESULT MatchSiblingCustomPaper(short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
-                                const DEVMODEW* copy) noexcept;
+HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
+                                const WCHAR* printerName, const DEVMODEW* copy) noexcept;
 
 // Rewrites target->dmPaperSize (and dmFormName, at most 31 units) from the
 // sibling's numbering to the driver's form positions.
-void SelectDriverForm(DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
+void SelectDriverForm(const ModuleContext& modules, DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
                       IPrintCoreHelperPS* coreHelper) noexcept;

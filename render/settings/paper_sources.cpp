@@ -4,12 +4,6 @@
 
 #include <new>
 
-DWORD QuerySiblingCapability(HANDLE hPrinter, const WCHAR* printerName, WORD capability) {
-    const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
-    if (proc == nullptr || printerName == nullptr) return static_cast<DWORD>(-1);
-    return proc(hPrinter, const_cast<PWSTR>(printerName), capability, nullptr, nullptr);
-}
-
 namespace {
 
 constexpr DWORD kNoAnswer = static_cast<DWORD>(-1);
@@ -17,10 +11,10 @@ constexpr DWORD kMaxListEntries = 65535;
 
 // Asks for a list of `unitsPerEntry` elements of T per entry, count first.
 template <typename T>
-SiblingListResult QueryList(HANDLE hPrinter, const WCHAR* printerName, WORD capability, size_t unitsPerEntry,
-                            std::vector<T>& list) {
+SiblingListResult QueryList(HMODULE sibling, HANDLE hPrinter, const WCHAR* printerName, WORD capability,
+                            size_t unitsPerEntry, std::vector<T>& list) {
     list.clear();
-    const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities();
+    const PFN_DrvDeviceCapabilities proc = FindSiblingDeviceCapabilities(sibling);
     if (proc == nullptr || printerName == nullptr) return SiblingListResult::NoList;
     PWSTR name = const_cast<PWSTR>(printerName);
     const DWORD count = proc(hPrinter, name, capability, nullptr, nullptr);
@@ -43,15 +37,16 @@ SiblingListResult QueryList(HANDLE hPrinter, const WCHAR* printerName, WORD capa
 
 }  // namespace
 
-SiblingListResult QuerySiblingPapers(HANDLE hPrinter, const WCHAR* printerName, std::vector<WORD>& papers) {
-    return QueryList(hPrinter, printerName, DC_PAPERS, 1, papers);
+SiblingListResult QuerySiblingPapers(HMODULE sibling, HANDLE hPrinter, const WCHAR* printerName,
+                                     std::vector<WORD>& papers) {
+    return QueryList(sibling, hPrinter, printerName, DC_PAPERS, 1, papers);
 }
 
-SiblingListResult QuerySiblingPaperSizes(HANDLE hPrinter, const WCHAR* printerName,
+SiblingListResult QuerySiblingPaperSizes(HMODULE sibling, HANDLE hPrinter, const WCHAR* printerName,
                                          std::vector<SiblingPaperSize>& sizes) {
     // The answer is an array of POINT: two 32-bit numbers per paper.
     std::vector<LONG> raw;
-    const SiblingListResult result = QueryList(hPrinter, printerName, DC_PAPERSIZE, 2, raw);
+    const SiblingListResult result = QueryList(sibling, hPrinter, printerName, DC_PAPERSIZE, 2, raw);
     sizes.clear();
     if (result != SiblingListResult::Ok) return result;
     try {
@@ -64,8 +59,9 @@ SiblingListResult QuerySiblingPaperSizes(HANDLE hPrinter, const WCHAR* printerNa
     return SiblingListResult::Ok;
 }
 
-SiblingListResult QuerySiblingPaperNames(HANDLE hPrinter, const WCHAR* printerName, std::vector<WCHAR>& names) {
-    return QueryList(hPrinter, printerName, DC_PAPERNAMES, kSiblingPaperNameUnits, names);
+SiblingListResult QuerySiblingPaperNames(HMODULE sibling, HANDLE hPrinter, const WCHAR* printerName,
+                                         std::vector<WCHAR>& names) {
+    return QueryList(sibling, hPrinter, printerName, DC_PAPERNAMES, kSiblingPaperNameUnits, names);
 }
 
 FormList ReadFormList(HANDLE hPrinter) {

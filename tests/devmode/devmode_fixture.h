@@ -4,7 +4,7 @@
 // sizes they declare, so AddressSanitizer sees any access past them.
 #pragma once
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 #include "settings/private_part.h"
@@ -46,17 +46,19 @@ protected:
         ASSERT_NE(state_, nullptr);
         sim::Reset();
         SiblingTestReset(*state_);
-        siblingLibrary = sibling_;
-        moduleHandle = sim::RegisterModule(sim::ToUtf16((folder_ / "QM22TRD.dll").string()));
+        modules.sibling = sibling_;
+        modules.module = sim::RegisterModule(sim::ToUtf16((folder_ / "QM22TRD.dll").string()));
         printer_ = sim::AddPrinter(u"Office Printer");
     }
 
     void TearDown() override {
-        siblingLibrary = nullptr;
-        moduleHandle = nullptr;
+        modules.sibling = nullptr;
+        modules.module = nullptr;
     }
 
     SiblingTestState& Sibling() { return *state_; }
+
+    ModuleContext modules;
 
     static HMODULE sibling_;
     static SiblingTestState* state_;

@@ -70,7 +70,7 @@ sim::Form Form(const char16_t* name, DWORD flags, LONG width, LONG height) {
 class HandleDevModeTest : public SiblingFixture {
 protected:
     HRESULT Run(DWORD mode, Request& r, IPrintCoreHelperPS* helper) {
-        return HandleDevMode(mode, r.Wire(printer_), helper, kDevModeCallerPlugin);
+        return HandleDevMode(mode, r.Wire(printer_), helper, modules);
     }
 
     harness::CoreHelper helper_;
@@ -405,14 +405,14 @@ TEST_F(HandleDevModeTest, MissingSiblingOrConversionExportSucceedsWithTheProcess
     const std::vector<BYTE> expectedOut = AfterPrivatePartOnly(r, OEMDM_MERGE, printer_);
     const Request before = r;
 
-    siblingLibrary = nullptr;
+    modules.sibling = nullptr;
     Request absent = before;
     EXPECT_EQ(Run(OEMDM_MERGE, absent, &helper_), S_OK);
     EXPECT_EQ(absent.privateOut, expectedOut);
     EXPECT_EQ(absent.publicOut.bytes, before.publicOut.bytes);
     EXPECT_TRUE(sim::DebugOutput().empty());
 
-    siblingLibrary = sibling_;
+    modules.sibling = sibling_;
     sim::HideExport(u"QM22TIE.dll", "DrvConvertDevMode");
     Request noExport = before;
     EXPECT_EQ(Run(OEMDM_MERGE, noExport, &helper_), S_OK);
@@ -433,7 +433,7 @@ TEST_F(HandleDevModeTest, SizeRequestAndBadRequestsNeverReachTheSibling) {
 
     Request unknown = ConvertRequest(DMPAPER_A4);
     EXPECT_EQ(Run(7, unknown, &helper_), E_FAIL);
-    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, kDevModeCallerPlugin), E_FAIL);
+    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, modules), E_FAIL);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
     EXPECT_EQ(Sibling().capabilityCalls, 0u);

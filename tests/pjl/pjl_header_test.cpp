@@ -1,7 +1,7 @@
 // The job header as the spooler receives it.
 #include "pjl/pjl_header.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
 #include "hex_digits.h"
 #include "pjl/pjl_header_parts.h"
@@ -174,7 +174,7 @@ protected:
         char pattern[] = "/tmp/pjl_header_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+        modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
         block.assign(kSettingsBlockBytes, 0);
         SetDefaultSettings(Span());
@@ -185,7 +185,7 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(sim::OpenFileHandles(), 0u);
-        moduleHandle = nullptr;
+        modules.module = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     }
@@ -197,7 +197,7 @@ protected:
     void Restart()
     {
         sim::Reset();
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+        modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
     }
 
@@ -226,7 +226,7 @@ protected:
 
     std::string Build(const WCHAR* documentName = WIDE("Doc1"), const WCHAR* userName = WIDE("alice"))
     {
-        BuildPjlHeader(printer, block.data(), documentName, userName);
+        BuildPjlHeader(modules, printer, block.data(), documentName, userName);
         return sim::WrittenBytes(printer);
     }
 
@@ -245,6 +245,7 @@ protected:
     std::string folder;
     HANDLE printer = nullptr;
     std::vector<BYTE> block;
+    ModuleContext modules;  // the plug-in module registered over the folder
 };
 
 using Lines = std::vector<std::string>;
@@ -524,13 +525,13 @@ TEST_F(PjlHeaderTest, ReadsNoMoreThanTheFirst12000Bytes)
     std::vector<BYTE> exact(block.begin(), block.begin() + kPjlHeaderSettingsBytes);
     block.clear();
     block.shrink_to_fit();
-    BuildPjlHeader(printer, exact.data(), WIDE("Doc1"), WIDE("alice"));
+    BuildPjlHeader(modules, printer, exact.data(), WIDE("Doc1"), WIDE("alice"));
     EXPECT_EQ(sim::WrittenBytes(printer), kDefaultHeader);
 }
 
 TEST_F(PjlHeaderTest, NoSettingsWriteNothing)
 {
-    BuildPjlHeader(printer, nullptr, WIDE("Doc1"), WIDE("alice"));
+    BuildPjlHeader(modules, printer, nullptr, WIDE("Doc1"), WIDE("alice"));
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
@@ -750,7 +751,7 @@ TEST_F(PjlHeaderTest, FailingWritesAreNotExamined)
     SetText(5952, 256, std::u16string(255, u's').c_str());
     SetText(6464, 256, std::u16string(255, u't').c_str());
     sim::FailCalls(sim::Api::WritePrinter, ERROR_INVALID_HANDLE);
-    BuildPjlHeader(printer, block.data(), WIDE("Doc1"), WIDE("alice"));
+    BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice"));
     const std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].result, FALSE);
@@ -827,7 +828,7 @@ TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix)
     std::vector<std::thread> threads;
     for (HANDLE p : printers) {
         threads.emplace_back([this, p] {
-            for (int i = 0; i < 20; ++i) BuildPjlHeader(p, block.data(), WIDE("Doc1"), WIDE("alice"));
+            for (int i = 0; i < 20; ++i) BuildPjlHeader(modules, p, block.data(), WIDE("Doc1"), WIDE("alice"));
         });
     }
     for (std::thread& t : threads) t.join();
@@ -865,7 +866,7 @@ TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions)
     forms[8] = sim::Form{u"MyForm", FORM_USER, 100000, 100000};
     sim::SetForms(printer, forms);
     WriteList(u"PJL_PAPER_LIST=MyForm=21\n");
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 9, 1);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 9, 1);
     EXPECT_EQ(codes.pageSize, 2);      // A4
     EXPECT_EQ(codes.outputPaper, 19);  // Letter
 }
@@ -885,7 +886,7 @@ TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList)
     EXPECT_EQ(LinesOf(header, "ZTPAGESIZE"), Lines{"@PJL SET ZTPAGESIZE=A3W"});
     // -7 is no paper code: no PAPER line.
     EXPECT_EQ(LinesOf(header, "PAPER"), Lines{});
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 4).outputPaper, -7);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 4).outputPaper, -7);
 }
 
 TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
@@ -898,9 +899,9 @@ TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
     // A prefix of the name, a line after the end marker, and a code above 30
     // give nothing.
     WriteList(u"PJL_PAPER_LIST=MyFor=3\nPJL_PAPER_LIST=MyFormX=4\n[PAPER_LIST_END]\nPJL_PAPER_LIST=MyForm=5\n");
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 256);
     WriteList(u"PJL_PAPER_LIST=MyForm=99\n");
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 99);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 99);
     Restart();
     sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
                             sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
@@ -920,7 +921,7 @@ TEST_F(PaperCodeTest, OutputPaperZeroNeedsAFormList)
 TEST_F(PaperCodeTest, SecondFormListCallFailing)
 {
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE, 1, 1);
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 256, 0);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 256, 0);
     EXPECT_EQ(codes.pageSize, 256);
     EXPECT_EQ(codes.outputPaper, 256);
 }
@@ -929,14 +930,14 @@ TEST_F(PaperCodeTest, NumbersOutsideTheFormListFindNoForm)
 {
     WriteList(u"PJL_PAPER_LIST=Letter=3\n");
     // 47 default forms: 48 and above, 0 and negatives designate none.
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 48, 48).pageSize, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, -1, -1).pageSize, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 0, -1).outputPaper, 256);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 32767, 32767).outputPaper, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 48, 48).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, -1, -1).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 0, -1).outputPaper, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 32767, 32767).outputPaper, 256);
     // With no form list the file is never asked.
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE);
     const unsigned opens = sim::CallCount(sim::Api::CreateFileW);
-    EXPECT_EQ(FindPrinterPaperCodes(printer, 2, 2).pageSize, 256);
+    EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 256);
     EXPECT_EQ(sim::CallCount(sim::Api::CreateFileW), opens);
 }
 
@@ -947,7 +948,7 @@ TEST_F(PaperCodeTest, BothCodesFromTheFile)
                             sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800},
                             sim::Form{u"Big", FORM_USER, 300000, 400000}});
     WriteList(u"PJL_PAPER_LIST=Small=4\nPJL_PAPER_LIST=Big=1\n");
-    const PrinterPaperCodes codes = FindPrinterPaperCodes(printer, 2, 4);
+    const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 2, 4);
     EXPECT_EQ(codes.pageSize, 4);
     EXPECT_EQ(codes.outputPaper, 1);
 }

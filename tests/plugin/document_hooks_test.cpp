@@ -1,6 +1,6 @@
 #include "plugin/document_hooks.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "psfilter/stream_filter.h"
 
 #include "frame_fakes.h"
@@ -21,7 +21,7 @@ struct DocumentHooksTest : ::testing::Test {
 
     void SetUp() override {
         sim::Reset();
-        moduleHandle = sim::RegisterModule(u"/opt/frame/QM22TRD.dll");
+        block.modules.module = sim::RegisterModule(u"/opt/frame/QM22TRD.dll");
         sim::RegisterModule(u"/opt/frame/QM22TIE.dll");
         printer = sim::AddPrinter(u"Frame Printer");
         documentDepth = -1;
@@ -33,7 +33,6 @@ struct DocumentHooksTest : ::testing::Test {
         device.devobj.hPrinter = printer;
         device.devobj.pdevOEM = &block;
     }
-    void TearDown() override { moduleHandle = nullptr; }
 
     BOOL StartDoc(const std::u16string& name, DWORD jobId) {
         std::u16string copy = name;  // the hook takes a writable name

@@ -1,7 +1,7 @@
 #include "common/spooler_write.h"
 #include "plugin/job_cancel.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "plugin/plugin_pdev.h"
 
 #include "frame_fakes.h"
@@ -16,6 +16,7 @@ const std::u16string kFolder = u"/opt/printers/frame/";
 
 struct JobCancelTest : ::testing::Test {
     HMODULE plugin = nullptr;
+    ModuleContext modules;
     HANDLE printer = nullptr;
     PluginPdev block;
 
@@ -23,11 +24,10 @@ struct JobCancelTest : ::testing::Test {
         sim::Reset();
         plugin = sim::RegisterModule(kFolder + u"QM22TRD.dll");
         sim::RegisterModule(kFolder + u"QM22TIE.dll");
-        moduleHandle = plugin;
+        modules.module = plugin;
         printer = sim::AddPrinter(u"Frame Printer");
     }
     void TearDown() override {
-        moduleHandle = nullptr;
         // Whatever happened, the notice leaves nothing open behind it.
         EXPECT_EQ(sim::ModuleRefCount(u"QM22TIE.dll"), 0u);
         EXPECT_EQ(sim::OpenServerHandles(), 0);
@@ -50,7 +50,7 @@ struct JobCancelTest : ::testing::Test {
 TEST_F(JobCancelTest, CompleteDeviceObjectLetsTheJobGoOn) {
     TestDevice device(printer);
     device.devobj.pdevOEM = &block;
-    EXPECT_EQ(CheckJobOrCancel(&device.devobj, 7), S_OK);
+    EXPECT_EQ(CheckJobOrCancel(modules, &device.devobj, 7), S_OK);
     EXPECT_TRUE(sim::JobCommands().empty());
     EXPECT_TRUE(sim::Messages().empty());
 }
@@ -60,7 +60,7 @@ TEST_F(JobCancelTest, MissingPrivatePartCancelsTheJobAndTellsTheFirstActiveSessi
     device.devobj.pdevOEM = &block;
     device.devobj.pOEMDM = nullptr;
     sim::SetSessions({{0, WTSDisconnected, u"Services"}, {4, WTSActive, u"RDP-Tcp#1"}, {6, WTSActive, u"Console"}});
-    EXPECT_EQ(CheckJobOrCancel(&device.devobj, 9), E_FAIL);
+    EXPECT_EQ(CheckJobOrCancel(modules, &device.devobj, 9), E_FAIL);
     const std::vector<sim::JobCommand> jobs = sim::JobCommands();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].printer, printer);
@@ -74,10 +74,10 @@ TEST_F(JobCancelTest, MissingPrivatePartCancelsTheJobAndTellsTheFirstActiveSessi
 TEST_F(JobCancelTest, MissingBlockCancelsEvenWhenTheSpoolerRefuses) {
     TestDevice device(printer);
     sim::FailCalls(sim::Api::SetJobW, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(CheckJobOrCancel(&device.devobj, 3), E_FAIL);
+    EXPECT_EQ(CheckJobOrCancel(modules, &device.devobj, 3), E_FAIL);
     EXPECT_EQ(sim::JobCommands().size(), 1u);
     ExpectOneNotice(1);
-    EXPECT_EQ(CheckJobOrCancel(nullptr, 3), E_FAIL);
+    EXPECT_EQ(CheckJobOrCancel(modules, nullptr, 3), E_FAIL);
     EXPECT_EQ(sim::JobCommands().size(), 1u);
 }
 
@@ -113,7 +113,7 @@ TEST_F(JobCancelTest, SessionFailuresAreSilent) {
 TEST_F(JobCancelTest, NoLoadableSiblingMeansNoNotice) {
     sim::FailLoadLibrary(u"QM22TIE.dll");
     TestDevice device(printer);
-    EXPECT_EQ(CheckJobOrCancel(&device.devobj, 5), E_FAIL);
+    EXPECT_EQ(CheckJobOrCancel(modules, &device.devobj, 5), E_FAIL);
     EXPECT_EQ(sim::JobCommands().size(), 1u);  // still cancelled
     EXPECT_EQ(NotifyActiveSession(plugin, 161), 2u);  // no sibling
     EXPECT_TRUE(sim::Messages().empty());

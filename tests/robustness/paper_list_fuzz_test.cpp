@@ -3,8 +3,9 @@
 // their documented range.
 #include "fuzz_support.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
+#include "pjl/pjl_paper_codes.h"
 #include "platform/host/sim_control.h"
 #include "settings/paper.h"
 #include "settings/paper_list.h"
@@ -116,7 +117,7 @@ TEST_F(PaperListFuzz, PageSizeKeywordIsATableKeywordOrCustom) {
         WritePaperListBytes(RandomFile(rng));
         for (int q = 0; q < 3; ++q) {
             std::u16string name = rng.OneIn(4) ? RandomText(rng).substr(0, 40) : rng.Pick(kFormNames);
-            const char* keyword = FindPageSizeKeyword(reinterpret_cast<const WCHAR*>(name.c_str()));
+            const char* keyword = FindPageSizeKeyword(modules, reinterpret_cast<const WCHAR*>(name.c_str()));
             ASSERT_NE(keyword, nullptr);
             EXPECT_TRUE(IsTableKeyword(keyword) || std::strcmp(keyword, kCustomKeyword) == 0)
                 << "round " << round << ": " << keyword;
@@ -130,7 +131,7 @@ TEST_F(PaperListFuzz, FirstValidLineDecidesTheKeywordWhateverFollows) {
         const PaperRow& row = PaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))];
         const std::u16string line = u"PS_PAPER_LIST=Wanted=" + sim::ToUtf16(row.keyword) + u"\r\n";
         WritePaperListBytes(RandomFile(rng, line));
-        EXPECT_STREQ(FindPageSizeKeyword(WIDE("Wanted")), row.keyword) << "round " << round;
+        EXPECT_STREQ(FindPageSizeKeyword(modules, WIDE("Wanted")), row.keyword) << "round " << round;
     }
 }
 
@@ -142,7 +143,7 @@ TEST_F(PaperListFuzz, CheckedPaperNumberIsTheInputOrCustom) {
         for (int q = 0; q < 3; ++q) {
             const short number =
                 rng.OneIn(3) ? rng.Pick(edges) : static_cast<short>(rng.Between(-40, static_cast<int64_t>(formCount) + 40));
-            const short checked = CheckPaperNumber(number, printer);
+            const short checked = CheckPaperNumber(modules, number, printer);
             if (FindPaperRow(number) != nullptr) {
                 EXPECT_EQ(checked, number);
             } else if (number < 1 || static_cast<size_t>(number) > formCount) {
@@ -167,7 +168,7 @@ TEST_F(PaperListFuzz, ListedFormKeepsItsPositionWhateverFollows) {
                                          : std::u16string());
         // A name that holds a line end cannot be listed; the test printer has none.
         WritePaperListBytes(RandomFile(rng, u"PS_PAPER_LIST=" + name + u"\n"));
-        EXPECT_EQ(CheckPaperNumber(position, printer), position) << sim::ToUtf8(name);
+        EXPECT_EQ(CheckPaperNumber(modules, position, printer), position) << sim::ToUtf8(name);
     }
 }
 
@@ -193,7 +194,7 @@ TEST_F(PaperListFuzz, PjlPaperCodesAreFoundOnlyForRealQueries) {
         const bool preset = rng.OneIn(4);
         if (preset) queries[0] = PjlPaperQuery{queries[0].formName, true, 5};
 
-        LookupPjlPaperCodes(moduleHandle, queries, 7);
+        LookupPjlPaperCodes(modules.module, queries, 7);
         for (size_t i = 0; i < 7; ++i) {
             if (!queries[i].found) {
                 EXPECT_EQ(queries[i].code, kUntouched) << i;
@@ -212,7 +213,7 @@ TEST_F(PaperListFuzz, PjlPaperCodesAreFoundOnlyForRealQueries) {
         }
     }
     // A null query array or no queries at all are no lookups.
-    LookupPjlPaperCodes(moduleHandle, nullptr, 3);
+    LookupPjlPaperCodes(modules.module, nullptr, 3);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // byte that would end a line early or start a command of its own.
 #include "fuzz_support.h"
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
 #include "pjl/pjl_header.h"
 #include "platform/host/sim_control.h"
@@ -158,7 +158,7 @@ TEST_F(PjlHeaderFuzz, RandomSettingsAndNamesGiveAWellFormedHeader) {
         const WCHAR* document = rng.OneIn(10) ? nullptr : documentName.data();
         const WCHAR* user = rng.OneIn(10) ? nullptr : userName.data();
 
-        BuildPjlHeader(printer, settings.data(), document, user);
+        BuildPjlHeader(modules, printer, settings.data(), document, user);
         ExpectWellFormed(sim::WrittenChunks(printer), "round " + std::to_string(round));
         if (HasFailure()) return;
     }

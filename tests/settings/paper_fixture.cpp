@@ -76,16 +76,16 @@ void PaperTest::SetUp() {
     char pattern[] = "/tmp/settings_paper_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder = pattern;
-    moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
-    siblingLibrary = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TIE.dll"));
-    sim::AddExport(siblingLibrary, "DrvDeviceCapabilities", &FakeDeviceCapabilities);
+    modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+    modules.sibling = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TIE.dll"));
+    sim::AddExport(modules.sibling, "DrvDeviceCapabilities", &FakeDeviceCapabilities);
     printer = sim::AddPrinter(u"Inkjet");
 }
 
 void PaperTest::TearDown() {
     EXPECT_EQ(sim::OpenFileHandles(), 0u);
-    moduleHandle = nullptr;
-    siblingLibrary = nullptr;
+    modules.module = nullptr;
+    modules.sibling = nullptr;
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     sim::Reset();

@@ -4,7 +4,7 @@
 // from lists the test sets.
 #pragma once
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "common/wtext.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
@@ -48,6 +48,8 @@ protected:
 
     std::string folder;
     HANDLE printer = nullptr;
+    // The fake plug-in module (its folder holds the paper-list file) and sibling.
+    ModuleContext modules;
 };
 
 // Forms in thousandths of a millimetre.

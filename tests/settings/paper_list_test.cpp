@@ -1,4 +1,5 @@
 #include "paper_fixture.h"
+#include "pjl/pjl_paper_codes.h"
 #include "settings/paper.h"
 #include "settings/paper_list.h"
 
@@ -6,7 +7,10 @@
 
 namespace {
 
-using PaperListTest = PaperTest;
+class PaperListTest : public PaperTest {
+protected:
+    std::string Keyword(const char16_t* name) { return FindPageSizeKeyword(modules, name); }
+};
 
 std::vector<std::u16string> ExaminedLines(HMODULE module) {
     std::vector<std::u16string> lines;
@@ -18,19 +22,17 @@ std::vector<std::u16string> ExaminedLines(HMODULE module) {
     return lines;
 }
 
-std::string Keyword(const char16_t* name) { return FindPageSizeKeyword(name); }
-
 TEST_F(PaperListTest, MissingEmptyOrUnitlessFilesFindNothing) {
     int visits = 0;
     auto count = [&](const WCHAR*, size_t) -> bool { return ++visits, true; };
-    EXPECT_FALSE(ForEachPaperListLine(moduleHandle, count));
+    EXPECT_FALSE(ForEachPaperListLine(modules.module, count));
     EXPECT_EQ(Keyword(u"Foo"), "custom");
     WriteListBytes("");
-    EXPECT_FALSE(ForEachPaperListLine(moduleHandle, count));
+    EXPECT_FALSE(ForEachPaperListLine(modules.module, count));
     WriteListBytes("P");
-    EXPECT_FALSE(ForEachPaperListLine(moduleHandle, count));
+    EXPECT_FALSE(ForEachPaperListLine(modules.module, count));
     EXPECT_EQ(visits, 0);
-    EXPECT_FALSE(ReadPaperList(moduleHandle, nullptr, nullptr));
+    EXPECT_FALSE(ReadPaperList(modules.module, nullptr, nullptr));
 }
 
 TEST_F(PaperListTest, UnreadableFileFindsNothing) {
@@ -46,14 +48,14 @@ TEST_F(PaperListTest, UnreadableFileFindsNothing) {
 
 TEST_F(PaperListTest, LinesCommentsAndLineEnds) {
     WriteList(u"a\r\n;comment\n\r\nx\r\r\n\xFEFF;not a comment\n;\nlast");
-    EXPECT_EQ(ExaminedLines(moduleHandle),
+    EXPECT_EQ(ExaminedLines(modules.module),
               (std::vector<std::u16string>{u"a", u"", u"x\r", u"\xFEFF;not a comment", u"last"}));
 }
 
 TEST_F(PaperListTest, VisitorStopsTheReading) {
     WriteList(u"one\ntwo\nthree\n");
     std::vector<std::u16string> seen;
-    EXPECT_TRUE(ForEachPaperListLine(moduleHandle, [&](const WCHAR* line, size_t length) -> bool {
+    EXPECT_TRUE(ForEachPaperListLine(modules.module, [&](const WCHAR* line, size_t length) -> bool {
         seen.emplace_back(line, length);
         return seen.size() < 2;
     }));
@@ -124,13 +126,13 @@ TEST_F(PaperListTest, LaterLineAfterANonTableKeyword) {
 TEST_F(PaperListTest, OverlongAnsiKeywordIsPassedOver) {
     WriteList(u"PS_PAPER_LIST=Foo=" + std::u16string(300, u'A') + u"\nPS_PAPER_LIST=Foo=A3\n");
     EXPECT_EQ(Keyword(u"Foo"), "A3");
-    const char* k = FindPageSizeKeyword(u"Foo");
+    const char* k = FindPageSizeKeyword(modules, u"Foo");
     EXPECT_EQ(k, FindPaperRow(8)->keyword);  // the table's own text
 }
 
 TEST_F(PaperListTest, ModuleFolderTooLongFindsNothing) {
     WriteList(u"PS_PAPER_LIST=Foo=A4\n");
-    sim::OverrideModulePath(moduleHandle, sim::ToUtf16("/" + std::string(260, 'd') + "/QM22TRD.dll"));
+    sim::OverrideModulePath(modules.module, sim::ToUtf16("/" + std::string(260, 'd') + "/QM22TRD.dll"));
     EXPECT_EQ(Keyword(u"Foo"), "custom");
 }
 
@@ -146,7 +148,7 @@ TEST_F(PaperListTest, PjlPaperCodes) {
               u"PJL_PAPER_LIST=Late=6\n");
     PjlPaperQuery queries[] = {{u"MyForm", false, 256}, {u"Other", false, 256}, {u"Late", false, 256},
                                {u"", false, 256}, {nullptr, false, 256}};
-    LookupPjlPaperCodes(moduleHandle, queries, 5);
+    LookupPjlPaperCodes(modules.module, queries, 5);
     EXPECT_TRUE(queries[0].found);
     EXPECT_EQ(queries[0].code, -21);  // the first usable line; read as _wtoi reads
     EXPECT_TRUE(queries[1].found);
@@ -157,13 +159,13 @@ TEST_F(PaperListTest, PjlPaperCodes) {
     EXPECT_FALSE(queries[4].found);
 
     PjlPaperQuery done[] = {{u"MyForm", true, 99}};
-    LookupPjlPaperCodes(moduleHandle, done, 1);
+    LookupPjlPaperCodes(modules.module, done, 1);
     EXPECT_EQ(done[0].code, 99);
 }
 
 TEST_F(PaperListTest, PjlLookupWithoutAFile) {
     PjlPaperQuery queries[] = {{u"MyForm", false, 256}};
-    LookupPjlPaperCodes(moduleHandle, queries, 1);
+    LookupPjlPaperCodes(modules.module, queries, 1);
     EXPECT_FALSE(queries[0].found);
     EXPECT_EQ(queries[0].code, 256);
 }

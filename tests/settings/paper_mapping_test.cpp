@@ -75,7 +75,7 @@ TEST_F(PaperMappingTest, CapabilityListsAreAskedTwiceWithZeroedBuffers) {
     Sibling().papers = {9, 300};
     Sibling().sizes = {{2100, 2970}, {1000, 1000}};
     std::vector<WORD> papers;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::Ok);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::Ok);
     EXPECT_EQ(papers, (std::vector<WORD>{9, 300}));
     ASSERT_EQ(Sibling().calls.size(), 2u);
     EXPECT_FALSE(Sibling().calls[0].withBuffer);
@@ -86,7 +86,7 @@ TEST_F(PaperMappingTest, CapabilityListsAreAskedTwiceWithZeroedBuffers) {
     EXPECT_EQ(Sibling().calls[1].printerName, "Inkjet");
 
     std::vector<SiblingPaperSize> sizes;
-    EXPECT_EQ(QuerySiblingPaperSizes(printer, kPrinterName, sizes), SiblingListResult::Ok);
+    EXPECT_EQ(QuerySiblingPaperSizes(modules.sibling, printer, kPrinterName, sizes), SiblingListResult::Ok);
     ASSERT_EQ(sizes.size(), 2u);
     EXPECT_EQ(sizes[0].width, 2100);
     EXPECT_EQ(sizes[0].length, 2970);
@@ -97,24 +97,23 @@ TEST_F(PaperMappingTest, CapabilityAnswersOfZeroMinusOneShortAndHuge) {
     Sibling().papers = {9, 11, 13};
     std::vector<WORD> papers{1};
     Sibling().countAnswer[DC_PAPERS] = 0xFFFFFFFF;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::NoList);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::NoList);
     EXPECT_TRUE(papers.empty());
     Sibling().countAnswer[DC_PAPERS] = 0;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::NoList);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::NoList);
     Sibling().countAnswer[DC_PAPERS] = 70000;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::OutOfMemory);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::OutOfMemory);
     EXPECT_TRUE(papers.empty());
     Sibling().countAnswer.clear();
     Sibling().fillAnswer[DC_PAPERS] = 2;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::Ok);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::Ok);
     EXPECT_EQ(papers, (std::vector<WORD>{9, 11}));
     Sibling().fillAnswer[DC_PAPERS] = 0xFFFFFFFF;
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::NoList);
-    EXPECT_EQ(QuerySiblingPapers(printer, nullptr, papers), SiblingListResult::NoList);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::NoList);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, nullptr, papers), SiblingListResult::NoList);
     sim::HideExport(u"QM22TIE.dll", "DrvDeviceCapabilities");
     Sibling().fillAnswer.clear();
-    EXPECT_EQ(QuerySiblingPapers(printer, kPrinterName, papers), SiblingListResult::NoList);
-    EXPECT_EQ(QuerySiblingCapability(printer, kPrinterName, DC_PAPERS), 0xFFFFFFFFu);
+    EXPECT_EQ(QuerySiblingPapers(modules.sibling, printer, kPrinterName, papers), SiblingListResult::NoList);
 }
 
 TEST_F(PaperMappingTest, FormListFailuresGiveAnEmptyList) {
@@ -137,21 +136,21 @@ TEST_F(PaperMappingTest, CheckPaperNumber) {
     sim::SetForms(printer, {UserForm("Plain", 100000, 100000), UserForm("A4", 210000, 297000),
                             UserForm("Unlisted", 100000, 100000)});
     WriteList(u"PS_PAPER_LIST=A4 Extra=A4\n");
-    EXPECT_EQ(CheckPaperNumber(9, printer), 9);      // a table number, whatever the forms
-    EXPECT_EQ(CheckPaperNumber(265, printer), 265);
-    EXPECT_EQ(CheckPaperNumber(2, printer), 2);      // "A4 Extra" begins with the form's name
-    EXPECT_EQ(CheckPaperNumber(4, printer), 256);    // beyond the form list
-    EXPECT_EQ(CheckPaperNumber(7, printer), 256);
-    EXPECT_EQ(CheckPaperNumber(0, printer), 256);
-    EXPECT_EQ(CheckPaperNumber(-5, printer), 256);
+    EXPECT_EQ(CheckPaperNumber(modules, 9, printer), 9);      // a table number, whatever the forms
+    EXPECT_EQ(CheckPaperNumber(modules, 265, printer), 265);
+    EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 2);      // "A4 Extra" begins with the form's name
+    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);    // beyond the form list
+    EXPECT_EQ(CheckPaperNumber(modules, 7, printer), 256);
+    EXPECT_EQ(CheckPaperNumber(modules, 0, printer), 256);
+    EXPECT_EQ(CheckPaperNumber(modules, -5, printer), 256);
     sim::SetForms(printer, {UserForm("Plain", 1, 1), UserForm("A4", 1, 1), UserForm("Unlisted", 1, 1),
                             UserForm("Four", 1, 1)});
-    EXPECT_EQ(CheckPaperNumber(4, printer), 256);    // a form, but not in the file
+    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);    // a form, but not in the file
     std::remove((folder + "/QM22T.ini").c_str());
-    EXPECT_EQ(CheckPaperNumber(2, printer), 256);
+    EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 256);
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE);
-    EXPECT_EQ(CheckPaperNumber(9, printer), 9);
-    EXPECT_EQ(CheckPaperNumber(2, printer), 256);
+    EXPECT_EQ(CheckPaperNumber(modules, 9, printer), 9);
+    EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 256);
 }
 
 // ---------------------------------------------------------------------------
@@ -168,7 +167,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperBySizeWithTolerance) {
         Sibling().sizes = {{c.width, c.length}};
         short paper = 1;
         DEVMODEW copy = Copy(1);
-        EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+        EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
         EXPECT_EQ(paper, c.expected) << c.width << "x" << c.length;
     }
 }
@@ -179,13 +178,13 @@ TEST_F(PaperMappingTest, MatchSiblingPaperDriverCustomSize) {
     Sibling().sizes = {{2100, 2970}};
     short paper = 32767;
     DEVMODEW copy = Copy(32767, 5000, 1000);
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
     EXPECT_EQ(copy.dmPaperWidth, 3400);
     EXPECT_EQ(copy.dmPaperLength, 1480);
     paper = 32767;
     copy = Copy(32767, 100, 6000);
-    MatchSiblingPaper(&paper, printer, kPrinterName, &copy);
+    MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy);
     EXPECT_EQ(copy.dmPaperWidth, 900);
     EXPECT_EQ(copy.dmPaperLength, 5500);
 }
@@ -196,25 +195,25 @@ TEST_F(PaperMappingTest, MatchSiblingPaperLeavesKnownOrUnmappableNumbers) {
     Sibling().sizes = {{2100, 2970}, {2159, 2794}};
     DEVMODEW copy = Copy(0);
     short paper = 1;  // listed by the sibling
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 1);
     paper = 2;  // neither listed nor a form position
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), E_INVALIDARG);
     EXPECT_EQ(paper, 2);
     paper = 0;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), E_INVALIDARG);
     paper = 32767;  // no printer name: nothing asked, nothing changed
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, nullptr, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, nullptr, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
-    EXPECT_EQ(MatchSiblingPaper(nullptr, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, nullptr, printer, kPrinterName, &copy), S_OK);
     sim::SetForms(printer, {});
     paper = 32767;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
     sim::SetForms(printer, {UserForm("Sheet", 210000, 297000)});
-    siblingLibrary = nullptr;
+    modules.sibling = nullptr;
     paper = 32767;
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 32767);
 }
 
@@ -225,7 +224,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperUsesOnlyPapersThatHaveASize) {
     Sibling().sizes = {{1000, 1000}, {2100, 2970}};
     short paper = 1;
     DEVMODEW copy = Copy(1);
-    EXPECT_EQ(MatchSiblingPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
 }
 
@@ -235,20 +234,20 @@ TEST_F(PaperMappingTest, MatchSiblingCustomPaper) {
     Sibling().sizes = {{2100, 2970}, {1000, 1480}};
     DEVMODEW copy = Copy(256, 998, 1482);
     short paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 300);
     copy = Copy(256, 997, 1480);
     paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
     paper = 0;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), E_INVALIDARG);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), E_INVALIDARG);
     EXPECT_EQ(paper, 0);
 
     sim::SetForms(printer, {});
     paper = 256;
     copy = Copy(256, 2100, 2970);
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(paper, 256);
 }
 
@@ -259,11 +258,11 @@ TEST_F(PaperMappingTest, MatchSiblingCustomPaperReportsListAllocationFailure) {
     Sibling().countAnswer[DC_PAPERSIZE] = 70000;  // more than any allocation we make
     DEVMODEW copy = Copy(256, 2100, 2970);
     short paper = 256;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), E_OUTOFMEMORY);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), E_OUTOFMEMORY);
     EXPECT_EQ(paper, 256);
     Sibling().countAnswer[DC_PAPERSIZE] = 0xFFFFFFFF;
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, kPrinterName, &copy), S_OK);
-    EXPECT_EQ(MatchSiblingCustomPaper(&paper, printer, nullptr, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
+    EXPECT_EQ(MatchSiblingCustomPaper(modules, &paper, printer, nullptr, &copy), S_OK);
 }
 
 // ---------------------------------------------------------------------------
@@ -279,7 +278,7 @@ TEST_F(SelectDriverFormTest, BuiltinFormByDisplayName) {
     Sibling().papers = {1, 9};
     helper.SetDisplayName("A4", u"A4");
     DEVMODEW target = Copy(9);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 2);
     EXPECT_EQ(FormName(target), u"A4");
     ASSERT_FALSE(helper.attributeQueries.empty());
@@ -294,7 +293,7 @@ TEST_F(SelectDriverFormTest, BuiltinFormOfTheSameSizeUnderAnotherName) {
     Sibling().papers = {8};
     helper.SetDisplayName("A3", u"A3 (297 x 420 mm)");
     DEVMODEW target = Copy(8);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     // The user form of that name is taken first, then the built-in form of
     // that size ends the walk.
     EXPECT_EQ(target.dmPaperSize, 3);
@@ -307,7 +306,7 @@ TEST_F(SelectDriverFormTest, NonStandardPaperTakesTheLastFormOfItsName) {
     Sibling().papers = {259};
     helper.SetDisplayName("EnvKaku0", u"Kaku 0");
     DEVMODEW target = Copy(259);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 5);  // not the built-in one of its size
     EXPECT_EQ(FormName(target), u"Kaku 0");
 }
@@ -320,7 +319,7 @@ TEST_F(SelectDriverFormTest, SiblingPaperThroughThePaperListFile) {
     Sibling().names = {u"A4", u"Kaku No.2"};
     helper.SetDisplayName("EnvKaku2", u"Envelope Kaku #2");
     DEVMODEW target = Copy(300);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     // Through the file the flag is 0: the built-in form of that size is not taken.
     EXPECT_EQ(target.dmPaperSize, 2);
     EXPECT_EQ(FormName(target), u"Envelope Kaku #2");
@@ -339,7 +338,7 @@ TEST_F(SelectDriverFormTest, UnlistedNumbersBecomeTheDriversCustomSize) {
     for (const Case& c : {Case{11, kPrinterName, 32767}, Case{0, kPrinterName, 0}, Case{256, kPrinterName, 32767},
                           Case{300, kPrinterName, 32767}, Case{9, nullptr, 32767}, Case{0, nullptr, 0}}) {
         DEVMODEW target = Copy(c.paper);
-        SelectDriverForm(&target, printer, c.printerName, &helper);
+        SelectDriverForm(modules, &target, printer, c.printerName, &helper);
         EXPECT_EQ(target.dmPaperSize, c.expected) << c.paper;
         EXPECT_EQ(FormName(target), u"") << c.paper;
     }
@@ -350,18 +349,18 @@ TEST_F(SelectDriverFormTest, NoHelperOrNoDisplayNameKeepsThePaper) {
     Sibling().papers = {9, 300};
     Sibling().names = {u"A4", u"Unknown"};
     DEVMODEW target = Copy(9);
-    SelectDriverForm(&target, printer, kPrinterName, nullptr);
+    SelectDriverForm(modules, &target, printer, kPrinterName, nullptr);
     EXPECT_EQ(target.dmPaperSize, 9);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);  // the helper knows no "A4"
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);  // the helper knows no "A4"
     EXPECT_EQ(target.dmPaperSize, 9);
     target = Copy(300);  // keyword "custom"
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 300);
     EXPECT_EQ(helper.attributeQueries.back().option, "custom");
     helper.SetDisplayName("A4", u"");
     target = Copy(9);
     sim::SetForms(printer, {UserForm("", 1, 1)});
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 9);
 }
 
@@ -372,7 +371,7 @@ TEST_F(SelectDriverFormTest, LongNamesAreCutAtThirtyOneUnits) {
     helper.SetDisplayName("A4", sim::ToUtf16(longName));
     DEVMODEW target = Copy(9);
     std::memset(target.dmFormName, 0x41, sizeof(target.dmFormName));
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 2);
     EXPECT_EQ(FormName(target), u"A4 sheet with a name of forty u");
     EXPECT_EQ(target.dmFormName[31], 0);
@@ -385,7 +384,7 @@ TEST_F(SelectDriverFormTest, UnterminatedNamesAreReadWithinTheirSize) {
     Sibling().names = {std::u16string(64, u'N')};  // fills the whole 64-unit field
     helper.SetUnterminatedDisplayName("A5", u"A5");
     DEVMODEW target = Copy(300);
-    SelectDriverForm(&target, printer, kPrinterName, &helper);
+    SelectDriverForm(modules, &target, printer, kPrinterName, &helper);
     EXPECT_EQ(target.dmPaperSize, 1);
     EXPECT_EQ(FormName(target), u"A5");
 }

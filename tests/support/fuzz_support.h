@@ -4,7 +4,7 @@
 // failing seed reproduces everywhere.
 #pragma once
 
-#include "common/module_state.h"
+#include "common/module_context.h"
 #include "platform/host/sim_control.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,7 @@ protected:
 
     void TearDown() override {
         EXPECT_EQ(sim::OpenFileHandles(), 0u);
-        moduleHandle = nullptr;
+        modules.module = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
         sim::Reset();
@@ -101,7 +101,7 @@ protected:
     // A fresh spooler record: the module registered again and a new printer.
     void NewPrinter() {
         sim::Reset();
-        moduleHandle = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
+        modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
     }
 
@@ -112,4 +112,5 @@ protected:
 
     std::string folder;
     HANDLE printer = nullptr;
+    ModuleContext modules;  // the plug-in module registered over the folder
 };

@@ -249,3 +249,65 @@ endforeach()
 if(named LESS 150)
     message(SEND_ERROR "only ${named} names were tried")
 endif()
+
+# Ended by a signal while it waits for the rest of its job, the program leaves
+# no temporary file beside its output and no work folder in TMPDIR.
+find_program(BASH bash)
+find_program(MKFIFO mkfifo)
+if(BASH AND MKFIFO)
+    foreach(signal INT TERM HUP)
+        set(scratch ${WORK}/signal-${signal})
+        file(REMOVE_RECURSE ${scratch})
+        file(MAKE_DIRECTORY ${scratch}/tmp)
+        file(WRITE ${scratch}/out.prn "an earlier spool file\n")
+        # 8 KiB of the job reach the program, then the pipe stays open and empty.
+        # Job control, so the background program does not start with SIGINT ignored.
+        execute_process(COMMAND ${BASH} -c "
+            set -e -m
+            cd '${scratch}'
+            mkfifo job.fifo
+            { head -c 8192 '${EXAMPLES}/job.ps'; printf '%8192s' ''; sleep 30; } > job.fifo 2> /dev/null &
+            feeder=$!
+            TMPDIR='${scratch}/tmp' '${QM22T}' run job.fifo --out out.prn --trace trace.txt 2> err.txt &
+            tool=$!
+            for _ in $(seq 100); do
+                if ls -A tmp | grep -q . && ls -A | grep -q '^\\.out.prn'; then break; fi
+                sleep 0.1
+            done
+            ls -A tmp > seen.txt; ls -A >> seen.txt
+            kill -${signal} $tool
+            status=0; wait $tool || status=$?
+            kill $feeder 2> /dev/null || true
+            echo $status > status.txt"
+            RESULT_VARIABLE failed)
+        file(READ ${scratch}/status.txt status)
+        file(READ ${scratch}/seen.txt seen)
+        file(GLOB left ${scratch}/tmp/* ${scratch}/.out.prn* ${scratch}/.trace.txt*)
+        file(READ ${scratch}/out.prn outNow)
+        if(NOT seen MATCHES "qm22t\\." OR NOT seen MATCHES "\\.out\\.prn\\.qm22t-")
+            message(SEND_ERROR "SIG${signal}: the work folder or the temporary output never appeared: ${seen}")
+        endif()
+        if(left OR NOT outNow STREQUAL "an earlier spool file\n" OR status LESS 128)
+            message(SEND_ERROR "SIG${signal}: exit ${status}, left behind: ${left}, output now: ${outNow}")
+        endif()
+    endforeach()
+endif()
+
+# A job whose device object carries no private part: the plug-in cancels it,
+# and the message tells what it did and shows the notice the user got, or why
+# none was shown.
+refill()
+string(ASCII 9 tab)
+qm22t("cancelled job" EXIT 1 ARGS run ${job} --no-private-part ${out}
+      STDERR_MATCHES "^qm22t run: the plug-in's StartDoc hook refused the job"
+                     "the device object carried no private part, so the plug-in cancelled the job: it asked the spooler to cancel job 1 \\(SetJob with JOB_CONTROL_CANCEL\\) and showed the user in session 1 this notice:\n    Error\n    The job was canceled\\.\n    ${tab}ErrorNo = 0xA1\nqm22t run: 0 bytes reached the spooler in 0 writes"
+                     "kept.prn was not written\n$")
+expect_kept("cancelled job")
+file(MAKE_DIRECTORY ${WORK}/no-sibling)
+get_filename_component(pluginDir ${QM22T} DIRECTORY)
+file(COPY ${pluginDir}/QM22TRD.dll DESTINATION ${WORK}/no-sibling)
+refill()
+qm22t("cancelled job without the sibling library" EXIT 1 ARGS run ${job} --no-private-part --plugin ${WORK}/no-sibling ${out}
+      STDERR_MATCHES "and showed no notice: the notice needs the sibling library QM22TIE.dll beside the plug-in, and there is none\n")
+expect_kept("cancelled job without the sibling library")
+refused("--no-private-part with settings" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --settings ${settings} ${out})

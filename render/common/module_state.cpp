@@ -1,4 +1,0 @@
-#include "common/module_state.h"
-
-HMODULE moduleHandle = nullptr;
-HMODULE siblingLibrary = nullptr;
