@@ -153,6 +153,13 @@ std::string ProgramFolder() {
     return program.substr(0, program.find_last_of('/'));
 }
 
+std::string DefaultPluginFolder() {
+    const std::string program = ProgramFolder();
+    if (FileExists(program + "/QM22TRD.dll")) return program;
+    const std::string installed = program + "/" RENDER_PLUGIN_FOLDER_FROM_PROGRAM;
+    return FileExists(installed + "/QM22TRD.dll") ? installed : program;
+}
+
 // A folder of our own that stands for the plug-in's installation folder: the
 // plug-in finds the sibling library and the paper-list file next to itself, so
 // a job never depends on what else lies in the plug-in's folder. The module is
@@ -192,7 +199,7 @@ DriverSession::~DriverSession() {
 }
 
 OpenResult DriverSession::Open(const SessionOptions& options, std::string* error) {
-    const std::string pluginDir = Absolute(options.pluginDir.empty() ? ProgramFolder() : options.pluginDir);
+    const std::string pluginDir = Absolute(options.pluginDir.empty() ? DefaultPluginFolder() : options.pluginDir);
     const std::string pluginFile = pluginDir + "/QM22TRD.dll";
     const std::string siblingFile = pluginDir + "/QM22TIE.dll";
     std::string paperList = options.paperListFile.empty() ? pluginDir + "/QM22T.ini" : Absolute(options.paperListFile);

@@ -81,7 +81,7 @@ private:
 constexpr DWORD kBeginStreamNotHandled = 50;
 
 struct SessionOptions {
-    std::string pluginDir;      // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: ProgramFolder()
+    std::string pluginDir;      // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: DefaultPluginFolder()
     std::string paperListFile;  // the plug-in's QM22T.ini; empty: the one in pluginDir, if any
     std::string userName = "operator";  // who the simulated machine's user is
     std::optional<SYSTEMTIME> clock;    // the simulated machine's local time; none: the host's
@@ -90,8 +90,12 @@ struct SessionOptions {
     std::function<void(const std::string& path)> onWorkPath;
 };
 
-// The folder of the running program, where the build and the install put the plug-in too.
+// The folder of the running program.
 std::string ProgramFolder();
+// Where the plug-in is when none is named: the program's own folder, where the
+// build puts it, or else the installed layout's library folder beside it
+// (bin/qm22t, lib/qm22t/QM22TRD.dll); the program's folder when neither holds it.
+std::string DefaultPluginFolder();
 
 enum class OpenResult {
     kOpened,

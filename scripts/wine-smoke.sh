@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the Windows smoke program (tests/windows/smoke.cpp) of each cross build
 # under Wine: it loads the real QM22TRD.dll and QM22TIE.dll from the build's bin/
-# folder and drives one job through them. Installs Wine when it is missing.
+# folder and drives one job through them, then 16 jobs one after the other and
+# on 4 threads at once, whose outputs must be the same. Installs Wine when it
+# is missing.
 #
 # Usage: scripts/wine-smoke.sh [--fresh] [--package DIR] [build-folder...]
 #   (default build folders: build/win32 build/win64)

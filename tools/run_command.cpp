@@ -44,7 +44,8 @@ The job:
   --paper-list FILE        the plug-in's QM22T.ini (default: the one next to the
                            plug-in, if any)
   --plugin DIR             folder of QM22TRD.dll and QM22TIE.dll (default: the
-                           folder of this program)
+                           folder of this program, or ../lib/qm22t from it as
+                           installed)
   --write-size N           bytes the driver writes at a time (default 4096; K and M
                            suffixes)
 
@@ -351,7 +352,7 @@ int Run(const RunOptions& o) {
     }
     CheckJobHead(input.Head(), input.Name());
     CheckDocumentName(o.documentName);
-    const std::string pluginDir = o.session.pluginDir.empty() ? ProgramFolder() : o.session.pluginDir;
+    const std::string pluginDir = o.session.pluginDir.empty() ? DefaultPluginFolder() : o.session.pluginDir;
     CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
 
     // The port outlives the session, whose last calls may still write; the

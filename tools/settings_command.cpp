@@ -49,7 +49,7 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
   --part        set, defaults: write a private part rather than a settings file
   --raw         set: skip the merge
   --plugin DIR  folder of QM22TRD.dll and QM22TIE.dll (default: the folder of
-                this program)
+                this program, or ../lib/qm22t from it as installed)
 
 Exit codes:
   0  done; for validate and diff: nothing to change, no difference
