@@ -362,3 +362,9 @@ foreach(i RANGE ${lastField})
     endif()
 endforeach()
 expect_equal("fields --json: defaults" "${defaults}" "Identification=VTA/NP STRING 0;ZTDuplex=1 NUMBER 3;ZTOutputBox=1 NUMBER 101;")
+
+# A dump says in its first line what its mark means.
+qm22t("dump's first line" EXIT 0 ARGS settings dump ${settings} STDOUT_VAR dump)
+string(REGEX MATCH "^[^\n]*\n" first "${dump}")
+expect_equal("dump's first line" "${first}"
+    "# \"*\" marks a value that differs from the sibling library's defaults. Source: settings of ${settings} over the sibling library's defaults\n")
