@@ -153,6 +153,10 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
 HRESULT STDMETHODCALLTYPE RenderPlugin::DisablePDEV(PDEVOBJ pdevobj) {
     PluginPdev* block = PdevOf(pdevobj);
     if (block != nullptr) {
+        // A document the driver never ended: what the filter still holds was
+        // taken from the driver and goes out now rather than with the block.
+        // DisablePDEV never fails; a spooler failure here has no one to hear it.
+        (void)EndStream(pdevobj, *block);
         delete block;
         pdevobj->pdevOEM = nullptr;
     }
