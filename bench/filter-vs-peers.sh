@@ -2,12 +2,13 @@
 # The stream filter beside the tools a user would otherwise run over the same
 # PostScript: `cat` (the floor: copying bytes) and CUPS's `pstops` (a DSC
 # filter). Generated jobs with text, hexadecimal and binary page bodies and
-# with long setup sections; the filter alone (bench/filter_peers.cpp, Release
+# with long setup sections, a job that is one line and one with LF-only line
+# ends; the filter alone (bench/filter_peers.cpp, Release
 # build) at every write size, cat and pstops as whole processes on the same
 # files. Prints one table, then exactly one summary line:
 #
 #   summary: min_filter_MBps=N small_write_MBps=S pstops_ratio=R cat_ratio=C
-#            section_linearity=L job_linearity=J peak_rss_MB=M
+#            section_linearity=L job_linearity=J peak_rss_MB=M long_line_rss_MB=K
 #
 #   N  the lowest filter figure over writes of 1 KiB up to the whole job in one
 #      call, text and binary bodies (100 MiB jobs)
@@ -21,11 +22,13 @@
 #      writes, the worse)
 #   M  the filter's peak resident memory (anonymous; the job file is mapped) on
 #      the 1 GiB job, one call and 4 KiB writes, the larger
+#   K  the same on a 1 GiB job whose page body is one line and on a 1 GiB job
+#      with LF-only line ends (the largest of the four runs; at most 16 MB)
 #
 # Times are CPU times (the filter's thread; user and system time of cat and
 # pstops), each the best of three runs (more for the short ones): the machines
 # are shared and other load must not count. Needs about
-# 1.5 GB in the temporary folder and a few minutes.
+# 3.5 GB in the temporary folder and a few minutes.
 # Usage: bench/filter-vs-peers.sh [--quick]   (--quick: 100 MiB instead of 1 GiB)
 set -euo pipefail
 
@@ -59,6 +62,8 @@ trap 'rm -rf "$work"' EXIT
 
 for kind in text hex binary; do "$tool" job "$kind" 100 "$work/$kind.ps"; done
 "$tool" job text "$big_mib" "$work/big.ps"
+"$tool" job line "$big_mib" "$work/line.ps"
+"$tool" job lf "$big_mib" "$work/lf.ps"
 for kind in open closed; do
     "$tool" section "$kind" 1 "$work/section-$kind-1.ps"
     "$tool" section "$kind" 16 "$work/section-$kind-16.ps"
@@ -145,8 +150,20 @@ for write in 0 4096; do
     [ "$peak" -gt "$peak_kb" ] && peak_kb=$peak
 done
 
+long_kb=0
+for kind in line lf; do
+    for write in 0 4096; do
+        read -r mbps s_big peak < <(best "$work/$kind.ps" "$write")
+        label="one line"
+        [ "$kind" = lf ] && label="LF-only"
+        printf '%-28s %10s %10s %12s\n' "$label ${big_mib} MiB, ${write} B" "$mbps" "$s_big" "$peak"
+        [ "$peak" -gt "$long_kb" ] && long_kb=$peak
+    done
+done
+
 pstops_ratio=$(awk -v a="${text_4k[mbps]}" -v b="$pstops_mbps" 'BEGIN { printf "%.2f", a / b }')
 cat_ratio=$(awk -v a="${text_4k[mbps]}" -v b="$cat_mbps" 'BEGIN { printf "%.2f", a / b }')
 peak_mb=$(awk -v k="$peak_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+long_mb=$(awk -v k="$long_kb" 'BEGIN { printf "%.1f", k / 1024 }')
 echo "summary: min_filter_MBps=$min_mbps small_write_MBps=$small pstops_ratio=$pstops_ratio cat_ratio=$cat_ratio" \
-    "section_linearity=$section_linearity job_linearity=$job_linearity peak_rss_MB=$peak_mb"
+    "section_linearity=$section_linearity job_linearity=$job_linearity peak_rss_MB=$peak_mb long_line_rss_MB=$long_mb"

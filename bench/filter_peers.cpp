@@ -1,19 +1,23 @@
 // The stream filter alone on large jobs, for bench/filter-vs-peers.sh.
 //
-//   filter_peers job text|hex|binary MIB FILE
+//   filter_peers job text|hex|binary|line|lf MIB FILE
 //       writes a DSC job of about MIB MiB: a document setup, then pages with
 //       their comments, a page setup with two feature blocks and a body of
-//       PostScript text, hexadecimal image data or binary image data.
+//       PostScript text, hexadecimal image data or binary image data. "line":
+//       one page whose binary body of MIB MiB holds no CR LF, so nearly the
+//       whole job is one line; "lf": the text job with LF-only line ends.
 //   filter_peers section open|closed MIB FILE
 //       writes a job whose document setup carries a resource of MIB MiB, inside
 //       an open feature block or behind closed ones.
-//   filter_peers run FILE WRITE_BYTES
+//   filter_peers run FILE WRITE_BYTES [hash]
 //       maps FILE and hands it to the filter in writes of WRITE_BYTES (0: the
 //       whole job in one call), with a spooler that takes everything and keeps
 //       nothing, then ends the document. Prints one line:
 //       "filter_MBps=<MB/s> seconds=<s> peak_anon_kB=<kB> out_bytes=<n>", the
 //       time being the CPU time the filter took (other load on a shared
 //       machine does not count).
+//       With "hash" the line also gives "out_hash=<FNV-1a of the output>", to
+//       compare two builds byte for byte (the hashing then counts in the time).
 //       Peak memory is the process's anonymous resident memory, sampled while
 //       the filter runs: the job's mapped pages belong to the page cache, as
 //       they would to the spooler's file.
@@ -107,6 +111,53 @@ int WriteJob(const std::string& kind, size_t mib, const std::string& path) {
     return out ? 0 : 2;
 }
 
+// One page whose body is a single line of `mib` MiB of binary data: every LF
+// that follows a CR is changed, so no line ends before the page's end.
+int WriteOneLineJob(size_t mib, const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    std::mt19937 rng(11);
+    std::string block(kMiB, '\0');
+    for (char& c : block) c = static_cast<char>(rng() % 256);
+    for (size_t i = 1; i < block.size(); ++i) {
+        if (block[i] == '\n' && block[i - 1] == '\r') block[i] = 'n';
+    }
+    if (block.back() == '\r') block.back() = 'r';
+    out << JobStart() << "%%Page: 1 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n" << Block("ZTInputSlot", "Auto")
+        << "%%EndPageSetup\r\n%%BeginData: " << mib * kMiB << " Binary Bytes\r\n";
+    for (size_t i = 0; i < mib; ++i) out << block;
+    out << "\r\n%%EndData\r\nshowpage\r\n%%PageTrailer\r\n" << JobEnd();
+    return out ? 0 : 2;
+}
+
+// The text job as a system with LF-only line ends writes it: its markers,
+// which end with CR LF, are then never met.
+int WriteLfJob(size_t mib, const std::string& path) {
+    const std::string crlf = path + ".crlf";
+    if (WriteJob("text", mib, crlf) != 0) return 2;
+    std::ifstream in(crlf, std::ios::binary);
+    std::ofstream out(path, std::ios::binary);
+    std::string chunk(kMiB, '\0');
+    char held = 0;  // a CR at the end of the previous chunk
+    while (in.read(&chunk[0], static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        std::string text = std::string(held ? 1 : 0, '\r') + chunk.substr(0, static_cast<size_t>(in.gcount()));
+        held = 0;
+        if (!text.empty() && text.back() == '\r') {
+            held = 1;
+            text.pop_back();
+        }
+        std::string lf;
+        lf.reserve(text.size());
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+            lf += text[i];
+        }
+        out << lf;
+    }
+    if (held) out << '\r';
+    std::remove(crlf.c_str());
+    return out ? 0 : 2;
+}
+
 int WriteSectionJob(const std::string& kind, size_t mib, const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     out << "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\n";
@@ -148,7 +199,7 @@ long AnonResidentKiB() {
     return -1;
 }
 
-int Run(const std::string& path, size_t writeBytes) {
+int Run(const std::string& path, size_t writeBytes, bool hash) {
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) {
         std::perror(path.c_str());
@@ -174,8 +225,12 @@ int Run(const std::string& path, size_t writeBytes) {
 
     const HANDLE printer = sim::AddPrinter(u"Bench Printer");
     size_t out = 0;
-    sim::SetWriteSink(printer, [&out](const void*, DWORD count) {
+    uint64_t outHash = 14695981039346656037ull;
+    sim::SetWriteSink(printer, [&out, &outHash, hash](const void* bytes, DWORD count) {
         out += count;
+        for (DWORD i = 0; hash && i < count; ++i) {
+            outHash = (outHash ^ static_cast<const BYTE*>(bytes)[i]) * 1099511628211ull;
+        }
         return sim::WriteOutcome{TRUE, count, 0};
     });
     const HMODULE module = sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2);
@@ -211,8 +266,10 @@ int Run(const std::string& path, size_t writeBytes) {
         std::fprintf(stderr, "filter_peers: the filter failed (0x%08lX)\n", static_cast<unsigned long>(hr));
         return 1;
     }
-    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu\n", size / seconds / 1e6, seconds,
+    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu", size / seconds / 1e6, seconds,
                 peak.load(), out);
+    if (hash) std::printf(" out_hash=%016llx", static_cast<unsigned long long>(outHash));
+    std::printf("\n");
     return 0;
 }
 
@@ -220,12 +277,20 @@ int Run(const std::string& path, size_t writeBytes) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "job" && argc == 5 && std::string(argv[2]) == "line") {
+        return WriteOneLineJob(std::strtoul(argv[3], nullptr, 10), argv[4]);
+    }
+    if (command == "job" && argc == 5 && std::string(argv[2]) == "lf") {
+        return WriteLfJob(std::strtoul(argv[3], nullptr, 10), argv[4]);
+    }
     if (command == "job" && argc == 5) return WriteJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
     if (command == "section" && argc == 5) return WriteSectionJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
-    if (command == "run" && argc == 4) return Run(argv[2], std::strtoul(argv[3], nullptr, 10));
+    if (command == "run" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "hash"))) {
+        return Run(argv[2], std::strtoul(argv[3], nullptr, 10), argc == 5);
+    }
     std::fprintf(stderr,
-                 "usage: filter_peers job text|hex|binary MIB FILE\n"
+                 "usage: filter_peers job text|hex|binary|line|lf MIB FILE\n"
                  "       filter_peers section open|closed MIB FILE\n"
-                 "       filter_peers run FILE WRITE_BYTES\n");
+                 "       filter_peers run FILE WRITE_BYTES [hash]\n");
     return 2;
 }

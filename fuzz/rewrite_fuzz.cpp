@@ -11,7 +11,7 @@
 //     five lines of its template; its "( )" value in front of "/Custom
 //     /ProcSet findresource" is one balanced PostScript string (nothing of the
 //     value runs into the code behind it) without an unescaped byte below
-//     0x20, and its "%%BeginFeature:" line holds no byte below 0x20;
+//     0x20, and its "%%BeginFeature:" line holds no byte below 0x20 and no DEL;
 //   - the driver's text outside its replaced blocks survives, in order;
 //   - the rewriter gives the same answer twice.
 #include "fuzz_input.h"
@@ -111,7 +111,7 @@ void CheckWrittenBlock(const std::string& block, const std::string& context) {
                    lines[4] == "}featurecleanup",
                "a written block is not five template lines:\n" + fuzz::Escaped(block) + context);
     for (unsigned char c : lines[1]) {
-        FUZZ_CHECK(c >= 0x20, "a %%BeginFeature: line holds byte " + std::to_string(c) + ":\n" +
+        FUZZ_CHECK(c >= 0x20 && c != 0x7F, "a %%BeginFeature: line holds byte " + std::to_string(c) + ":\n" +
                                   fuzz::Escaped(lines[1]) + context);
     }
     const std::string& line = lines[2];

@@ -1,9 +1,13 @@
 #include "harness/driver_session.h"
 
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/host/sim_control.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <utility>
 
 #include <limits.h>
@@ -149,6 +153,13 @@ std::string ProgramFolder() {
     return program.substr(0, program.find_last_of('/'));
 }
 
+std::string DefaultPluginFolder() {
+    const std::string program = ProgramFolder();
+    if (FileExists(program + "/QM22TRD.dll")) return program;
+    const std::string installed = program + "/" RENDER_PLUGIN_FOLDER_FROM_PROGRAM;
+    return FileExists(installed + "/QM22TRD.dll") ? installed : program;
+}
+
 // A folder of our own that stands for the plug-in's installation folder: the
 // plug-in finds the sibling library and the paper-list file next to itself, so
 // a job never depends on what else lies in the plug-in's folder. The module is
@@ -168,10 +179,13 @@ struct DriverSession::Module {
 
     bool Link(const std::string& target, const char* name) {
         const std::string link = folder + "/" + name;
+        if (onPath) onPath(link);
         if (symlink(target.c_str(), link.c_str()) != 0) return false;
         links.push_back(link);
         return true;
     }
+
+    std::function<void(const std::string&)> onPath;
 };
 
 DriverSession::DriverSession() = default;
@@ -185,7 +199,7 @@ DriverSession::~DriverSession() {
 }
 
 OpenResult DriverSession::Open(const SessionOptions& options, std::string* error) {
-    const std::string pluginDir = Absolute(options.pluginDir.empty() ? ProgramFolder() : options.pluginDir);
+    const std::string pluginDir = Absolute(options.pluginDir.empty() ? DefaultPluginFolder() : options.pluginDir);
     const std::string pluginFile = pluginDir + "/QM22TRD.dll";
     const std::string siblingFile = pluginDir + "/QM22TIE.dll";
     std::string paperList = options.paperListFile.empty() ? pluginDir + "/QM22T.ini" : Absolute(options.paperListFile);
@@ -200,12 +214,17 @@ OpenResult DriverSession::Open(const SessionOptions& options, std::string* error
     if (options.paperListFile.empty() && !FileExists(paperList)) paperList.clear();
 
     module_ = std::make_unique<Module>();
-    char pattern[] = "/tmp/qm22t.XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        *error = "cannot make a work folder in /tmp";
+    // The work folder goes where the user keeps temporary files.
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
+                          "/qm22t.XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        *error = "cannot make a work folder " + pattern + ": " + std::strerror(errno);
         return OpenResult::kBadSetup;
     }
     module_->folder = pattern;
+    module_->onPath = options.onWorkPath;
+    if (module_->onPath) module_->onPath(module_->folder);
     if (!module_->Link(pluginFile, "QM22TRD.dll") ||
         (FileExists(siblingFile) && !module_->Link(siblingFile, "QM22TIE.dll")) ||
         (!paperList.empty() && !module_->Link(paperList, "QM22T.ini"))) {
@@ -249,7 +268,13 @@ OpenResult DriverSession::Open(const SessionOptions& options, std::string* error
         *error = Failure("GetInfo(signature)", hr);
         return OpenResult::kRefused;
     }
-    PublishDriverInterfaces(plugin_, &coreHelper_, &driverServices_);
+    // A plug-in that turns the driver's interfaces away cannot work for it:
+    // the session stops here rather than run a job that would fail later.
+    hr = PublishDriverInterfaces(plugin_, &coreHelper_, &driverServices_);
+    if (FAILED(hr)) {
+        *error = Failure("PublishDriverInterface", hr);
+        return OpenResult::kRefused;
+    }
     DRVENABLEDATA hooks{};
     hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks, &hooks);
     if (FAILED(hr)) {
@@ -299,7 +324,8 @@ bool DriverSession::Merge(PrivatePart* part, std::string* error) {
 }
 
 bool DriverSession::StartJob(PrivatePart* part, const std::string& documentName, std::string* error) {
-    job_ = std::make_unique<Job>(plugin_, hooks_, printer_, module_->handle, &publicDevmode_, part->data());
+    job_ = std::make_unique<Job>(plugin_, hooks_, printer_, module_->handle, &publicDevmode_,
+                                 part != nullptr ? part->data() : nullptr);
     std::u16string printerName(kPrinterName);
     const HRESULT hr = job_->Enable(printerName.data());
     if (FAILED(hr)) {

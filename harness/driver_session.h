@@ -10,6 +10,7 @@
 #include "settings/private_part.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,14 +81,21 @@ private:
 constexpr DWORD kBeginStreamNotHandled = 50;
 
 struct SessionOptions {
-    std::string pluginDir;      // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: ProgramFolder()
+    std::string pluginDir;      // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: DefaultPluginFolder()
     std::string paperListFile;  // the plug-in's QM22T.ini; empty: the one in pluginDir, if any
     std::string userName = "operator";  // who the simulated machine's user is
     std::optional<SYSTEMTIME> clock;    // the simulated machine's local time; none: the host's
+    // Told each path of the work folder as it is made (the folder first, then
+    // the links in it), so a program can remove them should a signal end it.
+    std::function<void(const std::string& path)> onWorkPath;
 };
 
-// The folder of the running program, where the build and the install put the plug-in too.
+// The folder of the running program.
 std::string ProgramFolder();
+// Where the plug-in is when none is named: the program's own folder, where the
+// build puts it, or else the installed layout's library folder beside it
+// (bin/qm22t, lib/qm22t/QM22TRD.dll); the program's folder when neither holds it.
+std::string DefaultPluginFolder();
 
 enum class OpenResult {
     kOpened,
@@ -116,6 +124,8 @@ public:
     bool Merge(PrivatePart* part, std::string* error);
 
     // One job: EnablePDEV with the part and StartDoc with the document name.
+    // A null part plays a driver that lost the plug-in's private part: the
+    // device object then carries none.
     bool StartJob(PrivatePart* part, const std::string& documentName, std::string* error);
     // Command(PSINJECT_BEGINSTREAM): the plug-in writes its job header.
     bool BeginStream(std::string* error);

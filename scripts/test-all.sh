@@ -2,13 +2,17 @@
 # Builds everything and runs all tests:
 #   host       g++ Debug build against the simulated Windows, all tests
 #   host-asan  the same with AddressSanitizer and UBSan, all tests
+#   faults     the fault sweeps' summary line (scripts/fault-sweep.sh)
 #   host-tsan  ThreadSanitizer build of the concurrency tests only (many jobs
 #              at once through one module); any report fails the run
 #   fuzz       clang build of the fuzz targets, each run for 30 s (FUZZ_SECONDS)
 #   win32      mingw-w64 i686 cross build of QM22TRD.dll and QM22TIE.dll
 #   win64      mingw-w64 x86_64 cross build of the same
-# then checks the DLLs' exports, imports and resources and runs them under Wine
-# (scripts/wine-smoke.sh). Exits non-zero on the first failure.
+# then checks the DLLs' exports, imports and resources, lays out the driver
+# package from these builds (scripts/make-package.sh --no-build) and runs the
+# DLLs and the package's INF check under Wine (scripts/wine-smoke.sh). The
+# package's printer description is checked by the host tests (cupstestppd,
+# Ghostscript, the rewriter). Exits non-zero on the first failure.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -41,6 +45,11 @@ cmake --build --preset host-tsan
 step "host-tsan: test"
 ctest --preset host-tsan
 
+# A failure at every call and every allocation of a whole job, hostile
+# callers, and the concurrent jobs, in one summary line (host-asan, built above).
+step "fault sweep"
+scripts/fault-sweep.sh
+
 # The fuzz targets, built with clang, each for a short run from its stored
 # corpus: a change that breaks one of their properties fails here. Longer runs
 # are for developers (scripts/fuzz.sh TARGET SECONDS).
@@ -57,7 +66,10 @@ done
 step "Windows DLL exports, imports and resources"
 scripts/check-exports.sh build/win32 build/win64
 
-step "Windows DLLs under Wine"
+step "driver package"
+scripts/make-package.sh --no-build
+
+step "Windows DLLs and the package's INF under Wine"
 # Wine and its two prefixes need about 3.5 GB. On a machine without that room
 # the check is skipped with a warning rather than failing the whole run on disk
 # space; everything above has still been built and tested.
@@ -66,7 +78,7 @@ if [ "${free_kb:-0}" -lt 4000000 ]; then
     echo "WARNING: only $((free_kb / 1024)) MB free; the Wine check of the Windows DLLs is SKIPPED" >&2
 else
     status=0
-    scripts/wine-smoke.sh build/win32 build/win64 || status=$?
+    scripts/wine-smoke.sh --package build/package build/win32 build/win64 || status=$?
     if [ "$status" -eq 3 ]; then
         # The machine could not install Wine (no i386 packages, no mirror):
         # a limit of the machine, not a fault of the DLLs, which were built and

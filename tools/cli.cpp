@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +35,10 @@ void InstallSignalHandlers() {
     if (installed) return;
     installed = true;
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        // A signal ignored when the program started (nohup, a background job
+        // of a shell without job control) stays ignored.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_handler = RemoveTemporariesAndDie;
         sigemptyset(&action.sa_mask);
@@ -360,13 +363,6 @@ void ForgetTemporaryPath(const std::string& path) {
         temporaryCount = temporaryCount - 1;
         return;
     }
-}
-
-std::string TemporaryDirectory() {
-    const char* folder = std::getenv("TMPDIR");
-    struct stat info {};
-    if (folder != nullptr && folder[0] != '\0' && stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) return folder;
-    return "/tmp";
 }
 
 int FinishStandardOutput(int code) {

@@ -98,15 +98,31 @@ struct FileUse {
 };
 bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error);
 
-// Where temporary files and folders go: TMPDIR when it names a folder, else /tmp.
-std::string TemporaryDirectory();
-
 // Paths removed when SIGINT, SIGTERM, SIGHUP or SIGPIPE ends the program: files
 // and empty folders, the last registered first, so a folder registered before
 // the links inside it goes after them. The handler then ends the program by
 // the same signal. Registering installs the handler.
 void RegisterTemporaryPath(const std::string& path);
 void ForgetTemporaryPath(const std::string& path);
+
+// Registers paths for as long as it lives: declared before the object that
+// makes and removes them, it forgets them once that object is gone.
+class TemporaryPaths {
+public:
+    TemporaryPaths() = default;
+    ~TemporaryPaths() {
+        for (const std::string& path : paths_) ForgetTemporaryPath(path);
+    }
+    TemporaryPaths(const TemporaryPaths&) = delete;
+    TemporaryPaths& operator=(const TemporaryPaths&) = delete;
+    void Add(const std::string& path) {
+        RegisterTemporaryPath(path);
+        paths_.push_back(path);
+    }
+
+private:
+    std::vector<std::string> paths_;
+};
 
 // An output file written to a temporary file in the target's folder and
 // renamed into place only by Commit, so a command that fails leaves an existing

@@ -31,6 +31,10 @@ Device settings, applied in this order:
   --raw                    skip the plug-in's device-settings merge, to reproduce a
                            damaged block
   --save-private-part FILE write the private part the job used
+  --no-private-part        the driver starts the document without the plug-in's
+                           private part (a DEVMODE that lost it): the plug-in
+                           cancels the job, and the message tells what it did
+                           and the notice the user would see
 
 The job:
   --document NAME          the document name StartDoc gets (default "Example job")
@@ -40,7 +44,8 @@ The job:
   --paper-list FILE        the plug-in's QM22T.ini (default: the one next to the
                            plug-in, if any)
   --plugin DIR             folder of QM22TRD.dll and QM22TIE.dll (default: the
-                           folder of this program)
+                           folder of this program, or ../lib/qm22t from it as
+                           installed)
   --write-size N           bytes the driver writes at a time (default 4096; K and M
                            suffixes)
 
@@ -56,7 +61,9 @@ names an input, or standard input named twice, is refused. Output files (--out,
 --trace, --save-private-part) are written to a temporary file next to them and
 put in place only when the job is done (exit 0) or the spooler failed as asked
 (exit 3, the file then holds what reached the spooler): any other failure leaves
-an existing file as it was.
+an existing file as it was. The plug-in's work folder goes to TMPDIR (else
+/tmp); it and every temporary output go when SIGINT, SIGTERM, SIGHUP or SIGPIPE
+ends the run.
 
 The settings are merged as the driver merges them after a user changed them;
 every value that changes is told on standard error ("CopyCount: -5 -> 1"). A job
@@ -83,6 +90,7 @@ struct RunOptions {
     std::string savePrivatePart;
     std::string date;
     bool raw = false;
+    bool noPrivatePart = false;
     uint64_t writeSize = kDefaultWriteSize;
 };
 
@@ -116,6 +124,7 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
         else if (args.Values("--settings", &o->settings.settingsFiles)) {}
         else if (args.Values("--set", &o->settings.assignments)) {}
         else if (args.Flag("--raw")) o->raw = true;
+        else if (args.Flag("--no-private-part")) o->noPrivatePart = true;
         else if (args.Value("--save-private-part", &o->savePrivatePart)) {}
         else if (args.Value("--document", &o->documentName)) {}
         else if (args.Value("--user", &o->session.userName)) {}
@@ -191,6 +200,12 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     }
     if (o->job.empty()) {
         Error("the job is an empty file name");
+        return 2;
+    }
+    if (o->noPrivatePart && (!o->settings.privatePartFile.empty() || !o->settings.settingsFiles.empty() ||
+                             !o->settings.assignments.empty() || !o->savePrivatePart.empty() || o->raw)) {
+        Error("--no-private-part runs the job without device settings; it goes with no --private-part, --settings, "
+              "--set, --raw or --save-private-part");
         return 2;
     }
     if (o->savePrivatePart == "-") {
@@ -282,6 +297,36 @@ std::string HeaderRefusalReason(const PrivatePart& part) {
            " (a private part of another driver, or one changed with --raw)";
 }
 
+// What the plug-in did when StartDoc failed, as the simulated machine recorded
+// it: the job cancelled in the spooler, and the notice the user in the active
+// session got (caption and text as shown there), or why no notice was shown.
+std::string DescribeCancellation(bool siblingLoaded) {
+    bool cancelled = false;
+    DWORD jobId = 0;
+    for (const sim::JobCommand& command : sim::JobCommands()) {
+        if (command.command != JOB_CONTROL_CANCEL) continue;
+        cancelled = true;
+        jobId = command.jobId;
+    }
+    if (!cancelled) return "";
+    std::string text = "the device object carried no private part, so the plug-in cancelled the job: it asked the "
+                       "spooler to cancel job " + std::to_string(jobId) + " (SetJob with JOB_CONTROL_CANCEL) and ";
+    const std::vector<sim::Message> messages = sim::Messages();
+    if (messages.empty()) {
+        return text + (siblingLoaded ? "showed no notice: no user session was active"
+                                     : "showed no notice: the notice needs the sibling library QM22TIE.dll beside "
+                                       "the plug-in, and there is none");
+    }
+    const sim::Message& message = messages.back();
+    // The notice as the user sees it: its line breaks and tabs as they are.
+    std::string notice = sim::ToUtf8(message.text);
+    for (size_t at = notice.find('\n'); at != std::string::npos; at = notice.find('\n', at + 5)) {
+        notice.insert(at + 1, "    ");
+    }
+    return text + "showed the user in session " + std::to_string(message.sessionId) + " this notice:\n    " +
+           sim::ToUtf8(message.title) + "\n    " + notice;
+}
+
 std::string HexResult(HRESULT hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
@@ -309,12 +354,16 @@ int Run(const RunOptions& o) {
     }
     CheckJobHead(input.Head(), input.Name());
     CheckDocumentName(o.documentName);
-    const std::string pluginDir = o.session.pluginDir.empty() ? ProgramFolder() : o.session.pluginDir;
+    const std::string pluginDir = o.session.pluginDir.empty() ? DefaultPluginFolder() : o.session.pluginDir;
     CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
 
-    // The port outlives the session, whose last calls may still write.
+    // The port outlives the session, whose last calls may still write; the
+    // work folder's paths stay registered until the session has removed them.
+    TemporaryPaths workPaths;
+    SessionOptions sessionOptions = o.session;
+    sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
     DriverSession session;
-    if (const int code = ExitCodeOf(session.Open(o.session, &error))) {
+    if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;
     }
@@ -338,8 +387,9 @@ int Run(const RunOptions& o) {
 
     int status = kExitOk;
     bool abandoned = false;
-    if (!session.StartJob(&part, o.documentName, &error)) {
-        Error(error);
+    if (!session.StartJob(o.noPrivatePart ? nullptr : &part, o.documentName, &error)) {
+        const std::string cancellation = DescribeCancellation(session.SiblingLoaded());
+        Error(error + (cancellation.empty() ? "" : "; " + cancellation));
         status = kExitFound;
     } else {
         port.SetWriter("header");

@@ -49,7 +49,7 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
   --part        set, defaults: write a private part rather than a settings file
   --raw         set: skip the merge
   --plugin DIR  folder of QM22TRD.dll and QM22TIE.dll (default: the folder of
-                this program)
+                this program, or ../lib/qm22t from it as installed)
 
 Exit codes:
   0  done; for validate and diff: nothing to change, no difference
@@ -255,7 +255,17 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
                 writer.EndObject();
             }
             writer.EndArray();
-            writer.Member("default", shownDefault);
+            // Numbers as numbers; a text as its spelling, or null when none gives it back.
+            std::string spelt;
+            writer.Key("default");
+            if (!SpellField(field, block, &spelt)) writer.Null();
+            else if (field.type == FieldType::Signed || field.type == FieldType::Unsigned) {
+                int64_t number = 0;
+                ParseInteger(spelt, &number);
+                writer.Number(number);
+            } else {
+                writer.String(spelt);
+            }
             writer.Key("pjl");
             writer.BeginArray();
             for (const std::string& variable : facts.pjlVariables) writer.String(variable);
@@ -323,10 +333,12 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
 }
 
 int RunAction(const SettingsOptions& o) {
+    TemporaryPaths workPaths;
     DriverSession session;
     std::string error;
     SessionOptions sessionOptions;
     sessionOptions.pluginDir = o.pluginDir;
+    sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
     if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;

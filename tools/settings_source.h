@@ -13,7 +13,7 @@ namespace qm22t {
 
 using harness::DriverSession;
 using harness::PrivatePart;
-using harness::ProgramFolder;
+using harness::DefaultPluginFolder;
 using harness::SessionOptions;
 
 // The exit code a failure to open the session deserves (kExitOk when it opened).

@@ -1,5 +1,6 @@
 #include "plugin/render_plugin.h"
 
+#include "common/function_cast.h"
 #include "common/result_macros.h"
 #include "pjl/pjl_header.h"
 #include "plugin/carry_settings.h"
@@ -15,13 +16,6 @@
 #include <new>
 
 namespace {
-
-// Function pointers of different types pass through void(*)(), the one type
-// that converts to and from every other without a cast-function-type warning.
-template <typename To, typename From>
-To CastFunction(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
 
 // Result codes Command leaves for the driver.
 constexpr DWORD kCommandNotHandled = 50;     // nothing injected at this point
@@ -58,12 +52,19 @@ bool InfoValue(DWORD dwMode, DWORD* value) {
     }
 }
 
+// The last error that goes with a header's outcome: the spooler's (already the
+// thread's last error) for a failed write, out of memory for a shortage.
+DWORD HeaderLastError(HRESULT header) {
+    if (SUCCEEDED(header)) return ERROR_SUCCESS;
+    return header == E_OUTOFMEMORY ? static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY) : GetLastError();
+}
+
 }  // namespace
 
 DRVFN hookTable[kHookCount] = {
-    {INDEX_DrvSendPage, CastFunction<PFN>(&SendPageHook)},
-    {INDEX_DrvStartDoc, CastFunction<PFN>(&StartDocHook)},
-    {INDEX_DrvEndDoc, CastFunction<PFN>(&EndDocHook)},
+    {INDEX_DrvSendPage, FunctionAs<PFN>(&SendPageHook)},
+    {INDEX_DrvStartDoc, FunctionAs<PFN>(&StartDocHook)},
+    {INDEX_DrvEndDoc, FunctionAs<PFN>(&EndDocHook)},
 };
 
 RenderPlugin::RenderPlugin(const ModuleContext& modules) : modules(modules) { InterlockedIncrement(&liveObjects); }
@@ -135,9 +136,9 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
     RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pDevOem == nullptr);
     PluginPdev* block = new (std::nothrow) PluginPdev;
     RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_NOT_ENOUGH_MEMORY, block == nullptr);
-    block->driverSendPage = CastFunction<DriverSendPageFunction>(FindDriverFunction(pded, INDEX_DrvSendPage));
-    block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
-    block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
+    block->driverSendPage = FunctionAs<DriverSendPageFunction>(FindDriverFunction(pded, INDEX_DrvSendPage));
+    block->driverStartDoc = FunctionAs<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
+    block->driverEndDoc = FunctionAs<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
     block->pageCount = 0;
     block->modules = modules;
     *pDevOem = block;
@@ -147,6 +148,10 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
 HRESULT STDMETHODCALLTYPE RenderPlugin::DisablePDEV(PDEVOBJ pdevobj) {
     PluginPdev* block = PdevOf(pdevobj);
     if (block != nullptr) {
+        // A document the driver never ended: what the filter still holds was
+        // taken from the driver and goes out now rather than with the block.
+        // DisablePDEV never fails; a spooler failure here has no one to hear it.
+        (void)EndStream(pdevobj, *block);
         delete block;
         pdevobj->pdevOEM = nullptr;
     }
@@ -193,11 +198,19 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     if (!identified) SetResult(pdwResult, kCommandNoIdentification);
     RETURN_HR_IF(E_FAIL, !identified);
     // Without a per-device block no StartDoc has named the document: the
-    // header then carries an empty document name. The header is best effort:
-    // the driver goes on whatever reached the spooler.
-    const PluginPdev* block = PdevOf(pdevobj);
-    BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
-                   inputs.userName);
+    // header then carries an empty document name. The answer stays "not
+    // handled" whatever the header met (the driver injects nothing here);
+    // a header that did not reach the spooler whole leaves its error as the
+    // last error and fails the rest of the document (PluginPdev::headerBroken).
+    PluginPdev* block = PdevOf(pdevobj);
+    const HRESULT header = BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings,
+                                          block != nullptr ? block->documentName : nullptr, inputs.userName);
+    const DWORD headerError = HeaderLastError(header);
+    if (block != nullptr) {
+        block->headerBroken = FAILED(header);
+        block->headerError = headerError;
+    }
+    if (FAILED(header)) SetLastError(headerError);
     // The driver injects nothing itself at the stream's start.
     SetResult(pdwResult, kCommandNotHandled);
     return E_NOTIMPL;
@@ -212,6 +225,8 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
     if (!identified && pcbWritten != nullptr) *pcbWritten = 0;
     RETURN_HR_IF(E_FAIL, !identified);
     PluginPdev* block = PdevOf(pdevobj);
+    if (block->headerBroken && pcbWritten != nullptr) *pcbWritten = 0;
+    RETURN_HR_IF_SET_ERROR(E_FAIL, block->headerError, block->headerBroken);
     const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block->documentName};
     return StreamFilterWrite(block->filter, job, pBuf, cbBuffer, pcbWritten);
 }

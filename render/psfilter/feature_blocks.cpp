@@ -113,7 +113,8 @@ FeatureTemplates LoadFeatureTemplates(HMODULE module) {
 std::string CommentLineValue(const std::string& value) {
     std::string line(value);
     for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = ' ';
     }
     return line;
 }

@@ -71,7 +71,8 @@ struct FeatureTemplates {
 FeatureTemplates LoadFeatureTemplates(HMODULE module);
 
 // A value as it may stand in a "%%BeginFeature:" comment line: every byte
-// below 0x20 becomes a blank, so the value cannot end the line. May throw
+// below 0x20 and DEL become a blank, so the value cannot end the line nor put
+// a control byte into it (the PJL header drops DEL as well). May throw
 // std::bad_alloc.
 std::string CommentLineValue(const std::string& value);
 

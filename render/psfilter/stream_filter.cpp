@@ -28,6 +28,47 @@ constexpr int32_t kPageCommentsEndLength = sizeof kPageCommentsEnd - 1;
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
 
+// Outside a setup section every text that decides something: the two begin
+// markers, the start and end of a page's comments, the two orientation lines
+// and the line end a page's comments must hold. Bytes at the end of what has
+// arrived that could still become one of them wait for the next call; all
+// others are decided and go on at once, however long their line.
+constexpr const char* kDecidingTexts[] = {kBeginSetup,     kBeginPageSetup, kPageComments, kPageCommentsEnd,
+                                          kPortraitLine,   kLandscapeLine,  kLineEnd};
+constexpr size_t kLongestDecidingText = sizeof kLandscapeLine - 1;
+static_assert(sizeof kPortraitLine - 1 < kLongestDecidingText && sizeof kBeginPageSetup - 1 < kLongestDecidingText,
+              "the landscape line is the longest deciding text");
+// The most bytes a call leaves held outside a section.
+constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
+// Bytes of a call examined together with an undecided tail held from the
+// last one: enough to decide it (twice the longest text), few enough that
+// copying them costs nothing next to the call.
+constexpr size_t kStitchBytes = 2 * kLongestDecidingText;
+
+// Outside a section, writes without a line end are gathered up to this many
+// bytes before they are examined, so a driver writing a few bytes at a time
+// does not make a spooler call of each write. Examining them later changes no
+// decision: the decisions do not depend on how the stream is cut.
+constexpr size_t kGatherBytes = 4096;
+// Only writes shorter than this are gathered; longer ones go on from the
+// driver's buffer.
+constexpr size_t kGatherWriteBytes = 512;
+
+// The length of the longest end of the `length` bytes that is the start of a
+// deciding text, but not all of it; 0 when there is none. Every deciding
+// text that starts in front of that end is then whole in the bytes.
+size_t UndecidedTail(const BYTE* bytes, size_t length) {
+    const size_t from = length > kMostUndecidedBytes ? length - kMostUndecidedBytes : 0;
+    for (size_t at = from; at < length; ++at) {
+        if (bytes[at] != '%' && bytes[at] != '\r') continue;
+        const size_t left = length - at;
+        for (const char* text : kDecidingTexts) {
+            if (std::strlen(text) > left && std::memcmp(bytes + at, text, left) == 0) return left;
+        }
+    }
+    return 0;
+}
+
 // What one call examines: the held bytes followed by the call's, or the call's
 // bytes alone when nothing is held (the common case: page bodies are then
 // forwarded straight from the driver's buffer). Bytes are taken from the front
@@ -35,13 +76,16 @@ constexpr size_t kWholeRun = static_cast<size_t>(-1);
 // Offsets handed around are relative to the front.
 class Window {
 public:
-    Window(const BYTE* bytes, size_t size, size_t complete) : bytes_(bytes), size_(size), complete_(complete) {}
+    Window(const BYTE* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
     const BYTE* Front() const { return bytes_ + at_; }
     size_t Length() const { return size_ - at_; }
-    // Offset just past the last CR LF; a lone LF left of a line end whose CR
-    // went out counts too.
-    size_t CompleteLength() const { return complete_ > at_ ? complete_ - at_ : 0; }
+    // Offset just past the last CR LF. Looked for only when a section needs
+    // it: outside one, lines do not matter.
+    size_t CompleteLength() const {
+        if (complete_ == kNone) complete_ = CompleteLengthOf(bytes_, size_);
+        return complete_ > at_ ? complete_ - at_ : 0;
+    }
     size_t Taken() const { return at_; }
     void Take(size_t count) { at_ += count < Length() ? count : Length(); }
 
@@ -80,7 +124,7 @@ public:
 private:
     const BYTE* bytes_;
     size_t size_;
-    size_t complete_;
+    mutable size_t complete_ = kNone;
     size_t at_ = 0;
 };
 
@@ -141,15 +185,26 @@ void DropEvaluatedPageComments(StreamFilterState& state) {
     if (state.pageComments.lineEnd) state.pageComments = PageCommentScan{};
 }
 
-// Notes what a run of page-comment bytes tells about the orientation. Each run
-// is whole lines, or ends where a marker starts; neither orientation line nor
-// a line end can straddle two runs, so looking at each run alone is enough.
-// What is known already is not looked for again.
-void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count) {
+// Whether `text` starts somewhere in the first `count` of the `visible`
+// bytes (it may reach past `count`).
+bool StartsWithin(const BYTE* bytes, size_t count, size_t visible, const char* text) {
+    const size_t reach = count + std::strlen(text) - 1;
+    return FindBytes(bytes, reach < visible ? reach : visible, text) >= 0;
+}
+
+// Notes what a run of page-comment bytes tells about the orientation: the
+// texts that start in the run's `count` bytes, read on into the `visible`
+// bytes behind it. A run ends where a marker starts or where the undecided
+// bytes start; no text looked for here can hold a marker's start, and each
+// that starts in front of the undecided bytes is whole, so looking at each run
+// alone finds every text once. What is known already is not looked for again.
+void NotePageComments(PageCommentScan& comments, const BYTE* bytes, size_t count, size_t visible) {
     if (count == 0) return;
-    if (!comments.lineEnd) comments.lineEnd = FindBytes(bytes, count, kLineEnd) >= 0;
-    if (!comments.portrait) comments.portrait = FindBytes(bytes, count, kPortraitLine) >= 0;
-    if (!comments.portrait && !comments.landscape) comments.landscape = FindBytes(bytes, count, kLandscapeLine) >= 0;
+    if (!comments.lineEnd) comments.lineEnd = StartsWithin(bytes, count, visible, kLineEnd);
+    if (!comments.portrait) comments.portrait = StartsWithin(bytes, count, visible, kPortraitLine);
+    if (!comments.portrait && !comments.landscape) {
+        comments.landscape = StartsWithin(bytes, count, visible, kLandscapeLine);
+    }
 }
 
 // Rewrites the first `piece` bytes of `setup` and sends the result. A piece
@@ -187,9 +242,9 @@ bool StandsAt(const BYTE* bytes, size_t at, size_t to, const char* text, size_t 
 }
 
 // One round outside a section: collect page comments, forward up to the end of
-// a setup begin marker line (or all complete lines) and enter the section.
+// a setup begin marker line (or all decided bytes) and enter the section.
 //
-// One pass over the complete lines looks at every "%" once: a begin marker
+// One pass over the decided bytes looks at every "%" once: a begin marker
 // ends the round (the earlier marker wins, whichever kind: a document-setup
 // marker of an embedded document further on must not outrank the page's own);
 // "%%Page:" starts a page's comments and "%%EndPageComments\r\n" ends them. All
@@ -198,40 +253,46 @@ bool StandsAt(const BYTE* bytes, size_t at, size_t to, const char* text, size_t 
 // Comments behind the marker belong to a later page and wait until that
 // section is over; collected now, they would decide this section's orientation
 // whenever the driver happened to write both pages in one call.
+//
+// Lines play no part here: a text is taken where it starts, whole, so the
+// decisions are those a line-by-line reading makes (every deciding text but
+// "%%Page:" ends with its line, and one that starts before the undecided
+// bytes is whole), while a line of any length passes without being held.
 HRESULT PassThrough(const FilterCall& call) {
     StreamFilterState& state = call.state;
     const Window& window = call.window;
     const BYTE* const bytes = window.Front();
-    const size_t complete = window.CompleteLength();
+    const size_t length = window.Length();
+    const size_t decided = length - UndecidedTail(bytes, length);
 
     size_t marker = Window::kNone;
     size_t commentsFrom = state.inPageComments ? 0 : Window::kNone;
-    for (size_t at = 0; at < complete; ++at) {
-        const void* hit = std::memchr(bytes + at, '%', complete - at);
+    for (size_t at = 0; at < decided; ++at) {
+        const void* hit = std::memchr(bytes + at, '%', decided - at);
         if (hit == nullptr) break;
         at = static_cast<size_t>(static_cast<const BYTE*>(hit) - bytes);
-        if (complete - at < 2 || bytes[at + 1] != '%') continue;
-        if (StandsAt(bytes, at, complete, kBeginSetup, sizeof kBeginSetup - 1) ||
-            StandsAt(bytes, at, complete, kBeginPageSetup, sizeof kBeginPageSetup - 1)) {
+        if (length - at < 2 || bytes[at + 1] != '%') continue;
+        if (StandsAt(bytes, at, length, kBeginSetup, sizeof kBeginSetup - 1) ||
+            StandsAt(bytes, at, length, kBeginPageSetup, sizeof kBeginPageSetup - 1)) {
             marker = at;
             break;
         }
         if (!state.inPageComments) {
-            if (StandsAt(bytes, at, complete, kPageComments, sizeof kPageComments - 1)) {
+            if (StandsAt(bytes, at, length, kPageComments, sizeof kPageComments - 1)) {
                 state.inPageComments = true;
                 commentsFrom = at;
             }
-        } else if (StandsAt(bytes, at, complete, kPageCommentsEnd, kPageCommentsEndLength)) {
-            NotePageComments(state.pageComments, bytes + commentsFrom, at - commentsFrom);
+        } else if (StandsAt(bytes, at, length, kPageCommentsEnd, kPageCommentsEndLength)) {
+            NotePageComments(state.pageComments, bytes + commentsFrom, at - commentsFrom, length - commentsFrom);
             state.inPageComments = false;
             commentsFrom = Window::kNone;
         }
     }
-    const size_t limit = marker != Window::kNone ? marker : complete;
+    const size_t limit = marker != Window::kNone ? marker : decided;
     if (state.inPageComments && limit > commentsFrom) {
-        NotePageComments(state.pageComments, bytes + commentsFrom, limit - commentsFrom);
+        NotePageComments(state.pageComments, bytes + commentsFrom, limit - commentsFrom, length - commentsFrom);
     }
-    const size_t upTo = marker != Window::kNone ? window.Find(kLineEnd, marker, complete) + 2 : complete;
+    const size_t upTo = marker != Window::kNone ? window.Find(kLineEnd, marker, length) + 2 : decided;
 
     // The section starts when its marker is seen, whatever the spooler then
     // takes of the marker line.
@@ -240,7 +301,7 @@ HRESULT PassThrough(const FilterCall& call) {
         state.setup.Clear();
         state.inPageComments = false;
     }
-    return ForwardFromWindow(call, upTo);
+    return upTo == 0 ? S_OK : ForwardFromWindow(call, upTo);
 }
 
 // Moves the first `count` bytes of the window into `setup`. Section text that
@@ -325,14 +386,67 @@ void StartOver(StreamFilterState& state, int32_t defaultOrientation) {
     state.defaultOrientation = defaultOrientation;
 }
 
-// Examines the window's complete lines until they are all handled or a step
-// fails.
+// Examines the window until a round changes nothing (outside a section only
+// undecided bytes are left, inside one only a partial line) or a step fails.
 HRESULT Examine(const FilterCall& call) {
-    HRESULT hr = S_OK;
-    while (SUCCEEDED(hr) && call.window.CompleteLength() != 0) {
-        hr = call.state.section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
+    for (;;) {
+        const size_t taken = call.window.Taken();
+        const SectionState section = call.state.section;
+        if (section != SectionState::Passing && call.window.CompleteLength() == 0) return S_OK;
+        const HRESULT hr = section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
+        if (FAILED(hr)) return hr;
+        // A round outside a section that found no marker leaves only undecided bytes.
+        if (section == SectionState::Passing && call.state.section == SectionState::Passing) return S_OK;
+        if (call.window.Taken() == taken && call.state.section == section) return S_OK;
     }
-    return hr;
+}
+
+// How many of the call's `count` bytes to examine together with the held ones
+// so that the held ones are settled: outside a section enough to decide an
+// undecided tail, inside one up to the end of the partial line.
+size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t count) {
+    if (state.section == SectionState::Passing) return count < kStitchBytes ? count : kStitchBytes;
+    const size_t held = static_cast<size_t>(state.pending.length);
+    if (held > 0 && state.pending.Bytes()[held - 1] == '\r' && count > 0 && data[0] == '\n') return 1;
+    const int64_t lineEnd = FindBytes(data, count, kLineEnd);
+    return lineEnd < 0 ? count : static_cast<size_t>(lineEnd) + 2;
+}
+
+// Examines what `pending` holds followed by the first bytes of the call, and
+// gives the offset in the call from which its bytes can be examined where they
+// are (`count` when none can: they are all in `pending` then). Only when the
+// held bytes stay unsettled (a section's line without its end in the call, or
+// a failure) does the rest of the call join them, as one held window.
+size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite, const BYTE* data,
+                   size_t count, HRESULT& hr) {
+    LineBuffer& pending = state.pending;
+    const size_t stitch = StitchLength(state, data, count);
+    hr = pending.Append(data, stitch);
+    if (FAILED(hr)) return count;
+    {
+        Window window(pending.Bytes(), static_cast<size_t>(pending.length));
+        const FilterCall call{state, job, rewrite, window};
+        hr = Examine(call);
+        pending.Consume(window.Taken());
+    }
+    const size_t left = static_cast<size_t>(pending.length);
+    if (left <= stitch) {
+        // What is left came from the call: it is examined where it is.
+        pending.Consume(left);
+        return stitch - left;
+    }
+    const HRESULT kept = pending.Append(data + stitch, count - stitch);
+    if (FAILED(kept)) {
+        if (SUCCEEDED(hr)) hr = kept;
+        return count;
+    }
+    if (SUCCEEDED(hr) && stitch < count) {
+        Window window(pending.Bytes(), static_cast<size_t>(pending.length));
+        const FilterCall call{state, job, rewrite, window};
+        hr = Examine(call);
+        pending.Consume(window.Taken());
+    }
+    return count;
 }
 
 }  // namespace
@@ -346,6 +460,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     if (static_cast<uint64_t>(state.pending.length) + count > static_cast<uint64_t>(state.pending.byteLimit)) {
         return E_OUTOFMEMORY;
     }
+    const BYTE* const bytes = static_cast<const BYTE*>(data);
 
     // A new job drops whatever the previous one left (the end-of-document
     // flush normally leaves nothing) and starts outside any section, so a job
@@ -371,27 +486,46 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
         return hr;
     }
 
-    // With nothing held the call's own bytes are examined where they are, and
-    // only what is left at the end (a last partial line) is copied; room for
-    // that is made first, so a call that cannot be kept is refused whole.
-    const bool direct = state.pending.length == 0;
-    const size_t complete = direct ? CompleteLengthOf(static_cast<const BYTE*>(data), count) : 0;
-    RETURN_IF_FAILED(direct ? state.pending.Reserve(count - complete) : state.pending.Append(data, count));
+    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
+        static_cast<size_t>(state.pending.length) + count < kGatherBytes) {
+        const size_t held = static_cast<size_t>(state.pending.length);
+        const bool lineEnd = FindBytes(bytes, count, kLineEnd) >= 0 ||
+                             (held > 0 && state.pending.Bytes()[held - 1] == '\r' && bytes[0] == '\n');
+        if (!lineEnd) {
+            RETURN_IF_FAILED(state.pending.Append(bytes, count));
+            if (written != nullptr) *written = count;
+            return S_OK;
+        }
+    }
+
+    // Room for what the call leaves is made before anything is examined, so a
+    // call that cannot be kept is refused whole: outside a section at most an
+    // undecided tail (and the bytes examined with held ones), inside one the
+    // partial line behind the call's last line end (all of the call when a
+    // partial line is held already). A section that begins in the call may
+    // leave a longer partial line; when even that cannot be kept, the bytes
+    // are lost and the failure is what the driver hears.
+    size_t room = kMostUndecidedBytes + kStitchBytes;
+    if (state.section != SectionState::Passing) {
+        const size_t line = state.pending.length > 0 ? count : count - CompleteLengthOf(bytes, count);
+        if (line > room) room = line;
+    }
+    if (room > count) room = count;
+    RETURN_IF_FAILED(state.pending.Reserve(room));
     if (written != nullptr) *written = count;
 
-    Window window = direct ? Window(static_cast<const BYTE*>(data), count, complete)
-                           : Window(state.pending.Bytes(), static_cast<size_t>(state.pending.length),
-                                    static_cast<size_t>(state.pending.completeLength));
+    size_t from = 0;
+    if (state.pending.length > 0) from = ExamineHeld(state, job, rewrite, bytes, count, hr);
+    if (from == count) return hr;
+
+    // Nothing is held: the rest of the call is examined in the driver's
+    // buffer, and only what it leaves (undecided bytes, a section's partial
+    // line, or what a failure left) is copied.
+    Window window(bytes + from, count - from);
     const FilterCall call{state, job, rewrite, window};
-    hr = Examine(call);
-    if (direct) {
-        // More than the reserved tail is left only after a failure; if even
-        // that cannot be kept, the failure is what the driver hears.
-        const HRESULT kept = state.pending.Append(window.Front(), window.Length());
-        if (SUCCEEDED(hr)) hr = kept;
-    } else {
-        state.pending.Consume(window.Taken());
-    }
+    if (SUCCEEDED(hr)) hr = Examine(call);
+    const HRESULT kept = state.pending.Append(window.Front(), window.Length());
+    if (SUCCEEDED(hr)) hr = kept;
     return hr;
 }
 

@@ -1,7 +1,10 @@
 // Output stream filter: everything the PostScript driver writes for a job passes
-// through it on its way to the spooler. It forwards the stream by whole CR LF
-// lines, collects each document and page setup section, has it rewritten with
-// the printer's feature blocks and sends the rewritten text in its place.
+// through it on its way to the spooler. It forwards the stream as it arrives,
+// holding back only the last few bytes that could still become a marker,
+// collects each document and page setup section by whole CR LF lines, has it
+// rewritten with the printer's feature blocks and sends the rewritten text in
+// its place. Outside a section its memory is bounded whatever the length of a
+// line or the kind of its line ends.
 #pragma once
 
 #include "platform/platform.h"
@@ -34,7 +37,10 @@ struct StreamFilterState {
     // Until a job's PostScript starts: no orientation known, so the rewriter
     // falls back to the settings block's orientation field.
     int32_t defaultOrientation = kOrientationUnknown;
-    LineBuffer pending;  // received, not yet forwarded or collected
+    // Received, not yet forwarded or collected: outside a section at most the
+    // few bytes that could still become a marker, inside one a partial line,
+    // after a spooler failure also what the spooler still owes.
+    LineBuffer pending;
     // The first bytes of `pending` that were examined already and are owed to
     // the spooler unchanged (it failed part-way through them).
     int32_t passThroughOwed = 0;
@@ -66,9 +72,14 @@ using SetupRewriteFunction = HRESULT (*)(HMODULE module, const WCHAR* documentNa
 //   - the bytes cannot be buffered: E_OUTOFMEMORY, the state as it was.
 //   - otherwise S_OK, or the first failure of the spooler (what it did not
 //     take stays and goes out first on the next call), or E_OUTOFMEMORY when
-//     section text could not be collected (it stays pending for the next call).
-// A trailing line without its line end is held until the line is complete or
-// the document ends (StreamFilterFlush). Never throws.
+//     section text could not be collected (it stays pending for the next call)
+//     or, in a call that begins a section, its last partial line cannot be
+//     kept (those bytes are lost).
+// Outside a section the bytes go on at once, but for an end that could still
+// become a marker (at most 31 bytes); inside one a trailing line without its
+// line end is held until the line is complete or the document ends
+// (StreamFilterFlush). Which bytes reach the spooler does not depend on how
+// the driver cuts its writes. Never throws.
 HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
                           DWORD* written, SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
 

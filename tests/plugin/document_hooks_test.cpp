@@ -232,19 +232,20 @@ TEST_F(DocumentHooksTest, EndDocSendsWhatTheFilterStillHoldsAfterTheDriversEndDo
     EXPECT_EQ(sim::WrittenBytes(printer), job + "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X");
     EXPECT_EQ(block.filter.pending.data, nullptr);
 
-    // Held bytes the spooler refuses at the end: the document fails instead of
-    // ending short, and the driver's EndDoc has still run.
+    // Held bytes (a last CR, which a LF could still follow) the spooler refuses
+    // at the end: the document fails instead of ending short, and the driver's
+    // EndDoc has still run.
     block.driverEndDoc = &FakeDrvEndDoc;
-    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nlast", 11), S_OK);
+    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nlast\r", 12), S_OK);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
     EXPECT_EQ(driverRecord.endDocCalls, 1);
     EXPECT_EQ(block.filter.pending.data, nullptr);
     // Without a driver EndDoc the held bytes still go out; the answer stays FALSE.
     block.driverEndDoc = nullptr;
-    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nend", 10), S_OK);
+    ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nend\r", 11), S_OK);
     EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
-    EXPECT_EQ(sim::WrittenBytes(printer).substr(sim::WrittenBytes(printer).size() - 3), "end");
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(sim::WrittenBytes(printer).size() - 4), "end\r");
 }
 
 TEST_F(DocumentHooksTest, DocumentsOnOtherThreadsAreKeptApart) {
@@ -266,6 +267,27 @@ TEST_F(DocumentHooksTest, DocumentsOnOtherThreadsAreKeptApart) {
     EXPECT_EQ(otherDepth, 0);
     EXPECT_EQ(Saved(), u"Main");
     EXPECT_EQ(documentDepth, 0);
+}
+
+// The price of keeping the document per thread, as the definition's comment
+// says: an EndDoc on another thread ends that thread's document, not this one.
+TEST_F(DocumentHooksTest, AnEndDocOnAnotherThreadLeavesThisThreadsDocumentOpen) {
+    StartDoc(u"Main", 1);
+    int otherDepth = 99;
+    std::thread other([&] {
+        EndDocHook(&device.surface, 0);
+        otherDepth = documentDepth;
+    });
+    other.join();
+    EXPECT_EQ(otherDepth, -2);
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(Saved(), u"Main");
+    // So the next StartDoc here still counts as a later one of "Main".
+    EXPECT_EQ(StartDoc(u"Next", 2), TRUE);
+    EXPECT_EQ(Recorded(), u"Main");
+    EndDocHook(&device.surface, 0);
+    EXPECT_EQ(StartDoc(u"Next", 3), TRUE);
+    EXPECT_EQ(Recorded(), u"Next");
 }
 
 }  // namespace

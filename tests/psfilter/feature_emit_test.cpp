@@ -724,6 +724,12 @@ TEST_F(FeatureEmit, RawTextsCannotBreakOutOfTheirBlock) {
                                 Ours("ZTSecretNumInfo", " \\  ", "\\011\\\\\\015\\012") +
                                 Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") +
                                 kRegion);
+    // DEL is blanked in the comment line too; in the string it is an ordinary byte.
+    Text(4904, u"12\x7f" u"34");
+    Text(824, u"A\x7f");
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
+                                Ours("ZTSecretNumInfo", "12 34", "12\x7f" "34") + Ours("ZTStampPageFont", "A ", "417F") +
+                                kRegion);
 }
 
 namespace {
@@ -784,7 +790,7 @@ TEST(FeatureText, EveryByteStringComesBackFromThePostScriptString) {
         seed = seed * 1103515245u + 12345u;
         return seed >> 16;
     };
-    const char interesting[] = {'(', ')', '\\', '\r', '\n', '\t', '\0', '%', '7', '0', 'a', ' '};
+    const char interesting[] = {'(', ')', '\\', '\r', '\n', '\t', '\0', '%', '7', '0', 'a', ' ', '\x7f'};
     for (int round = 0; round < 2000; ++round) {
         std::string value;
         const size_t length = next() % 40;
@@ -799,7 +805,7 @@ TEST(FeatureText, EveryByteStringComesBackFromThePostScriptString) {
         ASSERT_EQ(comment.size(), value.size());
         for (size_t i = 0; i < value.size(); ++i) {
             const unsigned char byte = static_cast<unsigned char>(value[i]);
-            ASSERT_EQ(comment[i], byte < 0x20 ? ' ' : value[i]) << "round " << round << " byte " << i;
+            ASSERT_EQ(comment[i], byte < 0x20 || byte == 0x7F ? ' ' : value[i]) << "round " << round << " byte " << i;
         }
     }
     // Words, numbers and hex digits are unchanged in both places.

@@ -117,7 +117,18 @@ refused("settings set --out is its source" 2 "--out [^\n]*kept-part.bin and the 
         settings set ${keptPart} CopyCount=2 --out ${keptPart})
 refused("settings set with a bad value" 2 "CopyCount=x: \"x\" is not a number" settings set ${settings} CopyCount=x ${out})
 refused("settings unknown action" 2 "unknown action \"show\"" settings show ${settings})
+refused("run --plugin missing" 2 "run: --plugin needs a value" run ${job} ${out} --plugin)
+refused("run --spooler-fail-after malformed" 2 "--spooler-fail-after wants a count of bytes from 0 to [0-9]+, not \"5000x\"" run ${job} --spooler-fail-after 5000x ${out})
+refused("run --write-size twice" 2 "--write-size is given twice" run ${job} --write-size 1 --write-size=2 ${out})
+refused("run --no-private-part with --raw" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --raw ${out})
+refused("settings --plugin missing" 2 "settings: --plugin needs a value" settings dump ${settings} --plugin)
+refused("settings --plugin empty" 2 "settings dump: --plugin wants a file name, not an empty text" settings dump ${settings} --plugin=)
+refused("settings --out twice" 2 "--out and --plugin take one value each" settings defaults ${out} --out ${WORK}/other.txt)
+refused("settings set without a value" 2 "set needs at least one Field=value" settings set ${settings} ${out})
 refused("inspect --job missing" 2 "inspect: --job needs a value" inspect ${kept} --job)
+refused("inspect --job empty" 2 "inspect: --job wants a file name" inspect ${kept} --job=)
+refused("inspect --job twice" 2 "inspect: --job is given twice" inspect ${kept} --job ${job} --job ${job})
+refused("inspect two spool files" 2 "inspect: give one spool file" inspect ${kept} ${kept})
 refused("inspect unknown option" 2 "inspect: unknown option --out" inspect ${kept} --out x)
 
 # Sources no command can use.
@@ -249,3 +260,111 @@ endforeach()
 if(named LESS 150)
     message(SEND_ERROR "only ${named} names were tried")
 endif()
+
+# Ended by a signal while it waits for the rest of its job, the program leaves
+# no temporary file beside its output and no work folder in TMPDIR.
+find_program(BASH bash)
+find_program(MKFIFO mkfifo)
+if(BASH AND MKFIFO)
+    foreach(signal INT TERM HUP)
+        set(scratch ${WORK}/signal-${signal})
+        file(REMOVE_RECURSE ${scratch})
+        file(MAKE_DIRECTORY ${scratch}/tmp)
+        file(WRITE ${scratch}/out.prn "an earlier spool file\n")
+        # 8 KiB of the job reach the program, then the pipe stays open and empty.
+        # Job control, so the background program does not start with SIGINT ignored.
+        execute_process(COMMAND ${BASH} -c "
+            set -e -m
+            cd '${scratch}'
+            mkfifo job.fifo
+            { head -c 8192 '${EXAMPLES}/job.ps'; printf '%8192s' ''; sleep 30; } > job.fifo 2> /dev/null &
+            feeder=$!
+            TMPDIR='${scratch}/tmp' '${QM22T}' run job.fifo --out out.prn --trace trace.txt 2> err.txt &
+            tool=$!
+            for _ in $(seq 100); do
+                if ls -A tmp | grep -q . && ls -A | grep -q '^\\.out.prn'; then break; fi
+                sleep 0.1
+            done
+            ls -A tmp > seen.txt; ls -A >> seen.txt
+            kill -${signal} $tool
+            status=0; wait $tool || status=$?
+            kill $feeder 2> /dev/null || true
+            echo $status > status.txt"
+            RESULT_VARIABLE failed)
+        file(READ ${scratch}/status.txt status)
+        file(READ ${scratch}/seen.txt seen)
+        file(GLOB left ${scratch}/tmp/* ${scratch}/.out.prn* ${scratch}/.trace.txt*)
+        file(READ ${scratch}/out.prn outNow)
+        if(NOT seen MATCHES "qm22t\\." OR NOT seen MATCHES "\\.out\\.prn\\.qm22t-")
+            message(SEND_ERROR "SIG${signal}: the work folder or the temporary output never appeared: ${seen}")
+        endif()
+        if(left OR NOT outNow STREQUAL "an earlier spool file\n" OR status LESS 128)
+            message(SEND_ERROR "SIG${signal}: exit ${status}, left behind: ${left}, output now: ${outNow}")
+        endif()
+    endforeach()
+endif()
+
+# A job whose device object carries no private part: the plug-in cancels it,
+# and the message tells what it did and shows the notice the user got, or why
+# none was shown.
+refill()
+string(ASCII 9 tab)
+qm22t("cancelled job" EXIT 1 ARGS run ${job} --no-private-part ${out}
+      STDERR_MATCHES "^qm22t run: the plug-in's StartDoc hook refused the job"
+                     "the device object carried no private part, so the plug-in cancelled the job: it asked the spooler to cancel job 1 \\(SetJob with JOB_CONTROL_CANCEL\\) and showed the user in session 1 this notice:\n    Error\n    The job was canceled\\.\n    ${tab}ErrorNo = 0xA1\nqm22t run: 0 bytes reached the spooler in 0 writes"
+                     "kept.prn was not written\n$")
+expect_kept("cancelled job")
+file(MAKE_DIRECTORY ${WORK}/no-sibling)
+get_filename_component(pluginDir ${QM22T} DIRECTORY)
+file(COPY ${pluginDir}/QM22TRD.dll DESTINATION ${WORK}/no-sibling)
+refill()
+qm22t("cancelled job without the sibling library" EXIT 1 ARGS run ${job} --no-private-part --plugin ${WORK}/no-sibling ${out}
+      STDERR_MATCHES "and showed no notice: the notice needs the sibling library QM22TIE.dll beside the plug-in, and there is none\n")
+expect_kept("cancelled job without the sibling library")
+refused("--no-private-part with settings" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --settings ${settings} ${out})
+
+# A reader that goes away (SIGPIPE): the work folder and the temporary trace go too.
+if(BASH)
+    set(scratch ${WORK}/signal-PIPE)
+    file(REMOVE_RECURSE ${scratch})
+    file(MAKE_DIRECTORY ${scratch}/tmp)
+    # A job of about 2 MiB, far more than a pipe holds.
+    string(REPEAT "0 0 moveto (a line of the page body) show\r\n" 1000 lines)
+    file(WRITE ${scratch}/big.ps "%!PS-Adobe-3.0\r\n")
+    foreach(_ RANGE 50)
+        file(APPEND ${scratch}/big.ps "${lines}")
+    endforeach()
+    file(APPEND ${scratch}/big.ps "%%EOF\r\n")
+    execute_process(COMMAND ${BASH} -c "
+        cd '${scratch}'
+        TMPDIR='${scratch}/tmp' '${QM22T}' run big.ps --trace trace.txt 2> err.txt | head -c 1 > /dev/null
+        echo \${PIPESTATUS[0]} > status.txt")
+    file(READ ${scratch}/status.txt status)
+    file(GLOB left ${scratch}/tmp/* ${scratch}/.trace.txt* ${scratch}/trace.txt)
+    if(left OR NOT status EQUAL 141)
+        message(SEND_ERROR "SIGPIPE: exit ${status}, left behind: ${left}")
+    endif()
+endif()
+refused("inspect standard input twice" 2 "standard input is named twice \\(the spool file and --job\\)" inspect --job - -)
+
+# settings fields --json: numbers as numbers, texts as texts.
+qm22t("fields --json" EXIT 0 ARGS settings fields --json STDOUT_VAR json)
+string(JSON count LENGTH "${json}" fields)
+math(EXPR lastField "${count} - 1")
+set(defaults "")
+foreach(i RANGE ${lastField})
+    string(JSON name GET "${json}" fields ${i} name)
+    if(name MATCHES "^(ZTDuplex|Identification|ZTOutputBox)$")
+        string(JSON value GET "${json}" fields ${i} default)
+        string(JSON type TYPE "${json}" fields ${i} default)
+        string(JSON names LENGTH "${json}" fields ${i} names)
+        string(APPEND defaults "${name}=${value} ${type} ${names};")
+    endif()
+endforeach()
+expect_equal("fields --json: defaults" "${defaults}" "Identification=VTA/NP STRING 0;ZTDuplex=1 NUMBER 3;ZTOutputBox=1 NUMBER 101;")
+
+# A dump says in its first line what its mark means.
+qm22t("dump's first line" EXIT 0 ARGS settings dump ${settings} STDOUT_VAR dump)
+string(REGEX MATCH "^[^\n]*\n" first "${dump}")
+expect_equal("dump's first line" "${first}"
+    "# \"*\" marks a value that differs from the sibling library's defaults. Source: settings of ${settings} over the sibling library's defaults\n")

@@ -3,6 +3,9 @@
 // What it proves that the host tests cannot: the vtable slot order, the stdcall
 // convention of methods, hooks and exports, the .def export names, the embedded
 // feature-block templates and the loading of QM22TIE.dll from the module's folder.
+// Then 16 jobs run one after the other and again on 4 threads at once through the
+// same loaded module, each printing to a file of its own: every job must print
+// the same bytes both times.
 //
 // The plug-in's interface is called, and the driver's interfaces are offered, by
 // literal slot numbers through tables written here, not through the interface
@@ -18,12 +21,13 @@
 #include "common/companion_path.h"
 #include "common/wtext.h"
 #include "harness/driver_hooks.h"
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/platform.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -483,6 +487,196 @@ void CheckPortFile(const WCHAR* portFile) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Jobs at once: kThreads threads with kJobsPerThread jobs each, as a print
+// server renders them, each job with a plug-in object, a printer handle, copy
+// count, document name and write size of its own and its own output file
+// (DOC_INFO_1's output file in place of the printer's port). Every job must
+// print exactly what it printed when all of them ran one after the other.
+
+constexpr int kThreads = 4;
+constexpr int kJobsPerThread = 4;
+constexpr int kNumberedJobs = kThreads * kJobsPerThread;
+
+struct NumberedJob {
+    std::string printed;  // the output file's bytes
+    std::string failure;  // the first step that went wrong, or empty
+};
+
+std::string JobNumberText(int number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", number);
+    return text;
+}
+
+// Runs job `number` on the calling thread; its output goes to a file named
+// after `run` and the number, which is read and deleted again. Touches no
+// state of this program but its own, so any thread may run it.
+NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, const char* run) {
+    NumberedJob job;
+    auto fail = [&job](const char* step) {
+        if (job.failure.empty()) job.failure = step;
+    };
+    void* unknown = nullptr;
+    if (FAILED(factory->CreateInstance(nullptr, IID_IUnknown, &unknown)) || unknown == nullptr) {
+        fail("CreateInstance");
+        return job;
+    }
+    void* plugin = nullptr;
+    const HRESULT queried =
+        MethodAt<QueryInterfaceMethod>(unknown, kPluginQueryInterface)(unknown, IID_IPrintOemPS2, &plugin);
+    MethodAt<ReleaseMethod>(unknown, kPluginRelease)(unknown);
+    if (FAILED(queried) || plugin == nullptr) {
+        fail("QueryInterface(IID_IPrintOemPS2)");
+        return job;
+    }
+    SmokeCoreHelper coreHelper{kCoreHelperMethods, 1, 0, {}, {}};
+    SmokeDriverServices driverServices{kDriverServicesMethods, 1};
+    const auto publish = MethodAt<PublishMethod>(plugin, kPublishDriverInterface);
+    if (publish(plugin, &coreHelper) != S_OK || publish(plugin, &driverServices) != S_OK) fail("PublishDriverInterface");
+    DRVENABLEDATA hooks{};
+    if (MethodAt<EnableDriverMethod>(plugin, kEnableDriver)(plugin, PRINTER_OEMINTF_VERSION, sizeof hooks, &hooks) !=
+        S_OK) {
+        fail("EnableDriver");
+    }
+    const harness::PluginHooks pluginHooks = harness::PluginHooks::From(hooks);
+
+    std::vector<WCHAR> printerName = Buffer(kPrinterName);
+    PrinterCloser printer;
+    if (!OpenPrinterW(printerName.data(), &printer.handle, nullptr)) {
+        printer.handle = nullptr;
+        fail("OpenPrinterW");
+    }
+    // Device settings: the sibling's defaults, with the job's own copy count.
+    OEMDMPARAM param{};
+    param.cbSize = sizeof param;
+    param.hPrinter = printer.handle;
+    param.hModule = module;
+    DEVMODEW publicDm{};
+    publicDm.dmSpecVersion = DM_SPECVERSION;
+    publicDm.dmSize = sizeof publicDm;
+    publicDm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES;
+    publicDm.dmOrientation = DMORIENT_PORTRAIT;
+    publicDm.dmPaperSize = DMPAPER_A4;
+    publicDm.dmCopies = 1;
+    std::vector<BYTE> privatePart(12016, 0);
+    param.pPublicDMIn = &publicDm;
+    param.pOEMDMOut = privatePart.data();
+    param.cbBufSize = static_cast<DWORD>(privatePart.size());
+    if (MethodAt<DevModeMethod>(plugin, kDevMode)(plugin, OEMDM_DEFAULT, &param) != S_OK) fail("DevMode(OEMDM_DEFAULT)");
+    const WORD copies = static_cast<WORD>(1 + number);
+    std::memcpy(privatePart.data() + 12 + 1224, &copies, sizeof copies);  // CopyCount
+
+    harness::DriverFunctions driverFunctions;
+    DEVOBJ device{};
+    device.dwSize = sizeof device;
+    device.hPrinter = printer.handle;
+    device.hOEM = module;
+    device.pPublicDM = &publicDm;
+    device.pOEMDM = privatePart.data();
+    PDEVOEM block = nullptr;
+    if (MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr,
+                                                        0, nullptr, driverFunctions.Table(), &block) != S_OK ||
+        block == nullptr || !pluginHooks.Complete() || printer.handle == nullptr) {
+        fail("EnablePDEV");
+    } else {
+        device.pdevOEM = block;
+        const std::string name = "Smoke job " + JobNumberText(number);
+        std::vector<WCHAR> documentName(name.begin(), name.end());
+        documentName.push_back(0);
+        const std::string fileName = std::string("windows_smoke_") + run + "_" + JobNumberText(number) + ".prn";
+        std::vector<WCHAR> fileUnits(fileName.begin(), fileName.end());
+        fileUnits.push_back(0);
+        WCHAR outputFile[kPathCapacity] = {};
+        if (!BuildCompanionPath(nullptr, kPathCapacity, fileUnits.data(), outputFile)) fail("the output file's path");
+        DeleteFileW(outputFile);
+        std::vector<WCHAR> datatype = Buffer(WIDE("RAW"));
+        DOC_INFO_1W doc{documentName.data(), outputFile, datatype.data()};
+        const DWORD jobId = StartDocPrinterW(printer.handle, 1, reinterpret_cast<BYTE*>(&doc));
+        if (jobId == 0) fail("StartDocPrinterW");
+
+        harness::DriverSurface driver;
+        driver.surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
+        if (pluginHooks.startDoc(&driver.surface, documentName.data(), jobId) != TRUE) fail("the StartDoc hook");
+        DWORD result = 0;
+        if (MethodAt<CommandMethod>(plugin, kCommand)(plugin, &device, PSINJECT_BEGINSTREAM, nullptr, 0, &result) !=
+            E_NOTIMPL) {
+            fail("Command(PSINJECT_BEGINSTREAM)");
+        }
+        // Each job cuts the driver's stream at its own size.
+        const size_t cut = 5 + 7 * static_cast<size_t>(number);
+        const size_t total = sizeof kJob - 1;
+        for (size_t at = 0; at < total; at += cut) {
+            const DWORD count = static_cast<DWORD>(total - at < cut ? total - at : cut);
+            DWORD written = 0;
+            if (MethodAt<WritePrinterMethod>(plugin, kWritePrinter)(plugin, &device, const_cast<char*>(kJob) + at,
+                                                                   count, &written) != S_OK ||
+                written != count) {
+                fail("WritePrinter");
+                break;
+            }
+        }
+        if (pluginHooks.sendPage(&driver.surface) != TRUE) fail("the SendPage hook");
+        if (pluginHooks.endDoc(&driver.surface, 0) != TRUE) fail("the EndDoc hook");
+        if (driver.calls.startDoc != 1 || driver.calls.endDoc != 1 || driver.calls.jobId != jobId) {
+            fail("the driver's functions got this job's calls");
+        }
+        if (EndDocPrinter(printer.handle) != TRUE) fail("EndDocPrinter");
+        if (!ReadWholeFile(outputFile, &job.printed)) fail("reading the output file");
+        DeleteFileW(outputFile);
+    }
+    MethodAt<DisablePdevMethod>(plugin, kDisablePDEV)(plugin, &device);
+    MethodAt<DisableDriverMethod>(plugin, kDisableDriver)(plugin);
+    if (MethodAt<ReleaseMethod>(plugin, kPluginRelease)(plugin) != 0) fail("the last Release");
+    if (coreHelper.refs != 1 || driverServices.refs != 1) fail("the driver's interfaces were given back");
+    return job;
+}
+
+void CheckJobsAtOnce(IClassFactory* factory, HMODULE module) {
+    std::vector<NumberedJob> serial(kNumberedJobs);
+    for (int n = 0; n < kNumberedJobs; ++n) serial[n] = RunNumberedJob(factory, module, n, "serial");
+    std::vector<NumberedJob> together(kNumberedJobs);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kJobsPerThread; ++k) {
+                const int n = t * kJobsPerThread + k;
+                together[n] = RunNumberedJob(factory, module, n, "threads");
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    int serialFailures = 0;
+    int threadedFailures = 0;
+    int named = 0;
+    int same = 0;
+    for (int n = 0; n < kNumberedJobs; ++n) {
+        if (!serial[n].failure.empty()) {
+            std::printf("note: job %d one after the other: %s\n", n, serial[n].failure.c_str());
+            ++serialFailures;
+        }
+        if (!together[n].failure.empty()) {
+            std::printf("note: job %d at once: %s\n", n, together[n].failure.c_str());
+            ++threadedFailures;
+        }
+        // "Smoke job N" in hexadecimal: each job's header names its own document.
+        std::string hex = "536D6F6B65206A6F6220";
+        for (char c : JobNumberText(n)) {
+            const char digits[] = "0123456789ABCDEF";
+            hex += digits[static_cast<unsigned char>(c) >> 4];
+            hex += digits[static_cast<unsigned char>(c) & 15];
+        }
+        if (serial[n].printed.find("\r\n@PJL SET JOBNAME=" + hex + "\r\n") != std::string::npos) ++named;
+        if (!serial[n].printed.empty() && together[n].printed == serial[n].printed) ++same;
+    }
+    CheckNumber(static_cast<unsigned long long>(serialFailures), 0, "16 jobs one after the other run every step");
+    CheckNumber(static_cast<unsigned long long>(named), kNumberedJobs, "each of them names its own document");
+    CheckNumber(static_cast<unsigned long long>(threadedFailures), 0, "the same 16 jobs on 4 threads run every step");
+    CheckNumber(static_cast<unsigned long long>(same), kNumberedJobs,
+                "every job printed on 4 threads what it printed alone");
+}
+
 int Run() {
     WCHAR pluginPath[kPathCapacity] = {};
     if (!BuildCompanionPath(nullptr, kPathCapacity, WIDE("QM22TRD.dll"), pluginPath)) {
@@ -663,6 +857,7 @@ int Run() {
         ClosePrinter(spooler.printer.handle);
         spooler.printer.handle = nullptr;
         CheckPortFile(spooler.portFile);
+        CheckJobsAtOnce(factory.factory, module.handle);
     }
 
     // Teardown in the driver's order.

@@ -108,12 +108,36 @@ enum class Api {
     FindResourceW,
     LoadResource,
     GetModuleFileNameW,
+    SizeofResource,
+    LockResource,
+    GetEnvironmentVariableW,
+    InitCommonControlsEx,
+    WriteFile,
+    // Counted only: these cannot fail, or release something (a release that
+    // failed would leave the caller nothing to do but leak).
+    CloseHandle,
+    ClosePrinter,
+    FreeLibrary,
+    WTSCloseServer,
+    WTSFreeMemory,
+    GetLocalTime,
+    OutputDebugStringW,
+    OutputDebugStringA,
+    InitCommonControls,
     Count_
 };
 constexpr unsigned kEveryCall = std::numeric_limits<unsigned>::max();
 SIM_CONTROL_API void FailCalls(Api api, DWORD error, unsigned skip = 0, unsigned count = kEveryCall);
 SIM_CONTROL_API void StopFailing(Api api);
 SIM_CONTROL_API unsigned CallCount(Api api);
+// The function's Windows name ("WritePrinter").
+SIM_CONTROL_API const char* ApiName(Api api);
+// False for the functions that are counted only: FailCalls has no effect on them.
+SIM_CONTROL_API bool CanFail(Api api);
+// The next call of `api` on the calling thread is neither counted nor failed: a
+// test's own call (loading the module under test) stays out of the sweep of
+// the calls that module makes.
+SIM_CONTROL_API void ExemptNextCall(Api api);
 
 // ---------------------------------------------------------------------------
 // Spooler
@@ -163,8 +187,8 @@ SIM_CONTROL_API void SetWriteLimit(HANDLE printer, DWORD maxBytesPerCall);
 // failure injection and the argument checks goes to the sink, and is not
 // recorded: WriteCalls and WrittenBytes stay empty, and SetWriteLimit does not
 // apply (the sink decides what it takes). WritePrinter returns `result`, reports
-// `taken` (at most what was offered) and on failure sets `error` as the last
-// error. The sink runs under its printer's lock (calls for one printer come one
+// `taken` as the sink says (a sink that reports more than it was offered plays
+// a faulty spooler) and on failure sets `error` as the last error. The sink runs under its printer's lock (calls for one printer come one
 // at a time, those for different printers at the same time) and must not call
 // back into the spooler. An empty function records again.
 struct WriteOutcome {
