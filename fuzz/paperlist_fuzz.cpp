@@ -72,7 +72,7 @@ const char* ReferenceKeyword(const std::vector<Text>& lines, const Text& name) {
         const size_t keyword = EntryValue(line, value, name);
         if (keyword == Text::npos) continue;
         const Text candidate = line.substr(keyword);
-        for (const PaperRow& row : PaperTable) {
+        for (const PaperRow& row : kPaperTable) {
             if (candidate == sim::ToUtf16(row.keyword)) return row.keyword;
         }
     }

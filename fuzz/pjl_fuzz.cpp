@@ -42,7 +42,7 @@ const char kSetPrefix[] = "@PJL SET ";
 const std::set<std::string>& TableNames() {
     static const std::set<std::string> names = [] {
         std::set<std::string> all;
-        for (const PjlSettingRow& row : PjlSettingTable) {
+        for (const PjlSettingRow& row : kPjlSettingTable) {
             const std::string assignment = row.assignment;
             size_t start = 0;
             while (start <= assignment.size()) {

@@ -75,10 +75,10 @@ WORD DriverVersion() {
 
 void PaperAt(DWORD i, WORD& number, LONG& width, LONG& length, const char*& name) {
     if (i < kPaperRowCount) {
-        number = static_cast<WORD>(PaperTable[i].number);
-        width = PaperTable[i].width;
-        length = PaperTable[i].length;
-        name = PaperTable[i].keyword;
+        number = static_cast<WORD>(kPaperTable[i].number);
+        width = kPaperTable[i].width;
+        length = kPaperTable[i].length;
+        name = kPaperTable[i].keyword;
     } else {
         number = kCustomPaper;
         width = kCustomWidth;

@@ -98,7 +98,7 @@ bool MatchRow(const PjlSettingRow& row, const std::vector<std::string>& lines, s
 
 RowMatch BestMatch(const std::vector<std::string>& lines, size_t at) {
     RowMatch best;
-    for (const PjlSettingRow& row : PjlSettingTable) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
         RowMatch candidate;
         if (MatchRow(row, lines, at, &candidate) && candidate.rank > best.rank) best = candidate;
     }
@@ -106,7 +106,7 @@ RowMatch BestMatch(const std::vector<std::string>& lines, size_t at) {
 }
 
 const JobSettingRow* JobRowOf(int32_t setting) {
-    for (const JobSettingRow& row : JobSettingTable) {
+    for (const JobSettingRow& row : kJobSettingTable) {
         if (row.setting == setting) return &row;
         // Shared boxes have a setting of their own, made by the output-box row.
         if (setting == kSharedBoxSetting && row.source == JobSource::OutputBox) return &row;
@@ -117,7 +117,7 @@ const JobSettingRow* JobRowOf(int32_t setting) {
 std::string PaperCodeNote(int64_t code) {
     const std::string note = "printer paper code " + std::to_string(code);
     if (code == kAutomaticPaperCode) return note + " (chosen by the printer)";
-    for (const PaperRow& paper : PaperTable) {
+    for (const PaperRow& paper : kPaperTable) {
         if (paper.code == code) return note + " (" + paper.keyword + ", paper " + std::to_string(paper.number) + ")";
     }
     return note + " (a custom size, or a form the paper list gives no code)";

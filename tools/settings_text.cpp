@@ -27,7 +27,7 @@ FieldType TypeOf(const SettingField& field) {
 std::vector<Field> MakeFields() {
     std::vector<Field> fields;
     auto add = [&](const SettingField& f) { fields.push_back(Field{f.name, f.offset, f.bytes, TypeOf(f)}); };
-    for (const SettingRow& row : SettingTable) add(row);
+    for (const SettingRow& row : kSettingTable) add(row);
     fields.push_back(Field{"Identification", 0, kIdentificationBytes, FieldType::Text});
     add(kSettingUserNameSwitch);
     add(kSettingUserName);
@@ -265,13 +265,13 @@ FieldFacts DescribeField(const Field& field) {
     facts.featureKeywords.erase(std::unique(facts.featureKeywords.begin(), facts.featureKeywords.end()),
                                 facts.featureKeywords.end());
     // The PJL variables: every row of every job setting that reads the field.
-    for (const JobSettingRow& job : JobSettingTable) {
+    for (const JobSettingRow& job : kJobSettingTable) {
         const bool reads = job.field.offset == field.offset ||
                            (job.source == JobSource::Copies && field.offset == kSettingCopyCount.offset) ||
                            (job.source == JobSource::OwnerName && field.offset == kSettingOwnerNameSwitch.offset) ||
                            (job.source == JobSource::JobName && field.offset == kSettingJobNameSwitch.offset);
         if (!reads) continue;
-        for (const PjlSettingRow& pjl : PjlSettingTable) {
+        for (const PjlSettingRow& pjl : kPjlSettingTable) {
             const bool shared = job.source == JobSource::OutputBox && pjl.setting == kSharedBoxSetting;
             if (pjl.setting != job.setting && !shared) continue;
             std::string pieces = pjl.assignment;

@@ -15,7 +15,7 @@ void InitDebugTrace() noexcept {
 }
 
 void WriteTraceLine(const char* format, ...) noexcept {
-    char narrow[512];
+    char narrow[kTraceLineCapacity];
     const int prefix = std::snprintf(narrow, sizeof narrow, "QM22TRD: ");
     va_list args;
     va_start(args, format);
@@ -27,7 +27,7 @@ void WriteTraceLine(const char* format, ...) noexcept {
     narrow[length++] = '\n';
     narrow[length] = 0;
     // The lines are ASCII (names and numbers): widened unit by unit.
-    WCHAR wide[512];
+    WCHAR wide[kTraceLineCapacity];
     for (size_t i = 0; i <= length; ++i) wide[i] = static_cast<WCHAR>(static_cast<unsigned char>(narrow[i]));
     OutputDebugStringW(wide);
 }

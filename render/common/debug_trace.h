@@ -5,11 +5,16 @@
 // module is loaded. Off, a trace point costs one branch.
 #pragma once
 
+#include <cstddef>
+
+// Room for one line, terminator included.
+constexpr size_t kTraceLineCapacity = 512;
+
 // Reads the switch; the module entry calls it at process attach.
 void InitDebugTrace() noexcept;
 
-// Formats one line ("QM22TRD: " + the printf-style text + line end), at most
-// 511 characters, and writes it. Call through RENDER_TRACE.
+// Formats one line ("QM22TRD: " + the printf-style text + line end), cut to
+// fit kTraceLineCapacity, and writes it. Call through RENDER_TRACE.
 void WriteTraceLine(const char* format, ...) noexcept
 #if defined(__GNUC__)
     __attribute__((format(gnu_printf, 1, 2)))

@@ -12,9 +12,10 @@
 
 namespace {
 
-// The entry routine looks for the sibling library in a folder of up to 255
-// characters.
+// Room for the folder the entry routine looks for the sibling library in,
+// terminator included.
 constexpr size_t kSiblingDirectoryCapacity = 256;
+static_assert(kSiblingDirectoryCapacity <= kPathCapacity, "the folder is part of the library's path");
 
 // Filled by the entry routine under the loader lock and only read afterwards:
 // every class factory hands it to the plug-in objects it creates.

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-const PjlLengthLimit LengthLimitTable[kPjlLengthLimitCount] = {
+const PjlLengthLimit kLengthLimitTable[kPjlLengthLimitCount] = {
     {"ZTHOSTNAME", 255, 1024},
 };
 
@@ -119,7 +119,7 @@ void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std:
 
 const PjlLengthLimit* FindLengthLimit(const char* assignment)
 {
-    for (const PjlLengthLimit& limit : LengthLimitTable) {
+    for (const PjlLengthLimit& limit : kLengthLimitTable) {
         if (std::strncmp(assignment, limit.variable, std::strlen(limit.variable)) == 0) return &limit;
     }
     return nullptr;

@@ -26,8 +26,6 @@ constexpr char kEnterLanguageLine[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 // Room the computer name is read into.
 constexpr DWORD kHostNameUnits = 512;
 
-constexpr int32_t kCustomPaperCode = 256;
-constexpr int32_t kAutoPaperCode = 0;
 
 // A row whose source cannot read its field stops the build.
 constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource source)
@@ -45,7 +43,7 @@ constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource so
 }  // namespace
 
 // The job settings in the order the printer expects them.
-constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
+constexpr JobSettingRow kJobSettingTable[kJobSettingCount] = {
     Job(3, "ZTWaitAfterProof", JobSource::Key),
     Job(4, "ZTCollate", JobSource::Copies),              // COPIES or QTY
     Job(155, "ZTRotate", JobSource::Key),
@@ -168,7 +166,7 @@ constexpr JobSettingRow JobSettingTable[kJobSettingCount] = {
     Job(407, "ZTPriorityLayer", JobSource::Key),
 };
 // A row lost in editing would be zero-filled by the declared bound.
-static_assert(JobSettingTable[kJobSettingCount - 1].field.bytes != 0, "120 job settings");
+static_assert(kJobSettingTable[kJobSettingCount - 1].field.bytes != 0, "120 job settings");
 
 namespace {
 
@@ -349,7 +347,7 @@ HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE
 
         const WString document = BoundedText(documentName, kPathCapacity);
         const WString user = BoundedText(userName, kUserNameUnits);
-        for (const JobSettingRow& row : JobSettingTable) {
+        for (const JobSettingRow& row : kJobSettingTable) {
             AppendOrFlush(accumulator, JobSettingLines(row, view, codes, document, user));
         }
 

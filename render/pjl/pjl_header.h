@@ -4,20 +4,25 @@
 
 #include "common/module_context.h"
 #include "platform/platform.h"
+#include "settings/settings_fields.h"
 
 #include <cstddef>
 
-// The bytes of the settings block the builder is given.
+// The bytes of the settings block the builder is given: every field a job
+// setting reads lies within them.
 constexpr size_t kPjlHeaderSettingsBytes = 12000;
+static_assert(kPjlHeaderSettingsBytes <= kSettingsBlockBytes, "the header's settings are part of the block");
 
-// Builds the job header from `settings` (a copy of the first 12000 bytes of the
-// settings block, date already settled) and writes it to the spooler on
-// hPrinter in chunks of at most 4095 bytes, each a run of whole CR LF lines.
+// Builds the job header from `settings` (a copy of the first
+// kPjlHeaderSettingsBytes of the settings block, date already settled) and
+// writes it to the spooler on hPrinter in chunks of at most kHeaderChunkBytes
+// (pjl_header_parts.h), each a run of whole CR LF lines.
 // Of a chunk the spooler takes only in part, the rest is offered again until
 // all is taken. documentName and userName are zero-terminated; they are read up
-// to their terminator or the capacity of the caller's buffers (520 and 21
-// units). A null pointer counts as the empty text. Without settings there is
-// nothing to say about the job, and no header is written (S_OK).
+// to their terminator or the capacity of the caller's buffers (kPathCapacity
+// and kUserNameUnits). A null pointer counts as the empty text. Without
+// settings there is nothing to say about the job, and no header is written
+// (S_OK).
 //
 // S_OK when the whole header reached the spooler. A write that fails or takes
 // nothing ends the header there (E_FAIL, the spooler's error, or

@@ -3,6 +3,8 @@
 
 #include "common/module_context.h"
 #include "platform/platform.h"
+#include "pjl/pjl_settings.h"
+#include "settings/paper.h"
 #include "settings/settings_fields.h"
 
 #include <cstddef>
@@ -35,10 +37,11 @@ constexpr int32_t kSharedBoxSetting = 27;
 
 // The job settings in the order the printer expects them.
 constexpr size_t kJobSettingCount = 120;
-extern const JobSettingRow JobSettingTable[kJobSettingCount];
+extern const JobSettingRow kJobSettingTable[kJobSettingCount];
 
 // A write to the spooler holds at most this many bytes of header.
 constexpr size_t kHeaderChunkBytes = 4095;
+static_assert(kPjlMaxLineBytes <= kHeaderChunkBytes, "a header line always fits one write");
 
 // The header bytes not yet handed to the spooler: always whole lines, never
 // more than kHeaderChunkBytes.
@@ -65,6 +68,11 @@ void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece);
 // are dropped, not offered behind the gap.
 void FlushHeader(HeaderAccumulator& accumulator);
 
+// The printer's code for a custom size, which is also the sibling's number for
+// it, and for automatic paper selection.
+constexpr int32_t kCustomPaperCode = kSiblingCustomPaper;
+constexpr int32_t kAutoPaperCode = 0;
+
 // The printer's codes for the job's paper (ZTPAGESIZE) and output paper (PAPER).
 struct PrinterPaperCodes {
     int32_t pageSize;
@@ -72,8 +80,9 @@ struct PrinterPaperCodes {
 };
 
 // Finds the codes for paper number P and output paper number T (both as stored,
-// 16-bit signed) from the printer's form list, PaperTable and the paper-list
-// file next to the plug-in's module of `modules`. A code not found is 256.
+// 16-bit signed) from the printer's form list, kPaperTable and the paper-list
+// file next to the plug-in's module of `modules`. A code not found is
+// kCustomPaperCode.
 // Never throws.
 PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
                                         int16_t outputPaperNumber) noexcept;

@@ -6,7 +6,7 @@
 // One row per option of every job setting the header can carry. Settings with a
 // value but no options have the single key -1. Rows of a setting stay together:
 // the index below records only where a setting's rows begin and how many there are.
-constexpr PjlSettingRow PjlSettingTable[] = {
+constexpr PjlSettingRow kPjlSettingTable[] = {
     {0, 0, "ZTOUTPUTMODE=AUTO", PjlConverterKind::Fixed},
     {0, 1, "ZTOUTPUTMODE=FULLCOLOR", PjlConverterKind::Fixed},
     {0, 2, "ZTOUTPUTMODE=GRAYSCALE", PjlConverterKind::Fixed},
@@ -409,7 +409,7 @@ namespace {
 // shows up here as an empty assignment rather than as a shorter table.
 constexpr bool AllRowsPresent()
 {
-    for (const PjlSettingRow& row : PjlSettingTable) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
         if (row.assignment == nullptr || row.assignment[0] == '\0') return false;
         if (row.setting < 0 || row.setting >= kPjlSettingNumberCount) return false;
     }
@@ -421,19 +421,19 @@ constexpr bool SettingsAdjacentAndKeysUnique()
 {
     for (size_t i = 0; i < kPjlSettingRowCount; ++i) {
         for (size_t j = i + 1; j < kPjlSettingRowCount; ++j) {
-            if (PjlSettingTable[j].setting != PjlSettingTable[i].setting) continue;
-            if (PjlSettingTable[j - 1].setting != PjlSettingTable[i].setting) return false;
-            if (PjlSettingTable[j].key == PjlSettingTable[i].key) return false;
+            if (kPjlSettingTable[j].setting != kPjlSettingTable[i].setting) continue;
+            if (kPjlSettingTable[j - 1].setting != kPjlSettingTable[i].setting) return false;
+            if (kPjlSettingTable[j].key == kPjlSettingTable[i].key) return false;
         }
     }
     return true;
 }
 
-static_assert(AllRowsPresent(), "PjlSettingTable has an empty or out-of-range row");
-static_assert(SettingsAdjacentAndKeysUnique(), "PjlSettingTable splits a setting or repeats a key");
+static_assert(AllRowsPresent(), "kPjlSettingTable has an empty or out-of-range row");
+static_assert(SettingsAdjacentAndKeysUnique(), "kPjlSettingTable splits a setting or repeats a key");
 
 struct PjlIndexEntry {
-    int32_t first;  // position of the setting's first row in PjlSettingTable
+    int32_t first;  // position of the setting's first row in kPjlSettingTable
     int32_t count;  // 0 for a setting without rows
 };
 
@@ -444,10 +444,10 @@ struct PjlSettingIndex {
 constexpr PjlSettingIndex MakeSettingIndex()
 {
     PjlSettingIndex index{};
-    int32_t current = PjlSettingTable[0].setting;
+    int32_t current = kPjlSettingTable[0].setting;
     int32_t first = 0;
     int32_t count = 0;
-    for (const PjlSettingRow& row : PjlSettingTable) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
         if (row.setting == current) {
             ++count;
         } else {
@@ -461,7 +461,7 @@ constexpr PjlSettingIndex MakeSettingIndex()
     return index;
 }
 
-// The index over PjlSettingTable. It depends on nothing but the constant table,
+// The index over kPjlSettingTable. It depends on nothing but the constant table,
 // so it is computed when the program is compiled: it is complete before any
 // thread can look anything up and is never cleared or rebuilt.
 constexpr PjlSettingIndex kSettingIndex = MakeSettingIndex();
@@ -475,13 +475,13 @@ constexpr bool IndexCoversEveryRowOnce()
         if (entry.count < 0 || entry.first < 0) return false;
         if (entry.first + entry.count > static_cast<int32_t>(kPjlSettingRowCount)) return false;
         for (int32_t i = entry.first; i < entry.first + entry.count; ++i) {
-            if (PjlSettingTable[i].setting != s) return false;
+            if (kPjlSettingTable[i].setting != s) return false;
         }
         total += entry.count;
     }
     return total == static_cast<int32_t>(kPjlSettingRowCount);
 }
-static_assert(IndexCoversEveryRowOnce(), "the setting index misses or repeats a row of PjlSettingTable");
+static_assert(IndexCoversEveryRowOnce(), "the setting index misses or repeats a row of kPjlSettingTable");
 
 using ConverterFunction = void (*)(const char*, const PjlValue&, std::string&);
 
@@ -506,7 +506,7 @@ std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& val
     if (setting < 0 || setting >= kPjlSettingNumberCount) return lines;
     const PjlIndexEntry& entry = kSettingIndex.entries[setting];
     for (int32_t i = entry.first; i < entry.first + entry.count; ++i) {
-        const PjlSettingRow& row = PjlSettingTable[i];
+        const PjlSettingRow& row = kPjlSettingTable[i];
         if (row.key != key) continue;
         if (ConverterFunction convert = ConverterOf(row.converter)) convert(row.assignment, value, lines);
         break;

@@ -17,7 +17,7 @@ enum class PjlConverterKind : uint8_t {
     Number,         // N: the assignment's one "%d" filled with a signed number
     AnsiText,       // A: the one "%s" filled with the text in the ANSI code page
     HexUtf8,        // H: the one "%s" filled with the text's UTF-8 bytes as "%02X" digits
-    HexUtf8Limited  // L: as H, after shortening the text by LengthLimitTable
+    HexUtf8Limited  // L: as H, after shortening the text by kLengthLimitTable
 };
 
 struct PjlSettingRow {
@@ -31,7 +31,7 @@ constexpr size_t kPjlSettingRowCount = 394;
 constexpr int32_t kPjlSettingNumberCount = 1000;
 
 // All rows of a setting stand next to each other; no key occurs twice within a setting.
-extern const PjlSettingRow PjlSettingTable[kPjlSettingRowCount];
+extern const PjlSettingRow kPjlSettingTable[kPjlSettingRowCount];
 
 // The value a converter fills in: `number` for N, `text` (zero-terminated,
 // null counts as empty) for A, H and L. F and S look at neither.
@@ -44,7 +44,8 @@ inline PjlValue PjlText(const WCHAR* text) { return PjlValue{0, text}; }
 inline PjlValue PjlNoValue() { return PjlValue{0, nullptr}; }
 
 // Every finished line, "@PJL SET " and CR LF included, stays at or below this
-// many bytes, so the header's 4096-byte pieces always hold whole lines.
+// many bytes, so each of the header's writes (kHeaderChunkBytes, tied to this
+// in pjl_header_parts.h) holds whole lines.
 constexpr size_t kPjlMaxLineBytes = 4095;
 
 // The lines of the first row of `setting` whose key equals `key`, made by that
@@ -77,4 +78,4 @@ struct PjlLengthLimit {
 };
 
 constexpr size_t kPjlLengthLimitCount = 1;
-extern const PjlLengthLimit LengthLimitTable[kPjlLengthLimitCount];
+extern const PjlLengthLimit kLengthLimitTable[kPjlLengthLimitCount];

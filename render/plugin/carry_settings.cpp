@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-constexpr PublicCarryRow publicCarryTable[kPublicCarryRows] = {
+constexpr PublicCarryRow kPublicCarryTable[kPublicCarryRows] = {
     {offsetof(DEVMODEW, dmScale), sizeof(DEVMODEW::dmScale), false},
     {offsetof(DEVMODEW, dmCopies), sizeof(DEVMODEW::dmCopies), true},  // after one page the new count applies
     {offsetof(DEVMODEW, dmPrintQuality), sizeof(DEVMODEW::dmPrintQuality), false},
@@ -32,7 +32,7 @@ constexpr PrivateCarryRow NotAfterOnePage(PrivateCarryRow row) { return PrivateC
 }  // namespace
 
 // The binding group runs one byte past ZTReverseOrder, into a byte no field names.
-constexpr PrivateCarryRow privateCarryTable[kPrivateCarryRows] = {
+constexpr PrivateCarryRow kPrivateCarryTable[kPrivateCarryRows] = {
     Carry("ZTDuplex", "ZTDuplexMixedPage"), Carry("ZTMixedPageSize", "ZTManualZoom"),
     Carry("ZTZoomRate", "OutputPaper"), Carry("ZTMultiUp", "ZTBooklet"),
     Carry("ZTHeaderFooterPrint", "ZTPageNumTransparent"), Carry("ZTPageNumStartNum", "ZTPageNumPosition"),
@@ -63,13 +63,13 @@ void CarryJobSettings(const DEVOBJ* oldDevice, DEVOBJ* newDevice, int32_t pageCo
     const bool onePage = pageCount == 1;
     const size_t oldSize = oldPublic->dmSize;
     const size_t newSize = newPublic->dmSize;
-    for (const PublicCarryRow& row : publicCarryTable) {
+    for (const PublicCarryRow& row : kPublicCarryTable) {
         if (onePage && row.skipAfterOnePage) continue;
         if (row.offset + row.width > oldSize || row.offset + row.width > newSize) continue;
         std::memcpy(reinterpret_cast<BYTE*>(newPublic) + row.offset,
                     reinterpret_cast<const BYTE*>(oldPublic) + row.offset, row.width);
     }
-    for (const PrivateCarryRow& row : privateCarryTable) {
+    for (const PrivateCarryRow& row : kPrivateCarryTable) {
         if (onePage && row.skipAfterOnePage) continue;
         const size_t count = row.last - row.first + 1;
         if (!FieldInside(oldBlock, row.first, count)) continue;

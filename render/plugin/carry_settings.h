@@ -25,8 +25,8 @@ struct PrivateCarryRow {
 
 constexpr size_t kPublicCarryRows = 9;
 constexpr size_t kPrivateCarryRows = 35;
-extern const PublicCarryRow publicCarryTable[kPublicCarryRows];
-extern const PrivateCarryRow privateCarryTable[kPrivateCarryRows];
+extern const PublicCarryRow kPublicCarryTable[kPublicCarryRows];
+extern const PrivateCarryRow kPrivateCarryTable[kPrivateCarryRows];
 
 // Copies the job-level settings from the old device object's settings into the
 // new one's once a page has been sent: nothing for pageCount 0 or below,

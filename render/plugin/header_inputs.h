@@ -6,7 +6,7 @@
 #include "settings/job_identity.h"
 
 struct HeaderInputs {
-    // The first 12000 bytes of the settings block, with today's date in the
+    // The first kPjlHeaderSettingsBytes of the settings block, with today's date in the
     // date text when the block's date switch asks for it.
     BYTE settings[kPjlHeaderSettingsBytes];
     WCHAR userName[kUserNameUnits];
@@ -15,9 +15,8 @@ struct HeaderInputs {
 // Fills `out` from a settings block of the full size. Returns false, leaving
 // `out` unspecified, when the block is null or lacks the identification text.
 //
-// User name: the block's stored name when its switch is set, read within the
-// field's 21 units and cut after 20 characters; otherwise the name the thread
-// runs as. A system name longer than 20 characters goes on as its first 20;
+// User name: JobUserName's, the block's stored name when its switch is set or
+// else the name the thread runs as, cut after kJobUserNameMaxChars characters;
 // when the system reports no name at all the builder gets the empty text.
 //
 // Date: with the date switch at zero, the copy's date text holds today's local

@@ -10,8 +10,6 @@
 namespace {
 
 constexpr size_t kMessageCapacity = 260;
-// The notice looks for the sibling in a folder of up to 511 characters.
-constexpr size_t kNoticeDirectoryCapacity = 512;
 
 using Library = UniqueHandle<HMODULE, &FreeLibrary>;
 using Server = UniqueHandle<HANDLE, &WTSCloseServer>;

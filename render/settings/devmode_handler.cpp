@@ -102,8 +102,8 @@ void CopySettingsBlock(SettingsSpan to, SettingsView from) {
 }
 
 // ---------------------------------------------------------------------------
-// Conversion copies: a 220-byte DEVMODEW followed by the sibling's private data,
-// whose first 12004 bytes are the settings block.
+// Conversion copies: a whole DEVMODEW (kPublicBytes) followed by the sibling's
+// private data, whose first kSettingsBlockBytes are the settings block.
 
 struct ConversionCopy {
     std::unique_ptr<BYTE[]> bytes;

@@ -15,8 +15,8 @@ constexpr size_t kUserNameUnits = kSettingUserName.Units();
 constexpr size_t kJobUserNameMaxChars = kUserNameUnits - 1;
 
 // The block's stored user name when its switch is set (read within the field's
-// 21 units, so an unterminated field is cut, never overread), otherwise the name
-// the thread runs as. Either is cut after 20 characters. A system that cannot
+// kUserNameUnits, so an unterminated field is cut, never overread), otherwise
+// the name the thread runs as. Either is cut after kJobUserNameMaxChars. A system that cannot
 // report any name gives the empty text: the job still prints, only unnamed.
 // May throw std::bad_alloc.
 WString JobUserName(SettingsView block);

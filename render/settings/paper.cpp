@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-const PaperRow PaperTable[kPaperRowCount] = {
+const PaperRow kPaperTable[kPaperRowCount] = {
     {8, "A3", 2970, 4200, 1, 1},
     {9, "A4", 2100, 2970, 2, 1},
     {11, "A5", 1480, 2100, 3, 1},
@@ -43,7 +43,7 @@ const PaperRow PaperTable[kPaperRowCount] = {
 };
 
 const PaperRow* FindPaperRow(short paperNumber) {
-    for (const PaperRow& row : PaperTable) {
+    for (const PaperRow& row : kPaperTable) {
         if (row.number == paperNumber) return &row;
     }
     return nullptr;
@@ -51,7 +51,7 @@ const PaperRow* FindPaperRow(short paperNumber) {
 
 const PaperRow* FindPaperRowByKeyword(const char* keyword) {
     if (keyword == nullptr) return nullptr;
-    for (const PaperRow& row : PaperTable) {
+    for (const PaperRow& row : kPaperTable) {
         if (std::strcmp(row.keyword, keyword) == 0) return &row;
     }
     return nullptr;

@@ -3,9 +3,10 @@
 // spooler's forms.
 //
 // Three numberings meet here. Public DEVMODE paper numbers are sibling paper
-// numbers (the table below, plus the sibling's own from 257 up) or 1-based
-// positions in the printer's form list; 256 is the sibling's custom size and
-// 32767 the PostScript driver's custom page size.
+// numbers (the table below, plus the sibling's own above kSiblingCustomPaper)
+// or 1-based positions in the printer's form list; kSiblingCustomPaper is the
+// sibling's custom size and kDriverCustomPaper the PostScript driver's custom
+// page size.
 #pragma once
 
 #include "common/module_context.h"
@@ -14,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr short kSiblingCustomPaper = 256;  // DMPAPER_USER
+constexpr short kSiblingCustomPaper = DMPAPER_USER;
 constexpr short kDriverCustomPaper = 32767;
 
 // The keyword that stands for "no page-size keyword found".
@@ -31,7 +32,7 @@ struct PaperRow {
 
 constexpr size_t kPaperRowCount = 30;
 // Searched in order; the first match wins.
-extern const PaperRow PaperTable[kPaperRowCount];
+extern const PaperRow kPaperTable[kPaperRowCount];
 
 // The first row whose number equals the 16-bit paper number, or null.
 const PaperRow* FindPaperRow(short paperNumber);
@@ -50,11 +51,11 @@ int32_t FormUnitsToTenths(LONG thousandths);
 // is cached.
 
 // The page-size keyword that the paper-list file's "PS_PAPER_LIST=" lines give
-// paperName: a PaperTable keyword (static text), or "custom".
+// paperName: a kPaperTable keyword (static text), or "custom".
 const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paperName) noexcept;
 
-// paperNumber when it is a PaperTable number, or the position of a form whose
-// name a "PS_PAPER_LIST=" line begins with; otherwise 256.
+// paperNumber when it is a kPaperTable number, or the position of a form whose
+// name a "PS_PAPER_LIST=" line begins with; otherwise kSiblingCustomPaper.
 short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE hPrinter) noexcept;
 
 // Rewrites *paperNumber from the driver's numbering to the sibling's (and may
@@ -65,7 +66,7 @@ HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HAND
                           DEVMODEW* copy) noexcept;
 
 // Rewrites *paperNumber to the sibling paper whose size matches copy's custom
-// width and length, or 256. S_OK, E_OUTOFMEMORY when a list could not be
+// width and length, or kSiblingCustomPaper. S_OK, E_OUTOFMEMORY when a list could not be
 // allocated, or E_INVALIDARG for a paper number below 1.
 HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
                                 const WCHAR* printerName, const DEVMODEW* copy) noexcept;

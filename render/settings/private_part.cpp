@@ -63,7 +63,7 @@ bool SettingValueValid(const SettingRow& row, int64_t value, int64_t binding) {
 }
 
 void SetDefaultSettings(SettingsSpan settings) {
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         if (!FieldInside(AsView(settings), row.offset, row.bytes)) continue;
         if (row.IsText()) {
             std::memset(settings.data + row.offset, 0, row.bytes);
@@ -74,13 +74,13 @@ void SetDefaultSettings(SettingsSpan settings) {
 }
 
 void ValidateSettings(SettingsSpan settings) {
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         if (row.rule != SettingRule::Staple) ApplyRule(settings, row, 0);
     }
     // The staple mode depends on the binding, so it is judged against the
     // binding as validated above.
     const int64_t binding = ReadSettingS8(AsView(settings), kSettingBinding.offset);
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         if (row.rule == SettingRule::Staple) ApplyRule(settings, row, binding);
     }
 }

@@ -1,4 +1,4 @@
-// The plug-in's private part of the driver's DEVMODE: a 12-byte extra header
+// The plug-in's private part of the driver's DEVMODE: an extra header
 // followed by the settings block, with the defaults and validity rules of the
 // settings the plug-in relies on.
 #pragma once
@@ -24,9 +24,9 @@ struct PrivatePartHeader {
     DWORD dwVersion;
 };
 PrivatePartHeader ReadPrivatePartHeader(const void* part);
-void WritePrivatePartHeader(void* part);  // (12016, 0x4D534654, 1)
+void WritePrivatePartHeader(void* part);  // (kPrivatePartBytes, kPrivatePartSignature, kPrivatePartVersion)
 
-// The bytes a private part declares: its dwSize, capped at 12016. A part that
+// The bytes a private part declares: its dwSize, capped at kPrivatePartBytes. A part that
 // declares less than its own header (forged) declares nothing usable: 0.
 size_t DeclaredPrivatePartBytes(const void* part);
 
@@ -56,22 +56,22 @@ bool SettingValueValid(const SettingRow& row, int64_t value, int64_t binding);
 // buffer (the driver's cbBufSize). The input is bounded by its declared size.
 
 // Converts in into out. With equal signatures: the defaults, then
-// min(in dwSize, out dwSize) bytes of in (at most 12016) over them, then
-// dwSize 12016 and version 1. Otherwise the header (12016, 0x4D534654, 1) and
+// min(in dwSize, out dwSize) bytes of in (at most kPrivatePartBytes) over them, then
+// dwSize kPrivatePartBytes and kPrivatePartVersion. Otherwise the plug-in's header and
 // the defaults. An input that declares less than its 12-byte header counts as
 // one of another signature. Returns false and leaves out untouched when either
-// is null or outCapacity is below 12016.
+// is null or outCapacity is below kPrivatePartBytes.
 bool ConvertPrivatePart(const void* in, void* out, size_t outCapacity);
 
 // Writes the header of out and validates its settings. False, nothing written,
-// when out is null or outCapacity is below 12016.
+// when out is null or outCapacity is below kPrivatePartBytes.
 bool ValidatePrivatePart(void* out, size_t outCapacity);
 
 // The OEMDM_* request on the private part itself: size, default, convert or
 // merge. S_OK, or E_FAIL with the last error ERROR_INVALID_PARAMETER for a
 // missing parameter block, an unknown mode or a default request without an
 // output, ERROR_INSUFFICIENT_BUFFER (nothing written) when there is an output
-// and cbBufSize is below 12016. A convert or merge request without an output
+// and cbBufSize is below kPrivatePartBytes. A convert or merge request without an output
 // does nothing and answers S_OK. A convert request without an input writes the
 // header and the defaults into its output; a merge request without an input
 // writes the header of its output and validates it. Never throws.

@@ -17,7 +17,7 @@
 constexpr size_t kSettingsBlockBytes = 12004;
 
 // Read-only bytes of a settings block, or of its leading part that a caller
-// holds (the PJL header builder gets the first 12000 bytes, for example).
+// holds (the PJL header builder gets only its first part, for example).
 struct SettingsView {
     const BYTE* data;
     size_t size;

@@ -251,12 +251,12 @@ static_assert(LaidOut(), "settings table: rows out of order, overlapping, of a w
 }  // namespace setting_rows
 
 // The settings table, ordered by offset.
-inline constexpr const SettingRow (&SettingTable)[kSettingRowCount] = setting_rows::kRows;
+inline constexpr const SettingRow (&kSettingTable)[kSettingRowCount] = setting_rows::kRows;
 
 // The row of that name (exact, case-sensitive), or null.
 constexpr const SettingRow* FindSettingRow(const char* name) {
     if (name == nullptr) return nullptr;
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         if (std::string_view(row.name) == name) return &row;
     }
     return nullptr;
@@ -265,7 +265,7 @@ constexpr const SettingRow* FindSettingRow(const char* name) {
 // The field of that name, for tables and constants that are built while the
 // code compiles: there a name the table lacks stops the build.
 constexpr SettingField FieldNamed(const char* name) {
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         if (std::string_view(row.name) == name) return row;
     }
     throw "no settings field of that name";

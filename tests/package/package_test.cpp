@@ -388,7 +388,7 @@ ReplaceRow SpelledRow(const char* keyword, const Spelling& spelling) {
     return ReplaceRow{2, keyword, kSettingDuplex, ValueRule::Spelled, &spelling, 0, 0, nullptr, Invocation::Same};
 }
 
-std::string PpdError(const ReplaceRow& row, const PaperRow* papers = PaperTable, size_t paperCount = kPaperRowCount) {
+std::string PpdError(const ReplaceRow& row, const PaperRow* papers = kPaperTable, size_t paperCount = kPaperRowCount) {
     const ReplaceGroup group{&row, 1};
     const PackageTables tables{&group, 1, nullptr, 0, papers, paperCount};
     std::string error;

@@ -889,7 +889,7 @@ TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions)
 
 TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList)
 {
-    // Positions 2 and 4 are no PaperTable numbers.
+    // Positions 2 and 4 are no kPaperTable numbers.
     sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
                             sim::Form{u"MyForm", FORM_USER, 100000, 100000},
                             sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800},

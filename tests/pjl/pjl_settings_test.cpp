@@ -36,19 +36,19 @@ size_t Occurrences(const char* text, const char* needle)
 
 // Rows present, settings in range, one run per setting and no key twice are
 // checked while the table compiles; what is left is its extent.
-TEST(PjlSettingTable, HasItsShape)
+TEST(kPjlSettingTable, HasItsShape)
 {
     std::set<int32_t> settings;
-    for (const PjlSettingRow& row : PjlSettingTable) settings.insert(row.setting);
+    for (const PjlSettingRow& row : kPjlSettingTable) settings.insert(row.setting);
     EXPECT_EQ(settings.size(), 127u);
-    EXPECT_EQ(PjlSettingTable[0].setting, 0);
-    EXPECT_EQ(PjlSettingTable[kPjlSettingRowCount - 1].setting, 805);
+    EXPECT_EQ(kPjlSettingTable[0].setting, 0);
+    EXPECT_EQ(kPjlSettingTable[kPjlSettingRowCount - 1].setting, 805);
 }
 
 // Each converter can only fill the placeholder its kind expects.
-TEST(PjlSettingTable, AssignmentsFitTheirConverters)
+TEST(kPjlSettingTable, AssignmentsFitTheirConverters)
 {
-    for (const PjlSettingRow& row : PjlSettingTable) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
         const char* a = row.assignment;
         SCOPED_TRACE(a);
         EXPECT_NE(std::strchr(a, '='), nullptr);
@@ -79,7 +79,7 @@ TEST(PjlSettingTable, AssignmentsFitTheirConverters)
 TEST(LookupSettingLines, FindsEveryRowOfTheTable)
 {
     const WCHAR text[] = WIDE("x");
-    for (const PjlSettingRow& row : PjlSettingTable) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
         const std::string assignment(row.assignment);
         const std::string start = "@PJL SET " + assignment.substr(0, assignment.find('=') + 1);
         EXPECT_EQ(LookupSettingLines(row.setting, row.key, PjlValue{1, text}).compare(0, start.size(), start), 0)
@@ -246,9 +246,9 @@ TEST(Converters, LimitedHexWithoutTableEntryIsUnlimited)
     ConvertHexUtf8Limited("OTHER=%s", PjlText(text.c_str()), lines);
     EXPECT_EQ(lines, "@PJL SET OTHER=" + Repeat("41", 300) + "\r\n");
     ASSERT_EQ(kPjlLengthLimitCount, 1u);
-    EXPECT_STREQ(LengthLimitTable[0].variable, "ZTHOSTNAME");
-    EXPECT_EQ(LengthLimitTable[0].units, 255);
-    EXPECT_EQ(LengthLimitTable[0].bytes, 1024);
+    EXPECT_STREQ(kLengthLimitTable[0].variable, "ZTHOSTNAME");
+    EXPECT_EQ(kLengthLimitTable[0].units, 255);
+    EXPECT_EQ(kLengthLimitTable[0].bytes, 1024);
 }
 
 }  // namespace

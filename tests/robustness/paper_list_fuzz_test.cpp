@@ -48,7 +48,7 @@ protected:
     }
 
     static std::u16string Keyword(FuzzRng& rng) {
-        return sim::ToUtf16(PaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))].keyword);
+        return sim::ToUtf16(kPaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))].keyword);
     }
 
     // Random file text: pieces of the format, table keywords, form names,
@@ -102,7 +102,7 @@ protected:
     }
 
     static bool IsTableKeyword(const char* keyword) {
-        for (const PaperRow& row : PaperTable) {
+        for (const PaperRow& row : kPaperTable) {
             if (row.keyword == keyword) return true;
         }
         return false;
@@ -128,7 +128,7 @@ TEST_F(PaperListFuzz, PageSizeKeywordIsATableKeywordOrCustom) {
 TEST_F(PaperListFuzz, FirstValidLineDecidesTheKeywordWhateverFollows) {
     FuzzRng rng(0x5EED0002);
     for (int round = 0; round < 100; ++round) {
-        const PaperRow& row = PaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))];
+        const PaperRow& row = kPaperTable[rng.Below(static_cast<uint32_t>(kPaperRowCount))];
         const std::u16string line = u"PS_PAPER_LIST=Wanted=" + sim::ToUtf16(row.keyword) + u"\r\n";
         WritePaperListBytes(RandomFile(rng, line));
         EXPECT_STREQ(FindPageSizeKeyword(modules, WIDE("Wanted")), row.keyword) << "round " << round;

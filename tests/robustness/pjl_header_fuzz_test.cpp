@@ -80,7 +80,7 @@ std::vector<BYTE> RandomSettings(FuzzRng& rng) {
         SetDefaultSettings(span);
         const uint32_t changes = rng.Below(60);
         for (uint32_t i = 0; i < changes; ++i) {
-            const SettingRow& row = SettingTable[rng.Below(static_cast<uint32_t>(kSettingRowCount))];
+            const SettingRow& row = kSettingTable[rng.Below(static_cast<uint32_t>(kSettingRowCount))];
             if (row.rule == SettingRule::Text) {
                 for (size_t b = 0; b + 1 < row.bytes; b += 2) {
                     const WCHAR unit = RandomUnit(rng);

@@ -26,7 +26,7 @@ void ExpectEveryRowHolds(SettingsView view, const std::string& context) {
     const SettingRow* bindingRow = FindSettingRow("ZTBinding");
     ASSERT_NE(bindingRow, nullptr);
     const int64_t binding = ReadRowValue(view, *bindingRow);
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         ASSERT_TRUE(FieldInside(view, row.offset, row.bytes)) << row.name;
         const BYTE* field = view.data + row.offset;
         if (row.rule == SettingRule::Text) {
@@ -50,7 +50,7 @@ void ExpectEveryRowHolds(SettingsView view, const std::string& context) {
 // Bytes that belong to some row of the table.
 std::vector<bool> CoveredBytes() {
     std::vector<bool> covered(kSettingsBlockBytes, false);
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         for (size_t i = 0; i < row.bytes && row.offset + i < covered.size(); ++i) covered[row.offset + i] = true;
     }
     return covered;
@@ -62,7 +62,7 @@ void MutateFields(FuzzRng& rng, std::vector<BYTE>& block) {
     const SettingsSpan span{block.data(), block.size()};
     const uint32_t changes = 1 + rng.Below(40);
     for (uint32_t i = 0; i < changes; ++i) {
-        const SettingRow& row = SettingTable[rng.Below(static_cast<uint32_t>(kSettingRowCount))];
+        const SettingRow& row = kSettingTable[rng.Below(static_cast<uint32_t>(kSettingRowCount))];
         if (row.rule == SettingRule::Text) {
             for (size_t b = 0; b < row.bytes; ++b) block[row.offset + b] = static_cast<BYTE>(1 + rng.Below(255));
             if (rng.OneIn(3)) block[row.offset + rng.Below(row.bytes)] = 0;  // maybe a lone zero byte

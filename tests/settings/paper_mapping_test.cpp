@@ -26,16 +26,16 @@ std::u16string FormName(const DEVMODEW& dm) { return std::u16string(dm.dmFormNam
 
 // ---------------------------------------------------------------------------
 
-TEST(PaperTable, RowsAsPublished) {
+TEST(kPaperTable, RowsAsPublished) {
     EXPECT_EQ(kPaperRowCount, 30u);
-    const PaperRow& first = PaperTable[0];
+    const PaperRow& first = kPaperTable[0];
     EXPECT_EQ(first.number, 8);
     EXPECT_STREQ(first.keyword, "A3");
     EXPECT_EQ(first.width, 2970);
     EXPECT_EQ(first.length, 4200);
     EXPECT_EQ(first.code, 1);
     EXPECT_EQ(first.standard, 1);
-    const PaperRow& last = PaperTable[29];
+    const PaperRow& last = kPaperTable[29];
     EXPECT_EQ(last.number, 265);
     EXPECT_STREQ(last.keyword, "16K");
     EXPECT_EQ(last.width, 1950);
@@ -44,8 +44,8 @@ TEST(PaperTable, RowsAsPublished) {
     EXPECT_EQ(last.standard, 0);
     std::set<int32_t> numbers;
     for (size_t i = 0; i < kPaperRowCount; ++i) {
-        EXPECT_EQ(PaperTable[i].code, static_cast<int32_t>(i + 1));
-        EXPECT_TRUE(numbers.insert(PaperTable[i].number).second);
+        EXPECT_EQ(kPaperTable[i].code, static_cast<int32_t>(i + 1));
+        EXPECT_TRUE(numbers.insert(kPaperTable[i].number).second);
     }
     ASSERT_NE(FindPaperRow(1), nullptr);
     EXPECT_STREQ(FindPaperRow(1)->keyword, "Letter");

@@ -41,7 +41,7 @@ SettingsSpan SettingsOf(std::vector<BYTE>& part) { return SettingsSpan{part.data
 
 // ---------------------------------------------------------------------------
 
-TEST(SettingTable, LookupByName) {
+TEST(kSettingTable, LookupByName) {
     ASSERT_NE(FindSettingRow("ZTDuplex"), nullptr);
     EXPECT_EQ(FindSettingRow("ZTDuplex")->offset, 372);
     EXPECT_EQ(FindSettingRow("PaperNumber")->offset, 376);

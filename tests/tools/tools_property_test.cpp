@@ -107,7 +107,7 @@ TEST(SettingsText, DumpAppliedToTheDefaultsGivesTheBlockBackByteForByte) {
 SettingsBlock RandomValidBlock(FuzzRng& rng) {
     SettingsBlock block = DefaultBlock();
     const SettingsSpan span{block.data(), block.size()};
-    for (const SettingRow& row : SettingTable) {
+    for (const SettingRow& row : kSettingTable) {
         const Field* field = qm22t::FindField(row.name);
         if (row.kind == SettingKind::Text16) {
             // The secret number goes out in the ANSI code page, the rest as UTF-8.

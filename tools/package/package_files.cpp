@@ -115,7 +115,7 @@ std::string MajorMinor(const std::string& version) {
 }  // namespace
 
 PackageTables PluginTables() {
-    return PackageTables{kReplaceGroups, kReplaceGroupCount, kInsertTable, kInsertRowCount, PaperTable,
+    return PackageTables{kReplaceGroups, kReplaceGroupCount, kInsertTable, kInsertRowCount, kPaperTable,
                          kPaperRowCount};
 }
 
