@@ -44,7 +44,7 @@ size_t FindText(std::string_view text, std::string_view needle, size_t from = 0)
 }
 
 // Where a driver's block starts when its keyword (the '*' for a replace key,
-// the keyword itself for an anchor) lies at keywordAt, or npos. The block must
+// the keyword itself for an anchor) lies at keywordAt, or kNpos. The block must
 // open exactly with "featurebegin{\r\n%%BeginFeature: *" right there: a keyword
 // met anywhere else (inside a longer keyword, in PostScript code, after a
 // different opener) is no block of ours to touch, and counting back from it
@@ -62,7 +62,7 @@ size_t BlockStartBefore(std::string_view text, size_t keywordAt, size_t openerBy
 // counts as well: the printer feature a printer description orders last in its
 // section would otherwise keep the driver's value while the job header says
 // another. A block without a closing line before the next one (or, for the
-// last block, before the end of the piece) is malformed and left alone (npos).
+// last block, before the end of the piece) is malformed and left alone (kNpos).
 size_t DriverBlockEnd(std::string_view text, size_t from) {
     const size_t cleanup = FindText(text, kBlockCleanup, from);
     if (cleanup == kNpos) return kNpos;
@@ -75,7 +75,7 @@ size_t DriverBlockEnd(std::string_view text, size_t from) {
 // Where a block goes that belongs behind the block of an anchor whose text
 // continues at `from`: in front of the next block, or, when the anchor's block
 // is the last of the piece, right behind its "}featurecleanup\r\n" line, which
-// may end the piece. npos when neither is there.
+// may end the piece. kNpos when neither is there.
 size_t BehindAnchorBlock(std::string_view text, size_t from) {
     const size_t next = FindText(text, kBlockStart, from);
     if (next != kNpos) return next;

@@ -1,6 +1,7 @@
 #include "psfilter/feature_tables.h"
 
 #include "common/hex_text.h"
+#include "psfilter/byte_text.h"
 
 #include <climits>
 #include <cstring>
@@ -367,7 +368,7 @@ constexpr InsertKind InsertAs(const SettingField& field) {
 // replaces; several anchors of a page list name the list it goes in front of;
 // any other anchors name blocks it goes behind.
 constexpr InsertPlacement PlacementOf(std::string_view anchors, std::string_view keyword, InsertKind kind) {
-    if (anchors.find('/') != std::string_view::npos) {
+    if (anchors.find('/') != kNpos) {
         return kind == InsertKind::PageList ? InsertPlacement::InFrontOfList : InsertPlacement::BehindAnchor;
     }
     const bool own = anchors.size() == keyword.size() + 1 && anchors.substr(0, keyword.size()) == keyword;

@@ -38,7 +38,7 @@ constexpr size_t kLongestDecidingText = kLandscapeLine.size();
 static_assert(kPortraitLine.size() < kLongestDecidingText && kBeginPageSetup.size() < kLongestDecidingText &&
                   kPageCommentsEnd.size() < kLongestDecidingText,
               "the landscape line is the longest deciding text");
-// The most bytes a call leaves held outside a section.
+// The most undecided bytes at the end of what has arrived.
 constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
 // Bytes of a call examined together with an undecided tail held from the
 // last one: enough to decide it (twice the longest text), few enough that
