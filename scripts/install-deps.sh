@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
 # libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh); help2man writes
-# the manual page qm22t(1), man-db checks and shows it. Does nothing when all of them
+# the manual page qm22t(1), man-db checks and shows it; cups-client brings
+# cupstestppd, which checks the driver package's printer description. Does nothing when all of them
 # are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -19,6 +20,7 @@ packages=(
     binutils-mingw-w64-x86-64
     time
     ghostscript
+    cups-client
     clang
     libclang-rt-dev
     help2man

@@ -7,8 +7,11 @@
 #   fuzz       clang build of the fuzz targets, each run for 30 s (FUZZ_SECONDS)
 #   win32      mingw-w64 i686 cross build of QM22TRD.dll and QM22TIE.dll
 #   win64      mingw-w64 x86_64 cross build of the same
-# then checks the DLLs' exports, imports and resources and runs them under Wine
-# (scripts/wine-smoke.sh). Exits non-zero on the first failure.
+# then checks the DLLs' exports, imports and resources, lays out the driver
+# package from these builds (scripts/make-package.sh --no-build) and runs the
+# DLLs and the package's INF check under Wine (scripts/wine-smoke.sh). The
+# package's printer description is checked by the host tests (cupstestppd,
+# Ghostscript, the rewriter). Exits non-zero on the first failure.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -57,7 +60,10 @@ done
 step "Windows DLL exports, imports and resources"
 scripts/check-exports.sh build/win32 build/win64
 
-step "Windows DLLs under Wine"
+step "driver package"
+scripts/make-package.sh --no-build
+
+step "Windows DLLs and the package's INF under Wine"
 # Wine and its two prefixes need about 3.5 GB. On a machine without that room
 # the check is skipped with a warning rather than failing the whole run on disk
 # space; everything above has still been built and tested.
@@ -66,7 +72,7 @@ if [ "${free_kb:-0}" -lt 4000000 ]; then
     echo "WARNING: only $((free_kb / 1024)) MB free; the Wine check of the Windows DLLs is SKIPPED" >&2
 else
     status=0
-    scripts/wine-smoke.sh build/win32 build/win64 || status=$?
+    scripts/wine-smoke.sh --package build/package build/win32 build/win64 || status=$?
     if [ "$status" -eq 3 ]; then
         # The machine could not install Wine (no i386 packages, no mirror):
         # a limit of the machine, not a fault of the DLLs, which were built and

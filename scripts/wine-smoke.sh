@@ -5,10 +5,12 @@
 # on 4 threads at once, whose outputs must be the same. Installs Wine when it
 # is missing.
 #
-# Usage: scripts/wine-smoke.sh [--fresh] [build-folder...]
+# Usage: scripts/wine-smoke.sh [--fresh] [--package DIR] [build-folder...]
 #   (default build folders: build/win32 build/win64)
 #   --fresh  delete the Wine prefixes first (they are kept between runs, as
 #            creating one takes 5 to 15 s and several hundred MB)
+#   --package DIR  also read the driver package's INF in DIR (scripts/make-package.sh
+#            lays it out in build/package) with each build's windows_inf_check.exe
 #
 # Each build folder gets its own prefix, <folder>/wine-prefix, whose architecture
 # follows the smoke program's (win32 for i686, win64 for x86-64). Exits non-zero
@@ -20,10 +22,20 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 fresh=0
+package=""
 folders=()
-for arg in "$@"; do
+while [ "$#" -gt 0 ]; do
+    arg="$1"
+    shift
     case "$arg" in
         --fresh) fresh=1 ;;
+        --package)
+            if [ "$#" -eq 0 ] || [ ! -f "$1/QM22T.INF" ]; then
+                echo "wine-smoke: --package needs a folder holding QM22T.INF" >&2
+                exit 2
+            fi
+            package="$(cd "$1" && pwd)"
+            shift ;;
         -h|--help)
             sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
             exit 0 ;;
@@ -174,6 +186,24 @@ for folder in "${folders[@]}"; do
         failures=$((failures + 1))
     else
         echo "ok: $exe ($WINEARCH) passed in $((SECONDS - run_started)) s"
+    fi
+
+    if [ -n "$package" ]; then
+        # The INF through Wine's own INF parser, for this build's architecture.
+        check="$folder/bin/windows_inf_check.exe"
+        status=0
+        if [ ! -f "$check" ]; then
+            echo "FAIL: $check was not built"
+            status=1
+        else
+            run_detached timeout "$run_timeout" wine "$check" "Z:${package//\//\\}" || status=$?
+        fi
+        if [ "$status" -ne 0 ]; then
+            echo "FAIL: the package's INF check ($WINEARCH) exited with $status"
+            failures=$((failures + 1))
+        else
+            echo "ok: the package's INF reads right on $WINEARCH"
+        fi
     fi
     stop_servers
 done

@@ -17,8 +17,9 @@ on the simulated Windows of the host build.
 
   run       run one print job through the plug-in and write what reached the spooler
   settings  show, change, validate and compare device settings (private parts and
-            settings files)
-  inspect   decode a spool file: its PJL header, setup sections and feature blocks
+            settings files), and list every field with its valid values
+  inspect   decode and check a spool file: its PJL header, setup sections and
+            feature blocks, against the job it was made from
 
   qm22t COMMAND --help   tells more about each command, its options and exit codes
   qm22t --version        the version of the plug-in these tools belong to

@@ -40,6 +40,10 @@ void Close(FILE* file) {
 
 }  // namespace
 
+bool SameBlock(const FeatureBlock& a, const FeatureBlock& b) {
+    return a.text == b.text && a.textDigest == b.textDigest;
+}
+
 bool SameBytes(const Line& a, const Line& b) {
     if (a.bytes != b.bytes || a.crlf != b.crlf || a.lf != b.lf || a.text != b.text) return false;
     return a.text.size() + (a.crlf ? 2 : a.lf ? 1 : 0) == a.bytes || a.digest == b.digest;
@@ -97,7 +101,8 @@ void PostScriptScanner::MarkerProblem(const std::string& problem) {
 void PostScriptScanner::Deliver() {
     ++sectionCount;
     if (current_.page) ++pageSectionCount;
-    blockCount += current_.blocks.size();
+    blockCount += current_.blocks.size() + droppedBlocks_;
+    droppedBlocks_ = 0;
     if (onSection_) onSection_(current_);
     current_ = SetupSection{};
 }
@@ -115,6 +120,7 @@ void PostScriptScanner::Open(bool page, const Line& line) {
     current_.viewingOrientation = viewingOrientation_;
     inSection_ = true;
     inBlock_ = false;
+    inDroppedBlock_ = false;
 }
 
 void PostScriptScanner::Close(bool page, const Line& line) {
@@ -130,6 +136,7 @@ void PostScriptScanner::Close(bool page, const Line& line) {
     current_.closed = true;
     inSection_ = false;
     inBlock_ = false;
+    inDroppedBlock_ = false;
     Deliver();
 }
 
@@ -192,19 +199,29 @@ void PostScriptScanner::Feed(const Line& line) {
     }
     if (!inSection_) return;
     std::vector<FeatureBlock>& blocks = current_.blocks;
-    if (text == "featurebegin{") {
-        blocks.push_back(FeatureBlock{});
-        blocks.back().line = line.number;
-        inBlock_ = true;
-    } else if (StartsWith(text, kBeginFeature) && !inBlock_) {
+    if (inDroppedBlock_) {
+        inDroppedBlock_ = text != "}featurecleanup";
+        return;
+    }
+    const bool opens = text == "featurebegin{" || (StartsWith(text, kBeginFeature) && !inBlock_);
+    if (opens && blocks.size() >= kKeptBlocks) {
+        // Counted, not kept.
+        ++droppedBlocks_;
+        inBlock_ = false;
+        inDroppedBlock_ = true;
+        return;
+    }
+    if (opens) {
         // A feature without the featurebegin frame is still a feature.
         blocks.push_back(FeatureBlock{});
         blocks.back().line = line.number;
+        blocks.back().textDigest = kFnvOffset;
         inBlock_ = true;
     }
     if (!inBlock_) return;
     FeatureBlock& block = blocks.back();
-    block.text += text + "\n";
+    if (block.text.size() < kKeptBlockBytes) block.text.append(text, 0, kKeptBlockBytes - block.text.size());
+    block.textDigest = Digest(Digest(block.textDigest, text.data(), text.size()), "\n", 1);
     if (StartsWith(text, kBeginFeature)) {
         const std::string rest = text.substr(std::strlen(kBeginFeature));
         const size_t blank = rest.find(' ');
@@ -220,7 +237,9 @@ void PostScriptScanner::Feed(const Line& line) {
                               text.compare(text.size() - custom.size(), custom.size(), custom) == 0;
         const std::string piece = isCustom ? text.substr(1, text.size() - custom.size() - 1) : text;
         block.custom = block.invocation.empty() ? isCustom : false;
-        block.invocation += (block.invocation.empty() ? "" : " ") + piece;
+        if (block.invocation.size() < kKeptBlockBytes) {
+            block.invocation += (block.invocation.empty() ? "" : " ") + piece.substr(0, kKeptBlockBytes);
+        }
     }
 }
 
@@ -249,8 +268,10 @@ bool SpoolReader::ReadHeader(std::string* error) {
     while (reader_->Next(&pending_)) {
         const bool first = pending_.number == 1;
         if (first && StartsWith(pending_.text, kUniversalExit)) hasHeader = true;
-        if (hasHeader && (first || StartsWith(pending_.text, "@PJL")) && !headerEnded) {
+        const bool room = header.size() < kKeptHeaderLines && headerBytes_ < kKeptHeaderBytes;
+        if (hasHeader && (first || StartsWith(pending_.text, "@PJL")) && room) {
             header.push_back(HeaderLine{pending_.text, pending_.number, pending_.crlf});
+            headerBytes_ += pending_.text.size();
             if (StartsWith(pending_.text, kEnterLanguage)) headerEnded = true;
             if (!headerEnded) continue;
             if (!reader_->Next(&pending_)) break;

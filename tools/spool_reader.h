@@ -30,6 +30,14 @@ struct Line {
 bool SameBytes(const Line& a, const Line& b);
 
 constexpr size_t kKeptLineBytes = 65536;
+// What is kept of a feature block's text, of a section's blocks and of the PJL
+// header, so a file made to be large in any one of them is still read in
+// bounded memory. A header longer than this ends there: the lines after it
+// belong to the PostScript part, and the header does not switch to PostScript.
+constexpr size_t kKeptBlockBytes = 65536;
+constexpr size_t kKeptBlocks = 4096;
+constexpr size_t kKeptHeaderLines = 4096;
+constexpr size_t kKeptHeaderBytes = 1 << 20;
 
 class LineReader {
 public:
@@ -58,8 +66,14 @@ struct FeatureBlock {
     std::string commentValue;  // the rest of that line
     std::string invocation;    // "(value) /Custom /ProcSet ..." gives value; other code stays whole
     bool custom = false;       // invoked through the printer's Custom ProcSet
-    std::string text;          // every line of the block, for comparisons
+    // Every line of the block, for comparisons: the first kKeptBlockBytes, and
+    // a digest of them all.
+    std::string text;
+    uint64_t textDigest = 0;
 };
+
+// Two blocks of the same lines.
+bool SameBlock(const FeatureBlock& a, const FeatureBlock& b);
 
 struct SetupSection {
     bool page = false;  // page setup; else document setup
@@ -121,6 +135,8 @@ private:
     bool afterEof_ = false;
     std::string pageLabel_;
     int viewingOrientation_ = 0;
+    uint64_t droppedBlocks_ = 0;  // blocks of the current section past kKeptBlocks
+    bool inDroppedBlock_ = false;
     SetupSection current_;
 };
 
@@ -151,6 +167,7 @@ private:
     FILE* file_ = nullptr;
     std::string name_;
     std::unique_ptr<LineReader> reader_;
+    size_t headerBytes_ = 0;
     Line pending_;  // the first line after the header, read but not yet scanned
     bool havePending_ = false;
 };

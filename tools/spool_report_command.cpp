@@ -411,7 +411,7 @@ void Inspection::OnSection(SetupSection& section) {
                 const FeatureBlock& original = jobSection.blocks[b];
                 if (used[b] || original.keyword != block.keyword) continue;
                 used[b] = true;
-                verdict.origin = original.text == block.text ? Origin::Driver : Origin::Replaced;
+                verdict.origin = SameBlock(original, block) ? Origin::Driver : Origin::Replaced;
                 verdict.jobValue = original.commentValue;
                 break;
             }

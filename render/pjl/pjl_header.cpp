@@ -235,30 +235,23 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
     return std::string();
 }
 
-// Hands one chunk to the spooler, which may take less than it is offered: the
-// rest goes again until all is taken. A failed write ends the chunk, as does a
-// write that takes nothing (offering the same bytes again would only repeat
-// it); the failure is the spooler's to report on the job, and the header has no
-// way to recover what it could not deliver, so the next chunk is still offered.
-void WriteToPrinter(HANDLE printer, const char* bytes, size_t count)
-{
-    // Until all is taken, a write fails or takes nothing; the result is not examined.
-    (void)WriteSpoolerAll(printer, bytes, count, count, nullptr);
-}
-
 }  // namespace
 
 void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece)
 {
-    if (piece.size() > kHeaderChunkBytes) return;
+    if (piece.size() > kHeaderChunkBytes || FAILED(accumulator.result)) return;
     if (accumulator.bytes.size() + piece.size() > kHeaderChunkBytes) FlushHeader(accumulator);
     accumulator.bytes.append(piece);
 }
 
 void FlushHeader(HeaderAccumulator& accumulator)
 {
-    if (accumulator.bytes.empty()) return;
-    WriteToPrinter(accumulator.printer, accumulator.bytes.data(), accumulator.bytes.size());
+    // A write that takes nothing ends the header as a failed one does:
+    // offering the same bytes again would only repeat it.
+    if (!accumulator.bytes.empty() && SUCCEEDED(accumulator.result)) {
+        accumulator.result = WriteSpoolerAll(accumulator.printer, accumulator.bytes.data(), accumulator.bytes.size(),
+                                             accumulator.bytes.size(), nullptr);
+    }
     accumulator.bytes.clear();
 }
 
@@ -328,13 +321,12 @@ PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPr
     return codes;
 }
 
-void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
-                    const WCHAR* userName) noexcept
+HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
+                       const WCHAR* documentName, const WCHAR* userName) noexcept
 {
-    if (settings == nullptr) return;
+    if (settings == nullptr) return S_OK;
     const SettingsView view{settings, kPjlHeaderSettingsBytes};
     HeaderAccumulator accumulator{hPrinter, std::string()};
-    bool opened = false;
     try {
         // Room for a whole chunk up front: appending to the accumulator then
         // never allocates, so it can still be flushed when memory runs out.
@@ -344,7 +336,6 @@ void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* s
                                   ReadSettingS16(view, kSettingOutputPaper.offset));
 
         AppendOrFlush(accumulator, kUniversalExitLine);
-        opened = true;
         AppendOrFlush(accumulator, kCommentLine);
 
         AppendOrFlush(accumulator, LookupSettingLines(800, -1, PjlText(WIDE("2.00"))));
@@ -363,14 +354,12 @@ void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* s
 
         AppendOrFlush(accumulator, kEnterLanguageLine);
         FlushHeader(accumulator);
+        return accumulator.result;
     } catch (...) {
-        // Out of memory part-way: send what is built and still switch the
-        // printer to PostScript, so the job prints with the printer's own
-        // defaults for the settings that are missing. Before the first line
-        // nothing has been sent, and nothing is.
-        if (opened) {
-            FlushHeader(accumulator);
-            WriteToPrinter(hPrinter, kEnterLanguageLine, sizeof(kEnterLanguageLine) - 1);
-        }
+        // Out of memory part-way: the lines still to come are missing, and a
+        // job printed with the printer's own defaults for them (one copy, no
+        // stapling) is not the job that was asked for. What the spooler took
+        // stays the header's beginning; the job is to fail.
+        return E_OUTOFMEMORY;
     }
 }

@@ -14,12 +14,17 @@ constexpr size_t kPjlHeaderSettingsBytes = 12000;
 // settings block, date already settled) and writes it to the spooler on
 // hPrinter in chunks of at most 4095 bytes, each a run of whole CR LF lines.
 // Of a chunk the spooler takes only in part, the rest is offered again until
-// all is taken, a write fails or a write takes nothing; the next chunk is
-// offered either way. documentName and userName are zero-terminated; they are
-// read up to their terminator or the capacity of the caller's buffers (520 and
-// 21 units). A null pointer counts as the empty text. Without settings there is
-// nothing to say about the job, and no header is written. A failed write is the
-// spooler's to report on the job. Paper codes that only the paper-list file
-// knows are read from the file next to the plug-in's module of `modules`.
-void BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
-                    const WCHAR* userName) noexcept;
+// all is taken. documentName and userName are zero-terminated; they are read up
+// to their terminator or the capacity of the caller's buffers (520 and 21
+// units). A null pointer counts as the empty text. Without settings there is
+// nothing to say about the job, and no header is written (S_OK).
+//
+// S_OK when the whole header reached the spooler. A write that fails or takes
+// nothing ends the header there (E_FAIL, the spooler's error, or
+// ERROR_WRITE_FAULT for a write that took nothing, left as the last error), and
+// so does a shortage of memory while it is built (E_OUTOFMEMORY): what the
+// spooler holds is then the header's beginning, never lines with a gap between
+// them, and the job is no longer whole. Paper codes that only the paper-list
+// file knows are read from the file next to the plug-in's module of `modules`.
+HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
+                       const WCHAR* documentName, const WCHAR* userName) noexcept;

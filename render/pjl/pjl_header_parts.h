@@ -45,6 +45,9 @@ constexpr size_t kHeaderChunkBytes = 4095;
 struct HeaderAccumulator {
     HANDLE printer;
     std::string bytes;
+    // The first failed write; once set nothing more is written, so what the
+    // spooler holds is always the header's beginning.
+    HRESULT result = S_OK;
 };
 
 // Appends piece (one or more whole lines) to the accumulator, first writing the
@@ -58,7 +61,8 @@ void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece);
 // Writes whatever the accumulator holds (nothing when it is empty) as one chunk
 // and empties it. A chunk the spooler takes in part is offered again from the
 // first byte it did not take, until all is taken, a write fails or a write takes
-// nothing.
+// nothing; such a failure is kept in `result` and ends the header: later chunks
+// are dropped, not offered behind the gap.
 void FlushHeader(HeaderAccumulator& accumulator);
 
 // The printer's codes for the job's paper (ZTPAGESIZE) and output paper (PAPER).

@@ -4,6 +4,7 @@
 #include "common/wtext.h"
 #include "plugin/job_cancel.h"
 #include "psfilter/stream_filter.h"
+#include "settings/settings_access.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,6 +45,28 @@ void CopyDocumentName(WCHAR (&field)[kDocumentNameCapacity], const WCHAR* name) 
     std::fill(field + length, field + kDocumentNameCapacity, WCHAR(0));
 }
 
+// Ends the document's stream. Complete lines still held (the spooler failed
+// while the driver's last writes were examined) are first examined as a write
+// would, so a setup section among them is still rewritten; only what is left
+// then, a last line without its line end, goes out unchanged. Should the
+// spooler fail again, nothing more is sent: what it holds stays the stream's
+// beginning rather than one with the sections behind the gap left unrewritten.
+HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block) {
+    const SettingsView settings = AsView(SettingsOf(pdevobj));
+    HRESULT hr = S_OK;
+    if (HasSettingsIdentification(settings)) {
+        const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block.documentName};
+        hr = StreamFilterWrite(block.filter, job, nullptr, 0, nullptr);
+    }
+    if (SUCCEEDED(hr)) return StreamFilterFlush(block.filter, pdevobj->hPrinter);
+    const DWORD error = GetLastError();
+    const int32_t orientation = block.filter.defaultOrientation;
+    block.filter = StreamFilterState{};
+    block.filter.defaultOrientation = orientation;
+    SetLastError(error);
+    return hr;
+}
+
 }  // namespace
 
 BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
@@ -82,8 +105,13 @@ BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
     // sequence without a line end; whatever the filter still holds goes out
     // now, or the printer would never see the job end. Bytes that could not be
     // sent make the document fail rather than end quietly short.
-    const HRESULT flushed = StreamFilterFlush(block->filter, pdevobj->hPrinter);
-    return SUCCEEDED(flushed) ? ended : FALSE;
+    const HRESULT flushed = EndStream(pdevobj, *block);
+    if (FAILED(flushed)) return FALSE;
+    if (block->headerBroken) {
+        SetLastError(block->headerError);
+        return FALSE;
+    }
+    return ended;
 }
 
 BOOL APIENTRY SendPageHook(SURFOBJ* pso) {

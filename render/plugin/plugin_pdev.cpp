@@ -15,6 +15,8 @@ void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept {
     to.modules = from.modules;
     to.pageCount = from.pageCount;
     std::copy(std::begin(from.documentName), std::end(from.documentName), std::begin(to.documentName));
+    to.headerBroken = from.headerBroken;
+    to.headerError = from.headerError;
     to.filter = std::move(from.filter);
     from.filter = StreamFilterState{};
 }

@@ -31,10 +31,16 @@ struct PluginPdev {
     WCHAR documentName[kDocumentNameCapacity] = {};
     // The stream filter's state for this device object.
     StreamFilterState filter;
+    // Set when the job header did not reach the spooler whole: the stream
+    // behind it would print with the wrong settings or as PJL garbage, so the
+    // driver's writes are refused and the document ends in failure, with the
+    // error the header met as the last error.
+    bool headerBroken = false;
+    DWORD headerError = 0;
 };
 
 // Moves the whole state of `from` into `to`: the driver's functions, counters,
-// name and the filter's state with its buffers. `from` keeps no buffer
+// name, the header's outcome and the filter's state with its buffers. `from` keeps no buffer
 // contents, so freeing it later leaves `to` intact.
 void TakeOverPdevState(PluginPdev& to, PluginPdev& from) noexcept;
 

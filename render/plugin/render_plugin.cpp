@@ -40,6 +40,13 @@ void SetResult(DWORD* pdwResult, DWORD value) {
     if (pdwResult != nullptr) *pdwResult = value;
 }
 
+// The last error that goes with a header's outcome: the spooler's (already the
+// thread's last error) for a failed write, out of memory for a shortage.
+DWORD HeaderLastError(HRESULT header) {
+    if (SUCCEEDED(header)) return ERROR_SUCCESS;
+    return header == E_OUTOFMEMORY ? static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY) : GetLastError();
+}
+
 }  // namespace
 
 DRVFN hookTable[kHookCount] = {
@@ -199,11 +206,19 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
         return E_FAIL;
     }
     // Without a per-device block no StartDoc has named the document: the
-    // header then carries an empty document name. The header is best effort:
-    // the driver goes on whatever reached the spooler.
-    const PluginPdev* block = PdevOf(pdevobj);
-    BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings, block != nullptr ? block->documentName : nullptr,
-                   inputs.userName);
+    // header then carries an empty document name. The answer stays "not
+    // handled" whatever the header met (the driver injects nothing here);
+    // a header that did not reach the spooler whole leaves its error as the
+    // last error and fails the rest of the document (PluginPdev::headerBroken).
+    PluginPdev* block = PdevOf(pdevobj);
+    const HRESULT header = BuildPjlHeader(modules, pdevobj->hPrinter, inputs.settings,
+                                          block != nullptr ? block->documentName : nullptr, inputs.userName);
+    const DWORD headerError = HeaderLastError(header);
+    if (block != nullptr) {
+        block->headerBroken = FAILED(header);
+        block->headerError = headerError;
+    }
+    if (FAILED(header)) SetLastError(headerError);
     // The driver injects nothing itself at the stream's start.
     SetResult(pdwResult, kCommandNotHandled);
     return E_NOTIMPL;
@@ -219,6 +234,11 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
         return E_FAIL;
     }
     PluginPdev* block = PdevOf(pdevobj);
+    if (block->headerBroken) {
+        if (pcbWritten != nullptr) *pcbWritten = 0;
+        SetLastError(block->headerError);
+        return E_FAIL;
+    }
     const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block->documentName};
     return StreamFilterWrite(block->filter, job, pBuf, cbBuffer, pcbWritten);
 }

@@ -488,6 +488,54 @@ bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string&
     return true;
 }
 
+namespace {
+
+void AddText(std::vector<std::string>& texts, const std::string& text) {
+    for (const std::string& known : texts) {
+        if (known == text) return;
+    }
+    texts.push_back(text);
+}
+
+// The spelled texts whose values lie outside low..high (a value inside is
+// written as a number instead), then the text of every other value.
+void AddSpelling(std::vector<std::string>& texts, const Spelling& spelling, int64_t low = 1, int64_t high = 0) {
+    for (uint8_t i = 0; i < spelling.count; ++i) {
+        const int64_t value = spelling.names[i].value;
+        if (value < low || value > high) AddText(texts, spelling.names[i].text);
+    }
+    AddText(texts, spelling.other);
+}
+
+void AddRange(std::vector<std::string>& texts, const char* prefix, int32_t low, int32_t high) {
+    for (int64_t n = low; n <= high; ++n) AddText(texts, std::string(prefix != nullptr ? prefix : "") + std::to_string(n));
+}
+
+}  // namespace
+
+std::vector<std::string> ReplaceValueTexts(const ReplaceRow& row) {
+    std::vector<std::string> texts;
+    switch (row.rule) {
+    case ValueRule::Spelled: AddSpelling(texts, *row.spelling); break;
+    case ValueRule::Numbered:
+        AddRange(texts, row.prefix, row.low, row.high);
+        AddSpelling(texts, *row.spelling, row.low, row.high);
+        break;
+    case ValueRule::Clamped: AddRange(texts, nullptr, row.low, row.high); break;
+    case ValueRule::ZoomRate:
+        AddRange(texts, nullptr, row.low, row.high);
+        AddText(texts, std::to_string(kDefaultZoomRate));
+        break;
+    case ValueRule::StapleMode:
+        AddSpelling(texts, kStapleSide);
+        AddSpelling(texts, kStapleTop);
+        break;
+    case ValueRule::Font:
+    case ValueRule::Hex: break;
+    }
+    return texts;
+}
+
 std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     switch (rule) {
     case Invocation::Same: break;

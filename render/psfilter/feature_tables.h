@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Value spellings shared by the tables.
@@ -84,6 +85,13 @@ extern const ReplaceGroup kReplaceGroups[kReplaceGroupCount];  // 17, 18, 15, 27
 // for a form name whose UTF-8 form needs more than 259 bytes: no value can be
 // formed. Fields outside the view read as 0 or empty. May throw std::bad_alloc.
 bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value);
+
+// Every value text (comment value) the row's rule can give, each once: the
+// spelled texts, the numbered or clamped range in decimal, the staple texts of
+// every binding. Empty for the text rules (Font, Hex), whose values are free
+// texts. The printer description offers exactly these as the row's choices.
+// May throw std::bad_alloc.
+std::vector<std::string> ReplaceValueTexts(const ReplaceRow& row);
 
 // The invocation value that goes into the parentheses, derived from the comment
 // value by the row's rule. May throw std::bad_alloc.

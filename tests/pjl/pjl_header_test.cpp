@@ -745,17 +745,23 @@ TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
     }
 }
 
-// A failing spooler is not noticed: every chunk is still offered, and the result is 0.
-TEST_F(PjlHeaderTest, FailingWritesAreNotExamined)
+// A failing spooler ends the header at its first failed write: no later chunk
+// is offered behind the gap, and the failure comes back with the spooler's error.
+TEST_F(PjlHeaderTest, FailedWriteEndsTheHeader)
 {
     SetText(5952, 256, std::u16string(255, u's').c_str());
     SetText(6464, 256, std::u16string(255, u't').c_str());
     sim::FailCalls(sim::Api::WritePrinter, ERROR_INVALID_HANDLE);
-    BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice"));
+    SetLastError(0);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     const std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].result, FALSE);
-    EXPECT_EQ(calls[1].result, FALSE);
+
+    Restart();
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), S_OK);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, nullptr, WIDE("Doc1"), WIDE("alice")), S_OK);  // nothing to say
 }
 
 // A spooler may take less than it is offered: the rest of the chunk is offered
@@ -776,9 +782,9 @@ TEST_F(PjlHeaderTest, PartlyTakenChunkIsSentOnUntilAllIsTaken)
     }
 }
 
-// Each chunk is finished before the next is offered; a failed write gives up
-// the rest of its own chunk only, and a write that takes nothing is not
-// repeated (it would take nothing again).
+// Each chunk is finished before the next is offered; a failed write, or one
+// that takes nothing (it would take nothing again), ends the header there, so
+// the spooler holds the header's beginning and never lines with a gap.
 TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
 {
     FillEveryText();
@@ -806,18 +812,28 @@ TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
     Restart();
     sim::SetWriteLimit(1000);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
-    EXPECT_EQ(Build(), chunks[0].substr(0, 1000) + chunks[1] + chunks[2]);
+    EXPECT_EQ(Build(), chunks[0].substr(0, 1000));
+    ASSERT_EQ(sim::WriteCalls(printer).size(), 2u);
     EXPECT_EQ(sim::WriteCalls(printer)[1].offered, chunks[0].size() - 1000);
+
+    // The first write of the second chunk fails: the first chunk stays whole.
+    Restart();
+    const unsigned firstChunkCalls = static_cast<unsigned>((chunks[0].size() + 999) / 1000);
+    sim::SetWriteLimit(1000);
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, firstChunkCalls, 1);
+    EXPECT_EQ(Build(), chunks[0]);
+    EXPECT_EQ(sim::WriteCalls(printer).size(), firstChunkCalls + 1);
 
     Restart();
     sim::SetWriteLimit(0);
-    EXPECT_EQ(Build(), "");
+    SetLastError(0);
+    EXPECT_EQ(BuildPjlHeader(modules, printer, block.data(), WIDE("Doc1"), WIDE("alice")), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+    EXPECT_EQ(sim::WrittenBytes(printer), "");
     const std::vector<sim::WriteCall> empty = sim::WriteCalls(printer);
-    ASSERT_EQ(empty.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(empty[i].offered, chunks[i].size());
-        EXPECT_EQ(empty[i].result, TRUE);
-    }
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(empty[0].offered, chunks[0].size());
+    EXPECT_EQ(empty[0].result, TRUE);
 }
 
 // Headers of jobs on different threads share only the constant settings index.

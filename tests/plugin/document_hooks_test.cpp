@@ -269,4 +269,25 @@ TEST_F(DocumentHooksTest, DocumentsOnOtherThreadsAreKeptApart) {
     EXPECT_EQ(documentDepth, 0);
 }
 
+// The price of keeping the document per thread, as the definition's comment
+// says: an EndDoc on another thread ends that thread's document, not this one.
+TEST_F(DocumentHooksTest, AnEndDocOnAnotherThreadLeavesThisThreadsDocumentOpen) {
+    StartDoc(u"Main", 1);
+    int otherDepth = 99;
+    std::thread other([&] {
+        EndDocHook(&device.surface, 0);
+        otherDepth = documentDepth;
+    });
+    other.join();
+    EXPECT_EQ(otherDepth, -2);
+    EXPECT_EQ(documentDepth, 0);
+    EXPECT_EQ(Saved(), u"Main");
+    // So the next StartDoc here still counts as a later one of "Main".
+    EXPECT_EQ(StartDoc(u"Next", 2), TRUE);
+    EXPECT_EQ(Recorded(), u"Main");
+    EndDocHook(&device.surface, 0);
+    EXPECT_EQ(StartDoc(u"Next", 3), TRUE);
+    EXPECT_EQ(Recorded(), u"Next");
+}
+
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -393,4 +395,53 @@ TEST(FeatureTablesShape, EveryKeyAndAnchorStartsWithZT) {
             at = slash == std::string::npos ? slash : slash + 1;
         }
     }
+}
+
+// The value texts a row offers (the printer description's choices) are exactly
+// the texts its rule gives over every value of its field, and of the field it
+// reads with it: none missing, none that cannot occur, none twice.
+TEST(FeatureChoices, ValueTextsAreExactlyWhatTheRuleGives) {
+    Settings settings;
+    std::string value;
+    size_t rows = 0;
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t r = 0; r < group.count; ++r) {
+            const ReplaceRow& row = group.rows[r];
+            const std::vector<std::string> offered = ReplaceValueTexts(row);
+            const std::set<std::string> unique(offered.begin(), offered.end());
+            EXPECT_EQ(unique.size(), offered.size()) << row.keyword;
+            if (row.rule == ValueRule::Font || row.rule == ValueRule::Hex) {
+                EXPECT_TRUE(offered.empty()) << row.keyword;
+                continue;
+            }
+            ++rows;
+            // Every raw value of a one- or two-byte field; 32-bit fields from
+            // -2^16 to 2^16 and both ends.
+            std::vector<int64_t> values;
+            if (row.field.bytes == 4) {
+                for (int64_t v = -(1 << 16); v <= (1 << 16); ++v) values.push_back(v);
+                values.push_back(INT32_MIN);
+                values.push_back(INT32_MAX);
+            } else {
+                for (int64_t v = 0; v < (int64_t{1} << (8 * row.field.bytes)); ++v) values.push_back(v);
+            }
+            // The staple mode reads the binding, the zoom rate manual zoom.
+            const bool staple = row.rule == ValueRule::StapleMode;
+            const bool zoom = row.rule == ValueRule::ZoomRate;
+            const int companions = staple ? 256 : (zoom ? 4 : 1);
+            std::set<std::string> given;
+            for (int companion = 0; companion < companions; ++companion) {
+                if (staple) settings.U8(kSettingBinding.offset, static_cast<uint8_t>(companion));
+                if (zoom) settings.U8(kSettingManualZoom.offset, static_cast<uint8_t>(companion));
+                for (const int64_t v : values) {
+                    ASSERT_TRUE(WriteSettingNumber(settings.Span(), row.field.offset, row.field.bytes, v));
+                    ASSERT_TRUE(FillReplaceValue(row, settings.View(), value));
+                    given.insert(value);
+                }
+            }
+            EXPECT_EQ(given, unique) << row.keyword;
+            settings.bytes.assign(kSettingsBlockBytes, 0);
+        }
+    }
+    EXPECT_EQ(rows, 90u - 4u);
 }

@@ -117,7 +117,18 @@ refused("settings set --out is its source" 2 "--out [^\n]*kept-part.bin and the 
         settings set ${keptPart} CopyCount=2 --out ${keptPart})
 refused("settings set with a bad value" 2 "CopyCount=x: \"x\" is not a number" settings set ${settings} CopyCount=x ${out})
 refused("settings unknown action" 2 "unknown action \"show\"" settings show ${settings})
+refused("run --plugin missing" 2 "run: --plugin needs a value" run ${job} ${out} --plugin)
+refused("run --spooler-fail-after malformed" 2 "--spooler-fail-after wants a count of bytes from 0 to [0-9]+, not \"5000x\"" run ${job} --spooler-fail-after 5000x ${out})
+refused("run --write-size twice" 2 "--write-size is given twice" run ${job} --write-size 1 --write-size=2 ${out})
+refused("run --no-private-part with --raw" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --raw ${out})
+refused("settings --plugin missing" 2 "settings: --plugin needs a value" settings dump ${settings} --plugin)
+refused("settings --plugin empty" 2 "settings dump: --plugin wants a file name, not an empty text" settings dump ${settings} --plugin=)
+refused("settings --out twice" 2 "--out and --plugin take one value each" settings defaults ${out} --out ${WORK}/other.txt)
+refused("settings set without a value" 2 "set needs at least one Field=value" settings set ${settings} ${out})
 refused("inspect --job missing" 2 "inspect: --job needs a value" inspect ${kept} --job)
+refused("inspect --job empty" 2 "inspect: --job wants a file name" inspect ${kept} --job=)
+refused("inspect --job twice" 2 "inspect: --job is given twice" inspect ${kept} --job ${job} --job ${job})
+refused("inspect two spool files" 2 "inspect: give one spool file" inspect ${kept} ${kept})
 refused("inspect unknown option" 2 "inspect: unknown option --out" inspect ${kept} --out x)
 
 # Sources no command can use.
@@ -311,3 +322,27 @@ qm22t("cancelled job without the sibling library" EXIT 1 ARGS run ${job} --no-pr
       STDERR_MATCHES "and showed no notice: the notice needs the sibling library QM22TIE.dll beside the plug-in, and there is none\n")
 expect_kept("cancelled job without the sibling library")
 refused("--no-private-part with settings" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --settings ${settings} ${out})
+
+# A reader that goes away (SIGPIPE): the work folder and the temporary trace go too.
+if(BASH)
+    set(scratch ${WORK}/signal-PIPE)
+    file(REMOVE_RECURSE ${scratch})
+    file(MAKE_DIRECTORY ${scratch}/tmp)
+    # A job of about 2 MiB, far more than a pipe holds.
+    string(REPEAT "0 0 moveto (a line of the page body) show\r\n" 1000 lines)
+    file(WRITE ${scratch}/big.ps "%!PS-Adobe-3.0\r\n")
+    foreach(_ RANGE 50)
+        file(APPEND ${scratch}/big.ps "${lines}")
+    endforeach()
+    file(APPEND ${scratch}/big.ps "%%EOF\r\n")
+    execute_process(COMMAND ${BASH} -c "
+        cd '${scratch}'
+        TMPDIR='${scratch}/tmp' '${QM22T}' run big.ps --trace trace.txt 2> err.txt | head -c 1 > /dev/null
+        echo \${PIPESTATUS[0]} > status.txt")
+    file(READ ${scratch}/status.txt status)
+    file(GLOB left ${scratch}/tmp/* ${scratch}/.trace.txt* ${scratch}/trace.txt)
+    if(left OR NOT status EQUAL 141)
+        message(SEND_ERROR "SIGPIPE: exit ${status}, left behind: ${left}")
+    endif()
+endif()
+refused("inspect standard input twice" 2 "standard input is named twice \\(the spool file and --job\\)" inspect --job - -)

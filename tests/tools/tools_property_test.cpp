@@ -304,6 +304,47 @@ TEST(SpoolReader, AJobCutAnywhereInItsLastPageDoesNotEnd) {
     EXPECT_FALSE(ends(job + "\x1B%-123"));
 }
 
+// A file made large in the parts the reader keeps (the header, a section's
+// blocks, one block's lines) is read whole, and only the bounded part is kept.
+TEST(SpoolReader, KeepsABoundedPartOfHeaderSectionsAndBlocks) {
+    std::string file = "\x1B%-12345X@PJL\r\n";
+    for (size_t i = 0; i < qm22t::kKeptHeaderLines + 10; ++i) file += "@PJL SET ZTFORM=OFF\r\n";
+    file += "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n%!PS-Adobe-3.0\r\n%%BeginSetup\r\n";
+    const std::string block = "featurebegin{\r\n%%BeginFeature: *ZTJog Off\r\n(Off) /Custom /ProcSet findresource "
+                              "/ZTJog get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
+    for (size_t i = 0; i < qm22t::kKeptBlocks + 7; ++i) file += block;
+    file += "featurebegin{\r\n%%BeginFeature: *Big x\r\n";
+    for (size_t i = 0; i < 5000; ++i) file += "0123456789 0123456789 0123456789\r\n";
+    file += "}featurecleanup\r\n%%EndSetup\r\n%%EOF\r\n";
+    const std::string path = ::testing::TempDir() + "/bounded.prn";
+    FILE* stream = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(stream, nullptr);
+    std::fwrite(file.data(), 1, file.size(), stream);
+    std::fclose(stream);
+
+    qm22t::SpoolReader spool;
+    qm22t::PostScriptScanner scanner;
+    std::string error;
+    size_t keptBlocks = 0;
+    size_t biggestText = 0;
+    scanner.OnSection([&](qm22t::SetupSection& section) {
+        keptBlocks += section.blocks.size();
+        for (const qm22t::FeatureBlock& kept : section.blocks) {
+            biggestText = std::max(biggestText, kept.text.size() + kept.invocation.size());
+        }
+    });
+    ASSERT_TRUE(spool.Open(path, false, &error)) << error;
+    ASSERT_TRUE(spool.ReadHeader(&error)) << error;
+    ASSERT_TRUE(spool.ReadRest(&scanner, &error)) << error;
+    EXPECT_EQ(spool.header.size(), qm22t::kKeptHeaderLines);
+    EXPECT_FALSE(spool.headerEnded);
+    EXPECT_EQ(spool.bytes, file.size());
+    EXPECT_EQ(keptBlocks, qm22t::kKeptBlocks);
+    EXPECT_EQ(scanner.blockCount, qm22t::kKeptBlocks + 8);
+    EXPECT_LE(biggestText, 2 * qm22t::kKeptBlockBytes + 100);
+    std::remove(path.c_str());
+}
+
 TEST(TextCodecs, Utf16GoesToUtf8AndBackUnlessASurrogateIsAlone) {
     FuzzRng rng(0xD800);
     for (int round = 0; round < 2000; ++round) {

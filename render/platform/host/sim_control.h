@@ -108,12 +108,36 @@ enum class Api {
     FindResourceW,
     LoadResource,
     GetModuleFileNameW,
+    SizeofResource,
+    LockResource,
+    GetEnvironmentVariableW,
+    InitCommonControlsEx,
+    WriteFile,
+    // Counted only: these cannot fail, or release something (a release that
+    // failed would leave the caller nothing to do but leak).
+    CloseHandle,
+    ClosePrinter,
+    FreeLibrary,
+    WTSCloseServer,
+    WTSFreeMemory,
+    GetLocalTime,
+    OutputDebugStringW,
+    OutputDebugStringA,
+    InitCommonControls,
     Count_
 };
 constexpr unsigned kEveryCall = std::numeric_limits<unsigned>::max();
 SIM_CONTROL_API void FailCalls(Api api, DWORD error, unsigned skip = 0, unsigned count = kEveryCall);
 SIM_CONTROL_API void StopFailing(Api api);
 SIM_CONTROL_API unsigned CallCount(Api api);
+// The function's Windows name ("WritePrinter").
+SIM_CONTROL_API const char* ApiName(Api api);
+// False for the functions that are counted only: FailCalls has no effect on them.
+SIM_CONTROL_API bool CanFail(Api api);
+// The next call of `api` on the calling thread is neither counted nor failed: a
+// test's own call (loading the module under test) stays out of the sweep of
+// the calls that module makes.
+SIM_CONTROL_API void ExemptNextCall(Api api);
 
 // ---------------------------------------------------------------------------
 // Spooler

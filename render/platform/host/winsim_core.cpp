@@ -50,10 +50,30 @@ void State::ResetToDefaults() {
     commonControls = CommonControlsRecord{};
 }
 
+namespace {
+// Per thread, as the calls it exempts are the calling thread's own.
+thread_local std::array<bool, static_cast<size_t>(Api::Count_)> t_exempt{};
+
+constexpr const char* kApiNames[] = {
+    "WritePrinter", "GetPrinterW", "EnumFormsW", "SetJobW", "OpenPrinterW", "WTSOpenServerW",
+    "WTSEnumerateSessionsW", "WTSSendMessageW", "GetUserNameW", "GetComputerNameExW", "GetDateFormatW",
+    "WideCharToMultiByte", "MultiByteToWideChar", "CreateFileW", "ReadFile", "GetFileSize", "LoadLibraryW",
+    "GetProcAddress", "FindResourceW", "LoadResource", "GetModuleFileNameW", "SizeofResource", "LockResource",
+    "GetEnvironmentVariableW", "InitCommonControlsEx", "WriteFile", "CloseHandle", "ClosePrinter", "FreeLibrary",
+    "WTSCloseServer", "WTSFreeMemory", "GetLocalTime", "OutputDebugStringW", "OutputDebugStringA",
+    "InitCommonControls"};
+static_assert(sizeof kApiNames / sizeof kApiNames[0] == static_cast<size_t>(Api::Count_), "a name for every api");
+}  // namespace
+
 bool InjectFailure(State& s, Api api) {
     const auto index = static_cast<size_t>(api);
+    if (t_exempt[index]) {
+        t_exempt[index] = false;
+        return false;
+    }
     std::lock_guard<std::mutex> lock(s.failureLock);
     ++s.calls[index];
+    if (!sim::CanFail(api)) return false;
     Failure& f = s.failures[index];
     if (!f.active) return false;
     if (f.skip > 0) {
@@ -297,6 +317,15 @@ unsigned CallCount(Api api) {
     return Machine().calls[static_cast<size_t>(api)];
 }
 
+const char* ApiName(Api api) {
+    const auto index = static_cast<size_t>(api);
+    return index < static_cast<size_t>(Api::Count_) ? kApiNames[index] : "?";
+}
+
+bool CanFail(Api api) { return api < Api::CloseHandle; }
+
+void ExemptNextCall(Api api) { t_exempt[static_cast<size_t>(api)] = true; }
+
 void SetUserName(const std::u16string& name) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     Machine().userName = name;
@@ -359,6 +388,7 @@ void WINAPI SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
 // Environment
 // ---------------------------------------------------------------------------
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+    if (EnterCall(sim::Api::GetEnvironmentVariableW)) return 0;
     if (lpName == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -385,6 +415,7 @@ DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSiz
 // Debugger output, common controls
 // ---------------------------------------------------------------------------
 void WINAPI OutputDebugStringW(LPCWSTR lpOutputString) {
+    EnterCall(sim::Api::OutputDebugStringW);
     if (lpOutputString == nullptr) return;
     std::u16string text(lpOutputString);
     std::lock_guard<std::mutex> lock(Machine().debugLock);
@@ -392,6 +423,7 @@ void WINAPI OutputDebugStringW(LPCWSTR lpOutputString) {
 }
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
+    EnterCall(sim::Api::OutputDebugStringA);
     if (lpOutputString == nullptr) return;
     std::u16string text;
     for (const char* p = lpOutputString; *p != 0; ++p) text.push_back(Cp1252ToUnicode(static_cast<unsigned char>(*p)));
@@ -400,11 +432,13 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
 }
 
 void WINAPI InitCommonControls(void) {
+    EnterCall(sim::Api::InitCommonControls);
     std::lock_guard<std::recursive_mutex> lock(Lock());
     ++Machine().commonControls.initCalls;
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) {
+    if (EnterCall(sim::Api::InitCommonControlsEx)) return FALSE;
     std::lock_guard<std::recursive_mutex> lock(Lock());
     sim::CommonControlsRecord& r = Machine().commonControls;
     ++r.initExCalls;
@@ -561,8 +595,9 @@ std::u16string FormatDate(const SYSTEMTIME& t, const std::u16string& picture) {
 
 }  // namespace
 
-void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-    if (lpSystemTime == nullptr) return;
+namespace {
+
+void ReadClock(LPSYSTEMTIME lpSystemTime) {
     {
         std::lock_guard<std::recursive_mutex> lock(Lock());
         if (Machine().fixedClock) {
@@ -585,6 +620,14 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
     lpSystemTime->wMilliseconds = static_cast<WORD>(tv.tv_usec / 1000);
 }
 
+}  // namespace
+
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+    EnterCall(sim::Api::GetLocalTime);
+    if (lpSystemTime == nullptr) return;
+    ReadClock(lpSystemTime);
+}
+
 int WINAPI GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpFormat, LPWSTR lpDateStr,
                           int cchDate) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
@@ -605,7 +648,7 @@ int WINAPI GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, 
     if (lpDate != nullptr) {
         t = *lpDate;
     } else {
-        GetLocalTime(&t);
+        ReadClock(&t);
     }
     if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
         t.wDay > DaysInMonth(t.wYear, t.wMonth)) {

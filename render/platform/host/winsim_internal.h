@@ -127,6 +127,8 @@ std::recursive_mutex& Lock();
 // Counts a call of `api`; true (with the last error set) when it is to fail.
 // Takes the failure lock itself; the caller may hold any of the other locks.
 bool InjectFailure(State& s, Api api);
+// The same, for the machine's one state.
+inline bool EnterCall(Api api) { return InjectFailure(Machine(), api); }
 
 // Text helpers.
 std::u16string Utf8To16(const std::string& in);

@@ -358,6 +358,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     std::unique_lock<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    InjectFailure(s, sim::Api::FreeLibrary);
     Module* m = FindModule(s, hLibModule);
     if (m == nullptr || m->refCount == 0) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -451,6 +452,7 @@ HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();
+    if (InjectFailure(s, sim::Api::SizeofResource)) return 0;
     const auto* r = reinterpret_cast<const SimResource*>(hResInfo);
     const Module* owner = r != nullptr ? ModuleOwningResource(s, r) : nullptr;
     if (owner == nullptr || (hModule != nullptr && reinterpret_cast<HMODULE>(const_cast<Module*>(owner)) != hModule)) {
@@ -460,7 +462,10 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     return r->size;
 }
 
-LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
+LPVOID WINAPI LockResource(HGLOBAL hResData) {
+    if (EnterCall(sim::Api::LockResource)) return nullptr;
+    return hResData;
+}
 
 // ---------------------------------------------------------------------------
 // Files
@@ -559,6 +564,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped) {
+    if (InjectFailure(Machine(), sim::Api::WriteFile)) return FALSE;
     const LockedFile file(Machine(), hFile);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -599,6 +605,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    InjectFailure(Machine(), sim::Api::CloseHandle);
     std::shared_ptr<File> file;
     {
         std::lock_guard<std::recursive_mutex> lock(Lock());

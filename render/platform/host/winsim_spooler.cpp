@@ -234,6 +234,7 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
 }
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+    InjectFailure(Machine(), sim::Api::ClosePrinter);
     const LockedHandle ph(Machine(), hPrinter);
     if (!ph) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -393,6 +394,7 @@ HANDLE WINAPI WTSOpenServerW(LPWSTR pServerName) {
 
 void WINAPI WTSCloseServer(HANDLE hServer) {
     std::lock_guard<std::recursive_mutex> lock(Lock());
+    InjectFailure(Machine(), sim::Api::WTSCloseServer);
     Machine().servers.erase(hServer);
 }
 
@@ -461,6 +463,7 @@ BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWOR
 }
 
 void WINAPI WTSFreeMemory(PVOID pMemory) {
+    EnterCall(sim::Api::WTSFreeMemory);
     if (pMemory == nullptr) return;
     std::lock_guard<std::recursive_mutex> lock(Lock());
     State& s = Machine();

@@ -1,0 +1,504 @@
+// The driver package: the printer description the build generated, read back
+// as the driver reads it and held against the rewriter, a real PostScript
+// interpreter and the limits of the format; the generator's failure paths.
+#include "package_files.h"
+
+#include "psfilter/feature_blocks.h"
+#include "psfilter/feature_rewrite.h"
+#include "psfilter/feature_tables.h"
+#include "settings/private_part.h"
+#include "settings/settings_fields.h"
+
+#include "feature_templates.h"
+#include "platform/host/sim_control.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// An option as the driver reads it from the printer description.
+struct ReadChoice {
+    std::string name;
+    std::string code;  // the quoted invocation code
+};
+struct ReadOption {
+    std::string keyword;
+    std::string defaultChoice;
+    std::string orderLine;
+    std::vector<ReadChoice> choices;
+};
+
+// The *OpenUI options of a printer description, in their order.
+std::vector<ReadOption> ReadOptions(const std::string& ppd) {
+    std::vector<ReadOption> options;
+    std::istringstream lines(ppd);
+    std::string line;
+    ReadOption* open = nullptr;
+    while (std::getline(lines, line)) {
+        if (line.compare(0, 9, "*OpenUI *") == 0) {
+            options.push_back(ReadOption{line.substr(9, line.find_first_of("/:") - 9), "", "", {}});
+            open = &options.back();
+        } else if (open == nullptr) {
+            continue;
+        } else if (line.compare(0, 9, "*CloseUI:") == 0) {
+            EXPECT_EQ(line, "*CloseUI: *" + open->keyword);
+            open = nullptr;
+        } else if (line.compare(0, 17, "*OrderDependency:") == 0) {
+            open->orderLine = line;
+        } else if (line.compare(0, 8 + open->keyword.size(), "*Default" + open->keyword) == 0) {
+            open->defaultChoice = line.substr(line.find(": ") + 2);
+        } else if (line.compare(0, open->keyword.size() + 2, "*" + open->keyword + " ") == 0) {
+            const size_t nameStart = open->keyword.size() + 2;
+            const size_t nameEnd = line.find_first_of("/:", nameStart);
+            const size_t quote = line.find(": \"");
+            EXPECT_NE(quote, std::string::npos) << line;
+            EXPECT_EQ(line.back(), '"') << line;
+            open->choices.push_back(
+                ReadChoice{line.substr(nameStart, nameEnd - nameStart), line.substr(quote + 3, line.size() - quote - 4)});
+        } else {
+            ADD_FAILURE() << "unexpected line inside " << open->keyword << ": " << line;
+        }
+    }
+    return options;
+}
+
+const std::string& GeneratedPpd() {
+    static const std::string ppd = ReadFile(PACKAGE_FILES_DIR "/QM22TPS.PPD");
+    return ppd;
+}
+
+// The row of a replace keyword, or null.
+const ReplaceRow* ReplaceRowOf(const std::string& keyword) {
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t i = 0; i < group.count; ++i) {
+            if (keyword == group.rows[i].keyword) return &group.rows[i];
+        }
+    }
+    return nullptr;
+}
+const InsertRow* InsertRowOf(const std::string& keyword) {
+    for (const InsertRow& row : kInsertTable) {
+        if (keyword == row.keyword) return &row;
+    }
+    return nullptr;
+}
+
+// Reads a PostScript string body back: backslash escapes as an interpreter
+// takes them (the generator writes only "\\", "\(", "\)" and octal).
+std::string StringBody(const std::string& body) {
+    std::string value;
+    for (size_t i = 0; i < body.size(); ++i) {
+        if (body[i] != '\\') {
+            value += body[i];
+        } else if (++i < body.size()) {
+            value += body[i];
+        }
+    }
+    return value;
+}
+
+// "(VALUE) /Custom /ProcSet findresource /KEYWORD get exec": the value, or
+// a failure when the code has another form.
+std::string InvocationOf(const std::string& keyword, const std::string& code) {
+    const std::string tail = ") /Custom /ProcSet findresource /" + keyword + " get exec";
+    if (code.empty() || code[0] != '(' || code.size() < tail.size() + 1 ||
+        code.compare(code.size() - tail.size(), tail.size(), tail) != 0) {
+        ADD_FAILURE() << keyword << ": the code is not the plug-in's form: " << code;
+        return std::string();
+    }
+    return StringBody(code.substr(1, code.size() - tail.size() - 1));
+}
+
+std::string DriverBlock(const std::string& keyword, const std::string& choice, const std::string& code) {
+    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + choice + "\r\n" + code +
+           "\r\n%%EndFeature\r\n}featurecleanup\r\n";
+}
+
+// ---------------------------------------------------------------------------
+// The printer description against the rewriter.
+
+class PackagePpd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::Reset();
+        sim::SetUserName(u"alice");
+        module = sim::RegisterModule(u"/opt/render/QM22TRD.dll", kFeatureTemplates, 2);
+        defaults.assign(kSettingsBlockBytes, 0);
+        SetDefaultSettings(SettingsSpan{defaults.data(), defaults.size()});
+        options = ReadOptions(GeneratedPpd());
+    }
+
+    std::string Rewrite(const std::string& piece, const std::vector<BYTE>& settings) {
+        std::string out;
+        EXPECT_EQ(RewriteSetupPiece(module, u"Report", SettingsView{settings.data(), settings.size()}, piece,
+                                    SectionState::LaterPiece, kOrientationUnknown, out),
+                  S_OK);
+        return out;
+    }
+
+    HMODULE module = nullptr;
+    std::vector<BYTE> defaults;
+    std::vector<ReadOption> options;
+};
+
+TEST_F(PackagePpd, EveryReplacedKeywordHasAnOptionAndEveryOptionIsKnown) {
+    ASSERT_FALSE(GeneratedPpd().empty()) << "the build writes " PACKAGE_FILES_DIR "/QM22TPS.PPD";
+    std::set<std::string> offered;
+    for (const ReadOption& option : options) {
+        EXPECT_TRUE(offered.insert(option.keyword).second) << "twice: " << option.keyword;
+    }
+    // Replace keywords: every one.
+    size_t replaceCount = 0;
+    for (const ReplaceGroup& group : kReplaceGroups) {
+        for (size_t i = 0; i < group.count; ++i, ++replaceCount) {
+            EXPECT_EQ(offered.count(group.rows[i].keyword), 1u) << group.rows[i].keyword;
+        }
+    }
+    EXPECT_EQ(replaceCount, 90u);
+    // Insert keywords whose driver block the rewriter takes over, found by
+    // asking the rewriter rather than the generator's own rule.
+    std::set<std::string> known;
+    for (const InsertRow& row : kInsertTable) {
+        known.insert(row.keyword);
+        for (std::string anchors = row.anchors; !anchors.empty();) {
+            const size_t blank = anchors.find(' ');
+            known.insert(anchors.substr(0, blank));
+            anchors.erase(0, anchors.find('/') == std::string::npos ? anchors.size() : anchors.find('/') + 1);
+        }
+        const std::string driver = DriverBlock(row.keyword, "X", "(X) pop");
+        const bool replaced = Rewrite(driver, defaults).find(driver) == std::string::npos;
+        EXPECT_EQ(offered.count(row.keyword), replaced ? 1u : 0u) << row.keyword;
+    }
+    for (const std::string& keyword : offered) {
+        if (keyword.compare(0, 2, "ZT") != 0) continue;
+        EXPECT_TRUE(ReplaceRowOf(keyword) != nullptr || known.count(keyword) == 1)
+            << keyword << " is no keyword the plug-in knows";
+    }
+    // The paper options and 90 + 11 + 1 printer features.
+    EXPECT_EQ(options.size(), 2u + 90u + 11u + 1u);
+    EXPECT_EQ(offered.count("PageSize") + offered.count("PageRegion"), 2u);
+    for (const char* const absent : {"Duplex", "InputSlot", "OutputBin", "JCLBegin"}) {
+        EXPECT_EQ(offered.count(absent), 0u) << absent;
+    }
+    EXPECT_EQ(GeneratedPpd().find("*JCL"), std::string::npos);
+}
+
+// For every option and every choice: the block the driver writes from the
+// choice's code, among the other options' default blocks, comes back with the
+// value of settings that give another value.
+TEST_F(PackagePpd, EveryChoiceOfEveryOptionIsRewrittenFromTheSettings) {
+    ASSERT_FALSE(options.empty());
+    std::mt19937 random(20261208);
+    size_t checked = 0;
+    for (size_t o = 0; o < options.size(); ++o) {
+        const ReadOption& option = options[o];
+        if (option.keyword.compare(0, 2, "ZT") != 0) continue;
+        const ReplaceRow* replace = ReplaceRowOf(option.keyword);
+        const InsertRow* insert = InsertRowOf(option.keyword);
+        for (const ReadChoice& choice : option.choices) {
+            std::string piece;
+            for (size_t i = 0; i < options.size(); ++i) {
+                const ReadOption& other = options[i];
+                if (other.keyword.compare(0, 2, "ZT") != 0) continue;
+                const ReadChoice* chosen = &choice;
+                if (i != o) {
+                    for (const ReadChoice& c : other.choices) {
+                        if (c.name == other.defaultChoice) chosen = &c;
+                    }
+                }
+                piece += DriverBlock(other.keyword, chosen->name, chosen->code);
+            }
+            // Settings whose value for this option is not the chosen one.
+            std::vector<BYTE> settings = defaults;
+            std::string value;
+            std::string invocation;
+            for (int attempt = 0; attempt < 1000; ++attempt) {
+                const SettingsSpan span{settings.data(), settings.size()};
+                if (replace != nullptr && !replace->field.IsText()) {
+                    ASSERT_TRUE(WriteSettingNumber(span, replace->field.offset, replace->field.bytes,
+                                                   static_cast<int64_t>(random() % 600) - 50));
+                    ASSERT_TRUE(WriteSettingNumber(span, kSettingBinding.offset, 1, random() % 4));
+                    ASSERT_TRUE(WriteSettingNumber(span, kSettingManualZoom.offset, 1, random() % 2));
+                } else if (replace != nullptr) {
+                    const std::u16string text = u"Font(" + std::u16string(1, static_cast<char16_t>(u'a' + attempt % 26)) + u")";
+                    ASSERT_TRUE(WriteSettingBytes(span, replace->field.offset, text.c_str(), (text.size() + 1) * 2));
+                } else if (insert != nullptr) {
+                    ASSERT_TRUE(WriteSettingNumber(span, insert->offset, insert->capacity,
+                                                   static_cast<int64_t>(random() % 2000) - 1000));
+                }
+                if (replace != nullptr) {
+                    ASSERT_TRUE(FillReplaceValue(*replace, SettingsView{settings.data(), settings.size()}, value));
+                    invocation = InvocationValue(replace->invocation, value);
+                } else if (insert != nullptr) {
+                    const SettingsView view{settings.data(), settings.size()};
+                    value = std::to_string(insert->kind == InsertKind::Int16 ? ReadSettingS16(view, insert->offset)
+                                                                             : ReadSettingS32(view, insert->offset));
+                    invocation = value;
+                }
+                if (value != choice.name) break;
+            }
+            const std::string out = Rewrite(piece, settings);
+            const std::string driverLine = "%%BeginFeature: *" + option.keyword + " " + choice.name + "\r\n";
+            if (replace == nullptr && insert == nullptr) {
+                // The page-size anchor stays the driver's; the numbers follow it.
+                EXPECT_NE(out.find(DriverBlock(option.keyword, choice.name, choice.code) +
+                                   "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth "),
+                          std::string::npos)
+                    << option.keyword << " " << choice.name;
+                ++checked;
+                continue;
+            }
+            ASSERT_NE(value, choice.name) << option.keyword;
+            const std::string ours = "featurebegin{\r\n%%BeginFeature: *" + option.keyword + " " + value + "\r\n(" +
+                                     PostScriptStringBody(invocation) + ") /Custom /ProcSet findresource /" +
+                                     option.keyword + " get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
+            EXPECT_NE(out.find(ours), std::string::npos) << option.keyword << " " << choice.name << " -> " << value;
+            EXPECT_EQ(out.find(driverLine), std::string::npos) << option.keyword << " " << choice.name;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 500u);
+}
+
+TEST_F(PackagePpd, DefaultsAreTheDefaultSettingsAndOrderIsDocumentSetup) {
+    const std::map<std::string, std::string> expected = {
+        {"PageSize", "A4"},          {"PageRegion", "A4"},        {"ZTDuplex", "OFF"},
+        {"ZTCollate", "True"},       {"ZTZoomRate", "100"},       {"ZTOutputBox", "SharedBox1"},
+        {"ZTMediaType", "Auto"},     {"ZTStapleMode", "Off"},     {"ZTStampPageFont", "FromSettings"},
+        {"ZTGCCyan", "FromSettings"}, {"ZTPageSize", "A4"},       {"ZTRenderingIntent", "Perceptual"},
+    };
+    size_t found = 0;
+    for (const ReadOption& option : options) {
+        const auto it = expected.find(option.keyword);
+        if (it != expected.end()) {
+            EXPECT_EQ(option.defaultChoice, it->second) << option.keyword;
+            ++found;
+        }
+        if (option.keyword.compare(0, 2, "ZT") == 0) {
+            EXPECT_NE(option.orderLine.find(" DocumentSetup *" + option.keyword), std::string::npos) << option.orderLine;
+        }
+    }
+    EXPECT_EQ(found, expected.size());
+    // Spelled out where the form matters.
+    const std::string& ppd = GeneratedPpd();
+    for (const char* const line : {
+             "*OpenUI *ZTCollate/Collate: Boolean\n*OrderDependency: 24 DocumentSetup *ZTCollate\n"
+             "*DefaultZTCollate: True\n"
+             "*ZTCollate False: \"(Off) /Custom /ProcSet findresource /ZTCollate get exec\"\n"
+             "*ZTCollate True: \"(On) /Custom /ProcSet findresource /ZTCollate get exec\"\n*CloseUI: *ZTCollate\n",
+             "*ZTPrintSpeed ON: \"(LowSpeed) /Custom /ProcSet findresource /ZTPrintSpeed get exec\"\n",
+             "*ZTStampDateFont FromSettings/Set by the printer settings: "
+             "\"() /Custom /ProcSet findresource /ZTStampDateFont get exec\"\n",
+             "*ZTGCCyan FromSettings/Set by the printer settings: "
+             "\"(1) /Custom /ProcSet findresource /ZTGCCyan get exec\"\n",
+             "*OpenUI *ZTGCCyan/GC Cyan: PickOne\n",
+             "*PageSize A4: \"<</PageSize [595 842] /ImagingBBox null>> setpagedevice\"\n",
+             "*ImageableArea Letter: \"0 0 612 792\"\n",
+             "*PaperDimension 10x13: \"720 936\"\n",
+             "*ZTOutputBox SharedBox100: \"(SharedBox100) /Custom /ProcSet findresource /ZTOutputBox get exec\"\n",
+         }) {
+        EXPECT_NE(ppd.find(line), std::string::npos) << line;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Every choice's code through Ghostscript with the test prolog, which records
+// each /Custom ProcSet call.
+
+TEST_F(PackagePpd, GhostscriptRecordsEveryChoicesKeywordAndValue) {
+    std::string job = "%!PS\n";
+    std::vector<std::string> expected;
+    for (const ReadOption& option : options) {
+        if (option.keyword.compare(0, 2, "ZT") != 0) continue;
+        const ReplaceRow* row = ReplaceRowOf(option.keyword);
+        for (const ReadChoice& choice : option.choices) {
+            job += "featurebegin{\n" + choice.code + "\n}featurecleanup\n";
+            std::string value = InvocationOf(option.keyword, choice.code);
+            if (row != nullptr && choice.name != kNeutralChoice) {
+                EXPECT_EQ(value, InvocationValue(row->invocation, choice.name)) << option.keyword;
+            }
+            std::string hex;
+            for (const char c : value) {
+                char pair[3];
+                std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(c));
+                hex += pair;
+            }
+            expected.push_back(option.keyword + "=" + hex);
+        }
+    }
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("package_choices_" + std::to_string(::getpid()) + ".ps");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << job;
+    }
+    const std::string command = std::string("gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dSAFER ") + POSTSCRIPT_PROLOG + " " +
+                                file.string() + " -c '(JOB-END) = flush' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = pclose(pipe);
+    std::filesystem::remove(file);
+    ASSERT_EQ(status, 0) << "Ghostscript (Debian package ghostscript, scripts/install-deps.sh): " << output;
+    std::vector<std::string> recorded;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) recorded.push_back(line);
+    ASSERT_FALSE(recorded.empty());
+    EXPECT_EQ(recorded.back(), "JOB-END");
+    recorded.pop_back();
+    EXPECT_EQ(recorded, expected);
+    EXPECT_GT(expected.size(), 500u);
+}
+
+// ---------------------------------------------------------------------------
+// What a printer description cannot carry stops the generator.
+
+constexpr ValueName kGoodNames[] = {{1, "LongEdge"}};
+constexpr ValueName kBlankNames[] = {{1, "Long Edge"}};
+constexpr ValueName kSlashNames[] = {{1, "Long/Edge"}};
+constexpr ValueName kLongNames[] = {{1, "Choice-of-forty-one-characters-0123456789"}};
+const Spelling kGood{kGoodNames, 1, "OFF"};
+const Spelling kBlank{kBlankNames, 1, "OFF"};
+const Spelling kSlash{kSlashNames, 1, "OFF"};
+const Spelling kLong{kLongNames, 1, "OFF"};
+
+ReplaceRow SpelledRow(const char* keyword, const Spelling& spelling) {
+    return ReplaceRow{2, keyword, kSettingDuplex, ValueRule::Spelled, &spelling, 0, 0, nullptr, Invocation::Same};
+}
+
+std::string PpdError(const ReplaceRow& row, const PaperRow* papers = PaperTable, size_t paperCount = kPaperRowCount) {
+    const ReplaceGroup group{&row, 1};
+    const PackageTables tables{&group, 1, nullptr, 0, papers, paperCount};
+    std::string error;
+    const std::string ppd = MakePpd(tables, PackageNames{"1.0.0.0", "12/08/2026"}, error);
+    EXPECT_EQ(ppd.empty(), !error.empty());
+    return error;
+}
+
+TEST(PackageLimits, TableValuesAPpdCannotCarryStopTheGenerator) {
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kGood)), "");
+    // Option keywords: 40 characters pass, 41 do not.
+    EXPECT_EQ(PpdError(SpelledRow("ZTKeyword-of-forty-characters-0123456789", kGood)), "");
+    EXPECT_EQ(PpdError(SpelledRow("ZTKeyword-of-forty-one-characters-0123456", kGood)),
+              "option keyword \"ZTKeyword-of-forty-one-characters-0123456\" has 41 characters; a printer description "
+              "allows at most 40");
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kBlank)),
+              "option ZTDuplex: choice \"Long Edge\" holds the byte 0x20, which a printer description keyword cannot "
+              "carry (printable ASCII without blank, '/' and ':')");
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kSlash)),
+              "option ZTDuplex: choice \"Long/Edge\" holds the byte 0x2F, which a printer description keyword cannot "
+              "carry (printable ASCII without blank, '/' and ':')");
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kLong)),
+              "option ZTDuplex: choice \"Choice-of-forty-one-characters-0123456789\" has 41 characters; a printer "
+              "description allows at most 40");
+    EXPECT_EQ(PpdError(SpelledRow("ZT:Duplex", kGood)),
+              "option keyword \"ZT:Duplex\" holds the byte 0x3A, which a printer description keyword cannot carry "
+              "(printable ASCII without blank, '/' and ':')");
+    const PaperRow badPaper[] = {{9, "A4:Wide", 2100, 2970, 2, 1}};
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kGood), badPaper, 1),
+              "paper keyword \"A4:Wide\" holds the byte 0x3A, which a printer description keyword cannot carry "
+              "(printable ASCII without blank, '/' and ':')");
+    EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kGood), badPaper, 0), "the paper table is empty");
+
+    // A default the choices lack, and a value string cannot carry.
+    PpdOption option{"ZTX", PpdSection::DocumentSetup, "B", {{"A", "A"}}};
+    EXPECT_EQ(CheckOptions({option}), "option ZTX: the default \"B\" is none of its choices");
+    option.defaultChoice = "A";
+    option.choices[0].invocationValue = "say \"A\"";
+    EXPECT_EQ(CheckOptions({option}),
+              "option ZTX, choice A: the invocation value holds a byte a printer description string cannot carry");
+    option.choices[0].invocationValue = "A\x80";
+    EXPECT_NE(CheckOptions({option}), "");
+    option.choices.clear();
+    EXPECT_EQ(CheckOptions({option}), "option ZTX has no choice");
+}
+
+TEST(PackageLimits, LinesOfAtMost255Bytes) {
+    const std::string fits(255, 'a');
+    EXPECT_EQ(CheckPpdLines("*A: x\n" + fits + "\n*B: y\n"), "");
+    EXPECT_EQ(CheckPpdLines(fits), "");
+    EXPECT_EQ(CheckPpdLines("*A: x\n" + fits + "b\n"),
+              "line 2 has 256 bytes; a printer description allows at most 255: " + std::string(60, 'a') + "...");
+    EXPECT_EQ(CheckPpdLines(""), "");
+    // The generated description keeps to it.
+    EXPECT_EQ(CheckPpdLines(GeneratedPpd()), "");
+}
+
+TEST(PackageLimits, FailedWriteLeavesNoFiles) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("package_out_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "QM22T.INF");  // the last file cannot take its name
+    const std::string command = std::string(PACKAGE_TOOL) + " --out " + folder.string() +
+                                " --version 1.0.0.0 --date 12/08/2026 2>/dev/null";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"QM22T.INF"});
+    fs::remove_all(folder / "QM22T.INF");
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFile((folder / "QM22TPS.PPD").string()), GeneratedPpd());
+    EXPECT_TRUE(fs::exists(folder / "QM22TRD.INI"));
+    fs::remove_all(folder);
+}
+
+// ---------------------------------------------------------------------------
+// The plug-in's configuration file and the INF.
+
+TEST(PackageFiles, PluginIniIsUtf16WithItsOneEntry) {
+    const std::string expected("\xFF\xFE[\0O\0E\0M\0F\0i\0l\0e\0s\0]\0\r\0\n\0"
+                               "O\0E\0M\0D\0r\0i\0v\0e\0r\0F\0i\0l\0e\0001\0=\0Q\0M\0002\0002\0T\0R\0D\0.\0D\0L\0L\0\r\0\n\0",
+                               2 + 2 * 40);
+    EXPECT_EQ(MakePluginIni(), expected);
+    EXPECT_EQ(ReadFile(PACKAGE_FILES_DIR "/QM22TRD.INI"), expected);
+}
+
+TEST(PackageFiles, InfInstallsThePluginOnBothArchitectures) {
+    const std::string inf = MakeInf(PackageNames{"2.3.4.5", "01/02/2027"});
+    for (const char* const part : {
+             "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
+             "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\nProvider=%Provider%\r\n"
+             "DriverVer=01/02/2027,2.3.4.5\r\nCatalogFile=qm22t.cat\r\n",
+             "[Manufacturer]\r\n%Maker%=Models,NTx86,NTamd64\r\n",
+             "[Models.NTx86]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, ProductionInkjet_PS\r\n",
+             "[Models.NTamd64]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, ProductionInkjet_PS\r\n",
+             "[QM22T_PS]\r\nCopyFiles=@QM22TPS.PPD,@QM22TRD.DLL,@QM22TRD.INI,@QM22T.ini\r\nDataFile=QM22TPS.PPD\r\n"
+             "DataSection=PSCRIPT_DATA\r\nInclude=NTPRINT.INF\r\nNeeds=PSCRIPT.OEM,PSCRIPT_DATA\r\n",
+             "[DestinationDirs]\r\nDefaultDestDir=66000\r\n",
+             "[SourceDisksFiles.x86]\r\nQM22TPS.PPD=1\r\nQM22TRD.DLL=1,x86\r\nQM22TRD.INI=1\r\nQM22T.ini=1\r\n",
+             "[SourceDisksFiles.amd64]\r\nQM22TPS.PPD=1\r\nQM22TRD.DLL=1,amd64\r\nQM22TRD.INI=1\r\nQM22T.ini=1\r\n",
+         }) {
+        EXPECT_NE(inf.find(part), std::string::npos) << part;
+    }
+    // The stand-in settings library is never part of the package.
+    EXPECT_EQ(inf.find("QM22TIE"), std::string::npos);
+}
+
+TEST(PackageFiles, KeywordLabels) {
+    EXPECT_EQ(KeywordLabel("ZTDuplexMixedPage"), "Duplex Mixed Page");
+    EXPECT_EQ(KeywordLabel("ZTGCCyan"), "GC Cyan");
+    EXPECT_EQ(KeywordLabel("ZTFormSelect1"), "Form Select 1");
+    EXPECT_EQ(KeywordLabel("PageSize"), "Page Size");
+    EXPECT_EQ(KeywordLabel("ZTGCRed"), "GC Red");
+}
+
+}  // namespace
