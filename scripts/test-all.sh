@@ -2,6 +2,7 @@
 # Builds everything and runs all tests:
 #   host       g++ Debug build against the simulated Windows, all tests
 #   host-asan  the same with AddressSanitizer and UBSan, all tests
+#   faults     the fault sweeps' summary line (scripts/fault-sweep.sh)
 #   host-tsan  ThreadSanitizer build of the concurrency tests only (many jobs
 #              at once through one module); any report fails the run
 #   fuzz       clang build of the fuzz targets, each run for 30 s (FUZZ_SECONDS)
@@ -43,6 +44,11 @@ step "host-tsan: build"
 cmake --build --preset host-tsan
 step "host-tsan: test"
 ctest --preset host-tsan
+
+# A failure at every call and every allocation of a whole job, hostile
+# callers, and the concurrent jobs, in one summary line (host-asan, built above).
+step "fault sweep"
+scripts/fault-sweep.sh
 
 # The fuzz targets, built with clang, each for a short run from its stored
 # corpus: a change that breaks one of their properties fails here. Longer runs

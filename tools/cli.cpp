@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -364,13 +363,6 @@ void ForgetTemporaryPath(const std::string& path) {
         temporaryCount = temporaryCount - 1;
         return;
     }
-}
-
-std::string TemporaryDirectory() {
-    const char* folder = std::getenv("TMPDIR");
-    struct stat info {};
-    if (folder != nullptr && folder[0] != '\0' && stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) return folder;
-    return "/tmp";
 }
 
 int FinishStandardOutput(int code) {

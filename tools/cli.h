@@ -98,9 +98,6 @@ struct FileUse {
 };
 bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error);
 
-// Where temporary files and folders go: TMPDIR when it names a folder, else /tmp.
-std::string TemporaryDirectory();
-
 // Paths removed when SIGINT, SIGTERM, SIGHUP or SIGPIPE ends the program: files
 // and empty folders, the last registered first, so a folder registered before
 // the links inside it goes after them. The handler then ends the program by

@@ -61,7 +61,9 @@ names an input, or standard input named twice, is refused. Output files (--out,
 --trace, --save-private-part) are written to a temporary file next to them and
 put in place only when the job is done (exit 0) or the spooler failed as asked
 (exit 3, the file then holds what reached the spooler): any other failure leaves
-an existing file as it was.
+an existing file as it was. The plug-in's work folder goes to TMPDIR (else
+/tmp); it and every temporary output go when SIGINT, SIGTERM, SIGHUP or SIGPIPE
+ends the run.
 
 The settings are merged as the driver merges them after a user changed them;
 every value that changes is told on standard error ("CopyCount: -5 -> 1"). A job

@@ -255,7 +255,17 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
                 writer.EndObject();
             }
             writer.EndArray();
-            writer.Member("default", shownDefault);
+            // Numbers as numbers; a text as its spelling, or null when none gives it back.
+            std::string spelt;
+            writer.Key("default");
+            if (!SpellField(field, block, &spelt)) writer.Null();
+            else if (field.type == FieldType::Signed || field.type == FieldType::Unsigned) {
+                int64_t number = 0;
+                ParseInteger(spelt, &number);
+                writer.Number(number);
+            } else {
+                writer.String(spelt);
+            }
             writer.Key("pjl");
             writer.BeginArray();
             for (const std::string& variable : facts.pjlVariables) writer.String(variable);

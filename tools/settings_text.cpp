@@ -504,7 +504,7 @@ bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::stri
 }
 
 std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title) {
-    std::string text = "# A \"*\" marks a value that differs from the sibling library's defaults. " + title + "\n";
+    std::string text = "# \"*\" marks a value that differs from the sibling library's defaults. Source: " + title + "\n";
     for (const Field& field : Fields()) {
         const bool changed = FieldBytes(field, block) != FieldBytes(field, defaults);
         std::string value;

@@ -45,6 +45,8 @@ void CopyDocumentName(WCHAR (&field)[kDocumentNameCapacity], const WCHAR* name) 
     std::fill(field + length, field + kDocumentNameCapacity, WCHAR(0));
 }
 
+}  // namespace
+
 // Ends the document's stream. Complete lines still held (the spooler failed
 // while the driver's last writes were examined) are first examined as a write
 // would, so a setup section among them is still rewritten; only what is left
@@ -54,7 +56,11 @@ void CopyDocumentName(WCHAR (&field)[kDocumentNameCapacity], const WCHAR* name) 
 HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block) {
     const SettingsView settings = AsView(SettingsOf(pdevobj));
     HRESULT hr = S_OK;
-    if (HasSettingsIdentification(settings)) {
+    if (block.headerBroken) {
+        // Nothing may follow a header with a gap; the writes were refused.
+        hr = E_FAIL;
+        SetLastError(block.headerError);
+    } else if (HasSettingsIdentification(settings)) {
         const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block.documentName};
         hr = StreamFilterWrite(block.filter, job, nullptr, 0, nullptr);
     }
@@ -66,8 +72,6 @@ HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block) {
     SetLastError(error);
     return hr;
 }
-
-}  // namespace
 
 BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     PDEVOBJ pdevobj = DeviceOf(pso);

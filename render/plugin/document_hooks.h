@@ -39,3 +39,11 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
 BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl);
 
 BOOL APIENTRY SendPageHook(SURFOBJ* pso);
+
+// Ends the device object's stream: complete lines still held are examined as a
+// write would (a setup section among them is still rewritten), then the rest
+// goes out unchanged. On a spooler failure, or after a job header that did not
+// reach the spooler whole, nothing more is sent and the state is emptied, so
+// the spooler holds the stream's beginning. EndDoc calls it, and DisablePDEV
+// for a document the driver never ended, so what the filter took is not lost.
+HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block);

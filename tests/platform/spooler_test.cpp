@@ -107,15 +107,15 @@ TEST_F(Spooler, WriteSinkTakesTheOutputInsteadOfTheRecord) {
         if (taken.size() >= 5) return sim::WriteOutcome{FALSE, 0, ERROR_WRITE_FAULT};
         const DWORD take = count < 3 ? count : 3;
         taken.append(static_cast<const char*>(bytes), take);
-        return sim::WriteOutcome{TRUE, 7, 0};  // over-reporting is capped at the offer
+        return sim::WriteOutcome{TRUE, 7, 0};  // a faulty spooler: reported as the sink says
     });
     HANDLE other = nullptr;
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Kelv IJ 9000"), &other, nullptr));
     DWORD written = 99;
     ASSERT_TRUE(Write("abcd", &written));
-    EXPECT_EQ(written, 4u);
+    EXPECT_EQ(written, 7u);
     ASSERT_TRUE(WritePrinter(other, const_cast<char*>("ef"), 2, &written));  // every handle of the printer
-    EXPECT_EQ(written, 2u);
+    EXPECT_EQ(written, 7u);
     SetLastError(0);
     EXPECT_FALSE(Write("gh", &written));
     EXPECT_EQ(written, 0u);

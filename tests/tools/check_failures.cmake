@@ -346,3 +346,25 @@ if(BASH)
     endif()
 endif()
 refused("inspect standard input twice" 2 "standard input is named twice \\(the spool file and --job\\)" inspect --job - -)
+
+# settings fields --json: numbers as numbers, texts as texts.
+qm22t("fields --json" EXIT 0 ARGS settings fields --json STDOUT_VAR json)
+string(JSON count LENGTH "${json}" fields)
+math(EXPR lastField "${count} - 1")
+set(defaults "")
+foreach(i RANGE ${lastField})
+    string(JSON name GET "${json}" fields ${i} name)
+    if(name MATCHES "^(ZTDuplex|Identification|ZTOutputBox)$")
+        string(JSON value GET "${json}" fields ${i} default)
+        string(JSON type TYPE "${json}" fields ${i} default)
+        string(JSON names LENGTH "${json}" fields ${i} names)
+        string(APPEND defaults "${name}=${value} ${type} ${names};")
+    endif()
+endforeach()
+expect_equal("fields --json: defaults" "${defaults}" "Identification=VTA/NP STRING 0;ZTDuplex=1 NUMBER 3;ZTOutputBox=1 NUMBER 101;")
+
+# A dump says in its first line what its mark means.
+qm22t("dump's first line" EXIT 0 ARGS settings dump ${settings} STDOUT_VAR dump)
+string(REGEX MATCH "^[^\n]*\n" first "${dump}")
+expect_equal("dump's first line" "${first}"
+    "# \"*\" marks a value that differs from the sibling library's defaults. Source: settings of ${settings} over the sibling library's defaults\n")

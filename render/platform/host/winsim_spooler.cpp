@@ -274,7 +274,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
     }
     if (ph->printer->sink) {
         const sim::WriteOutcome outcome = ph->printer->sink(pBuf, cbBuf);
-        *pcWritten = outcome.result ? std::min(outcome.taken, cbBuf) : 0;
+        *pcWritten = outcome.result ? outcome.taken : 0;
         if (!outcome.result) SetLastError(outcome.error);
         return outcome.result;
     }
