@@ -24,7 +24,7 @@
 #include "platform/platform.h"
 
 #include "harness/driver_session.h"
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #include "harness/driver_hooks.h"
 
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 
 #include <type_traits>
 

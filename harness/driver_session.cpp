@@ -1,6 +1,6 @@
 #include "harness/driver_session.h"
 
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/host/sim_control.h"
 
 #include <cerrno>
@@ -268,7 +268,13 @@ OpenResult DriverSession::Open(const SessionOptions& options, std::string* error
         *error = Failure("GetInfo(signature)", hr);
         return OpenResult::kRefused;
     }
-    PublishDriverInterfaces(plugin_, &coreHelper_, &driverServices_);
+    // A plug-in that turns the driver's interfaces away cannot work for it:
+    // the session stops here rather than run a job that would fail later.
+    hr = PublishDriverInterfaces(plugin_, &coreHelper_, &driverServices_);
+    if (FAILED(hr)) {
+        *error = Failure("PublishDriverInterface", hr);
+        return OpenResult::kRefused;
+    }
     DRVENABLEDATA hooks{};
     hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks, &hooks);
     if (FAILED(hr)) {

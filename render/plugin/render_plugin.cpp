@@ -1,5 +1,6 @@
 #include "plugin/render_plugin.h"
 
+#include "common/function_cast.h"
 #include "pjl/pjl_header.h"
 #include "plugin/carry_settings.h"
 #include "plugin/document_hooks.h"
@@ -14,13 +15,6 @@
 #include <new>
 
 namespace {
-
-// Function pointers of different types pass through void(*)(), the one type
-// that converts to and from every other without a cast-function-type warning.
-template <typename To, typename From>
-To CastFunction(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
 
 // Result codes Command leaves for the driver.
 constexpr DWORD kCommandNotHandled = 50;     // nothing injected at this point
@@ -50,9 +44,9 @@ DWORD HeaderLastError(HRESULT header) {
 }  // namespace
 
 DRVFN hookTable[kHookCount] = {
-    {INDEX_DrvSendPage, CastFunction<PFN>(&SendPageHook)},
-    {INDEX_DrvStartDoc, CastFunction<PFN>(&StartDocHook)},
-    {INDEX_DrvEndDoc, CastFunction<PFN>(&EndDocHook)},
+    {INDEX_DrvSendPage, FunctionAs<PFN>(&SendPageHook)},
+    {INDEX_DrvStartDoc, FunctionAs<PFN>(&StartDocHook)},
+    {INDEX_DrvEndDoc, FunctionAs<PFN>(&EndDocHook)},
 };
 
 RenderPlugin::RenderPlugin(const ModuleContext& modules) : modules(modules) { InterlockedIncrement(&liveObjects); }
@@ -147,9 +141,9 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return E_FAIL;
     }
-    block->driverSendPage = CastFunction<DriverSendPageFunction>(FindDriverFunction(pded, INDEX_DrvSendPage));
-    block->driverStartDoc = CastFunction<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
-    block->driverEndDoc = CastFunction<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
+    block->driverSendPage = FunctionAs<DriverSendPageFunction>(FindDriverFunction(pded, INDEX_DrvSendPage));
+    block->driverStartDoc = FunctionAs<DriverStartDocFunction>(FindDriverFunction(pded, INDEX_DrvStartDoc));
+    block->driverEndDoc = FunctionAs<DriverEndDocFunction>(FindDriverFunction(pded, INDEX_DrvEndDoc));
     block->pageCount = 0;
     block->modules = modules;
     *pDevOem = block;

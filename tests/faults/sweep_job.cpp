@@ -1,7 +1,9 @@
 #include "sweep_job.h"
 
 #include "fault_allocator.h"
+#include "common/function_cast.h"
 #include "harness/core_helper.h"
+#include "harness/driver_hooks.h"
 #include "settings/settings_fields.h"
 
 #include <csignal>
@@ -24,15 +26,6 @@ constexpr char16_t kPrinterName[] = u"Sweep Printer";
 constexpr char kEnterLanguage[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 // The driver's write sizes, in turn: single bytes, odd cuts and whole pages.
 constexpr DWORD kWriteSizes[] = {300, 1, 33, 512, 250};
-
-template <typename To, typename From>
-To FunctionAs(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
-BOOL APIENTRY DriverStartDoc(SURFOBJ*, LPWSTR, DWORD) { return TRUE; }
-BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
-BOOL APIENTRY DriverSendPage(SURFOBJ*) { return TRUE; }
 
 // The plug-in's folder as installed: the module, its sibling and its paper
 // list side by side, so every file the plug-in reads is there to fail.
@@ -145,11 +138,14 @@ public:
         DWORD needed = 0;
         Call("GetInfo", [&] { hr = plugin_->GetInfo(OEMGI_GETSIGNATURE, &signature, sizeof signature, &needed); });
         Check(doc, "GetInfo", hr == S_OK && signature == 0x4D534654);
+        // One call at a time, each under its own fault scope.
         harness::Publisher publisher(&coreHelper_, &driverServices_);
         Call("PublishDriverInterface", [&] { plugin_->PublishDriverInterface(&publisher); });
         Call("PublishDriverInterface", [&] { plugin_->PublishDriverInterface(&publisher); });
-        Call("EnableDriver", [&] { hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof hooks_, &hooks_); });
-        return Check(doc, "EnableDriver", hr == S_OK && hooks_.c == 3);
+        DRVENABLEDATA table{};
+        Call("EnableDriver", [&] { hr = plugin_->EnableDriver(PRINTER_OEMINTF_VERSION, sizeof table, &table); });
+        hooks_ = harness::PluginHooks::From(table);
+        return Check(doc, "EnableDriver", hr == S_OK && table.c == 3 && hooks_.Complete());
     }
 
     void Document(DocumentOutcome& doc, int which) {
@@ -184,10 +180,7 @@ public:
         Call("DevMode(merge)", [&] { hr = plugin_->DevMode(OEMDM_MERGE, &param); });
         Check(doc, "DevMode(merge)", SUCCEEDED(hr));
 
-        DRVFN driverFunctions[3] = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&DriverStartDoc)},
-                                    {INDEX_DrvEndDoc, FunctionAs<PFN>(&DriverEndDoc)},
-                                    {INDEX_DrvSendPage, FunctionAs<PFN>(&DriverSendPage)}};
-        DRVENABLEDATA driverTable{DDI_DRIVER_VERSION_NT5, 3, driverFunctions};
+        harness::DriverFunctions driverFunctions;
         DEVOBJ device{};
         device.dwSize = sizeof device;
         device.hPrinter = printer;
@@ -197,18 +190,18 @@ public:
         PDEVOEM block = nullptr;
         std::u16string printerName(kPrinterName);
         Call("EnablePDEV", [&] {
-            hr = plugin_->EnablePDEV(&device, printerName.data(), 0, nullptr, 0, nullptr, 0, nullptr, &driverTable,
-                                     &block);
+            hr = plugin_->EnablePDEV(&device, printerName.data(), 0, nullptr, 0, nullptr, 0, nullptr,
+                                     driverFunctions.Table(), &block);
         });
         if (!Check(doc, "EnablePDEV", SUCCEEDED(hr) && block != nullptr)) return;
         device.pdevOEM = block;
-        SURFOBJ surface{};
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
+        harness::DriverSurface driver;
+        SURFOBJ* const surface = &driver.surface;
+        surface->dhpdev = reinterpret_cast<DHPDEV>(&device);
 
         std::u16string name = u"Sweep document";
         BOOL ok = FALSE;
-        Call("StartDoc", [&] { ok = Hook<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(INDEX_DrvStartDoc)(
-                                       &surface, name.data(), 7); });
+        Call("StartDoc", [&] { ok = hooks_.startDoc(surface, name.data(), 7); });
         if (Check(doc, "StartDoc", ok != FALSE)) {
             DWORD result = 0;
             SetLastError(0);
@@ -218,12 +211,10 @@ public:
             Check(doc, "Command", hr == E_NOTIMPL && result == 50);
             const bool aborted = Write(doc, device);
             if (!aborted) {
-                Call("SendPage", [&] { ok = Hook<BOOL APIENTRY(SURFOBJ*)>(INDEX_DrvSendPage)(&surface); });
+                Call("SendPage", [&] { ok = hooks_.sendPage(surface); });
                 Check(doc, "SendPage", ok != FALSE);
             }
-            Call("EndDoc", [&] {
-                ok = Hook<BOOL APIENTRY(SURFOBJ*, FLONG)>(INDEX_DrvEndDoc)(&surface, aborted ? ED_ABORTDOC : 0);
-            });
+            Call("EndDoc", [&] { ok = hooks_.endDoc(surface, aborted ? ED_ABORTDOC : 0); });
             Check(doc, "EndDoc", ok != FALSE);
         }
         Call("DisablePDEV", [&] { plugin_->DisablePDEV(&device); });
@@ -259,14 +250,6 @@ private:
         return succeeded;
     }
 
-    template <typename Signature>
-    Signature* Hook(ULONG index) const {
-        for (ULONG i = 0; i < hooks_.c; ++i) {
-            if (hooks_.pdrvfn[i].iFunc == index) return FunctionAs<Signature*>(hooks_.pdrvfn[i].pfn);
-        }
-        return nullptr;
-    }
-
     // The driver's writes. A write that is refused with nothing taken is offered
     // once more; refused again, the document is given up (true).
     bool Write(DocumentOutcome& doc, DEVOBJ& device) {
@@ -298,7 +281,7 @@ private:
     HMODULE module_ = nullptr;
     HRESULT (*getClassObject_)(REFCLSID, REFIID, LPVOID*) = nullptr;
     IPrintOemPS2* plugin_ = nullptr;
-    DRVENABLEDATA hooks_{};
+    harness::PluginHooks hooks_;
     harness::CoreHelper coreHelper_;
     harness::DriverServices driverServices_;
 };

@@ -1,5 +1,5 @@
 #include "harness/driver_session.h"
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/host/sim_control.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Simulated module loader: real .so modules named *.dll with DllMain, reference
 // counts, GetProcAddress, resources, module paths; in-process fake modules.
+#include "common/function_cast.h"
 #include "platform/host/sim_control.h"
 
 #include <gtest/gtest.h>
@@ -93,7 +94,7 @@ TEST_F(Modules, MissingModuleAndForcedFailures) {
 TEST_F(Modules, GetProcAddressSeesOnlyTheModulesOwnExports) {
     HMODULE m = LoadLibraryW(ModulePath("SimTestSibling.dll").c_str());
     ASSERT_NE(m, nullptr);
-    auto answer = reinterpret_cast<int (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestModuleAnswer")));
+    auto answer = FunctionAs<int (*)()>(GetProcAddress(m, "TestModuleAnswer"));
     ASSERT_NE(answer, nullptr);
     EXPECT_EQ(answer(), 42);
 
@@ -191,7 +192,7 @@ TEST_F(Modules, FakeModulesForStaticallyLinkedCode) {
     EXPECT_EQ(SizeofResource(fake, r), 13u);
     EXPECT_EQ(LockResource(LoadResource(fake, r)), static_cast<const void*>(kTemplate));
 
-    auto fn = reinterpret_cast<int (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(fake, "FakeExport")));
+    auto fn = FunctionAs<int (*)()>(GetProcAddress(fake, "FakeExport"));
     ASSERT_NE(fn, nullptr);
     EXPECT_EQ(fn(), 7);
     EXPECT_EQ(GetProcAddress(fake, "Missing"), nullptr);

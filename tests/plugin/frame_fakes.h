@@ -3,7 +3,7 @@
 // interfaces. Shared by the plugin and module tests.
 #pragma once
 
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/host/sim_control.h"
 #include "platform/platform.h"
 

@@ -21,7 +21,7 @@
 #include "common/companion_path.h"
 #include "common/wtext.h"
 #include "harness/driver_hooks.h"
-#include "harness/function_cast.h"
+#include "common/function_cast.h"
 #include "platform/platform.h"
 
 #include <cstdio>

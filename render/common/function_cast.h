@@ -1,6 +1,7 @@
 // The one way this code turns a function pointer into another function pointer
-// type: through the generic function type, which g++ and mingw-w64 accept
-// without a cast-function-type warning. `To` is a pointer type, or a function
+// type (the plug-in, the harness, the tools and the tests alike): through the
+// generic function type, which g++, clang and mingw-w64 accept without a
+// cast-function-type warning. `To` is a pointer type, or a function
 // type whose pointer is meant (FunctionAs<BOOL APIENTRY(SURFOBJ*)>(pfn)).
 #pragma once
 
