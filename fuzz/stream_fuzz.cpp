@@ -154,8 +154,8 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
         FUZZ_CHECK(written == call.size(), "the filter did not take the whole call");
         // Outside a section only gathered short writes and undecided bytes wait.
         FUZZ_CHECK(hr != S_OK || pdev.filter.section != SectionState::Passing || pdev.filter.passThroughOwed != 0 ||
-                       pdev.filter.pending.length < 4096,
-                   "outside a section the filter holds " + std::to_string(pdev.filter.pending.length) + " bytes");
+                       pdev.filter.pending.Length() < 4096,
+                   "outside a section the filter holds " + std::to_string(pdev.filter.pending.Length()) + " bytes");
     }
     // The spooler works again: empty calls send on what it refused.
     sim::StopFailing(sim::Api::WritePrinter);
@@ -170,11 +170,11 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
     surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
     FUZZ_CHECK(EndDocHook(&surface, 0) == TRUE, "EndDoc failed");
     const StreamFilterState& held = pdev.filter;
-    FUZZ_CHECK(held.pending.length == 0 && held.setup.length == 0 && held.unsent.length == 0 &&
+    FUZZ_CHECK(held.pending.Length() == 0 && held.setup.Length() == 0 && held.unsent.Length() == 0 &&
                    held.section == SectionState::Passing,
                "the filter still holds bytes after the end of the document: pending " +
-                   std::to_string(held.pending.length) + ", setup " + std::to_string(held.setup.length) +
-                   ", unsent " + std::to_string(held.unsent.length));
+                   std::to_string(held.pending.Length()) + ", setup " + std::to_string(held.setup.Length()) +
+                   ", unsent " + std::to_string(held.unsent.Length()));
 
     PassResult result{sim::WrittenBytes(printer), accounting.pieces};
 

@@ -34,7 +34,9 @@ struct DriverSurface {
 };
 
 // The driver's StartDoc, EndDoc and SendPage as the table EnablePDEV receives.
-// The table points into the object: it is neither copied nor moved.
+// They take every surface they are handed for a DriverSurface: a device enabled
+// with this table gets only DriverSurface surfaces from its caller. The table
+// points into the object: it is neither copied nor moved.
 class DriverFunctions {
 public:
     DriverFunctions() noexcept;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 constexpr WORD kTemplateResourceType = 20563;  // 0x5053
 constexpr int kNumericTemplate = 1;             // "%s %d", "(%d)", keyword
@@ -18,12 +19,12 @@ constexpr int kTextTemplate = 2;                // "%s %s", "(%s)", keyword
 
 // The markers of a feature block. The opening up to the keyword in its comment
 // line is 32 bytes; the rewriter steps back that far from a keyword.
-inline constexpr char kBlockOpener[] = "featurebegin{\r\n%%BeginFeature: *";
-constexpr size_t kBlockOpenerLength = sizeof kBlockOpener - 1;
+inline constexpr std::string_view kBlockOpener = "featurebegin{\r\n%%BeginFeature: *";
+constexpr size_t kBlockOpenerLength = kBlockOpener.size();
 static_assert(kBlockOpenerLength == 32, "block opener length");
-inline constexpr char kBlockStart[] = "featurebegin";
-inline constexpr char kBlockOpenLine[] = "featurebegin{\r\n";
-inline constexpr char kBlockCleanup[] = "}featurecleanup\r\n";
+inline constexpr std::string_view kBlockStart = "featurebegin";
+inline constexpr std::string_view kBlockOpenLine = "featurebegin{\r\n";
+inline constexpr std::string_view kBlockCleanup = "}featurecleanup\r\n";
 
 // A template's text as the module holds it: not zero-terminated.
 struct TemplateText {

@@ -3,6 +3,7 @@
 #include "common/companion_path.h"
 #include "common/hex_text.h"
 #include "common/wtext.h"
+#include "psfilter/byte_text.h"
 #include "psfilter/feature_blocks.h"
 #include "psfilter/feature_passes.h"
 #include "psfilter/feature_tables.h"
@@ -12,50 +13,46 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-
-
-// The first occurrence of needle in text at or after from, or npos: the same
-// answer as std::string::find. Keys and anchors all start with the same few
-// letters ("ZT", "*ZT"), which every feature block repeats; comparing the
+// The first occurrence of needle in text at or after from, or kNpos: the
+// same answer as std::string::find. Keys and anchors all start with the same
+// few letters ("ZT", "*ZT"), which every feature block repeats; comparing the
 // candidates in place instead of one library call each is what keeps the
 // dozens of searches per piece cheap.
-size_t FindText(const std::string& text, const char* needle, size_t length, size_t from) {
+size_t FindText(std::string_view text, std::string_view needle, size_t from = 0) {
     const size_t size = text.size();
-    if (length == 0) return from <= size ? from : std::string::npos;
-    if (from >= size || size - from < length) return std::string::npos;
+    const size_t length = needle.size();
+    if (length == 0) return from <= size ? from : kNpos;
+    if (from >= size || size - from < length) return kNpos;
     const char* const data = text.data();
     const char* p = data + from;
     const char* const last = data + (size - length);  // the last place a match can start
     const char first = needle[0];
     while (p <= last) {
         p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p) + 1));
-        if (p == nullptr) return std::string::npos;
+        if (p == nullptr) return kNpos;
         size_t i = 1;
         while (i < length && p[i] == needle[i]) ++i;
         if (i == length) return static_cast<size_t>(p - data);
         ++p;
     }
-    return std::string::npos;
-}
-
-size_t FindTerminated(const std::string& text, const char* needle, size_t from = 0) {
-    return FindText(text, needle, std::strlen(needle), from);
+    return kNpos;
 }
 
 // Where a driver's block starts when its keyword (the '*' for a replace key,
-// the keyword itself for an anchor) lies at keywordAt, or npos. The block must
+// the keyword itself for an anchor) lies at keywordAt, or kNpos. The block must
 // open exactly with "featurebegin{\r\n%%BeginFeature: *" right there: a keyword
 // met anywhere else (inside a longer keyword, in PostScript code, after a
 // different opener) is no block of ours to touch, and counting back from it
 // would cut into unrelated text.
-size_t BlockStartBefore(const std::string& text, size_t keywordAt, size_t openerBytes) {
-    if (keywordAt < openerBytes) return std::string::npos;
+size_t BlockStartBefore(std::string_view text, size_t keywordAt, size_t openerBytes) {
+    if (keywordAt < openerBytes) return kNpos;
     const size_t start = keywordAt - openerBytes;
-    if (text.compare(start, kBlockOpenerLength, kBlockOpener) != 0) return std::string::npos;
+    if (std::string_view(text).compare(start, kBlockOpenerLength, kBlockOpener) != 0) return kNpos;
     return start;
 }
 
@@ -65,25 +62,25 @@ size_t BlockStartBefore(const std::string& text, size_t keywordAt, size_t opener
 // counts as well: the printer feature a printer description orders last in its
 // section would otherwise keep the driver's value while the job header says
 // another. A block without a closing line before the next one (or, for the
-// last block, before the end of the piece) is malformed and left alone (npos).
-size_t DriverBlockEnd(const std::string& text, size_t from) {
-    const size_t cleanup = FindTerminated(text, kBlockCleanup, from);
-    if (cleanup == std::string::npos) return std::string::npos;
-    const size_t cleanupEnd = cleanup + std::strlen(kBlockCleanup);
-    const size_t next = FindTerminated(text, kBlockStart, from);
-    if (next != std::string::npos && cleanupEnd > next) return std::string::npos;
+// last block, before the end of the piece) is malformed and left alone (kNpos).
+size_t DriverBlockEnd(std::string_view text, size_t from) {
+    const size_t cleanup = FindText(text, kBlockCleanup, from);
+    if (cleanup == kNpos) return kNpos;
+    const size_t cleanupEnd = cleanup + kBlockCleanup.size();
+    const size_t next = FindText(text, kBlockStart, from);
+    if (next != kNpos && cleanupEnd > next) return kNpos;
     return cleanupEnd;
 }
 
 // Where a block goes that belongs behind the block of an anchor whose text
 // continues at `from`: in front of the next block, or, when the anchor's block
 // is the last of the piece, right behind its "}featurecleanup\r\n" line, which
-// may end the piece. npos when neither is there.
-size_t BehindAnchorBlock(const std::string& text, size_t from) {
-    const size_t next = FindTerminated(text, kBlockStart, from);
-    if (next != std::string::npos) return next;
-    const size_t cleanup = FindTerminated(text, kBlockCleanup, from);
-    return cleanup == std::string::npos ? std::string::npos : cleanup + std::strlen(kBlockCleanup);
+// may end the piece. kNpos when neither is there.
+size_t BehindAnchorBlock(std::string_view text, size_t from) {
+    const size_t next = FindText(text, kBlockStart, from);
+    if (next != kNpos) return next;
+    const size_t cleanup = FindText(text, kBlockCleanup, from);
+    return cleanup == kNpos ? kNpos : cleanup + kBlockCleanup.size();
 }
 
 void ReplaceRange(std::string& text, size_t start, size_t end, const std::string& block) {
@@ -92,8 +89,8 @@ void ReplaceRange(std::string& text, size_t start, size_t end, const std::string
 
 // Inserting happens only where text follows. The start of the piece is a
 // place like any other: a section may well begin with the block in question.
-bool CanInsertAt(const std::string& text, size_t offset) {
-    return offset != std::string::npos && offset < text.size();
+bool CanInsertAt(std::string_view text, size_t offset) {
+    return offset != kNpos && offset < text.size();
 }
 
 // Callers settle the place first (CanInsertAt, or BehindAnchorBlock, whose
@@ -103,10 +100,7 @@ void InsertAt(std::string& text, size_t offset, const std::string& block) {
 }
 
 // One anchor of an entry's anchor list, pointing into the constant table.
-struct Anchor {
-    const char* text;
-    size_t length;
-};
+using Anchor = std::string_view;
 
 // The anchors of a list separated by "/", in order; the table never holds more.
 constexpr size_t kMaxAnchors = 8;
@@ -115,16 +109,14 @@ size_t SplitAnchors(const char* anchors, Anchor (&list)[kMaxAnchors]) {
     const char* start = anchors;
     for (const char* p = anchors;; ++p) {
         if (*p != '/' && *p != 0) continue;
-        if (count < kMaxAnchors) list[count++] = Anchor{start, static_cast<size_t>(p - start)};
+        if (count < kMaxAnchors) list[count++] = Anchor(start, static_cast<size_t>(p - start));
         if (*p == 0) break;
         start = p + 1;
     }
     return count;
 }
 
-size_t Find(const std::string& text, const Anchor& anchor, size_t from = 0) {
-    return FindText(text, anchor.text, anchor.length, from);
-}
+size_t Find(std::string_view text, Anchor anchor) { return FindText(text, anchor); }
 
 // ---------------------------------------------------------------------------
 // Insert values.
@@ -198,10 +190,10 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
     return BlockResult::NoTemplate;
 }
 
-// Builds the entry's block and inserts it at offset (which its caller has
-// accepted). An entry without its template places nothing.
+// Builds the entry's block and inserts it at offset (which the caller has
+// settled). An entry without its template places nothing.
 HRESULT BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
-                     std::string& text) {
+                       std::string& text) {
     std::string block;
     const BlockResult built = BuildInsertBlock(row, context, texts, block);
     if (built == BlockResult::Failed) return E_OUTOFMEMORY;
@@ -209,72 +201,71 @@ HRESULT BuildAndInsert(const InsertRow& row, const RewriteContext& context, Inse
     return S_OK;
 }
 
-// Places the entry's block next to its anchors. Every branch first settles
-// whether anything can be placed, and only then builds the block.
+// OwnBlock: the block takes the place of the driver's block of the entry's own
+// keyword (the single anchor), when that block is whole.
+HRESULT PlaceOwnBlock(const InsertRow& row, Anchor anchor, const RewriteContext& context, InsertTexts& texts,
+                      std::string& text) {
+    const size_t at = Find(text, anchor);
+    if (at == kNpos) return S_OK;
+    const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
+    if (start == kNpos) return S_OK;
+    const size_t end = DriverBlockEnd(text, at + anchor.size());
+    if (end == kNpos) return S_OK;
+    std::string block;
+    const BlockResult built = BuildInsertBlock(row, context, texts, block);
+    if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+    if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
+    return S_OK;
+}
+
+// BehindAnchor: behind the block of the first listed anchor that has a place
+// behind it. With none of the anchors in the text, a custom page size stands
+// in for a missing page-size block (when the row says so), unless it is the
+// driver's "CustomPageSize True" block.
+HRESULT PlaceBehindAnchor(const InsertRow& row, const Anchor* anchors, size_t count, const RewriteContext& context,
+                          InsertTexts& texts, std::string& text) {
+    bool anyFound = false;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = Find(text, anchors[i]);
+        if (at == kNpos) continue;
+        anyFound = true;
+        const size_t behind = BehindAnchorBlock(text, at + anchors[i].size());
+        if (behind != kNpos) return BuildAndInsert(row, context, texts, behind, text);
+        // A single anchor without a place behind it places nothing.
+        if (count == 1) return S_OK;
+    }
+    if (anyFound || !row.customSizeStandIn) return S_OK;
+    const size_t custom = FindText(text, "CustomPageSize", 0);
+    if (custom == kNpos || custom == FindText(text, "CustomPageSize True", 0)) return S_OK;
+    const size_t start = BlockStartBefore(text, custom, kBlockOpenerLength);
+    return CanInsertAt(text, start) ? BuildAndInsert(row, context, texts, start, text) : S_OK;
+}
+
+// InFrontOfList: in front of the earliest block of the list, once the last
+// anchor (the page-tray block) is there.
+HRESULT PlaceInFrontOfList(const InsertRow& row, const Anchor* anchors, size_t count, const RewriteContext& context,
+                           InsertTexts& texts, std::string& text) {
+    size_t earliest = kNpos;
+    bool lastFound = false;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = Find(text, anchors[i]);
+        if (at < earliest) earliest = at;
+        lastFound = at != kNpos;
+    }
+    if (!lastFound) return S_OK;
+    const size_t start = BlockStartBefore(text, earliest, kBlockOpenerLength);
+    return CanInsertAt(text, start) ? BuildAndInsert(row, context, texts, start, text) : S_OK;
+}
+
+// Places the entry's block as its row's placement says. Every placement first
+// settles whether anything can be placed, and only then builds the block.
 HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, std::string& text) {
     Anchor anchors[kMaxAnchors];
     const size_t count = SplitAnchors(row.anchors, anchors);
-
-    if (count == 1) {
-        const Anchor& anchor = anchors[0];
-        const size_t at = Find(text, anchor);
-        if (at != std::string::npos) {
-            // Which of the two placements applies depends on the block's text:
-            // when it names the anchor (the entry's own keyword) it takes the
-            // place of the driver's block of that keyword, else it goes behind
-            // the anchor's block. Build it only when either can happen.
-            const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
-            const size_t end =
-                start == std::string::npos ? std::string::npos : DriverBlockEnd(text, at + anchor.length);
-            const size_t behind = BehindAnchorBlock(text, at + anchor.length);
-            const bool canReplace = end != std::string::npos;
-            const bool canInsert = behind != std::string::npos;
-            if (!canReplace && !canInsert) return S_OK;
-
-            std::string block;
-            const BlockResult built = BuildInsertBlock(row, context, texts, block);
-            if (built == BlockResult::Failed) return E_OUTOFMEMORY;
-            if (built != BlockResult::Built) return S_OK;
-            if (block.find(anchor.text, 0, anchor.length) != std::string::npos) {
-                if (canReplace) ReplaceRange(text, start, end, block);
-            } else {
-                InsertAt(text, behind, block);
-            }
-            return S_OK;
-        }
-        // A custom page size stands in for a missing page-size block, unless
-        // it is the driver's "CustomPageSize True" block.
-        if (row.customSizeStandIn) {
-            const size_t custom = text.find("CustomPageSize");
-            if (custom == std::string::npos || custom == text.find("CustomPageSize True")) return S_OK;
-            const size_t start = BlockStartBefore(text, custom, kBlockOpenerLength);
-            if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
-        }
-        return S_OK;
-    }
-
-    if (row.kind == InsertKind::PageList) {
-        // In front of the earliest block of the list, once the page-tray block
-        // (the last anchor) is there.
-        size_t earliest = std::string::npos;
-        bool lastFound = false;
-        for (size_t i = 0; i < count; ++i) {
-            const size_t at = Find(text, anchors[i]);
-            if (at != std::string::npos && (earliest == std::string::npos || at < earliest)) earliest = at;
-            lastFound = at != std::string::npos;
-        }
-        if (!lastFound) return S_OK;
-        const size_t start = BlockStartBefore(text, earliest, kBlockOpenerLength);
-        if (CanInsertAt(text, start)) return BuildAndInsert(row, context, texts, start, text);
-        return S_OK;
-    }
-
-    for (size_t i = 0; i < count; ++i) {
-        const size_t at = Find(text, anchors[i]);
-        if (at == std::string::npos) continue;
-        const size_t behind = BehindAnchorBlock(text, at + anchors[i].length);
-        if (behind == std::string::npos) continue;
-        return BuildAndInsert(row, context, texts, behind, text);
+    switch (row.placement) {
+    case InsertPlacement::OwnBlock: return PlaceOwnBlock(row, anchors[0], context, texts, text);
+    case InsertPlacement::BehindAnchor: return PlaceBehindAnchor(row, anchors, count, context, texts, text);
+    case InsertPlacement::InFrontOfList: return PlaceInFrontOfList(row, anchors, count, context, texts, text);
     }
     return S_OK;
 }
@@ -299,9 +290,9 @@ namespace {
 // "*Keyword " occurs in the text exactly when "Keyword" is among them.
 std::vector<std::string> StarredWords(const std::string& text) {
     std::vector<std::string> words;
-    for (size_t at = FindTerminated(text, "*ZT"); at != std::string::npos; at = FindTerminated(text, "*ZT", at + 1)) {
+    for (size_t at = FindText(text, "*ZT"); at != kNpos; at = FindText(text, "*ZT", at + 1)) {
         const size_t blank = text.find(' ', at);
-        if (blank != std::string::npos) words.emplace_back(text, at + 1, blank - at - 1);
+        if (blank != kNpos) words.emplace_back(text, at + 1, blank - at - 1);
     }
     return words;
 }
@@ -333,13 +324,13 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
                 key.assign(1, '*');
                 key += row.keyword;
                 key += ' ';
-                const size_t at = FindText(text, key.data(), key.size(), 0);
-                if (at == std::string::npos) continue;
+                const size_t at = FindText(text, key);
+                if (at == kNpos) continue;
                 // The '*' follows the opener without its own '*': 31 bytes back.
                 const size_t start = BlockStartBefore(text, at, kBlockOpenerLength - 1);
-                if (start == std::string::npos) continue;
+                if (start == kNpos) continue;
                 const size_t end = DriverBlockEnd(text, at + key.size());
-                if (end == std::string::npos) continue;
+                if (end == kNpos) continue;
                 // A value that cannot be formed (a form name too long for its
                 // field) leaves that one block as the driver wrote it; the rest
                 // of the section is still the user's.
@@ -360,7 +351,7 @@ HRESULT InsertPass(const RewriteContext& context, std::string& text) {
     if (context.documentName == nullptr) return E_POINTER;
     // Every anchor starts with "ZT"; only the page-size entry also looks for a
     // custom page size. A piece with neither gets nothing.
-    if (FindTerminated(text, "ZT") == std::string::npos && FindTerminated(text, "CustomPageSize") == std::string::npos) {
+    if (FindText(text, "ZT") == kNpos && FindText(text, "CustomPageSize") == kNpos) {
         return S_OK;
     }
     try {
@@ -378,7 +369,7 @@ HRESULT InsertPass(const RewriteContext& context, std::string& text) {
 HRESULT OrientationPass(const RewriteContext& context, int orientation, std::string& text) {
     try {
         // A piece that names an orientation keeps it; only then is a block needed.
-        if (FindTerminated(text, kOrientationEntry.keyword) != std::string::npos) return S_OK;
+        if (FindText(text, kOrientationEntry.keyword) != kNpos) return S_OK;
         const std::string value = OrientationValue(orientation, context.settings);
         std::string block;
         const BlockResult built = BuildTextBlock(context.templates, kOrientationEntry.keyword, value, value, block);

@@ -1,6 +1,7 @@
 #include "psfilter/feature_tables.h"
 
 #include "common/hex_text.h"
+#include "psfilter/byte_text.h"
 
 #include <climits>
 #include <cstring>
@@ -362,6 +363,18 @@ constexpr InsertKind InsertAs(const SettingField& field) {
     return field.bytes == 2 ? InsertKind::Int16 : InsertKind::Int32;
 }
 
+// Where a row's block goes, from its anchors alone: a single anchor that is
+// the row's own keyword (and its blank) names the driver's block the row
+// replaces; several anchors of a page list name the list it goes in front of;
+// any other anchors name blocks it goes behind.
+constexpr InsertPlacement PlacementOf(std::string_view anchors, std::string_view keyword, InsertKind kind) {
+    if (anchors.find('/') != kNpos) {
+        return kind == InsertKind::PageList ? InsertPlacement::InFrontOfList : InsertPlacement::BehindAnchor;
+    }
+    const bool own = anchors.size() == keyword.size() + 1 && anchors.substr(0, keyword.size()) == keyword;
+    return own ? InsertPlacement::OwnBlock : InsertPlacement::BehindAnchor;
+}
+
 // An insert row reads the settings field its keyword names, or the one named
 // apart (the page lists' fields carry names of their own).
 constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keyword,
@@ -369,8 +382,9 @@ constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keywor
     const SettingField field = FieldNamed(fieldName != nullptr ? fieldName : keyword);
     const bool plainText = std::string_view(keyword) == kPlainTextKeyword;
     const bool customSizeStandIn = std::string_view(anchors) == kPageSizeAnchor;
-    return InsertRow{code,   anchors,  keyword, InsertAs(field), field.offset, static_cast<uint16_t>(field.Units()),
-                     source, plainText, customSizeStandIn};
+    const InsertKind kind = InsertAs(field);
+    return InsertRow{code,      anchors,   keyword, kind, field.offset, static_cast<uint16_t>(field.Units()),
+                     source,    plainText, customSizeStandIn, PlacementOf(anchors, keyword, kind)};
 }
 constexpr InsertRow PageList(int32_t code, const char* anchors, const char* keyword, const char* fieldName) {
     return Insert(code, anchors, keyword, InsertSource::Field, fieldName);

@@ -122,6 +122,20 @@ enum class InsertSource : uint8_t {
     JobName     // the job name when its switch is on and it is not empty; else the document name
 };
 
+// Where an insert row's block goes.
+enum class InsertPlacement : uint8_t {
+    // In place of the driver's block of the row's own keyword (its single
+    // anchor), when that block is whole.
+    OwnBlock,
+    // Behind the block of the first listed anchor that has a place behind it:
+    // in front of the next block, or behind its closing line when it is the
+    // last. A single anchor without that place places nothing.
+    BehindAnchor,
+    // A page list: in front of the earliest block of its anchors, once the
+    // last anchor (the page-tray block) is there.
+    InFrontOfList
+};
+
 // The kind, offset and capacity come from the settings field the keyword names
 // (for a page list, the field named in the table).
 struct InsertRow {
@@ -135,6 +149,7 @@ struct InsertRow {
     // Derived from the keyword and anchors when the table is compiled:
     bool plainText;         // the text value goes on as UTF-8 rather than hex (ZTSecretNumInfo)
     bool customSizeStandIn; // the single anchor "ZTPageSize ": a custom-size block may stand in
+    InsertPlacement placement;
 };
 
 constexpr size_t kInsertRowCount = 28;

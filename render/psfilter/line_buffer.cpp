@@ -44,74 +44,76 @@ size_t LastLineEnd(const BYTE* data, size_t length, size_t searchFrom, size_t ot
 
 }  // namespace
 
-int64_t FindBytes(const BYTE* bytes, size_t count, const char* text) noexcept {
-    if (bytes == nullptr || text == nullptr) return -1;
-    const size_t textLength = std::strlen(text);
-    if (textLength == 0 || textLength > count) return -1;
-    const BYTE* const last = bytes + (count - textLength);
-    const BYTE* at = bytes;
+size_t FindBytes(std::string_view bytes, std::string_view text) noexcept {
+    if (text.empty() || text.size() > bytes.size()) return kNpos;
+    const char* const begin = bytes.data();
+    const char* const last = begin + (bytes.size() - text.size());
+    const char* at = begin;
     while (at <= last) {
         const void* hit = std::memchr(at, static_cast<unsigned char>(text[0]), static_cast<size_t>(last - at) + 1);
-        if (hit == nullptr) return -1;
-        at = static_cast<const BYTE*>(hit);
-        if (std::memcmp(at, text, textLength) == 0) return at - bytes;
+        if (hit == nullptr) return kNpos;
+        at = static_cast<const char*>(hit);
+        if (std::memcmp(at, text.data(), text.size()) == 0) return static_cast<size_t>(at - begin);
         ++at;
     }
-    return -1;
+    return kNpos;
 }
 
-size_t CompleteLengthOf(const BYTE* bytes, size_t count) noexcept { return LastLineEnd(bytes, count, 0, 0); }
+size_t CompleteLengthOf(std::string_view bytes) noexcept {
+    return LastLineEnd(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), 0, 0);
+}
 
 LineBuffer::LineBuffer(LineBuffer&& other) noexcept
-    : capacity(other.capacity), data(std::move(other.data)), start(other.start), length(other.length),
-      completeLength(other.completeLength), byteLimit(other.byteLimit) {
-    other.capacity = 0;
-    other.start = 0;
-    other.length = 0;
-    other.completeLength = 0;
+    : data_(std::move(other.data_)), capacity_(other.capacity_), start_(other.start_), length_(other.length_),
+      completeLength_(other.completeLength_), byteLimit_(other.byteLimit_) {
+    other.capacity_ = 0;
+    other.start_ = 0;
+    other.length_ = 0;
+    other.completeLength_ = 0;
 }
 
 LineBuffer& LineBuffer::operator=(LineBuffer&& other) noexcept {
     if (this != &other) {
-        data = std::move(other.data);
-        capacity = other.capacity;
-        start = other.start;
-        length = other.length;
-        completeLength = other.completeLength;
-        byteLimit = other.byteLimit;
-        other.capacity = 0;
-        other.start = 0;
-        other.length = 0;
-        other.completeLength = 0;
+        data_ = std::move(other.data_);
+        capacity_ = other.capacity_;
+        start_ = other.start_;
+        length_ = other.length_;
+        completeLength_ = other.completeLength_;
+        byteLimit_ = other.byteLimit_;
+        other.capacity_ = 0;
+        other.start_ = 0;
+        other.length_ = 0;
+        other.completeLength_ = 0;
     }
     return *this;
 }
 
 HRESULT LineBuffer::Reserve(size_t count) noexcept {
     if (count == 0) return S_OK;
-    const int32_t limit = byteLimit < 0 ? 0 : (byteLimit > kLineBufferMaxBytes ? kLineBufferMaxBytes : byteLimit);
-    if (length > limit || count > static_cast<size_t>(limit - length)) return E_OUTOFMEMORY;
-    const int64_t needed = static_cast<int64_t>(length) + static_cast<int64_t>(count) + 1;
-    if (data != nullptr && start + needed <= capacity) return S_OK;
-    if (data != nullptr && needed <= capacity && start >= length) {
+    if (length_ > byteLimit_ || count > byteLimit_ - length_) return E_OUTOFMEMORY;
+    const size_t needed = length_ + count + 1;
+    if (data_ != nullptr && start_ + needed <= capacity_) return S_OK;
+    if (data_ != nullptr && needed <= capacity_ && start_ >= length_) {
         // Room enough once the held bytes move to the front, and no more bytes
         // move than are freed: the cost stays linear overall.
-        std::memmove(data.get(), data.get() + start, static_cast<size_t>(length) + 1);
-        start = 0;
+        std::memmove(data_.get(), data_.get() + start_, length_ + 1);
+        start_ = 0;
         return S_OK;
     }
-    int64_t growth = 2 * static_cast<int64_t>(count);
+    // Both terms stay far below SIZE_MAX: count and length_ are at most the
+    // byte limit, itself below 2^31.
+    size_t growth = 2 * count;
     if (growth < kLineBufferGrowth) growth = kLineBufferGrowth;
-    if (growth < length) growth = length;
-    int64_t grown = static_cast<int64_t>(length) + growth + 1;
-    if (grown > static_cast<int64_t>(limit) + 1) grown = static_cast<int64_t>(limit) + 1;
-    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[static_cast<size_t>(grown)]);
+    if (growth < length_) growth = length_;
+    size_t grown = length_ + growth + 1;
+    if (grown > byteLimit_ + 1) grown = byteLimit_ + 1;
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[grown]);
     if (block == nullptr) return E_OUTOFMEMORY;
-    if (data != nullptr && length > 0) std::memcpy(block.get(), data.get() + start, static_cast<size_t>(length));
-    block[length] = 0;
-    data = std::move(block);
-    capacity = static_cast<int32_t>(grown);
-    start = 0;
+    if (data_ != nullptr && length_ > 0) std::memcpy(block.get(), data_.get() + start_, length_);
+    block[length_] = 0;
+    data_ = std::move(block);
+    capacity_ = grown;
+    start_ = 0;
     return S_OK;
 }
 
@@ -120,69 +122,63 @@ HRESULT LineBuffer::Append(const void* bytes, size_t count) noexcept {
     if (bytes == nullptr) return E_POINTER;
     const HRESULT room = Reserve(count);
     if (FAILED(room)) return room;
-    BYTE* const held = data.get() + start;
-    const int32_t oldLength = length;
-    std::memcpy(held + length, bytes, count);
-    length += static_cast<int32_t>(count);
-    held[length] = 0;
+    BYTE* const held = data_.get() + start_;
+    const size_t oldLength = length_;
+    std::memcpy(held + length_, bytes, count);
+    length_ += count;
+    held[length_] = 0;
     // A new line end lies in the appended bytes or straddles the old last byte.
-    completeLength = static_cast<int32_t>(LastLineEnd(held, static_cast<size_t>(length),
-                                                      oldLength > 0 ? static_cast<size_t>(oldLength - 1) : 0,
-                                                      static_cast<size_t>(completeLength)));
+    completeLength_ = LastLineEnd(held, length_, oldLength > 0 ? oldLength - 1 : 0, completeLength_);
     return S_OK;
 }
 
 void LineBuffer::Consume(size_t count) noexcept {
-    if (data == nullptr || count == 0) return;
-    const int32_t removed = count >= static_cast<size_t>(length) ? length : static_cast<int32_t>(count);
-    start += removed;
-    length -= removed;
-    if (length == 0) {
-        start = 0;
-        data[0] = 0;
+    if (data_ == nullptr || count == 0) return;
+    const size_t removed = count < length_ ? count : length_;
+    start_ += removed;
+    length_ -= removed;
+    if (length_ == 0) {
+        start_ = 0;
+        data_[0] = 0;
     }
     // The last line end stays where it was in the block. When only its LF is
     // left, that LF still ends a line (one whose start has gone out already),
     // so it counts as complete and is never held back waiting for a new line.
-    completeLength = completeLength > removed ? completeLength - removed : 0;
+    completeLength_ = completeLength_ > removed ? completeLength_ - removed : 0;
 }
 
-int32_t LineBuffer::Find(const char* text, int32_t from) const noexcept {
-    if (data == nullptr || text == nullptr) return -1;
-    if (from < 0) from = 0;
-    if (from >= length) return -1;
-    const int64_t at = FindBytes(Bytes() + from, static_cast<size_t>(length - from), text);
-    return at < 0 ? -1 : static_cast<int32_t>(at + from);
+size_t LineBuffer::Find(std::string_view text, size_t from) const noexcept {
+    if (from >= length_) return kNpos;
+    const size_t at = FindBytes(View().substr(from), text);
+    return at == kNpos ? kNpos : at + from;
 }
 
-int32_t LineBuffer::FindLast(const char* text) const noexcept {
-    if (data == nullptr || text == nullptr) return -1;
-    const size_t textLength = std::strlen(text);
-    if (textLength == 0 || textLength > static_cast<size_t>(length)) return -1;
+size_t LineBuffer::FindLast(std::string_view text) const noexcept {
+    if (text.empty() || text.size() > length_) return kNpos;
     const BYTE* const held = Bytes();
     const unsigned char first = static_cast<unsigned char>(text[0]);
-    size_t end = static_cast<size_t>(length) - textLength + 1;  // candidates lie before this offset
+    size_t end = length_ - text.size() + 1;  // candidates lie before this offset
     while (end > 0) {
         const BYTE* hit = LastByteIn(held, 0, end, first);
-        if (hit == nullptr) return -1;
+        if (hit == nullptr) return kNpos;
         const size_t at = static_cast<size_t>(hit - held);
-        if (std::memcmp(held + at, text, textLength) == 0) return static_cast<int32_t>(at);
+        if (std::memcmp(held + at, text.data(), text.size()) == 0) return at;
         end = at;
     }
-    return -1;
+    return kNpos;
 }
 
 void LineBuffer::Clear() noexcept {
-    data.reset();
-    capacity = 0;
-    start = 0;
-    length = 0;
-    completeLength = 0;
+    data_.reset();
+    capacity_ = 0;
+    start_ = 0;
+    length_ = 0;
+    completeLength_ = 0;
 }
 
-int32_t LineBuffer::FeatureCutPoint() const noexcept {
-    if (Find(kBlockOpenLine, 0) < 0) return completeLength;
-    const int32_t close = FindLast(kBlockCleanup);
-    if (close < 0) return 0;
-    return close + static_cast<int32_t>(sizeof kBlockCleanup - 1);
+size_t LineBuffer::FeatureCutPoint() const noexcept {
+    if (Find(kBlockOpenLine, 0) == kNpos) return completeLength_;
+    const size_t close = FindLast(kBlockCleanup);
+    if (close == kNpos) return 0;
+    return close + kBlockCleanup.size();
 }

@@ -3,27 +3,26 @@
 #include "common/debug_trace.h"
 #include "common/result_macros.h"
 #include "common/spooler_write.h"
+#include "psfilter/feature_blocks.h"
 #include "settings/private_part.h"
 
+#include <cassert>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
-constexpr char kJobStart[] = "%!PS-";
-constexpr size_t kJobStartBytes = sizeof kJobStart - 1;
-constexpr char kPageComments[] = "%%Page:";
-constexpr char kPageCommentsEnd[] = "%%EndPageComments\r\n";
-constexpr char kBeginSetup[] = "%%BeginSetup\r\n";
-constexpr char kBeginPageSetup[] = "%%BeginPageSetup\r\n";
-constexpr char kEndSetup[] = "%%EndSetup\r\n";
-constexpr char kEndPageSetup[] = "%%EndPageSetup\r\n";
-constexpr char kPortraitLine[] = "%%ViewingOrientation: 1 0 0 1\r\n";
-constexpr char kLandscapeLine[] = "%%ViewingOrientation: 0 1 -1 0\r\n";
-constexpr char kLineEnd[] = "\r\n";
-constexpr char kFeatureClose[] = "}featurecleanup\r\n";
-constexpr int32_t kFeatureCloseLength = sizeof kFeatureClose - 1;
-constexpr int32_t kPageCommentsEndLength = sizeof kPageCommentsEnd - 1;
+constexpr std::string_view kJobStart = "%!PS-";
+constexpr std::string_view kPageComments = "%%Page:";
+constexpr std::string_view kPageCommentsEnd = "%%EndPageComments\r\n";
+constexpr std::string_view kBeginSetup = "%%BeginSetup\r\n";
+constexpr std::string_view kBeginPageSetup = "%%BeginPageSetup\r\n";
+constexpr std::string_view kEndSetup = "%%EndSetup\r\n";
+constexpr std::string_view kEndPageSetup = "%%EndPageSetup\r\n";
+constexpr std::string_view kPortraitLine = "%%ViewingOrientation: 1 0 0 1\r\n";
+constexpr std::string_view kLandscapeLine = "%%ViewingOrientation: 0 1 -1 0\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
@@ -33,23 +32,25 @@ constexpr size_t kWholeRun = static_cast<size_t>(-1);
 // and the line end a page's comments must hold. Bytes at the end of what has
 // arrived that could still become one of them wait for the next call; all
 // others are decided and go on at once, however long their line.
-constexpr const char* kDecidingTexts[] = {kBeginSetup,     kBeginPageSetup, kPageComments, kPageCommentsEnd,
-                                          kPortraitLine,   kLandscapeLine,  kLineEnd};
-constexpr size_t kLongestDecidingText = sizeof kLandscapeLine - 1;
-static_assert(sizeof kPortraitLine - 1 < kLongestDecidingText && sizeof kBeginPageSetup - 1 < kLongestDecidingText,
+constexpr std::string_view kDecidingTexts[] = {kBeginSetup,   kBeginPageSetup, kPageComments, kPageCommentsEnd,
+                                               kPortraitLine, kLandscapeLine,  kLineEnd};
+constexpr size_t kLongestDecidingText = kLandscapeLine.size();
+static_assert(kPortraitLine.size() < kLongestDecidingText && kBeginPageSetup.size() < kLongestDecidingText &&
+                  kPageCommentsEnd.size() < kLongestDecidingText,
               "the landscape line is the longest deciding text");
-// The most bytes a call leaves held outside a section.
+// The most undecided bytes at the end of what has arrived.
 constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
 // Bytes of a call examined together with an undecided tail held from the
 // last one: enough to decide it (twice the longest text), few enough that
 // copying them costs nothing next to the call.
 constexpr size_t kStitchBytes = 2 * kLongestDecidingText;
 
-// Outside a section, writes without a line end are gathered up to this many
-// bytes before they are examined, so a driver writing a few bytes at a time
-// does not make a spooler call of each write. Examining them later changes no
-// decision: the decisions do not depend on how the stream is cut.
-constexpr size_t kGatherBytes = 4096;
+// Outside a section, writes without a line end are gathered up to
+// kGatherBytes before they are examined, so a driver writing a few bytes at a
+// time does not make a spooler call of each write. Examining them later
+// changes no decision: the decisions do not depend on how the stream is cut.
+static_assert(kGatherBytes > kLongestDecidingText, "gathered bytes bound the undecided ones too");
+
 // Only writes shorter than this are gathered; longer ones go on from the
 // driver's buffer.
 constexpr size_t kGatherWriteBytes = 512;
@@ -58,12 +59,27 @@ constexpr size_t kGatherWriteBytes = 512;
 // deciding text, but not all of it; 0 when there is none. Every deciding
 // text that starts in front of that end is then whole in the bytes.
 size_t UndecidedTail(const BYTE* bytes, size_t length) {
-    const size_t from = length > kMostUndecidedBytes ? length - kMostUndecidedBytes : 0;
-    for (size_t at = from; at < length; ++at) {
-        if (bytes[at] != '%' && bytes[at] != '\r') continue;
-        const size_t left = length - at;
-        for (const char* text : kDecidingTexts) {
-            if (std::strlen(text) > left && std::memcmp(bytes + at, text, left) == 0) return left;
+    // Every deciding text starts with '%' or CR: only those places can start
+    // an undecided end.
+    const BYTE* at = bytes + (length > kMostUndecidedBytes ? length - kMostUndecidedBytes : 0);
+    const BYTE* const end = bytes + length;
+    const BYTE* percent = static_cast<const BYTE*>(std::memchr(at, '%', static_cast<size_t>(end - at)));
+    const BYTE* cr = static_cast<const BYTE*>(std::memchr(at, '\r', static_cast<size_t>(end - at)));
+    while (percent != nullptr || cr != nullptr) {
+        const bool percentFirst = cr == nullptr || (percent != nullptr && percent < cr);
+        at = percentFirst ? percent : cr;
+        const size_t left = static_cast<size_t>(end - at);
+        for (const std::string_view text : kDecidingTexts) {
+            if (text.size() > left && text[0] == static_cast<char>(*at) &&
+                std::memcmp(at, text.data(), left) == 0) {
+                return left;
+            }
+        }
+        const BYTE* const next = at + 1;
+        if (percentFirst) {
+            percent = static_cast<const BYTE*>(std::memchr(next, '%', static_cast<size_t>(end - next)));
+        } else {
+            cr = static_cast<const BYTE*>(std::memchr(next, '\r', static_cast<size_t>(end - next)));
         }
     }
     return 0;
@@ -83,48 +99,46 @@ public:
     // Offset just past the last CR LF. Looked for only when a section needs
     // it: outside one, lines do not matter.
     size_t CompleteLength() const {
-        if (complete_ == kNone) complete_ = CompleteLengthOf(bytes_, size_);
+        if (complete_ == kNpos) complete_ = CompleteLengthOf(ByteView(bytes_, size_));
         return complete_ > at_ ? complete_ - at_ : 0;
     }
     size_t Taken() const { return at_; }
     void Take(size_t count) { at_ += count < Length() ? count : Length(); }
 
-    // The first occurrence of `text` in [from, to), or npos.
-    size_t Find(const char* text, size_t from, size_t to) const {
+    // The first occurrence of `text` in [from, to), or kNpos.
+    size_t Find(std::string_view text, size_t from, size_t to) const {
         if (to > Length()) to = Length();
-        if (from >= to) return kNone;
-        const int64_t hit = FindBytes(Front() + from, to - from, text);
-        return hit < 0 ? kNone : from + static_cast<size_t>(hit);
+        if (from >= to) return kNpos;
+        const size_t hit = FindBytes(ByteView(Front() + from, to - from), text);
+        return hit == kNpos ? kNpos : from + hit;
     }
 
-    // The first place in [0, to) where `first` or `second` starts, or npos:
+    // The first place in [0, to) where `first` or `second` starts, or kNpos:
     // one pass over the bytes, whichever marker it meets first.
-    size_t FindEither(const char* first, const char* second, size_t to) const {
+    size_t FindEither(std::string_view first, std::string_view second, size_t to) const {
         if (to > Length()) to = Length();
-        const size_t firstLength = std::strlen(first);
-        const size_t secondLength = std::strlen(second);
+        const size_t firstLength = first.size();
+        const size_t secondLength = second.size();
         const BYTE* const begin = Front();
         const BYTE* p = begin;
         const BYTE* const end = begin + to;
         while (p < end) {
             p = static_cast<const BYTE*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
-            if (p == nullptr) return kNone;
+            if (p == nullptr) return kNpos;
             const size_t left = static_cast<size_t>(end - p);
-            if ((left >= firstLength && std::memcmp(p, first, firstLength) == 0) ||
-                (left >= secondLength && std::memcmp(p, second, secondLength) == 0)) {
+            if ((left >= firstLength && std::memcmp(p, first.data(), firstLength) == 0) ||
+                (left >= secondLength && std::memcmp(p, second.data(), secondLength) == 0)) {
                 return static_cast<size_t>(p - begin);
             }
             ++p;
         }
-        return kNone;
+        return kNpos;
     }
-
-    static constexpr size_t kNone = static_cast<size_t>(-1);
 
 private:
     const BYTE* bytes_;
     size_t size_;
-    mutable size_t complete_ = kNone;
+    mutable size_t complete_ = kNpos;
     size_t at_ = 0;
 };
 
@@ -139,7 +153,7 @@ struct FilterCall {
 // bytes, consuming what the spooler takes. On failure the rest stays at the
 // front of the buffer.
 HRESULT ForwardFront(HANDLE printer, LineBuffer& buffer, size_t count, size_t chunk) {
-    if (count > static_cast<size_t>(buffer.length)) count = static_cast<size_t>(buffer.length);
+    if (count > buffer.Length()) count = buffer.Length();
     size_t sent = 0;
     const HRESULT hr = WriteSpoolerAll(printer, buffer.Bytes(), count, chunk, &sent);
     buffer.Consume(sent);
@@ -154,7 +168,7 @@ HRESULT ForwardFromWindow(const FilterCall& call, size_t count) {
     size_t sent = 0;
     const HRESULT hr = WriteSpoolerAll(call.job.printer, call.window.Front(), count, kWholeRun, &sent);
     call.window.Take(sent);
-    call.state.passThroughOwed = static_cast<int32_t>(count - sent);
+    call.state.passThroughOwed = count - sent;
     return hr;
 }
 
@@ -187,9 +201,9 @@ void DropEvaluatedPageComments(StreamFilterState& state) {
 
 // Whether `text` starts somewhere in the first `count` of the `visible`
 // bytes (it may reach past `count`).
-bool StartsWithin(const BYTE* bytes, size_t count, size_t visible, const char* text) {
-    const size_t reach = count + std::strlen(text) - 1;
-    return FindBytes(bytes, reach < visible ? reach : visible, text) >= 0;
+bool StartsWithin(const BYTE* bytes, size_t count, size_t visible, std::string_view text) {
+    const size_t reach = count + text.size() - 1;
+    return FindBytes(ByteView(bytes, reach < visible ? reach : visible), text) != kNpos;
 }
 
 // Notes what a run of page-comment bytes tells about the orientation: the
@@ -237,8 +251,8 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
 }
 
 // Does `text` stand at `at` of the window's first `to` bytes?
-bool StandsAt(const BYTE* bytes, size_t at, size_t to, const char* text, size_t length) {
-    return to - at >= length && std::memcmp(bytes + at, text, length) == 0;
+bool StandsAt(const BYTE* bytes, size_t at, size_t to, std::string_view text) {
+    return to - at >= text.size() && std::memcmp(bytes + at, text.data(), text.size()) == 0;
 }
 
 // One round outside a section: collect page comments, forward up to the end of
@@ -265,38 +279,37 @@ HRESULT PassThrough(const FilterCall& call) {
     const size_t length = window.Length();
     const size_t decided = length - UndecidedTail(bytes, length);
 
-    size_t marker = Window::kNone;
-    size_t commentsFrom = state.inPageComments ? 0 : Window::kNone;
+    size_t marker = kNpos;
+    size_t commentsFrom = state.inPageComments ? 0 : kNpos;
     for (size_t at = 0; at < decided; ++at) {
         const void* hit = std::memchr(bytes + at, '%', decided - at);
         if (hit == nullptr) break;
         at = static_cast<size_t>(static_cast<const BYTE*>(hit) - bytes);
         if (length - at < 2 || bytes[at + 1] != '%') continue;
-        if (StandsAt(bytes, at, length, kBeginSetup, sizeof kBeginSetup - 1) ||
-            StandsAt(bytes, at, length, kBeginPageSetup, sizeof kBeginPageSetup - 1)) {
+        if (StandsAt(bytes, at, length, kBeginSetup) || StandsAt(bytes, at, length, kBeginPageSetup)) {
             marker = at;
             break;
         }
         if (!state.inPageComments) {
-            if (StandsAt(bytes, at, length, kPageComments, sizeof kPageComments - 1)) {
+            if (StandsAt(bytes, at, length, kPageComments)) {
                 state.inPageComments = true;
                 commentsFrom = at;
             }
-        } else if (StandsAt(bytes, at, length, kPageCommentsEnd, kPageCommentsEndLength)) {
+        } else if (StandsAt(bytes, at, length, kPageCommentsEnd)) {
             NotePageComments(state.pageComments, bytes + commentsFrom, at - commentsFrom, length - commentsFrom);
             state.inPageComments = false;
-            commentsFrom = Window::kNone;
+            commentsFrom = kNpos;
         }
     }
-    const size_t limit = marker != Window::kNone ? marker : decided;
+    const size_t limit = marker != kNpos ? marker : decided;
     if (state.inPageComments && limit > commentsFrom) {
         NotePageComments(state.pageComments, bytes + commentsFrom, limit - commentsFrom, length - commentsFrom);
     }
-    const size_t upTo = marker != Window::kNone ? window.Find(kLineEnd, marker, length) + 2 : decided;
+    const size_t upTo = marker != kNpos ? window.Find(kLineEnd, marker, length) + kLineEnd.size() : decided;
 
     // The section starts when its marker is seen, whatever the spooler then
     // takes of the marker line.
-    if (marker != Window::kNone) {
+    if (marker != kNpos) {
         state.section = SectionState::FirstPiece;
         state.setup.Clear();
         state.inPageComments = false;
@@ -319,10 +332,10 @@ HRESULT MoveToSection(const FilterCall& call, size_t count) {
 // or holds an open feature block with no closed one.
 HRESULT CutLongSection(const FilterCall& call) {
     LineBuffer& setup = call.state.setup;
-    while (setup.completeLength > kSectionCutThreshold) {
-        const int32_t cut = setup.FeatureCutPoint();
-        if (cut <= 0) break;
-        RETURN_IF_FAILED(RewritePiece(call, static_cast<size_t>(cut)));
+    while (setup.CompleteLength() > kSectionCutThreshold) {
+        const size_t cut = setup.FeatureCutPoint();
+        if (cut == 0) break;
+        RETURN_IF_FAILED(RewritePiece(call, cut));
     }
     return S_OK;
 }
@@ -337,19 +350,19 @@ size_t NextSectionStep(const FilterCall& call, size_t region, bool* lookAgain) {
     const Window& window = call.window;
     const LineBuffer& setup = call.state.setup;
     *lookAgain = false;
-    size_t step = Window::kNone;
-    if (setup.completeLength <= kSectionCutThreshold) {
+    size_t step = kNpos;
+    if (setup.CompleteLength() <= kSectionCutThreshold) {
         // `setup` holds whole lines only until the end marker is met.
-        const size_t need = static_cast<size_t>(kSectionCutThreshold + 1 - setup.length);
+        const size_t need = kSectionCutThreshold + 1 - setup.Length();
         if (need <= region) {
             const size_t lineEnd = window.Find(kLineEnd, need > 2 ? need - 2 : 0, region);
-            if (lineEnd != Window::kNone) step = lineEnd + 2;
+            if (lineEnd != kNpos) step = lineEnd + 2;
         }
     } else {
-        const size_t close = window.Find(kFeatureClose, 0, region);
-        if (close != Window::kNone) step = close + kFeatureCloseLength;
+        const size_t close = window.Find(kBlockCleanup, 0, region);
+        if (close != kNpos) step = close + kBlockCleanup.size();
     }
-    if (step == Window::kNone) return region;
+    if (step == kNpos) return region;
     *lookAgain = true;
     return step;
 }
@@ -361,7 +374,7 @@ HRESULT CollectSection(const FilterCall& call) {
 
     const size_t complete = window.CompleteLength();
     const size_t endAt = window.FindEither(kEndSetup, kEndPageSetup, complete);
-    size_t region = endAt != Window::kNone ? endAt : complete;
+    size_t region = endAt != kNpos ? endAt : complete;
     while (region > 0) {
         bool lookAgain = false;
         const size_t step = NextSectionStep(call, region, &lookAgain);
@@ -369,12 +382,12 @@ HRESULT CollectSection(const FilterCall& call) {
         region -= step;
         if (lookAgain) RETURN_IF_FAILED(CutLongSection(call));
     }
-    if (endAt == Window::kNone) return S_OK;
+    if (endAt == kNpos) return S_OK;
 
     // At the end marker the whole rest goes, a partial line in front of the
     // marker included (it would otherwise stay behind and be dropped).
     HRESULT hr = S_OK;
-    if (state.setup.length > 0) hr = RewritePiece(call, static_cast<size_t>(state.setup.length));
+    if (state.setup.Length() > 0) hr = RewritePiece(call, state.setup.Length());
     state.section = SectionState::Passing;
     return hr;
 }
@@ -406,10 +419,10 @@ HRESULT Examine(const FilterCall& call) {
 // undecided tail, inside one up to the end of the partial line.
 size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t count) {
     if (state.section == SectionState::Passing) return count < kStitchBytes ? count : kStitchBytes;
-    const size_t held = static_cast<size_t>(state.pending.length);
+    const size_t held = state.pending.Length();
     if (held > 0 && state.pending.Bytes()[held - 1] == '\r' && count > 0 && data[0] == '\n') return 1;
-    const int64_t lineEnd = FindBytes(data, count, kLineEnd);
-    return lineEnd < 0 ? count : static_cast<size_t>(lineEnd) + 2;
+    const size_t lineEnd = FindBytes(ByteView(data, count), kLineEnd);
+    return lineEnd == kNpos ? count : lineEnd + kLineEnd.size();
 }
 
 // Examines what `pending` holds followed by the first bytes of the call, and
@@ -424,12 +437,12 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
     hr = pending.Append(data, stitch);
     if (FAILED(hr)) return count;
     {
-        Window window(pending.Bytes(), static_cast<size_t>(pending.length));
+        Window window(pending.Bytes(), pending.Length());
         const FilterCall call{state, job, rewrite, window};
         hr = Examine(call);
         pending.Consume(window.Taken());
     }
-    const size_t left = static_cast<size_t>(pending.length);
+    const size_t left = pending.Length();
     if (left <= stitch) {
         // What is left came from the call: it is examined where it is.
         pending.Consume(left);
@@ -441,7 +454,7 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
         return count;
     }
     if (SUCCEEDED(hr) && stitch < count) {
-        Window window(pending.Bytes(), static_cast<size_t>(pending.length));
+        Window window(pending.Bytes(), pending.Length());
         const FilterCall call{state, job, rewrite, window};
         hr = Examine(call);
         pending.Consume(window.Taken());
@@ -449,15 +462,13 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
     return count;
 }
 
-}  // namespace
-
-HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
-                          DWORD* written, SetupRewriteFunction rewrite) noexcept {
+HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
+              SetupRewriteFunction rewrite) {
     if (written != nullptr) *written = 0;
     if (data == nullptr && count > 0) return E_POINTER;
     // Whatever of the call is not forwarded at once is kept: refused up front
     // when it could never be held, so a refused call leaves everything as it was.
-    if (static_cast<uint64_t>(state.pending.length) + count > static_cast<uint64_t>(state.pending.byteLimit)) {
+    if (state.pending.Length() > state.pending.ByteLimit() || count > state.pending.ByteLimit() - state.pending.Length()) {
         return E_OUTOFMEMORY;
     }
     const BYTE* const bytes = static_cast<const BYTE*>(data);
@@ -465,18 +476,17 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // A new job drops whatever the previous one left (the end-of-document
     // flush normally leaves nothing) and starts outside any section, so a job
     // cut off inside a section does not make the next job's first lines one.
-    if (count >= kJobStartBytes && std::memcmp(data, kJobStart, kJobStartBytes) == 0) {
+    if (count >= kJobStart.size() && std::memcmp(data, kJobStart.data(), kJobStart.size()) == 0) {
         StartOver(state, ReadSettingS16(job.settings, kSettingOrientation.offset));
     }
 
     // First what is owed from earlier calls: rewritten text the spooler did not
     // take, then examined bytes it did not take.
-    HRESULT hr = ForwardFront(job.printer, state.unsent, static_cast<size_t>(state.unsent.length),
-                              kRewrittenChunkBytes);
+    HRESULT hr = ForwardFront(job.printer, state.unsent, state.unsent.Length(), kRewrittenChunkBytes);
     if (SUCCEEDED(hr) && state.passThroughOwed > 0) {
-        const int32_t before = state.pending.length;
-        hr = ForwardFront(job.printer, state.pending, static_cast<size_t>(state.passThroughOwed), kWholeRun);
-        state.passThroughOwed -= before - state.pending.length;
+        const size_t before = state.pending.Length();
+        hr = ForwardFront(job.printer, state.pending, state.passThroughOwed, kWholeRun);
+        state.passThroughOwed -= before - state.pending.Length();
     }
     if (FAILED(hr)) {
         // The spooler still fails: the call's bytes wait behind the rest.
@@ -487,15 +497,15 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     }
 
     if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
-        static_cast<size_t>(state.pending.length) + count < kGatherBytes) {
-        const size_t held = static_cast<size_t>(state.pending.length);
-        const bool lineEnd = FindBytes(bytes, count, kLineEnd) >= 0 ||
-                             (held > 0 && state.pending.Bytes()[held - 1] == '\r' && bytes[0] == '\n');
-        if (!lineEnd) {
-            RETURN_IF_FAILED(state.pending.Append(bytes, count));
-            if (written != nullptr) *written = count;
-            return S_OK;
-        }
+        state.pending.Length() + count < kGatherBytes) {
+        RETURN_IF_FAILED(state.pending.Append(bytes, count));
+        if (written != nullptr) *written = count;
+        // Gathered until a line end arrives; then what is held is examined.
+        if (state.pending.CompleteLength() == 0) return S_OK;
+        Window window(state.pending.Bytes(), state.pending.Length());
+        hr = Examine(FilterCall{state, job, rewrite, window});
+        state.pending.Consume(window.Taken());
+        return hr;
     }
 
     // Room for what the call leaves is made before anything is examined, so a
@@ -507,7 +517,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // are lost and the failure is what the driver hears.
     size_t room = kMostUndecidedBytes + kStitchBytes;
     if (state.section != SectionState::Passing) {
-        const size_t line = state.pending.length > 0 ? count : count - CompleteLengthOf(bytes, count);
+        const size_t line = state.pending.Length() > 0 ? count : count - CompleteLengthOf(ByteView(bytes, count));
         if (line > room) room = line;
     }
     if (room > count) room = count;
@@ -515,7 +525,7 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     if (written != nullptr) *written = count;
 
     size_t from = 0;
-    if (state.pending.length > 0) from = ExamineHeld(state, job, rewrite, bytes, count, hr);
+    if (state.pending.Length() > 0) from = ExamineHeld(state, job, rewrite, bytes, count, hr);
     if (from == count) return hr;
 
     // Nothing is held: the rest of the call is examined in the driver's
@@ -526,6 +536,29 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     if (SUCCEEDED(hr)) hr = Examine(call);
     const HRESULT kept = state.pending.Append(window.Front(), window.Length());
     if (SUCCEEDED(hr)) hr = kept;
+    // Bytes that could not be kept are lost, owed ones among them.
+    if (state.passThroughOwed > state.pending.Length()) state.passThroughOwed = state.pending.Length();
+    return hr;
+}
+
+}  // namespace
+
+bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept {
+    const bool passing = state.section == SectionState::Passing;
+    return (state.section == SectionState::Passing || state.section == SectionState::FirstPiece ||
+            state.section == SectionState::LaterPiece) &&
+           (!passing || state.setup.Length() == 0) && (passing || !state.inPageComments) &&
+           state.passThroughOwed <= state.pending.Length();
+}
+
+HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
+                          DWORD* written, SetupRewriteFunction rewrite) noexcept {
+    assert(StreamFilterStateIsSound(state));
+    const HRESULT hr = Write(state, job, data, count, written, rewrite);
+    assert(StreamFilterStateIsSound(state));
+    // A call that succeeded outside a section leaves at most gathered short
+    // writes or undecided bytes, however long the line.
+    assert(hr != S_OK || state.section != SectionState::Passing || state.pending.Length() < kGatherBytes);
     return hr;
 }
 
@@ -533,16 +566,15 @@ HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     // Stream order: rewritten text the spooler has not taken, then the
     // collected part of an unfinished section (as the driver wrote it), then
     // whatever is still pending, a last line without its line end included.
+    assert(StreamFilterStateIsSound(state));
     HRESULT hr = S_OK;
-    const int64_t heldBytes = static_cast<int64_t>(state.unsent.length) + state.setup.length + state.pending.length;
+    const size_t heldBytes = state.unsent.Length() + state.setup.Length() + state.pending.Length();
     LineBuffer* const held[] = {&state.unsent, &state.setup, &state.pending};
     for (LineBuffer* buffer : held) {
-        if (SUCCEEDED(hr) && buffer->length > 0) {
-            hr = ForwardFront(printer, *buffer, static_cast<size_t>(buffer->length), kWholeRun);
-        }
+        if (SUCCEEDED(hr) && buffer->Length() > 0) hr = ForwardFront(printer, *buffer, buffer->Length(), kWholeRun);
     }
-    RENDER_TRACE("end of document: %lld held bytes sent, result 0x%08lX", static_cast<long long>(heldBytes),
-                 static_cast<unsigned long>(hr));
+    RENDER_TRACE("end of document: %zu held bytes sent, result 0x%08lX", heldBytes, static_cast<unsigned long>(hr));
     StartOver(state, state.defaultOrientation);
+    assert(StreamFilterStateIsSound(state));
     return hr;
 }

@@ -19,7 +19,11 @@
 constexpr size_t kRewrittenChunkBytes = 4096;
 // A setup section is cut into pieces only once more than this many bytes of it
 // (whole lines) are held without its end marker.
-constexpr int32_t kSectionCutThreshold = 100000;
+constexpr size_t kSectionCutThreshold = 100000;
+// Outside a section a call that succeeded leaves fewer than this many bytes
+// held: short writes without a line end gathered to be examined together, or
+// the few bytes at the end that could still become a marker.
+constexpr size_t kGatherBytes = 4096;
 
 // What choosing a page's orientation needs of its comments, so a page whose
 // comments never end costs no memory.
@@ -31,6 +35,17 @@ struct PageCommentScan {
 
 // What the filter keeps for one device object between calls. Moving it hands
 // the buffers over (a settings change in mid-document does that).
+//
+// Between calls (StreamFilterStateIsSound, checked by debug assertions
+// whenever the filter is entered and left):
+//   - `section` is one of its three values;
+//   - outside a section nothing is collected (`setup` is empty), and inside
+//     one no page's comments are open (`inPageComments` is false);
+//   - what the spooler still owes of examined bytes is held, at the front of
+//     `pending` (passThroughOwed <= pending.Length()).
+// And after a call that succeeded outside a section, `pending` holds fewer
+// than kGatherBytes bytes (not after a failure: the spooler's debt and what
+// followed it are kept whole).
 struct StreamFilterState {
     SectionState section = SectionState::Passing;
     bool inPageComments = false;  // between "%%Page:" and "%%EndPageComments"
@@ -43,7 +58,7 @@ struct StreamFilterState {
     LineBuffer pending;
     // The first bytes of `pending` that were examined already and are owed to
     // the spooler unchanged (it failed part-way through them).
-    int32_t passThroughOwed = 0;
+    size_t passThroughOwed = 0;
     LineBuffer setup;  // the collected part of the current section
     PageCommentScan pageComments;
     // Text that took a setup piece's place and the spooler has not taken yet;
@@ -82,6 +97,9 @@ using SetupRewriteFunction = HRESULT (*)(HMODULE module, const WCHAR* documentNa
 // the driver cuts its writes. Never throws.
 HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
                           DWORD* written, SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
+
+// Whether the state keeps the invariants written on StreamFilterState.
+bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept;
 
 // End of a document: forwards everything the state still holds unchanged (text
 // the spooler has not taken, the collected part of an unfinished section, a

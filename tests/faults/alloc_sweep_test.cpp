@@ -40,6 +40,10 @@ TEST(AllocationSweep, EveryAllocationOfTheJobFailsInTurn) {
             ADD_FAILURE() << what << ": left behind " << o.livePluginAllocations << " allocations, " << o.openFiles
                           << " files, " << o.modulesLoaded << " module references";
         }
+        if (o.cancelled.reached && (o.cancelled.startDoc != FALSE || !o.cancelled.spooled.empty())) {
+            ++silentLosses;
+            ADD_FAILURE() << what << ": a job without settings went on";
+        }
         std::string why;
         if (o.faulty.reportedFailure) {
             ++reported;

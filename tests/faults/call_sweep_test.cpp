@@ -49,6 +49,9 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
     ASSERT_EQ(clean.faulty.spooled.back(), '\x04');
     ASSERT_EQ(clean.faulty.spooled, clean.next.spooled);
     ASSERT_FALSE(Leaked(clean));
+    // The document without settings is cancelled and the user told.
+    ASSERT_TRUE(clean.cancelled.reached);
+    ASSERT_EQ(clean.cancelled.startDoc, FALSE);
 
     // Counted apart from the runs: the clean job once more, calls only.
     unsigned counts[static_cast<size_t>(sim::Api::Count_)] = {};
@@ -63,7 +66,10 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
     unsigned reported = 0;
     for (size_t i = 0; i < static_cast<size_t>(sim::Api::Count_); ++i) {
         const auto api = static_cast<sim::Api>(i);
-        if (counts[i] == 0) continue;
+        if (counts[i] == 0) {
+            std::printf("call-sweep: not called by the job: %s\n", sim::ApiName(api));
+            continue;
+        }
         if (!sim::CanFail(api)) {
             ++tally.countedOnly;
             continue;
@@ -92,6 +98,10 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
                 const DocumentOutcome& doc = o.faulty;
                 const std::string& expected = clean.faulty.spooled;
                 if (doc.reportedFailure) ++reported;
+                if (o.cancelled.reached && (o.cancelled.startDoc != FALSE || !o.cancelled.spooled.empty())) {
+                    ++tally.silentLosses;
+                    ADD_FAILURE() << what << ": a job without settings went on";
+                }
                 std::string why;
                 if (api == sim::Api::WritePrinter) {
                     // Only the spooler failed: what it took is the job's beginning,

@@ -222,6 +222,42 @@ public:
         doc.writes = sim::WriteCalls(printer);
     }
 
+    // A device object without a private part: the job is cancelled at StartDoc
+    // and the user told (the spooler's job control and the session notice).
+    void CancelledDocument(CancelOutcome& doc) {
+        doc.reached = true;
+        const HANDLE printer = printers_[0];
+        const std::string before = sim::WrittenBytes(printer);
+        harness::DriverFunctions driverFunctions;
+        DEVMODEW publicDm{};
+        publicDm.dmSize = sizeof publicDm;
+        DEVOBJ device{};
+        device.dwSize = sizeof device;
+        device.hPrinter = printer;
+        device.hOEM = module_;
+        device.pPublicDM = &publicDm;
+        PDEVOEM block = nullptr;
+        HRESULT hr = E_FAIL;
+        Call("EnablePDEV", [&] {
+            hr = plugin_->EnablePDEV(&device, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, driverFunctions.Table(),
+                                     &block);
+        });
+        if (FAILED(hr) || block == nullptr) {
+            doc.startDoc = FALSE;
+            return;
+        }
+        device.pdevOEM = block;
+        harness::DriverSurface driver;
+        SURFOBJ* const surface = &driver.surface;
+        surface->dhpdev = reinterpret_cast<DHPDEV>(&device);
+        std::u16string name = u"No settings";
+        Call("StartDoc", [&] { doc.startDoc = hooks_.startDoc(surface, name.data(), 9); });
+        // The driver ends what it started, as GDI does for a failed StartDoc.
+        Call("EndDoc", [&] { hooks_.endDoc(surface, ED_ABORTDOC); });
+        Call("DisablePDEV", [&] { plugin_->DisablePDEV(&device); });
+        doc.spooled = sim::WrittenBytes(printer).substr(before.size());
+    }
+
     void Unload() {
         if (plugin_ != nullptr) {
             Call("DisableDriver", [&] { plugin_->DisableDriver(); });
@@ -383,7 +419,10 @@ JobOutcome RunSweepJob(const std::function<void()>& arm, const std::function<voi
 
         Driver driver(outcome, printers);
         arm();
-        if (driver.Load() && driver.Create(outcome.faulty)) driver.Document(outcome.faulty, 0);
+        if (driver.Load() && driver.Create(outcome.faulty)) {
+            driver.Document(outcome.faulty, 0);
+            driver.CancelledDocument(outcome.cancelled);
+        }
         disarm();
         if (outcome.loaded && !driver.HasPlugin()) driver.Create(outcome.next);
         if (driver.HasPlugin()) driver.Document(outcome.next, 1);

@@ -32,10 +32,19 @@ struct DocumentOutcome {
     std::vector<sim::WriteCall> writes;  // every spooler write of the document
 };
 
+// A document whose device object lacks the plug-in's private part: StartDoc
+// must cancel it and refuse, whatever the cancel and the notice meet.
+struct CancelOutcome {
+    bool reached = false;
+    BOOL startDoc = TRUE;
+    std::string spooled;
+};
+
 struct JobOutcome {
     bool exceptionEscaped = false;
     std::string exceptionAt;
     DocumentOutcome faulty;  // the document the fault is armed for
+    CancelOutcome cancelled;  // then one without settings, the fault still armed
     DocumentOutcome next;    // the document after it, no fault armed
     // Left behind once the module is unloaded.
     size_t livePluginAllocations = 0;

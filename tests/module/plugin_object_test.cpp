@@ -216,16 +216,18 @@ TEST_P(ResetPdevTest, CarriesStateAndJobSettingsByPagesSent) {
     after.Settings()[1224] = 1;
     for (int i = 0; i < GetParam().pages; ++i) SendPage(&before.surface);
     std::memcpy(Block(before).documentName, u"Report", 14);
-    Block(before).filter.pending.data.reset(new BYTE[4]{'%', '!', 0, 0});
-    Block(before).filter.pending.capacity = 4;
-    Block(before).filter.pending.length = 2;
-    const BYTE* pending = Block(before).filter.pending.data.get();
+    // The start of a page's comments waits in the filter for what follows.
+    BYTE held[] = {'%', '%', 'P', 'a'};
+    DWORD written = 0;
+    ASSERT_EQ(plugin->WritePrinter(&before.devobj, held, 4, &written), S_OK);
+    const BYTE* pending = Block(before).filter.pending.Bytes();
+    ASSERT_NE(pending, nullptr);
 
     EXPECT_EQ(plugin->ResetPDEV(&before.devobj, &after.devobj), S_OK);
     EXPECT_EQ(std::u16string(Block(after).documentName), u"Report");
-    EXPECT_EQ(Block(after).filter.pending.data.get(), pending);
-    EXPECT_EQ(Block(after).filter.pending.length, 2);
-    EXPECT_EQ(Block(before).filter.pending.data, nullptr);  // freeing the old block leaves it intact
+    EXPECT_EQ(Block(after).filter.pending.Bytes(), pending);
+    EXPECT_EQ(Block(after).filter.pending.View(), "%%Pa");
+    EXPECT_FALSE(Block(before).filter.pending.HasBlock());  // freeing the old block leaves it intact
     EXPECT_EQ(after.publicDm.dmCopies, GetParam().copies);
     EXPECT_EQ(after.publicDm.dmDuplex, GetParam().duplex);
     EXPECT_EQ(after.Settings()[1224], GetParam().copyCount);

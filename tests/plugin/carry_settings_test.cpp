@@ -119,11 +119,8 @@ TEST(PdevTakeOver, MovesStateAndBufferBlocksLeavingTheOldBlockEmpty) {
     from.filter.section = SectionState::LaterPiece;
     from.filter.inPageComments = true;
     from.filter.defaultOrientation = 2;
-    from.filter.setup.data.reset(new BYTE[8]{'%', '%', 'P', 0});
-    from.filter.setup.capacity = 8;
-    from.filter.setup.length = 3;
-    from.filter.setup.completeLength = 1;
-    const BYTE* block = from.filter.setup.data.get();
+    ASSERT_EQ(from.filter.setup.Append("\r\n%", 3), S_OK);
+    const BYTE* block = from.filter.setup.Bytes();
 
     PluginPdev to;
     TakeOverPdevState(to, from);
@@ -135,16 +132,16 @@ TEST(PdevTakeOver, MovesStateAndBufferBlocksLeavingTheOldBlockEmpty) {
     EXPECT_EQ(to.filter.section, SectionState::LaterPiece);
     EXPECT_TRUE(to.filter.inPageComments);
     EXPECT_EQ(to.filter.defaultOrientation, 2);
-    EXPECT_EQ(to.filter.setup.data.get(), block);
-    EXPECT_EQ(to.filter.setup.capacity, 8);
-    EXPECT_EQ(to.filter.setup.length, 3);
-    EXPECT_EQ(to.filter.setup.completeLength, 1);
-    EXPECT_EQ(from.filter.setup.data, nullptr);
-    EXPECT_EQ(from.filter.setup.capacity + from.filter.setup.length + from.filter.setup.completeLength, 0);
-    EXPECT_EQ(to.filter.pending.data, nullptr);
+    EXPECT_EQ(to.filter.setup.Bytes(), block);
+    EXPECT_EQ(to.filter.setup.Capacity(), 65537u);
+    EXPECT_EQ(to.filter.setup.View(), "\r\n%");
+    EXPECT_EQ(to.filter.setup.CompleteLength(), 2u);
+    EXPECT_FALSE(from.filter.setup.HasBlock());
+    EXPECT_EQ(from.filter.setup.Capacity() + from.filter.setup.Length() + from.filter.setup.CompleteLength(), 0u);
+    EXPECT_FALSE(to.filter.pending.HasBlock());
 
     TakeOverPdevState(to, to);  // a block handed to itself keeps everything
-    EXPECT_EQ(to.filter.setup.data.get(), block);
+    EXPECT_EQ(to.filter.setup.Bytes(), block);
 }
 
 TEST(PdevTakeOver, NewBlockStartsEmpty) {
@@ -154,7 +151,7 @@ TEST(PdevTakeOver, NewBlockStartsEmpty) {
     EXPECT_EQ(pdev.filter.section, SectionState::Passing);
     EXPECT_FALSE(pdev.filter.inPageComments);
     EXPECT_EQ(pdev.filter.defaultOrientation, -1);
-    EXPECT_EQ(pdev.filter.pending.data, nullptr);
+    EXPECT_FALSE(pdev.filter.pending.HasBlock());
 }
 
 }  // namespace

@@ -230,7 +230,7 @@ TEST_F(DocumentHooksTest, EndDocSendsWhatTheFilterStillHoldsAfterTheDriversEndDo
     ASSERT_EQ(WriteThroughFilter(&device.devobj, job.data(), job.size()), S_OK);
     EXPECT_EQ(EndDocHook(&device.surface, 0), TRUE);
     EXPECT_EQ(sim::WrittenBytes(printer), job + "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X");
-    EXPECT_EQ(block.filter.pending.data, nullptr);
+    EXPECT_FALSE(block.filter.pending.HasBlock());
 
     // Held bytes (a last CR, which a LF could still follow) the spooler refuses
     // at the end: the document fails instead of ending short, and the driver's
@@ -240,7 +240,7 @@ TEST_F(DocumentHooksTest, EndDocSendsWhatTheFilterStillHoldsAfterTheDriversEndDo
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(EndDocHook(&device.surface, 0), FALSE);
     EXPECT_EQ(driverRecord.endDocCalls, 1);
-    EXPECT_EQ(block.filter.pending.data, nullptr);
+    EXPECT_FALSE(block.filter.pending.HasBlock());
     // Without a driver EndDoc the held bytes still go out; the answer stays FALSE.
     block.driverEndDoc = nullptr;
     ASSERT_EQ(WriteThroughFilter(&device.devobj, "%!PS-\r\nend\r", 11), S_OK);

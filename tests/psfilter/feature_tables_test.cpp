@@ -107,6 +107,20 @@ TEST_F(FeatureTables, InsertTableRowsAnchorsAndSources) {
     EXPECT_EQ(kInsertTable[27].capacity, 129);
 }
 
+// Each row's placement, in table order: O replaces the driver's block of its
+// own keyword, B goes behind an anchor's block, L in front of the page list.
+TEST_F(FeatureTables, InsertPlacementsFollowTheAnchors) {
+    const char expected[] = "BBBBBLLLBBBOOOOOOOOOBBOOBBBB";
+    static_assert(sizeof expected - 1 == kInsertRowCount, "one letter a row");
+    std::string placements;
+    for (const InsertRow& row : kInsertTable) {
+        placements += row.placement == InsertPlacement::OwnBlock       ? 'O'
+                      : row.placement == InsertPlacement::InFrontOfList ? 'L'
+                                                                        : 'B';
+    }
+    EXPECT_EQ(placements, expected);
+}
+
 // ---------------------------------------------------------------------------
 
 TEST_F(FeatureTables, SharedSpellings) {

@@ -432,20 +432,21 @@ protected:
             EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
             // Outside a section at most the gathered short writes wait.
             if (hr == S_OK && filter.section == SectionState::Passing && filter.passThroughOwed == 0) {
-                EXPECT_LT(filter.pending.length, 4096) << "call " << call << " at " << at;
+                EXPECT_LT(filter.pending.Length(), kGatherBytes) << "call " << call << " at " << at;
             }
+            EXPECT_TRUE(StreamFilterStateIsSound(filter)) << "call " << call << " at " << at;
             at += count;
         }
         sim::SetWriteLimit(sim::kNoLimit);
         EXPECT_EQ(at, stream.size());
-        EXPECT_EQ(filter.unsent.length, 0);
-        EXPECT_EQ(filter.passThroughOwed, 0);
+        EXPECT_EQ(filter.unsent.Length(), 0u);
+        EXPECT_EQ(filter.passThroughOwed, 0u);
         EXPECT_EQ(filter.section, SectionState::Passing);
         // The end of the document: nothing is held back afterwards.
         EXPECT_EQ(StreamFilterFlush(filter, printer), S_OK);
-        EXPECT_EQ(filter.pending.data, nullptr);
-        EXPECT_EQ(filter.setup.data, nullptr);
-        EXPECT_EQ(filter.unsent.data, nullptr);
+        EXPECT_FALSE(filter.pending.HasBlock());
+        EXPECT_FALSE(filter.setup.HasBlock());
+        EXPECT_FALSE(filter.unsent.HasBlock());
         return sim::WrittenBytes(printer);
     }
 
@@ -511,6 +512,7 @@ protected:
         for (const std::string& call : RandomCalls(rng, stream, true)) {
             DWORD written = 0xDEAD;
             const HRESULT hr = Write(call, &written);
+            ASSERT_TRUE(StreamFilterStateIsSound(*filter)) << context;
             ASSERT_TRUE(hr == S_OK || (failures && hr == E_FAIL)) << context << ": " << std::hex << hr;
             ASSERT_EQ(written, call.size()) << context;
         }
@@ -521,7 +523,7 @@ protected:
             ASSERT_EQ(Write(std::string(), &written), S_OK) << context;
             ASSERT_EQ(written, 0u);
         }
-        EXPECT_EQ(filter->unsent.length, 0) << context;
+        EXPECT_EQ(filter->unsent.Length(), 0u) << context;
 
         const std::string sent = sim::WrittenBytes(printer);
         const size_t consumed = ConsumedInput(sent.size());
@@ -538,7 +540,7 @@ protected:
         ASSERT_EQ(sent.size(), expected.size()) << context;
         ASSERT_TRUE(sent == expected) << context << ": the output is not the input with its pieces rewritten";
         // What has not gone out is still held, whole.
-        EXPECT_EQ(consumed + static_cast<size_t>(filter->pending.length) + static_cast<size_t>(filter->setup.length),
+        EXPECT_EQ(consumed + filter->pending.Length() + filter->setup.Length(),
                   stream.size())
             << context << ": bytes were lost or duplicated";
         // The end of the document sends the rest as it was.
@@ -546,8 +548,8 @@ protected:
         const std::string all = sim::WrittenBytes(printer);
         ASSERT_EQ(all.size() - sent.size(), stream.size() - consumed) << context;
         EXPECT_TRUE(all.compare(sent.size(), std::string::npos, stream, consumed, std::string::npos) == 0) << context;
-        EXPECT_EQ(filter->pending.data, nullptr) << context;
-        EXPECT_EQ(filter->setup.data, nullptr) << context;
+        EXPECT_FALSE(filter->pending.HasBlock()) << context;
+        EXPECT_FALSE(filter->setup.HasBlock()) << context;
     }
 };
 

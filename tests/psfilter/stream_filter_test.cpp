@@ -21,8 +21,8 @@ using Chunks = std::vector<std::string>;
 // ---------------------------------------------------------------------------
 
 std::string Held(const LineBuffer& buffer) {
-    if (buffer.data == nullptr) return std::string();
-    return std::string(reinterpret_cast<const char*>(buffer.Bytes()), static_cast<size_t>(buffer.length));
+    if (!buffer.HasBlock()) return std::string();
+    return std::string(reinterpret_cast<const char*>(buffer.Bytes()), buffer.Length());
 }
 
 HRESULT AppendText(LineBuffer& buffer, const std::string& text) { return buffer.Append(text.data(), text.size()); }
@@ -30,62 +30,62 @@ HRESULT AppendText(LineBuffer& buffer, const std::string& text) { return buffer.
 TEST(LineBuffer, GrowsBy64KiBOrTwiceTheAppendAndKeepsItsBytes) {
     LineBuffer buffer;
     EXPECT_EQ(buffer.Append(nullptr, 0), S_OK);
-    EXPECT_EQ(buffer.data, nullptr);
+    EXPECT_FALSE(buffer.HasBlock());
 
     ASSERT_EQ(AppendText(buffer, "0123456789"), S_OK);
-    EXPECT_EQ(buffer.capacity, 65537);
-    EXPECT_EQ(buffer.length, 10);
-    EXPECT_EQ(buffer.data[10], 0);
+    EXPECT_EQ(buffer.Capacity(), 65537u);
+    EXPECT_EQ(buffer.Length(), 10u);
+    EXPECT_EQ(buffer.Bytes()[10], 0);
 
     // Fits the block: no growth.
     ASSERT_EQ(AppendText(buffer, std::string(65526, 'a')), S_OK);
-    EXPECT_EQ(buffer.capacity, 65537);
-    EXPECT_EQ(buffer.length, 65536);
+    EXPECT_EQ(buffer.Capacity(), 65537u);
+    EXPECT_EQ(buffer.Length(), 65536u);
 
     // 1 more byte needs 65538: 65536 + 65536 + 1.
     ASSERT_EQ(AppendText(buffer, "b"), S_OK);
-    EXPECT_EQ(buffer.capacity, 131073);
+    EXPECT_EQ(buffer.Capacity(), 131073u);
 
     // A large append grows by twice its size: 65537 + 2 * 70000 + 1.
     ASSERT_EQ(AppendText(buffer, std::string(70000, 'c')), S_OK);
-    EXPECT_EQ(buffer.capacity, 205538);
-    EXPECT_EQ(buffer.length, 135537);
+    EXPECT_EQ(buffer.Capacity(), 205538u);
+    EXPECT_EQ(buffer.Length(), 135537u);
     EXPECT_EQ(Held(buffer).substr(0, 12), "0123456789aa");
     EXPECT_EQ(Held(buffer).substr(65535, 3), "abc");
-    EXPECT_EQ(buffer.data[135537], 0);
+    EXPECT_EQ(buffer.Bytes()[135537], 0);
 }
 
 TEST(LineBuffer, CompleteLengthFollowsLineEndsAcrossAppendsAndConsumes) {
     LineBuffer buffer;
     ASSERT_EQ(AppendText(buffer, "ab\r"), S_OK);
-    EXPECT_EQ(buffer.completeLength, 0);
+    EXPECT_EQ(buffer.CompleteLength(), 0u);
     ASSERT_EQ(AppendText(buffer, "\ncd"), S_OK);  // CR and LF in different appends
-    EXPECT_EQ(buffer.completeLength, 4);
+    EXPECT_EQ(buffer.CompleteLength(), 4u);
     ASSERT_EQ(AppendText(buffer, "\r\nef\r\ngh"), S_OK);
-    EXPECT_EQ(buffer.completeLength, 12);
+    EXPECT_EQ(buffer.CompleteLength(), 12u);
     ASSERT_EQ(AppendText(buffer, "ij"), S_OK);
-    EXPECT_EQ(buffer.completeLength, 12);
+    EXPECT_EQ(buffer.CompleteLength(), 12u);
 
     buffer.Consume(4);
     EXPECT_EQ(Held(buffer), "cd\r\nef\r\nghij");
-    EXPECT_EQ(buffer.completeLength, 8);
-    EXPECT_EQ(buffer.Bytes()[buffer.length], 0);
+    EXPECT_EQ(buffer.CompleteLength(), 8u);
+    EXPECT_EQ(buffer.Bytes()[buffer.Length()], 0);
     // Taking the CR of the last line end leaves its LF as a complete line.
     buffer.Consume(7);
     EXPECT_EQ(Held(buffer), "\nghij");
-    EXPECT_EQ(buffer.completeLength, 1);
+    EXPECT_EQ(buffer.CompleteLength(), 1u);
     buffer.Consume(1);
-    EXPECT_EQ(buffer.completeLength, 0);
+    EXPECT_EQ(buffer.CompleteLength(), 0u);
     buffer.Consume(100);
-    EXPECT_EQ(buffer.length, 0);
-    EXPECT_NE(buffer.data, nullptr);  // the block stays until Clear
-    EXPECT_EQ(buffer.data[0], 0);
+    EXPECT_EQ(buffer.Length(), 0u);
+    EXPECT_TRUE(buffer.HasBlock());  // the block stays until Clear
+    EXPECT_EQ(buffer.Bytes()[0], 0);
 
     buffer.Clear();
-    EXPECT_EQ(buffer.data, nullptr);
-    EXPECT_EQ(buffer.capacity, 0);
-    EXPECT_EQ(buffer.length, 0);
-    EXPECT_EQ(buffer.completeLength, 0);
+    EXPECT_FALSE(buffer.HasBlock());
+    EXPECT_EQ(buffer.Capacity(), 0u);
+    EXPECT_EQ(buffer.Length(), 0u);
+    EXPECT_EQ(buffer.CompleteLength(), 0u);
 }
 
 // Appends and takes from the front at random against a plain string: the held
@@ -117,12 +117,12 @@ TEST(LineBuffer, FrontTakingKeepsTheBytesAndBoundsTheBlock) {
         ASSERT_EQ(Held(buffer), model) << round;
         const size_t lastEnd = model.rfind("\r\n");
         // A lone LF left at the front still ends a line.
-        const bool loneLf = buffer.completeLength == 1 && !model.empty() && model[0] == '\n';
+        const bool loneLf = buffer.CompleteLength() == 1 && !model.empty() && model[0] == '\n';
         const size_t expected = lastEnd == std::string::npos ? (loneLf ? 1 : 0) : lastEnd + 2;
-        ASSERT_EQ(static_cast<size_t>(buffer.completeLength), expected) << round;
-        if (buffer.data != nullptr) {
-            ASSERT_EQ(buffer.Bytes()[buffer.length], 0) << round;
-            ASSERT_LE(static_cast<size_t>(buffer.capacity), 2 * most + 2 * 200000 + 65537) << round;
+        ASSERT_EQ(buffer.CompleteLength(), expected) << round;
+        if (buffer.HasBlock()) {
+            ASSERT_EQ(buffer.Bytes()[buffer.Length()], 0) << round;
+            ASSERT_LE(buffer.Capacity(), 2u * most + 2u * 200000u + 65537u) << round;
         }
     }
 }
@@ -131,43 +131,46 @@ TEST(LineBuffer, SearchesLookPastZeroBytes) {
     LineBuffer buffer;
     const char bytes[] = "a\0b\r\n%%EOF\r\nx\0%%EOF\r\n";
     ASSERT_EQ(buffer.Append(bytes, sizeof bytes - 1), S_OK);
-    EXPECT_EQ(buffer.completeLength, 21);
-    EXPECT_EQ(buffer.Find("%%EOF\r\n", 0), 5);
-    EXPECT_EQ(buffer.Find("%%EOF\r\n", 6), 14);
-    EXPECT_EQ(buffer.Find("%%EOF\r\n", 15), -1);
-    EXPECT_EQ(buffer.FindLast("%%EOF\r\n"), 14);
-    EXPECT_EQ(buffer.Find("b", -3), 2);
-    EXPECT_EQ(buffer.Find("y", 20), -1);  // starts behind the last place the text fits
-    EXPECT_EQ(buffer.Find("y", 1 << 30), -1);
-    EXPECT_EQ(buffer.Find("", 0), -1);
-    EXPECT_EQ(buffer.Find("x\0", 0), 12);  // a search text ends at its own terminator
-    EXPECT_EQ(LineBuffer().Find("a", 0), -1);
+    EXPECT_EQ(buffer.CompleteLength(), 21u);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 0), 5u);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 6), 14u);
+    EXPECT_EQ(buffer.Find("%%EOF\r\n", 15), kNpos);
+    EXPECT_EQ(buffer.FindLast("%%EOF\r\n"), 14u);
+    EXPECT_EQ(buffer.Find("b", 0), 2u);
+    EXPECT_EQ(buffer.Find("y", 20), kNpos);  // starts behind the last place the text fits
+    EXPECT_EQ(buffer.Find("y", 1 << 30), kNpos);
+    EXPECT_EQ(buffer.Find("", 0), kNpos);
+    EXPECT_EQ(buffer.Find(std::string_view("x\0", 2), 0), 12u);  // a zero byte in the text is data too
+    EXPECT_EQ(buffer.Find(std::string_view("\0%", 2), 0), 13u);
+    EXPECT_EQ(LineBuffer().Find("a", 0), kNpos);
+    EXPECT_EQ(LineBuffer().FindLast("a"), kNpos);
+    EXPECT_EQ(buffer.View(), std::string_view(bytes, sizeof bytes - 1));
 }
 
 TEST(LineBuffer, FeatureCutPointEndsAtTheLastClosedBlock) {
     LineBuffer lines;
     ASSERT_EQ(AppendText(lines, "a\r\nb\r\nc"), S_OK);
-    EXPECT_EQ(lines.FeatureCutPoint(), 6);  // no feature block: the last line end
+    EXPECT_EQ(lines.FeatureCutPoint(), 6u);  // no feature block: the last line end
 
     LineBuffer open;
     ASSERT_EQ(AppendText(open, "x\r\nfeaturebegin{\r\ny\r\n"), S_OK);
-    EXPECT_EQ(open.FeatureCutPoint(), 0);  // never inside an open block
+    EXPECT_EQ(open.FeatureCutPoint(), 0u);  // never inside an open block
 
     LineBuffer closed;
     ASSERT_EQ(AppendText(closed, "featurebegin{\r\n1\r\n}featurecleanup\r\nz\r\n"
                                  "featurebegin{\r\n2\r\n}featurecleanup\r\nfeaturebegin{\r\n3\r\n"),
               S_OK);
-    EXPECT_EQ(closed.FeatureCutPoint(), 73);
+    EXPECT_EQ(closed.FeatureCutPoint(), 73u);
 }
 
 TEST(LineBuffer, RefusedAppendLeavesTheBufferAsItWas) {
     LineBuffer buffer;
-    buffer.byteLimit = 8;
+    buffer.SetByteLimit(8);
     ASSERT_EQ(AppendText(buffer, "abc\r\n"), S_OK);
-    EXPECT_EQ(buffer.capacity, 9);  // growth stops at the limit and its terminator
+    EXPECT_EQ(buffer.Capacity(), 9u);  // growth stops at the limit and its terminator
     EXPECT_EQ(AppendText(buffer, "defg"), E_OUTOFMEMORY);
     EXPECT_EQ(Held(buffer), "abc\r\n");
-    EXPECT_EQ(buffer.completeLength, 5);
+    EXPECT_EQ(buffer.CompleteLength(), 5u);
     EXPECT_EQ(AppendText(buffer, "def"), S_OK);
     EXPECT_EQ(AppendText(buffer, "g"), E_OUTOFMEMORY);
     EXPECT_EQ(buffer.Append(nullptr, 1), E_POINTER);
@@ -176,15 +179,15 @@ TEST(LineBuffer, RefusedAppendLeavesTheBufferAsItWas) {
 TEST(LineBuffer, MovingHandsTheBlockOver) {
     LineBuffer from;
     ASSERT_EQ(AppendText(from, "line\r\nrest"), S_OK);
-    const BYTE* block = from.data.get();
+    const BYTE* block = from.Bytes();
     LineBuffer to(std::move(from));
-    EXPECT_EQ(to.data.get(), block);
-    EXPECT_EQ(to.length, 10);
-    EXPECT_EQ(to.completeLength, 6);
-    EXPECT_EQ(from.data, nullptr);
-    EXPECT_EQ(from.length, 0);
-    EXPECT_EQ(from.completeLength, 0);
-    EXPECT_EQ(from.capacity, 0);
+    EXPECT_EQ(to.Bytes(), block);
+    EXPECT_EQ(to.Length(), 10u);
+    EXPECT_EQ(to.CompleteLength(), 6u);
+    EXPECT_FALSE(from.HasBlock());
+    EXPECT_EQ(from.Length(), 0u);
+    EXPECT_EQ(from.CompleteLength(), 0u);
+    EXPECT_EQ(from.Capacity(), 0u);
 }
 
 // ---------------------------------------------------------------------------
@@ -285,7 +288,7 @@ TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
     DWORD written = 0xDEAD;
     EXPECT_EQ(StreamFilterWrite(filter, Job(), nullptr, 0, &written, &RecordingRewrite), S_OK);
     EXPECT_EQ(written, 0u);
-    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
@@ -328,7 +331,7 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     Feed(line.substr(5, 200000));
     Feed(line.substr(200005));
     EXPECT_EQ(Pending(), "");
-    EXPECT_LT(filter.pending.capacity, 70000);
+    EXPECT_LT(filter.pending.Capacity(), 70000u);
     EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n"
                       "%%ViewingOrientation: 0 1 -1 0\r\n" + std::string(600, 'h') + line);
     EXPECT_EQ(Flush(), S_OK);
@@ -354,12 +357,12 @@ TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
     EXPECT_EQ(script.calls[0].settings, privatePart.data() + kSettingsStart);
     EXPECT_EQ(script.calls[0].settingsSize, 12004u);
     EXPECT_EQ(filter.section, SectionState::Passing);
-    EXPECT_EQ(filter.pending.length, 0);
-    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.pending.Length(), 0u);
+    EXPECT_EQ(filter.setup.Length(), 0u);
     EXPECT_EQ(Flush(), S_OK);  // nothing left for the end of the document
     EXPECT_EQ(Written().size(), 5u);
-    EXPECT_EQ(filter.pending.data, nullptr);
-    EXPECT_EQ(filter.setup.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
+    EXPECT_FALSE(filter.setup.HasBlock());
 }
 
 TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
@@ -443,7 +446,7 @@ TEST_F(StreamFilterTest, EmptySectionCallsNoRewrite) {
 TEST_F(StreamFilterTest, PartialLineInFrontOfTheEndMarkerIsRewrittenWithTheSection) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB%%EndSetup\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>A\r\nB</>", "%%EndSetup\r\n"}));
-    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.setup.Length(), 0u);
 }
 
 std::string Filler(size_t lines) {
@@ -503,7 +506,7 @@ TEST_F(StreamFilterTest, LongSectionIsCutWhereLinesOneAtATimeWouldCutIt) {
 TEST_F(StreamFilterTest, LongSectionWithOnlyAnOpenBlockIsNotCut) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nfeaturebegin{\r\n" + Filler(1001));
     EXPECT_TRUE(script.calls.empty());
-    EXPECT_EQ(filter.setup.length, 15 + 100100);
+    EXPECT_EQ(filter.setup.Length(), 15u + 100100u);
     Feed("}featurecleanup\r\n%%EndSetup\r\n");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].text, "featurebegin{\r\n" + Filler(1001) + "}featurecleanup\r\n");
@@ -515,7 +518,7 @@ TEST_F(StreamFilterTest, LongSectionWithoutFeatureBlocksIsCutAtItsLastLineEnd) {
     Feed("y\r\nz");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].text, Filler(1000) + "y\r\n");
-    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.setup.Length(), 0u);
     EXPECT_EQ(Pending(), "z");
 }
 
@@ -555,7 +558,7 @@ TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
     Feed("%!PS-Adobe-3.0\r\nfirst\r\n");
     EXPECT_EQ(filter.section, SectionState::Passing);
     EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\nfirst\r\n");
-    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.setup.Length(), 0u);
 }
 TEST_F(StreamFilterTest, UndecidedBytesWaitForTheNextCallOrTheEndOfTheDocument) {
     // The printer's job-end sequence after "%%EOF", in the driver's last write.
@@ -565,7 +568,7 @@ TEST_F(StreamFilterTest, UndecidedBytesWaitForTheNextCallOrTheEndOfTheDocument) 
     EXPECT_EQ(Pending(), "\r");
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(Written().back(), "\r");
-    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
     // An embedded document's "%%EOF" does not send a held partial line early:
     // a setup marker cut right behind it is still found.
     Feed("%!PS-Adobe-3.0\r\n%%EOF\r\n%%Begin");
@@ -598,17 +601,17 @@ TEST_F(StreamFilterTest, EndOfDocumentSendsEveryKindOfHeldBytesInStreamOrder) {
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
     const size_t before = sim::WrittenBytes(printer).size();
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\nlast"), E_FAIL);
-    EXPECT_EQ(filter.passThroughOwed, 15);
+    EXPECT_EQ(filter.passThroughOwed, 15u);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "%!PS-Adobe-3.0\r\nlast");
-    EXPECT_EQ(filter.passThroughOwed, 0);
+    EXPECT_EQ(filter.passThroughOwed, 0u);
 
     // A spooler failure at the end: reported, and nothing is kept.
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("%!PS-Adobe-3.0\r\ntail%%Pa");
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(Flush(), E_FAIL);
-    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
     EXPECT_EQ(Flush(), S_OK);
 }
 TEST_F(StreamFilterTest, EndOfDocumentTailGoesOutWholeThroughAShortSpooler) {
@@ -616,7 +619,7 @@ TEST_F(StreamFilterTest, EndOfDocumentTailGoesOutWholeThroughAShortSpooler) {
     Feed("%!PS-\r\n%%EOF\r\n0123456789");
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-\r\n%%EOF\r\n0123456789");
-    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
 }
 
 TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection) {
@@ -636,7 +639,7 @@ TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("");
     EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "x123\r\n");
-    EXPECT_EQ(filter.pending.length, 0);
+    EXPECT_EQ(filter.pending.Length(), 0u);
 }
 TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     const char raw[] = "%!PS-Adobe-3.0\r\nbin\0ary\r\n%%EOF\r\nx\0y";
@@ -644,7 +647,7 @@ TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
     Feed(job);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_EQ(sim::WrittenBytes(printer), job);
-    EXPECT_EQ(filter.pending.data, nullptr);
+    EXPECT_FALSE(filter.pending.HasBlock());
 
     // A marker behind a zero byte is still seen.
     const char hidden[] = "%!PS-Adobe-3.0\r\n\0%%BeginSetup\r\nA\r\n%%EndSetup\r\n";
@@ -701,7 +704,7 @@ TEST_F(StreamFilterTest, ASettingsChangeHandsTheHeldOutputToTheNewDeviceContext)
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz"), E_FAIL);
     StreamFilterState next = std::move(filter);
-    EXPECT_EQ(filter.unsent.data, nullptr);
+    EXPECT_FALSE(filter.unsent.HasBlock());
     filter = std::move(next);
     Feed("\r\n%%EOF\r\n");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
@@ -721,13 +724,13 @@ TEST_F(StreamFilterTest, SpoolerTakingNothingFailsInsteadOfSpinning) {
 
 TEST_F(StreamFilterTest, SectionTextThatCannotBeCollectedStaysPending) {
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n");
-    filter.setup.byteLimit = 4;
+    filter.setup.SetByteLimit(4);
     DWORD written = 0;
     EXPECT_EQ(Write("AB\r\nCD\r\n%%EndSetup\r\n", &written), E_OUTOFMEMORY);
     EXPECT_EQ(written, 20u);
     EXPECT_EQ(Pending(), "AB\r\nCD\r\n%%EndSetup\r\n");
     EXPECT_TRUE(script.calls.empty());
-    filter.setup.byteLimit = kLineBufferMaxBytes;
+    filter.setup.SetByteLimit(kLineBufferMaxBytes);
     Feed("");
     EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>AB\r\nCD\r\n</>", "%%EndSetup\r\n"}));
 }
@@ -738,7 +741,7 @@ TEST_F(StreamFilterTest, FailedRewriteSendsItsPieceUnchangedAtOnce) {
     script.failures = 1;
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001));
     ASSERT_EQ(script.calls.size(), 1u);
-    EXPECT_EQ(filter.setup.length, 0);
+    EXPECT_EQ(filter.setup.Length(), 0u);
     EXPECT_EQ(filter.section, SectionState::LaterPiece);
     Feed("y\r\n%%EndSetup\r\n");
     ASSERT_EQ(script.calls.size(), 2u);
@@ -781,7 +784,7 @@ TEST_F(StreamFilterTest, PageCommentsWithoutTheirEndCostNoMemory) {
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n");
     for (int i = 0; i < 200; ++i) Feed(Filler(100));
     EXPECT_EQ(filter.inPageComments, true);
-    EXPECT_LT(filter.pending.capacity, 200000);
+    EXPECT_LT(filter.pending.Capacity(), 200000u);
     Feed("%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 1u);
     EXPECT_EQ(script.calls[0].orientation, 1);
