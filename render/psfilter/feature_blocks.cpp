@@ -1,5 +1,7 @@
 #include "psfilter/feature_blocks.h"
 
+#include "common/result_macros.h"
+
 #include <charconv>
 #include <cstring>
 
@@ -43,9 +45,7 @@ TemplateText LoadTemplate(HMODULE module, int number) {
     std::string kinds;
     try {
         if (!Conversions(text, size, kinds)) return none;
-    } catch (...) {
-        return none;
-    }
+    } CATCH_RETURN_VALUE(none)
     const char* expected = number == kNumericTemplate ? "sdds" : (number == kTextTemplate ? "ssss" : nullptr);
     if (expected == nullptr || kinds != expected) return none;
     return TemplateText{text, size};

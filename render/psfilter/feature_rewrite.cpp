@@ -2,6 +2,7 @@
 
 #include "common/companion_path.h"
 #include "common/hex_text.h"
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "psfilter/byte_text.h"
 #include "psfilter/feature_blocks.h"
@@ -196,7 +197,7 @@ HRESULT BuildAndInsert(const InsertRow& row, const RewriteContext& context, Inse
                        std::string& text) {
     std::string block;
     const BlockResult built = BuildInsertBlock(row, context, texts, block);
-    if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+    RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
     if (built == BlockResult::Built) InsertAt(text, offset, block);
     return S_OK;
 }
@@ -213,7 +214,7 @@ HRESULT PlaceOwnBlock(const InsertRow& row, Anchor anchor, const RewriteContext&
     if (end == kNpos) return S_OK;
     std::string block;
     const BlockResult built = BuildInsertBlock(row, context, texts, block);
-    if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+    RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
     if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
     return S_OK;
 }
@@ -337,18 +338,16 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
                 if (!FillReplaceValue(row, context.settings, value)) continue;
                 const BlockResult built =
                     BuildTextBlock(context.templates, row.keyword, value, InvocationValue(row.invocation, value), block);
-                if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+                RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
                 if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
             }
         }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    } CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
 HRESULT InsertPass(const RewriteContext& context, std::string& text) {
-    if (context.documentName == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, context.documentName == nullptr);
     // Every anchor starts with "ZT"; only the page-size entry also looks for a
     // custom page size. A piece with neither gets nothing.
     if (FindText(text, "ZT") == kNpos && FindText(text, "CustomPageSize") == kNpos) {
@@ -357,12 +356,9 @@ HRESULT InsertPass(const RewriteContext& context, std::string& text) {
     try {
         InsertTexts texts;
         for (const InsertRow& row : kInsertTable) {
-            const HRESULT result = PlaceInsertBlock(row, context, texts, text);
-            if (FAILED(result)) return result;
+            RETURN_IF_FAILED(PlaceInsertBlock(row, context, texts, text));
         }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    } CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
@@ -373,18 +369,16 @@ HRESULT OrientationPass(const RewriteContext& context, int orientation, std::str
         const std::string value = OrientationValue(orientation, context.settings);
         std::string block;
         const BlockResult built = BuildTextBlock(context.templates, kOrientationEntry.keyword, value, value, block);
-        if (built == BlockResult::Failed) return E_OUTOFMEMORY;
+        RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
         if (built == BlockResult::NoTemplate) return S_OK;
         text.insert(0, block);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    } CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
 HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings,
                           std::string_view piece, SectionState section, int orientation, std::string& out) noexcept {
-    if (module == nullptr || documentName == nullptr) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, module == nullptr || documentName == nullptr);
     try {
         out.assign(piece.data(), piece.size());
         const RewriteContext context{LoadFeatureTemplates(module), documentName, settings};
@@ -392,7 +386,5 @@ HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsVie
         if (SUCCEEDED(result)) result = InsertPass(context, out);
         if (SUCCEEDED(result) && section == SectionState::FirstPiece) result = OrientationPass(context, orientation, out);
         return result;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    } CATCH_RETURN(E_OUTOFMEMORY)
 }

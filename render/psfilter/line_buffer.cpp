@@ -1,5 +1,6 @@
 #include "psfilter/line_buffer.h"
 
+#include "common/result_macros.h"
 #include "psfilter/feature_blocks.h"
 
 #include <cstring>
@@ -90,7 +91,7 @@ LineBuffer& LineBuffer::operator=(LineBuffer&& other) noexcept {
 
 HRESULT LineBuffer::Reserve(size_t count) noexcept {
     if (count == 0) return S_OK;
-    if (length_ > byteLimit_ || count > byteLimit_ - length_) return E_OUTOFMEMORY;
+    RETURN_HR_IF(E_OUTOFMEMORY, length_ > byteLimit_ || count > byteLimit_ - length_);
     const size_t needed = length_ + count + 1;
     if (data_ != nullptr && start_ + needed <= capacity_) return S_OK;
     if (data_ != nullptr && needed <= capacity_ && start_ >= length_) {
@@ -108,7 +109,7 @@ HRESULT LineBuffer::Reserve(size_t count) noexcept {
     size_t grown = length_ + growth + 1;
     if (grown > byteLimit_ + 1) grown = byteLimit_ + 1;
     std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[grown]);
-    if (block == nullptr) return E_OUTOFMEMORY;
+    RETURN_IF_NULL_ALLOC(block.get());
     if (data_ != nullptr && length_ > 0) std::memcpy(block.get(), data_.get() + start_, length_);
     block[length_] = 0;
     data_ = std::move(block);
@@ -119,9 +120,8 @@ HRESULT LineBuffer::Reserve(size_t count) noexcept {
 
 HRESULT LineBuffer::Append(const void* bytes, size_t count) noexcept {
     if (count == 0) return S_OK;
-    if (bytes == nullptr) return E_POINTER;
-    const HRESULT room = Reserve(count);
-    if (FAILED(room)) return room;
+    RETURN_HR_IF(E_POINTER, bytes == nullptr);
+    RETURN_IF_FAILED(Reserve(count));
     BYTE* const held = data_.get() + start_;
     const size_t oldLength = length_;
     std::memcpy(held + length_, bytes, count);

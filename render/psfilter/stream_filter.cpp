@@ -406,8 +406,7 @@ HRESULT Examine(const FilterCall& call) {
         const size_t taken = call.window.Taken();
         const SectionState section = call.state.section;
         if (section != SectionState::Passing && call.window.CompleteLength() == 0) return S_OK;
-        const HRESULT hr = section == SectionState::Passing ? PassThrough(call) : CollectSection(call);
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(section == SectionState::Passing ? PassThrough(call) : CollectSection(call));
         // A round outside a section that found no marker leaves only undecided bytes.
         if (section == SectionState::Passing && call.state.section == SectionState::Passing) return S_OK;
         if (call.window.Taken() == taken && call.state.section == section) return S_OK;
@@ -465,12 +464,11 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
 HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
               SetupRewriteFunction rewrite) {
     if (written != nullptr) *written = 0;
-    if (data == nullptr && count > 0) return E_POINTER;
+    RETURN_HR_IF(E_POINTER, data == nullptr && count > 0);
     // Whatever of the call is not forwarded at once is kept: refused up front
     // when it could never be held, so a refused call leaves everything as it was.
-    if (state.pending.Length() > state.pending.ByteLimit() || count > state.pending.ByteLimit() - state.pending.Length()) {
-        return E_OUTOFMEMORY;
-    }
+    RETURN_HR_IF(E_OUTOFMEMORY, state.pending.Length() > state.pending.ByteLimit() ||
+                                    count > state.pending.ByteLimit() - state.pending.Length());
     const BYTE* const bytes = static_cast<const BYTE*>(data);
 
     // A new job drops whatever the previous one left (the end-of-document
@@ -490,8 +488,7 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
     }
     if (FAILED(hr)) {
         // The spooler still fails: the call's bytes wait behind the rest.
-        const HRESULT kept = state.pending.Append(data, count);
-        if (FAILED(kept)) return kept;
+        RETURN_IF_FAILED(state.pending.Append(data, count));
         if (written != nullptr) *written = count;
         return hr;
     }
