@@ -2,8 +2,9 @@
 # Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
 # libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh); help2man writes
 # the manual page qm22t(1), man-db checks and shows it; cups-client brings
-# cupstestppd, which checks the driver package's printer description. Does nothing when all of them
-# are present already, so it is cheap to call before every build.
+# cupstestppd, which checks the driver package's printer description;
+# clang-format checks the layout (scripts/check-format.sh). Does nothing when
+# all of them are present already, so it is cheap to call before every build.
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,7 @@ packages=(
     cups-client
     clang
     libclang-rt-dev
+    clang-format
     help2man
     man-db
 )
