@@ -6,7 +6,7 @@
 
 #include <new>
 
-HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) noexcept {
     RETURN_HR_IF(E_POINTER, ppv == nullptr);
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
         *ppv = static_cast<IClassFactory*>(this);
@@ -17,15 +17,15 @@ HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void*
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE RenderPluginFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
+ULONG STDMETHODCALLTYPE RenderPluginFactory::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
 
-ULONG STDMETHODCALLTYPE RenderPluginFactory::Release() {
+ULONG STDMETHODCALLTYPE RenderPluginFactory::Release() noexcept {
     const LONG count = InterlockedDecrement(&refCount);
     if (count == 0) delete this;
     return static_cast<ULONG>(count);
 }
 
-HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) noexcept {
     RETURN_HR_IF(E_POINTER, ppv == nullptr);
     *ppv = nullptr;
     RETURN_HR_IF(CLASS_E_NOAGGREGATION, pUnkOuter != nullptr);
@@ -38,7 +38,7 @@ HRESULT STDMETHODCALLTYPE RenderPluginFactory::CreateInstance(IUnknown* pUnkOute
     return hr;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPluginFactory::LockServer(BOOL fLock) {
+HRESULT STDMETHODCALLTYPE RenderPluginFactory::LockServer(BOOL fLock) noexcept {
     if (fLock) {
         InterlockedIncrement(&lockCount);
     } else {

@@ -13,11 +13,11 @@ public:
     RenderPluginFactory(const RenderPluginFactory&) = delete;
     RenderPluginFactory& operator=(const RenderPluginFactory&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) noexcept override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) noexcept override;
 
 private:
     ~RenderPluginFactory() = default;

@@ -76,7 +76,7 @@ RenderPlugin::~RenderPlugin() {
     InterlockedDecrement(&liveObjects);
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::QueryInterface(REFIID riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::QueryInterface(REFIID riid, void** ppv) noexcept {
     RETURN_HR_IF(E_POINTER, ppv == nullptr);
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPrintOemPS2)) {
         *ppv = static_cast<IPrintOemPS2*>(this);
@@ -88,15 +88,15 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::QueryInterface(REFIID riid, void** ppv) 
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE RenderPlugin::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
+ULONG STDMETHODCALLTYPE RenderPlugin::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
 
-ULONG STDMETHODCALLTYPE RenderPlugin::Release() {
+ULONG STDMETHODCALLTYPE RenderPlugin::Release() noexcept {
     const LONG count = InterlockedDecrement(&refCount);
     if (count == 0) delete this;
     return static_cast<ULONG>(count);
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded) noexcept {
     RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pcbNeeded == nullptr);
     if (dwMode == OEMGI_GETPUBLISHERINFO) {
         // No publisher information, the interface's answer for "none": the
@@ -113,11 +113,11 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept {
     return HandleDevMode(dwMode, pOemDMParam, coreHelper.Get(), modules);
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) noexcept {
     RETURN_HR_IF(E_POINTER, pded == nullptr);
     pded->iDriverVersion = DriverVersion;
     pded->c = kHookCount;
@@ -125,13 +125,13 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD,
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::DisableDriver() {
+HRESULT STDMETHODCALLTYPE RenderPlugin::DisableDriver() noexcept {
     driverServices.Reset();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*, ULONG, GDIINFO*, ULONG, DEVINFO*,
-                                                   DRVENABLEDATA* pded, PDEVOEM* pDevOem) {
+                                                   DRVENABLEDATA* pded, PDEVOEM* pDevOem) noexcept {
     // Without a place to store the block it could never be freed again.
     RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pDevOem == nullptr);
     PluginPdev* block = new (std::nothrow) PluginPdev;
@@ -145,7 +145,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::EnablePDEV(PDEVOBJ, PWSTR, ULONG, HSURF*
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::DisablePDEV(PDEVOBJ pdevobj) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::DisablePDEV(PDEVOBJ pdevobj) noexcept {
     PluginPdev* block = PdevOf(pdevobj);
     if (block != nullptr) {
         // A document the driver never ended: what the filter still holds was
@@ -158,7 +158,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::DisablePDEV(PDEVOBJ pdevobj) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pdevobjNew) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pdevobjNew) noexcept {
     PluginPdev* oldBlock = PdevOf(pdevobjOld);
     PluginPdev* newBlock = PdevOf(pdevobjNew);
     if (oldBlock == nullptr || newBlock == nullptr) return S_OK;
@@ -167,7 +167,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pd
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnknown) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnknown) noexcept {
     RETURN_HR_IF(E_POINTER, pIUnknown == nullptr);
     if (!coreHelper) {
         void* helper = nullptr;
@@ -186,7 +186,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnkno
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, PVOID, DWORD, DWORD* pdwResult) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, PVOID, DWORD, DWORD* pdwResult) noexcept {
     if (dwIndex != PSINJECT_BEGINSTREAM) {
         SetResult(pdwResult, kCommandNotHandled);
         return E_NOTIMPL;
@@ -216,7 +216,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer, PDWORD pcbWritten) {
+HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer, PDWORD pcbWritten) noexcept {
     if (PdevOf(pdevobj) == nullptr) return WriteToSpooler(pdevobj, pBuf, cbBuffer, pcbWritten);
     // A device object with a block but no private part is refused like a
     // settings block without identification.
@@ -231,4 +231,6 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf
     return StreamFilterWrite(block->filter, job, pBuf, cbBuffer, pcbWritten);
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::GetPDEVAdjustment(PDEVOBJ, DWORD, PVOID, DWORD, BOOL*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE RenderPlugin::GetPDEVAdjustment(PDEVOBJ, DWORD, PVOID, DWORD, BOOL*) noexcept {
+    return E_NOTIMPL;
+}
