@@ -59,12 +59,27 @@ constexpr size_t kGatherWriteBytes = 512;
 // deciding text, but not all of it; 0 when there is none. Every deciding
 // text that starts in front of that end is then whole in the bytes.
 size_t UndecidedTail(const BYTE* bytes, size_t length) {
-    const size_t from = length > kMostUndecidedBytes ? length - kMostUndecidedBytes : 0;
-    for (size_t at = from; at < length; ++at) {
-        if (bytes[at] != '%' && bytes[at] != '\r') continue;
-        const size_t left = length - at;
+    // Every deciding text starts with '%' or CR: only those places can start
+    // an undecided end.
+    const BYTE* at = bytes + (length > kMostUndecidedBytes ? length - kMostUndecidedBytes : 0);
+    const BYTE* const end = bytes + length;
+    const BYTE* percent = static_cast<const BYTE*>(std::memchr(at, '%', static_cast<size_t>(end - at)));
+    const BYTE* cr = static_cast<const BYTE*>(std::memchr(at, '\r', static_cast<size_t>(end - at)));
+    while (percent != nullptr || cr != nullptr) {
+        const bool percentFirst = cr == nullptr || (percent != nullptr && percent < cr);
+        at = percentFirst ? percent : cr;
+        const size_t left = static_cast<size_t>(end - at);
         for (const std::string_view text : kDecidingTexts) {
-            if (text.size() > left && std::memcmp(bytes + at, text.data(), left) == 0) return left;
+            if (text.size() > left && text[0] == static_cast<char>(*at) &&
+                std::memcmp(at, text.data(), left) == 0) {
+                return left;
+            }
+        }
+        const BYTE* const next = at + 1;
+        if (percentFirst) {
+            percent = static_cast<const BYTE*>(std::memchr(next, '%', static_cast<size_t>(end - next)));
+        } else {
+            cr = static_cast<const BYTE*>(std::memchr(next, '\r', static_cast<size_t>(end - next)));
         }
     }
     return 0;
@@ -483,14 +498,14 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
 
     if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
         state.pending.Length() + count < kGatherBytes) {
-        const size_t held = state.pending.Length();
-        const bool lineEnd = FindBytes(ByteView(bytes, count), kLineEnd) != kNpos ||
-                             (held > 0 && state.pending.Bytes()[held - 1] == '\r' && bytes[0] == '\n');
-        if (!lineEnd) {
-            RETURN_IF_FAILED(state.pending.Append(bytes, count));
-            if (written != nullptr) *written = count;
-            return S_OK;
-        }
+        RETURN_IF_FAILED(state.pending.Append(bytes, count));
+        if (written != nullptr) *written = count;
+        // Gathered until a line end arrives; then what is held is examined.
+        if (state.pending.CompleteLength() == 0) return S_OK;
+        Window window(state.pending.Bytes(), state.pending.Length());
+        hr = Examine(FilterCall{state, job, rewrite, window});
+        state.pending.Consume(window.Taken());
+        return hr;
     }
 
     // Room for what the call leaves is made before anything is examined, so a
