@@ -59,7 +59,8 @@ struct Module {
         const std::u16string path = sim::ToUtf16(PLUGIN_MODULE_PATH);
         handle = LoadLibraryW(path.c_str());
         if (handle != nullptr) {
-            getClassObject = FunctionAs<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(handle, "DllGetClassObject"));
+            getClassObject =
+                FunctionAs<HRESULT(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(handle, "DllGetClassObject"));
         }
     }
 };

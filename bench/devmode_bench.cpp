@@ -97,8 +97,8 @@ void Prepare(Bench& b) {
     std::vector<sim::Form> forms = sim::DefaultForms();
     while (forms.size() < static_cast<size_t>(kForms)) {
         const bool kaku = forms.size() + 1 == kKakuFormPosition;
-        forms.push_back(sim::Form{kaku ? u"Kaku No.2" : sim::ToUtf16("User " + std::to_string(forms.size())),
-                                  FORM_USER, 100000 + static_cast<LONG>(forms.size()) * 1000, 200000});
+        forms.push_back(sim::Form{kaku ? u"Kaku No.2" : sim::ToUtf16("User " + std::to_string(forms.size())), FORM_USER,
+                                  100000 + static_cast<LONG>(forms.size()) * 1000, 200000});
     }
     sim::SetForms(b.printer, forms);
     b.helper.SetDisplayName("EnvKaku2", u"Kaku No.2");

@@ -96,13 +96,14 @@ int WriteJob(const std::string& kind, size_t mib, const std::string& path) {
     // A few hundred distinct pages, repeated: generating stays fast.
     std::vector<std::string> bodies;
     for (int i = 0; i < 16; ++i) bodies.push_back(PageBody(kind, rng));
-    const std::string setup = "%%BeginPageSetup\r\n" + Block("ZTInputSlot", "Auto") + Block("PageRegion", "A4") +
-                              "%%EndPageSetup\r\n";
+    const std::string setup =
+        "%%BeginPageSetup\r\n" + Block("ZTInputSlot", "Auto") + Block("PageRegion", "A4") + "%%EndPageSetup\r\n";
     size_t written = JobStart().size();
     for (size_t page = 1; written < mib * kMiB; ++page) {
         const std::string number = std::to_string(page);
-        const std::string head = "%%Page: " + number + " " + number + "\r\n%%ViewingOrientation: " +
-                                 (page % 2 ? "1 0 0 1" : "0 1 -1 0") + "\r\n%%EndPageComments\r\n";
+        const std::string head = "%%Page: " + number + " " + number +
+                                 "\r\n%%ViewingOrientation: " + (page % 2 ? "1 0 0 1" : "0 1 -1 0") +
+                                 "\r\n%%EndPageComments\r\n";
         const std::string& body = bodies[page % bodies.size()];
         out << head << setup << body << "showpage\r\n%%PageTrailer\r\n";
         written += head.size() + setup.size() + body.size() + 24;
@@ -122,8 +123,8 @@ int WriteOneLineJob(size_t mib, const std::string& path) {
         if (block[i] == '\n' && block[i - 1] == '\r') block[i] = 'n';
     }
     if (block.back() == '\r') block.back() = 'r';
-    out << JobStart() << "%%Page: 1 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n" << Block("ZTInputSlot", "Auto")
-        << "%%EndPageSetup\r\n%%BeginData: " << mib * kMiB << " Binary Bytes\r\n";
+    out << JobStart() << "%%Page: 1 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
+        << Block("ZTInputSlot", "Auto") << "%%EndPageSetup\r\n%%BeginData: " << mib * kMiB << " Binary Bytes\r\n";
     for (size_t i = 0; i < mib; ++i) out << block;
     out << "\r\n%%EndData\r\nshowpage\r\n%%PageTrailer\r\n" << JobEnd();
     return out ? 0 : 2;

@@ -13,8 +13,7 @@
 
 namespace {
 
-std::vector<BYTE> DefaultSettings()
-{
+std::vector<BYTE> DefaultSettings() {
     std::vector<BYTE> block(kSettingsBlockBytes, 0);
     const SettingsSpan span{block.data(), block.size()};
     SetDefaultSettings(span);
@@ -25,8 +24,7 @@ std::vector<BYTE> DefaultSettings()
 
 // Every text field full, with two-byte UTF-8 characters: the longest header the
 // settings can produce.
-std::vector<BYTE> FullSettings()
-{
+std::vector<BYTE> FullSettings() {
     std::vector<BYTE> block = DefaultSettings();
     const SettingsSpan span{block.data(), block.size()};
     struct Field {
@@ -45,8 +43,7 @@ std::vector<BYTE> FullSettings()
     return block;
 }
 
-void RunHeader(benchmark::State& state, const std::vector<BYTE>& block)
-{
+void RunHeader(benchmark::State& state, const std::vector<BYTE>& block) {
     sim::Reset();
     const ModuleContext modules;  // no paper-list file
     HANDLE printer = sim::AddPrinter(u"Bench");
@@ -71,16 +68,10 @@ void RunHeader(benchmark::State& state, const std::vector<BYTE>& block)
     state.counters["writes"] = static_cast<double>(sim::WrittenChunks(printer).size());
 }
 
-void BM_PjlHeaderDefaultSettings(benchmark::State& state)
-{
-    RunHeader(state, DefaultSettings());
-}
+void BM_PjlHeaderDefaultSettings(benchmark::State& state) { RunHeader(state, DefaultSettings()); }
 BENCHMARK(BM_PjlHeaderDefaultSettings)->Unit(benchmark::kMicrosecond);
 
-void BM_PjlHeaderAllTextFieldsFull(benchmark::State& state)
-{
-    RunHeader(state, FullSettings());
-}
+void BM_PjlHeaderAllTextFieldsFull(benchmark::State& state) { RunHeader(state, FullSettings()); }
 BENCHMARK(BM_PjlHeaderAllTextFieldsFull)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

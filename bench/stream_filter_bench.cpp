@@ -54,13 +54,26 @@ std::string DriverBlock(const std::string& keyword, const std::string& value) {
 // anchor inserted blocks, one standard block per side stays as it is.
 std::string DocumentFeatures() {
     static const char* const kFeatures[][2] = {
-        {"ZTOutputMode", "Normal"},  {"ZTDuplex", "None"},         {"ZTCollate", "True"},
-        {"ZTMixedPageSize", "False"}, {"ZTManualZoom", "Auto"},    {"ZTZoomRate", "100"},
-        {"ZTPageTray", "False"},     {"ZTMediaType", "Plain"},     {"ZTOutputMethod", "Print"},
-        {"ZTMultiUp", "Off"},        {"ZTBooklet", "Off"},         {"ZTPageNumPrint", "False"},
-        {"ZTPageNumTransparent", "False"}, {"ZTDatePrint", "False"}, {"ZTDateSpecify", "Today"},
-        {"ZTBinding", "Left"},       {"ZTStapleMode", "Off"},      {"ZTOutputTray", "Auto"},
-        {"ZTJobName", "False"},      {"ZTOwnerName", "False"},
+        {"ZTOutputMode", "Normal"},
+        {"ZTDuplex", "None"},
+        {"ZTCollate", "True"},
+        {"ZTMixedPageSize", "False"},
+        {"ZTManualZoom", "Auto"},
+        {"ZTZoomRate", "100"},
+        {"ZTPageTray", "False"},
+        {"ZTMediaType", "Plain"},
+        {"ZTOutputMethod", "Print"},
+        {"ZTMultiUp", "Off"},
+        {"ZTBooklet", "Off"},
+        {"ZTPageNumPrint", "False"},
+        {"ZTPageNumTransparent", "False"},
+        {"ZTDatePrint", "False"},
+        {"ZTDateSpecify", "Today"},
+        {"ZTBinding", "Left"},
+        {"ZTStapleMode", "Off"},
+        {"ZTOutputTray", "Auto"},
+        {"ZTJobName", "False"},
+        {"ZTOwnerName", "False"},
     };
     std::string text = DriverBlock("PageSize", "A4");
     for (const auto& feature : kFeatures) text += DriverBlock(feature[0], feature[1]);
@@ -94,8 +107,7 @@ void AppendBody(std::string& text, size_t bytes, unsigned seed) {
 }
 
 std::string JobHeader(int pages) {
-    return "%!PS-Adobe-3.0\r\n%%Title: Quarterly report\r\n%%Creator: bench\r\n%%Pages: " +
-           std::to_string(pages) +
+    return "%!PS-Adobe-3.0\r\n%%Title: Quarterly report\r\n%%Creator: bench\r\n%%Pages: " + std::to_string(pages) +
            "\r\n%%DocumentData: Clean7Bit\r\n%%EndComments\r\n%%BeginProlog\r\n"
            "/m {moveto} bind def /l {lineto} bind def /S {stroke} bind def\r\n%%EndProlog\r\n";
 }
@@ -189,8 +201,7 @@ struct Device {
         printer = sim::AddPrinter(u"Bench Printer");
         filter = std::make_unique<StreamFilterState>();
         job = FilterJob{printer, sim::RegisterModule(u"/opt/bench/QM22TRD.dll", kFeatureTemplates, 2),
-                        AsView(PrivatePartSettings(privatePart.data(), privatePart.size())),
-                        u"Quarterly report.docx"};
+                        AsView(PrivatePartSettings(privatePart.data(), privatePart.size())), u"Quarterly report.docx"};
     }
 };
 
@@ -217,8 +228,8 @@ std::string CheckJob(Device& device, const std::string& job) {
     if (out.find("/Custom /ProcSet findresource /ZTDuplex get exec") == std::string::npos) {
         return "no rewritten duplex block in the output";
     }
-    if (out.size() < job.size() || out.compare(out.size() - (sizeof kJobTrailer - 1), std::string::npos,
-                                               kJobTrailer) != 0) {
+    if (out.size() < job.size() ||
+        out.compare(out.size() - (sizeof kJobTrailer - 1), std::string::npos, kJobTrailer) != 0) {
         return "the output does not end with the job's trailer";
     }
     return std::string();
@@ -305,9 +316,7 @@ void BM_RewriteDocumentSetup(benchmark::State& state) {
 }
 BENCHMARK(BM_RewriteDocumentSetup)->Unit(benchmark::kMicrosecond);
 
-void BM_RewritePageSetup(benchmark::State& state) {
-    RunRewrite(state, PageFeatures(), SectionState::FirstPiece);
-}
+void BM_RewritePageSetup(benchmark::State& state) { RunRewrite(state, PageFeatures(), SectionState::FirstPiece); }
 BENCHMARK(BM_RewritePageSetup)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -140,8 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const DWORD headerWords[3] = {declared,
                                       static_cast<DWORD>(header.size() > 1 ? header[1] : kPrivatePartSignature),
                                       static_cast<DWORD>(header.size() > 2 ? header[2] : kPrivatePartVersion)};
-        const size_t allocation = std::min<size_t>(std::max<size_t>(declared, kPrivatePartHeaderBytes),
-                                                   kPrivatePartBytes);
+        const size_t allocation =
+            std::min<size_t>(std::max<size_t>(declared, kPrivatePartHeaderBytes), kPrivatePartBytes);
         std::vector<BYTE> full(kPrivatePartBytes, 0);
         std::memcpy(full.data(), headerWords, sizeof headerWords);
         const std::vector<BYTE> settings = fuzz::SettingsFrom(input);
@@ -154,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The output private part: exactly cbBufSize bytes.
     const std::vector<int64_t> out = fuzz::Numbers(fuzz::Directive(input, "out"), 5);
-    const DWORD bufSize = static_cast<DWORD>(static_cast<uint64_t>(out.size() > 0 ? out[0] : kPrivatePartBytes) % 40000);
+    const DWORD bufSize =
+        static_cast<DWORD>(static_cast<uint64_t>(out.size() > 0 ? out[0] : kPrivatePartBytes) % 40000);
     std::vector<BYTE> privateOut(bufSize, static_cast<BYTE>(out.size() > 4 ? out[4] : 0));
     {
         const DWORD headerWords[3] = {static_cast<DWORD>(out.size() > 1 ? out[1] : kPrivatePartBytes),
@@ -199,10 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::vector<BYTE> outAfter(outBuffer, outBuffer + privateOut.size());
     const std::vector<BYTE> publicOutAfter(publicOutBuffer, publicOutBuffer + publicOut.size());
-    const std::string request = "mode " + std::to_string(mode) + ", cbBufSize " + std::to_string(bufSize) +
-                                (inBuffer == nullptr ? ", no input part" : ", input part of " +
-                                                                               std::to_string(privateIn.size()) +
-                                                                               " bytes");
+    const std::string request =
+        "mode " + std::to_string(mode) + ", cbBufSize " + std::to_string(bufSize) +
+        (inBuffer == nullptr ? ", no input part" : ", input part of " + std::to_string(privateIn.size()) + " bytes");
     if (mode == OEMDM_SIZE) {
         FUZZ_CHECK(hr == S_OK && param.cbBufSize == kPrivatePartBytes, "a size request did not answer 12016");
     } else if (hr == S_OK) {
@@ -213,16 +213,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ValidatePrivatePart(validated.data(), validated.size());
             // Validation also writes the header (12016, signature, 1).
             const PrivatePartHeader header = ReadPrivatePartHeader(outAfter.data());
-            const std::string what = "success left an output that fails its own validation: " +
-                                     Describe(outAfter, validated) + ", header (" + std::to_string(header.dwSize) +
-                                     ", " + std::to_string(header.dwSignature) + ", " +
-                                     std::to_string(header.dwVersion) + ") (" + request + ")";
+            const std::string what =
+                "success left an output that fails its own validation: " + Describe(outAfter, validated) +
+                ", header (" + std::to_string(header.dwSize) + ", " + std::to_string(header.dwSignature) + ", " +
+                std::to_string(header.dwVersion) + ") (" + request + ")";
             FUZZ_CHECK(validated == outAfter, what);
         }
     } else if (!refuse) {
-        FUZZ_CHECK(outAfter == privateOut,
-                   "a failed request changed the output private part: " + Describe(privateOut, outAfter) + " (" +
-                       request + ")");
+        FUZZ_CHECK(outAfter == privateOut, "a failed request changed the output private part: " +
+                                               Describe(privateOut, outAfter) + " (" + request + ")");
         FUZZ_CHECK(publicOutAfter == publicOut, "a failed request changed the output DEVMODE: " +
                                                     Describe(publicOut, publicOutAfter) + " (" + request + ")");
     }

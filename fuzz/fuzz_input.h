@@ -42,9 +42,9 @@ namespace fuzz {
     std::abort();
 }
 
-#define FUZZ_CHECK(condition, what)                                   \
-    do {                                                              \
-        if (!(condition)) ::fuzz::Fail(__FILE__, __LINE__, (what));   \
+#define FUZZ_CHECK(condition, what)                                 \
+    do {                                                            \
+        if (!(condition)) ::fuzz::Fail(__FILE__, __LINE__, (what)); \
     } while (0)
 
 // A property that a known, still open fault breaks is checked under its name
@@ -65,10 +65,10 @@ inline bool IsOpenFault(const char* name) {
     return false;
 }
 
-#define FUZZ_CHECK_OPEN(name, condition, what)                                             \
-    do {                                                                                   \
-        if (!(condition) && !::fuzz::IsOpenFault(name))                                    \
-            ::fuzz::Fail(__FILE__, __LINE__, std::string("[") + (name) + "] " + (what));   \
+#define FUZZ_CHECK_OPEN(name, condition, what)                                           \
+    do {                                                                                 \
+        if (!(condition) && !::fuzz::IsOpenFault(name))                                  \
+            ::fuzz::Fail(__FILE__, __LINE__, std::string("[") + (name) + "] " + (what)); \
     } while (0)
 
 // Printable form of bytes for reports (the first `limit` bytes).
@@ -217,9 +217,7 @@ inline bool ApplySetting(SettingsSpan span, const std::string& key, const std::s
     if (row == nullptr) return false;
     switch (row->kind) {
         case SettingKind::Signed:
-        case SettingKind::Unsigned:
-            WriteSettingNumber(span, row->offset, row->bytes, Number(value));
-            break;
+        case SettingKind::Unsigned: WriteSettingNumber(span, row->offset, row->bytes, Number(value)); break;
         case SettingKind::Text16: {
             // As many units as the field holds, terminated when there is room:
             // a field filled to the last unit has no terminator, as a damaged

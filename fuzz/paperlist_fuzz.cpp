@@ -188,8 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char* keyword = FindPageSizeKeyword(modules, reinterpret_cast<const WCHAR*>(name.c_str()));
         const char* expected = ReferenceKeyword(lines, name);
         FUZZ_CHECK(keyword != nullptr && std::strcmp(keyword, expected) == 0,
-                   "page-size keyword for \"" + Show(name) + "\": " + (keyword ? keyword : "(null)") +
-                       ", reference " + expected);
+                   "page-size keyword for \"" + Show(name) + "\": " + (keyword ? keyword : "(null)") + ", reference " +
+                       expected);
     }
 
     // The names at form positions the paper table does not know.
@@ -207,9 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const Text& form = forms[static_cast<size_t>(position - 1)].name;
         const short expected = ReferenceListed(lines, form) ? position : kSiblingCustomPaper;
         const short checked = CheckPaperNumber(modules, position, printer);
-        FUZZ_CHECK(checked == expected, "form \"" + Show(form) + "\" at position " + std::to_string(position) +
-                                            ": " + std::to_string(checked) + ", reference " +
-                                            std::to_string(expected));
+        FUZZ_CHECK(checked == expected, "form \"" + Show(form) + "\" at position " + std::to_string(position) + ": " +
+                                            std::to_string(checked) + ", reference " + std::to_string(expected));
     }
 
     constexpr int32_t kUntouched = 0x7EADBEEF;
@@ -220,11 +219,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LookupPjlPaperCodes(modules.module, queries.data(), queries.size());
     const std::vector<Code> codes = ReferenceCodes(lines, pjlNames);
     for (size_t i = 0; i < queries.size(); ++i) {
-        FUZZ_CHECK(queries[i].found == codes[i].found &&
-                       queries[i].code == (codes[i].found ? codes[i].code : kUntouched),
-                   "paper code for \"" + Show(pjlNames[i]) + "\": " +
-                       (queries[i].found ? std::to_string(queries[i].code) : std::string("not found")) +
-                       ", reference " + (codes[i].found ? std::to_string(codes[i].code) : std::string("not found")));
+        FUZZ_CHECK(
+            queries[i].found == codes[i].found && queries[i].code == (codes[i].found ? codes[i].code : kUntouched),
+            "paper code for \"" + Show(pjlNames[i]) +
+                "\": " + (queries[i].found ? std::to_string(queries[i].code) : std::string("not found")) +
+                ", reference " + (codes[i].found ? std::to_string(codes[i].code) : std::string("not found")));
     }
 
     FUZZ_CHECK(sim::OpenFileHandles() == 0, "the file was left open");

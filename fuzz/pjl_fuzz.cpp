@@ -66,8 +66,7 @@ std::vector<WCHAR> NameBuffer(const std::string& value, size_t units) {
     return buffer;
 }
 
-std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vector<BYTE>& settings,
-                                        DWORD take) {
+std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vector<BYTE>& settings, DWORD take) {
     fuzz::FreshMachine();
     ModuleContext modules;
     modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
@@ -113,15 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lines.push_back(header.substr(start, end - start));
         start = end + 2;
     }
-    FUZZ_CHECK(lines.size() >= 3 && lines.front() == kExitLine && lines[1] == kCommentLine &&
-                   lines.back() == kEnterLine,
-               "the header's frame is damaged" + context);
+    FUZZ_CHECK(
+        lines.size() >= 3 && lines.front() == kExitLine && lines[1] == kCommentLine && lines.back() == kEnterLine,
+        "the header's frame is damaged" + context);
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         for (unsigned char c : line) {
-            FUZZ_CHECK(c >= 0x20 && c != 0x7F,
-                       "byte " + std::to_string(c) + " inside line " + std::to_string(i) + ": " +
-                           fuzz::Escaped(line) + context);
+            FUZZ_CHECK(c >= 0x20 && c != 0x7F, "byte " + std::to_string(c) + " inside line " + std::to_string(i) +
+                                                   ": " + fuzz::Escaped(line) + context);
         }
         if (i == 1 || i + 1 == lines.size()) continue;
         FUZZ_CHECK(line.compare(0, sizeof kSetPrefix - 1, kSetPrefix) == 0,
@@ -141,9 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(call.offered <= 4095, "a write of " + std::to_string(call.offered) + " bytes");
             taken += call.accepted;
         }
-        FUZZ_CHECK(take % 5000 == 0 || taken == header,
-                   "with a spooler that takes " + std::to_string(take % 5000) + " bytes per call the printer gets:\n" +
-                       fuzz::Escaped(taken, 3000) + context);
+        FUZZ_CHECK(take % 5000 == 0 || taken == header, "with a spooler that takes " + std::to_string(take % 5000) +
+                                                            " bytes per call the printer gets:\n" +
+                                                            fuzz::Escaped(taken, 3000) + context);
     }
     sim::Reset();
     return 0;

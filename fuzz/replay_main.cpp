@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
         const std::filesystem::path path = argv[i];
         if (std::filesystem::is_directory(path)) {
             for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
+                if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
+                    files.push_back(entry.path());
             }
         } else if (std::filesystem::is_regular_file(path)) {
             files.push_back(path);

@@ -107,12 +107,12 @@ void CheckWrittenBlock(const std::string& block, const std::string& context) {
         lines.push_back(block.substr(start, end - start));
         start = end + 2;
     }
-    FUZZ_CHECK(lines.size() == 5 && lines[0] == "featurebegin{" && lines[3] == "%%EndFeature" &&
-                   lines[4] == "}featurecleanup",
-               "a written block is not five template lines:\n" + fuzz::Escaped(block) + context);
+    FUZZ_CHECK(
+        lines.size() == 5 && lines[0] == "featurebegin{" && lines[3] == "%%EndFeature" && lines[4] == "}featurecleanup",
+        "a written block is not five template lines:\n" + fuzz::Escaped(block) + context);
     for (unsigned char c : lines[1]) {
         FUZZ_CHECK(c >= 0x20 && c != 0x7F, "a %%BeginFeature: line holds byte " + std::to_string(c) + ":\n" +
-                                  fuzz::Escaped(lines[1]) + context);
+                                               fuzz::Escaped(lines[1]) + context);
     }
     const std::string& line = lines[2];
     const size_t invocation = line.find(kInvocation);
@@ -122,8 +122,8 @@ void CheckWrittenBlock(const std::string& block, const std::string& context) {
                "the value is not one balanced PostScript string:\n" + fuzz::Escaped(line) + context);
     for (size_t i = 0; i < invocation; ++i) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
-        FUZZ_CHECK(c >= 0x20, "a feature value holds byte " + std::to_string(c) + ":\n" + fuzz::Escaped(line) +
-                                  context);
+        FUZZ_CHECK(c >= 0x20,
+                   "a feature value holds byte " + std::to_string(c) + ":\n" + fuzz::Escaped(line) + context);
     }
     const std::string tail = line.substr(invocation + sizeof kInvocation - 1);
     const size_t blank = tail.find(' ');
@@ -185,8 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "the same piece rewritten twice gives different texts");
     sim::Reset();
 
-    const std::string context = "\n--- piece:\n" + fuzz::Escaped(piece, 2000) + "\n--- rewritten:\n" +
-                                fuzz::Escaped(out, 4000);
+    const std::string context =
+        "\n--- piece:\n" + fuzz::Escaped(piece, 2000) + "\n--- rewritten:\n" + fuzz::Escaped(out, 4000);
     CheckWrittenBlocks(piece, out, context);
 
     const std::string before = OutsideBlocks(piece, nullptr);

@@ -63,9 +63,10 @@ HRESULT RecordingRewrite(HMODULE module, const WCHAR* documentName, SettingsView
     // piece must be the job's bytes right there.
     const size_t offset = ConsumedJobBytes(sim::WrittenBytes(accounting.printer).size());
     const std::string text(piece);
-    FUZZ_CHECK(offset + text.size() <= accounting.job->size() && accounting.job->compare(offset, text.size(), text) == 0,
-               "the piece handed to the rewriter at job offset " + std::to_string(offset) +
-                   " is not the job's bytes there:\n" + fuzz::Escaped(text));
+    FUZZ_CHECK(
+        offset + text.size() <= accounting.job->size() && accounting.job->compare(offset, text.size(), text) == 0,
+        "the piece handed to the rewriter at job offset " + std::to_string(offset) +
+            " is not the job's bytes there:\n" + fuzz::Escaped(text));
     FUZZ_CHECK(section == SectionState::FirstPiece || section == SectionState::LaterPiece,
                "rewriter called outside a section");
     const HRESULT hr = RewriteSetupPiece(module, documentName, settings, piece, section, orientation, out);

@@ -48,10 +48,10 @@ ULONG STDMETHODCALLTYPE CoreHelper::Release() { return static_cast<ULONG>(Interl
 HRESULT STDMETHODCALLTYPE CoreHelper::GetOption(const DEVMODEW*, DWORD, PCSTR, PCSTR*) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE CoreHelper::SetOptions(PDEVMODEW pDevmode, DWORD cbSize, BOOL bResolveConflicts,
-                                                     const PRINT_FEATURE_OPTION* pFOPairs, DWORD cPairs,
-                                                     PDWORD pcPairsWritten, PDWORD pdwResult) {
-    SetOptionsCall call{pDevmode, cbSize, bResolveConflicts, {}, cPairs, pcPairsWritten == nullptr,
-                        pdwResult == nullptr};
+                                                 const PRINT_FEATURE_OPTION* pFOPairs, DWORD cPairs,
+                                                 PDWORD pcPairsWritten, PDWORD pdwResult) {
+    SetOptionsCall call{
+        pDevmode, cbSize, bResolveConflicts, {}, cPairs, pcPairsWritten == nullptr, pdwResult == nullptr};
     for (DWORD i = 0; pFOPairs != nullptr && i < cPairs; ++i) {
         call.pairs.emplace_back(TextOrEmpty(pFOPairs[i].pszFeature), TextOrEmpty(pFOPairs[i].pszOption));
     }
@@ -71,8 +71,8 @@ HRESULT STDMETHODCALLTYPE CoreHelper::EnumConstrainedOptions(const DEVMODEW*, DW
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE CoreHelper::WhyConstrained(const DEVMODEW*, DWORD, PCSTR, PCSTR,
-                                                         const PRINT_FEATURE_OPTION**, DWORD*) {
+HRESULT STDMETHODCALLTYPE CoreHelper::WhyConstrained(const DEVMODEW*, DWORD, PCSTR, PCSTR, const PRINT_FEATURE_OPTION**,
+                                                     DWORD*) {
     return E_NOTIMPL;
 }
 
@@ -84,8 +84,7 @@ HRESULT STDMETHODCALLTYPE CoreHelper::GetFontSubstitution(PCWSTR, PCWSTR*) { ret
 
 HRESULT STDMETHODCALLTYPE CoreHelper::SetFontSubstitution(PCWSTR, PCWSTR) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE CoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, LPUNKNOWN, DWORD, REFIID,
-                                                                      LPVOID* ppv) {
+HRESULT STDMETHODCALLTYPE CoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* ppv) {
     if (ppv != nullptr) {
         *ppv = nullptr;
     }
@@ -94,13 +93,11 @@ HRESULT STDMETHODCALLTYPE CoreHelper::CreateInstanceOfMSXMLObject(REFCLSID, LPUN
 
 HRESULT STDMETHODCALLTYPE CoreHelper::GetGlobalAttribute(PCSTR, PDWORD, PBYTE*, PDWORD) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE CoreHelper::GetFeatureAttribute(PCSTR, PCSTR, PDWORD, PBYTE*, PDWORD) {
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE CoreHelper::GetFeatureAttribute(PCSTR, PCSTR, PDWORD, PBYTE*, PDWORD) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE CoreHelper::GetOptionAttribute(PCSTR pszFeatureKeyword, PCSTR pszOptionKeyword,
-                                                             PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData,
-                                                             PDWORD pcbSize) {
+                                                         PCSTR pszAttribute, PDWORD pdwDataType, PBYTE* ppbData,
+                                                         PDWORD pcbSize) {
     attributeQueries.push_back(
         AttributeQuery{TextOrEmpty(pszFeatureKeyword), TextOrEmpty(pszOptionKeyword), TextOrEmpty(pszAttribute)});
     if (pdwDataType == nullptr || ppbData == nullptr || pcbSize == nullptr) {

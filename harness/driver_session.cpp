@@ -216,8 +216,8 @@ OpenResult DriverSession::Open(const SessionOptions& options, std::string* error
     module_ = std::make_unique<Module>();
     // The work folder goes where the user keeps temporary files.
     const char* temporary = std::getenv("TMPDIR");
-    std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
-                          "/qm22t.XXXXXX";
+    std::string pattern =
+        std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") + "/qm22t.XXXXXX";
     if (mkdtemp(&pattern[0]) == nullptr) {
         *error = "cannot make a work folder " + pattern + ": " + std::strerror(errno);
         return OpenResult::kBadSetup;

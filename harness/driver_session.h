@@ -81,8 +81,8 @@ private:
 constexpr DWORD kBeginStreamNotHandled = 50;
 
 struct SessionOptions {
-    std::string pluginDir;      // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: DefaultPluginFolder()
-    std::string paperListFile;  // the plug-in's QM22T.ini; empty: the one in pluginDir, if any
+    std::string pluginDir;              // holds QM22TRD.dll and, normally, QM22TIE.dll; empty: DefaultPluginFolder()
+    std::string paperListFile;          // the plug-in's QM22T.ini; empty: the one in pluginDir, if any
     std::string userName = "operator";  // who the simulated machine's user is
     std::optional<SYSTEMTIME> clock;    // the simulated machine's local time; none: the host's
     // Told each path of the work folder as it is made (the folder first, then

@@ -26,6 +26,11 @@ step() {
 step "dependencies"
 scripts/install-deps.sh
 
+# Layout first: it takes seconds, and a change that skipped the formatter
+# should not cost a whole build to find out.
+step "source layout (.clang-format)"
+scripts/check-format.sh
+
 for preset in host host-asan; do
     step "$preset: configure"
     cmake --preset "$preset"

@@ -23,8 +23,8 @@
 #endif
 
 // The exports, declared as the driver's loader sees them.
-SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability,
-                                                  PVOID pOutput, PDEVMODEW pDevmode);
+SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability, PVOID pOutput,
+                                                  PDEVMODEW pDevmode);
 SIBLING_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW pdmIn, PDEVMODEW pdmOut, LONG* pcbNeeded,
                                              DWORD fMode);
 #if !defined(_WIN32)
@@ -201,8 +201,8 @@ bool InputUsable(const DEVMODEW* in) {
 
 }  // namespace
 
-SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability,
-                                                  PVOID pOutput, PDEVMODEW pDevmode) {
+SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability, PVOID pOutput,
+                                                  PDEVMODEW pDevmode) {
     (void)hPrinter;
     (void)pszDeviceName;
     const std::lock_guard<std::mutex> lock(stateLock);
@@ -212,16 +212,12 @@ SIBLING_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pszDevi
         ++s.capabilityCallsWithDevmode;
     }
     switch (Capability) {
-        case DC_DRIVER:
-            return s.overrideDriver ? s.driverAnswer : kSiblingDriverVersion;
-        case DC_EXTRA:
-            return ExtraAnswer();
+        case DC_DRIVER: return s.overrideDriver ? s.driverAnswer : kSiblingDriverVersion;
+        case DC_EXTRA: return ExtraAnswer();
         case DC_PAPERS:
         case DC_PAPERSIZE:
-        case DC_PAPERNAMES:
-            return PaperList(Capability, pOutput);
-        default:
-            return GDI_ERROR;
+        case DC_PAPERNAMES: return PaperList(Capability, pOutput);
+        default: return GDI_ERROR;
     }
 }
 

@@ -22,30 +22,30 @@ constexpr DWORD kSiblingDriverVersion = 0x0110;
 
 struct SiblingTestState {
     // --- Answers (SiblingTestReset restores these) ---
-    bool refuseConversion;     // DrvConvertDevMode fails (FALSE, ERROR_INVALID_PARAMETER)
-    bool overrideExtra;        // DC_EXTRA answers extraAnswer instead of 12004
+    bool refuseConversion;  // DrvConvertDevMode fails (FALSE, ERROR_INVALID_PARAMETER)
+    bool overrideExtra;     // DC_EXTRA answers extraAnswer instead of 12004
     DWORD extraAnswer;
-    bool overrideDriver;       // DC_DRIVER answers driverAnswer instead of kSiblingDriverVersion
+    bool overrideDriver;  // DC_DRIVER answers driverAnswer instead of kSiblingDriverVersion
     DWORD driverAnswer;
-    bool overridePaperCount;   // DC_PAPERS, DC_PAPERSIZE and DC_PAPERNAMES answer paperCountAnswer
-    DWORD paperCountAnswer;    // and write nothing (0, or (DWORD)-1 for GDI_ERROR)
-    short defaultPaper;        // paper number and duplex that CDM_DRIVER_DEFAULT writes
-    short defaultDuplex;       // at settings offsets 376 and 372 (9 and 1)
+    bool overridePaperCount;  // DC_PAPERS, DC_PAPERSIZE and DC_PAPERNAMES answer paperCountAnswer
+    DWORD paperCountAnswer;   // and write nothing (0, or (DWORD)-1 for GDI_ERROR)
+    short defaultPaper;       // paper number and duplex that CDM_DRIVER_DEFAULT writes
+    short defaultDuplex;      // at settings offsets 376 and 372 (9 and 1)
 
     // --- What the library saw (SiblingTestReset clears these) ---
     unsigned capabilityCalls;
     unsigned capabilityCallsWithDevmode;  // calls that passed a non-null DEVMODE
     unsigned convertCalls;
     DWORD lastMode;
-    LONG lastSizeIn;           // *pcbNeeded on entry
+    LONG lastSizeIn;  // *pcbNeeded on entry
     bool lastNameNull;
     WCHAR lastPrinterName[64];
     bool lastInputPresent;
-    size_t lastInputBytes;     // bytes of lastInput that hold a copy of the input
+    size_t lastInputBytes;  // bytes of lastInput that hold a copy of the input
     BYTE lastInput[kSiblingPublicBytes + kSiblingSettingsBytes];
     bool lastOutputPresent;
-    DEVMODEW lastOutputOnEntry;  // the output's public part as it came in
-    bool lastOutputBlockRecorded;  // the output could hold a settings block
+    DEVMODEW lastOutputOnEntry;                          // the output's public part as it came in
+    bool lastOutputBlockRecorded;                        // the output could hold a settings block
     BYTE lastOutputBlockOnEntry[kSiblingSettingsBytes];  // and this is the block it held
 };
 

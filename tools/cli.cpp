@@ -409,8 +409,8 @@ bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error) {
             const FileUse& b = uses[k];
             if (!a.output && !b.output) {
                 if (a.path == "-" && b.path == "-") {
-                    *error = "standard input is named twice (" + a.role + " and " + b.role +
-                             "); it can be read only once";
+                    *error =
+                        "standard input is named twice (" + a.role + " and " + b.role + "); it can be read only once";
                     return false;
                 }
                 continue;
@@ -428,9 +428,10 @@ bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error) {
             if (!clash) continue;
             const FileUse& out = a.output ? a : b;
             const FileUse& other = a.output ? b : a;
-            *error = shown(out) + " and " + shown(other) + " are the same file; " +
-                     (other.output ? "two outputs would overwrite each other" : "the output would overwrite its input") +
-                     " (give another file)";
+            *error =
+                shown(out) + " and " + shown(other) + " are the same file; " +
+                (other.output ? "two outputs would overwrite each other" : "the output would overwrite its input") +
+                " (give another file)";
             return false;
         }
     }

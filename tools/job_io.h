@@ -38,10 +38,10 @@ private:
 
 // What the simulated spooler does with each write.
 struct PortOptions {
-    std::string outFile = "-";             // "-": standard output
-    uint64_t acceptPerCall = UINT64_MAX;   // --spooler-accept
-    uint64_t failAfter = UINT64_MAX;       // --spooler-fail-after
-    std::string traceFile;                 // --trace; empty: none; "-": standard error
+    std::string outFile = "-";            // "-": standard output
+    uint64_t acceptPerCall = UINT64_MAX;  // --spooler-accept
+    uint64_t failAfter = UINT64_MAX;      // --spooler-fail-after
+    std::string traceFile;                // --trace; empty: none; "-": standard error
 };
 
 class SpoolerPort {

@@ -48,9 +48,7 @@ bool MatchRow(const PjlSettingRow& row, const std::vector<std::string>& lines, s
     std::string before, after, middle;
     match->row = &row;
     switch (row.converter) {
-        case PjlConverterKind::Fixed:
-            match->rank = 3;
-            return line == row.assignment;
+        case PjlConverterKind::Fixed: match->rank = 3; return line == row.assignment;
         case PjlConverterKind::Split: {
             const std::string pieces = row.assignment;
             size_t start = 0;
@@ -177,16 +175,10 @@ DecodedLine Decoder::Decode(const std::vector<std::string>& lines, size_t at) {
     const int64_t key = match.row->key;
     const std::string name = job->field.name;
     switch (job->source) {
-        case JobSource::Key:
-            AddValue(&line, job->field, key);
-            break;
-        case JobSource::Value:
-            AddValue(&line, job->field, match.number);
-            break;
+        case JobSource::Key: AddValue(&line, job->field, key); break;
+        case JobSource::Value: AddValue(&line, job->field, match.number); break;
         case JobSource::Text:
-        case JobSource::PageList:
-            AddText(&line, job->field, match.text);
-            break;
+        case JobSource::PageList: AddText(&line, job->field, match.text); break;
         case JobSource::Copies:
             AddValue(&line, job->field, key);
             AddValue(&line, kSettingCopyCount, match.number);

@@ -119,23 +119,23 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
             return 2;
         }
         if (args.Value("--job", &positional)) jobs.push_back(positional);
-        else if (args.Value("--out", &o->port.outFile)) {}
-        else if (args.Value("--private-part", &o->settings.privatePartFile)) {}
-        else if (args.Values("--settings", &o->settings.settingsFiles)) {}
-        else if (args.Values("--set", &o->settings.assignments)) {}
-        else if (args.Flag("--raw")) o->raw = true;
+        else if (args.Value("--out", &o->port.outFile)) {
+        } else if (args.Value("--private-part", &o->settings.privatePartFile)) {
+        } else if (args.Values("--settings", &o->settings.settingsFiles)) {
+        } else if (args.Values("--set", &o->settings.assignments)) {
+        } else if (args.Flag("--raw")) o->raw = true;
         else if (args.Flag("--no-private-part")) o->noPrivatePart = true;
-        else if (args.Value("--save-private-part", &o->savePrivatePart)) {}
-        else if (args.Value("--document", &o->documentName)) {}
-        else if (args.Value("--user", &o->session.userName)) {}
-        else if (args.Value("--date", &o->date)) {}
-        else if (args.Value("--paper-list", &o->session.paperListFile)) {}
-        else if (args.Value("--plugin", &o->session.pluginDir)) {}
-        else if (args.Value("--write-size", &writeSize)) {}
-        else if (args.Value("--spooler-accept", &accept)) {}
-        else if (args.Value("--spooler-fail-after", &failAfter)) {}
-        else if (args.Value("--trace", &o->port.traceFile)) {}
-        else if (args.Positional(&positional)) jobs.push_back(positional);
+        else if (args.Value("--save-private-part", &o->savePrivatePart)) {
+        } else if (args.Value("--document", &o->documentName)) {
+        } else if (args.Value("--user", &o->session.userName)) {
+        } else if (args.Value("--date", &o->date)) {
+        } else if (args.Value("--paper-list", &o->session.paperListFile)) {
+        } else if (args.Value("--plugin", &o->session.pluginDir)) {
+        } else if (args.Value("--write-size", &writeSize)) {
+        } else if (args.Value("--spooler-accept", &accept)) {
+        } else if (args.Value("--spooler-fail-after", &failAfter)) {
+        } else if (args.Value("--trace", &o->port.traceFile)) {
+        } else if (args.Positional(&positional)) jobs.push_back(positional);
     }
     if (args.Failed()) return 2;
     if (jobs.size() != 1) {
@@ -204,8 +204,9 @@ int ParseRunOptions(int argc, char** argv, RunOptions* o) {
     }
     if (o->noPrivatePart && (!o->settings.privatePartFile.empty() || !o->settings.settingsFiles.empty() ||
                              !o->settings.assignments.empty() || !o->savePrivatePart.empty() || o->raw)) {
-        Error("--no-private-part runs the job without device settings; it goes with no --private-part, --settings, "
-              "--set, --raw or --save-private-part");
+        Error(
+            "--no-private-part runs the job without device settings; it goes with no --private-part, --settings, "
+            "--set, --raw or --save-private-part");
         return 2;
     }
     if (o->savePrivatePart == "-") {
@@ -240,8 +241,9 @@ void CheckJobHead(const std::string& head, const std::string& name) {
     }
     const size_t lineEnd = head.find('\n');
     if (lineEnd != std::string::npos && (lineEnd == 0 || head[lineEnd - 1] != '\r')) {
-        Warning("the job's lines end in LF, not CR LF; the plug-in forwards whole CR LF lines only, so it holds "
-                "such text back until the document ends");
+        Warning(
+            "the job's lines end in LF, not CR LF; the plug-in forwards whole CR LF lines only, so it holds "
+            "such text back until the document ends");
     }
 }
 
@@ -293,8 +295,8 @@ std::string HeaderRefusalReason(const PrivatePart& part) {
     std::string shown;
     if (identification == nullptr || (SpellField(*identification, block, &shown) && shown == "VTA/NP")) return "";
     return "; the plug-in wrote no job header and gives the job up: its settings block must begin with the "
-           "identification \"VTA/NP\", and this one holds " + ShowField(*identification, block) +
-           " (a private part of another driver, or one changed with --raw)";
+           "identification \"VTA/NP\", and this one holds " +
+           ShowField(*identification, block) + " (a private part of another driver, or one changed with --raw)";
 }
 
 // What the plug-in did when StartDoc failed, as the simulated machine recorded
@@ -309,8 +311,10 @@ std::string DescribeCancellation(bool siblingLoaded) {
         jobId = command.jobId;
     }
     if (!cancelled) return "";
-    std::string text = "the device object carried no private part, so the plug-in cancelled the job: it asked the "
-                       "spooler to cancel job " + std::to_string(jobId) + " (SetJob with JOB_CONTROL_CANCEL) and ";
+    std::string text =
+        "the device object carried no private part, so the plug-in cancelled the job: it asked the "
+        "spooler to cancel job " +
+        std::to_string(jobId) + " (SetJob with JOB_CONTROL_CANCEL) and ";
     const std::vector<sim::Message> messages = sim::Messages();
     if (messages.empty()) {
         return text + (siblingLoaded ? "showed no notice: no user session was active"

@@ -143,8 +143,7 @@ std::string Dump(const Source& source, const PrivatePart& defaults, bool json, c
     return writer.Text();
 }
 
-int ReportChanges(const std::string& title, const std::vector<FieldChange>& changes, bool json,
-                  const char* noneText) {
+int ReportChanges(const std::string& title, const std::vector<FieldChange>& changes, bool json, const char* noneText) {
     if (json) {
         JsonWriter writer;
         writer.BeginObject();
@@ -194,7 +193,7 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
     if (result.isPrivatePart && !o.json) {
         written = WriteOutput(o.out, std::string(result.part.begin(), result.part.end()), true);
     } else {
-        const char* kind = result.isPrivatePart        ? "private part"
+        const char* kind = result.isPrivatePart     ? "private part"
                            : o.action == "defaults" ? "defaults"
                                                     : "settings file";
         written = WriteOutput(o.out, Dump(result, defaults, o.json, title, kind), false);
@@ -226,8 +225,9 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
         writer.Key("fields");
         writer.BeginArray();
     } else {
-        text = "# Every settings field: kind, valid values (value=name), default, the @PJL SET\n"
-               "# variables and the feature blocks it drives. A name works wherever its number does.\n";
+        text =
+            "# Every settings field: kind, valid values (value=name), default, the @PJL SET\n"
+            "# variables and the feature blocks it drives. A name works wherever its number does.\n";
     }
     for (const Field& field : Fields()) {
         const FieldFacts facts = DescribeField(field);
@@ -277,8 +277,8 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
             writer.EndObject();
             continue;
         }
-        text += std::string("\n") + field.name + "  (" + facts.kind + (facts.rule.empty() ? "" : ", " + facts.rule) +
-                ")\n";
+        text +=
+            std::string("\n") + field.name + "  (" + facts.kind + (facts.rule.empty() ? "" : ", " + facts.rule) + ")\n";
         std::string values;
         if (!facts.names.empty()) {
             // A run of names that number their values ("SharedBox1" for 1)
@@ -408,9 +408,9 @@ int SettingsCommand(int argc, char** argv) {
         if (args.Flag("--json")) o.json = true;
         else if (args.Flag("--part")) o.part = true;
         else if (args.Flag("--raw")) o.raw = true;
-        else if (args.Value("--out", &o.out)) {}
-        else if (args.Value("--plugin", &o.pluginDir)) {}
-        else if (args.Positional(&positional)) positionals.push_back(positional);
+        else if (args.Value("--out", &o.out)) {
+        } else if (args.Value("--plugin", &o.pluginDir)) {
+        } else if (args.Positional(&positional)) positionals.push_back(positional);
     }
     if (args.Failed()) return kExitUsage;
     if (positionals.empty()) {

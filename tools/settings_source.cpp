@@ -9,9 +9,9 @@ namespace qm22t {
 
 int ExitCodeOf(harness::OpenResult result) {
     switch (result) {
-    case harness::OpenResult::kOpened: return kExitOk;
-    case harness::OpenResult::kBadSetup: return kExitUsage;
-    case harness::OpenResult::kRefused: return kExitFound;
+        case harness::OpenResult::kOpened: return kExitOk;
+        case harness::OpenResult::kBadSetup: return kExitUsage;
+        case harness::OpenResult::kRefused: return kExitFound;
     }
     return kExitFound;
 }
@@ -83,8 +83,7 @@ bool PrivatePartOfBytes(const std::string& bytes, const std::string& name, Priva
     return true;
 }
 
-bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, PrivatePart* part,
-                      std::string* error) {
+bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, PrivatePart* part, std::string* error) {
     if (request.privatePartFile.empty()) {
         if (!session.Defaults(part, error)) return false;
     } else if (!ReadPrivatePart(request.privatePartFile, part, error)) {
@@ -128,8 +127,7 @@ std::vector<FieldChange> ComparePrivateParts(const PrivatePart& before, const Pr
     return changes;
 }
 
-bool MergeAndCompare(DriverSession& session, PrivatePart* part, std::vector<FieldChange>* changes,
-                     std::string* error) {
+bool MergeAndCompare(DriverSession& session, PrivatePart* part, std::vector<FieldChange>* changes, std::string* error) {
     const PrivatePart before = *part;
     if (!session.Merge(part, error)) return false;
     *changes = ComparePrivateParts(before, *part);

@@ -11,9 +11,9 @@
 
 namespace qm22t {
 
+using harness::DefaultPluginFolder;
 using harness::DriverSession;
 using harness::PrivatePart;
-using harness::DefaultPluginFolder;
 using harness::SessionOptions;
 
 // The exit code a failure to open the session deserves (kExitOk when it opened).

@@ -152,8 +152,7 @@ int64_t ReadNumber(const Field& field, const SettingsBlock& block) {
                              field.type == FieldType::Signed ? FieldSign::Signed : FieldSign::Unsigned);
 }
 
-bool ApplyRawAssignment(const std::string& name, const std::string& value, SettingsBlock* block,
-                        std::string* problem) {
+bool ApplyRawAssignment(const std::string& name, const std::string& value, SettingsBlock* block, std::string* problem) {
     int64_t offset = 0;
     std::string bytes;
     if (!ParseInteger(name.substr(1), &offset) || offset < 0) {
@@ -209,7 +208,7 @@ std::string SpeltValue(const ReplaceRow& row, const Field& field, int64_t value,
 
 FieldFacts DescribeField(const Field& field) {
     FieldFacts facts;
-    facts.kind = field.type == FieldType::Text       ? "text of " + std::to_string(field.bytes / 2 - 1) + " UTF-16 units"
+    facts.kind = field.type == FieldType::Text ? "text of " + std::to_string(field.bytes / 2 - 1) + " UTF-16 units"
                  : field.type == FieldType::PageList ? "page list of " + std::to_string(field.bytes * 2) + " symbols"
                                                      : TypeName(field);
     const SettingRow* row = FindSettingRow(field.name);
@@ -221,13 +220,15 @@ FieldFacts DescribeField(const Field& field) {
             case SettingRule::Text: facts.rule = "text"; break;
             case SettingRule::Staple: facts.rule = std::string("follows ") + kSettingBinding.name; break;
         }
-        for (uint8_t i = 0; i < row->rangeCount; ++i) facts.ranges.emplace_back(row->ranges[i].low, row->ranges[i].high);
+        for (uint8_t i = 0; i < row->rangeCount; ++i)
+            facts.ranges.emplace_back(row->ranges[i].low, row->ranges[i].high);
     }
     // The staple mode's values: every value some binding accepts.
     if (row != nullptr && row->rule == SettingRule::Staple) {
         for (int64_t value = -128; value <= 127; ++value) {
             bool valid = false;
-            for (int64_t binding = 0; binding <= 2 && !valid; ++binding) valid = SettingValueValid(*row, value, binding);
+            for (int64_t binding = 0; binding <= 2 && !valid; ++binding)
+                valid = SettingValueValid(*row, value, binding);
             if (!valid) continue;
             if (!facts.ranges.empty() && facts.ranges.back().second == value - 1) facts.ranges.back().second = value;
             else facts.ranges.emplace_back(value, value);
@@ -325,8 +326,7 @@ std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count
         }
         if (distance <= std::max<size_t>(2, wanted.size() / 3)) scored.emplace_back(distance, field.name);
     }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> names;
     for (size_t i = 0; i < scored.size() && i < count; ++i) names.push_back(scored[i].second);
     return names;
@@ -335,9 +335,7 @@ std::vector<std::string> ClosestFieldNames(const std::string& name, size_t count
 bool SpellField(const Field& field, const SettingsBlock& block, std::string* value) {
     switch (field.type) {
         case FieldType::Signed:
-        case FieldType::Unsigned:
-            *value = std::to_string(ReadNumber(field, block));
-            return true;
+        case FieldType::Unsigned: *value = std::to_string(ReadNumber(field, block)); return true;
         case FieldType::Text: {
             const BYTE* bytes = block.data() + field.offset;
             std::u16string units;
@@ -381,13 +379,13 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
         case FieldType::Unsigned: {
             const unsigned bits = static_cast<unsigned>(field.bytes * 8);
             const int64_t low = field.type == FieldType::Signed ? -(int64_t{1} << (bits - 1)) : 0;
-            const int64_t high = field.type == FieldType::Signed ? (int64_t{1} << (bits - 1)) - 1
-                                                                  : (int64_t{1} << bits) - 1;
+            const int64_t high =
+                field.type == FieldType::Signed ? (int64_t{1} << (bits - 1)) - 1 : (int64_t{1} << bits) - 1;
             int64_t number = 0;
             if (!ParseInteger(Trim(value), &number) && !ValueOfName(field, value, &number)) {
                 const std::vector<NamedValue> names = DescribeField(field).names;
-                *problem = "\"" + Printable(value) + "\" is not a number" +
-                           (names.empty() ? "" : " or a name") + "; " + field.name + " is a number";
+                *problem = "\"" + Printable(value) + "\" is not a number" + (names.empty() ? "" : " or a name") + "; " +
+                           field.name + " is a number";
                 for (size_t i = 0; i < names.size() && i < 12; ++i) {
                     *problem += (i == 0 ? " or one of " : ", ") + names[i].name;
                 }
@@ -395,8 +393,8 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
                 return false;
             }
             if (number < low || number > high) {
-                *problem = value + " does not fit " + field.name + " (" + TypeName(field) + ", " +
-                           std::to_string(low) + ".." + std::to_string(high) + ")";
+                *problem = value + " does not fit " + field.name + " (" + TypeName(field) + ", " + std::to_string(low) +
+                           ".." + std::to_string(high) + ")";
                 return false;
             }
             WriteSettingNumber(span, field.offset, field.bytes, number);
@@ -504,7 +502,8 @@ bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::stri
 }
 
 std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title) {
-    std::string text = "# \"*\" marks a value that differs from the sibling library's defaults. Source: " + title + "\n";
+    std::string text =
+        "# \"*\" marks a value that differs from the sibling library's defaults. Source: " + title + "\n";
     for (const Field& field : Fields()) {
         const bool changed = FieldBytes(field, block) != FieldBytes(field, defaults);
         std::string value;
@@ -513,8 +512,8 @@ std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaul
         } else {
             text += "# " + std::string(field.name) + " holds bytes that no " + TypeName(field) +
                     " spells; they follow raw\n";
-            text += (changed ? "*@" : "@") + std::to_string(field.offset) + "=" + UpperHex(FieldBytes(field, block)) +
-                    "\n";
+            text +=
+                (changed ? "*@" : "@") + std::to_string(field.offset) + "=" + UpperHex(FieldBytes(field, block)) + "\n";
         }
     }
     const auto runs = DifferingRuns(block, defaults);

@@ -69,8 +69,8 @@ bool LineReader::Next(Line* line) {
         any = true;
         const char* start = buffer_ + at_;
         const void* found = std::memchr(start, '\n', length_ - at_);
-        const size_t count = found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - start)
-                                              : length_ - at_;
+        const size_t count =
+            found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - start) : length_ - at_;
         if (count > 0) lastWasCr = start[count - 1] == '\r';
         // One byte more than is kept, so a CR in front of the line feed can go.
         const size_t room = kKeptLineBytes + 1 - line->text.size();
@@ -130,8 +130,7 @@ void PostScriptScanner::Close(bool page, const Line& line) {
     }
     if (current_.page != page) {
         MarkerProblem("line " + std::to_string(line.number) + ": " + line.text + " closes the " +
-                      (page ? "document" : "page") + " setup that line " + std::to_string(current_.line) +
-                      " opened");
+                      (page ? "document" : "page") + " setup that line " + std::to_string(current_.line) + " opened");
     }
     current_.closed = true;
     inSection_ = false;

@@ -17,8 +17,8 @@ namespace qm22t {
 struct Line {
     std::string text;  // without its line end; at most kKeptLineBytes
     uint64_t number = 0;
-    bool crlf = false;  // ended in CR LF
-    bool lf = false;    // ended in a line feed (with or without CR)
+    bool crlf = false;    // ended in CR LF
+    bool lf = false;      // ended in a line feed (with or without CR)
     uint64_t bytes = 0;   // every byte of the line, its end included
     uint64_t digest = 0;  // of those bytes (64-bit FNV-1a), when the reader keeps digests
 };
@@ -76,7 +76,7 @@ struct FeatureBlock {
 bool SameBlock(const FeatureBlock& a, const FeatureBlock& b);
 
 struct SetupSection {
-    bool page = false;  // page setup; else document setup
+    bool page = false;      // page setup; else document setup
     std::string pageLabel;  // the "%%Page:" comment it belongs to
     uint64_t line = 0;
     bool closed = false;
@@ -114,11 +114,11 @@ public:
     // How the file ends: the job must end with %%Trailer or %%EOF after its
     // last page, and nothing but the job-end sequence (the universal exit, PJL
     // lines) may follow %%EOF.
-    bool ended = false;           // %%Trailer or %%EOF after the last %%Page:
+    bool ended = false;  // %%Trailer or %%EOF after the last %%Page:
     uint64_t lastPageLine = 0;
     uint64_t lastLineNumber = 0;
-    bool lastLineEnded = true;    // the last line has its line end (or is the job-end sequence)
-    std::string tailProblem;      // the first line after %%EOF that has no place there
+    bool lastLineEnded = true;  // the last line has its line end (or is the job-end sequence)
+    std::string tailProblem;    // the first line after %%EOF that has no place there
 
 private:
     void Open(bool page, const Line& line);
@@ -159,8 +159,8 @@ public:
     bool ReadRest(PostScriptScanner* scanner, std::string* error);
 
     uint64_t bytes = 0;
-    bool hasHeader = false;      // begins with the universal exit sequence
-    bool headerEnded = false;    // "@PJL ENTER LANGUAGE=" closes it
+    bool hasHeader = false;    // begins with the universal exit sequence
+    bool headerEnded = false;  // "@PJL ENTER LANGUAGE=" closes it
     std::vector<HeaderLine> header;
 
 private:

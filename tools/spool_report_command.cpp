@@ -207,7 +207,8 @@ public:
         const size_t before = sections_.size();
         Line line;
         bool inSection = false;
-        while (sections_.size() == before && Pull(&line, &inSection)) {}
+        while (sections_.size() == before && Pull(&line, &inSection)) {
+        }
     }
     bool TakeSection(SetupSection* section) {
         if (sections_.empty()) return false;
@@ -257,8 +258,8 @@ private:
     PostScriptScanner scanner_;
     JsonWriter json_;
 
-    std::vector<std::string> assignments_;         // the "@PJL SET" lines, in order
-    std::map<size_t, size_t> assignmentOfLine_;    // header line index -> assignment index
+    std::vector<std::string> assignments_;       // the "@PJL SET" lines, in order
+    std::map<size_t, size_t> assignmentOfLine_;  // header line index -> assignment index
     std::vector<DecodedLine> decoded_;
     std::map<size_t, size_t> decodedOfAssignment_;  // first assignment of a group -> decoded index
     std::unique_ptr<HeaderAgreement> agreement_;
@@ -354,7 +355,7 @@ void Inspection::ReportHeader() {
             if (assignment != assignmentOfLine_.end()) {
                 const auto group = decodedOfAssignment_.find(assignment->second);
                 description = group != decodedOfAssignment_.end() ? DescribeDecodedLine(decoded_[group->second])
-                                                                   : "(with the line above)";
+                                                                  : "(with the line above)";
             }
             std::string number = std::to_string(line.number);
             out << std::string(number.size() < 5 ? 5 - number.size() : 0, ' ') << number << "  "
@@ -540,11 +541,10 @@ int Inspection::Run() {
     if (!psStarted_) {
         ending = "there is no PostScript part";
     } else if (!ps.ended) {
-        ending = ps.lastPageLine != 0 ? "no %%Trailer or %%EOF after the last %%Page: (line " +
-                                            std::to_string(ps.lastPageLine) + "); the file ends at line " +
-                                            std::to_string(ps.lastLineNumber)
-                                      : "no %%Trailer or %%EOF; the file ends at line " +
-                                            std::to_string(ps.lastLineNumber);
+        ending = ps.lastPageLine != 0
+                     ? "no %%Trailer or %%EOF after the last %%Page: (line " + std::to_string(ps.lastPageLine) +
+                           "); the file ends at line " + std::to_string(ps.lastLineNumber)
+                     : "no %%Trailer or %%EOF; the file ends at line " + std::to_string(ps.lastLineNumber);
     } else if (!ps.tailProblem.empty()) {
         ending = ps.tailProblem + ", where only the job-end sequence may follow";
     } else if (!ps.lastLineEnded) {
@@ -565,28 +565,29 @@ int Inspection::Run() {
         Line extra;
         bool unused = false;
         if (firstDifference_.empty() && job_->Pull(&extra, &unused)) {
-            firstDifference_ = "the job goes on at its line " + std::to_string(extra.number) +
-                               " after the spool file's end";
+            firstDifference_ =
+                "the job goes on at its line " + std::to_string(extra.number) + " after the spool file's end";
         }
-        while (job_->Pull(&extra, &unused)) {}  // the job's own counts
+        while (job_->Pull(&extra, &unused)) {
+        }  // the job's own counts
         const PostScriptScanner& job = job_->Scanner();
         checks.push_back({"the PostScript outside the setup sections is the job's, byte for byte",
                           firstDifference_.empty(), firstDifference_});
         checks.push_back({"the page count is the job's", ps.pages == job.pages,
                           std::to_string(ps.pages) + " here, " + std::to_string(job.pages) + " in the job"});
-        std::string sections = std::to_string(ps.sectionCount) + " here, " + std::to_string(job.sectionCount) +
-                               " in the job";
+        std::string sections =
+            std::to_string(ps.sectionCount) + " here, " + std::to_string(job.sectionCount) + " in the job";
         if (unpairedSections_.count != 0) sections += "; " + unpairedSections_.Detail();
         checks.push_back({"the setup sections are the job's",
                           ps.sectionCount == job.sectionCount && unpairedSections_.count == 0, sections});
-        checks.push_back({"every feature block of the job is still there", missingBlocks_.count == 0,
-                          missingBlocks_.Detail()});
+        checks.push_back(
+            {"every feature block of the job is still there", missingBlocks_.count == 0, missingBlocks_.Detail()});
     }
-    const size_t failed = static_cast<size_t>(
-        std::count_if(checks.begin(), checks.end(), [](const Check& check) { return !check.ok; }));
+    const size_t failed =
+        static_cast<size_t>(std::count_if(checks.begin(), checks.end(), [](const Check& check) { return !check.ok; }));
 
-    const std::string totals = Count(spool_.bytes, "byte", "bytes") + ", " + Count(ps.pages, "page", "pages") +
-                               ", " + Count(ps.sectionCount, "setup section", "setup sections") + ", " +
+    const std::string totals = Count(spool_.bytes, "byte", "bytes") + ", " + Count(ps.pages, "page", "pages") + ", " +
+                               Count(ps.sectionCount, "setup section", "setup sections") + ", " +
                                Count(ps.blockCount, "feature block", "feature blocks");
     if (o_.json) {
         json_.EndArray();

@@ -23,7 +23,7 @@ void WriteTraceLine(const char* format, ...) noexcept
 
 extern bool debugTraceOn;
 
-#define RENDER_TRACE(...)                                \
-    do {                                                 \
-        if (debugTraceOn) WriteTraceLine(__VA_ARGS__);   \
+#define RENDER_TRACE(...)                              \
+    do {                                               \
+        if (debugTraceOn) WriteTraceLine(__VA_ARGS__); \
     } while (0)

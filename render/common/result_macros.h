@@ -23,8 +23,8 @@ void TraceFailure(const char* file, int line, const char* expression, HRESULT hr
 // Inside a catch block: E_OUTOFMEMORY for std::bad_alloc, else E_UNEXPECTED.
 HRESULT CaughtExceptionResult() noexcept;
 
-#define RENDER_TRACE_FAILURE(hr, expression)                                   \
-    do {                                                                       \
+#define RENDER_TRACE_FAILURE(hr, expression)                                  \
+    do {                                                                      \
         if (debugTraceOn) TraceFailure(__FILE__, __LINE__, expression, (hr)); \
     } while (false)
 
@@ -59,10 +59,10 @@ HRESULT CaughtExceptionResult() noexcept;
     } while (false)
 
 // Returns the failure hr unconditionally (the line names hr as the expression).
-#define RETURN_HR(hr)                   \
-    do {                                \
+#define RETURN_HR(hr)                    \
+    do {                                 \
         RENDER_TRACE_FAILURE((hr), #hr); \
-        return (hr);                    \
+        return (hr);                     \
     } while (false)
 
 // E_OUTOFMEMORY from the calling function when a nothrow allocation gave null.

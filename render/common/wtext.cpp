@@ -86,8 +86,7 @@ bool WSplitDriveDirectory(const WCHAR* path, WCHAR* drive, size_t driveCapacity,
                           size_t directoryCapacity) {
     if (drive != nullptr && driveCapacity > 0) drive[0] = 0;
     if (directory != nullptr && directoryCapacity > 0) directory[0] = 0;
-    if (path == nullptr || drive == nullptr || directory == nullptr || driveCapacity == 0 ||
-        directoryCapacity == 0) {
+    if (path == nullptr || drive == nullptr || directory == nullptr || driveCapacity == 0 || directoryCapacity == 0) {
         return false;
     }
     size_t start = 0;

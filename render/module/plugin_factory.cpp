@@ -17,7 +17,9 @@ HRESULT STDMETHODCALLTYPE RenderPluginFactory::QueryInterface(REFIID riid, void*
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE RenderPluginFactory::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refCount)); }
+ULONG STDMETHODCALLTYPE RenderPluginFactory::AddRef() noexcept {
+    return static_cast<ULONG>(InterlockedIncrement(&refCount));
+}
 
 ULONG STDMETHODCALLTYPE RenderPluginFactory::Release() noexcept {
     const LONG count = InterlockedDecrement(&refCount);

@@ -21,8 +21,7 @@ constexpr size_t kSetPrefixLength = sizeof(kSetPrefix) - 1;
 constexpr char kLineEnd[] = "\r\n";
 constexpr size_t kLineEndLength = sizeof(kLineEnd) - 1;
 
-void AppendLine(std::string& lines, const char* assignment, size_t length)
-{
+void AppendLine(std::string& lines, const char* assignment, size_t length) {
     lines.append(kSetPrefix, kSetPrefixLength);
     lines.append(assignment, length);
     lines.append(kLineEnd, kLineEndLength);
@@ -38,8 +37,7 @@ struct SplitFormat {
     bool hasPlaceholder;
 };
 
-SplitFormat SplitAtPlaceholder(const char* assignment)
-{
+SplitFormat SplitAtPlaceholder(const char* assignment) {
     const size_t length = std::strlen(assignment);
     for (size_t i = 0; i + 1 < length; ++i) {
         if (assignment[i] == '%' && (assignment[i + 1] == 'd' || assignment[i + 1] == 's')) {
@@ -50,14 +48,12 @@ SplitFormat SplitAtPlaceholder(const char* assignment)
 }
 
 // Bytes left for the value so that the whole line stays within kPjlMaxLineBytes.
-size_t ValueRoom(const SplitFormat& format)
-{
+size_t ValueRoom(const SplitFormat& format) {
     const size_t fixed = kSetPrefixLength + format.beforeLength + format.afterLength + kLineEndLength;
     return fixed < kPjlMaxLineBytes ? kPjlMaxLineBytes - fixed : 0;
 }
 
-void AppendFilledLine(std::string& lines, const SplitFormat& format, const std::string& value)
-{
+void AppendFilledLine(std::string& lines, const SplitFormat& format, const std::string& value) {
     lines.append(kSetPrefix, kSetPrefixLength);
     lines.append(format.before, format.beforeLength);
     if (format.hasPlaceholder) lines.append(value);
@@ -70,8 +66,7 @@ bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // Cutting a text after `count` of its `length` units must not leave half of a
 // surrogate pair behind, which would come out as a replacement character.
-size_t KeepPairsWhole(const WCHAR* text, size_t count, size_t length)
-{
+size_t KeepPairsWhole(const WCHAR* text, size_t count, size_t length) {
     if (count > 0 && count < length && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) {
         return count - 1;
     }
@@ -80,8 +75,7 @@ size_t KeepPairsWhole(const WCHAR* text, size_t count, size_t length)
 
 // The first `count` units of text in codePage. A conversion the system refuses
 // gives the empty text: the line is still written, only without its value.
-std::string ToCodePage(UINT codePage, const WCHAR* text, size_t count)
-{
+std::string ToCodePage(UINT codePage, const WCHAR* text, size_t count) {
     std::string out;
     if (count == 0 || count > static_cast<size_t>(INT_MAX)) return out;
     const int units = static_cast<int>(count);
@@ -97,8 +91,7 @@ std::string ToCodePage(UINT codePage, const WCHAR* text, size_t count)
 // surrogate pairs) whose bytes number at most maxBytes. No unit converts to more
 // than four bytes, so dropping (excess - 1) / 4 units at a time never drops more
 // than needed, and the excess shrinks by at least a quarter per round.
-std::string ConvertFitting(UINT codePage, const WCHAR* text, size_t length, size_t maxBytes)
-{
+std::string ConvertFitting(UINT codePage, const WCHAR* text, size_t length, size_t maxBytes) {
     size_t count = length;
     std::string out = ToCodePage(codePage, text, count);
     while (out.size() > maxBytes && count > 0) {
@@ -110,15 +103,13 @@ std::string ConvertFitting(UINT codePage, const WCHAR* text, size_t length, size
     return out;
 }
 
-void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std::string& lines)
-{
+void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std::string& lines) {
     const SplitFormat format = SplitAtPlaceholder(assignment);
     const size_t room = ValueRoom(format) / 2;
     AppendFilledLine(lines, format, UpperHex(ConvertFitting(CP_UTF8, text, units, room)));
 }
 
-const PjlLengthLimit* FindLengthLimit(const char* assignment)
-{
+const PjlLengthLimit* FindLengthLimit(const char* assignment) {
     for (const PjlLengthLimit& limit : kLengthLimitTable) {
         if (std::strncmp(assignment, limit.variable, std::strlen(limit.variable)) == 0) return &limit;
     }
@@ -127,13 +118,11 @@ const PjlLengthLimit* FindLengthLimit(const char* assignment)
 
 }  // namespace
 
-void ConvertFixed(const char* assignment, const PjlValue& /*value*/, std::string& lines)
-{
+void ConvertFixed(const char* assignment, const PjlValue& /*value*/, std::string& lines) {
     AppendLine(lines, assignment, std::strlen(assignment));
 }
 
-void ConvertSplit(const char* assignment, const PjlValue& /*value*/, std::string& lines)
-{
+void ConvertSplit(const char* assignment, const PjlValue& /*value*/, std::string& lines) {
     const char* piece = assignment;
     for (;;) {
         const char* bar = std::strchr(piece, '|');
@@ -144,16 +133,14 @@ void ConvertSplit(const char* assignment, const PjlValue& /*value*/, std::string
     AppendLine(lines, piece, std::strlen(piece));
 }
 
-void ConvertNumber(const char* assignment, const PjlValue& value, std::string& lines)
-{
+void ConvertNumber(const char* assignment, const PjlValue& value, std::string& lines) {
     char digits[16];
     const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(value.number));
     AppendFilledLine(lines, SplitAtPlaceholder(assignment),
                      std::string(digits, length > 0 ? static_cast<size_t>(length) : 0));
 }
 
-void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines)
-{
+void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines) {
     const size_t length = WTextLength(value.text);
     WString printable;
     printable.reserve(length);
@@ -167,13 +154,11 @@ void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string&
     AppendFilledLine(lines, format, ConvertFitting(CP_ACP, printable.c_str(), printable.size(), ValueRoom(format)));
 }
 
-void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines)
-{
+void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines) {
     AppendHexLine(assignment, value.text, WTextLength(value.text), lines);
 }
 
-void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines)
-{
+void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines) {
     const size_t length = WTextLength(value.text);
     size_t units = length;
     if (const PjlLengthLimit* limit = FindLengthLimit(assignment)) {

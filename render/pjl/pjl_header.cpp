@@ -26,10 +26,8 @@ constexpr char kEnterLanguageLine[] = "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 // Room the computer name is read into.
 constexpr DWORD kHostNameUnits = 512;
 
-
 // A row whose source cannot read its field stops the build.
-constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource source)
-{
+constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource source) {
     const SettingField field = FieldNamed(fieldName);
     const bool text = source == JobSource::Text || source == JobSource::OwnerName || source == JobSource::JobName;
     const bool pageList = source == JobSource::PageList;
@@ -45,7 +43,7 @@ constexpr JobSettingRow Job(int32_t setting, const char* fieldName, JobSource so
 // The job settings in the order the printer expects them.
 constexpr JobSettingRow kJobSettingTable[kJobSettingCount] = {
     Job(3, "ZTWaitAfterProof", JobSource::Key),
-    Job(4, "ZTCollate", JobSource::Copies),              // COPIES or QTY
+    Job(4, "ZTCollate", JobSource::Copies),  // COPIES or QTY
     Job(155, "ZTRotate", JobSource::Key),
     Job(200, "ZTDitherType", JobSource::Key),
     Job(201, "ZTPrintDensity", JobSource::Key),
@@ -66,19 +64,19 @@ constexpr JobSettingRow kJobSettingTable[kJobSettingCount] = {
     Job(328, "ZTContinuousOutput", JobSource::Key),
     Job(415, "ZTJobComment", JobSource::Text),
     Job(0, "ZTOutputMode", JobSource::Key),
-    Job(1, "ZTDuplex", JobSource::Key),                  // DUPLEX (and BINDING)
+    Job(1, "ZTDuplex", JobSource::Key),  // DUPLEX (and BINDING)
     Job(2, "ZTDuplexMixedPage", JobSource::Key),
-    Job(5, "PaperNumber", JobSource::PageSizeCode),      // ZTPAGESIZE
+    Job(5, "PaperNumber", JobSource::PageSizeCode),  // ZTPAGESIZE
     Job(6, "ZTPageSizeWidth", JobSource::Value),
     Job(7, "ZTPageSizeHeight", JobSource::Value),
-    Job(8, "ZTOrientation", JobSource::Key),             // ORIENTATION
+    Job(8, "ZTOrientation", JobSource::Key),  // ORIENTATION
     Job(13, "ZTManualZoom", JobSource::Key),
     Job(14, "ZTZoomRate", JobSource::Value),
     Job(15, "OutputPaper", JobSource::OutputPaperCode),  // PAPER
     Job(16, "ZTTargetPaperSizeWidth", JobSource::Value),
     Job(17, "ZTTargetPaperSizeHeight", JobSource::Value),
-    Job(18, "ZTInputSlot", JobSource::Key),              // AUTOSELECT (and MEDIASOURCE)
-    Job(24, "ZTMediaType", JobSource::Key),              // MEDIATYPE
+    Job(18, "ZTInputSlot", JobSource::Key),  // AUTOSELECT (and MEDIASOURCE)
+    Job(24, "ZTMediaType", JobSource::Key),  // MEDIATYPE
     Job(103, "ZTHeaderFooterPrint", JobSource::Key),
     Job(104, "ZTPageNumPrint", JobSource::Key),
     Job(105, "ZTPageNumTransparent", JobSource::Key),
@@ -134,23 +132,23 @@ constexpr JobSettingRow kJobSettingTable[kJobSettingCount] = {
     Job(308, "ZTFoldBinding", JobSource::Key),
     Job(400, "ZTReverseOrder", JobSource::Key),
     Job(408, "ZTOwnerName", JobSource::Key),
-    Job(409, "ZTOwnerNameInfo", JobSource::OwnerName),   // USERNAME
+    Job(409, "ZTOwnerNameInfo", JobSource::OwnerName),  // USERNAME
     Job(410, "ZTJobName", JobSource::Key),
-    Job(411, "ZTJobNameInfo", JobSource::JobName),       // JOBNAME
+    Job(411, "ZTJobNameInfo", JobSource::JobName),  // JOBNAME
     Job(412, "ZTSecretNum", JobSource::Key),
-    Job(413, "ZTSecretNumInfo", JobSource::Text),        // PASSWORD
+    Job(413, "ZTSecretNumInfo", JobSource::Text),  // PASSWORD
     Job(414, "ZTHideJob", JobSource::Key),
     Job(9, "ZTMixedPageSize", JobSource::Key),
-    Job(10, "ZTDuplexSmallPages", JobSource::Key),       // ZTDUPLEXSMALLPAGE
-    Job(11, "ZTDuplexBigPages", JobSource::Key),         // ZTDUPLEXBIGPAGE
-    Job(12, "ZTRotateBigPages", JobSource::Key),         // ZTROTATEBIGPAGE
+    Job(10, "ZTDuplexSmallPages", JobSource::Key),  // ZTDUPLEXSMALLPAGE
+    Job(11, "ZTDuplexBigPages", JobSource::Key),    // ZTDUPLEXBIGPAGE
+    Job(12, "ZTRotateBigPages", JobSource::Key),    // ZTROTATEBIGPAGE
     Job(25, "ZTOutputMethod", JobSource::Key),
     Job(26, "ZTOutputBox", JobSource::OutputBox),
     Job(100, "ZTMultiUp", JobSource::Key),
     Job(101, "ZTMultiUpSinglePage", JobSource::Key),
     Job(102, "ZTBooklet", JobSource::Key),
     Job(309, "ZTBookletBinding", JobSource::Key),
-    Job(310, "ZTBookletSplitting", JobSource::Key),      // read unsigned: a stored -1 is 255 (AUTO)
+    Job(310, "ZTBookletSplitting", JobSource::Key),  // read unsigned: a stored -1 is 255 (AUTO)
     Job(311, "ZTBookletGutter", JobSource::Key),
     Job(312, "ZTBookletGutterDistance", JobSource::Value),
     Job(313, "ZTBookletGutterAutoReducing", JobSource::Key),
@@ -170,16 +168,14 @@ static_assert(kJobSettingTable[kJobSettingCount - 1].field.bytes != 0, "120 job 
 
 namespace {
 
-WString BoundedText(const WCHAR* text, size_t capacity)
-{
+WString BoundedText(const WCHAR* text, size_t capacity) {
     return text == nullptr ? WString() : WString(text, WTextLengthBounded(text, capacity));
 }
 
 // A name the settings carry when its switch is on and the name is not empty,
 // else the fallback the caller settled.
 WString NameOrFallback(SettingsView view, const SettingField& nameSwitch, const SettingField& name,
-                       const WString& fallback)
-{
+                       const WString& fallback) {
     if (ReadSettingU8(view, nameSwitch.offset) != 0) {
         WString stored = ReadSettingText(view, name.offset, name.Units());
         if (!stored.empty()) return stored;
@@ -190,8 +186,7 @@ WString NameOrFallback(SettingsView view, const SettingField& nameSwitch, const 
 // When the computer name cannot be read, ZTHOSTNAME goes out empty: the printer
 // still gets a well-formed header, and no made-up name could be told apart from
 // a real computer's.
-WString ComputerName()
-{
+WString ComputerName() {
     WCHAR name[kHostNameUnits] = {};
     DWORD size = kHostNameUnits;
     if (!GetComputerNameExW(ComputerNameNetBIOS, name, &size)) return WString();
@@ -199,52 +194,45 @@ WString ComputerName()
 }
 
 std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const PrinterPaperCodes& codes,
-                            const WString& documentName, const WString& userName)
-{
+                            const WString& documentName, const WString& userName) {
     const SettingField& field = row.field;
     switch (row.source) {
-    case JobSource::Key:
-        return LookupSettingLines(row.setting, ReadFieldValue(view, field), PjlNoValue());
-    case JobSource::Value:
-        return LookupSettingLines(row.setting, -1, PjlNumber(ReadFieldValue(view, field)));
-    case JobSource::Text:
-        return LookupSettingLines(row.setting, -1,
-                                  PjlText(ReadSettingText(view, field.offset, field.Units()).c_str()));
-    case JobSource::PageList:
-        return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, field.offset).c_str()));
-    case JobSource::Copies:
-        return LookupSettingLines(row.setting, ReadFieldValue(view, field),
-                                  PjlNumber(ReadSettingS16(view, kSettingCopyCount.offset)));
-    case JobSource::PageSizeCode:
-        return LookupSettingLines(row.setting, codes.pageSize, PjlNoValue());
-    case JobSource::OutputPaperCode:
-        return LookupSettingLines(row.setting, codes.outputPaper, PjlNoValue());
-    case JobSource::OwnerName:
-        return LookupSettingLines(
-            row.setting, -1, PjlText(NameOrFallback(view, kSettingOwnerNameSwitch, field, userName).c_str()));
-    case JobSource::JobName:
-        return LookupSettingLines(
-            row.setting, -1, PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, documentName).c_str()));
-    case JobSource::OutputBox: {
-        const int32_t box = ReadFieldValue(view, field);
-        if (box == 0) return LookupSettingLines(row.setting, 0, PjlNoValue());
-        return LookupSettingLines(kSharedBoxSetting, -1, PjlNumber(box));
-    }
+        case JobSource::Key: return LookupSettingLines(row.setting, ReadFieldValue(view, field), PjlNoValue());
+        case JobSource::Value: return LookupSettingLines(row.setting, -1, PjlNumber(ReadFieldValue(view, field)));
+        case JobSource::Text:
+            return LookupSettingLines(row.setting, -1,
+                                      PjlText(ReadSettingText(view, field.offset, field.Units()).c_str()));
+        case JobSource::PageList:
+            return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, field.offset).c_str()));
+        case JobSource::Copies:
+            return LookupSettingLines(row.setting, ReadFieldValue(view, field),
+                                      PjlNumber(ReadSettingS16(view, kSettingCopyCount.offset)));
+        case JobSource::PageSizeCode: return LookupSettingLines(row.setting, codes.pageSize, PjlNoValue());
+        case JobSource::OutputPaperCode: return LookupSettingLines(row.setting, codes.outputPaper, PjlNoValue());
+        case JobSource::OwnerName:
+            return LookupSettingLines(row.setting, -1,
+                                      PjlText(NameOrFallback(view, kSettingOwnerNameSwitch, field, userName).c_str()));
+        case JobSource::JobName:
+            return LookupSettingLines(
+                row.setting, -1, PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, documentName).c_str()));
+        case JobSource::OutputBox: {
+            const int32_t box = ReadFieldValue(view, field);
+            if (box == 0) return LookupSettingLines(row.setting, 0, PjlNoValue());
+            return LookupSettingLines(kSharedBoxSetting, -1, PjlNumber(box));
+        }
     }
     return std::string();
 }
 
 }  // namespace
 
-void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece)
-{
+void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece) {
     if (piece.size() > kHeaderChunkBytes || FAILED(accumulator.result)) return;
     if (accumulator.bytes.size() + piece.size() > kHeaderChunkBytes) FlushHeader(accumulator);
     accumulator.bytes.append(piece);
 }
 
-void FlushHeader(HeaderAccumulator& accumulator)
-{
+void FlushHeader(HeaderAccumulator& accumulator) {
     // A write that takes nothing ends the header as a failed one does:
     // offering the same bytes again would only repeat it.
     if (!accumulator.bytes.empty() && SUCCEEDED(accumulator.result)) {
@@ -255,8 +243,7 @@ void FlushHeader(HeaderAccumulator& accumulator)
 }
 
 PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPrinter, int16_t paperNumber,
-                                        int16_t outputPaperNumber) noexcept
-{
+                                        int16_t outputPaperNumber) noexcept {
     PrinterPaperCodes codes{kCustomPaperCode, kCustomPaperCode};
     bool pageFound = false;
     bool outputFound = false;
@@ -320,9 +307,8 @@ PrinterPaperCodes FindPrinterPaperCodes(const ModuleContext& modules, HANDLE hPr
     return codes;
 }
 
-HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
-                       const WCHAR* documentName, const WCHAR* userName) noexcept
-{
+HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
+                       const WCHAR* userName) noexcept {
     if (settings == nullptr) return S_OK;
     const SettingsView view{settings, kPjlHeaderSettingsBytes};
     HeaderAccumulator accumulator{hPrinter, std::string()};

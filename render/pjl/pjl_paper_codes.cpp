@@ -5,9 +5,7 @@
 
 namespace {
 
-bool Pending(const PjlPaperQuery& query) {
-    return !query.found && query.formName != nullptr && *query.formName != 0;
-}
+bool Pending(const PjlPaperQuery& query) { return !query.found && query.formName != nullptr && *query.formName != 0; }
 
 bool AnyPending(const PjlPaperQuery* queries, size_t count) {
     for (size_t i = 0; i < count; ++i) {

@@ -407,8 +407,7 @@ namespace {
 
 // The declared bound fills missing rows with zeros, so a row lost in editing
 // shows up here as an empty assignment rather than as a shorter table.
-constexpr bool AllRowsPresent()
-{
+constexpr bool AllRowsPresent() {
     for (const PjlSettingRow& row : kPjlSettingTable) {
         if (row.assignment == nullptr || row.assignment[0] == '\0') return false;
         if (row.setting < 0 || row.setting >= kPjlSettingNumberCount) return false;
@@ -417,8 +416,7 @@ constexpr bool AllRowsPresent()
 }
 
 // A setting's rows must be one run; a second run would be invisible to lookups.
-constexpr bool SettingsAdjacentAndKeysUnique()
-{
+constexpr bool SettingsAdjacentAndKeysUnique() {
     for (size_t i = 0; i < kPjlSettingRowCount; ++i) {
         for (size_t j = i + 1; j < kPjlSettingRowCount; ++j) {
             if (kPjlSettingTable[j].setting != kPjlSettingTable[i].setting) continue;
@@ -441,8 +439,7 @@ struct PjlSettingIndex {
     PjlIndexEntry entries[kPjlSettingNumberCount];
 };
 
-constexpr PjlSettingIndex MakeSettingIndex()
-{
+constexpr PjlSettingIndex MakeSettingIndex() {
     PjlSettingIndex index{};
     int32_t current = kPjlSettingTable[0].setting;
     int32_t first = 0;
@@ -467,8 +464,7 @@ constexpr PjlSettingIndex MakeSettingIndex()
 constexpr PjlSettingIndex kSettingIndex = MakeSettingIndex();
 
 // Every row is reached through exactly one entry, the entry of its own setting.
-constexpr bool IndexCoversEveryRowOnce()
-{
+constexpr bool IndexCoversEveryRowOnce() {
     int32_t total = 0;
     for (int32_t s = 0; s < kPjlSettingNumberCount; ++s) {
         const PjlIndexEntry& entry = kSettingIndex.entries[s];
@@ -485,23 +481,21 @@ static_assert(IndexCoversEveryRowOnce(), "the setting index misses or repeats a 
 
 using ConverterFunction = void (*)(const char*, const PjlValue&, std::string&);
 
-ConverterFunction ConverterOf(PjlConverterKind kind)
-{
+ConverterFunction ConverterOf(PjlConverterKind kind) {
     switch (kind) {
-    case PjlConverterKind::Fixed: return ConvertFixed;
-    case PjlConverterKind::Split: return ConvertSplit;
-    case PjlConverterKind::Number: return ConvertNumber;
-    case PjlConverterKind::AnsiText: return ConvertAnsiText;
-    case PjlConverterKind::HexUtf8: return ConvertHexUtf8;
-    case PjlConverterKind::HexUtf8Limited: return ConvertHexUtf8Limited;
+        case PjlConverterKind::Fixed: return ConvertFixed;
+        case PjlConverterKind::Split: return ConvertSplit;
+        case PjlConverterKind::Number: return ConvertNumber;
+        case PjlConverterKind::AnsiText: return ConvertAnsiText;
+        case PjlConverterKind::HexUtf8: return ConvertHexUtf8;
+        case PjlConverterKind::HexUtf8Limited: return ConvertHexUtf8Limited;
     }
     return nullptr;
 }
 
 }  // namespace
 
-std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value)
-{
+std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value) {
     std::string lines;
     if (setting < 0 || setting >= kPjlSettingNumberCount) return lines;
     const PjlIndexEntry& entry = kSettingIndex.entries[setting];

@@ -154,14 +154,13 @@ struct IPrintOemPS : public IPrintOemEngine {
 
 struct IPrintOemPS2 : public IPrintOemPS {
     virtual HRESULT STDMETHODCALLTYPE WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer, PDWORD pcbWritten) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetPDEVAdjustment(PDEVOBJ pdevobj, DWORD dwAdjustType, PVOID pBuf,
-                                                        DWORD cbBuffer, BOOL* pbAdjustmentDone) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetPDEVAdjustment(PDEVOBJ pdevobj, DWORD dwAdjustType, PVOID pBuf, DWORD cbBuffer,
+                                                        BOOL* pbAdjustmentDone) = 0;
 };
 
 struct IPrintOemDriverPS : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID pdriverobj, PCSTR Feature, PVOID pOutput,
-                                                          DWORD cbSize, PDWORD pcbNeeded,
-                                                          PDWORD pdwOptionsReturned) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID pdriverobj, PCSTR Feature, PVOID pOutput, DWORD cbSize,
+                                                          PDWORD pcbNeeded, PDWORD pdwOptionsReturned) = 0;
     virtual HRESULT STDMETHODCALLTYPE DrvWriteSpoolBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize,
                                                        DWORD* pdwResult) = 0;
 };
@@ -201,8 +200,8 @@ struct IPrintCoreHelperPS : public IPrintCoreHelper {
 // ---------------------------------------------------------------------------
 // Exports of a printer-interface DLL (the sibling library), looked up by name.
 // ---------------------------------------------------------------------------
-typedef DWORD(WINAPI* PFN_DrvDeviceCapabilities)(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability,
-                                                 PVOID pOutput, PDEVMODEW pDevmode);
+typedef DWORD(WINAPI* PFN_DrvDeviceCapabilities)(HANDLE hPrinter, PWSTR pszDeviceName, WORD Capability, PVOID pOutput,
+                                                 PDEVMODEW pDevmode);
 typedef BOOL(WINAPI* PFN_DrvConvertDevMode)(LPWSTR pPrinterName, PDEVMODEW pdmIn, PDEVMODEW pdmOut, LONG* pcbNeeded,
                                             DWORD fMode);
 

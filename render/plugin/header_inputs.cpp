@@ -14,14 +14,16 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     out.userName[0] = 0;
     try {
         WTextCopy(out.userName, kUserNameUnits, JobUserName(block).c_str());
-    } CATCH_TRACE()
+    }
+    CATCH_TRACE()
     ReadSettingBytes(block, 0, out.settings, kPjlHeaderSettingsBytes);
     if (ReadSettingU8(block, kSettingDateSwitch.offset) == 0) {
         // The copy's date text is replaced whole: today's date, zero-padded.
         WCHAR date[kSettingDateText.Units()] = {};
         try {
             WTextCopy(date, kSettingDateText.Units(), TodaysShortDate().c_str());
-        } CATCH_TRACE()
+        }
+        CATCH_TRACE()
         WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kSettingDateText.offset, date,
                           sizeof(date));
     }

@@ -18,7 +18,7 @@
 namespace {
 
 // Result codes Command leaves for the driver.
-constexpr DWORD kCommandNotHandled = 50;     // nothing injected at this point
+constexpr DWORD kCommandNotHandled = 50;  // nothing injected at this point
 constexpr DWORD kCommandNoIdentification = 160;
 
 // The driver's own function for a DDI index: the first entry of its table with
@@ -38,17 +38,10 @@ void SetResult(DWORD* pdwResult, DWORD value) {
 // The number GetInfo reports for a mode; false for a mode without one.
 bool InfoValue(DWORD dwMode, DWORD* value) {
     switch (dwMode) {
-        case OEMGI_GETSIGNATURE:
-            *value = kPluginSignature;
-            return true;
-        case OEMGI_GETVERSION:
-            *value = kPluginVersion;
-            return true;
-        case OEMGI_GETREQUESTEDHELPERINTERFACES:
-            *value = OEMPUBLISH_IPRINTCOREHELPER;
-            return true;
-        default:
-            return false;
+        case OEMGI_GETSIGNATURE: *value = kPluginSignature; return true;
+        case OEMGI_GETVERSION: *value = kPluginVersion; return true;
+        case OEMGI_GETREQUESTEDHELPERINTERFACES: *value = OEMPUBLISH_IPRINTCOREHELPER; return true;
+        default: return false;
     }
 }
 
@@ -186,7 +179,8 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::PublishDriverInterface(IUnknown* pIUnkno
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, PVOID, DWORD, DWORD* pdwResult) noexcept {
+HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, PVOID, DWORD,
+                                                DWORD* pdwResult) noexcept {
     if (dwIndex != PSINJECT_BEGINSTREAM) {
         SetResult(pdwResult, kCommandNotHandled);
         return E_NOTIMPL;
@@ -216,7 +210,8 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::Command(PDEVOBJ pdevobj, DWORD dwIndex, 
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer, PDWORD pcbWritten) noexcept {
+HRESULT STDMETHODCALLTYPE RenderPlugin::WritePrinter(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuffer,
+                                                     PDWORD pcbWritten) noexcept {
     if (PdevOf(pdevobj) == nullptr) return WriteToSpooler(pdevobj, pBuf, cbBuffer, pcbWritten);
     // A device object with a block but no private part is refused like a
     // settings block without identification.

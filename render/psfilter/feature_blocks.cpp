@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-
 namespace {
 
 // Formatting starts with the format's length plus this room and may double it
@@ -45,7 +44,8 @@ TemplateText LoadTemplate(HMODULE module, int number) {
     std::string kinds;
     try {
         if (!Conversions(text, size, kinds)) return none;
-    } CATCH_RETURN_VALUE(none)
+    }
+    CATCH_RETURN_VALUE(none)
     const char* expected = number == kNumericTemplate ? "sdds" : (number == kTextTemplate ? "ssss" : nullptr);
     if (expected == nullptr || kinds != expected) return none;
     return TemplateText{text, size};

@@ -14,8 +14,8 @@
 #include <string_view>
 
 constexpr WORD kTemplateResourceType = 20563;  // 0x5053
-constexpr int kNumericTemplate = 1;             // "%s %d", "(%d)", keyword
-constexpr int kTextTemplate = 2;                // "%s %s", "(%s)", keyword
+constexpr int kNumericTemplate = 1;            // "%s %d", "(%d)", keyword
+constexpr int kTextTemplate = 2;               // "%s %s", "(%s)", keyword
 
 // The markers of a feature block. The opening up to the keyword in its comment
 // line is 32 bytes; the rewriter steps back that far from a keyword.

@@ -13,8 +13,8 @@
 
 struct RewriteContext {
     FeatureTemplates templates;  // loaded once from the plug-in module for the whole rewrite
-    const WCHAR* documentName;  // the job's document name, never null
-    SettingsView settings;      // the settings block, bounded by what the caller holds
+    const WCHAR* documentName;   // the job's document name, never null
+    SettingsView settings;       // the settings block, bounded by what the caller holds
 };
 
 // Replaces the driver's blocks of the five replace groups, group after group,

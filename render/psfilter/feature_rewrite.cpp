@@ -90,9 +90,7 @@ void ReplaceRange(std::string& text, size_t start, size_t end, const std::string
 
 // Inserting happens only where text follows. The start of the piece is a
 // place like any other: a section may well begin with the block in question.
-bool CanInsertAt(std::string_view text, size_t offset) {
-    return offset != kNpos && offset < text.size();
-}
+bool CanInsertAt(std::string_view text, size_t offset) { return offset != kNpos && offset < text.size(); }
 
 // Callers settle the place first (CanInsertAt, or BehindAnchorBlock, whose
 // place may be the very end of the piece).
@@ -151,19 +149,20 @@ std::string InsertTextValue(const InsertRow& row, const RewriteContext& context,
     const SettingsView settings = context.settings;
     WString text;
     switch (row.source) {
-    case InsertSource::Field: text = ReadFieldText(settings, row.offset, row.capacity); break;
-    case InsertSource::Date: text = DateTextOf(context, texts); break;
-    case InsertSource::OwnerName:
-        text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kSettingOwnerNameSwitch.offset) == 0 || text.empty()) text = UserNameOf(context, texts);
-        break;
-    case InsertSource::JobName:
-        text = ReadFieldText(settings, row.offset, row.capacity);
-        if (ReadSettingU8(settings, kSettingJobNameSwitch.offset) == 0 || text.empty()) {
-            // The per-device buffer holds 520 units; never read past it.
-            text.assign(context.documentName, WTextLengthBounded(context.documentName, kPathCapacity - 1));
-        }
-        break;
+        case InsertSource::Field: text = ReadFieldText(settings, row.offset, row.capacity); break;
+        case InsertSource::Date: text = DateTextOf(context, texts); break;
+        case InsertSource::OwnerName:
+            text = ReadFieldText(settings, row.offset, row.capacity);
+            if (ReadSettingU8(settings, kSettingOwnerNameSwitch.offset) == 0 || text.empty())
+                text = UserNameOf(context, texts);
+            break;
+        case InsertSource::JobName:
+            text = ReadFieldText(settings, row.offset, row.capacity);
+            if (ReadSettingU8(settings, kSettingJobNameSwitch.offset) == 0 || text.empty()) {
+                // The per-device buffer holds 520 units; never read past it.
+                text.assign(context.documentName, WTextLengthBounded(context.documentName, kPathCapacity - 1));
+            }
+            break;
     }
     std::string utf8 = Utf8Text(text);
     return row.plainText ? utf8 : UpperHex(utf8);
@@ -173,20 +172,20 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
                              std::string& block) {
     const FeatureTemplates& templates = context.templates;
     switch (row.kind) {
-    case InsertKind::Int32:
-        return BuildNumberBlock(templates, row.keyword, ReadSettingS32(context.settings, row.offset), block);
-    case InsertKind::Int16:
-        return BuildNumberBlock(templates, row.keyword, ReadSettingS16(context.settings, row.offset), block);
-    case InsertKind::PageList: {
-        if (templates.text.text == nullptr) return BlockResult::NoTemplate;
-        const std::string list = Utf8Text(DecodePageList(context.settings, row.offset));
-        return BuildTextBlock(templates, row.keyword, list, list, block);
-    }
-    case InsertKind::Text: {
-        if (templates.text.text == nullptr) return BlockResult::NoTemplate;
-        const std::string value = InsertTextValue(row, context, texts);
-        return BuildTextBlock(templates, row.keyword, value, value, block);
-    }
+        case InsertKind::Int32:
+            return BuildNumberBlock(templates, row.keyword, ReadSettingS32(context.settings, row.offset), block);
+        case InsertKind::Int16:
+            return BuildNumberBlock(templates, row.keyword, ReadSettingS16(context.settings, row.offset), block);
+        case InsertKind::PageList: {
+            if (templates.text.text == nullptr) return BlockResult::NoTemplate;
+            const std::string list = Utf8Text(DecodePageList(context.settings, row.offset));
+            return BuildTextBlock(templates, row.keyword, list, list, block);
+        }
+        case InsertKind::Text: {
+            if (templates.text.text == nullptr) return BlockResult::NoTemplate;
+            const std::string value = InsertTextValue(row, context, texts);
+            return BuildTextBlock(templates, row.keyword, value, value, block);
+        }
     }
     return BlockResult::NoTemplate;
 }
@@ -264,9 +263,9 @@ HRESULT PlaceInsertBlock(const InsertRow& row, const RewriteContext& context, In
     Anchor anchors[kMaxAnchors];
     const size_t count = SplitAnchors(row.anchors, anchors);
     switch (row.placement) {
-    case InsertPlacement::OwnBlock: return PlaceOwnBlock(row, anchors[0], context, texts, text);
-    case InsertPlacement::BehindAnchor: return PlaceBehindAnchor(row, anchors, count, context, texts, text);
-    case InsertPlacement::InFrontOfList: return PlaceInFrontOfList(row, anchors, count, context, texts, text);
+        case InsertPlacement::OwnBlock: return PlaceOwnBlock(row, anchors[0], context, texts, text);
+        case InsertPlacement::BehindAnchor: return PlaceBehindAnchor(row, anchors, count, context, texts, text);
+        case InsertPlacement::InFrontOfList: return PlaceInFrontOfList(row, anchors, count, context, texts, text);
     }
     return S_OK;
 }
@@ -336,13 +335,14 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
                 // field) leaves that one block as the driver wrote it; the rest
                 // of the section is still the user's.
                 if (!FillReplaceValue(row, context.settings, value)) continue;
-                const BlockResult built =
-                    BuildTextBlock(context.templates, row.keyword, value, InvocationValue(row.invocation, value), block);
+                const BlockResult built = BuildTextBlock(context.templates, row.keyword, value,
+                                                         InvocationValue(row.invocation, value), block);
                 RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
                 if (built == BlockResult::Built) ReplaceRange(text, start, end, block);
             }
         }
-    } CATCH_RETURN(E_OUTOFMEMORY)
+    }
+    CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
@@ -358,7 +358,8 @@ HRESULT InsertPass(const RewriteContext& context, std::string& text) {
         for (const InsertRow& row : kInsertTable) {
             RETURN_IF_FAILED(PlaceInsertBlock(row, context, texts, text));
         }
-    } CATCH_RETURN(E_OUTOFMEMORY)
+    }
+    CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
@@ -372,19 +373,22 @@ HRESULT OrientationPass(const RewriteContext& context, int orientation, std::str
         RETURN_HR_IF(E_OUTOFMEMORY, built == BlockResult::Failed);
         if (built == BlockResult::NoTemplate) return S_OK;
         text.insert(0, block);
-    } CATCH_RETURN(E_OUTOFMEMORY)
+    }
+    CATCH_RETURN(E_OUTOFMEMORY)
     return S_OK;
 }
 
-HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings,
-                          std::string_view piece, SectionState section, int orientation, std::string& out) noexcept {
+HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                          SectionState section, int orientation, std::string& out) noexcept {
     RETURN_HR_IF(E_POINTER, module == nullptr || documentName == nullptr);
     try {
         out.assign(piece.data(), piece.size());
         const RewriteContext context{LoadFeatureTemplates(module), documentName, settings};
         HRESULT result = ReplacePass(context, out);
         if (SUCCEEDED(result)) result = InsertPass(context, out);
-        if (SUCCEEDED(result) && section == SectionState::FirstPiece) result = OrientationPass(context, orientation, out);
+        if (SUCCEEDED(result) && section == SectionState::FirstPiece)
+            result = OrientationPass(context, orientation, out);
         return result;
-    } CATCH_RETURN(E_OUTOFMEMORY)
+    }
+    CATCH_RETURN(E_OUTOFMEMORY)
 }

@@ -29,5 +29,5 @@ constexpr int kOrientationUnknown = -1;  // the settings' orientation field deci
 // block in front unless it names one. On S_OK `out` is the new text; E_POINTER
 // for a missing module or name, E_OUTOFMEMORY when memory runs out (out is then
 // unspecified). Never throws.
-HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings,
-                          std::string_view piece, SectionState section, int orientation, std::string& out) noexcept;
+HRESULT RewriteSetupPiece(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
+                          SectionState section, int orientation, std::string& out) noexcept;

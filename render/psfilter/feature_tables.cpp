@@ -45,23 +45,20 @@ constexpr ValueName kDuplexBigPagesNames[] = {{2, "LongEdge"}};
 constexpr Spelling kDuplexBigPages = MakeSpelling(kDuplexBigPagesNames, "ShortEdge");
 constexpr ValueName kManualZoomNames[] = {{1, "ON"}};
 constexpr Spelling kManualZoom = MakeSpelling(kManualZoomNames, "OFF");
-constexpr ValueName kInputSlotNames[] = {
-    {257, "Standard"}, {258, "Tray1"}, {259, "Tray2"}, {260, "ExternalFeeder"}};
+constexpr ValueName kInputSlotNames[] = {{257, "Standard"}, {258, "Tray1"}, {259, "Tray2"}, {260, "ExternalFeeder"}};
 constexpr Spelling kInputSlot = MakeSpelling(kInputSlotNames, "Auto");
-constexpr ValueName kMediaTypeNames[] = {{258, "Standard"},     {259, "HC"},         {260, "HCmatted"},
-                                         {261, "HighQuality2"}, {262, "PostcardIJ"}, {263, "Light"},
-                                         {264, "Rough"},        {267, "PlainPremium"}};
+constexpr ValueName kMediaTypeNames[] = {{258, "Standard"},   {259, "HC"},    {260, "HCmatted"}, {261, "HighQuality2"},
+                                         {262, "PostcardIJ"}, {263, "Light"}, {264, "Rough"},    {267, "PlainPremium"}};
 constexpr Spelling kMediaType = MakeSpelling(kMediaTypeNames, "Auto");
 constexpr ValueName kOutputMethodNames[] = {{1, "PrintAndBox"}, {2, "Box"}, {5, "Form"}};
 constexpr Spelling kOutputMethod = MakeSpelling(kOutputMethodNames, "Print");
 constexpr ValueName kOutputBoxNames[] = {{0, "PersonalBox"}};
 constexpr Spelling kOutputBox = MakeSpelling(kOutputBoxNames, "SharedBox1");
 
-constexpr ValueName kMultiUpNames[] = {{21, "2PagesLeftRight"},     {22, "2PagesRightLeft"},
-                                       {41, "4PagesLeftTopRight"},  {42, "4PagesLeftTopBottom"},
-                                       {43, "4PagesRightTopLeft"},  {44, "4PagesRightTopBottom"},
-                                       {81, "8PagesLeftTopRight"},  {82, "8PagesLeftTopBottom"},
-                                       {83, "8PagesRightTopLeft"},  {88, "8PagesRightTopBottom"}};
+constexpr ValueName kMultiUpNames[] = {
+    {21, "2PagesLeftRight"},    {22, "2PagesRightLeft"},      {41, "4PagesLeftTopRight"}, {42, "4PagesLeftTopBottom"},
+    {43, "4PagesRightTopLeft"}, {44, "4PagesRightTopBottom"}, {81, "8PagesLeftTopRight"}, {82, "8PagesLeftTopBottom"},
+    {83, "8PagesRightTopLeft"}, {88, "8PagesRightTopBottom"}};
 constexpr Spelling kMultiUp = MakeSpelling(kMultiUpNames, "Off");
 constexpr ValueName kMultiUpSinglePageNames[] = {{2, "2"}, {4, "4"}, {8, "8"}};
 constexpr Spelling kMultiUpSinglePage = MakeSpelling(kMultiUpSinglePageNames, "Off");
@@ -115,8 +112,7 @@ constexpr Spelling kOutputTray = MakeSpelling(kOutputTrayNames, "Auto");
 constexpr ValueName kOutputFaceNames[] = {{1, "FaceUp"}};
 constexpr Spelling kOutputFace = MakeSpelling(kOutputFaceNames, "FaceDown");
 
-constexpr ValueName kFormPatternNames[] = {
-    {2, "DupLong"}, {3, "DupShort"}, {4, "OneDupLong"}, {5, "OneDupShort"}};
+constexpr ValueName kFormPatternNames[] = {{2, "DupLong"}, {3, "DupShort"}, {4, "OneDupLong"}, {5, "OneDupShort"}};
 constexpr Spelling kFormPattern = MakeSpelling(kFormPatternNames, "One");
 constexpr ValueName kFormSurfaceNames[] = {{1, "Front"}};
 constexpr Spelling kFormSurface = MakeSpelling(kFormSurfaceNames, "Back");
@@ -325,9 +321,7 @@ std::string Translate(const std::string& value, const char* from1, const char* t
     return value;
 }
 
-int64_t Clamp(int64_t value, int64_t low, int64_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
+int64_t Clamp(int64_t value, int64_t low, int64_t high) { return value < low ? low : (value > high ? high : value); }
 
 }  // namespace
 
@@ -340,10 +334,8 @@ const Spelling kLevel3Spelling = MakeSpelling(kLevel3Names, "0");
 const Spelling kLevel2Spelling = MakeSpelling(kLevel2Names, "0");
 
 const ReplaceGroup kReplaceGroups[kReplaceGroupCount] = {
-    {kGroup1, sizeof kGroup1 / sizeof kGroup1[0]},
-    {kGroup2, sizeof kGroup2 / sizeof kGroup2[0]},
-    {kGroup3, sizeof kGroup3 / sizeof kGroup3[0]},
-    {kGroup4, sizeof kGroup4 / sizeof kGroup4[0]},
+    {kGroup1, sizeof kGroup1 / sizeof kGroup1[0]}, {kGroup2, sizeof kGroup2 / sizeof kGroup2[0]},
+    {kGroup3, sizeof kGroup3 / sizeof kGroup3[0]}, {kGroup4, sizeof kGroup4 / sizeof kGroup4[0]},
     {kGroup5, sizeof kGroup5 / sizeof kGroup5[0]},
 };
 
@@ -383,8 +375,16 @@ constexpr InsertRow Insert(int32_t code, const char* anchors, const char* keywor
     const bool plainText = std::string_view(keyword) == kPlainTextKeyword;
     const bool customSizeStandIn = std::string_view(anchors) == kPageSizeAnchor;
     const InsertKind kind = InsertAs(field);
-    return InsertRow{code,      anchors,   keyword, kind, field.offset, static_cast<uint16_t>(field.Units()),
-                     source,    plainText, customSizeStandIn, PlacementOf(anchors, keyword, kind)};
+    return InsertRow{code,
+                     anchors,
+                     keyword,
+                     kind,
+                     field.offset,
+                     static_cast<uint16_t>(field.Units()),
+                     source,
+                     plainText,
+                     customSizeStandIn,
+                     PlacementOf(anchors, keyword, kind)};
 }
 constexpr InsertRow PageList(int32_t code, const char* anchors, const char* keyword, const char* fieldName) {
     return Insert(code, anchors, keyword, InsertSource::Field, fieldName);
@@ -436,54 +436,52 @@ const char* SpellValue(const Spelling& spelling, int64_t value) {
 bool FillReplaceValue(const ReplaceRow& row, SettingsView settings, std::string& value) {
     value.clear();
     switch (row.rule) {
-    case ValueRule::Spelled:
-        value = SpellValue(*row.spelling, ReadFieldValue(settings, row.field));
-        return true;
-    case ValueRule::Numbered: {
-        const int64_t number = ReadFieldValue(settings, row.field);
-        if (number >= row.low && number <= row.high) {
-            value = row.prefix;
-            value += std::to_string(number);
-        } else {
-            value = SpellValue(*row.spelling, number);
+        case ValueRule::Spelled: value = SpellValue(*row.spelling, ReadFieldValue(settings, row.field)); return true;
+        case ValueRule::Numbered: {
+            const int64_t number = ReadFieldValue(settings, row.field);
+            if (number >= row.low && number <= row.high) {
+                value = row.prefix;
+                value += std::to_string(number);
+            } else {
+                value = SpellValue(*row.spelling, number);
+            }
+            return true;
         }
-        return true;
-    }
-    case ValueRule::Clamped:
-        value = std::to_string(Clamp(ReadFieldValue(settings, row.field), row.low, row.high));
-        return true;
-    case ValueRule::ZoomRate: {
-        const int64_t rate = ReadSettingU8(settings, kSettingManualZoom.offset) != 0
-                                 ? Clamp(ReadFieldValue(settings, row.field), row.low, row.high)
-                                 : kDefaultZoomRate;
-        value = std::to_string(rate);
-        return true;
-    }
-    case ValueRule::StapleMode: {
-        const uint8_t binding = ReadSettingU8(settings, kSettingBinding.offset);
-        const int64_t staple = ReadFieldValue(settings, row.field);
-        if (binding == 0 || binding == 1) {
-            value = SpellValue(kStapleSide, staple);
-        } else if (binding == 2) {
-            value = SpellValue(kStapleTop, staple);
-        } else {
-            value = "Off";
+        case ValueRule::Clamped:
+            value = std::to_string(Clamp(ReadFieldValue(settings, row.field), row.low, row.high));
+            return true;
+        case ValueRule::ZoomRate: {
+            const int64_t rate = ReadSettingU8(settings, kSettingManualZoom.offset) != 0
+                                     ? Clamp(ReadFieldValue(settings, row.field), row.low, row.high)
+                                     : kDefaultZoomRate;
+            value = std::to_string(rate);
+            return true;
         }
-        return true;
-    }
-    case ValueRule::Font:
-        // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
-        // after its last whole character that fits: the printer still gets the
-        // start of the name rather than nothing, and the block stays well formed.
-        value = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
-        CutUtf8(value, kFontBytes - 1);
-        return true;
-    case ValueRule::Hex: {
-        const std::string bytes = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
-        if (bytes.size() > kFormNameBytes - 1) return false;
-        value = UpperHex(bytes);
-        return true;
-    }
+        case ValueRule::StapleMode: {
+            const uint8_t binding = ReadSettingU8(settings, kSettingBinding.offset);
+            const int64_t staple = ReadFieldValue(settings, row.field);
+            if (binding == 0 || binding == 1) {
+                value = SpellValue(kStapleSide, staple);
+            } else if (binding == 2) {
+                value = SpellValue(kStapleTop, staple);
+            } else {
+                value = "Off";
+            }
+            return true;
+        }
+        case ValueRule::Font:
+            // A font name whose UTF-8 form does not fit its 64 bytes goes on cut
+            // after its last whole character that fits: the printer still gets the
+            // start of the name rather than nothing, and the block stays well formed.
+            value = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
+            CutUtf8(value, kFontBytes - 1);
+            return true;
+        case ValueRule::Hex: {
+            const std::string bytes = Utf8Text(ReadFieldText(settings, row.field.offset, row.field.Units()));
+            if (bytes.size() > kFormNameBytes - 1) return false;
+            value = UpperHex(bytes);
+            return true;
+        }
     }
     return true;
 }
@@ -508,7 +506,8 @@ void AddSpelling(std::vector<std::string>& texts, const Spelling& spelling, int6
 }
 
 void AddRange(std::vector<std::string>& texts, const char* prefix, int32_t low, int32_t high) {
-    for (int64_t n = low; n <= high; ++n) AddText(texts, std::string(prefix != nullptr ? prefix : "") + std::to_string(n));
+    for (int64_t n = low; n <= high; ++n)
+        AddText(texts, std::string(prefix != nullptr ? prefix : "") + std::to_string(n));
 }
 
 }  // namespace
@@ -516,43 +515,43 @@ void AddRange(std::vector<std::string>& texts, const char* prefix, int32_t low, 
 std::vector<std::string> ReplaceValueTexts(const ReplaceRow& row) {
     std::vector<std::string> texts;
     switch (row.rule) {
-    case ValueRule::Spelled: AddSpelling(texts, *row.spelling); break;
-    case ValueRule::Numbered:
-        AddRange(texts, row.prefix, row.low, row.high);
-        AddSpelling(texts, *row.spelling, row.low, row.high);
-        break;
-    case ValueRule::Clamped: AddRange(texts, nullptr, row.low, row.high); break;
-    case ValueRule::ZoomRate:
-        AddRange(texts, nullptr, row.low, row.high);
-        AddText(texts, std::to_string(kDefaultZoomRate));
-        break;
-    case ValueRule::StapleMode:
-        AddSpelling(texts, kStapleSide);
-        AddSpelling(texts, kStapleTop);
-        break;
-    case ValueRule::Font:
-    case ValueRule::Hex: break;
+        case ValueRule::Spelled: AddSpelling(texts, *row.spelling); break;
+        case ValueRule::Numbered:
+            AddRange(texts, row.prefix, row.low, row.high);
+            AddSpelling(texts, *row.spelling, row.low, row.high);
+            break;
+        case ValueRule::Clamped: AddRange(texts, nullptr, row.low, row.high); break;
+        case ValueRule::ZoomRate:
+            AddRange(texts, nullptr, row.low, row.high);
+            AddText(texts, std::to_string(kDefaultZoomRate));
+            break;
+        case ValueRule::StapleMode:
+            AddSpelling(texts, kStapleSide);
+            AddSpelling(texts, kStapleTop);
+            break;
+        case ValueRule::Font:
+        case ValueRule::Hex: break;
     }
     return texts;
 }
 
 std::string InvocationValue(Invocation rule, const std::string& commentValue) {
     switch (rule) {
-    case Invocation::Same: break;
-    case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
-    case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
-    case Invocation::Hex: return UpperHex(commentValue);
-    case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
+        case Invocation::Same: break;
+        case Invocation::OnOff: return Translate(commentValue, "True", "On", "False", "Off");
+        case Invocation::UpperOnOff: return Translate(commentValue, "True", "ON", "False", "OFF");
+        case Invocation::Hex: return UpperHex(commentValue);
+        case Invocation::PrintSpeed: return Translate(commentValue, "ON", "LowSpeed", "OFF", "Standard");
     }
     return commentValue;
 }
 
 const char* OrientationValue(int orientation, SettingsView settings) {
     switch (orientation) {
-    case 1: return "Portrait";
-    case 2: return "Landscape";
-    case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kSettingOrientation.offset));
-    default: return "Portrait";
+        case 1: return "Portrait";
+        case 2: return "Landscape";
+        case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kSettingOrientation.offset));
+        default: return "Portrait";
     }
 }
 

@@ -147,8 +147,8 @@ struct InsertRow {
     uint16_t capacity;  // bytes of a number or page list; units of a text, terminator included
     InsertSource source;
     // Derived from the keyword and anchors when the table is compiled:
-    bool plainText;         // the text value goes on as UTF-8 rather than hex (ZTSecretNumInfo)
-    bool customSizeStandIn; // the single anchor "ZTPageSize ": a custom-size block may stand in
+    bool plainText;          // the text value goes on as UTF-8 rather than hex (ZTSecretNumInfo)
+    bool customSizeStandIn;  // the single anchor "ZTPageSize ": a custom-size block may stand in
     InsertPlacement placement;
 };
 
@@ -166,7 +166,6 @@ WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
 // The UTF-8 form of text (lone surrogates become U+FFFD). A conversion the
 // system refuses gives the empty text. May throw std::bad_alloc.
 std::string Utf8Text(const WString& text);
-
 
 // Cuts a UTF-8 text to at most maxBytes bytes without splitting a character.
 void CutUtf8(std::string& text, size_t maxBytes);

@@ -65,8 +65,12 @@ size_t CompleteLengthOf(std::string_view bytes) noexcept {
 }
 
 LineBuffer::LineBuffer(LineBuffer&& other) noexcept
-    : data_(std::move(other.data_)), capacity_(other.capacity_), start_(other.start_), length_(other.length_),
-      completeLength_(other.completeLength_), byteLimit_(other.byteLimit_) {
+    : data_(std::move(other.data_)),
+      capacity_(other.capacity_),
+      start_(other.start_),
+      length_(other.length_),
+      completeLength_(other.completeLength_),
+      byteLimit_(other.byteLimit_) {
     other.capacity_ = 0;
     other.start_ = 0;
     other.length_ = 0;

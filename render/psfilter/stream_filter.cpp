@@ -70,8 +70,7 @@ size_t UndecidedTail(const BYTE* bytes, size_t length) {
         at = percentFirst ? percent : cr;
         const size_t left = static_cast<size_t>(end - at);
         for (const std::string_view text : kDecidingTexts) {
-            if (text.size() > left && text[0] == static_cast<char>(*at) &&
-                std::memcmp(at, text.data(), left) == 0) {
+            if (text.size() > left && text[0] == static_cast<char>(*at) && std::memcmp(at, text.data(), left) == 0) {
                 return left;
             }
         }
@@ -231,9 +230,8 @@ HRESULT RewritePiece(const FilterCall& call, size_t piece) {
     const char* const text = reinterpret_cast<const char*>(state.setup.Bytes());
 
     std::string rewritten;
-    const HRESULT rewrite =
-        call.rewrite(call.job.module, call.job.documentName, call.job.settings, std::string_view(text, piece),
-                     state.section, orientation, rewritten);
+    const HRESULT rewrite = call.rewrite(call.job.module, call.job.documentName, call.job.settings,
+                                         std::string_view(text, piece), state.section, orientation, rewritten);
     DropEvaluatedPageComments(state);
     if (SUCCEEDED(rewrite)) {
         RENDER_TRACE("%s setup piece rewritten: %zu bytes in, %zu out, orientation %d",
@@ -548,8 +546,8 @@ bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept {
            state.passThroughOwed <= state.pending.Length();
 }
 
-HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
-                          DWORD* written, SetupRewriteFunction rewrite) noexcept {
+HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
+                          SetupRewriteFunction rewrite) noexcept {
     assert(StreamFilterStateIsSound(state));
     const HRESULT hr = Write(state, job, data, count, written, rewrite);
     assert(StreamFilterStateIsSound(state));

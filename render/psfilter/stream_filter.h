@@ -69,8 +69,8 @@ struct StreamFilterState {
 // The job a call belongs to: where its output goes and what the rewriter needs.
 struct FilterJob {
     HANDLE printer;
-    HMODULE module;            // holds the feature-block templates
-    SettingsView settings;     // the device object's settings block, identification checked
+    HMODULE module;             // holds the feature-block templates
+    SettingsView settings;      // the device object's settings block, identification checked
     const WCHAR* documentName;  // never null
 };
 
@@ -95,8 +95,8 @@ using SetupRewriteFunction = HRESULT (*)(HMODULE module, const WCHAR* documentNa
 // line end is held until the line is complete or the document ends
 // (StreamFilterFlush). Which bytes reach the spooler does not depend on how
 // the driver cuts its writes. Never throws.
-HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count,
-                          DWORD* written, SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
+HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
+                          SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
 
 // Whether the state keeps the invariants written on StreamFilterState.
 bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept;

@@ -160,8 +160,8 @@ PrinterName ReadPrinterName(HANDLE hPrinter) {
 // Selects the driver's form for the paper number of a public DEVMODE. The paper
 // mapping works on a whole DEVMODEW, so a shorter one is handed over as a full
 // image and only its declared bytes are written back.
-void SelectDriverFormBounded(const ModuleContext& modules, DEVMODEW* target, HANDLE hPrinter,
-                             const WCHAR* printerName, IPrintCoreHelperPS* coreHelper) {
+void SelectDriverFormBounded(const ModuleContext& modules, DEVMODEW* target, HANDLE hPrinter, const WCHAR* printerName,
+                             IPrintCoreHelperPS* coreHelper) {
     DEVMODEW image = PublicImage(target);
     SelectDriverForm(modules, &image, hPrinter, printerName, coreHelper);
     StorePublicImage(target, image);
@@ -359,8 +359,7 @@ void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, Setti
     }
 }
 
-HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper,
-                      const ModuleContext& modules) {
+HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper, const ModuleContext& modules) {
     const DWORD cdmMode = dwMode == OEMDM_DEFAULT ? CDM_DRIVER_DEFAULT : CDM_CONVERT;
     if (modules.sibling == nullptr) {
         return S_OK;

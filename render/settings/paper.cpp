@@ -10,36 +10,16 @@
 #include <vector>
 
 const PaperRow kPaperTable[kPaperRowCount] = {
-    {8, "A3", 2970, 4200, 1, 1},
-    {9, "A4", 2100, 2970, 2, 1},
-    {11, "A5", 1480, 2100, 3, 1},
-    {70, "A6", 1050, 1480, 4, 1},
-    {12, "B4", 2570, 3640, 5, 1},
-    {13, "B5", 1820, 2570, 6, 1},
-    {88, "B6", 1280, 1820, 7, 1},
-    {43, "Postcard", 1000, 1478, 8, 1},
-    {259, "EnvKaku0", 2870, 3820, 9, 0},
-    {260, "EnvKaku1", 2700, 3820, 10, 0},
-    {71, "EnvKaku2", 2400, 3320, 11, 1},
-    {72, "EnvKaku3", 2160, 2770, 12, 1},
-    {73, "EnvChou3", 1200, 2350, 13, 1},
-    {74, "EnvChou4", 900, 2050, 14, 1},
-    {258, "Foolscap", 2160, 3400, 15, 0},
-    {3, "Tabloid", 2794, 4318, 16, 1},
-    {5, "Legal", 2159, 3556, 17, 1},
-    {263, "PHLegal", 2159, 3302, 18, 0},
-    {1, "Letter", 2159, 2794, 19, 1},
-    {6, "Statement", 1397, 2159, 20, 1},
-    {257, "A3W", 3160, 4600, 21, 0},
-    {30, "EnvC4", 2289, 3238, 22, 1},
-    {28, "EnvC5", 1619, 2289, 23, 1},
-    {31, "EnvC6", 1139, 1619, 24, 1},
-    {27, "EnvDL", 1100, 2200, 25, 1},
-    {261, "ARCHA", 2286, 3048, 26, 0},
-    {262, "10x13", 2540, 3302, 27, 0},
-    {20, "Env10", 1048, 2413, 28, 1},
-    {264, "8K", 2700, 3900, 29, 0},
-    {265, "16K", 1950, 2700, 30, 0},
+    {8, "A3", 2970, 4200, 1, 1},          {9, "A4", 2100, 2970, 2, 1},         {11, "A5", 1480, 2100, 3, 1},
+    {70, "A6", 1050, 1480, 4, 1},         {12, "B4", 2570, 3640, 5, 1},        {13, "B5", 1820, 2570, 6, 1},
+    {88, "B6", 1280, 1820, 7, 1},         {43, "Postcard", 1000, 1478, 8, 1},  {259, "EnvKaku0", 2870, 3820, 9, 0},
+    {260, "EnvKaku1", 2700, 3820, 10, 0}, {71, "EnvKaku2", 2400, 3320, 11, 1}, {72, "EnvKaku3", 2160, 2770, 12, 1},
+    {73, "EnvChou3", 1200, 2350, 13, 1},  {74, "EnvChou4", 900, 2050, 14, 1},  {258, "Foolscap", 2160, 3400, 15, 0},
+    {3, "Tabloid", 2794, 4318, 16, 1},    {5, "Legal", 2159, 3556, 17, 1},     {263, "PHLegal", 2159, 3302, 18, 0},
+    {1, "Letter", 2159, 2794, 19, 1},     {6, "Statement", 1397, 2159, 20, 1}, {257, "A3W", 3160, 4600, 21, 0},
+    {30, "EnvC4", 2289, 3238, 22, 1},     {28, "EnvC5", 1619, 2289, 23, 1},    {31, "EnvC6", 1139, 1619, 24, 1},
+    {27, "EnvDL", 1100, 2200, 25, 1},     {261, "ARCHA", 2286, 3048, 26, 0},   {262, "10x13", 2540, 3302, 27, 0},
+    {20, "Env10", 1048, 2413, 28, 1},     {264, "8K", 2700, 3900, 29, 0},      {265, "16K", 1950, 2700, 30, 0},
 };
 
 const PaperRow* FindPaperRow(short paperNumber) {
@@ -94,8 +74,8 @@ const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paper
             if (keyword == nullptr || *keyword == 0) return true;
             // 255 bytes and the terminator; a longer keyword is no table keyword.
             char ansi[256] = {};
-            const int bytes = WideCharToMultiByte(CP_ACP, 0, keyword, -1, ansi, static_cast<int>(sizeof(ansi)),
-                                                  nullptr, nullptr);
+            const int bytes =
+                WideCharToMultiByte(CP_ACP, 0, keyword, -1, ansi, static_cast<int>(sizeof(ansi)), nullptr, nullptr);
             if (bytes <= 0) return true;
             ansi[sizeof(ansi) - 1] = 0;
             const PaperRow* row = FindPaperRowByKeyword(ansi);
@@ -103,7 +83,8 @@ const char* FindPageSizeKeyword(const ModuleContext& modules, const WCHAR* paper
             result = row->keyword;
             return false;
         });
-    } CATCH_RETURN_VALUE(kCustomKeyword)
+    }
+    CATCH_RETURN_VALUE(kCustomKeyword)
     return result;
 }
 
@@ -123,7 +104,8 @@ short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE h
             return !listed;
         });
         return listed ? paperNumber : kSiblingCustomPaper;
-    } CATCH_RETURN_VALUE(kSiblingCustomPaper)
+    }
+    CATCH_RETURN_VALUE(kSiblingCustomPaper)
 }
 
 HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
@@ -196,7 +178,8 @@ HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber
         }
         *paperNumber = kSiblingCustomPaper;
         return result;
-    } CATCH_RETURN(E_OUTOFMEMORY)
+    }
+    CATCH_RETURN(E_OUTOFMEMORY)
 }
 
 namespace {

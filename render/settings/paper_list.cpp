@@ -71,7 +71,8 @@ bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) noexce
             start = next;
         }
         return true;
-    } CATCH_RETURN_VALUE(false)
+    }
+    CATCH_RETURN_VALUE(false)
 }
 
 const WCHAR* PaperListValue(const WCHAR* line, const WCHAR* key) {

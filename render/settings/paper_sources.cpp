@@ -29,7 +29,8 @@ SiblingListResult QueryList(HMODULE sibling, HANDLE hPrinter, const WCHAR* print
     if (count > kMaxListEntries) return SiblingListResult::OutOfMemory;
     try {
         list.assign(static_cast<size_t>(count) * unitsPerEntry, T{});
-    } CATCH_RETURN_VALUE(OutOfMemory(list))
+    }
+    CATCH_RETURN_VALUE(OutOfMemory(list))
     const DWORD filled = proc(hPrinter, name, capability, list.data(), nullptr);
     if (filled == 0 || filled == kNoAnswer) {
         list.clear();
@@ -55,7 +56,8 @@ SiblingListResult QuerySiblingPaperSizes(HMODULE sibling, HANDLE hPrinter, const
     if (result != SiblingListResult::Ok) return result;
     try {
         sizes.resize(raw.size() / 2);
-    } CATCH_RETURN_VALUE(OutOfMemory(sizes))
+    }
+    CATCH_RETURN_VALUE(OutOfMemory(sizes))
     for (size_t i = 0; i < sizes.size(); ++i) sizes[i] = SiblingPaperSize{raw[i * 2], raw[i * 2 + 1]};
     return SiblingListResult::Ok;
 }
@@ -73,7 +75,8 @@ FormList ReadFormList(HANDLE hPrinter) {
     if (needed == 0) return list;
     try {
         list.storage.assign(needed, 0);
-    } CATCH_RETURN_VALUE(FormList())
+    }
+    CATCH_RETURN_VALUE(FormList())
     returned = 0;
     DWORD needed2 = 0;
     if (!EnumFormsW(hPrinter, 1, list.storage.data(), needed, &needed2, &returned)) return FormList();

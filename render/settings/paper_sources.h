@@ -26,7 +26,7 @@ inline PFN_DrvDeviceCapabilities FindSiblingDeviceCapabilities(HMODULE sibling) 
 constexpr size_t kSiblingPaperNameUnits = 64;
 
 struct SiblingPaperSize {
-    int32_t width;   // tenths of a millimetre
+    int32_t width;  // tenths of a millimetre
     int32_t length;
 };
 

@@ -49,15 +49,13 @@ void ApplyRule(SettingsSpan settings, const SettingRow& row, int64_t binding) {
 bool SettingValueValid(const SettingRow& row, int64_t value, int64_t binding) {
     switch (row.rule) {
         case SettingRule::Values:
-        case SettingRule::Clamp:
-            return InRanges(row, value);
+        case SettingRule::Clamp: return InRanges(row, value);
         case SettingRule::Staple:
             if (value == 0) return true;
             if (binding == 0 || binding == 1) return value == 10 || value == 20;
             if (binding == 2) return value == 11 || value == 12 || value == 20;
             return false;
-        case SettingRule::Text:
-            break;
+        case SettingRule::Text: break;
     }
     return false;
 }
@@ -176,9 +174,7 @@ void WriteDefaultPrivatePart(void* out) {
 HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept {
     RETURN_HR_IF_SET_ERROR(E_FAIL, ERROR_INVALID_PARAMETER, pOemDMParam == nullptr);
     switch (dwMode) {
-        case OEMDM_SIZE:
-            pOemDMParam->cbBufSize = kPrivatePartBytes;
-            return S_OK;
+        case OEMDM_SIZE: pOemDMParam->cbBufSize = kPrivatePartBytes; return S_OK;
         case OEMDM_DEFAULT:
             // Defaults cannot be handed back without somewhere to put them; the
             // caller then skips everything that would read them.
@@ -209,8 +205,7 @@ HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept {
             ValidatePrivatePart(out, pOemDMParam->cbBufSize);
             return S_OK;
         }
-        default:
-            break;
+        default: break;
     }
     SetLastError(ERROR_INVALID_PARAMETER);  // a mode the driver does not send
     RETURN_HR(E_FAIL);

@@ -43,7 +43,6 @@ bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t 
     return true;
 }
 
-
 namespace {
 
 // The text's capacity cut to the units that lie inside the view.

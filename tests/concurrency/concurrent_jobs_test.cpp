@@ -86,13 +86,13 @@ struct JobSpec {
     std::u16string documentName;
     std::u16string laterName;  // a second StartDoc of the same document brings this one
     std::string postscript;
-    std::vector<size_t> cuts;  // write boundaries: 0, ..., postscript.size()
+    std::vector<size_t> cuts;            // write boundaries: 0, ..., postscript.size()
     DWORD spoolerTakes = sim::kNoLimit;  // at most this many bytes per WritePrinter call
-    bool throughSink = false;  // the spooler hands the bytes to a sink instead of recording
+    bool throughSink = false;            // the spooler hands the bytes to a sink instead of recording
 };
 
 struct JobResult {
-    std::string spooled;  // everything the job's printer took
+    std::string spooled;   // everything the job's printer took
     std::string failures;  // empty when every step answered as it should
 };
 
@@ -115,10 +115,12 @@ JobSpec MakeJob(unsigned id) {
     std::string& ps = job.postscript;
     ps = "%!PS-Adobe-3.0\r\n%%Title: " + Utf8(job.documentName) + "\r\n%%EndComments\r\n";
     ps += "%%BeginProlog\r\n/F { findfont } bind def\r\n%%EndProlog\r\n%%BeginSetup\r\n";
-    ps += "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n<</Duplex false>> setpagedevice\r\n"
-          "%%EndFeature\r\n}featurecleanup\r\n";
-    ps += "featurebegin{\r\n%%BeginFeature: *PageRegion A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
-          "%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n";
+    ps +=
+        "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n<</Duplex false>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n";
+    ps +=
+        "featurebegin{\r\n%%BeginFeature: *PageRegion A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n";
     const unsigned pages = 1 + id % 4;
     for (unsigned page = 1; page <= pages; ++page) {
         ps += "%%Page: " + std::to_string(page) + " " + std::to_string(page) + "\r\n";
@@ -244,8 +246,8 @@ protected:
         const DWORD bytes = static_cast<DWORD>(part.size());
         if (requests.Defaults(&publicDm, &publicOut, part.data(), bytes) != S_OK) fail("DevMode(default)");
         BYTE* settings = part.data() + kTestSettingsOffset;
-        std::memcpy(settings + 1224, &job.copies, 2);  // CopyCount
-        std::memcpy(settings + 376, &job.paper, 2);    // PaperNumber
+        std::memcpy(settings + 1224, &job.copies, 2);                                     // CopyCount
+        std::memcpy(settings + 376, &job.paper, 2);                                       // PaperNumber
         std::memcpy(settings + 5174, job.comment.c_str(), (job.comment.size() + 1) * 2);  // ZTJobComment
         if (requests.Merge(&publicDm, &publicOut, part.data(), bytes) != S_OK) fail("DevMode(merge)");
 

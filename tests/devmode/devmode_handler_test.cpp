@@ -14,7 +14,7 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 constexpr size_t kBlock = kPrivatePartHeaderBytes;  // settings block offset in a private part
 constexpr size_t kCopyBlock = sizeof(DEVMODEW);     // settings block offset in a conversion copy
-constexpr size_t kDuplexOffset = 372;                // within the settings block
+constexpr size_t kDuplexOffset = 372;               // within the settings block
 constexpr size_t kPaperNumberOffset = 376;
 
 // One OEMDMPARAM with the buffers it points to. An empty buffer is passed as null.
@@ -86,14 +86,12 @@ TEST(CustomPageSizeText, PointsAreTruncatedAndClamped) {
         const char* text;
     };
     const Case cases[] = {
-        {2100, 2970, "595 841 0 0 ShortEdge"},
-        {100, 2970, "255 841 0 0 ShortEdge"},
-        {900, 1482, "255 420 0 0 ShortEdge"},   // 255.1 and 420.1 points
-        {899, 1480, "255 420 0 0 ShortEdge"},   // 254.8 and 419.5: below, clamped up
-        {3401, 5500, "964 1559 0 0 ShortEdge"}, // 964.1 and 1559.1
-        {3405, 5510, "964 1559 0 0 ShortEdge"}, // 965.2 and 1561.9: clamped down
-        {-2100, 0, "255 420 0 0 ShortEdge"},
-        {32767, 32767, "964 1559 0 0 ShortEdge"},
+        {2100, 2970, "595 841 0 0 ShortEdge"},  {100, 2970, "255 841 0 0 ShortEdge"},
+        {900, 1482, "255 420 0 0 ShortEdge"},    // 255.1 and 420.1 points
+        {899, 1480, "255 420 0 0 ShortEdge"},    // 254.8 and 419.5: below, clamped up
+        {3401, 5500, "964 1559 0 0 ShortEdge"},  // 964.1 and 1559.1
+        {3405, 5510, "964 1559 0 0 ShortEdge"},  // 965.2 and 1561.9: clamped down
+        {-2100, 0, "255 420 0 0 ShortEdge"},    {32767, 32767, "964 1559 0 0 ShortEdge"},
     };
     for (const Case& c : cases) {
         char text[kCustomPageSizeTextBytes];
@@ -479,12 +477,11 @@ TEST_P(DefaultRequestTest, SiblingDefaultsSetTheDriverDuplexAndPageSize) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Defaults, DefaultRequestTest,
-    ::testing::Values(DefaultCase{1, 9, {{"Duplex", "None"}, {"PageSize", "A4"}}},
-                      DefaultCase{2, 1, {{"Duplex", "DuplexNoTumble"}, {"PageSize", "Letter"}}},
-                      DefaultCase{3, 8, {}}, DefaultCase{2, 8, {{"Duplex", "DuplexNoTumble"}}},
-                      DefaultCase{3, 1, {{"PageSize", "Letter"}}}));
+INSTANTIATE_TEST_SUITE_P(Defaults, DefaultRequestTest,
+                         ::testing::Values(DefaultCase{1, 9, {{"Duplex", "None"}, {"PageSize", "A4"}}},
+                                           DefaultCase{2, 1, {{"Duplex", "DuplexNoTumble"}, {"PageSize", "Letter"}}},
+                                           DefaultCase{3, 8, {}}, DefaultCase{2, 8, {{"Duplex", "DuplexNoTumble"}}},
+                                           DefaultCase{3, 1, {{"PageSize", "Letter"}}}));
 
 TEST_F(HandleDevModeTest, DefaultRequestPushesACustomSizeButDoesNotMapIt) {
     // 2100 x 2970 matches the sibling's A4, which a convert request would select
@@ -588,7 +585,8 @@ TEST_F(HandleDevModeTest, ShortOutputBufferIsRefusedUntouchedWithoutAnInputPart)
     const Case cases[] = {{12, 12}, {100, 100}, {8000, 8000}, {12015, 12015}, {12016, 0}, {12016, 12015}};
     for (const DWORD mode : {DWORD{OEMDM_CONVERT}, DWORD{OEMDM_MERGE}}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << c.allocated << " bytes, cbBufSize " << c.bufSize);
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << mode << ", " << c.allocated << " bytes, cbBufSize " << c.bufSize);
             SiblingTestReset(Sibling());
             Request r = ConvertRequest(DMPAPER_A4);
             r.privateIn.clear();

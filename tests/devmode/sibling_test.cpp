@@ -20,9 +20,7 @@ protected:
         std::memcpy(&convert_, &convert, sizeof convert_);
     }
 
-    DWORD Caps(WORD capability, void* output = nullptr) {
-        return caps_(printer_, name_, capability, output, nullptr);
-    }
+    DWORD Caps(WORD capability, void* output = nullptr) { return caps_(printer_, name_, capability, output, nullptr); }
 
     PFN_DrvDeviceCapabilities caps_ = nullptr;
     PFN_DrvConvertDevMode convert_ = nullptr;
@@ -135,8 +133,8 @@ TEST_F(SiblingTest, DefaultsAndConversionWriteTheSettingsBlock) {
     in[220] = 'X';
     in[220 + 5000] = 0x42;
     std::vector<BYTE> converted(12224, 0);
-    ASSERT_EQ(convert_(name_, reinterpret_cast<DEVMODEW*>(in.data()),
-                       reinterpret_cast<DEVMODEW*>(converted.data()), &needed, CDM_CONVERT),
+    ASSERT_EQ(convert_(name_, reinterpret_cast<DEVMODEW*>(in.data()), reinterpret_cast<DEVMODEW*>(converted.data()),
+                       &needed, CDM_CONVERT),
               TRUE);
     EXPECT_EQ(Bytes(converted.data(), 220, kIdentification.size()), kIdentification);
     EXPECT_EQ(converted[220 + 5000], 0x42);

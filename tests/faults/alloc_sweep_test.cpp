@@ -71,9 +71,10 @@ TEST(AllocationSweep, EveryAllocationOfTheJobFailsInTurn) {
     EXPECT_GT(reported, 0u);
     // Every run reached its allocation: the count and the runs agree.
     EXPECT_EQ(hit, runs);
-    std::printf("alloc-sweep: allocations=%ld runs=%u exceptions=%u leaks=%u silent_losses=%u "
-                "next_job_failures=%u\n",
-                counted, runs, exceptions, leaks, silentLosses, nextJobFailures);
+    std::printf(
+        "alloc-sweep: allocations=%ld runs=%u exceptions=%u leaks=%u silent_losses=%u "
+        "next_job_failures=%u\n",
+        counted, runs, exceptions, leaks, silentLosses, nextJobFailures);
 }
 
 }  // namespace

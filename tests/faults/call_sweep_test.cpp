@@ -22,8 +22,8 @@ struct Tally {
     unsigned exceptions = 0;
     unsigned leaks = 0;
     unsigned silentLosses = 0;
-    unsigned disorder = 0;      // spooled bytes not a prefix of the job's
-    unsigned lostErrors = 0;    // a spooler failure reported without the spooler's error
+    unsigned disorder = 0;    // spooled bytes not a prefix of the job's
+    unsigned lostErrors = 0;  // a spooler failure reported without the spooler's error
     unsigned nextJobFailures = 0;
 };
 
@@ -90,10 +90,9 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
                 if (Leaked(o)) {
                     ++tally.leaks;
                     ADD_FAILURE() << what << ": left behind " << o.livePluginAllocations << " allocations, "
-                                  << o.openFiles << " files, " << o.openServers << " servers, "
-                                  << o.unfreedSessionLists << " session lists, " << o.modulesLoaded
-                                  << " module references, helper references " << o.coreHelperRefs << "/"
-                                  << o.driverServicesRefs;
+                                  << o.openFiles << " files, " << o.openServers << " servers, " << o.unfreedSessionLists
+                                  << " session lists, " << o.modulesLoaded << " module references, helper references "
+                                  << o.coreHelperRefs << "/" << o.driverServicesRefs;
                 }
                 const DocumentOutcome& doc = o.faulty;
                 const std::string& expected = clean.faulty.spooled;
@@ -124,8 +123,8 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
                                                doc.header == clean.faulty.header && doc.refusedWrites == 0;
                     if (streamRetried && doc.spooled != expected) {
                         ++tally.silentLosses;
-                        ADD_FAILURE() << what << ": retried, but the spooler holds "
-                                      << doc.spooled.size() << " bytes, not the job's " << expected.size();
+                        ADD_FAILURE() << what << ": retried, but the spooler holds " << doc.spooled.size()
+                                      << " bytes, not the job's " << expected.size();
                     }
                     if (doc.reportedFailure && doc.lastErrorAtFailure != kInjectedError) {
                         ++tally.lostErrors;
@@ -158,10 +157,11 @@ TEST(CallSweep, EveryCallOfEveryFunctionFailsInTurn) {
     // A sweep that injected nothing would see no failure reported.
     EXPECT_GT(reported, 0u);
     EXPECT_GE(tally.functions, 10u);
-    std::printf("call-sweep: functions=%u counted_only=%u calls=%u runs=%u exceptions=%u leaks=%u "
-                "silent_losses=%u disorder=%u lost_errors=%u next_job_failures=%u\n",
-                tally.functions, tally.countedOnly, tally.calls, tally.runs, tally.exceptions, tally.leaks,
-                tally.silentLosses, tally.disorder, tally.lostErrors, tally.nextJobFailures);
+    std::printf(
+        "call-sweep: functions=%u counted_only=%u calls=%u runs=%u exceptions=%u leaks=%u "
+        "silent_losses=%u disorder=%u lost_errors=%u next_job_failures=%u\n",
+        tally.functions, tally.countedOnly, tally.calls, tally.runs, tally.exceptions, tally.leaks, tally.silentLosses,
+        tally.disorder, tally.lostErrors, tally.nextJobFailures);
 }
 
 }  // namespace

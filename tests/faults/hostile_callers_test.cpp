@@ -144,17 +144,20 @@ const std::string& CleanDocument() {
 }
 
 const Case kCases[] = {
-    {"GetInfo without a place for the size", [](Session& s) {
+    {"GetInfo without a place for the size",
+     [](Session& s) {
          DWORD value = 0;
          return s.plugin->GetInfo(OEMGI_GETSIGNATURE, &value, sizeof value, nullptr) == E_FAIL &&
                 GetLastError() == ERROR_INVALID_PARAMETER && value == 0;
      }},
-    {"GetInfo into a zero-size buffer", [](Session& s) {
+    {"GetInfo into a zero-size buffer",
+     [](Session& s) {
          DWORD needed = 0;
          return s.plugin->GetInfo(OEMGI_GETSIGNATURE, nullptr, 0, &needed) == E_FAIL && needed == 4;
      }},
     {"DevMode without parameters", [](Session& s) { return FAILED(s.plugin->DevMode(OEMDM_MERGE, nullptr)); }},
-    {"DevMode defaults into a zero-size buffer", [](Session& s) {
+    {"DevMode defaults into a zero-size buffer",
+     [](Session& s) {
          std::vector<BYTE> out(16, 0xAB);
          OEMDMPARAM param = s.Param();
          param.pPublicDMIn = &s.publicDm;
@@ -162,7 +165,8 @@ const Case kCases[] = {
          param.cbBufSize = 0;
          return FAILED(s.plugin->DevMode(OEMDM_DEFAULT, &param)) && out == std::vector<BYTE>(16, 0xAB);
      }},
-    {"DevMode merge of a private part whose header claims 60000 bytes", [](Session& s) {
+    {"DevMode merge of a private part whose header claims 60000 bytes",
+     [](Session& s) {
          auto in = std::make_unique<BYTE[]>(12016);
          std::memcpy(in.get(), s.part.data(), 12016);
          const DWORD lie = 60000;
@@ -178,7 +182,8 @@ const Case kCases[] = {
          std::memcpy(&size, s.part.data(), sizeof size);
          return hr == S_OK && size == 12016;
      }},
-    {"DevMode merge with a public DEVMODE whose sizes lie", [](Session& s) {
+    {"DevMode merge with a public DEVMODE whose sizes lie",
+     [](Session& s) {
          auto lying = std::make_unique<DEVMODEW>();
          *lying = s.publicDm;
          lying->dmSize = 0xFFFF;
@@ -194,38 +199,43 @@ const Case kCases[] = {
          const HRESULT hr = s.plugin->DevMode(OEMDM_MERGE, &param);
          return hr == S_OK;
      }},
-    {"EnablePDEV without a place for the block", [](Session& s) {
+    {"EnablePDEV without a place for the block",
+     [](Session& s) {
          return s.plugin->EnablePDEV(&s.device, s.name.data(), 0, nullptr, 0, nullptr, 0, nullptr, &s.driverTable,
                                      nullptr) == E_FAIL;
      }},
-    {"EnableDriver without a table", [](Session& s) {
-         return s.plugin->EnableDriver(PRINTER_OEMINTF_VERSION, 0, nullptr) == E_POINTER;
-     }},
-    {"PublishDriverInterface of nothing", [](Session& s) {
-         return s.plugin->PublishDriverInterface(nullptr) == E_POINTER;
-     }},
-    {"hooks without a surface", [](Session& s) {
+    {"EnableDriver without a table",
+     [](Session& s) { return s.plugin->EnableDriver(PRINTER_OEMINTF_VERSION, 0, nullptr) == E_POINTER; }},
+    {"PublishDriverInterface of nothing",
+     [](Session& s) { return s.plugin->PublishDriverInterface(nullptr) == E_POINTER; }},
+    {"hooks without a surface",
+     [](Session& s) {
          return s.StartDoc(nullptr, s.name.data()) == FALSE && s.EndDoc(nullptr) == FALSE &&
                 s.SendPage(nullptr) == FALSE;
      }},
-    {"StartDoc without a document name", [](Session& s) {
+    {"StartDoc without a document name",
+     [](Session& s) {
          return SUCCEEDED(s.Enable()) && s.StartDoc(&s.surface, nullptr) != FALSE && s.EndDoc(&s.surface) != FALSE;
      }},
-    {"Command without a device object or result", [](Session& s) {
+    {"Command without a device object or result",
+     [](Session& s) {
          return s.plugin->Command(nullptr, PSINJECT_BEGINSTREAM, nullptr, 0, nullptr) == E_FAIL &&
                 sim::WrittenBytes(s.printer).empty();
      }},
-    {"WritePrinter of null bytes", [](Session& s) {
+    {"WritePrinter of null bytes",
+     [](Session& s) {
          DWORD taken = 7;
          return SUCCEEDED(s.Enable()) && s.plugin->WritePrinter(&s.device, nullptr, 10, &taken) == E_POINTER &&
                 taken == 0;
      }},
-    {"WritePrinter of zero bytes, no place for the count", [](Session& s) {
+    {"WritePrinter of zero bytes, no place for the count",
+     [](Session& s) {
          char byte = 'x';
          return SUCCEEDED(s.Enable()) && s.plugin->WritePrinter(&s.device, &byte, 0, nullptr) == S_OK &&
                 sim::WrittenBytes(s.printer).empty();
      }},
-    {"a spooler that reports taking more than it was offered", [](Session& s) {
+    {"a spooler that reports taking more than it was offered",
+     [](Session& s) {
          std::string spooled;
          sim::SetWriteSink(s.printer, [&](const void* bytes, DWORD count) {
              spooled.append(static_cast<const char*>(bytes), count);
@@ -235,12 +245,14 @@ const Case kCases[] = {
          sim::SetWriteSink(s.printer, nullptr);
          return whole && spooled == CleanDocument();
      }},
-    {"a spooler that takes 0 bytes forever", [](Session& s) {
+    {"a spooler that takes 0 bytes forever",
+     [](Session& s) {
          sim::SetWriteLimit(0);
          const bool whole = s.Document();
          return !whole && GetLastError() == ERROR_WRITE_FAULT && sim::WrittenBytes(s.printer).empty();
      }},
-    {"EndDoc before StartDoc, then the document", [](Session& s) {
+    {"EndDoc before StartDoc, then the document",
+     [](Session& s) {
          if (FAILED(s.Enable())) return false;
          s.EndDoc(&s.surface);
          const bool started = s.StartDoc(&s.surface, s.name.data()) != FALSE;
@@ -248,12 +260,14 @@ const Case kCases[] = {
          return started && SUCCEEDED(s.WriteJob()) && s.EndDoc(&s.surface) != FALSE &&
                 sim::WrittenBytes(s.printer) == CleanDocument();
      }},
-    {"EndDoc twice", [](Session& s) {
+    {"EndDoc twice",
+     [](Session& s) {
          if (!s.Document()) return false;
          s.EndDoc(&s.surface);
          return sim::WrittenBytes(s.printer) == CleanDocument();
      }},
-    {"StartDoc twice", [](Session& s) {
+    {"StartDoc twice",
+     [](Session& s) {
          if (FAILED(s.Enable()) || !s.StartDoc(&s.surface, s.name.data())) return false;
          std::u16string other = u"Other";
          const bool again = s.StartDoc(&s.surface, other.data()) != FALSE;
@@ -261,7 +275,8 @@ const Case kCases[] = {
          return again && SUCCEEDED(s.WriteJob()) && s.EndDoc(&s.surface) != FALSE && s.EndDoc(&s.surface) != FALSE &&
                 sim::WrittenBytes(s.printer) == CleanDocument();
      }},
-    {"DisablePDEV with a document open", [](Session& s) {
+    {"DisablePDEV with a document open",
+     [](Session& s) {
          if (FAILED(s.Enable()) || !s.StartDoc(&s.surface, s.name.data())) return false;
          s.Command();
          // The driver stops 6 bytes short of the job's end, after "%%E": the
@@ -273,7 +288,8 @@ const Case kCases[] = {
          const std::string& clean = CleanDocument();
          return hr == S_OK && freed && sim::WrittenBytes(s.printer) == clean.substr(0, clean.size() - 6);
      }},
-    {"ResetPDEV and DisablePDEV without device objects", [](Session& s) {
+    {"ResetPDEV and DisablePDEV without device objects",
+     [](Session& s) {
          return s.plugin->ResetPDEV(nullptr, nullptr) == S_OK && s.plugin->DisablePDEV(nullptr) == S_OK;
      }},
 };
@@ -353,9 +369,9 @@ TEST(SpoolerFaults, FailureInTheLastWriteIsMadeGoodAtEndDoc) {
         sim::FailCalls(sim::Api::WritePrinter, kInjectedError, 2, 1);
         const std::string& job = SweepJobStream();
         DWORD taken = 0;
-        EXPECT_EQ(s.plugin->WritePrinter(&s.device, const_cast<char*>(job.data()), static_cast<DWORD>(job.size()),
-                                         &taken),
-                  E_FAIL);
+        EXPECT_EQ(
+            s.plugin->WritePrinter(&s.device, const_cast<char*>(job.data()), static_cast<DWORD>(job.size()), &taken),
+            E_FAIL);
         EXPECT_EQ(taken, job.size());
         EXPECT_NE(s.EndDoc(&s.surface), FALSE);
         EXPECT_EQ(sim::WrittenBytes(s.printer), clean);

@@ -112,8 +112,8 @@ public:
         }
         if (module_ == nullptr) return false;
         sim::ExemptNextCall(sim::Api::GetProcAddress);
-        getClassObject_ = FunctionAs<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>(
-            GetProcAddress(module_, "DllGetClassObject"));
+        getClassObject_ =
+            FunctionAs<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>(GetProcAddress(module_, "DllGetClassObject"));
         outcome_.loaded = getClassObject_ != nullptr;
         return outcome_.loaded;
     }
@@ -122,13 +122,11 @@ public:
     bool Create(DocumentOutcome& doc) {
         IClassFactory* factory = nullptr;
         HRESULT hr = E_FAIL;
-        Call("DllGetClassObject", [&] {
-            hr = getClassObject_(CLSID_OEMRENDER, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-        });
+        Call("DllGetClassObject",
+             [&] { hr = getClassObject_(CLSID_OEMRENDER, IID_IClassFactory, reinterpret_cast<void**>(&factory)); });
         if (!Check(doc, "DllGetClassObject", SUCCEEDED(hr) && factory != nullptr)) return false;
-        Call("CreateInstance", [&] {
-            hr = factory->CreateInstance(nullptr, IID_IPrintOemPS2, reinterpret_cast<void**>(&plugin_));
-        });
+        Call("CreateInstance",
+             [&] { hr = factory->CreateInstance(nullptr, IID_IPrintOemPS2, reinterpret_cast<void**>(&plugin_)); });
         Call("IClassFactory::Release", [&] { factory->Release(); });
         if (!Check(doc, "CreateInstance", SUCCEEDED(hr) && plugin_ != nullptr)) {
             plugin_ = nullptr;
@@ -298,9 +296,8 @@ private:
                 DWORD taken = 0;
                 HRESULT hr = E_FAIL;
                 SetLastError(0);
-                Call("WritePrinter", [&] {
-                    hr = plugin_->WritePrinter(&device, const_cast<char*>(job.data()) + at, count, &taken);
-                });
+                Call("WritePrinter",
+                     [&] { hr = plugin_->WritePrinter(&device, const_cast<char*>(job.data()) + at, count, &taken); });
                 Check(doc, "WritePrinter", SUCCEEDED(hr));
                 if (taken > count) taken = count;
                 at += taken;

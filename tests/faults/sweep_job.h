@@ -21,14 +21,14 @@ namespace faults {
 constexpr DWORD kInjectedError = 1117;  // ERROR_IO_DEVICE
 
 struct DocumentOutcome {
-    bool reached = false;        // the document was attempted at all
+    bool reached = false;          // the document was attempted at all
     bool reportedFailure = false;  // some step answered failure
-    std::string firstFailure;    // the step that did, for messages
+    std::string firstFailure;      // the step that did, for messages
     DWORD lastErrorAtFailure = 0;
-    std::string spooled;         // what the document's printer handle took
-    std::string header;          // what it took up to the end of Command
+    std::string spooled;  // what the document's printer handle took
+    std::string header;   // what it took up to the end of Command
     DWORD lastErrorAfterCommand = 0;
-    unsigned refusedWrites = 0;  // writes answered failure with nothing taken
+    unsigned refusedWrites = 0;          // writes answered failure with nothing taken
     std::vector<sim::WriteCall> writes;  // every spooler write of the document
 };
 
@@ -43,9 +43,9 @@ struct CancelOutcome {
 struct JobOutcome {
     bool exceptionEscaped = false;
     std::string exceptionAt;
-    DocumentOutcome faulty;  // the document the fault is armed for
+    DocumentOutcome faulty;   // the document the fault is armed for
     CancelOutcome cancelled;  // then one without settings, the fault still armed
-    DocumentOutcome next;    // the document after it, no fault armed
+    DocumentOutcome next;     // the document after it, no fault armed
     // Left behind once the module is unloaded.
     size_t livePluginAllocations = 0;
     unsigned openFiles = 0;

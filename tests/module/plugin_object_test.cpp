@@ -56,7 +56,7 @@ struct PluginTest : ModuleTest {
     BOOL StartDoc(TestDevice& device, const std::u16string& name, DWORD jobId) {
         std::u16string copy = name;
         return FunctionAs<BOOL APIENTRY(SURFOBJ*, LPWSTR, DWORD)>(Hook(INDEX_DrvStartDoc))(&device.surface, copy.data(),
-                                                                                        jobId);
+                                                                                           jobId);
     }
     BOOL EndDoc(TestDevice& device) {
         return FunctionAs<BOOL APIENTRY(SURFOBJ*, FLONG)>(Hook(INDEX_DrvEndDoc))(&device.surface, 0);
@@ -167,7 +167,8 @@ TEST_F(PluginTest, EnableDriverHandsOutTheThreeHooks) {
 }
 
 TEST_F(PluginTest, EnablePdevTakesTheFirstMatchAndToleratesAMissingEntry) {
-    driverTable = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&FakeDrvStartDoc)}, {INDEX_DrvBitBlt, FunctionAs<PFN>(&SecondDrvSendPage)}};
+    driverTable = {{INDEX_DrvStartDoc, FunctionAs<PFN>(&FakeDrvStartDoc)},
+                   {INDEX_DrvBitBlt, FunctionAs<PFN>(&SecondDrvSendPage)}};
     TestDevice device;
     Enable(device);
     EXPECT_EQ(Block(device).driverSendPage, nullptr);
@@ -178,7 +179,8 @@ TEST_F(PluginTest, EnablePdevTakesTheFirstMatchAndToleratesAMissingEntry) {
     EXPECT_EQ(plugin->DisablePDEV(&device.devobj), S_OK);
     EXPECT_EQ(device.devobj.pdevOEM, nullptr);
 
-    driverTable = {{INDEX_DrvSendPage, FunctionAs<PFN>(&SecondDrvSendPage)}, {INDEX_DrvSendPage, FunctionAs<PFN>(&FakeDrvSendPage)}};
+    driverTable = {{INDEX_DrvSendPage, FunctionAs<PFN>(&SecondDrvSendPage)},
+                   {INDEX_DrvSendPage, FunctionAs<PFN>(&FakeDrvSendPage)}};
     Enable(device);
     EXPECT_EQ(Block(device).driverSendPage, &SecondDrvSendPage);
     plugin->DisablePDEV(&device.devobj);

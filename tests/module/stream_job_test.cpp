@@ -99,7 +99,7 @@ TEST_F(StreamJobTest, ADocumentNameTooLongForItsFieldIsCutAndTheJobPrints) {
     const std::string header = RunDocument(publicDm, part, name, job, {0, 100, job.size()});
     const std::string written = sim::WrittenBytes(printer);
     std::string jobName = "@PJL SET JOBNAME=687474703A2F2F";  // "http://"
-    for (int i = 0; i < 512; ++i) jobName += "77";                // and 512 w: 519 characters
+    for (int i = 0; i < 512; ++i) jobName += "77";            // and 512 w: 519 characters
     EXPECT_NE(header.find("\r\n" + jobName + "\r\n"), std::string::npos) << header;
     ASSERT_EQ(written.substr(0, header.size()), header);
     EXPECT_EQ(written.substr(header.size()), std::string(kExpectedPostScript, sizeof kExpectedPostScript - 1));
@@ -122,11 +122,10 @@ TEST_F(TracedJobTest, TheTraceTellsEachJobStep) {
     // The document setup grows by its orientation block, the page setup by its
     // own; a last CR, which a LF could still follow, is held until the end of
     // the document.
-    for (const char* step : {"QM22TRD: StartDoc, job 4\n",
-                             "QM22TRD: first setup piece rewritten: 353 bytes in, 528 out, orientation -1\n",
-                             "QM22TRD: first setup piece rewritten: 20 bytes in, 175 out, orientation 2\n",
-                             "QM22TRD: EndDoc, flags 0x0\n",
-                             "QM22TRD: end of document: 1 held bytes sent, result 0x00000000\n"}) {
+    for (const char* step :
+         {"QM22TRD: StartDoc, job 4\n", "QM22TRD: first setup piece rewritten: 353 bytes in, 528 out, orientation -1\n",
+          "QM22TRD: first setup piece rewritten: 20 bytes in, 175 out, orientation 2\n", "QM22TRD: EndDoc, flags 0x0\n",
+          "QM22TRD: end of document: 1 held bytes sent, result 0x00000000\n"}) {
         EXPECT_NE(trace.find(step), std::string::npos) << step << "\nin:\n" << trace;
     }
 }

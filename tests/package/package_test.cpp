@@ -73,8 +73,8 @@ std::vector<ReadOption> ReadOptions(const std::string& ppd) {
             const size_t quote = line.find(": \"");
             EXPECT_NE(quote, std::string::npos) << line;
             EXPECT_EQ(line.back(), '"') << line;
-            open->choices.push_back(
-                ReadChoice{line.substr(nameStart, nameEnd - nameStart), line.substr(quote + 3, line.size() - quote - 4)});
+            open->choices.push_back(ReadChoice{line.substr(nameStart, nameEnd - nameStart),
+                                               line.substr(quote + 3, line.size() - quote - 4)});
         } else {
             ADD_FAILURE() << "unexpected line inside " << open->keyword << ": " << line;
         }
@@ -240,7 +240,8 @@ TEST_F(PackagePpd, EveryChoiceOfEveryOptionIsRewrittenFromTheSettings) {
                     ASSERT_TRUE(WriteSettingNumber(span, kSettingBinding.offset, 1, random() % 4));
                     ASSERT_TRUE(WriteSettingNumber(span, kSettingManualZoom.offset, 1, random() % 2));
                 } else if (replace != nullptr) {
-                    const std::u16string text = u"Font(" + std::u16string(1, static_cast<char16_t>(u'a' + attempt % 26)) + u")";
+                    const std::u16string text =
+                        u"Font(" + std::u16string(1, static_cast<char16_t>(u'a' + attempt % 26)) + u")";
                     ASSERT_TRUE(WriteSettingBytes(span, replace->field.offset, text.c_str(), (text.size() + 1) * 2));
                 } else if (insert != nullptr) {
                     ASSERT_TRUE(WriteSettingNumber(span, insert->offset, insert->capacity,
@@ -282,10 +283,10 @@ TEST_F(PackagePpd, EveryChoiceOfEveryOptionIsRewrittenFromTheSettings) {
 
 TEST_F(PackagePpd, DefaultsAreTheDefaultSettingsAndOrderIsDocumentSetup) {
     const std::map<std::string, std::string> expected = {
-        {"PageSize", "A4"},          {"PageRegion", "A4"},        {"ZTDuplex", "OFF"},
-        {"ZTCollate", "True"},       {"ZTZoomRate", "100"},       {"ZTOutputBox", "SharedBox1"},
-        {"ZTMediaType", "Auto"},     {"ZTStapleMode", "Off"},     {"ZTStampPageFont", "FromSettings"},
-        {"ZTGCCyan", "FromSettings"}, {"ZTPageSize", "A4"},       {"ZTRenderingIntent", "Perceptual"},
+        {"PageSize", "A4"},           {"PageRegion", "A4"},    {"ZTDuplex", "OFF"},
+        {"ZTCollate", "True"},        {"ZTZoomRate", "100"},   {"ZTOutputBox", "SharedBox1"},
+        {"ZTMediaType", "Auto"},      {"ZTStapleMode", "Off"}, {"ZTStampPageFont", "FromSettings"},
+        {"ZTGCCyan", "FromSettings"}, {"ZTPageSize", "A4"},    {"ZTRenderingIntent", "Perceptual"},
     };
     size_t found = 0;
     for (const ReadOption& option : options) {
@@ -295,7 +296,8 @@ TEST_F(PackagePpd, DefaultsAreTheDefaultSettingsAndOrderIsDocumentSetup) {
             ++found;
         }
         if (option.keyword.compare(0, 2, "ZT") == 0) {
-            EXPECT_NE(option.orderLine.find(" DocumentSetup *" + option.keyword), std::string::npos) << option.orderLine;
+            EXPECT_NE(option.orderLine.find(" DocumentSetup *" + option.keyword), std::string::npos)
+                << option.orderLine;
         }
     }
     EXPECT_EQ(found, expected.size());
@@ -451,8 +453,8 @@ TEST(PackageLimits, FailedWriteLeavesNoFiles) {
     const fs::path folder = fs::temp_directory_path() / ("package_out_" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder / "QM22T.INF");  // the last file cannot take its name
-    const std::string command = std::string(PACKAGE_TOOL) + " --out " + folder.string() +
-                                " --version 1.0.0.0 --date 12/08/2026 2>/dev/null";
+    const std::string command =
+        std::string(PACKAGE_TOOL) + " --out " + folder.string() + " --version 1.0.0.0 --date 12/08/2026 2>/dev/null";
     EXPECT_NE(std::system(command.c_str()), 0);
     std::vector<std::string> left;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
@@ -468,9 +470,10 @@ TEST(PackageLimits, FailedWriteLeavesNoFiles) {
 // The plug-in's configuration file and the INF.
 
 TEST(PackageFiles, PluginIniIsUtf16WithItsOneEntry) {
-    const std::string expected("\xFF\xFE[\0O\0E\0M\0F\0i\0l\0e\0s\0]\0\r\0\n\0"
-                               "O\0E\0M\0D\0r\0i\0v\0e\0r\0F\0i\0l\0e\0001\0=\0Q\0M\0002\0002\0T\0R\0D\0.\0D\0L\0L\0\r\0\n\0",
-                               2 + 2 * 40);
+    const std::string expected(
+        "\xFF\xFE[\0O\0E\0M\0F\0i\0l\0e\0s\0]\0\r\0\n\0"
+        "O\0E\0M\0D\0r\0i\0v\0e\0r\0F\0i\0l\0e\0001\0=\0Q\0M\0002\0002\0T\0R\0D\0.\0D\0L\0L\0\r\0\n\0",
+        2 + 2 * 40);
     EXPECT_EQ(MakePluginIni(), expected);
     EXPECT_EQ(ReadFile(PACKAGE_FILES_DIR "/QM22TRD.INI"), expected);
 }
@@ -483,7 +486,8 @@ TEST(PackageFiles, InfInstallsThePluginOnBothArchitectures) {
              "DriverVer=01/02/2027,2.3.4.5\r\nCatalogFile=qm22t.cat\r\n",
              "[Manufacturer]\r\n%Maker%=Models,NTx86,NTamd64\r\n",
              "[Models.NTx86]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, ProductionInkjet_PS\r\n",
-             "[Models.NTamd64]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, ProductionInkjet_PS\r\n",
+             "[Models.NTamd64]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, "
+             "ProductionInkjet_PS\r\n",
              "[QM22T_PS]\r\nCopyFiles=@QM22TPS.PPD,@QM22TRD.DLL,@QM22TRD.INI,@QM22T.ini\r\nDataFile=QM22TPS.PPD\r\n"
              "DataSection=PSCRIPT_DATA\r\nInclude=NTPRINT.INF\r\nNeeds=PSCRIPT.OEM,PSCRIPT_DATA\r\n",
              "[DestinationDirs]\r\nDefaultDestDir=66000\r\n",

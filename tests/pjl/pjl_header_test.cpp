@@ -154,8 +154,7 @@ const char kDefaultHeader[] =
     "@PJL SET ZTPRIORITYLAYER=OVERLAY\r\n"
     "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 
-std::vector<std::string> SplitLines(const std::string& bytes)
-{
+std::vector<std::string> SplitLines(const std::string& bytes) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t end = bytes.find("\r\n"); end != std::string::npos; end = bytes.find("\r\n", start)) {
@@ -168,8 +167,7 @@ std::vector<std::string> SplitLines(const std::string& bytes)
 
 class PjlHeaderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         sim::Reset();
         char pattern[] = "/tmp/pjl_header_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -182,8 +180,7 @@ protected:
         WriteSettingText(Span(), 960, 24, WIDE("12/7/2026"));
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_EQ(sim::OpenFileHandles(), 0u);
         modules.module = nullptr;
         std::error_code ignored;
@@ -194,15 +191,13 @@ protected:
 
     // A fresh simulated machine (empty spooler records, default forms) over
     // the same folder and settings.
-    void Restart()
-    {
+    void Restart() {
         sim::Reset();
         modules.module = sim::RegisterModule(sim::ToUtf16(folder + "/QM22TRD.dll"));
         printer = sim::AddPrinter(u"Inkjet");
     }
 
-    void WriteList(const std::u16string& text)
-    {
+    void WriteList(const std::u16string& text) {
         std::ofstream file(folder + "/QM22T.ini", std::ios::binary);
         for (char16_t unit : text) {
             file.put(static_cast<char>(unit & 0xFF));
@@ -214,25 +209,21 @@ protected:
     void Set16(size_t offset, int16_t value) { WriteSettingNumber(Span(), offset, 2, value); }
     void Set32(size_t offset, int32_t value) { WriteSettingNumber(Span(), offset, 4, value); }
     void SetText(size_t offset, size_t units, const WCHAR* text) { WriteSettingText(Span(), offset, units, text); }
-    void SetBytes(size_t offset, std::initializer_list<BYTE> bytes)
-    {
+    void SetBytes(size_t offset, std::initializer_list<BYTE> bytes) {
         WriteSettingBytes(Span(), offset, bytes.begin(), bytes.size());
     }
     // Fills a text field without a terminator.
-    void FillUnits(size_t offset, size_t units, WCHAR unit)
-    {
+    void FillUnits(size_t offset, size_t units, WCHAR unit) {
         for (size_t i = 0; i < units; ++i) WriteSettingNumber(Span(), offset + 2 * i, 2, unit);
     }
 
-    std::string Build(const WCHAR* documentName = WIDE("Doc1"), const WCHAR* userName = WIDE("alice"))
-    {
+    std::string Build(const WCHAR* documentName = WIDE("Doc1"), const WCHAR* userName = WIDE("alice")) {
         BuildPjlHeader(modules, printer, block.data(), documentName, userName);
         return sim::WrittenBytes(printer);
     }
 
     // The header's lines that begin with "@PJL SET " + variable + "=".
-    std::vector<std::string> LinesOf(const std::string& header, const std::string& variable)
-    {
+    std::vector<std::string> LinesOf(const std::string& header, const std::string& variable) {
         std::vector<std::string> found;
         for (const std::string& line : SplitLines(header)) {
             if (line.rfind("@PJL SET " + variable + "=", 0) == 0) found.push_back(line);
@@ -250,8 +241,7 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-TEST_F(PjlHeaderTest, DefaultSettingsGiveTheWholeHeaderInOneWrite)
-{
+TEST_F(PjlHeaderTest, DefaultSettingsGiveTheWholeHeaderInOneWrite) {
     EXPECT_EQ(Build(), kDefaultHeader);
     EXPECT_EQ(sim::WrittenChunks(printer).size(), 1u);
 }
@@ -392,8 +382,7 @@ const char kEveryFieldChangedHeader[] =
     "@PJL SET ZTPRIORITYLAYER=FORM\r\n"
     "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
 
-TEST_F(PjlHeaderTest, EveryJobSettingIsReadFromItsOwnField)
-{
+TEST_F(PjlHeaderTest, EveryJobSettingIsReadFromItsOwnField) {
     sim::SetComputerName(u"PC1");
     Set8(1226, 1);
     Set8(1228, 1);
@@ -420,13 +409,13 @@ TEST_F(PjlHeaderTest, EveryJobSettingIsReadFromItsOwnField)
     Set8(1223, 6);
     Set16(372, 3);
     Set16(374, 4);
-    Set16(376, 1);   // Letter
+    Set16(376, 1);  // Letter
     Set32(1156, 666666);
     Set32(1160, -777777);
     Set16(378, 2);
     Set8(386, 1);
     Set16(388, 888);
-    Set16(390, 5);   // Legal
+    Set16(390, 5);  // Legal
     Set32(1172, -999999);
     Set32(1176, 1111110);
     Set16(392, 260);
@@ -520,8 +509,7 @@ TEST_F(PjlHeaderTest, EveryJobSettingIsReadFromItsOwnField)
 }
 
 // Only the first 12000 bytes of the settings belong to the builder.
-TEST_F(PjlHeaderTest, ReadsNoMoreThanTheFirst12000Bytes)
-{
+TEST_F(PjlHeaderTest, ReadsNoMoreThanTheFirst12000Bytes) {
     std::vector<BYTE> exact(block.begin(), block.begin() + kPjlHeaderSettingsBytes);
     block.clear();
     block.shrink_to_fit();
@@ -529,14 +517,12 @@ TEST_F(PjlHeaderTest, ReadsNoMoreThanTheFirst12000Bytes)
     EXPECT_EQ(sim::WrittenBytes(printer), kDefaultHeader);
 }
 
-TEST_F(PjlHeaderTest, NoSettingsWriteNothing)
-{
+TEST_F(PjlHeaderTest, NoSettingsWriteNothing) {
     BuildPjlHeader(modules, printer, nullptr, WIDE("Doc1"), WIDE("alice"));
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
 }
 
-TEST_F(PjlHeaderTest, CopiesFollowTheCopyMode)
-{
+TEST_F(PjlHeaderTest, CopiesFollowTheCopyMode) {
     Set16(1224, 3);
     Set8(1228, 2);
     EXPECT_EQ(LinesOf(Build(), "QTY"), Lines{"@PJL SET QTY=3"});
@@ -552,20 +538,20 @@ TEST_F(PjlHeaderTest, CopiesFollowTheCopyMode)
     EXPECT_EQ(LinesOf(none, "QTY"), Lines{});
 }
 
-TEST_F(PjlHeaderTest, TwoLineSettingsAndSpecialRows)
-{
-    Set16(372, 2);                   // duplex
-    Set16(392, 258);                 // input slot
-    Set8(3231, 45);                  // shared box
-    Set8(3771, 0xFF);                // booklet splitting stored as -1
-    Set16(3748, -150);               // image shift, 16-bit signed
-    Set32(1156, 123456);             // page width, 32-bit, not clamped
-    Set32(396, 267);                 // media type, a 32-bit key
+TEST_F(PjlHeaderTest, TwoLineSettingsAndSpecialRows) {
+    Set16(372, 2);        // duplex
+    Set16(392, 258);      // input slot
+    Set8(3231, 45);       // shared box
+    Set8(3771, 0xFF);     // booklet splitting stored as -1
+    Set16(3748, -150);    // image shift, 16-bit signed
+    Set32(1156, 123456);  // page width, 32-bit, not clamped
+    Set32(396, 267);      // media type, a 32-bit key
     const std::string header = Build();
     EXPECT_NE(header.find("@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n@PJL SET ZTDUPLEXMIXEDPAGE=OFF\r\n"),
               std::string::npos);
-    EXPECT_NE(header.find("@PJL SET AUTOSELECT=OFF\r\n@PJL SET MEDIASOURCE=TRAY1\r\n@PJL SET MEDIATYPE=PLAINPREMIUM\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        header.find("@PJL SET AUTOSELECT=OFF\r\n@PJL SET MEDIASOURCE=TRAY1\r\n@PJL SET MEDIATYPE=PLAINPREMIUM\r\n"),
+        std::string::npos);
     EXPECT_EQ(LinesOf(header, "ZTOUTPUTBOX"), Lines{"@PJL SET ZTOUTPUTBOX=SHAREDBOX45"});
     EXPECT_EQ(LinesOf(header, "ZTBOOKLETSPLITTING"), Lines{"@PJL SET ZTBOOKLETSPLITTING=AUTO"});
     EXPECT_EQ(LinesOf(header, "ZTIMAGESHIFTFRONTV"), Lines{"@PJL SET ZTIMAGESHIFTFRONTV=-150"});
@@ -581,8 +567,7 @@ TEST_F(PjlHeaderTest, TwoLineSettingsAndSpecialRows)
 }
 
 // An option the table does not know drops its line and nothing else.
-TEST_F(PjlHeaderTest, UnknownOptionLeavesOnlyItsLineOut)
-{
+TEST_F(PjlHeaderTest, UnknownOptionLeavesOnlyItsLineOut) {
     Set8(1227, 4);
     std::string expected = kDefaultHeader;
     const std::string line = "@PJL SET ZTPRINTDENSITY=0\r\n";
@@ -590,9 +575,8 @@ TEST_F(PjlHeaderTest, UnknownOptionLeavesOnlyItsLineOut)
     EXPECT_EQ(Build(), expected);
 }
 
-TEST_F(PjlHeaderTest, OwnerAndJobNamesFallBackToTheInputs)
-{
-    Set8(6977, 1);  // owner-name switch set, owner name empty
+TEST_F(PjlHeaderTest, OwnerAndJobNamesFallBackToTheInputs) {
+    Set8(6977, 1);                           // owner-name switch set, owner name empty
     SetText(5434, 256, WIDE("Stored job"));  // job-name switch cleared
     const std::string header = Build(WIDE("Report.pdf"), WIDE("bob"));
     EXPECT_EQ(LinesOf(header, "ZTOWNERNAME"), Lines{"@PJL SET ZTOWNERNAME=ON"});
@@ -614,8 +598,7 @@ TEST_F(PjlHeaderTest, OwnerAndJobNamesFallBackToTheInputs)
     EXPECT_EQ(LinesOf(empty, "JOBNAME"), Lines{"@PJL SET JOBNAME="});
 }
 
-TEST_F(PjlHeaderTest, PasswordWithLineBreaksStaysOnItsLine)
-{
+TEST_F(PjlHeaderTest, PasswordWithLineBreaksStaysOnItsLine) {
     Set8(4903, 1);
     SetText(4904, 9, WIDE("12\r\n34"));
     const std::string header = Build();
@@ -625,19 +608,18 @@ TEST_F(PjlHeaderTest, PasswordWithLineBreaksStaysOnItsLine)
 
 // Each text stops at the end of its field even without a terminator, though
 // the bytes after it are not zero.
-TEST_F(PjlHeaderTest, UnterminatedTextFieldsEndAtTheirCapacity)
-{
-    FillUnits(4904, 9, u'7');      // password; the hide-job byte at 4922 follows
+TEST_F(PjlHeaderTest, UnterminatedTextFieldsEndAtTheirCapacity) {
+    FillUnits(4904, 9, u'7');  // password; the hide-job byte at 4922 follows
     Set8(4922, 1);
-    FillUnits(5174, 129, u'C');    // job comment; the job-name switch at 5432 follows
+    FillUnits(5174, 129, u'C');  // job comment; the job-name switch at 5432 follows
     Set8(5432, 1);
-    FillUnits(5434, 256, u'J');    // job name; the form switch at 5946 follows
+    FillUnits(5434, 256, u'J');  // job name; the form switch at 5946 follows
     Set8(5946, 1);
     Set8(6977, 1);
-    FillUnits(6978, 21, u'O');     // owner name; the bytes at 7020 follow
+    FillUnits(6978, 21, u'O');  // owner name; the bytes at 7020 follow
     FillUnits(7020, 8, u'X');
-    FillUnits(960, 24, u'D');      // date; the date position at 1008 follows
-    FillUnits(824, 64, u'F');      // page font; the page font size at 954 follows
+    FillUnits(960, 24, u'D');  // date; the date position at 1008 follows
+    FillUnits(824, 64, u'F');  // page font; the page font size at 954 follows
     const std::string header = Build();
     EXPECT_EQ(LinesOf(header, "PASSWORD"), Lines{"@PJL SET PASSWORD=777777777"});
     EXPECT_EQ(LinesOf(header, "ZTHIDEJOB"), Lines{"@PJL SET ZTHIDEJOB=ON"});
@@ -645,13 +627,11 @@ TEST_F(PjlHeaderTest, UnterminatedTextFieldsEndAtTheirCapacity)
     EXPECT_EQ(LinesOf(header, "JOBNAME"), Lines{"@PJL SET JOBNAME=" + HexDigits(std::string(256, 'J'))});
     EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'O'))});
     EXPECT_EQ(LinesOf(header, "ZTDATEINFO"), Lines{"@PJL SET ZTDATEINFO=" + HexDigits(std::string(24, 'D'))});
-    EXPECT_EQ(LinesOf(header, "ZTSTAMPPAGEFONT"),
-              Lines{"@PJL SET ZTSTAMPPAGEFONT=" + HexDigits(std::string(64, 'F'))});
+    EXPECT_EQ(LinesOf(header, "ZTSTAMPPAGEFONT"), Lines{"@PJL SET ZTSTAMPPAGEFONT=" + HexDigits(std::string(64, 'F'))});
 }
 
 // The caller's document name buffer holds 520 units and its user name 21.
-TEST_F(PjlHeaderTest, UnterminatedInputsEndAtTheirCapacity)
-{
+TEST_F(PjlHeaderTest, UnterminatedInputsEndAtTheirCapacity) {
     std::vector<WCHAR> document(600, u'd');
     std::vector<WCHAR> user(40, u'u');
     const std::string header = Build(document.data(), user.data());
@@ -659,8 +639,7 @@ TEST_F(PjlHeaderTest, UnterminatedInputsEndAtTheirCapacity)
     EXPECT_EQ(LinesOf(header, "USERNAME"), Lines{"@PJL SET USERNAME=" + HexDigits(std::string(21, 'u'))});
 }
 
-TEST_F(PjlHeaderTest, PageListsAreDecoded)
-{
+TEST_F(PjlHeaderTest, PageListsAreDecoded) {
     const BYTE list[] = {0xA1, 0xB3, 0x05};
     WriteSettingBytes(Span(), 1230, list, sizeof list);
     WriteSettingBytes(Span(), 8584, list, sizeof list);
@@ -670,15 +649,13 @@ TEST_F(PjlHeaderTest, PageListsAreDecoded)
     EXPECT_EQ(LinesOf(header, "ZTPAGETRAYEXTERNALFEEDER"), Lines{"@PJL SET ZTPAGETRAYEXTERNALFEEDER=1,3-5"});
 }
 
-TEST_F(PjlHeaderTest, HostNameComesFromTheComputerName)
-{
+TEST_F(PjlHeaderTest, HostNameComesFromTheComputerName) {
     sim::SetComputerName(u"PC1");
     EXPECT_EQ(LinesOf(Build(), "ZTHOSTNAME"), Lines{"@PJL SET ZTHOSTNAME=504331"});
 }
 
 // Decided: an unreadable computer name goes out as an empty host name.
-TEST_F(PjlHeaderTest, UnreadableComputerNameGivesAnEmptyHostName)
-{
+TEST_F(PjlHeaderTest, UnreadableComputerNameGivesAnEmptyHostName) {
     sim::FailCalls(sim::Api::GetComputerNameExW, ERROR_MORE_DATA);
     std::string expected = kDefaultHeader;
     const std::string line = "ZTHOSTNAME=53494D484F5354\r\n";
@@ -688,8 +665,7 @@ TEST_F(PjlHeaderTest, UnreadableComputerNameGivesAnEmptyHostName)
 
 // Every text field filled with two-byte characters: far more than 4095 bytes
 // of header, three chunks.
-void PjlHeaderTest::FillEveryText()
-{
+void PjlHeaderTest::FillEveryText() {
     const auto accents = [](size_t count) { return std::u16string(count, u'\u00E9'); };
     SetText(824, 64, accents(63).c_str());
     SetText(1010, 64, accents(63).c_str());
@@ -704,8 +680,7 @@ void PjlHeaderTest::FillEveryText()
 
 // The long header goes out in several writes of whole lines, each as full as
 // the next line allows.
-TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
-{
+TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks) {
     FillEveryText();
     const std::string header = Build();
 
@@ -747,8 +722,7 @@ TEST_F(PjlHeaderTest, LongHeaderGoesOutInWholeLineChunks)
 
 // A failing spooler ends the header at its first failed write: no later chunk
 // is offered behind the gap, and the failure comes back with the spooler's error.
-TEST_F(PjlHeaderTest, FailedWriteEndsTheHeader)
-{
+TEST_F(PjlHeaderTest, FailedWriteEndsTheHeader) {
     SetText(5952, 256, std::u16string(255, u's').c_str());
     SetText(6464, 256, std::u16string(255, u't').c_str());
     sim::FailCalls(sim::Api::WritePrinter, ERROR_INVALID_HANDLE);
@@ -766,8 +740,7 @@ TEST_F(PjlHeaderTest, FailedWriteEndsTheHeader)
 
 // A spooler may take less than it is offered: the rest of the chunk is offered
 // again, from the first byte not taken, until all of it is taken.
-TEST_F(PjlHeaderTest, PartlyTakenChunkIsSentOnUntilAllIsTaken)
-{
+TEST_F(PjlHeaderTest, PartlyTakenChunkIsSentOnUntilAllIsTaken) {
     const std::string full = kDefaultHeader;
     for (DWORD limit : {1u, 2u, 7u, 100u, 1000u, 2999u, static_cast<DWORD>(full.size() - 1)}) {
         SCOPED_TRACE(limit);
@@ -785,8 +758,7 @@ TEST_F(PjlHeaderTest, PartlyTakenChunkIsSentOnUntilAllIsTaken)
 // Each chunk is finished before the next is offered; a failed write, or one
 // that takes nothing (it would take nothing again), ends the header there, so
 // the spooler holds the header's beginning and never lines with a gap.
-TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
-{
+TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader) {
     FillEveryText();
     const std::vector<std::string> chunks = [this] {
         Build();
@@ -837,8 +809,7 @@ TEST_F(PjlHeaderTest, ShortFailedAndEmptyWritesOfALongHeader)
 }
 
 // Headers of jobs on different threads share only the constant settings index.
-TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix)
-{
+TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix) {
     HANDLE printers[4];
     for (HANDLE& p : printers) p = sim::AddPrinter(u"Inkjet");
     std::vector<std::thread> threads;
@@ -855,8 +826,7 @@ TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix)
     }
 }
 
-TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces)
-{
+TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces) {
     sim::Reset();
     HANDLE printer = sim::AddPrinter(u"Chunks");
     HeaderAccumulator accumulator{printer, std::string()};
@@ -866,7 +836,7 @@ TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces)
     AppendOrFlush(accumulator, a);
     AppendOrFlush(accumulator, b);  // 4095 bytes: still one chunk
     EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
-    AppendOrFlush(accumulator, c);  // 4096 would be too many
+    AppendOrFlush(accumulator, c);                       // 4096 would be too many
     AppendOrFlush(accumulator, std::string(4096, 'x'));  // can never fit: left out
     FlushHeader(accumulator);
     FlushHeader(accumulator);  // nothing left: no empty write
@@ -875,8 +845,7 @@ TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces)
 
 class PaperCodeTest : public PjlHeaderTest {};
 
-TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions)
-{
+TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions) {
     // Position 9 of this list is a user form the file would map to A3W.
     std::vector<sim::Form> forms = sim::DefaultForms();
     forms[8] = sim::Form{u"MyForm", FORM_USER, 100000, 100000};
@@ -887,13 +856,11 @@ TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions)
     EXPECT_EQ(codes.outputPaper, 19);  // Letter
 }
 
-TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList)
-{
+TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList) {
     // Positions 2 and 4 are no kPaperTable numbers.
-    sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
-                            sim::Form{u"MyForm", FORM_USER, 100000, 100000},
-                            sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800},
-                            sim::Form{u"Other", FORM_USER, 90000, 90000}});
+    sim::SetForms(printer,
+                  {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400}, sim::Form{u"MyForm", FORM_USER, 100000, 100000},
+                   sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800}, sim::Form{u"Other", FORM_USER, 90000, 90000}});
     // A line that begins with U+FEFF is no comment; one that begins with ";" is.
     WriteList(u"\xFEFF;PJL_PAPER_LIST=Other= -7x\r\n;PJL_PAPER_LIST=MyForm=1\r\nPJL_PAPER_LIST=MyForm=21\r\n");
     Set16(376, 2);
@@ -905,10 +872,9 @@ TEST_F(PaperCodeTest, FormNamesAreLookedUpInThePaperList)
     EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 4).outputPaper, -7);
 }
 
-TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
-{
-    sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
-                            sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
+TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize) {
+    sim::SetForms(
+        printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400}, sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
     Set16(376, 2);
     EXPECT_EQ(LinesOf(Build(), "ZTPAGESIZE"), Lines{"@PJL SET ZTPAGESIZE=CUSTOMSIZE"});
 
@@ -919,13 +885,12 @@ TEST_F(PaperCodeTest, UnlistedFormsAreCustomSize)
     WriteList(u"PJL_PAPER_LIST=MyForm=99\n");
     EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 2, 2).pageSize, 99);
     Restart();
-    sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
-                            sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
+    sim::SetForms(
+        printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400}, sim::Form{u"MyForm", FORM_USER, 100000, 100000}});
     EXPECT_EQ(LinesOf(Build(), "ZTPAGESIZE"), Lines{});
 }
 
-TEST_F(PaperCodeTest, OutputPaperZeroNeedsAFormList)
-{
+TEST_F(PaperCodeTest, OutputPaperZeroNeedsAFormList) {
     EXPECT_EQ(LinesOf(Build(), "PAPER"), Lines{"@PJL SET PAPER=AUTO"});
     Restart();
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE);
@@ -934,16 +899,14 @@ TEST_F(PaperCodeTest, OutputPaperZeroNeedsAFormList)
     EXPECT_EQ(LinesOf(header, "ZTPAGESIZE"), Lines{"@PJL SET ZTPAGESIZE=A4"});
 }
 
-TEST_F(PaperCodeTest, SecondFormListCallFailing)
-{
+TEST_F(PaperCodeTest, SecondFormListCallFailing) {
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE, 1, 1);
     const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 256, 0);
     EXPECT_EQ(codes.pageSize, 256);
     EXPECT_EQ(codes.outputPaper, 256);
 }
 
-TEST_F(PaperCodeTest, NumbersOutsideTheFormListFindNoForm)
-{
+TEST_F(PaperCodeTest, NumbersOutsideTheFormListFindNoForm) {
     WriteList(u"PJL_PAPER_LIST=Letter=3\n");
     // 47 default forms: 48 and above, 0 and negatives designate none.
     EXPECT_EQ(FindPrinterPaperCodes(modules, printer, 48, 48).pageSize, 256);
@@ -957,12 +920,10 @@ TEST_F(PaperCodeTest, NumbersOutsideTheFormListFindNoForm)
     EXPECT_EQ(sim::CallCount(sim::Api::CreateFileW), opens);
 }
 
-TEST_F(PaperCodeTest, BothCodesFromTheFile)
-{
-    sim::SetForms(printer, {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400},
-                            sim::Form{u"Small", FORM_USER, 100000, 100000},
-                            sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800},
-                            sim::Form{u"Big", FORM_USER, 300000, 400000}});
+TEST_F(PaperCodeTest, BothCodesFromTheFile) {
+    sim::SetForms(printer,
+                  {sim::Form{u"Letter", FORM_BUILTIN, 215900, 279400}, sim::Form{u"Small", FORM_USER, 100000, 100000},
+                   sim::Form{u"Tabloid", FORM_BUILTIN, 279400, 431800}, sim::Form{u"Big", FORM_USER, 300000, 400000}});
     WriteList(u"PJL_PAPER_LIST=Small=4\nPJL_PAPER_LIST=Big=1\n");
     const PrinterPaperCodes codes = FindPrinterPaperCodes(modules, printer, 2, 4);
     EXPECT_EQ(codes.pageSize, 4);

@@ -13,22 +13,19 @@
 
 namespace {
 
-std::string Repeat(const std::string& piece, size_t times)
-{
+std::string Repeat(const std::string& piece, size_t times) {
     std::string out;
     for (size_t i = 0; i < times; ++i) out += piece;
     return out;
 }
 
-WString RepeatW(const WString& piece, size_t times)
-{
+WString RepeatW(const WString& piece, size_t times) {
     WString out;
     for (size_t i = 0; i < times; ++i) out += piece;
     return out;
 }
 
-size_t Occurrences(const char* text, const char* needle)
-{
+size_t Occurrences(const char* text, const char* needle) {
     size_t count = 0;
     for (const char* p = std::strstr(text, needle); p != nullptr; p = std::strstr(p + 1, needle)) ++count;
     return count;
@@ -36,8 +33,7 @@ size_t Occurrences(const char* text, const char* needle)
 
 // Rows present, settings in range, one run per setting and no key twice are
 // checked while the table compiles; what is left is its extent.
-TEST(kPjlSettingTable, HasItsShape)
-{
+TEST(kPjlSettingTable, HasItsShape) {
     std::set<int32_t> settings;
     for (const PjlSettingRow& row : kPjlSettingTable) settings.insert(row.setting);
     EXPECT_EQ(settings.size(), 127u);
@@ -46,38 +42,36 @@ TEST(kPjlSettingTable, HasItsShape)
 }
 
 // Each converter can only fill the placeholder its kind expects.
-TEST(kPjlSettingTable, AssignmentsFitTheirConverters)
-{
+TEST(kPjlSettingTable, AssignmentsFitTheirConverters) {
     for (const PjlSettingRow& row : kPjlSettingTable) {
         const char* a = row.assignment;
         SCOPED_TRACE(a);
         EXPECT_NE(std::strchr(a, '='), nullptr);
         switch (row.converter) {
-        case PjlConverterKind::Fixed:
-            EXPECT_EQ(std::strchr(a, '%'), nullptr);
-            EXPECT_EQ(std::strchr(a, '|'), nullptr);
-            break;
-        case PjlConverterKind::Split:
-            EXPECT_EQ(std::strchr(a, '%'), nullptr);
-            EXPECT_NE(std::strchr(a, '|'), nullptr);
-            break;
-        case PjlConverterKind::Number:
-            EXPECT_EQ(Occurrences(a, "%"), 1u);
-            EXPECT_EQ(Occurrences(a, "%d"), 1u);
-            break;
-        default:
-            EXPECT_EQ(Occurrences(a, "%"), 1u);
-            EXPECT_EQ(Occurrences(a, "%s"), 1u);
-            EXPECT_EQ(row.key, -1);
-            break;
+            case PjlConverterKind::Fixed:
+                EXPECT_EQ(std::strchr(a, '%'), nullptr);
+                EXPECT_EQ(std::strchr(a, '|'), nullptr);
+                break;
+            case PjlConverterKind::Split:
+                EXPECT_EQ(std::strchr(a, '%'), nullptr);
+                EXPECT_NE(std::strchr(a, '|'), nullptr);
+                break;
+            case PjlConverterKind::Number:
+                EXPECT_EQ(Occurrences(a, "%"), 1u);
+                EXPECT_EQ(Occurrences(a, "%d"), 1u);
+                break;
+            default:
+                EXPECT_EQ(Occurrences(a, "%"), 1u);
+                EXPECT_EQ(Occurrences(a, "%s"), 1u);
+                EXPECT_EQ(row.key, -1);
+                break;
         }
     }
 }
 
 // Every row is found by its setting and key: the lines begin with the row's own
 // variable, whatever the converter makes of the value.
-TEST(LookupSettingLines, FindsEveryRowOfTheTable)
-{
+TEST(LookupSettingLines, FindsEveryRowOfTheTable) {
     const WCHAR text[] = WIDE("x");
     for (const PjlSettingRow& row : kPjlSettingTable) {
         const std::string assignment(row.assignment);
@@ -87,8 +81,7 @@ TEST(LookupSettingLines, FindsEveryRowOfTheTable)
     }
 }
 
-TEST(LookupSettingLines, FixedAndSplitRows)
-{
+TEST(LookupSettingLines, FixedAndSplitRows) {
     EXPECT_EQ(LookupSettingLines(0, 0, PjlNoValue()), "@PJL SET ZTOUTPUTMODE=AUTO\r\n");
     EXPECT_EQ(LookupSettingLines(201, 13, PjlNoValue()), "@PJL SET ZTPRINTDENSITY=-3\r\n");
     EXPECT_EQ(LookupSettingLines(1, 1, PjlNoValue()), "@PJL SET DUPLEX=OFF\r\n");
@@ -103,8 +96,7 @@ TEST(LookupSettingLines, FixedAndSplitRows)
     EXPECT_EQ(LookupSettingLines(416, 11, PjlNoValue()), "@PJL SET ZTPRINTSPEED=LOWSPEED\r\n");
 }
 
-TEST(LookupSettingLines, UnknownKeysAndSettingsGiveNothing)
-{
+TEST(LookupSettingLines, UnknownKeysAndSettingsGiveNothing) {
     EXPECT_EQ(LookupSettingLines(201, 4, PjlNoValue()), "");
     EXPECT_EQ(LookupSettingLines(310, -1, PjlNoValue()), "");  // the signed reading of a stored -1
     EXPECT_EQ(LookupSettingLines(4, 0, PjlNumber(3)), "");
@@ -115,8 +107,7 @@ TEST(LookupSettingLines, UnknownKeysAndSettingsGiveNothing)
     EXPECT_EQ(LookupSettingLines(INT_MIN, 0, PjlNoValue()), "");
 }
 
-TEST(LookupSettingLines, NumberRows)
-{
+TEST(LookupSettingLines, NumberRows) {
     EXPECT_EQ(LookupSettingLines(14, -1, PjlNumber(100)), "@PJL SET ZTZOOMRATE=100\r\n");
     EXPECT_EQ(LookupSettingLines(151, -1, PjlNumber(-150)), "@PJL SET ZTIMAGESHIFTFRONTV=-150\r\n");
     EXPECT_EQ(LookupSettingLines(4, 1, PjlNumber(3)), "@PJL SET COPIES=3\r\n");
@@ -126,22 +117,19 @@ TEST(LookupSettingLines, NumberRows)
     EXPECT_EQ(LookupSettingLines(7, -1, PjlNumber(INT_MAX)), "@PJL SET ZTPAGESIZEHEIGHT=2147483647\r\n");
 }
 
-TEST(LookupSettingLines, HexTextRows)
-{
+TEST(LookupSettingLines, HexTextRows) {
     EXPECT_EQ(LookupSettingLines(409, -1, PjlText(WIDE("ABC"))), "@PJL SET USERNAME=414243\r\n");
     EXPECT_EQ(LookupSettingLines(409, -1, PjlText(WIDE("a\u00E9"))), "@PJL SET USERNAME=61C3A9\r\n");
     // A pair of surrogates is one character of four UTF-8 bytes.
     EXPECT_EQ(LookupSettingLines(411, -1, PjlText(WIDE("\U0001F600"))), "@PJL SET JOBNAME=F09F9880\r\n");
-    EXPECT_EQ(LookupSettingLines(116, -1, PjlText(WIDE("12/7/2026"))),
-              "@PJL SET ZTDATEINFO=31322F372F32303236\r\n");
+    EXPECT_EQ(LookupSettingLines(116, -1, PjlText(WIDE("12/7/2026"))), "@PJL SET ZTDATEINFO=31322F372F32303236\r\n");
     EXPECT_EQ(LookupSettingLines(411, -1, PjlText(WIDE(""))), "@PJL SET JOBNAME=\r\n");
     EXPECT_EQ(LookupSettingLines(411, -1, PjlText(nullptr)), "@PJL SET JOBNAME=\r\n");
     // The digits of bytes with the high bit set are not sign-extended.
     EXPECT_EQ(LookupSettingLines(415, -1, PjlText(WIDE("\u00FF"))), "@PJL SET ZTJOBCOMMENT=C3BF\r\n");
 }
 
-TEST(LookupSettingLines, AnsiTextRows)
-{
+TEST(LookupSettingLines, AnsiTextRows) {
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("1234"))), "@PJL SET PASSWORD=1234\r\n");
     EXPECT_EQ(LookupSettingLines(20, -1, PjlText(WIDE("1,3-5"))), "@PJL SET ZTPAGETRAYSTANDARD=1,3-5\r\n");
     EXPECT_EQ(LookupSettingLines(20, -1, PjlText(WIDE(""))), "@PJL SET ZTPAGETRAYSTANDARD=\r\n");
@@ -152,15 +140,13 @@ TEST(LookupSettingLines, AnsiTextRows)
 
 // The system's ANSI code page (1252 on the simulated machine) with its default
 // replacement character.
-TEST(LookupSettingLines, AnsiTextUsesTheAnsiCodePage)
-{
+TEST(LookupSettingLines, AnsiTextUsesTheAnsiCodePage) {
     sim::Reset();
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\u00E9\u3042"))), "@PJL SET PASSWORD=\xE9?\r\n");
 }
 
 // A conversion the system refuses leaves the value empty, not the line.
-TEST(LookupSettingLines, FailedConversionsGiveEmptyValues)
-{
+TEST(LookupSettingLines, FailedConversionsGiveEmptyValues) {
     sim::Reset();
     sim::FailCalls(sim::Api::WideCharToMultiByte, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(LookupSettingLines(409, -1, PjlText(WIDE("ABC"))), "@PJL SET USERNAME=\r\n");
@@ -170,28 +156,27 @@ TEST(LookupSettingLines, FailedConversionsGiveEmptyValues)
 
 // A CR LF stored in the secret number would otherwise end the line and start
 // a line of its own in the header; DEL is a control character as well.
-TEST(LookupSettingLines, AnsiTextDropsControlCharacters)
-{
+TEST(LookupSettingLines, AnsiTextDropsControlCharacters) {
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("12\r\n@PJL SET X=1"))), "@PJL SET PASSWORD=12@PJL SET X=1\r\n");
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\t\x1F 9\x7F"))), "@PJL SET PASSWORD= 9\r\n");
-    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(WIDE("\x7F" "1\x7F\x7F" "2~"))), "@PJL SET PASSWORD=12~\r\n");
+    EXPECT_EQ(LookupSettingLines(413, -1,
+                                 PjlText(WIDE("\x7F"
+                                              "1\x7F\x7F"
+                                              "2~"))),
+              "@PJL SET PASSWORD=12~\r\n");
 }
 
-TEST(LookupSettingLines, HostNameKeepsItsFirst255Units)
-{
+TEST(LookupSettingLines, HostNameKeepsItsFirst255Units) {
     const WString name = RepeatW(WIDE("A"), 300);
-    EXPECT_EQ(LookupSettingLines(805, -1, PjlText(name.c_str())),
-              "@PJL SET ZTHOSTNAME=" + Repeat("41", 255) + "\r\n");
+    EXPECT_EQ(LookupSettingLines(805, -1, PjlText(name.c_str())), "@PJL SET ZTHOSTNAME=" + Repeat("41", 255) + "\r\n");
     const WString exact = RepeatW(WIDE("B"), 255);
-    EXPECT_EQ(LookupSettingLines(805, -1, PjlText(exact.c_str())),
-              "@PJL SET ZTHOSTNAME=" + Repeat("42", 255) + "\r\n");
+    EXPECT_EQ(LookupSettingLines(805, -1, PjlText(exact.c_str())), "@PJL SET ZTHOSTNAME=" + Repeat("42", 255) + "\r\n");
     EXPECT_EQ(LookupSettingLines(805, -1, PjlText(WIDE("PC1"))), "@PJL SET ZTHOSTNAME=504331\r\n");
 }
 
 // The limit counts units: when the 255th and 256th form one character, the
 // 255th alone is kept and converts to the replacement character.
-TEST(LookupSettingLines, HostNameLimitCountsUnitsNotCharacters)
-{
+TEST(LookupSettingLines, HostNameLimitCountsUnitsNotCharacters) {
     const WString name = RepeatW(WIDE("A"), 254) + WIDE("\U0001F600") + WIDE("Z");
     EXPECT_EQ(LookupSettingLines(805, -1, PjlText(name.c_str())),
               "@PJL SET ZTHOSTNAME=" + Repeat("41", 254) + "EFBFBD\r\n");
@@ -202,8 +187,7 @@ TEST(LookupSettingLines, HostNameLimitCountsUnitsNotCharacters)
 
 // No line may reach 4096 bytes: the header is written in pieces of at most 4095
 // bytes of whole lines. An over-long value is cut by whole characters.
-TEST(LookupSettingLines, OverlongValuesAreCutToFitOneLine)
-{
+TEST(LookupSettingLines, OverlongValuesAreCutToFitOneLine) {
     const WString ascii = RepeatW(WIDE("A"), 4000);
     const std::string hexLine = LookupSettingLines(411, -1, PjlText(ascii.c_str()));
     EXPECT_EQ(hexLine, "@PJL SET JOBNAME=" + Repeat("41", 2038) + "\r\n");
@@ -225,8 +209,7 @@ TEST(LookupSettingLines, OverlongValuesAreCutToFitOneLine)
     EXPECT_EQ(ansiLine.size(), 4095u);
 }
 
-TEST(Converters, WorkOnAnyAssignment)
-{
+TEST(Converters, WorkOnAnyAssignment) {
     std::string lines;
     ConvertSplit("A=1", PjlNoValue(), lines);
     ConvertSplit("B=2|C=3|D=4", PjlNoValue(), lines);
@@ -239,8 +222,7 @@ TEST(Converters, WorkOnAnyAssignment)
 }
 
 // The limit applies only to the variable it names.
-TEST(Converters, LimitedHexWithoutTableEntryIsUnlimited)
-{
+TEST(Converters, LimitedHexWithoutTableEntryIsUnlimited) {
     const WString text = RepeatW(WIDE("A"), 300);
     std::string lines;
     ConvertHexUtf8Limited("OTHER=%s", PjlText(text.c_str()), lines);

@@ -78,8 +78,8 @@ TEST_F(Files, ReadWholeFileThroughBackslashPath) {
     std::string windowsStyle = folder + "\\QM22T.ini";
     const std::u16string path = sim::ToUtf16(windowsStyle);
     EXPECT_EQ(sim::HostPath(path.c_str()), folder + "/QM22T.ini");
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(sim::OpenFileHandles(), 1u);
     EXPECT_EQ(GetFileSize(h, nullptr), 4u);

@@ -12,9 +12,10 @@ protected:
     void SetUp() override { sim::Reset(); }
 };
 
-std::string Convert(UINT cp, const std::u16string& text, BOOL* usedDefault = nullptr, const char* defaultChar = nullptr) {
-    const int n = WideCharToMultiByte(cp, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, defaultChar,
-                                      usedDefault);
+std::string Convert(UINT cp, const std::u16string& text, BOOL* usedDefault = nullptr,
+                    const char* defaultChar = nullptr) {
+    const int n =
+        WideCharToMultiByte(cp, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, defaultChar, usedDefault);
     std::string out(static_cast<size_t>(n), '\0');
     if (n > 0) {
         const int m = WideCharToMultiByte(cp, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, defaultChar,
@@ -55,7 +56,9 @@ TEST_F(Text, Utf8UnpairedSurrogate) {
     const char16_t lone[] = {u'a', 0xD800, u'b'};
     char out[8] = {};
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, 3, out, 8, nullptr, nullptr), 5);
-    EXPECT_EQ(std::string(out, 5), "a\xef\xbf\xbd" "b");
+    EXPECT_EQ(std::string(out, 5),
+              "a\xef\xbf\xbd"
+              "b");
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 3, out, 8, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 }

@@ -56,7 +56,7 @@ struct CarryCase : ::testing::Test {
     void ExpectPublic(const std::vector<size_t>& carriedOffsets) {
         const auto* bytes = reinterpret_cast<const BYTE*>(&newDevice.publicDm);
         std::vector<BYTE> expected(sizeof(DEVMODEW), kNew);
-        const std::vector<std::pair<size_t, size_t>> widths = {{84, 2}, {86, 2}, {90, 2}, {92, 2}, {94, 2},
+        const std::vector<std::pair<size_t, size_t>> widths = {{84, 2}, {86, 2}, {90, 2},  {92, 2}, {94, 2},
                                                                {96, 2}, {98, 2}, {100, 2}, {180, 4}};
         for (const auto& [offset, width] : widths) {
             for (size_t o : carriedOffsets) {

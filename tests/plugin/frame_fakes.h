@@ -74,12 +74,20 @@ inline BOOL APIENTRY FakeDrvSendPage(SURFOBJ*) {
     return driverRecord.answer;
 }
 
-
 // The slot each forwarded core-helper operation landed in, and a distinct
 // success code per slot so a result proves which method produced it.
 enum class HelperSlot {
-    None, GetOption, SetOptions, EnumConstrainedOptions, WhyConstrained, GetGlobalAttribute,
-    GetFeatureAttribute, GetOptionAttribute, EnumFeatures, EnumOptions, Other
+    None,
+    GetOption,
+    SetOptions,
+    EnumConstrainedOptions,
+    WhyConstrained,
+    GetGlobalAttribute,
+    GetFeatureAttribute,
+    GetOptionAttribute,
+    EnumFeatures,
+    EnumOptions,
+    Other
 };
 inline HRESULT SlotResult(HelperSlot slot) { return static_cast<HRESULT>(0x00040200 + static_cast<int>(slot)); }
 
@@ -105,8 +113,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetOption(const DEVMODEW* a, DWORD b, PCSTR c, PCSTR* d) override {
         return Record(HelperSlot::GetOption, {a, Num(b), c, d});
     }
-    HRESULT STDMETHODCALLTYPE SetOptions(PDEVMODEW a, DWORD b, BOOL c, const PRINT_FEATURE_OPTION* d, DWORD e,
-                                         PDWORD f, PDWORD g) override {
+    HRESULT STDMETHODCALLTYPE SetOptions(PDEVMODEW a, DWORD b, BOOL c, const PRINT_FEATURE_OPTION* d, DWORD e, PDWORD f,
+                                         PDWORD g) override {
         return Record(HelperSlot::SetOptions, {a, Num(b), Num(static_cast<DWORD>(c)), d, Num(e), f, g});
     }
     HRESULT STDMETHODCALLTYPE EnumConstrainedOptions(const DEVMODEW* a, DWORD b, PCSTR c, PCSTR** d,

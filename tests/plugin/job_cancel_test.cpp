@@ -114,7 +114,7 @@ TEST_F(JobCancelTest, NoLoadableSiblingMeansNoNotice) {
     sim::FailLoadLibrary(u"QM22TIE.dll");
     TestDevice device(printer);
     EXPECT_EQ(CheckJobOrCancel(modules, &device.devobj, 5), E_FAIL);
-    EXPECT_EQ(sim::JobCommands().size(), 1u);  // still cancelled
+    EXPECT_EQ(sim::JobCommands().size(), 1u);         // still cancelled
     EXPECT_EQ(NotifyActiveSession(plugin, 161), 2u);  // no sibling
     EXPECT_TRUE(sim::Messages().empty());
     EXPECT_EQ(sim::CallCount(sim::Api::WTSOpenServerW), 0u);

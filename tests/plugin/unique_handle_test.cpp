@@ -51,11 +51,13 @@ TEST(UniqueHandle, RandomHandOversCloseEachHandleExactlyOnce) {
                 Counted& a = owners[random() % owners.size()];
                 Counted& b = owners[random() % owners.size()];
                 switch (random() % 5) {
-                case 0: a.Reset(next++); break;
-                case 1: a = std::move(b); break;
-                case 2: *a.Receive() = next++; break;
-                case 3: if (a) released.insert(a.Release()); break;
-                default: a.Reset(); break;
+                    case 0: a.Reset(next++); break;
+                    case 1: a = std::move(b); break;
+                    case 2: *a.Receive() = next++; break;
+                    case 3:
+                        if (a) released.insert(a.Release());
+                        break;
+                    default: a.Reset(); break;
                 }
                 for (const Counted& owner : owners) {
                     EXPECT_TRUE(!owner || closes.count(owner.Get()) == 0) << "closed while held";

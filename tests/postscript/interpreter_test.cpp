@@ -158,8 +158,8 @@ Records Interpret(const std::string& postscript) {
         }
     }
     EXPECT_TRUE(run.status == 0 && ended && unexpected.empty() && run.err.empty())
-        << "the interpreter exited with " << run.status
-        << (ended ? "" : "; the job ended it before the job's end") << "; what it reported:\n"
+        << "the interpreter exited with " << run.status << (ended ? "" : "; the job ended it before the job's end")
+        << "; what it reported:\n"
         << unexpected << run.err;
     return records;
 }
@@ -174,10 +174,10 @@ TEST(Interpreter, ExampleJobCarriesTheExampleSettings) {
     ASSERT_FALSE(folder.path.empty());
     const std::string examples = EXAMPLES_DIR;
     const std::string spooled = folder.path + "/example.prn";
-    const ProcessResult run = RunProcess({JOB_TOOL, "run", "--plugin", PLUGIN_FOLDER, "--settings",
-                                          examples + "/settings.txt", "--paper-list", examples + "/QM22T.ini",
-                                          "--job", examples + "/job.ps", "--date", "2026-12-07", "--out", spooled},
-                                         folder.path);
+    const ProcessResult run = RunProcess(
+        {JOB_TOOL, "run", "--plugin", PLUGIN_FOLDER, "--settings", examples + "/settings.txt", "--paper-list",
+         examples + "/QM22T.ini", "--job", examples + "/job.ps", "--date", "2026-12-07", "--out", spooled},
+        folder.path);
     ASSERT_EQ(run.startError, "");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string postscript = PostScriptPart(ReadFile(spooled));
@@ -185,10 +185,9 @@ TEST(Interpreter, ExampleJobCarriesTheExampleSettings) {
 
     // examples/settings.txt: long-edge duplex, collated, one staple, shared box 45.
     EXPECT_EQ(Interpret(postscript),
-              (Records{"ZTOrientation=Portrait", "ZTDuplex=LongEdge", "ZTCollate=On", "ZTJobComment=",
-                       "ZTPageSize=A4", "ZTPageSizeWidth=21000", "ZTPageSizeHeight=29700",
-                       "ZTOutputBox=SharedBox45", "ZTStapleMode=1Staple",
-                       "ZTOrientation=Portrait", "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE",
+              (Records{"ZTOrientation=Portrait", "ZTDuplex=LongEdge", "ZTCollate=On", "ZTJobComment=", "ZTPageSize=A4",
+                       "ZTPageSizeWidth=21000", "ZTPageSizeHeight=29700", "ZTOutputBox=SharedBox45",
+                       "ZTStapleMode=1Staple", "ZTOrientation=Portrait", "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE",
                        "ZTOrientation=Landscape", "ZTInputSlot=Auto", "ZTMediaType=Auto", "PAGE"}));
 }
 #endif  // JOB_TOOL
@@ -214,13 +213,15 @@ std::string DriverJob(const std::vector<Page>& pages) {
     job += DriverBlock("ZTDuplex", "OFF") + DriverBlock("ZTCollate", "On") + DriverBlock("ZTStampPageFont", "") +
            DriverBlock("ZTStampDateFont", "") + DriverBlock("ZTOwnerName", "Off") + DriverBlock("ZTJobName", "Off") +
            DriverBlock("ZTSecretNum", "Off") + DriverBlock("ZTFormSelect1", "");
-    job += "featurebegin{\r\n%%BeginFeature: *PageSize A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
-           "%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n";
+    job +=
+        "featurebegin{\r\n%%BeginFeature: *PageSize A4\r\n<</PageSize [595 842]>> setpagedevice\r\n"
+        "%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n";
     for (size_t i = 0; i < pages.size(); ++i) {
         const std::string number = std::to_string(i + 1);
-        job += "%%Page: " + number + " " + number + "\r\n%%ViewingOrientation: " +
-               (pages[i].landscape ? "0 1 -1 0" : "1 0 0 1") + "\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n" +
-               DriverBlock("ZTInputSlot", "Auto") + DriverBlock("ZTMediaType", "Auto") + "%%EndPageSetup\r\n" +
+        job += "%%Page: " + number + " " + number +
+               "\r\n%%ViewingOrientation: " + (pages[i].landscape ? "0 1 -1 0" : "1 0 0 1") +
+               "\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n" + DriverBlock("ZTInputSlot", "Auto") +
+               DriverBlock("ZTMediaType", "Auto") + "%%EndPageSetup\r\n" +
                "/Helvetica findfont 12 scalefont setfont 72 720 moveto (Page " + number + ") show\r\nshowpage\r\n";
     }
     return job + "%%Trailer\r\n%%EOF\r\n";
@@ -232,13 +233,13 @@ struct JobTexts {
     bool ownerSwitch = false;
     bool jobNameSwitch = false;
     bool secretSwitch = false;
-    std::u16string secret;      // at most 8 units
-    std::u16string pageFont;    // at most 63 units and 63 UTF-8 bytes
-    std::u16string dateFont;    // the same
-    std::u16string comment;     // at most 128 units
-    std::u16string owner;       // at most 20 units
-    std::u16string jobName;     // at most 255 units
-    std::u16string form;        // at most 255 units and 259 UTF-8 bytes
+    std::u16string secret;    // at most 8 units
+    std::u16string pageFont;  // at most 63 units and 63 UTF-8 bytes
+    std::u16string dateFont;  // the same
+    std::u16string comment;   // at most 128 units
+    std::u16string owner;     // at most 20 units
+    std::u16string jobName;   // at most 255 units
+    std::u16string form;      // at most 255 units and 259 UTF-8 bytes
 };
 
 constexpr char16_t kUserName[] = u"alice";
@@ -274,10 +275,10 @@ Records ExpectedRecords(const JobTexts& t, const std::vector<Page>& pages) {
 
 // Pieces of text: what PostScript strings and comments treat specially,
 // control bytes, and characters of two, three and four UTF-8 bytes.
-const std::vector<std::u16string> kPieces = {
-    u"(",  u")",  u"\\", u"\r", u"\n", u"\r\n", u"%",  u" ",      u"\x7F",   u"\x01",       u"\x1B", u"\t",
-    u"\f", u"\b", u"a",  u"Z",  u"7",  u"<",    u">",  u"/",      u"{",      u"}",          u"(\\)", u"showpage",
-    u"quit", u"\u00E9", u"\u3042", u"\U0001F600"};
+const std::vector<std::u16string> kPieces = {u"(", u")",    u"\\",       u"\r",   u"\n",     u"\r\n",   u"%",
+                                             u" ", u"\x7F", u"\x01",     u"\x1B", u"\t",     u"\f",     u"\b",
+                                             u"a", u"Z",    u"7",        u"<",    u">",      u"/",      u"{",
+                                             u"}", u"(\\)", u"showpage", u"quit", u"\u00E9", u"\u3042", u"\U0001F600"};
 
 // A text of pieces drawn at random that stays within both budgets.
 std::u16string RandomText(std::mt19937& rng, size_t maxUnits, size_t maxUtf8Bytes) {

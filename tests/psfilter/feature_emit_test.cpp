@@ -251,8 +251,8 @@ TEST_F(FeatureEmit, PieceThatNamesAnOrientationGetsNoSecondOne) {
 // Replace pass.
 
 TEST_F(FeatureEmit, DriverBlocksAreReplacedWithTheSettings) {
-    S16(372, 2);      // duplex long edge
-    U8(1228, 2);      // collate on
+    S16(372, 2);        // duplex long edge
+    U8(1228, 2);        // collate on
     Text(5174, u"Hi");  // job comment
     const std::string piece =
         "featurebegin{\r\n%%BeginFeature: *ZTDuplex None\r\n<</Duplex false>> setpagedevice\r\n"
@@ -278,11 +278,10 @@ TEST_F(FeatureEmit, DriverBlocksAreReplacedWithTheSettings) {
 TEST_F(FeatureEmit, LastBlockOfAPieceIsReplacedToo) {
     S16(372, 3);
     const std::string piece = kRegion + Driver("ZTDuplex", "None");
-    EXPECT_EQ(Later(piece),
-              kRegion +
-                  "featurebegin{\r\n%%BeginFeature: *ZTDuplex ShortEdge\r\n"
-                  "(ShortEdge) /Custom /ProcSet findresource /ZTDuplex get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(Later(piece), kRegion +
+                                "featurebegin{\r\n%%BeginFeature: *ZTDuplex ShortEdge\r\n"
+                                "(ShortEdge) /Custom /ProcSet findresource /ZTDuplex get exec\r\n"
+                                "%%EndFeature\r\n}featurecleanup\r\n");
     EXPECT_EQ(Later(piece + kResolution), kRegion + Ours("ZTDuplex", "ShortEdge") + kResolution);
     // Alone in the piece, and with the driver's code behind its closing line:
     // the code stays, as it does between blocks.
@@ -330,8 +329,8 @@ TEST_F(FeatureEmit, FlagsFontsAndFormNames) {
     const std::string piece = Driver("ZTMixedPageSize", "False") + Driver("ZTForm", "False") +
                               Driver("ZTStampPageFont", "None") + Driver("ZTFormSelect1", "None") + kRegion;
     EXPECT_EQ(Later(piece), Ours("ZTMixedPageSize", "True", "ON") + Ours("ZTForm", "True", "On") +
-                                Ours("ZTStampPageFont", "Gothic", "476F74686963") +
-                                Ours("ZTFormSelect1", "616263") + kRegion);
+                                Ours("ZTStampPageFont", "Gothic", "476F74686963") + Ours("ZTFormSelect1", "616263") +
+                                kRegion);
 }
 
 TEST_F(FeatureEmit, OverlongFormNameKeepsOnlyItsOwnDriverBlock) {
@@ -353,25 +352,23 @@ TEST_F(FeatureEmit, PageSizeNumbersFollowThePageSizeBlock) {
     S32(1156, 21000);
     S32(1160, 29700);
     const std::string pageSize = Driver("ZTPageSize", "A4");
-    EXPECT_EQ(Later(pageSize + kRegion),
-              pageSize +
-                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
-                  "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n"
-                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
-                  "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n" +
-                  kRegion);
+    EXPECT_EQ(Later(pageSize + kRegion), pageSize +
+                                             "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
+                                             "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
+                                             "%%EndFeature\r\n}featurecleanup\r\n"
+                                             "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
+                                             "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
+                                             "%%EndFeature\r\n}featurecleanup\r\n" +
+                                             kRegion);
     // The anchor's block is the last one: the numbers go right behind its
     // closing line, which here ends the piece.
-    EXPECT_EQ(Later(kRegion + pageSize),
-              kRegion + pageSize +
-                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
-                  "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n"
-                  "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
-                  "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(Later(kRegion + pageSize), kRegion + pageSize +
+                                             "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 21000\r\n"
+                                             "(21000) /Custom /ProcSet findresource /ZTPageSizeWidth get exec\r\n"
+                                             "%%EndFeature\r\n}featurecleanup\r\n"
+                                             "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 29700\r\n"
+                                             "(29700) /Custom /ProcSet findresource /ZTPageSizeHeight get exec\r\n"
+                                             "%%EndFeature\r\n}featurecleanup\r\n");
     // Driver code behind the last block stays behind the inserted ones.
     const std::string tail = "%%EndSetup\r\n";
     EXPECT_EQ(Later(pageSize + tail),
@@ -389,16 +386,15 @@ TEST_F(FeatureEmit, InsertsBehindTheLastBlockFollowTheirAnchorsInOrder) {
     S32(1176, 6);
     S16(3846, -7);
     const std::string target = Driver("ZTTargetPaperSize", "A3");
-    EXPECT_EQ(Later(kResolution + target),
-              kResolution + target +
-                  "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeHeight 6\r\n"
-                  "(6) /Custom /ProcSet findresource /ZTTargetPaperSizeHeight get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n"
-                  "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeWidth 5\r\n"
-                  "(5) /Custom /ProcSet findresource /ZTTargetPaperSizeWidth get exec\r\n"
-                  "%%EndFeature\r\n}featurecleanup\r\n");
-    EXPECT_EQ(Later(target + kRegion), target + Ours("ZTTargetPaperSizeHeight", "6") +
-                                           Ours("ZTTargetPaperSizeWidth", "5") + kRegion);
+    EXPECT_EQ(Later(kResolution + target), kResolution + target +
+                                               "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeHeight 6\r\n"
+                                               "(6) /Custom /ProcSet findresource /ZTTargetPaperSizeHeight get exec\r\n"
+                                               "%%EndFeature\r\n}featurecleanup\r\n"
+                                               "featurebegin{\r\n%%BeginFeature: *ZTTargetPaperSizeWidth 5\r\n"
+                                               "(5) /Custom /ProcSet findresource /ZTTargetPaperSizeWidth get exec\r\n"
+                                               "%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(Later(target + kRegion),
+              target + Ours("ZTTargetPaperSizeHeight", "6") + Ours("ZTTargetPaperSizeWidth", "5") + kRegion);
     // An insert that replaces the driver's own block does so when it is last.
     EXPECT_EQ(Later(kResolution + Driver("ZTGCCyan", "0")),
               kResolution +
@@ -444,12 +440,11 @@ TEST_F(FeatureEmit, EveryNumberAndTextInsertReadsItsOwnField) {
     EXPECT_EQ(Later(piece),
               kResolution + Driver("ZTPageSize", "A4") + Ours("ZTPageSizeWidth", "100000") +
                   Ours("ZTPageSizeHeight", "-70000") + Ours("ZTPageNumTransparent", "False", "Off") +
-                  Ours("ZTPageNumStartNum", "-2") + Ours("ZTPageNumStartPage", "3") +
-                  Ours("ZTImageShiftFrontV", "-1") + Ours("ZTImageShiftFrontH", "2") +
-                  Ours("ZTImageShiftBackV", "-3") + Ours("ZTImageShiftBackH", "4") + Ours("ZTGCCyan", "-6") +
-                  Ours("ZTGCMagenta", "7") + Ours("ZTGCYellow", "-8") + Ours("ZTGCBlack", "9") +
-                  Ours("ZTGCRed", "-10") + Ours("ZTBarcodeArea", "True", "On") + Ours("ZTBarcodeSelection", "5152") +
-                  Ours("ZTOutputProfileSelection", "73524742") + kRegion);
+                  Ours("ZTPageNumStartNum", "-2") + Ours("ZTPageNumStartPage", "3") + Ours("ZTImageShiftFrontV", "-1") +
+                  Ours("ZTImageShiftFrontH", "2") + Ours("ZTImageShiftBackV", "-3") + Ours("ZTImageShiftBackH", "4") +
+                  Ours("ZTGCCyan", "-6") + Ours("ZTGCMagenta", "7") + Ours("ZTGCYellow", "-8") +
+                  Ours("ZTGCBlack", "9") + Ours("ZTGCRed", "-10") + Ours("ZTBarcodeArea", "True", "On") +
+                  Ours("ZTBarcodeSelection", "5152") + Ours("ZTOutputProfileSelection", "73524742") + kRegion);
 }
 
 TEST_F(FeatureEmit, TargetPaperSizeHeightGoesBehindTheDriversOwnBlock) {
@@ -458,7 +453,7 @@ TEST_F(FeatureEmit, TargetPaperSizeHeightGoesBehindTheDriversOwnBlock) {
     const std::string target = Driver("ZTTargetPaperSize", "A3");
     const std::string height = Driver("ZTTargetPaperSizeHeight", "1");
     EXPECT_EQ(Later(target + height + kRegion), target + Ours("ZTTargetPaperSizeWidth", "-1") + height +
-                                                     Ours("ZTTargetPaperSizeHeight", "55000") + kRegion);
+                                                    Ours("ZTTargetPaperSizeHeight", "55000") + kRegion);
 }
 
 TEST_F(FeatureEmit, CustomSizeBlockStandsInForAMissingPageSizeBlock) {
@@ -552,11 +547,10 @@ TEST_F(FeatureEmit, NamesDateAndSecretNumber) {
                               Driver("ZTSecretNum", "True") + Driver("ZTDateSpecify", "Custom") + kRegion;
     const std::vector<BYTE> before = settings;
     // Switches off: the system user, the document name, today's date (12/7/2026).
-    EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "False", "Off") +
-                                Ours("ZTOwnerNameInfo", "616C696365") + Ours("ZTJobName", "False", "Off") +
-                                Ours("ZTJobNameInfo", "5265706F7274") + Ours("ZTSecretNum", "False", "Off") +
-                                Ours("ZTSecretNumInfo", "1234") + Ours("ZTDateSpecify", "Today") +
-                                Ours("ZTDateInfo", "31322F372F32303236") + kRegion);
+    EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "False", "Off") + Ours("ZTOwnerNameInfo", "616C696365") +
+                                Ours("ZTJobName", "False", "Off") + Ours("ZTJobNameInfo", "5265706F7274") +
+                                Ours("ZTSecretNum", "False", "Off") + Ours("ZTSecretNumInfo", "1234") +
+                                Ours("ZTDateSpecify", "Today") + Ours("ZTDateInfo", "31322F372F32303236") + kRegion);
     EXPECT_EQ(settings, before);  // the date is never written into the settings
 
     // Switches on with texts.
@@ -570,8 +564,7 @@ TEST_F(FeatureEmit, NamesDateAndSecretNumber) {
     EXPECT_EQ(Later(piece), kResolution + Ours("ZTOwnerName", "True", "On") + Ours("ZTOwnerNameInfo", "426F62") +
                                 Ours("ZTJobName", "True", "On") + Ours("ZTJobNameInfo", "506C616E") +
                                 Ours("ZTSecretNum", "True", "On") + Ours("ZTSecretNumInfo", "1234") +
-                                Ours("ZTDateSpecify", "Custom") +
-                                Ours("ZTDateInfo", "323032352D30312D3032") + kRegion);
+                                Ours("ZTDateSpecify", "Custom") + Ours("ZTDateInfo", "323032352D30312D3032") + kRegion);
 
     // Switches on, texts empty: the user name override and the document name.
     Text(6978, u"");
@@ -651,8 +644,8 @@ TEST_F(FeatureEmit, ZeroBytesAreDataLikeAnyOther) {
     S16(3846, 150);
     std::string out;
     ASSERT_EQ(Rewrite(piece, 1, 1, out), S_OK);
-    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTDuplex", "LongEdge") + binary +
-                       Ours("ZTGCCyan", "150") + kRegion + binary);
+    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTDuplex", "LongEdge") + binary + Ours("ZTGCCyan", "150") +
+                       kRegion + binary);
 }
 
 TEST_F(FeatureEmit, ShortSettingsReadAsZero) {
@@ -663,31 +656,104 @@ TEST_F(FeatureEmit, ShortSettingsReadAsZero) {
     ASSERT_EQ(RewriteSetupPiece(module, document.c_str(), SettingsView{settings.data(), 100}, piece,
                                 SectionState::FirstPiece, -1, out),
               S_OK);
-    EXPECT_EQ(out, Ours("ZTOrientation", "Portrait") + Ours("ZTCollate", "True", "On") + Ours("ZTJobComment", "") +
-                       kRegion);
+    EXPECT_EQ(out,
+              Ours("ZTOrientation", "Portrait") + Ours("ZTCollate", "True", "On") + Ours("ZTJobComment", "") + kRegion);
 }
 
 TEST_F(FeatureEmit, AllFeaturesInOnePiece) {
     // Every replace keyword as the printer knows it, in a driver block of its
     // own, then a closing block: each comes back spelled from the settings.
     static const char* const kKeywords[] = {
-        "ZTOutputMode", "ZTDuplex", "ZTDuplexMixedPage", "ZTWaitAfterProof", "ZTCollate", "ZTOrientation",
-        "ZTMixedPageSize", "ZTDuplexSmallPages", "ZTDuplexBigPages", "ZTRotateBigPages", "ZTManualZoom",
-        "ZTZoomRate", "ZTInputSlot", "ZTPageTray", "ZTMediaType", "ZTOutputMethod", "ZTOutputBox",
-        "ZTMultiUp", "ZTMultiUpSinglePage", "ZTBooklet", "ZTHeaderFooterPrint", "ZTPageNumPrint",
-        "ZTPageNumTransparent", "ZTPageNumPosition", "ZTStampPageFont", "ZTStampPageSize", "ZTDatePrint",
-        "ZTDateTransparent", "ZTDateTargetPage", "ZTDateSpecify", "ZTDatePosition", "ZTStampDateFont",
-        "ZTStampDateSize", "ZTImageShift", "ZTRotate", "ZTDitherType", "ZTPrintDensity", "ZTImageQuality",
-        "ZTLineSmoothing", "ZTScreening", "ZTGammaAdjustment", "ZTGCBrightness", "ZTGCContrast",
-        "ZTBarcodeArea", "ZTBarcodeDensity", "ZTBarcodeProof", "ZTEnvelopeImageProcessing", "ZTColorProfile",
-        "ZTRenderingIntent", "ZTMaxDrops", "ZTBinding", "ZTGutter", "ZTGutterAutoReducing", "ZTStapleMode",
-        "ZTPunchMode", "ZTFoldMode", "ZTFoldInnerOuter", "ZTFoldBinding", "ZTBookletBinding",
-        "ZTBookletSplitting", "ZTBookletGutter", "ZTBookletGutterAutoReducing", "ZTBookletCover",
-        "ZTWaitingExceptCover", "ZTBookletCoverSheetTray", "ZTJog", "ZTJobSepSheet", "ZTJobSepSheetTray",
-        "ZTJobSepSheetText", "ZTCoverSheet", "ZTFrontCoverSheet", "ZTFrontCoverSheetTray", "ZTBackCoverSheet",
-        "ZTBackCoverSheetTray", "ZTOutputTray", "ZTOutputFace", "ZTContinuousOutput", "ZTReverseOrder",
-        "ZTForm", "ZTFormPattern", "ZTFormSurface", "ZTFormSeparate", "ZTFormSelect1", "ZTFormSelect2",
-        "ZTPriorityLayer", "ZTOwnerName", "ZTJobName", "ZTSecretNum", "ZTHideJob", "ZTPrintSpeed",
+        "ZTOutputMode",
+        "ZTDuplex",
+        "ZTDuplexMixedPage",
+        "ZTWaitAfterProof",
+        "ZTCollate",
+        "ZTOrientation",
+        "ZTMixedPageSize",
+        "ZTDuplexSmallPages",
+        "ZTDuplexBigPages",
+        "ZTRotateBigPages",
+        "ZTManualZoom",
+        "ZTZoomRate",
+        "ZTInputSlot",
+        "ZTPageTray",
+        "ZTMediaType",
+        "ZTOutputMethod",
+        "ZTOutputBox",
+        "ZTMultiUp",
+        "ZTMultiUpSinglePage",
+        "ZTBooklet",
+        "ZTHeaderFooterPrint",
+        "ZTPageNumPrint",
+        "ZTPageNumTransparent",
+        "ZTPageNumPosition",
+        "ZTStampPageFont",
+        "ZTStampPageSize",
+        "ZTDatePrint",
+        "ZTDateTransparent",
+        "ZTDateTargetPage",
+        "ZTDateSpecify",
+        "ZTDatePosition",
+        "ZTStampDateFont",
+        "ZTStampDateSize",
+        "ZTImageShift",
+        "ZTRotate",
+        "ZTDitherType",
+        "ZTPrintDensity",
+        "ZTImageQuality",
+        "ZTLineSmoothing",
+        "ZTScreening",
+        "ZTGammaAdjustment",
+        "ZTGCBrightness",
+        "ZTGCContrast",
+        "ZTBarcodeArea",
+        "ZTBarcodeDensity",
+        "ZTBarcodeProof",
+        "ZTEnvelopeImageProcessing",
+        "ZTColorProfile",
+        "ZTRenderingIntent",
+        "ZTMaxDrops",
+        "ZTBinding",
+        "ZTGutter",
+        "ZTGutterAutoReducing",
+        "ZTStapleMode",
+        "ZTPunchMode",
+        "ZTFoldMode",
+        "ZTFoldInnerOuter",
+        "ZTFoldBinding",
+        "ZTBookletBinding",
+        "ZTBookletSplitting",
+        "ZTBookletGutter",
+        "ZTBookletGutterAutoReducing",
+        "ZTBookletCover",
+        "ZTWaitingExceptCover",
+        "ZTBookletCoverSheetTray",
+        "ZTJog",
+        "ZTJobSepSheet",
+        "ZTJobSepSheetTray",
+        "ZTJobSepSheetText",
+        "ZTCoverSheet",
+        "ZTFrontCoverSheet",
+        "ZTFrontCoverSheetTray",
+        "ZTBackCoverSheet",
+        "ZTBackCoverSheetTray",
+        "ZTOutputTray",
+        "ZTOutputFace",
+        "ZTContinuousOutput",
+        "ZTReverseOrder",
+        "ZTForm",
+        "ZTFormPattern",
+        "ZTFormSurface",
+        "ZTFormSeparate",
+        "ZTFormSelect1",
+        "ZTFormSelect2",
+        "ZTPriorityLayer",
+        "ZTOwnerName",
+        "ZTJobName",
+        "ZTSecretNum",
+        "ZTHideJob",
+        "ZTPrintSpeed",
     };
     static_assert(sizeof kKeywords / sizeof kKeywords[0] == 17 + 18 + 15 + 27 + 13, "every replace keyword");
     std::string piece;
@@ -715,21 +781,23 @@ TEST_F(FeatureEmit, RawTextsCannotBreakOutOfTheirBlock) {
     Text(824, u"Arial\r\nshowpage");
     EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
                                 Ours("ZTSecretNumInfo", "1)quit(", "1\\)quit\\(") +
-                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") +
-                                kRegion);
+                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") + kRegion);
     // A trailing backslash would swallow the closing parenthesis; a tab and
     // CR LF go as octal inside the string and as blanks in the comment line.
     Text(4904, u"\t\\\r\n");
     EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
                                 Ours("ZTSecretNumInfo", " \\  ", "\\011\\\\\\015\\012") +
-                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") +
-                                kRegion);
+                                Ours("ZTStampPageFont", "Arial  showpage", "417269616C0D0A73686F7770616765") + kRegion);
     // DEL is blanked in the comment line too; in the string it is an ordinary byte.
-    Text(4904, u"12\x7f" u"34");
+    Text(4904,
+         u"12\x7f"
+         u"34");
     Text(824, u"A\x7f");
     EXPECT_EQ(Later(piece), kResolution + Ours("ZTSecretNum", "False", "Off") +
-                                Ours("ZTSecretNumInfo", "12 34", "12\x7f" "34") + Ours("ZTStampPageFont", "A ", "417F") +
-                                kRegion);
+                                Ours("ZTSecretNumInfo", "12 34",
+                                     "12\x7f"
+                                     "34") +
+                                Ours("ZTStampPageFont", "A ", "417F") + kRegion);
 }
 
 namespace {

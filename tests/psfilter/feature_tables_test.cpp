@@ -114,7 +114,7 @@ TEST_F(FeatureTables, InsertPlacementsFollowTheAnchors) {
     static_assert(sizeof expected - 1 == kInsertRowCount, "one letter a row");
     std::string placements;
     for (const InsertRow& row : kInsertTable) {
-        placements += row.placement == InsertPlacement::OwnBlock       ? 'O'
+        placements += row.placement == InsertPlacement::OwnBlock        ? 'O'
                       : row.placement == InsertPlacement::InFrontOfList ? 'L'
                                                                         : 'B';
     }
@@ -192,18 +192,18 @@ TEST_F(FeatureTables, NumberedValues) {
         int value;
         const char* expected;
     } cases[] = {
-        {"ZTOutputBox", 3231, 0, "PersonalBox"},     {"ZTOutputBox", 3231, 1, "SharedBox1"},
-        {"ZTOutputBox", 3231, 31, "SharedBox31"},    {"ZTOutputBox", 3231, 100, "SharedBox100"},
-        {"ZTOutputBox", 3231, 101, "SharedBox1"},    {"ZTOutputBox", 3231, 255, "SharedBox1"},
-        {"ZTBookletSplitting", 3771, 0, "Off"},      {"ZTBookletSplitting", 3771, 1, "1"},
-        {"ZTBookletSplitting", 3771, 20, "20"},      {"ZTBookletSplitting", 3771, 21, "Off"},
-        {"ZTBookletSplitting", 3771, 254, "Off"},    {"ZTBookletSplitting", 3771, 255, "Auto"},
-        {"ZTMaxDrops", 4374, 0, "Auto"},             {"ZTMaxDrops", 4374, 1, "1"},
-        {"ZTMaxDrops", 4374, 11, "11"},              {"ZTMaxDrops", 4374, 12, "Auto"},
-        {"ZTMaxDrops", 4374, -1, "Auto"},            {"ZTMaxDrops", 4374, -32768, "Auto"},
-        {"ZTStampPageSize", 954, 7, "8"},            {"ZTStampPageSize", 954, 8, "8"},
-        {"ZTStampPageSize", 954, 32, "32"},          {"ZTStampPageSize", 954, 33, "32"},
-        {"ZTStampDateSize", 1140, -100, "8"},        {"ZTStampDateSize", 1140, 17, "17"},
+        {"ZTOutputBox", 3231, 0, "PersonalBox"},  {"ZTOutputBox", 3231, 1, "SharedBox1"},
+        {"ZTOutputBox", 3231, 31, "SharedBox31"}, {"ZTOutputBox", 3231, 100, "SharedBox100"},
+        {"ZTOutputBox", 3231, 101, "SharedBox1"}, {"ZTOutputBox", 3231, 255, "SharedBox1"},
+        {"ZTBookletSplitting", 3771, 0, "Off"},   {"ZTBookletSplitting", 3771, 1, "1"},
+        {"ZTBookletSplitting", 3771, 20, "20"},   {"ZTBookletSplitting", 3771, 21, "Off"},
+        {"ZTBookletSplitting", 3771, 254, "Off"}, {"ZTBookletSplitting", 3771, 255, "Auto"},
+        {"ZTMaxDrops", 4374, 0, "Auto"},          {"ZTMaxDrops", 4374, 1, "1"},
+        {"ZTMaxDrops", 4374, 11, "11"},           {"ZTMaxDrops", 4374, 12, "Auto"},
+        {"ZTMaxDrops", 4374, -1, "Auto"},         {"ZTMaxDrops", 4374, -32768, "Auto"},
+        {"ZTStampPageSize", 954, 7, "8"},         {"ZTStampPageSize", 954, 8, "8"},
+        {"ZTStampPageSize", 954, 32, "32"},       {"ZTStampPageSize", 954, 33, "32"},
+        {"ZTStampDateSize", 1140, -100, "8"},     {"ZTStampDateSize", 1140, 17, "17"},
     };
     for (const auto& c : cases) {
         Settings s;

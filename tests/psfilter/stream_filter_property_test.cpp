@@ -29,15 +29,14 @@
 
 namespace {
 
-
 constexpr size_t kPrivatePartBytes = 12016;
 constexpr size_t kSettingsStart = 12;
 constexpr size_t kOrientationField = 378;
 constexpr size_t kSettingsBytes = kPrivatePartBytes - kSettingsStart;
 
-const char* const kPrinterFeatures[] = {"ZTDuplex",    "ZTCollate", "ZTPrintSpeed", "ZTPunchMode", "ZTStapleMode",
-                                        "ZTGCCyan",    "ZTJog",     "ZTOwnerName",  "ZTJobName",   "ZTDateSpecify",
-                                        "ZTPageTray",  "ZTRotate",  "ZTBinding"};
+const char* const kPrinterFeatures[] = {"ZTDuplex",   "ZTCollate", "ZTPrintSpeed", "ZTPunchMode", "ZTStapleMode",
+                                        "ZTGCCyan",   "ZTJog",     "ZTOwnerName",  "ZTJobName",   "ZTDateSpecify",
+                                        "ZTPageTray", "ZTRotate",  "ZTBinding"};
 const char* const kDriverFeatures[] = {"Resolution", "PageRegion", "InputSlot", "MediaType"};
 
 // A job stream, and the same stream as runs that the filter must pass on
@@ -71,8 +70,9 @@ public:
     JobGenerator(unsigned seed, int settingsOrientation) : rng_(seed), settingsOrientation_(settingsOrientation) {}
 
     Job Make() {
-        Plain("%!PS-Adobe-3.0\r\n%%Title: Report\r\n%%Creator: generator\r\n%%Pages: (atend)\r\n"
-              "%%DocumentData: Clean7Bit\r\n%%EndComments\r\n%%BeginProlog\r\n");
+        Plain(
+            "%!PS-Adobe-3.0\r\n%%Title: Report\r\n%%Creator: generator\r\n%%Pages: (atend)\r\n"
+            "%%DocumentData: Clean7Bit\r\n%%EndComments\r\n%%BeginProlog\r\n");
         for (int i = Pick(2, 40); i > 0; --i) Plain("/P" + std::to_string(i) + " { pop exch def } bind def\r\n");
         Plain("/featurebegin { countdictstack mark } bind def\r\n%%EndProlog\r\n%%BeginSetup\r\n");
         std::string setup = "/languagelevel where { pop } if\r\n";
@@ -217,7 +217,6 @@ size_t FirstDifference(const std::string& a, const std::string& b) {
 // ---------------------------------------------------------------------------
 // Random streams and their accounting.
 
-
 const char kJobStart[] = "%!PS-Adobe-3.0\r\n";
 
 const std::vector<std::string> kTokens = {
@@ -254,16 +253,12 @@ std::string RandomStream(FuzzRng& rng, size_t tokens) {
         switch (rng.Below(7)) {
             case 0:
             case 1:
-            case 2:
-                stream += rng.Pick(kTokens);
-                break;
+            case 2: stream += rng.Pick(kTokens); break;
             case 3: {
                 for (uint32_t n = rng.Below(12); n > 0; --n) stream.push_back(static_cast<char>(rng.Byte()));
                 break;
             }
-            case 4:
-                stream += std::string(rng.Below(120), static_cast<char>('a' + rng.Below(26))) + "\r\n";
-                break;
+            case 4: stream += std::string(rng.Below(120), static_cast<char>('a' + rng.Below(26))) + "\r\n"; break;
             case 5:
                 // A line with LF alone, or a long run of bytes without a line end.
                 if (rng.OneIn(2)) {
@@ -483,14 +478,12 @@ protected:
         const int16_t orientation = static_cast<int16_t>(rng.Between(-1, 3));
         std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &orientation, sizeof orientation);
         filter.reset(new StreamFilterState());
-        job = FilterJob{printer, module, SettingsView{privatePart.data() + kSettingsStart, kSettingsBytes},
-                        u"Fuzz"};
+        job = FilterJob{printer, module, SettingsView{privatePart.data() + kSettingsStart, kSettingsBytes}, u"Fuzz"};
         accounting.pieces.clear();
         accounting.replacedBytes = 0;
         accounting.replacingBytes = 0;
         accounting.printer = printer;
     }
-
 
     HRESULT Write(const std::string& bytes, DWORD* written) {
         // Exactly the call's bytes in their own allocation, so a read past them is caught.
@@ -501,8 +494,7 @@ protected:
     }
 
     // One stream through the filter, checking the accounting afterwards.
-    void RunAccounted(FuzzRng& rng, SetupRewriteFunction inner, const std::string& stream,
-                      const std::string& context) {
+    void RunAccounted(FuzzRng& rng, SetupRewriteFunction inner, const std::string& stream, const std::string& context) {
         accounting.input = &stream;
         accounting.inner = inner;
         const bool failures = rng.OneIn(3);
@@ -540,8 +532,7 @@ protected:
         ASSERT_EQ(sent.size(), expected.size()) << context;
         ASSERT_TRUE(sent == expected) << context << ": the output is not the input with its pieces rewritten";
         // What has not gone out is still held, whole.
-        EXPECT_EQ(consumed + filter->pending.Length() + filter->setup.Length(),
-                  stream.size())
+        EXPECT_EQ(consumed + filter->pending.Length() + filter->setup.Length(), stream.size())
             << context << ": bytes were lost or duplicated";
         // The end of the document sends the rest as it was.
         ASSERT_EQ(StreamFilterFlush(*filter, printer), S_OK) << context;
@@ -552,7 +543,6 @@ protected:
         EXPECT_FALSE(filter->setup.HasBlock()) << context;
     }
 };
-
 
 TEST_F(StreamFilterProperty, OutputIsTheSameHoweverTheStreamIsCut) {
     constexpr unsigned kCases = 300;
@@ -643,8 +633,8 @@ TEST_F(StreamFilterProperty, SmallJobCutAtEveryByteKeepsItsBytes) {
         "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
         "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
         "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
-        "A\r\n%%EndPageSetup\r\nbin"
-        + std::string(1, '\0') +
+        "A\r\n%%EndPageSetup\r\nbin" +
+        std::string(1, '\0') +
         "ary\r\n"
         "%%Page: 2 2\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
         "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
@@ -655,7 +645,6 @@ TEST_F(StreamFilterProperty, SmallJobCutAtEveryByteKeepsItsBytes) {
     EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), std::vector<DWORD>(stream.size(), 1), u"Trickle"),
               expected);
 }
-
 
 TEST_F(StreamFilterProperty, IdentityRewritesReproduceTheInputExactly) {
     FuzzRng rng(0x5EED0501);

@@ -157,8 +157,9 @@ TEST(LineBuffer, FeatureCutPointEndsAtTheLastClosedBlock) {
     EXPECT_EQ(open.FeatureCutPoint(), 0u);  // never inside an open block
 
     LineBuffer closed;
-    ASSERT_EQ(AppendText(closed, "featurebegin{\r\n1\r\n}featurecleanup\r\nz\r\n"
-                                 "featurebegin{\r\n2\r\n}featurecleanup\r\nfeaturebegin{\r\n3\r\n"),
+    ASSERT_EQ(AppendText(closed,
+                         "featurebegin{\r\n1\r\n}featurecleanup\r\nz\r\n"
+                         "featurebegin{\r\n2\r\n}featurecleanup\r\nfeaturebegin{\r\n3\r\n"),
               S_OK);
     EXPECT_EQ(closed.FeatureCutPoint(), 73u);
 }
@@ -318,7 +319,8 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     Feed("\r");
     EXPECT_EQ(Pending(), "\r");
     Feed("\ny\r\n%%ViewingOrientation: 0 1 -1 0\r");
-    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n");
+    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" +
+                          std::string(4093, 'g') + "\r\ny\r\n");
     EXPECT_EQ(Pending(), "%%ViewingOrientation: 0 1 -1 0\r");  // the longest that can wait
     // A longer write without a line end is not gathered.
     Feed("\n" + std::string(600, 'h'));
@@ -332,17 +334,21 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     Feed(line.substr(200005));
     EXPECT_EQ(Pending(), "");
     EXPECT_LT(filter.pending.Capacity(), 70000u);
-    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" + std::string(4093, 'g') + "\r\ny\r\n"
-                      "%%ViewingOrientation: 0 1 -1 0\r\n" + std::string(600, 'h') + line);
+    EXPECT_EQ(sent(), "%!PS-Adobe-3.0\r\n%%Title: a\r\n%%Creator: b\r\n%%BeginData: 5\r\nx%\r" +
+                          std::string(4093, 'g') +
+                          "\r\ny\r\n"
+                          "%%ViewingOrientation: 0 1 -1 0\r\n" +
+                          std::string(600, 'h') + line);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_TRUE(script.calls.empty());
 }
 
 TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
     SetOrientationSetting(2);
-    Feed("%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\nA\r\nB\r\n%%EndSetup\r\n"
-         "%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
-         "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\nbody\r\n%%EOF\r\n");
+    Feed(
+        "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\nA\r\nB\r\n%%EndSetup\r\n"
+        "%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+        "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\nbody\r\n%%EOF\r\n");
     EXPECT_EQ(Written(), (Chunks{
                              "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\n",
                              "<1 -1>A\r\nB\r\n</>",  // the page's comments come after it
@@ -369,13 +375,16 @@ TEST_F(StreamFilterTest, OrientationComesFromThePageCommentsOrTheSettings) {
     SetOrientationSetting(2);
     // The document setup arrives before any page comment: -1.
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nD\r\n%%EndSetup\r\n");
-    Feed("%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n"
-         "%%EndPageSetup\r\n");
+    Feed(
+        "%%Page: 1 1\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n"
+        "%%EndPageSetup\r\n");
     // Comments without an orientation line: the settings' orientation.
-    Feed("%%Page: 2 2\r\n%%PageBoundingBox: 0 0 595 842\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP2\r\n"
-         "%%EndPageSetup\r\n");
-    Feed("%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n"
-         "%%EndPageSetup\r\n");
+    Feed(
+        "%%Page: 2 2\r\n%%PageBoundingBox: 0 0 595 842\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP2\r\n"
+        "%%EndPageSetup\r\n");
+    Feed(
+        "%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n"
+        "%%EndPageSetup\r\n");
     // No comments collected since the last evaluation: -1 again.
     Feed("%%BeginPageSetup\r\nP4\r\n%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 5u);
@@ -394,13 +403,15 @@ TEST_F(StreamFilterTest, CommentsOfALaterPageWaitForTheirOwnSection) {
     SetOrientationSetting(1);
     // Everything in one call: the page's comments lie behind the document
     // setup's begin marker, so the document setup has none.
-    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nD\r\n%%EndSetup\r\n%%Page: 1 1\r\n"
-         "%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n%%EndPageSetup\r\n");
+    Feed(
+        "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nD\r\n%%EndSetup\r\n%%Page: 1 1\r\n"
+        "%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nP1\r\n%%EndPageSetup\r\n");
     // Page 2's comments come in the call that brings page 1's second section:
     // they must not decide its orientation.
     Feed("%%Page: 2 2\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n");
-    Feed("%%BeginPageSetup\r\nP2\r\n%%EndPageSetup\r\nbody\r\n%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n"
-         "%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n%%EndPageSetup\r\n");
+    Feed(
+        "%%BeginPageSetup\r\nP2\r\n%%EndPageSetup\r\nbody\r\n%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n"
+        "%%EndPageComments\r\n%%BeginPageSetup\r\nP3\r\n%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 4u);
     EXPECT_EQ(script.calls[0].text, "D\r\n");
     EXPECT_EQ(script.calls[0].orientation, -1);
@@ -425,8 +436,9 @@ TEST_F(StreamFilterTest, MarkersSplitAcrossCallsAreFound) {
 TEST_F(StreamFilterTest, TheEarlierMarkerWinsWhicheverKindItIs) {
     // A page setup holding an embedded document's setup markers: the page's
     // own markers come first and decide, however the stream is cut.
-    const std::string job = "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\nS\r\n%%EndPageSetup\r\n"
-                            "T\r\n%%EndSetup\r\nend\r\n";
+    const std::string job =
+        "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nx\r\n%%BeginSetup\r\nS\r\n%%EndPageSetup\r\n"
+        "T\r\n%%EndSetup\r\nend\r\n";
     Feed(job);
     const Chunks expected{"%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>x\r\n%%BeginSetup\r\nS\r\n</>",
                           "%%EndPageSetup\r\nT\r\n%%EndSetup\r\nend\r\n"};
@@ -525,8 +537,8 @@ TEST_F(StreamFilterTest, LongSectionWithoutFeatureBlocksIsCutAtItsLastLineEnd) {
 TEST_F(StreamFilterTest, RewrittenTextGoesOutInChunksOf4096) {
     script.forcedOutput = std::string(4096, 'a') + std::string(4096, 'b') + std::string(1808, 'c');
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\n");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'),
-                                 std::string(4096, 'b'), std::string(1808, 'c'), "%%EndSetup\r\n"}));
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), std::string(4096, 'b'),
+                                 std::string(1808, 'c'), "%%EndSetup\r\n"}));
     // A spooler that takes less: each chunk starts where the taken bytes end.
     sim::Reset();
     printer = sim::AddPrinter(u"Filter Printer");
@@ -593,8 +605,8 @@ TEST_F(StreamFilterTest, EndOfDocumentSendsEveryKindOfHeldBytesInStreamOrder) {
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 2, 1);
     EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\nz"), E_FAIL);
     EXPECT_EQ(Flush(), S_OK);
-    EXPECT_EQ(sim::WrittenBytes(printer).substr(34), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + std::string(4096, 'a') +
-                                                          "bcd%%EndSetup\r\nz");
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(34),
+              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + std::string(4096, 'a') + "bcd%%EndSetup\r\nz");
 
     // Pass-through bytes the spooler failed on part-way.
     sim::SetWriteLimit(5);
@@ -669,8 +681,8 @@ TEST_F(StreamFilterTest, EmbeddedEndOfFileInsideASectionKeepsTheSection) {
     EXPECT_EQ(Held(filter.setup), "res\r\n%%EOF\r\n");
     EXPECT_EQ(Pending(), "more");
     Feed("\r\n%%EndSetup\r\n");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>res\r\n%%EOF\r\nmore\r\n</>",
-                                 "%%EndSetup\r\n"}));
+    EXPECT_EQ(Written(),
+              (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", "<1 -1>res\r\n%%EOF\r\nmore\r\n</>", "%%EndSetup\r\n"}));
 }
 
 TEST_F(StreamFilterTest, SpoolerFailureKeepsTheRestForTheNextCall) {
@@ -694,8 +706,8 @@ TEST_F(StreamFilterTest, SpoolerFailureWhileSendingRewrittenTextKeepsItsRest) {
     EXPECT_EQ(Held(filter.unsent), "bcd");
     EXPECT_EQ(Pending(), "%%EndSetup\r\nz\r\n");
     Feed("");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd",
-                                 "%%EndSetup\r\nz\r\n"}));
+    EXPECT_EQ(Written(),
+              (Chunks{"%!PS-Adobe-3.0\r\n%%BeginSetup\r\n", std::string(4096, 'a'), "bcd", "%%EndSetup\r\nz\r\n"}));
     EXPECT_EQ(script.calls.size(), 1u);
 }
 
@@ -761,12 +773,13 @@ TEST_F(StreamFilterTest, FailedRewriteSendsItsPieceUnchangedAtOnce) {
 TEST_F(StreamFilterTest, FailedRewriteUsesUpItsPageComments) {
     SetOrientationSetting(1);
     script.failures = 1;
-    Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
-         "%%BeginPageSetup\r\nP0\r\n%%EndPageSetup\r\n"
-         "%%Page: 2 2\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
-         "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n"
-         "%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
-         "%%BeginPageSetup\r\nQ\r\n%%EndPageSetup\r\n");
+    Feed(
+        "%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+        "%%BeginPageSetup\r\nP0\r\n%%EndPageSetup\r\n"
+        "%%Page: 2 2\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n"
+        "%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n"
+        "%%Page: 3 3\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\n"
+        "%%BeginPageSetup\r\nQ\r\n%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 3u);
     EXPECT_EQ(script.calls[0].orientation, 2);
     EXPECT_EQ(script.calls[1].text, "P\r\n");
@@ -790,9 +803,10 @@ TEST_F(StreamFilterTest, PageCommentsWithoutTheirEndCostNoMemory) {
     EXPECT_EQ(script.calls[0].orientation, 1);
     // Two pages' comments in one call, the first without a setup section: both
     // count, as they would in separate calls (portrait wins over landscape).
-    Feed("%%Page: 2 2\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\nbody\r\n"
-         "%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nQ\r\n"
-         "%%EndPageSetup\r\n");
+    Feed(
+        "%%Page: 2 2\r\n%%ViewingOrientation: 0 1 -1 0\r\n%%EndPageComments\r\nbody\r\n"
+        "%%Page: 3 3\r\n%%ViewingOrientation: 1 0 0 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\nQ\r\n"
+        "%%EndPageSetup\r\n");
     ASSERT_EQ(script.calls.size(), 2u);
     EXPECT_EQ(script.calls[1].orientation, 1);
 }

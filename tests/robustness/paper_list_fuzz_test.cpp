@@ -23,14 +23,39 @@ namespace {
 
 // Form names of the test printer; the file generator uses them too, so that
 // lines for real forms turn up among the random ones.
-const std::vector<std::u16string> kFormNames = {u"A4", u"Letter", u"MyForm", u"A4 Extra", u"Form=Eq",
-                                                u"\xFEFF" u"Bom", u"[PAPER_LIST_END]", u"PS_PAPER_LIST=x",
-                                                u";Semi", u"Long"};
+const std::vector<std::u16string> kFormNames = {u"A4",
+                                                u"Letter",
+                                                u"MyForm",
+                                                u"A4 Extra",
+                                                u"Form=Eq",
+                                                u"\xFEFF"
+                                                u"Bom",
+                                                u"[PAPER_LIST_END]",
+                                                u"PS_PAPER_LIST=x",
+                                                u";Semi",
+                                                u"Long"};
 
-const std::vector<std::u16string> kPieces = {
-    u"PS_PAPER_LIST=", u"PJL_PAPER_LIST=", u"=",        u"[PAPER_LIST_END]", u"\r\n", u"\n", u"\r", u";",
-    u"\xFEFF",         u"==",              u" ",        u"-12",              u"007", u"2147483648",
-    u"99999999999",    u"A4",              u"A3W",      u"custom",           u"\xD800", u"\xDFFF", u"\xFFFF"};
+const std::vector<std::u16string> kPieces = {u"PS_PAPER_LIST=",
+                                             u"PJL_PAPER_LIST=",
+                                             u"=",
+                                             u"[PAPER_LIST_END]",
+                                             u"\r\n",
+                                             u"\n",
+                                             u"\r",
+                                             u";",
+                                             u"\xFEFF",
+                                             u"==",
+                                             u" ",
+                                             u"-12",
+                                             u"007",
+                                             u"2147483648",
+                                             u"99999999999",
+                                             u"A4",
+                                             u"A3W",
+                                             u"custom",
+                                             u"\xD800",
+                                             u"\xDFFF",
+                                             u"\xFFFF"};
 
 class PaperListFuzz : public ModuleFolderTest {
 protected:
@@ -60,18 +85,10 @@ protected:
         for (uint32_t i = 0; i < parts; ++i) {
             switch (rng.Below(9)) {
                 case 0:
-                case 1:
-                    text += rng.Pick(kPieces);
-                    break;
-                case 2:
-                    text += Keyword(rng);
-                    break;
-                case 3:
-                    text += rng.Pick(kFormNames);
-                    break;
-                case 4:
-                    text += u"PS_PAPER_LIST=" + rng.Pick(kFormNames) + u"=" + Keyword(rng) + u"\r\n";
-                    break;
+                case 1: text += rng.Pick(kPieces); break;
+                case 2: text += Keyword(rng); break;
+                case 3: text += rng.Pick(kFormNames); break;
+                case 4: text += u"PS_PAPER_LIST=" + rng.Pick(kFormNames) + u"=" + Keyword(rng) + u"\r\n"; break;
                 case 5:
                     text += u"PJL_PAPER_LIST=" + rng.Pick(kFormNames) + u"=" +
                             sim::ToUtf16(std::to_string(rng.Between(-5, 40))) + u"\n";
@@ -141,8 +158,9 @@ TEST_F(PaperListFuzz, CheckedPaperNumberIsTheInputOrCustom) {
     for (int round = 0; round < 150; ++round) {
         WritePaperListBytes(RandomFile(rng));
         for (int q = 0; q < 3; ++q) {
-            const short number =
-                rng.OneIn(3) ? rng.Pick(edges) : static_cast<short>(rng.Between(-40, static_cast<int64_t>(formCount) + 40));
+            const short number = rng.OneIn(3)
+                                     ? rng.Pick(edges)
+                                     : static_cast<short>(rng.Between(-40, static_cast<int64_t>(formCount) + 40));
             const short checked = CheckPaperNumber(modules, number, printer);
             if (FindPaperRow(number) != nullptr) {
                 EXPECT_EQ(checked, number);
@@ -162,10 +180,10 @@ TEST_F(PaperListFuzz, ListedFormKeepsItsPositionWhateverFollows) {
         do {
             position = static_cast<short>(1 + rng.Below(static_cast<uint32_t>(formCount)));
         } while (FindPaperRow(position) != nullptr);
-        const std::u16string name = kFormNames[(position - 1) % kFormNames.size()] +
-                                    (static_cast<size_t>(position - 1) >= kFormNames.size()
-                                         ? sim::ToUtf16(std::to_string(position - 1))
-                                         : std::u16string());
+        const std::u16string name =
+            kFormNames[(position - 1) % kFormNames.size()] + (static_cast<size_t>(position - 1) >= kFormNames.size()
+                                                                  ? sim::ToUtf16(std::to_string(position - 1))
+                                                                  : std::u16string());
         // A name that holds a line end cannot be listed; the test printer has none.
         WritePaperListBytes(RandomFile(rng, u"PS_PAPER_LIST=" + name + u"\n"));
         EXPECT_EQ(CheckPaperNumber(modules, position, printer), position) << sim::ToUtf8(name);
@@ -183,7 +201,8 @@ TEST_F(PaperListFuzz, PjlPaperCodesAreFoundOnlyForRealQueries) {
         WritePaperListBytes(RandomFile(rng, front));
 
         std::vector<std::u16string> names;
-        for (int i = 0; i < 4; ++i) names.push_back(rng.OneIn(3) ? RandomText(rng).substr(0, 30) : rng.Pick(kFormNames));
+        for (int i = 0; i < 4; ++i)
+            names.push_back(rng.OneIn(3) ? RandomText(rng).substr(0, 30) : rng.Pick(kFormNames));
         names.push_back(u"Wanted");
         PjlPaperQuery queries[7] = {};
         for (size_t i = 0; i < names.size(); ++i) {

@@ -30,10 +30,14 @@ constexpr size_t kUserNameUnits = 21;
 class PjlHeaderFuzz : public ModuleFolderTest {
 protected:
     void WritePaperList(FuzzRng& rng) {
-        const std::vector<std::u16string> lines = {
-            u"PJL_PAPER_LIST=Letter=21\r\n", u"PJL_PAPER_LIST=A4=\r\n", u"PJL_PAPER_LIST=Legal=-2147483648\n",
-            u"PS_PAPER_LIST=Letter=A4\n",    u"[PAPER_LIST_END]\n",     u"PJL_PAPER_LIST=A4=99999999999\n",
-            u"\r\n\r\n",                     u"PJL_PAPER_LIST=A4==\n"};
+        const std::vector<std::u16string> lines = {u"PJL_PAPER_LIST=Letter=21\r\n",
+                                                   u"PJL_PAPER_LIST=A4=\r\n",
+                                                   u"PJL_PAPER_LIST=Legal=-2147483648\n",
+                                                   u"PS_PAPER_LIST=Letter=A4\n",
+                                                   u"[PAPER_LIST_END]\n",
+                                                   u"PJL_PAPER_LIST=A4=99999999999\n",
+                                                   u"\r\n\r\n",
+                                                   u"PJL_PAPER_LIST=A4==\n"};
         std::u16string text;
         for (uint32_t i = rng.Below(6); i > 0; --i) text += rng.Pick(lines);
         WritePaperListBytes(Utf16LeBytes(text));
@@ -44,17 +48,14 @@ protected:
 // "@PJL" pieces, quotes, lone surrogates and other non-ASCII text.
 WCHAR RandomUnit(FuzzRng& rng) {
     switch (rng.Below(6)) {
-        case 0:
-            return static_cast<WCHAR>(rng.Below(0x20));
+        case 0: return static_cast<WCHAR>(rng.Below(0x20));
         case 1:
-        case 2:
-            return static_cast<WCHAR>(0x20 + rng.Below(0x5F));
+        case 2: return static_cast<WCHAR>(0x20 + rng.Below(0x5F));
         case 3: {
             static const char16_t kSpecial[] = u"\r\n\x1B\"=@%;\x7F\x85\xFEFF\xD800\xDC00\xFFFF\x2028";
             return static_cast<WCHAR>(kSpecial[rng.Below(sizeof kSpecial / sizeof kSpecial[0] - 1)]);
         }
-        default:
-            return static_cast<WCHAR>(rng.Next());
+        default: return static_cast<WCHAR>(rng.Next());
     }
 }
 

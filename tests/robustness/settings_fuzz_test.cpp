@@ -73,8 +73,8 @@ void MutateFields(FuzzRng& rng, std::vector<BYTE>& block) {
             const ValueRange& range = row.ranges[rng.Below(row.rangeCount)];
             value = (rng.OneIn(2) ? range.low : range.high) + rng.Between(-1, 1);
         } else {
-            const std::vector<int64_t> edges = {0, -1, 1, 127, 128, 255, 256, 32767, -32768, 65535, 0x7FFFFFFF,
-                                                -0x7FFFFFFF - 1, 10, 20, 30, 40};
+            const std::vector<int64_t> edges = {
+                0, -1, 1, 127, 128, 255, 256, 32767, -32768, 65535, 0x7FFFFFFF, -0x7FFFFFFF - 1, 10, 20, 30, 40};
             value = rng.OneIn(2) ? rng.Pick(edges) : static_cast<int64_t>(rng.Next());
         }
         WriteSettingNumber(span, row.offset, row.bytes, value);
@@ -135,8 +135,7 @@ void PutHeader(std::vector<BYTE>& part, DWORD size, DWORD signature, DWORD versi
 }
 
 DWORD RandomDeclaredSize(FuzzRng& rng) {
-    const std::vector<DWORD> sizes = {0, 1, 11, 12, 13, 100, 1157, 8000, 12003, 12015, 12016, 12017, 20000,
-                                      0xFFFFFFFF};
+    const std::vector<DWORD> sizes = {0, 1, 11, 12, 13, 100, 1157, 8000, 12003, 12015, 12016, 12017, 20000, 0xFFFFFFFF};
     return rng.OneIn(4) ? rng.Next() : rng.Pick(sizes);
 }
 
@@ -172,8 +171,8 @@ void ExpectFullHeader(const BYTE* part, const std::string& context) {
 
 TEST(PrivatePartFuzz, RequestsStayInsideTheirBuffersAndLeaveValidParts) {
     FuzzRng rng(0x5EED0201);
-    const std::vector<DWORD> modes = {OEMDM_SIZE, OEMDM_DEFAULT, OEMDM_CONVERT, OEMDM_MERGE, OEMDM_CONVERT,
-                                      OEMDM_MERGE, 0, 5, 0xFFFFFFFF};
+    const std::vector<DWORD> modes = {
+        OEMDM_SIZE, OEMDM_DEFAULT, OEMDM_CONVERT, OEMDM_MERGE, OEMDM_CONVERT, OEMDM_MERGE, 0, 5, 0xFFFFFFFF};
     for (int round = 0; round < 400; ++round) {
         const std::string context = "round " + std::to_string(round);
         const DWORD mode = rng.Pick(modes);

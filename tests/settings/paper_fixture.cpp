@@ -35,8 +35,7 @@ DWORD WINAPI FakeDeviceCapabilities(HANDLE, PWSTR printerName, WORD capability, 
             count = static_cast<DWORD>(s.names.size());
             entryBytes = 64 * sizeof(WCHAR);
             break;
-        default:
-            return static_cast<DWORD>(-1);
+        default: return static_cast<DWORD>(-1);
     }
     if (output == nullptr) {
         s.calls.push_back({capability, false, false, devMode == nullptr, sim::ToUtf8(printerName)});

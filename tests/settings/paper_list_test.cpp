@@ -63,7 +63,10 @@ TEST_F(PaperListTest, VisitorStopsTheReading) {
 }
 
 TEST_F(PaperListTest, OddLastByteIsIgnoredAndZeroUnitEndsTheText) {
-    WriteListBytes(std::string("P\0S\0_\0P\0A\0P\0E\0R\0_\0L\0I\0S\0T\0=\0F\0o\0o\0=\0A\0" "4\0X", 41));
+    WriteListBytes(
+        std::string("P\0S\0_\0P\0A\0P\0E\0R\0_\0L\0I\0S\0T\0=\0F\0o\0o\0=\0A\0"
+                    "4\0X",
+                    41));
     EXPECT_EQ(Keyword(u"Foo"), "A4");
     WriteList(std::u16string(u"PS_PAPER_LIST=Foo=A5\n", 21) + u'\0' + u"\nPS_PAPER_LIST=Bar=B5");
     EXPECT_EQ(Keyword(u"Foo"), "A5");
@@ -92,28 +95,29 @@ TEST_F(PaperListTest, LinesAboveTheLimitArePassedOverWhole) {
 }
 
 TEST_F(PaperListTest, PageSizeKeywordRules) {
-    WriteList(u"\n"
-              u"PS_PAPER_LIST=Kaku No.2=EnvKaku2\n"
-              u";PS_PAPER_LIST=Commented=A4\n"
-              u"\xFEFF;PS_PAPER_LIST=Marked=A6\n"
-              u"PS_PAPER_LIST=Foo=Bar\n"
-              u"[PAPER_LIST_END]\n"
-              u"PS_PAPER_LIST=After=B6\n"
-              u"junk PS_PAPER_LIST=Foo=A5 PS_PAPER_LIST=Foo=B5\r\n"
-              u"PS_PAPER_LIST=Empty=\n"
-              u"PS_PAPER_LIST=Empty=Letter\n"
-              u"PS_PAPER_LIST=Case=a4\n"
-              u"PS_PAPER_LIST==A4\n");
+    WriteList(
+        u"\n"
+        u"PS_PAPER_LIST=Kaku No.2=EnvKaku2\n"
+        u";PS_PAPER_LIST=Commented=A4\n"
+        u"\xFEFF;PS_PAPER_LIST=Marked=A6\n"
+        u"PS_PAPER_LIST=Foo=Bar\n"
+        u"[PAPER_LIST_END]\n"
+        u"PS_PAPER_LIST=After=B6\n"
+        u"junk PS_PAPER_LIST=Foo=A5 PS_PAPER_LIST=Foo=B5\r\n"
+        u"PS_PAPER_LIST=Empty=\n"
+        u"PS_PAPER_LIST=Empty=Letter\n"
+        u"PS_PAPER_LIST=Case=a4\n"
+        u"PS_PAPER_LIST==A4\n");
     EXPECT_EQ(Keyword(u"Kaku No.2"), "EnvKaku2");
-    EXPECT_EQ(Keyword(u"Kaku No."), "custom");     // a prefix: "=" must follow the name
+    EXPECT_EQ(Keyword(u"Kaku No."), "custom");  // a prefix: "=" must follow the name
     EXPECT_EQ(Keyword(u"Commented"), "custom");
-    EXPECT_EQ(Keyword(u"Marked"), "A6");           // U+FEFF first: not a comment
-    EXPECT_EQ(Keyword(u"After"), "B6");            // the end marker is for the PJL readers only
+    EXPECT_EQ(Keyword(u"Marked"), "A6");  // U+FEFF first: not a comment
+    EXPECT_EQ(Keyword(u"After"), "B6");   // the end marker is for the PJL readers only
     // Bar is no table keyword; on the next line only the first key counts and
     // the keyword runs to the end of the line ("A5 PS_PAPER_LIST=Foo=B5").
     EXPECT_EQ(Keyword(u"Foo"), "custom");
     EXPECT_EQ(Keyword(u"Empty"), "Letter");
-    EXPECT_EQ(Keyword(u"Case"), "custom");         // keywords compare exactly
+    EXPECT_EQ(Keyword(u"Case"), "custom");  // keywords compare exactly
     EXPECT_EQ(Keyword(u""), "custom");
     EXPECT_EQ(Keyword(nullptr), "custom");
 }
@@ -137,17 +141,21 @@ TEST_F(PaperListTest, ModuleFolderTooLongFindsNothing) {
 }
 
 TEST_F(PaperListTest, PjlPaperCodes) {
-    WriteList(u"PS_PAPER_LIST=MyForm=A4\n"
-              u"PJL_PAPER_LIST=MyFormX=3\n"
-              u"PJL_PAPER_LIST=MyForm=\n"
-              u";PJL_PAPER_LIST=Other=7\n"
-              u"PJL_PAPER_LIST=MyForm= -21x\r\n"
-              u"PJL_PAPER_LIST=MyForm=22\n"
-              u"PJL_PAPER_LIST=Other=7\n"
-              u"[PAPER_LIST_END] PJL_PAPER_LIST=Late=5\n"
-              u"PJL_PAPER_LIST=Late=6\n");
-    PjlPaperQuery queries[] = {{u"MyForm", false, 256}, {u"Other", false, 256}, {u"Late", false, 256},
-                               {u"", false, 256}, {nullptr, false, 256}};
+    WriteList(
+        u"PS_PAPER_LIST=MyForm=A4\n"
+        u"PJL_PAPER_LIST=MyFormX=3\n"
+        u"PJL_PAPER_LIST=MyForm=\n"
+        u";PJL_PAPER_LIST=Other=7\n"
+        u"PJL_PAPER_LIST=MyForm= -21x\r\n"
+        u"PJL_PAPER_LIST=MyForm=22\n"
+        u"PJL_PAPER_LIST=Other=7\n"
+        u"[PAPER_LIST_END] PJL_PAPER_LIST=Late=5\n"
+        u"PJL_PAPER_LIST=Late=6\n");
+    PjlPaperQuery queries[] = {{u"MyForm", false, 256},
+                               {u"Other", false, 256},
+                               {u"Late", false, 256},
+                               {u"", false, 256},
+                               {nullptr, false, 256}};
     LookupPjlPaperCodes(modules.module, queries, 5);
     EXPECT_TRUE(queries[0].found);
     EXPECT_EQ(queries[0].code, -21);  // the first usable line; read as _wtoi reads

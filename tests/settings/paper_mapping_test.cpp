@@ -22,7 +22,9 @@ DEVMODEW Copy(short paper, short width = 0, short length = 0) {
     return dm;
 }
 
-std::u16string FormName(const DEVMODEW& dm) { return std::u16string(dm.dmFormName, WTextLengthBounded(dm.dmFormName, 32)); }
+std::u16string FormName(const DEVMODEW& dm) {
+    return std::u16string(dm.dmFormName, WTextLengthBounded(dm.dmFormName, 32));
+}
 
 // ---------------------------------------------------------------------------
 
@@ -136,16 +138,16 @@ TEST_F(PaperMappingTest, CheckPaperNumber) {
     sim::SetForms(printer, {UserForm("Plain", 100000, 100000), UserForm("A4", 210000, 297000),
                             UserForm("Unlisted", 100000, 100000)});
     WriteList(u"PS_PAPER_LIST=A4 Extra=A4\n");
-    EXPECT_EQ(CheckPaperNumber(modules, 9, printer), 9);      // a table number, whatever the forms
+    EXPECT_EQ(CheckPaperNumber(modules, 9, printer), 9);  // a table number, whatever the forms
     EXPECT_EQ(CheckPaperNumber(modules, 265, printer), 265);
-    EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 2);      // "A4 Extra" begins with the form's name
-    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);    // beyond the form list
+    EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 2);    // "A4 Extra" begins with the form's name
+    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);  // beyond the form list
     EXPECT_EQ(CheckPaperNumber(modules, 7, printer), 256);
     EXPECT_EQ(CheckPaperNumber(modules, 0, printer), 256);
     EXPECT_EQ(CheckPaperNumber(modules, -5, printer), 256);
-    sim::SetForms(printer, {UserForm("Plain", 1, 1), UserForm("A4", 1, 1), UserForm("Unlisted", 1, 1),
-                            UserForm("Four", 1, 1)});
-    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);    // a form, but not in the file
+    sim::SetForms(printer,
+                  {UserForm("Plain", 1, 1), UserForm("A4", 1, 1), UserForm("Unlisted", 1, 1), UserForm("Four", 1, 1)});
+    EXPECT_EQ(CheckPaperNumber(modules, 4, printer), 256);  // a form, but not in the file
     std::remove((folder + "/QM22T.ini").c_str());
     EXPECT_EQ(CheckPaperNumber(modules, 2, printer), 256);
     sim::FailCalls(sim::Api::EnumFormsW, ERROR_INVALID_HANDLE);
@@ -313,8 +315,8 @@ TEST_F(SelectDriverFormTest, NonStandardPaperTakesTheLastFormOfItsName) {
 
 TEST_F(SelectDriverFormTest, SiblingPaperThroughThePaperListFile) {
     WriteList(u"PS_PAPER_LIST=Kaku No.2=EnvKaku2\n");
-    sim::SetForms(printer, {BuiltinForm("Env Kaku 2", 240000, 332000), UserForm("Envelope Kaku #2", 1, 1),
-                            UserForm("x", 1, 1)});
+    sim::SetForms(printer,
+                  {BuiltinForm("Env Kaku 2", 240000, 332000), UserForm("Envelope Kaku #2", 1, 1), UserForm("x", 1, 1)});
     Sibling().papers = {9, 300};
     Sibling().names = {u"A4", u"Kaku No.2"};
     helper.SetDisplayName("EnvKaku2", u"Envelope Kaku #2");

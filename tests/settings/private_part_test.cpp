@@ -64,10 +64,10 @@ TEST(Defaults, WriteTheTableAndLeaveEverythingElse) {
     EXPECT_EQ(Get(part, 372, 8), B({1, 0, 5, 0, 9, 0, 1, 0}));
     EXPECT_EQ(Get(part, 382, 5), B({0, 2, 3, 0, 0}));
     EXPECT_EQ(Get(part, 388, 6), B({100, 0, 0, 0, 7, 0}));
-    EXPECT_EQ(Get(part, 396, 4), B({0x01, 0x01, 0, 0}));     // 257, unsigned 32-bit
-    EXPECT_EQ(Get(part, 1156, 4), B({0x08, 0x52, 0, 0}));    // 21000
-    EXPECT_EQ(Get(part, 1160, 4), B({0x04, 0x74, 0, 0}));    // 29700
-    EXPECT_EQ(Get(part, 3784, 2), B({0x01, 0x01}));          // 257
+    EXPECT_EQ(Get(part, 396, 4), B({0x01, 0x01, 0, 0}));   // 257, unsigned 32-bit
+    EXPECT_EQ(Get(part, 1156, 4), B({0x08, 0x52, 0, 0}));  // 21000
+    EXPECT_EQ(Get(part, 1160, 4), B({0x04, 0x74, 0, 0}));  // 29700
+    EXPECT_EQ(Get(part, 3784, 2), B({0x01, 0x01}));        // 257
     EXPECT_EQ(Get(part, 3231, 1), B({1}));
     EXPECT_EQ(Get(part, 824, 128), std::vector<BYTE>(128, 0));
     EXPECT_EQ(Get(part, 8584, 500), std::vector<BYTE>(500, 0));
@@ -109,20 +109,20 @@ void ExpectRules(const std::vector<RuleCase>& cases) {
 
 TEST(Validation, ListedValuesOrTheReplacement) {
     ExpectRules({
-        {372, B({3, 0}), B({3, 0})},       // ZTDuplex 1..3
+        {372, B({3, 0}), B({3, 0})},  // ZTDuplex 1..3
         {372, B({4, 0}), B({1, 0})},
-        {372, B({0, 1}), B({1, 0})},       // 256
-        {376, B({0, 0}), B({9, 0})},       // paper 0 -> 9
-        {376, B({6, 1}), B({6, 1})},       // 262
-        {376, B({7, 1}), B({9, 0})},       // 263
-        {390, B({0, 0}), B({0, 0})},       // output paper may be 0
-        {400, B({42}), B({42})},           // ZTMultiUp 41..44
+        {372, B({0, 1}), B({1, 0})},  // 256
+        {376, B({0, 0}), B({9, 0})},  // paper 0 -> 9
+        {376, B({6, 1}), B({6, 1})},  // 262
+        {376, B({7, 1}), B({9, 0})},  // 263
+        {390, B({0, 0}), B({0, 0})},  // output paper may be 0
+        {400, B({42}), B({42})},      // ZTMultiUp 41..44
         {400, B({23}), B({0})},
         {400, B({88}), B({88})},
         {400, B({89}), B({0})},
-        {3771, B({0xFF}), B({0xFF})},      // signed byte: -1 is valid
+        {3771, B({0xFF}), B({0xFF})},  // signed byte: -1 is valid
         {3771, B({21}), B({0})},
-        {3231, B({100}), B({100})},        // unsigned byte 0..100
+        {3231, B({100}), B({100})},  // unsigned byte 0..100
         {3231, B({101}), B({1})},
         {3231, B({0}), B({0})},
         {396, B({0x0B, 0x01, 0, 0}), B({0x0B, 0x01, 0, 0})},  // 267
@@ -135,17 +135,17 @@ TEST(Validation, ListedValuesOrTheReplacement) {
 
 TEST(Validation, ClampsToTheNearestBound) {
     ExpectRules({
-        {388, B({10, 0}), B({50, 0})},                 // ZTZoomRate 50..200
-        {388, B({0xF4, 0x01}), B({200, 0})},           // 500
-        {388, B({0x9C, 0xFF}), B({50, 0})},            // -100 is below, not above
-        {3748, B({0x30, 0x8A}), B({0xC8, 0x9C})},      // -30160 -> -25400
-        {3748, B({0x30, 0x75}), B({0x38, 0x63})},      // 30000 -> 25400
-        {3750, B({0x18, 0xFC}), B({0x18, 0xFC})},      // -1000 stays
-        {1156, B({100, 0, 0, 0}), B({0x28, 0x23, 0, 0})},        // 100 -> 9000
-        {1156, B({0x40, 0x9C, 0, 0}), B({0xD0, 0x84, 0, 0})},    // 40000 -> 34000
-        {1156, B({0, 0, 0, 0x80}), B({0x28, 0x23, 0, 0})},       // INT32_MIN -> 9000
-        {1176, B({0xD8, 0xD6, 0, 0}), B({0xD8, 0xD6, 0, 0})},    // 55000 stays
-        {1224, B({0, 0}), B({1, 0})},                  // copies 1..9999
+        {388, B({10, 0}), B({50, 0})},                         // ZTZoomRate 50..200
+        {388, B({0xF4, 0x01}), B({200, 0})},                   // 500
+        {388, B({0x9C, 0xFF}), B({50, 0})},                    // -100 is below, not above
+        {3748, B({0x30, 0x8A}), B({0xC8, 0x9C})},              // -30160 -> -25400
+        {3748, B({0x30, 0x75}), B({0x38, 0x63})},              // 30000 -> 25400
+        {3750, B({0x18, 0xFC}), B({0x18, 0xFC})},              // -1000 stays
+        {1156, B({100, 0, 0, 0}), B({0x28, 0x23, 0, 0})},      // 100 -> 9000
+        {1156, B({0x40, 0x9C, 0, 0}), B({0xD0, 0x84, 0, 0})},  // 40000 -> 34000
+        {1156, B({0, 0, 0, 0x80}), B({0x28, 0x23, 0, 0})},     // INT32_MIN -> 9000
+        {1176, B({0xD8, 0xD6, 0, 0}), B({0xD8, 0xD6, 0, 0})},  // 55000 stays
+        {1224, B({0, 0}), B({1, 0})},                          // copies 1..9999
     });
 }
 
@@ -180,10 +180,18 @@ TEST(Validation, StapleModeFollowsTheValidatedBinding) {
         int expectedStaple;
     };
     const Case cases[] = {
-        {2, 11, 2, 11}, {2, 12, 2, 12}, {2, 10, 2, 0}, {2, 20, 2, 20},
-        {0, 11, 0, 0},  {0, 10, 0, 10}, {1, 20, 1, 20}, {1, 12, 1, 0},
+        {2, 11, 2, 11},
+        {2, 12, 2, 12},
+        {2, 10, 2, 0},
+        {2, 20, 2, 20},
+        {0, 11, 0, 0},
+        {0, 10, 0, 10},
+        {1, 20, 1, 20},
+        {1, 12, 1, 0},
         // An invalid binding becomes 0 first, so 10 survives and 11 does not.
-        {5, 10, 0, 10}, {5, 11, 0, 0},  {0, -1, 0, 0},
+        {5, 10, 0, 10},
+        {5, 11, 0, 0},
+        {0, -1, 0, 0},
     };
     for (const Case& c : cases) {
         std::vector<BYTE> part = Part(0);
@@ -363,7 +371,7 @@ TEST(ProcessPrivatePart, MergeWithoutInputStillValidatesTheOutput) {
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
     EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
-    EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));  // not a rule's field
+    EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));   // not a rule's field
     EXPECT_EQ(Get(out, 372, 2), B({1, 0}));                    // -21846 is no duplex
     EXPECT_EQ(Get(out, 380, 2), B({0xAA, 0xAA}));              // unlisted
     EXPECT_EQ(Get(out, 388, 2), B({50, 0}));                   // -21846 clamped up

@@ -66,7 +66,7 @@ TEST(SettingsAccess, TextStopsAtZeroCapacityOrViewEnd) {
     EXPECT_EQ(SettingTextLength(v, 6, 2), 2u);  // capacity reached, no terminator
     EXPECT_EQ(ReadSettingText(v, 6, 2), WString(WIDE("CD")));
     EXPECT_EQ(ReadSettingText(v, 6, 100), WString(WIDE("CDE")));  // the view ends first
-    EXPECT_EQ(ReadSettingText(v, 11, 4), WString());          // half a unit left
+    EXPECT_EQ(ReadSettingText(v, 11, 4), WString());              // half a unit left
     EXPECT_EQ(ReadSettingText(v, 40, 4), WString());
 }
 

@@ -30,8 +30,8 @@ SettingsBlock DefaultBlock() {
 // Text units of every kind a settings file must carry: ASCII, blanks at the
 // ends, "=" and "#", Latin and CJK letters, pairs of surrogates.
 std::u16string RandomText(FuzzRng& rng, size_t maxUnits, bool asciiOnly) {
-    static const std::vector<char16_t> kUnits = {u'a', u'Z', u'0', u' ', u'=', u'#', u'*', u'@', u'\t', u'\u00E9',
-                                                 u'\u4E2D', u'\u00A0'};
+    static const std::vector<char16_t> kUnits = {u'a', u'Z', u'0',  u' ',      u'=',      u'#',
+                                                 u'*', u'@', u'\t', u'\u00E9', u'\u4E2D', u'\u00A0'};
     std::u16string text;
     const size_t length = rng.Below(static_cast<uint32_t>(maxUnits + 1));
     while (text.size() < length) {
@@ -68,16 +68,16 @@ void StorePageList(SettingsBlock* block, const Field& field, FuzzRng& rng) {
 void Scramble(SettingsBlock* block, FuzzRng& rng) {
     for (const Field& field : qm22t::Fields()) {
         switch (rng.Below(4)) {
-            case 0:
-                break;  // the default
+            case 0: break;  // the default
             case 1:
                 for (size_t i = 0; i < field.bytes; ++i) (*block)[field.offset + i] = rng.Byte();
                 break;
             default:
                 if (field.type == FieldType::Text) StoreText(block, field, RandomText(rng, field.bytes / 2 - 1, false));
                 else if (field.type == FieldType::PageList) StorePageList(block, field, rng);
-                else WriteSettingNumber(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes,
-                                        rng.Next());
+                else
+                    WriteSettingNumber(SettingsSpan{block->data(), block->size()}, field.offset, field.bytes,
+                                       rng.Next());
                 break;
         }
     }
@@ -168,9 +168,9 @@ TEST(PjlDecode, EveryHeaderLineDecodesToTheValueItWasMadeFrom) {
 }
 
 TEST(PjlDecode, LinesTheTableCannotMakeAreFlagged) {
-    const std::vector<std::string> lines = {"DUPLEX=ON",          "BINDING=LONGEDGE", "ZTZOOMRATE=7",
-                                            "ZTJOBCOMMENT=4G",    "ZTNOSUCH=1",       "QTY=x",
-                                            "ZTBOOKLETSPLITTING=AUTO", "ZTOUTPUTBOX=SHAREDBOX45"};
+    const std::vector<std::string> lines = {
+        "DUPLEX=ON", "BINDING=LONGEDGE",        "ZTZOOMRATE=7",           "ZTJOBCOMMENT=4G", "ZTNOSUCH=1",
+        "QTY=x",     "ZTBOOKLETSPLITTING=AUTO", "ZTOUTPUTBOX=SHAREDBOX45"};
     const std::vector<qm22t::DecodedLine> decoded = qm22t::DecodeSetLines(lines);
     ASSERT_EQ(decoded.size(), 7u);
     EXPECT_EQ(qm22t::DescribeDecodedLine(decoded[0]), "ZTDuplex=2");
@@ -310,8 +310,9 @@ TEST(SpoolReader, KeepsABoundedPartOfHeaderSectionsAndBlocks) {
     std::string file = "\x1B%-12345X@PJL\r\n";
     for (size_t i = 0; i < qm22t::kKeptHeaderLines + 10; ++i) file += "@PJL SET ZTFORM=OFF\r\n";
     file += "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n%!PS-Adobe-3.0\r\n%%BeginSetup\r\n";
-    const std::string block = "featurebegin{\r\n%%BeginFeature: *ZTJog Off\r\n(Off) /Custom /ProcSet findresource "
-                              "/ZTJog get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
+    const std::string block =
+        "featurebegin{\r\n%%BeginFeature: *ZTJog Off\r\n(Off) /Custom /ProcSet findresource "
+        "/ZTJog get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
     for (size_t i = 0; i < qm22t::kKeptBlocks + 7; ++i) file += block;
     file += "featurebegin{\r\n%%BeginFeature: *Big x\r\n";
     for (size_t i = 0; i < 5000; ++i) file += "0123456789 0123456789 0123456789\r\n";

@@ -157,15 +157,15 @@ void CheckInstallSection(HINF inf, const std::wstring& folder, const std::wstrin
     if (SetupFindFirstLineW(inf, install.c_str(), L"DataFile", &line)) dataFile = Field(&line, 1);
     bool copied = false;
     for (const std::wstring& file : files) copied = copied || SameText(file, dataFile);
-    Check(EndsWith(dataFile, L".PPD") && copied, "DataFile names the copied printer description (" + Narrow(dataFile) + ")");
+    Check(EndsWith(dataFile, L".PPD") && copied,
+          "DataFile names the copied printer description (" + Narrow(dataFile) + ")");
     const struct {
         const wchar_t* key;
         const wchar_t* value;
     } expected[] = {{L"DataSection", L"PSCRIPT_DATA"}, {L"Include", L"NTPRINT.INF"}, {L"Needs", L"PSCRIPT.OEM"}};
     for (const auto& item : expected) {
         const bool found = SetupFindFirstLineW(inf, install.c_str(), item.key, &line) != FALSE;
-        Check(found && SameText(Field(&line, 1), item.value),
-              Narrow(item.key) + " starts with " + Narrow(item.value));
+        Check(found && SameText(Field(&line, 1), item.value), Narrow(item.key) + " starts with " + Narrow(item.value));
     }
 }
 
@@ -197,7 +197,8 @@ int main(int argc, char** argv) {
     }
     const std::wstring models = Field(&line, 1);
     bool decorated = false;
-    for (DWORD i = 2; i <= SetupGetFieldCount(&line); ++i) decorated = decorated || SameText(Field(&line, i), kDecoration);
+    for (DWORD i = 2; i <= SetupGetFieldCount(&line); ++i)
+        decorated = decorated || SameText(Field(&line, i), kDecoration);
     Check(decorated, "[Manufacturer] names the decoration " + Narrow(kDecoration));
     const std::wstring section = models + L"." + kDecoration;
     INFCONTEXT model;
@@ -206,7 +207,8 @@ int main(int argc, char** argv) {
         do {
             const std::wstring name = Field(&model, 0);
             Check(!name.empty() && name.find(L'%') == std::wstring::npos, "model \"" + Narrow(name) + "\"");
-            Check(!Field(&model, 2).empty(), "model \"" + Narrow(name) + "\" has a hardware ID " + Narrow(Field(&model, 2)));
+            Check(!Field(&model, 2).empty(),
+                  "model \"" + Narrow(name) + "\" has a hardware ID " + Narrow(Field(&model, 2)));
             CheckInstallSection(inf.inf, folder, Field(&model, 1));
         } while (SetupFindNextLine(&model, &model));
     }

@@ -199,9 +199,7 @@ ULONG STDMETHODCALLTYPE HelperRelease(SmokeCoreHelper* self) {
     return static_cast<ULONG>(InterlockedDecrement(&self->refs));
 }
 // Slots 3-11: the helper.
-HRESULT STDMETHODCALLTYPE HelperGetOption(SmokeCoreHelper*, const DEVMODEW*, DWORD, PCSTR, PCSTR*) {
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE HelperGetOption(SmokeCoreHelper*, const DEVMODEW*, DWORD, PCSTR, PCSTR*) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE HelperSetOptions(SmokeCoreHelper* self, PDEVMODEW, DWORD, BOOL,
                                            const PRINT_FEATURE_OPTION* pairs, DWORD count, PDWORD pairsWritten,
                                            PDWORD result) {
@@ -244,21 +242,21 @@ HRESULT STDMETHODCALLTYPE HelperGetOptionAttribute(SmokeCoreHelper*, PCSTR, PCST
 }
 
 const Slot kCoreHelperMethods[15] = {
-    FunctionAs<Slot>(&HelperQueryInterface),              // 0
-    FunctionAs<Slot>(&HelperAddRef),                      // 1
-    FunctionAs<Slot>(&HelperRelease),                     // 2
-    FunctionAs<Slot>(&HelperGetOption),                   // 3
-    FunctionAs<Slot>(&HelperSetOptions),                  // 4
-    FunctionAs<Slot>(&HelperEnumConstrainedOptions),      // 5
-    FunctionAs<Slot>(&HelperWhyConstrained),              // 6
-    FunctionAs<Slot>(&HelperEnumFeatures),                // 7
-    FunctionAs<Slot>(&HelperEnumOptions),                 // 8
-    FunctionAs<Slot>(&HelperGetFontSubstitution),         // 9
-    FunctionAs<Slot>(&HelperSetFontSubstitution),         // 10
-    FunctionAs<Slot>(&HelperCreateInstanceOfMSXMLObject), // 11
-    FunctionAs<Slot>(&HelperGetGlobalAttribute),          // 12
-    FunctionAs<Slot>(&HelperGetFeatureAttribute),         // 13
-    FunctionAs<Slot>(&HelperGetOptionAttribute),          // 14
+    FunctionAs<Slot>(&HelperQueryInterface),               // 0
+    FunctionAs<Slot>(&HelperAddRef),                       // 1
+    FunctionAs<Slot>(&HelperRelease),                      // 2
+    FunctionAs<Slot>(&HelperGetOption),                    // 3
+    FunctionAs<Slot>(&HelperSetOptions),                   // 4
+    FunctionAs<Slot>(&HelperEnumConstrainedOptions),       // 5
+    FunctionAs<Slot>(&HelperWhyConstrained),               // 6
+    FunctionAs<Slot>(&HelperEnumFeatures),                 // 7
+    FunctionAs<Slot>(&HelperEnumOptions),                  // 8
+    FunctionAs<Slot>(&HelperGetFontSubstitution),          // 9
+    FunctionAs<Slot>(&HelperSetFontSubstitution),          // 10
+    FunctionAs<Slot>(&HelperCreateInstanceOfMSXMLObject),  // 11
+    FunctionAs<Slot>(&HelperGetGlobalAttribute),           // 12
+    FunctionAs<Slot>(&HelperGetFeatureAttribute),          // 13
+    FunctionAs<Slot>(&HelperGetOptionAttribute),           // 14
 };
 
 HRESULT STDMETHODCALLTYPE ServicesQueryInterface(SmokeDriverServices* self, REFIID riid, void** ppv) {
@@ -277,8 +275,7 @@ ULONG STDMETHODCALLTYPE ServicesAddRef(SmokeDriverServices* self) {
 ULONG STDMETHODCALLTYPE ServicesRelease(SmokeDriverServices* self) {
     return static_cast<ULONG>(InterlockedDecrement(&self->refs));
 }
-HRESULT STDMETHODCALLTYPE ServicesGetDriverSetting(SmokeDriverServices*, PVOID, PCSTR, PVOID, DWORD, PDWORD,
-                                                   PDWORD) {
+HRESULT STDMETHODCALLTYPE ServicesGetDriverSetting(SmokeDriverServices*, PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) {
     return E_NOTIMPL;
 }
 HRESULT STDMETHODCALLTYPE ServicesWriteSpoolBuf(SmokeDriverServices*, PDEVOBJ, PVOID, DWORD, DWORD* result) {
@@ -533,7 +530,8 @@ NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, c
     SmokeCoreHelper coreHelper{kCoreHelperMethods, 1, 0, {}, {}};
     SmokeDriverServices driverServices{kDriverServicesMethods, 1};
     const auto publish = MethodAt<PublishMethod>(plugin, kPublishDriverInterface);
-    if (publish(plugin, &coreHelper) != S_OK || publish(plugin, &driverServices) != S_OK) fail("PublishDriverInterface");
+    if (publish(plugin, &coreHelper) != S_OK || publish(plugin, &driverServices) != S_OK)
+        fail("PublishDriverInterface");
     DRVENABLEDATA hooks{};
     if (MethodAt<EnableDriverMethod>(plugin, kEnableDriver)(plugin, PRINTER_OEMINTF_VERSION, sizeof hooks, &hooks) !=
         S_OK) {
@@ -563,7 +561,8 @@ NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, c
     param.pPublicDMIn = &publicDm;
     param.pOEMDMOut = privatePart.data();
     param.cbBufSize = static_cast<DWORD>(privatePart.size());
-    if (MethodAt<DevModeMethod>(plugin, kDevMode)(plugin, OEMDM_DEFAULT, &param) != S_OK) fail("DevMode(OEMDM_DEFAULT)");
+    if (MethodAt<DevModeMethod>(plugin, kDevMode)(plugin, OEMDM_DEFAULT, &param) != S_OK)
+        fail("DevMode(OEMDM_DEFAULT)");
     const WORD copies = static_cast<WORD>(1 + number);
     std::memcpy(privatePart.data() + 12 + 1224, &copies, sizeof copies);  // CopyCount
 
@@ -575,8 +574,8 @@ NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, c
     device.pPublicDM = &publicDm;
     device.pOEMDM = privatePart.data();
     PDEVOEM block = nullptr;
-    if (MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr,
-                                                        0, nullptr, driverFunctions.Table(), &block) != S_OK ||
+    if (MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr, 0,
+                                                        nullptr, driverFunctions.Table(), &block) != S_OK ||
         block == nullptr || !pluginHooks.Complete() || printer.handle == nullptr) {
         fail("EnablePDEV");
     } else {
@@ -610,7 +609,7 @@ NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, c
             const DWORD count = static_cast<DWORD>(total - at < cut ? total - at : cut);
             DWORD written = 0;
             if (MethodAt<WritePrinterMethod>(plugin, kWritePrinter)(plugin, &device, const_cast<char*>(kJob) + at,
-                                                                   count, &written) != S_OK ||
+                                                                    count, &written) != S_OK ||
                 written != count) {
                 fail("WritePrinter");
                 break;
@@ -693,8 +692,7 @@ int Run() {
 
     using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
-    const auto getClassObject =
-        FunctionAs<GetClassObjectFunction>(GetProcAddress(module.handle, "DllGetClassObject"));
+    const auto getClassObject = FunctionAs<GetClassObjectFunction>(GetProcAddress(module.handle, "DllGetClassObject"));
     const auto canUnloadNow = FunctionAs<CanUnloadNowFunction>(GetProcAddress(module.handle, "DllCanUnloadNow"));
     Check(getClassObject != nullptr && canUnloadNow != nullptr, "DllGetClassObject and DllCanUnloadNow are exported");
     if (getClassObject == nullptr || canUnloadNow == nullptr) return 1;
@@ -815,8 +813,8 @@ int Run() {
     device.pOEMDM = privatePart.data();
     std::vector<WCHAR> printerName = Buffer(kPrinterName);
     PDEVOEM block = nullptr;
-    hr = MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr,
-                                                         0, nullptr, driverFunctions.Table(), &block);
+    hr = MethodAt<EnablePdevMethod>(plugin, kEnablePDEV)(plugin, &device, printerName.data(), 0, nullptr, 0, nullptr, 0,
+                                                         nullptr, driverFunctions.Table(), &block);
     CheckHr(hr, S_OK, "EnablePDEV");
     Check(block != nullptr, "EnablePDEV gives a per-device block");
     device.pdevOEM = block;
@@ -867,8 +865,7 @@ int Run() {
     CheckNumber(static_cast<unsigned long long>(driverServices.refs), 1,
                 "DisableDriver gives the driver-services reference back");
     CheckNumber(MethodAt<ReleaseMethod>(plugin, kPluginRelease)(plugin), 0, "the last Release of the plug-in gives 0");
-    CheckNumber(static_cast<unsigned long long>(coreHelper.refs), 1,
-                "the plug-in gave the core-helper reference back");
+    CheckNumber(static_cast<unsigned long long>(coreHelper.refs), 1, "the plug-in gave the core-helper reference back");
     CheckNumber(factory.factory->Release(), 0, "the last Release of the factory gives 0");
     factory.factory = nullptr;
     CheckHr(canUnloadNow(), S_OK, "DllCanUnloadNow once everything is released");

@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
             return Usage(("unknown option " + arg).c_str());
         }
     }
-    if (folder.empty() || names.version.empty() || names.driverDate.empty()) return Usage("--out, --version and --date are needed");
+    if (folder.empty() || names.version.empty() || names.driverDate.empty())
+        return Usage("--out, --version and --date are needed");
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return Usage(("no folder " + folder).c_str());
 

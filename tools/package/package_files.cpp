@@ -27,16 +27,14 @@ PpdChoice Choice(const std::string& name, const std::string& invocation) { retur
 // The insert rows whose block takes the place of the driver's block of the
 // same keyword: a single anchor that is the row's own keyword. Their values
 // are numbers of any size (or texts), so the option has the neutral choice.
-bool ReplacesItsOwnBlock(const InsertRow& row) {
-    return std::string(row.anchors) == std::string(row.keyword) + " ";
-}
+bool ReplacesItsOwnBlock(const InsertRow& row) { return std::string(row.anchors) == std::string(row.keyword) + " "; }
 
 std::string NumberAt(SettingsView settings, const InsertRow& row) {
     switch (row.kind) {
-    case InsertKind::Int16: return std::to_string(ReadSettingS16(settings, row.offset));
-    case InsertKind::Int32: return std::to_string(ReadSettingS32(settings, row.offset));
-    case InsertKind::Text:
-    case InsertKind::PageList: break;
+        case InsertKind::Int16: return std::to_string(ReadSettingS16(settings, row.offset));
+        case InsertKind::Int32: return std::to_string(ReadSettingS32(settings, row.offset));
+        case InsertKind::Text:
+        case InsertKind::PageList: break;
     }
     return std::string();
 }
@@ -62,9 +60,9 @@ std::string CheckKeyword(const std::string& keyword, const char* what) {
 
 const char* SectionName(PpdSection section) {
     switch (section) {
-    case PpdSection::DocumentSetup: return "DocumentSetup";
-    case PpdSection::PageSetup: return "PageSetup";
-    case PpdSection::AnySetup: return "AnySetup";
+        case PpdSection::DocumentSetup: return "DocumentSetup";
+        case PpdSection::PageSetup: return "PageSetup";
+        case PpdSection::AnySetup: return "AnySetup";
     }
     return "AnySetup";
 }
@@ -115,8 +113,8 @@ std::string MajorMinor(const std::string& version) {
 }  // namespace
 
 PackageTables PluginTables() {
-    return PackageTables{kReplaceGroups, kReplaceGroupCount, kInsertTable, kInsertRowCount, kPaperTable,
-                         kPaperRowCount};
+    return PackageTables{kReplaceGroups,  kReplaceGroupCount, kInsertTable,
+                         kInsertRowCount, kPaperTable,        kPaperRowCount};
 }
 
 std::string KeywordLabel(const std::string& keyword) {
@@ -168,7 +166,9 @@ std::vector<PpdOption> CollectOptions(const PackageTables& tables, SettingsView 
     for (size_t i = 0; i < tables.insertCount; ++i) {
         const InsertRow& row = tables.inserts[i];
         if (ReplacesItsOwnBlock(row)) {
-            options.push_back(PpdOption{row.keyword, PpdSection::DocumentSetup, kNeutralChoice,
+            options.push_back(PpdOption{row.keyword,
+                                        PpdSection::DocumentSetup,
+                                        kNeutralChoice,
                                         {Choice(kNeutralChoice, NumberAt(defaults, row))}});
         } else if (row.customSizeStandIn) {
             // The page-size anchor: the driver's block names the paper, and the

@@ -188,9 +188,9 @@ SIM_CONTROL_API void SetWriteLimit(HANDLE printer, DWORD maxBytesPerCall);
 // recorded: WriteCalls and WrittenBytes stay empty, and SetWriteLimit does not
 // apply (the sink decides what it takes). WritePrinter returns `result`, reports
 // `taken` as the sink says (a sink that reports more than it was offered plays
-// a faulty spooler) and on failure sets `error` as the last error. The sink runs under its printer's lock (calls for one printer come one
-// at a time, those for different printers at the same time) and must not call
-// back into the spooler. An empty function records again.
+// a faulty spooler) and on failure sets `error` as the last error. The sink runs under its printer's lock (calls for
+// one printer come one at a time, those for different printers at the same time) and must not call back into the
+// spooler. An empty function records again.
 struct WriteOutcome {
     BOOL result;
     DWORD taken;

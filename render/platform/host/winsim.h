@@ -788,7 +788,6 @@ SIM_API HANDLE WINAPI WTSOpenServerW(LPWSTR pServerName);
 SIM_API void WINAPI WTSCloseServer(HANDLE hServer);
 SIM_API BOOL WINAPI WTSEnumerateSessionsW(HANDLE hServer, DWORD Reserved, DWORD Version,
                                           PWTS_SESSION_INFOW* ppSessionInfo, DWORD* pCount);
-SIM_API BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWORD TitleLength,
-                                    LPWSTR pMessage, DWORD MessageLength, DWORD Style, DWORD Timeout,
-                                    DWORD* pResponse, BOOL bWait);
+SIM_API BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWORD TitleLength, LPWSTR pMessage,
+                                    DWORD MessageLength, DWORD Style, DWORD Timeout, DWORD* pResponse, BOOL bWait);
 SIM_API void WINAPI WTSFreeMemory(PVOID pMemory);

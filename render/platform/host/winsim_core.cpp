@@ -54,14 +54,41 @@ namespace {
 // Per thread, as the calls it exempts are the calling thread's own.
 thread_local std::array<bool, static_cast<size_t>(Api::Count_)> t_exempt{};
 
-constexpr const char* kApiNames[] = {
-    "WritePrinter", "GetPrinterW", "EnumFormsW", "SetJobW", "OpenPrinterW", "WTSOpenServerW",
-    "WTSEnumerateSessionsW", "WTSSendMessageW", "GetUserNameW", "GetComputerNameExW", "GetDateFormatW",
-    "WideCharToMultiByte", "MultiByteToWideChar", "CreateFileW", "ReadFile", "GetFileSize", "LoadLibraryW",
-    "GetProcAddress", "FindResourceW", "LoadResource", "GetModuleFileNameW", "SizeofResource", "LockResource",
-    "GetEnvironmentVariableW", "InitCommonControlsEx", "WriteFile", "CloseHandle", "ClosePrinter", "FreeLibrary",
-    "WTSCloseServer", "WTSFreeMemory", "GetLocalTime", "OutputDebugStringW", "OutputDebugStringA",
-    "InitCommonControls"};
+constexpr const char* kApiNames[] = {"WritePrinter",
+                                     "GetPrinterW",
+                                     "EnumFormsW",
+                                     "SetJobW",
+                                     "OpenPrinterW",
+                                     "WTSOpenServerW",
+                                     "WTSEnumerateSessionsW",
+                                     "WTSSendMessageW",
+                                     "GetUserNameW",
+                                     "GetComputerNameExW",
+                                     "GetDateFormatW",
+                                     "WideCharToMultiByte",
+                                     "MultiByteToWideChar",
+                                     "CreateFileW",
+                                     "ReadFile",
+                                     "GetFileSize",
+                                     "LoadLibraryW",
+                                     "GetProcAddress",
+                                     "FindResourceW",
+                                     "LoadResource",
+                                     "GetModuleFileNameW",
+                                     "SizeofResource",
+                                     "LockResource",
+                                     "GetEnvironmentVariableW",
+                                     "InitCommonControlsEx",
+                                     "WriteFile",
+                                     "CloseHandle",
+                                     "ClosePrinter",
+                                     "FreeLibrary",
+                                     "WTSCloseServer",
+                                     "WTSFreeMemory",
+                                     "GetLocalTime",
+                                     "OutputDebugStringW",
+                                     "OutputDebugStringA",
+                                     "InitCommonControls"};
 static_assert(sizeof kApiNames / sizeof kApiNames[0] == static_cast<size_t>(Api::Count_), "a name for every api");
 }  // namespace
 

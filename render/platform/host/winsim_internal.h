@@ -26,10 +26,10 @@ struct Failure {
 // the jobs of different printers side by side, and the calls on one printer
 // (its forms, its sink, the writes of every handle to it) one at a time.
 struct Printer {
-    std::mutex lock;  // guards everything below and the handles' `open` and `writes`
+    std::mutex lock;      // guards everything below and the handles' `open` and `writes`
     std::u16string name;  // never changes after AddPrinter
     std::vector<Form> forms;
-    WriteSink sink;  // empty: writes are recorded per handle
+    WriteSink sink;               // empty: writes are recorded per handle
     DWORD writeLimit = kNoLimit;  // this printer's own limit; kNoLimit: the machine's
     bool ownLimit = false;
 };
@@ -105,8 +105,8 @@ struct State {
     std::vector<std::u16string> debugOutput;
     CommonControlsRecord commonControls{};
 
-    std::set<Module*> modules;  // owned; real ones deleted at their last FreeLibrary
-    std::map<std::string, std::u16string> pathOnLoad;      // lower-case file name -> path
+    std::set<Module*> modules;                         // owned; real ones deleted at their last FreeLibrary
+    std::map<std::string, std::u16string> pathOnLoad;  // lower-case file name -> path
     std::vector<std::pair<std::u16string, DWORD>> loadFailures;
     std::set<std::pair<std::string, std::string>> hiddenExports;  // (lower file name, export)
     std::string lastLoaderError;

@@ -304,8 +304,8 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
     const std::u16string& name = ph->printer->name;
     const std::u16string description = name + u",Simulated PostScript Driver,";
     const std::u16string comment;
-    const DWORD needed =
-        static_cast<DWORD>(sizeof(PRINTER_INFO_1W)) + StringBytes(description) + StringBytes(name) + StringBytes(comment);
+    const DWORD needed = static_cast<DWORD>(sizeof(PRINTER_INFO_1W)) + StringBytes(description) + StringBytes(name) +
+                         StringBytes(comment);
     *pcbNeeded = needed;
     if (pPrinter == nullptr || cbBuf < needed) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -320,8 +320,7 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
     return TRUE;
 }
 
-BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
-                       LPDWORD pcReturned) {
+BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
     State& s = Machine();
     if (InjectFailure(s, sim::Api::EnumFormsW)) return FALSE;
     const LockedHandle ph(s, hPrinter);
@@ -436,7 +435,8 @@ BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWOR
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (pResponse == nullptr || (pTitle == nullptr && TitleLength != 0) || (pMessage == nullptr && MessageLength != 0)) {
+    if (pResponse == nullptr || (pTitle == nullptr && TitleLength != 0) ||
+        (pMessage == nullptr && MessageLength != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
