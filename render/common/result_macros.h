@@ -65,6 +65,25 @@ HRESULT CaughtExceptionResult() noexcept;
         return (hr);                     \
     } while (false)
 
+// The same pair for a function that answers BOOL (a DDI hook): FALSE from the
+// calling function, the line naming hr as the reason.
+#define RETURN_FALSE_IF(hr, condition)              \
+    do {                                            \
+        if (condition) {                            \
+            RENDER_TRACE_FAILURE((hr), #condition); \
+            return FALSE;                           \
+        }                                           \
+    } while (false)
+
+#define RETURN_FALSE_IF_FAILED(expr)                           \
+    do {                                                       \
+        const HRESULT returnFalseIfFailed_ = (expr);           \
+        if (FAILED(returnFalseIfFailed_)) {                    \
+            RENDER_TRACE_FAILURE(returnFalseIfFailed_, #expr); \
+            return FALSE;                                      \
+        }                                                      \
+    } while (false)
+
 // E_OUTOFMEMORY from the calling function when a nothrow allocation gave null.
 #define RETURN_IF_NULL_ALLOC(pointer) RETURN_HR_IF(E_OUTOFMEMORY, (pointer) == nullptr)
 

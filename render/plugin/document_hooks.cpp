@@ -1,6 +1,7 @@
 #include "plugin/document_hooks.h"
 
 #include "common/debug_trace.h"
+#include "common/result_macros.h"
 #include "common/wtext.h"
 #include "plugin/job_cancel.h"
 #include "psfilter/stream_filter.h"
@@ -73,10 +74,10 @@ HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block) {
     return hr;
 }
 
-BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
+BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) noexcept try {
     PDEVOBJ pdevobj = DeviceOf(pso);
     PluginPdev* block = PdevOf(pdevobj);
-    if (block == nullptr) return FALSE;
+    RETURN_FALSE_IF(E_POINTER, block == nullptr);
 
     if (documentDepth < 0) {
         ++documentDepth;
@@ -92,36 +93,37 @@ BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     }
 
     RENDER_TRACE("StartDoc, job %lu", static_cast<unsigned long>(dwJobId));
-    if (FAILED(CheckJobOrCancel(block->modules, pdevobj, dwJobId))) return FALSE;
-    if (block->driverStartDoc == nullptr) return FALSE;
+    RETURN_FALSE_IF_FAILED(CheckJobOrCancel(block->modules, pdevobj, dwJobId));
+    RETURN_FALSE_IF(E_NOTIMPL, block->driverStartDoc == nullptr);
     return block->driverStartDoc(pso, pwszDocName, dwJobId);
 }
+CATCH_RETURN(FALSE)
 
-BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) {
+BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) noexcept try {
     if (documentDepth > INT32_MIN) --documentDepth;  // keeps "every EndDoc lowers it" free of overflow
     std::fill(std::begin(savedDocumentName), std::end(savedDocumentName), WCHAR(0));
     const PDEVOBJ pdevobj = DeviceOf(pso);
     PluginPdev* block = PdevOf(pdevobj);
-    if (block == nullptr) return FALSE;
+    RETURN_FALSE_IF(E_POINTER, block == nullptr);
     RENDER_TRACE("EndDoc, flags 0x%lX", static_cast<unsigned long>(fl));
     const BOOL ended = block->driverEndDoc != nullptr ? block->driverEndDoc(pso, fl) : FALSE;
     // The driver's EndDoc writes the document's last bytes, often a job-end
     // sequence without a line end; whatever the filter still holds goes out
     // now, or the printer would never see the job end. Bytes that could not be
     // sent make the document fail rather than end quietly short.
-    const HRESULT flushed = EndStream(pdevobj, *block);
-    if (FAILED(flushed)) return FALSE;
-    if (block->headerBroken) {
-        SetLastError(block->headerError);
-        return FALSE;
-    }
+    RETURN_FALSE_IF_FAILED(EndStream(pdevobj, *block));
+    if (block->headerBroken) SetLastError(block->headerError);
+    RETURN_FALSE_IF(HRESULT_FROM_WIN32(block->headerError), block->headerBroken);
     return ended;
 }
+CATCH_RETURN(FALSE)
 
-BOOL APIENTRY SendPageHook(SURFOBJ* pso) {
+BOOL APIENTRY SendPageHook(SURFOBJ* pso) noexcept try {
     PluginPdev* block = PdevOf(DeviceOf(pso));
-    if (block == nullptr || block->driverSendPage == nullptr) return FALSE;
+    RETURN_FALSE_IF(E_POINTER, block == nullptr);
+    RETURN_FALSE_IF(E_NOTIMPL, block->driverSendPage == nullptr);
     ++block->pageCount;
     RENDER_TRACE("SendPage, page %d", static_cast<int>(block->pageCount));
     return block->driverSendPage(pso);
 }
+CATCH_RETURN(FALSE)

@@ -29,16 +29,16 @@ extern thread_local WCHAR savedDocumentName[kDocumentNameCapacity];
 // A null pwszDocName is recorded as the empty name. A name of 520 or more
 // characters is recorded cut to its first 519 (518 when the 519th is the first
 // half of a surrogate pair), and the driver still gets it whole.
-BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId);
+BOOL APIENTRY StartDocHook(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) noexcept;
 
 // Always closes the process's document (depth lowered, saved name emptied),
 // also when pso leads to no block; FALSE then, as there is no driver function
 // to chain to. After the driver's EndDoc has returned, whatever the stream
 // filter still holds for the device object goes to the spooler
 // (StreamFilterFlush); FALSE when that fails, else the driver's answer.
-BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl);
+BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) noexcept;
 
-BOOL APIENTRY SendPageHook(SURFOBJ* pso);
+BOOL APIENTRY SendPageHook(SURFOBJ* pso) noexcept;
 
 // Ends the device object's stream: complete lines still held are examined as a
 // write would (a setup section among them is still rewritten), then the rest

@@ -18,6 +18,7 @@ HRESULT PassOn(HRESULT hr);
 HRESULT RefuseNull(const void* pointer);
 HRESULT CatchToFailure(int what);
 int CatchToValue(int what);
+BOOL HookLike(const void* pointer, HRESULT hr);
 
 struct FailureTraceTest : ::testing::Test {
     void SetUp() override {
@@ -44,6 +45,21 @@ TEST_F(FailureTraceTest, EachShorthandWritesOneLineNamingWhereTheFailureWasSeen)
                                       u"QM22TRD: failure 0x8007000E at probe.cpp:114: catch (...)\n",
                                       u"QM22TRD: failure 0x8000FFFF at probe.cpp:114: catch (...)\n",
                                       u"QM22TRD: failure 0x8007000E at probe.cpp:121: catch (...)\n",
+                                  }));
+}
+
+// The hooks answer BOOL: FALSE, with the line naming the reason as an HRESULT;
+// the thread's last error, which the driver reads, is left as it was.
+TEST_F(FailureTraceTest, BoolShorthandsAnswerFalseAndKeepTheLastError) {
+    const int here = 0;
+    SetLastError(1234);
+    EXPECT_EQ(HookLike(nullptr, S_OK), FALSE);
+    EXPECT_EQ(HookLike(&here, E_ACCESSDENIED), FALSE);
+    EXPECT_EQ(GetLastError(), 1234u);
+    EXPECT_EQ(HookLike(&here, S_FALSE), TRUE);
+    EXPECT_EQ(sim::DebugOutput(), (std::vector<std::u16string>{
+                                      u"QM22TRD: failure 0x80004003 at probe.cpp:125: pointer == nullptr\n",
+                                      u"QM22TRD: failure 0x80070005 at probe.cpp:126: Step(hr)\n",
                                   }));
 }
 
@@ -92,6 +108,12 @@ int CatchToValue(int what) {
         Throw(what);
         return 0;
     } CATCH_RETURN_VALUE(-1)
+}
+
+BOOL HookLike(const void* pointer, HRESULT hr) {
+    RETURN_FALSE_IF(E_POINTER, pointer == nullptr);
+    RETURN_FALSE_IF_FAILED(Step(hr));
+    return TRUE;
 }
 // clang-format on
 
