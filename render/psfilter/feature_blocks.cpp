@@ -3,7 +3,6 @@
 #include "common/result_macros.h"
 
 #include <charconv>
-#include <cstring>
 
 namespace {
 
@@ -14,8 +13,9 @@ constexpr unsigned kFormatDoublings = 10;
 
 // The conversions of a format, in order ('s' or 'd'), or false when it holds
 // another one (or a lone '%' at its end).
-bool Conversions(const char* format, size_t size, std::string& kinds) {
+bool Conversions(std::string_view format, std::string& kinds) {
     kinds.clear();
+    const size_t size = format.size();
     for (size_t i = 0; i < size; ++i) {
         if (format[i] != '%') continue;
         if (i + 1 >= size) return false;
@@ -30,7 +30,7 @@ bool Conversions(const char* format, size_t size, std::string& kinds) {
 }  // namespace
 
 TemplateText LoadTemplate(HMODULE module, int number) {
-    const TemplateText none{nullptr, 0};
+    const TemplateText none;
     if (module == nullptr) return none;
     HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(number), MAKEINTRESOURCEW(kTemplateResourceType));
     if (info == nullptr) return none;
@@ -40,64 +40,65 @@ TemplateText LoadTemplate(HMODULE module, int number) {
     const void* data = LockResource(loaded);
     if (data == nullptr || size == 0) return none;
 
-    const char* text = static_cast<const char*>(data);
+    const TemplateText text(static_cast<const char*>(data), size);
     std::string kinds;
     try {
-        if (!Conversions(text, size, kinds)) return none;
+        if (!Conversions(text, kinds)) return none;
     }
     CATCH_RETURN_VALUE(none)
     const char* expected = number == kNumericTemplate ? "sdds" : (number == kTextTemplate ? "ssss" : nullptr);
     if (expected == nullptr || kinds != expected) return none;
-    return TemplateText{text, size};
+    return text;
 }
 
 namespace {
 
 // Appends n bytes unless the result would reach the limit. Growth is monotone,
 // so checking once per run gives the same answer as checking byte by byte.
-bool AppendWithin(std::string& result, const char* bytes, size_t n, size_t limit) {
-    if (result.size() + n >= limit) return false;
-    result.append(bytes, n);
+bool AppendWithin(std::string& result, std::string_view bytes, size_t limit) {
+    if (result.size() + bytes.size() >= limit) return false;
+    result.append(bytes);
     return true;
 }
 
 }  // namespace
 
-bool FormatText(const char* format, size_t formatSize, std::initializer_list<FormatArg> args, std::string& out) {
+bool FormatText(std::string_view format, std::initializer_list<FormatArg> args, std::string& out) {
     out.clear();
-    if (format == nullptr) return false;
-    size_t limit = formatSize + kFormatRoom;
+    if (format.empty()) return false;
+    size_t limit = format.size() + kFormatRoom;
     for (unsigned i = 0; i < kFormatDoublings; ++i) limit *= 2;
 
     // One allocation for the usual case: the format plus every argument.
-    size_t expected = formatSize;
-    for (const FormatArg& arg : args) expected += arg.isNumber ? 20 : arg.length;
+    size_t expected = format.size();
+    for (const FormatArg& arg : args) expected += arg.isNumber ? 20 : arg.text.size();
     std::string result;
     result.reserve(expected < limit ? expected : limit);
 
     const FormatArg* next = args.begin();
-    const char* p = format;
-    const char* const end = format + formatSize;
-    while (p < end) {
-        const char* percent = static_cast<const char*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
-        const char* runEnd = percent != nullptr ? percent : end;
-        if (runEnd > p && !AppendWithin(result, p, static_cast<size_t>(runEnd - p), limit)) return false;
-        if (percent == nullptr) break;
-        if (percent + 1 >= end) return false;
-        const char conversion = percent[1];
-        p = percent + 2;
+    size_t at = 0;
+    while (at < format.size()) {
+        const size_t percent = format.find('%', at);
+        const size_t runEnd = percent != std::string_view::npos ? percent : format.size();
+        if (runEnd > at && !AppendWithin(result, format.substr(at, runEnd - at), limit)) return false;
+        if (percent == std::string_view::npos) break;
+        if (percent + 1 >= format.size()) return false;
+        const char conversion = format[percent + 1];
+        at = percent + 2;
         if (conversion == '%') {
-            if (!AppendWithin(result, "%", 1, limit)) return false;
+            if (!AppendWithin(result, "%", limit)) return false;
             continue;
         }
         if (next == args.end()) return false;
         const FormatArg& arg = *next++;
         if (conversion == 's' && !arg.isNumber) {
-            if (arg.text != nullptr && !AppendWithin(result, arg.text, arg.length, limit)) return false;
+            if (!AppendWithin(result, arg.text, limit)) return false;
         } else if (conversion == 'd' && arg.isNumber) {
             char digits[24];
             const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, arg.number);
-            if (!AppendWithin(result, digits, static_cast<size_t>(written.ptr - digits), limit)) return false;
+            if (!AppendWithin(result, std::string_view(digits, static_cast<size_t>(written.ptr - digits)), limit)) {
+                return false;
+            }
         } else {
             return false;
         }
@@ -140,27 +141,27 @@ std::string PostScriptStringBody(const std::string& value) {
     return body;
 }
 
-BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
+BlockResult BuildTextBlock(const FeatureTemplates& templates, std::string_view keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block) {
     const TemplateText& format = templates.text;
-    if (format.text == nullptr) return BlockResult::NoTemplate;
-    const FormatArg name(keyword, std::strlen(keyword));
+    if (format.empty()) return BlockResult::NoTemplate;
+    const FormatArg name(keyword);
     // Table words, numbers and hex digits pass both forms unchanged; only raw
     // settings texts (a secret number, a font name) can hold bytes that would
     // end the comment line or the string early and let the rest run as code.
     const std::string comment = CommentLineValue(commentValue);
     const std::string invocation = PostScriptStringBody(invocationValue);
-    if (!FormatText(format.text, format.size, {name, comment, invocation, name}, block)) {
+    if (!FormatText(format, {name, comment, invocation, name}, block)) {
         return BlockResult::Failed;
     }
     return block.empty() ? BlockResult::Failed : BlockResult::Built;
 }
 
-BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyword, int64_t number,
+BlockResult BuildNumberBlock(const FeatureTemplates& templates, std::string_view keyword, int64_t number,
                              std::string& block) {
     const TemplateText& format = templates.numeric;
-    if (format.text == nullptr) return BlockResult::NoTemplate;
-    const FormatArg name(keyword, std::strlen(keyword));
-    if (!FormatText(format.text, format.size, {name, number, number, name}, block)) return BlockResult::Failed;
+    if (format.empty()) return BlockResult::NoTemplate;
+    const FormatArg name(keyword);
+    if (!FormatText(format, {name, number, number, name}, block)) return BlockResult::Failed;
     return block.empty() ? BlockResult::Failed : BlockResult::Built;
 }

@@ -26,14 +26,12 @@ inline constexpr std::string_view kBlockStart = "featurebegin";
 inline constexpr std::string_view kBlockOpenLine = "featurebegin{\r\n";
 inline constexpr std::string_view kBlockCleanup = "}featurecleanup\r\n";
 
-// A template's text as the module holds it: not zero-terminated.
-struct TemplateText {
-    const char* text;
-    size_t size;
-};
+// A template's text as the module holds it (not zero-terminated); empty when
+// there is none.
+using TemplateText = std::string_view;
 
 // The template resource `number` of module: found, loaded and locked. No text
-// (null, 0) when a step fails, and also when the text does not carry exactly
+// (empty) when a step fails, and also when the text does not carry exactly
 // the conversions the blocks fill in ("%s %d %d %s" for the numeric template,
 // four "%s" for the text template, any number of "%%"), so a damaged resource
 // can never be used as a format for the wrong arguments.
@@ -41,22 +39,21 @@ TemplateText LoadTemplate(HMODULE module, int number);
 
 // One argument of FormatText: a text of known length or a signed number.
 struct FormatArg {
-    FormatArg(const std::string& s) : text(s.data()), length(s.size()), number(0), isNumber(false) {}
-    FormatArg(const char* s, size_t n) : text(s), length(n), number(0), isNumber(false) {}
-    FormatArg(int64_t n) : text(nullptr), length(0), number(n), isNumber(true) {}
-    const char* text;
-    size_t length;
+    FormatArg(const std::string& s) : text(s), number(0), isNumber(false) {}
+    FormatArg(std::string_view s) : text(s), number(0), isNumber(false) {}
+    FormatArg(int64_t n) : text(), number(n), isNumber(true) {}
+    std::string_view text;
     int64_t number;
     bool isNumber;
 };
 
-// Formats `format` (formatSize bytes, no terminator needed) with args: "%%"
+// Formats `format` (no terminator needed) with args: "%%"
 // gives "%", "%s" the next text, "%d" the next number in decimal. Gives false
 // and an empty out when a conversion is of another kind or has no argument left,
 // or when the result would need more than the format's length plus 260 bytes
 // doubled ten times (the room that formatting is ever given). May throw
 // std::bad_alloc.
-bool FormatText(const char* format, size_t formatSize, std::initializer_list<FormatArg> args, std::string& out);
+bool FormatText(std::string_view format, std::initializer_list<FormatArg> args, std::string& out);
 
 // Block results: a block was built, the template was not available (the entry
 // is skipped), or formatting failed (out of memory for the rewrite).
@@ -85,8 +82,8 @@ std::string PostScriptStringBody(const std::string& value);
 
 // Text template with a comment value and an invocation value, each made safe
 // for its place (CommentLineValue, PostScriptStringBody).
-BlockResult BuildTextBlock(const FeatureTemplates& templates, const char* keyword, const std::string& commentValue,
+BlockResult BuildTextBlock(const FeatureTemplates& templates, std::string_view keyword, const std::string& commentValue,
                            const std::string& invocationValue, std::string& block);
 // Numeric template with the number as both arguments.
-BlockResult BuildNumberBlock(const FeatureTemplates& templates, const char* keyword, int64_t number,
+BlockResult BuildNumberBlock(const FeatureTemplates& templates, std::string_view keyword, int64_t number,
                              std::string& block);

@@ -177,12 +177,12 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
         case InsertKind::Int16:
             return BuildNumberBlock(templates, row.keyword, ReadSettingS16(context.settings, row.offset), block);
         case InsertKind::PageList: {
-            if (templates.text.text == nullptr) return BlockResult::NoTemplate;
+            if (templates.text.empty()) return BlockResult::NoTemplate;
             const std::string list = Utf8Text(DecodePageList(context.settings, row.offset));
             return BuildTextBlock(templates, row.keyword, list, list, block);
         }
         case InsertKind::Text: {
-            if (templates.text.text == nullptr) return BlockResult::NoTemplate;
+            if (templates.text.empty()) return BlockResult::NoTemplate;
             const std::string value = InsertTextValue(row, context, texts);
             return BuildTextBlock(templates, row.keyword, value, value, block);
         }
@@ -307,7 +307,7 @@ bool Contains(const std::vector<std::string>& words, const char* word) {
 }  // namespace
 
 HRESULT ReplacePass(const RewriteContext& context, std::string& text) {
-    if (context.templates.text.text == nullptr) return S_OK;
+    if (context.templates.text.empty()) return S_OK;
     try {
         // A replacement puts back a block of the same keyword only, so the
         // keys the piece holds are known once, before the first one: most of

@@ -78,23 +78,23 @@ protected:
 
 TEST_F(FeatureEmit, LoadTemplateGivesTheStoredBytes) {
     const TemplateText numeric = LoadTemplate(module, 1);
-    ASSERT_NE(numeric.text, nullptr);
-    EXPECT_EQ(std::string(numeric.text, numeric.size), std::string(kFeatureNumericTemplate, 123));
+    ASSERT_FALSE(numeric.empty());
+    EXPECT_EQ(std::string(numeric), std::string(kFeatureNumericTemplate, 123));
     const TemplateText text = LoadTemplate(module, 2);
-    ASSERT_NE(text.text, nullptr);
-    EXPECT_EQ(std::string(text.text, text.size), std::string(kFeatureTextTemplate, 123));
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(std::string(text), std::string(kFeatureTextTemplate, 123));
 
-    EXPECT_EQ(LoadTemplate(module, 3).text, nullptr);
-    EXPECT_EQ(LoadTemplate(nullptr, 1).text, nullptr);
+    EXPECT_TRUE(LoadTemplate(module, 3).empty());
+    EXPECT_TRUE(LoadTemplate(nullptr, 1).empty());
     HMODULE partial = sim::RegisterModule(u"/opt/other/QM22TRD.dll", kNumericOnly, 1);
-    EXPECT_NE(LoadTemplate(partial, 1).text, nullptr);
-    EXPECT_EQ(LoadTemplate(partial, 2).text, nullptr);
+    EXPECT_FALSE(LoadTemplate(partial, 1).empty());
+    EXPECT_TRUE(LoadTemplate(partial, 2).empty());
 
     sim::FailCalls(sim::Api::FindResourceW, ERROR_RESOURCE_NAME_NOT_FOUND);
-    EXPECT_EQ(LoadTemplate(module, 1).text, nullptr);
+    EXPECT_TRUE(LoadTemplate(module, 1).empty());
     sim::StopFailing(sim::Api::FindResourceW);
     sim::FailCalls(sim::Api::LoadResource, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(LoadTemplate(module, 2).text, nullptr);
+    EXPECT_TRUE(LoadTemplate(module, 2).empty());
 }
 
 TEST_F(FeatureEmit, DamagedTemplatesAreNotUsedAsFormats) {
@@ -107,15 +107,15 @@ TEST_F(FeatureEmit, DamagedTemplatesAreNotUsedAsFormats) {
         {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kFiveTexts, sizeof kFiveTexts - 1},
     };
     HMODULE bad = sim::RegisterModule(u"/opt/bad/QM22TRD.dll", damaged, 2);
-    EXPECT_EQ(LoadTemplate(bad, 1).text, nullptr);
-    EXPECT_EQ(LoadTemplate(bad, 2).text, nullptr);
+    EXPECT_TRUE(LoadTemplate(bad, 1).empty());
+    EXPECT_TRUE(LoadTemplate(bad, 2).empty());
     const SimResource foreign[] = {
         {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kForeign, sizeof kForeign - 1},
         {MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(2), kLonePercent, sizeof kLonePercent - 1},
     };
     HMODULE odd = sim::RegisterModule(u"/opt/odd/QM22TRD.dll", foreign, 2);
-    EXPECT_EQ(LoadTemplate(odd, 1).text, nullptr);
-    EXPECT_EQ(LoadTemplate(odd, 2).text, nullptr);
+    EXPECT_TRUE(LoadTemplate(odd, 1).empty());
+    EXPECT_TRUE(LoadTemplate(odd, 2).empty());
 
     // Rewriting with such a module leaves the piece as the driver wrote it.
     module = bad;
@@ -129,24 +129,25 @@ TEST_F(FeatureEmit, FormatTextFillsConversionsInOrder) {
     // The format is taken by its size; nothing behind it is read.
     const std::vector<char> format = {'<', '%', 's', '|', '%', 'd', '|', '%', '%', '>'};
     std::string out;
-    ASSERT_TRUE(FormatText(format.data(), format.size(), {std::string("a%d"), int64_t{-42}}, out));
+    const std::string_view view(format.data(), format.size());
+    ASSERT_TRUE(FormatText(view, {std::string("a%d"), int64_t{-42}}, out));
     EXPECT_EQ(out, "<a%d|-42|%>");
 
-    EXPECT_FALSE(FormatText(format.data(), format.size(), {std::string("a")}, out));  // argument missing
+    EXPECT_FALSE(FormatText(view, {std::string("a")}, out));  // argument missing
     EXPECT_EQ(out, "");
-    EXPECT_FALSE(FormatText(format.data(), format.size(), {int64_t{1}, int64_t{2}}, out));  // wrong kind
-    EXPECT_FALSE(FormatText("%x", 2, {std::string("a")}, out));
-    EXPECT_FALSE(FormatText("ab%", 3, {}, out));
-    ASSERT_TRUE(FormatText("%s", 2, {std::string("x"), std::string("unused")}, out));
+    EXPECT_FALSE(FormatText(view, {int64_t{1}, int64_t{2}}, out));  // wrong kind
+    EXPECT_FALSE(FormatText("%x", {std::string("a")}, out));
+    EXPECT_FALSE(FormatText("ab%", {}, out));
+    ASSERT_TRUE(FormatText("%s", {std::string("x"), std::string("unused")}, out));
     EXPECT_EQ(out, "x");
 }
 
 TEST_F(FeatureEmit, FormatTextStopsAtTheLargestRoom) {
     // (2 + 260) doubled ten times: the result and its terminator must fit 268288 bytes.
     std::string out;
-    EXPECT_TRUE(FormatText("%s", 2, {std::string(268287, 'x')}, out));
+    EXPECT_TRUE(FormatText("%s", {std::string(268287, 'x')}, out));
     EXPECT_EQ(out.size(), 268287u);
-    EXPECT_FALSE(FormatText("%s", 2, {std::string(268288, 'x')}, out));
+    EXPECT_FALSE(FormatText("%s", {std::string(268288, 'x')}, out));
     EXPECT_TRUE(out.empty());
 }
 
