@@ -9,26 +9,13 @@
 # second generation of the same bytes. Nothing touches the disk, so the number
 # is that of the inspector alone. Peak resident memory comes from GNU time (%M).
 #
-# Usage: bench/inspect_memory.sh [MiB]
+# Usage: bench/spool_report_memory.sh [MiB]
 # Exit status 1 when the inspector's peak passes 32 MiB, the bound it promises,
 # or when it does not pass the spool file.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cd "$root"
-mib="${1:-1024}"
-bound_kib=$((32 * 1024))
-
-{
-    scripts/install-deps.sh
-    cmake --preset host
-    nice -n 10 cmake --build build/host --target qm22t
-} >&2
-qm22t="$root/build/host/bin/qm22t"
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/inspect-memory.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-
+work_name=spool-report-memory
 source "$root/bench/generated_job.sh"
 
 start=$(date +%s.%N)
