@@ -1,7 +1,22 @@
-# Sourced by the memory benchmarks: a PostScript job of about $mib MiB written
-# as the driver writes it, generated on the fly so it never touches the disk.
-# Needs $work (a scratch folder) and $mib; sets $chunk_bytes and $chunks and
-# defines generate, which writes the whole job to standard output.
+# Sourced by the memory benchmarks after they set $root and $work_name: builds
+# the host qm22t ($qm22t), reads the job's size in MiB from the script's first
+# argument ($mib, default 1024), sets the bound both tools promise ($bound_kib),
+# makes a scratch folder ($work, removed on exit) and defines generate, which
+# writes a PostScript job of about $mib MiB to standard output as the driver
+# writes it, generated on the fly so it never touches the disk.
+cd "$root"
+mib="${1:-1024}"
+bound_kib=$((32 * 1024))
+
+{
+    scripts/install-deps.sh
+    cmake --preset host
+    nice -n 10 cmake --build build/host --target qm22t
+} >&2
+qm22t="$root/build/host/bin/qm22t"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/$work_name.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
 
 # About one MiB of pages: each page has its comments, a page setup section with
 # two feature blocks and 64 lines of image data.

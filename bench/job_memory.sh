@@ -12,20 +12,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cd "$root"
-mib="${1:-1024}"
-bound_kib=$((32 * 1024))
-
-{
-    scripts/install-deps.sh
-    cmake --preset host
-    nice -n 10 cmake --build build/host --target qm22t
-} >&2
-qm22t="$root/build/host/bin/qm22t"
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/job-memory.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-
+work_name=job-memory
 source "$root/bench/generated_job.sh"
 
 measure() {  # label, command...

@@ -3,6 +3,7 @@
 // object, settings, document name, write sizes and spooler. Every job's spooled
 // bytes must equal the same job run alone. Run under ThreadSanitizer by the
 // host-tsan preset.
+#include "fixed_clock.h"
 #include "frame_fakes.h"
 #include "harness/core_helper.h"
 #include "harness/driver_hooks.h"
@@ -178,13 +179,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(module, nullptr);
         sim::Reset();
-        SYSTEMTIME now{};
-        now.wYear = 2026;
-        now.wMonth = 12;
-        now.wDay = 8;
-        now.wDayOfWeek = 2;
-        now.wHour = 6;
-        sim::SetLocalTime(now);
+        SetFixedLocalTime(2026, 12, 8, 2, 6);
         sim::SetUserName(u"spooler");
     }
     void TearDown() override {

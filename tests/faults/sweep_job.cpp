@@ -1,6 +1,7 @@
 #include "sweep_job.h"
 
 #include "fault_allocator.h"
+#include "fixed_clock.h"
 #include "common/function_cast.h"
 #include "harness/core_helper.h"
 #include "harness/driver_hooks.h"
@@ -401,13 +402,7 @@ JobOutcome RunSweepJob(const std::function<void()>& arm, const std::function<voi
     std::thread worker([&] {
         sim::Reset();
         sim::SetUserName(u"operator");
-        SYSTEMTIME now{};
-        now.wYear = 2026;
-        now.wMonth = 12;
-        now.wDay = 8;
-        now.wDayOfWeek = 2;
-        now.wHour = 9;
-        sim::SetLocalTime(now);
+        SetFixedLocalTime(2026, 12, 8, 2, 9);
         HANDLE printers[2] = {sim::AddPrinter(kPrinterName), nullptr};
         sim::SetForms(printers[0], SweepForms());
         std::u16string name(kPrinterName);

@@ -6,6 +6,7 @@
 #include "module_fixture.h"
 
 #include "harness/driver_session.h"
+#include "fixed_clock.h"
 
 #include <string>
 #include <vector>
@@ -21,13 +22,7 @@ struct DriverSessionTest : ModuleTest {
     void SetUp() override {
         ModuleTest::SetUp();
         if (traceSwitchedOn) sim::SetEnvironmentVariable(u"QM22T_TRACE", u"1");
-        SYSTEMTIME now{};
-        now.wYear = 2026;
-        now.wMonth = 12;
-        now.wDay = 7;
-        now.wDayOfWeek = 1;
-        now.wHour = 20;
-        sim::SetLocalTime(now);
+        SetFixedLocalTime(2026, 12, 7, 1, 20);
         Load();
         plugin = CreatePlugin();
         printer = sim::AddPrinter(u"Job Printer");

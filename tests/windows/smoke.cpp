@@ -506,6 +506,18 @@ std::string JobNumberText(int number) {
     return text;
 }
 
+// The public settings every smoke job starts from: A4, portrait, one copy.
+DEVMODEW PortraitA4OneCopy() {
+    DEVMODEW publicDm{};
+    publicDm.dmSpecVersion = DM_SPECVERSION;
+    publicDm.dmSize = sizeof publicDm;
+    publicDm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES;
+    publicDm.dmOrientation = DMORIENT_PORTRAIT;
+    publicDm.dmPaperSize = DMPAPER_A4;
+    publicDm.dmCopies = 1;
+    return publicDm;
+}
+
 // Runs job `number` on the calling thread; its output goes to a file named
 // after `run` and the number, which is read and deleted again. Touches no
 // state of this program but its own, so any thread may run it.
@@ -550,13 +562,7 @@ NumberedJob RunNumberedJob(IClassFactory* factory, HMODULE module, int number, c
     param.cbSize = sizeof param;
     param.hPrinter = printer.handle;
     param.hModule = module;
-    DEVMODEW publicDm{};
-    publicDm.dmSpecVersion = DM_SPECVERSION;
-    publicDm.dmSize = sizeof publicDm;
-    publicDm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES;
-    publicDm.dmOrientation = DMORIENT_PORTRAIT;
-    publicDm.dmPaperSize = DMPAPER_A4;
-    publicDm.dmCopies = 1;
+    DEVMODEW publicDm = PortraitA4OneCopy();
     std::vector<BYTE> privatePart(12016, 0);
     param.pPublicDMIn = &publicDm;
     param.pOEMDMOut = privatePart.data();
@@ -778,13 +784,7 @@ int Run() {
     CheckNumber(param.cbBufSize, 12016, "the private part is 12016 bytes");
     if (param.cbBufSize != 12016) return 1;
 
-    DEVMODEW publicDm{};
-    publicDm.dmSpecVersion = DM_SPECVERSION;
-    publicDm.dmSize = sizeof publicDm;
-    publicDm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES;
-    publicDm.dmOrientation = DMORIENT_PORTRAIT;
-    publicDm.dmPaperSize = DMPAPER_A4;
-    publicDm.dmCopies = 1;
+    DEVMODEW publicDm = PortraitA4OneCopy();
     std::vector<BYTE> privatePart(12016, 0xCC);
     param.pPublicDMIn = &publicDm;
     param.pOEMDMOut = privatePart.data();
