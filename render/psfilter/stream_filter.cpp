@@ -24,6 +24,11 @@ constexpr std::string_view kPortraitLine = "%%ViewingOrientation: 1 0 0 1\r\n";
 constexpr std::string_view kLandscapeLine = "%%ViewingOrientation: 0 1 -1 0\r\n";
 constexpr std::string_view kLineEnd = "\r\n";
 
+// A long line of a section keeps back only what could still be the start of
+// an end marker that ends it.
+constexpr size_t kLongLineHeldBytes = kEndPageSetup.size() - 1;
+static_assert(kEndSetup.size() < kEndPageSetup.size(), "the page setup's end marker is the longer");
+
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
 
@@ -91,12 +96,14 @@ size_t UndecidedTail(const BYTE* bytes, size_t length) {
 // Offsets handed around are relative to the front.
 class Window {
 public:
-    Window(const BYTE* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    // `complete` is the offset just past the last CR LF when the caller knows
+    // it (a LineBuffer counts it as bytes are appended), else kNpos.
+    Window(const BYTE* bytes, size_t size, size_t complete = kNpos) : bytes_(bytes), size_(size), complete_(complete) {}
 
     const BYTE* Front() const { return bytes_ + at_; }
     size_t Length() const { return size_ - at_; }
     // Offset just past the last CR LF. Looked for only when a section needs
-    // it: outside one, lines do not matter.
+    // it and the caller did not know it: outside one, lines do not matter.
     size_t CompleteLength() const {
         if (complete_ == kNpos) complete_ = CompleteLengthOf(ByteView(bytes_, size_));
         return complete_ > at_ ? complete_ - at_ : 0;
@@ -137,7 +144,7 @@ public:
 private:
     const BYTE* bytes_;
     size_t size_;
-    mutable size_t complete_ = kNpos;
+    mutable size_t complete_;
     size_t at_ = 0;
 };
 
@@ -365,20 +372,76 @@ size_t NextSectionStep(const FilterCall& call, size_t region, bool* lookAgain) {
     return step;
 }
 
+// Whether the line that starts at `at` of the window is long: no CR LF among
+// its first kLongSectionLineBytes + 2 bytes, all of them arrived. Decided by
+// the line's bytes alone, so however the driver cuts its writes.
+bool IsLongLine(const Window& window, size_t at) {
+    constexpr size_t kReach = kLongSectionLineBytes + kLineEnd.size();
+    return window.Length() - at >= kReach && window.Find(kLineEnd, at, at + kReach) == kNpos;
+}
+
+// The start of the first long line among those that start in [0, to], or
+// kNpos. Lines start at the window's front inside a section. Only a window
+// that can hold a long line is looked through, so short sections cost nothing.
+size_t FirstLongLine(const Window& window, size_t to) {
+    if (window.Length() < kLongSectionLineBytes + kLineEnd.size()) return kNpos;
+    size_t at = 0;
+    while (at <= to) {
+        if (IsLongLine(window, at)) return at;
+        const size_t lineEnd = window.Find(kLineEnd, at, window.Length());
+        if (lineEnd == kNpos) return kNpos;
+        at = lineEnd + kLineEnd.size();
+    }
+    return kNpos;
+}
+
+// Forwards the long line the window starts in, unchanged, as its bytes
+// arrive. Its end is its first CR LF; an end marker can only end there (both
+// end with their line), and the bytes held back are enough to see one whole.
+// At an end marker the section is over: the line's bytes in front of it go
+// out, the marker is passed through by the next round.
+HRESULT ForwardLongLine(const FilterCall& call) {
+    StreamFilterState& state = call.state;
+    const Window& window = call.window;
+    const size_t lineEnd = window.Find(kLineEnd, 0, window.Length());
+    if (lineEnd == kNpos) {
+        const size_t held = window.Length() < kLongLineHeldBytes ? window.Length() : kLongLineHeldBytes;
+        return window.Length() == held ? S_OK : ForwardFromWindow(call, window.Length() - held);
+    }
+    const size_t end = lineEnd + kLineEnd.size();
+    const BYTE* const bytes = window.Front();
+    size_t upTo = end;
+    for (const std::string_view marker : {kEndSetup, kEndPageSetup}) {
+        if (end >= marker.size() && StandsAt(bytes, end - marker.size(), end, marker)) upTo = end - marker.size();
+    }
+    state.longLine = false;
+    if (upTo != end) state.section = SectionState::Passing;
+    return upTo == 0 ? S_OK : ForwardFromWindow(call, upTo);
+}
+
 // One round inside a setup section: collect its text and rewrite what is due.
+// A long line ends the collected text in front of it, which is rewritten as a
+// piece of its own, and goes out unchanged in the rounds after.
 HRESULT CollectSection(const FilterCall& call) {
     StreamFilterState& state = call.state;
     const Window& window = call.window;
+    if (state.longLine) return ForwardLongLine(call);
 
     const size_t complete = window.CompleteLength();
-    const size_t endAt = window.FindEither(kEndSetup, kEndPageSetup, complete);
+    const size_t endAt = complete == 0 ? kNpos : window.FindEither(kEndSetup, kEndPageSetup, complete);
     size_t region = endAt != kNpos ? endAt : complete;
+    const size_t longAt = FirstLongLine(window, region);
+    if (longAt != kNpos) region = longAt;
     while (region > 0) {
         bool lookAgain = false;
         const size_t step = NextSectionStep(call, region, &lookAgain);
         RETURN_IF_FAILED(MoveToSection(call, step));
         region -= step;
         if (lookAgain) RETURN_IF_FAILED(CutLongSection(call));
+    }
+    if (longAt != kNpos) {
+        state.longLine = true;
+        return state.setup.Length() == 0 ? S_OK : RewritePiece(call, state.setup.Length());
     }
     if (endAt == kNpos) return S_OK;
 
@@ -403,42 +466,60 @@ HRESULT Examine(const FilterCall& call) {
     for (;;) {
         const size_t taken = call.window.Taken();
         const SectionState section = call.state.section;
-        if (section != SectionState::Passing && call.window.CompleteLength() == 0) return S_OK;
+        const bool longLine = call.state.longLine;
+        // A partial line too short to be long waits for its end: looked at
+        // only once it is complete, whatever is already held of it.
+        if (section != SectionState::Passing && !longLine && call.window.CompleteLength() == 0 &&
+            call.window.Length() < kLongSectionLineBytes + kLineEnd.size()) {
+            return S_OK;
+        }
         RETURN_IF_FAILED(section == SectionState::Passing ? PassThrough(call) : CollectSection(call));
         // A round outside a section that found no marker leaves only undecided bytes.
         if (section == SectionState::Passing && call.state.section == SectionState::Passing) return S_OK;
-        if (call.window.Taken() == taken && call.state.section == section) return S_OK;
+        if (call.window.Taken() == taken && call.state.section == section && call.state.longLine == longLine) {
+            return S_OK;
+        }
     }
 }
 
 // How many of the call's `count` bytes to examine together with the held ones
 // so that the held ones are settled: outside a section enough to decide an
-// undecided tail, inside one up to the end of the partial line.
+// undecided tail, inside one up to the end of the partial line, or enough to
+// tell that it is long.
 size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t count) {
-    if (state.section == SectionState::Passing) return count < kStitchBytes ? count : kStitchBytes;
+    if (state.section == SectionState::Passing || state.longLine) {
+        return count < kStitchBytes ? count : kStitchBytes;
+    }
     const size_t held = state.pending.Length();
     if (held > 0 && state.pending.Bytes()[held - 1] == '\r' && count > 0 && data[0] == '\n') return 1;
-    const size_t lineEnd = FindBytes(ByteView(data, count), kLineEnd);
-    return lineEnd == kNpos ? count : lineEnd + kLineEnd.size();
+    constexpr size_t kReach = kLongSectionLineBytes + kLineEnd.size();
+    const size_t looked = count < kReach ? count : kReach;
+    const size_t lineEnd = FindBytes(ByteView(data, looked), kLineEnd);
+    return lineEnd == kNpos ? looked : lineEnd + kLineEnd.size();
+}
+
+// Examines the held bytes as one window, whose last line end the buffer knows.
+HRESULT ExaminePending(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite) {
+    LineBuffer& pending = state.pending;
+    Window window(pending.Bytes(), pending.Length(), pending.CompleteLength());
+    const HRESULT hr = Examine(FilterCall{state, job, rewrite, window});
+    pending.Consume(window.Taken());
+    return hr;
 }
 
 // Examines what `pending` holds followed by the first bytes of the call, and
 // gives the offset in the call from which its bytes can be examined where they
 // are (`count` when none can: they are all in `pending` then). Only when the
-// held bytes stay unsettled (a section's line without its end in the call, or
-// a failure) does the rest of the call join them, as one held window.
+// held bytes stay unsettled (a section's short partial line without its end in
+// the call, or a failure) does the rest of the call join them, as one held
+// window.
 size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite, const BYTE* data,
                    size_t count, HRESULT& hr) {
     LineBuffer& pending = state.pending;
     const size_t stitch = StitchLength(state, data, count);
     hr = pending.Append(data, stitch);
     if (FAILED(hr)) return count;
-    {
-        Window window(pending.Bytes(), pending.Length());
-        const FilterCall call{state, job, rewrite, window};
-        hr = Examine(call);
-        pending.Consume(window.Taken());
-    }
+    hr = ExaminePending(state, job, rewrite);
     const size_t left = pending.Length();
     if (left <= stitch) {
         // What is left came from the call: it is examined where it is.
@@ -450,13 +531,47 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
         if (SUCCEEDED(hr)) hr = kept;
         return count;
     }
-    if (SUCCEEDED(hr) && stitch < count) {
-        Window window(pending.Bytes(), pending.Length());
-        const FilterCall call{state, job, rewrite, window};
-        hr = Examine(call);
-        pending.Consume(window.Taken());
-    }
+    if (SUCCEEDED(hr) && stitch < count) hr = ExaminePending(state, job, rewrite);
     return count;
+}
+
+// Forwards, unchanged, what is owed from earlier calls in stream order:
+// rewritten text the spooler did not take, the collected text of an ended
+// job's section, then examined bytes.
+HRESULT ForwardOwed(StreamFilterState& state, HANDLE printer) {
+    RETURN_IF_FAILED(ForwardFront(printer, state.unsent, state.unsent.Length(), kRewrittenChunkBytes));
+    if (state.section == SectionState::Passing && state.setup.Length() > 0) {
+        RETURN_IF_FAILED(ForwardFront(printer, state.setup, state.setup.Length(), kWholeRun));
+    }
+    if (state.passThroughOwed == 0) return S_OK;
+    const size_t before = state.pending.Length();
+    const HRESULT hr = ForwardFront(printer, state.pending, state.passThroughOwed, kWholeRun);
+    state.passThroughOwed -= before - state.pending.Length();
+    return hr;
+}
+
+HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
+              SetupRewriteFunction rewrite);
+
+// A call that begins a new job: what the previous job still holds is settled
+// as an empty call settles it, then forwarded unchanged as the end of a
+// document forwards it, and only then does the new job start, outside any
+// section, so a job cut off inside one does not make the next job's first
+// lines one. Whatever the spooler did not take stays owed to it, in order,
+// ahead of the new job's bytes.
+HRESULT StartJob(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite) {
+    HRESULT hr = Write(state, job, nullptr, 0, nullptr, rewrite);
+    const int32_t orientation = ReadSettingS16(job.settings, kSettingOrientation.offset);
+    state.section = SectionState::Passing;
+    state.longLine = false;
+    state.inPageComments = false;
+    state.pageComments = PageCommentScan{};
+    state.defaultOrientation = orientation;
+    // Everything held is owed as it is; a section's collected text goes first.
+    state.passThroughOwed = state.pending.Length();
+    if (SUCCEEDED(hr)) hr = ForwardOwed(state, job.printer);
+    if (SUCCEEDED(hr)) StartOver(state, orientation);
+    return hr;
 }
 
 HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
@@ -469,21 +584,12 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
                                     count > state.pending.ByteLimit() - state.pending.Length());
     const BYTE* const bytes = static_cast<const BYTE*>(data);
 
-    // A new job drops whatever the previous one left (the end-of-document
-    // flush normally leaves nothing) and starts outside any section, so a job
-    // cut off inside a section does not make the next job's first lines one.
+    HRESULT hr = S_OK;
     if (count >= kJobStart.size() && std::memcmp(data, kJobStart.data(), kJobStart.size()) == 0) {
-        StartOver(state, ReadSettingS16(job.settings, kSettingOrientation.offset));
+        hr = StartJob(state, job, rewrite);
     }
-
-    // First what is owed from earlier calls: rewritten text the spooler did not
-    // take, then examined bytes it did not take.
-    HRESULT hr = ForwardFront(job.printer, state.unsent, state.unsent.Length(), kRewrittenChunkBytes);
-    if (SUCCEEDED(hr) && state.passThroughOwed > 0) {
-        const size_t before = state.pending.Length();
-        hr = ForwardFront(job.printer, state.pending, state.passThroughOwed, kWholeRun);
-        state.passThroughOwed -= before - state.pending.Length();
-    }
+    // First what is owed from earlier calls.
+    if (SUCCEEDED(hr)) hr = ForwardOwed(state, job.printer);
     if (FAILED(hr)) {
         // The spooler still fails: the call's bytes wait behind the rest.
         RETURN_IF_FAILED(state.pending.Append(data, count));
@@ -497,22 +603,21 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
         if (written != nullptr) *written = count;
         // Gathered until a line end arrives; then what is held is examined.
         if (state.pending.CompleteLength() == 0) return S_OK;
-        Window window(state.pending.Bytes(), state.pending.Length());
-        hr = Examine(FilterCall{state, job, rewrite, window});
-        state.pending.Consume(window.Taken());
-        return hr;
+        return ExaminePending(state, job, rewrite);
     }
 
     // Room for what the call leaves is made before anything is examined, so a
     // call that cannot be kept is refused whole: outside a section at most an
     // undecided tail (and the bytes examined with held ones), inside one the
     // partial line behind the call's last line end (all of the call when a
-    // partial line is held already). A section that begins in the call may
-    // leave a longer partial line; when even that cannot be kept, the bytes
-    // are lost and the failure is what the driver hears.
+    // partial line is held already), never more than a long line's start. A
+    // section that begins in the call may leave a longer partial line; when
+    // even that cannot be kept, the bytes are lost and the failure is what
+    // the driver hears.
     size_t room = kMostUndecidedBytes + kStitchBytes;
-    if (state.section != SectionState::Passing) {
-        const size_t line = state.pending.Length() > 0 ? count : count - CompleteLengthOf(ByteView(bytes, count));
+    if (state.section != SectionState::Passing && !state.longLine) {
+        size_t line = state.pending.Length() > 0 ? count : count - CompleteLengthOf(ByteView(bytes, count));
+        if (line > kLongSectionLineBytes + kLineEnd.size()) line = kLongSectionLineBytes + kLineEnd.size();
         if (line > room) room = line;
     }
     if (room > count) room = count;
@@ -542,7 +647,7 @@ bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept {
     const bool passing = state.section == SectionState::Passing;
     return (state.section == SectionState::Passing || state.section == SectionState::FirstPiece ||
             state.section == SectionState::LaterPiece) &&
-           (!passing || state.setup.Length() == 0) && (passing || !state.inPageComments) &&
+           (!state.longLine || (!passing && state.setup.Length() == 0)) && (passing || !state.inPageComments) &&
            state.passThroughOwed <= state.pending.Length();
 }
 
@@ -554,6 +659,9 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // A call that succeeded outside a section leaves at most gathered short
     // writes or undecided bytes, however long the line.
     assert(hr != S_OK || state.section != SectionState::Passing || state.pending.Length() < kGatherBytes);
+    // Inside one at most a partial line too short to be long.
+    assert(hr != S_OK || state.section == SectionState::Passing ||
+           state.pending.Length() <= kLongSectionLineBytes + kLineEnd.size() - 1);
     return hr;
 }
 
