@@ -50,15 +50,28 @@ constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
 // copying them costs nothing next to the call.
 constexpr size_t kStitchBytes = 2 * kLongestDecidingText;
 
-// Outside a section, writes without a line end are gathered up to
-// kGatherBytes before they are examined, so a driver writing a few bytes at a
-// time does not make a spooler call of each write. Examining them later
-// changes no decision: the decisions do not depend on how the stream is cut.
+// Outside a section, short writes are gathered up to kGatherBytes before they
+// are examined, so a driver writing a few bytes at a time does not make a
+// spooler call of each write. Examining them later changes no decision: the
+// decisions do not depend on how the stream is cut.
 static_assert(kGatherBytes > kLongestDecidingText, "gathered bytes bound the undecided ones too");
 
 // Only writes shorter than this are gathered; longer ones go on from the
 // driver's buffer.
 constexpr size_t kGatherWriteBytes = 512;
+
+// Whether gathered bytes may hold a whole deciding text, and so must be
+// examined now rather than at kGatherBytes: every one but the line end starts
+// with '%' and all but "%%Page:" end with a line end, so bytes that lack
+// either decide nothing, and the end of the document may send them as they
+// are. Held bytes with a line end have no '%' (they would have been
+// examined), so only the call's bytes are looked through then; otherwise all
+// held bytes are, once, when the first line end arrives.
+bool MayDecide(const LineBuffer& pending, bool hadLineEnd, const BYTE* bytes, size_t count) {
+    if (pending.CompleteLength() == 0) return false;
+    return hadLineEnd ? std::memchr(bytes, '%', count) != nullptr
+                      : std::memchr(pending.Bytes(), '%', pending.Length()) != nullptr;
+}
 
 // The length of the longest end of the `length` bytes that is the start of a
 // deciding text, but not all of it; 0 when there is none. Every deciding
@@ -584,6 +597,10 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
                                     count > state.pending.ByteLimit() - state.pending.Length());
     const BYTE* const bytes = static_cast<const BYTE*>(data);
 
+    // Something owed means an earlier call failed, and what it left held may
+    // not have been examined yet: such a call is not gathered.
+    const bool owed = state.unsent.Length() > 0 || state.passThroughOwed > 0 ||
+                      (state.section == SectionState::Passing && state.setup.Length() > 0);
     HRESULT hr = S_OK;
     if (count >= kJobStart.size() && std::memcmp(data, kJobStart.data(), kJobStart.size()) == 0) {
         hr = StartJob(state, job, rewrite);
@@ -597,12 +614,11 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
         return hr;
     }
 
-    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
-        state.pending.Length() + count < kGatherBytes) {
+    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes && !owed) {
+        const bool hadLineEnd = state.pending.CompleteLength() > 0;
         RETURN_IF_FAILED(state.pending.Append(bytes, count));
         if (written != nullptr) *written = count;
-        // Gathered until a line end arrives; then what is held is examined.
-        if (state.pending.CompleteLength() == 0) return S_OK;
+        if (state.pending.Length() < kGatherBytes && !MayDecide(state.pending, hadLineEnd, bytes, count)) return S_OK;
         return ExaminePending(state, job, rewrite);
     }
 

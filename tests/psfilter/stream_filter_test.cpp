@@ -294,8 +294,8 @@ TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
 }
 
 // Outside a section only bytes that could still become a marker wait, and
-// writes of fewer than 512 bytes without a line end until 4096 bytes are
-// gathered (a longer write goes on at once); each step
+// writes of fewer than 512 bytes until 4096 bytes are gathered or a line end
+// arrives behind a '%' (a longer write goes on at once); each step
 // below with what has gone out and what is held.
 TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     const auto sent = [this] { return sim::WrittenBytes(printer); };
@@ -341,6 +341,26 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
                           std::string(600, 'h') + line);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_TRUE(script.calls.empty());
+}
+
+// Short writes that decide nothing wait until kGatherBytes are held and then
+// go out in one spooler call; a line end behind a '%' is examined at once.
+TEST_F(StreamFilterTest, ShortWritesAreGatheredBelowTheBound) {
+    Feed("%!PS-Adobe-3.0\r\n");
+    const std::string line = std::string(62, 't') + "\r\n";
+    for (size_t i = 0; i + 1 < kGatherBytes / line.size(); ++i) Feed(line);
+    EXPECT_EQ(filter.pending.Length(), kGatherBytes - line.size());
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n"}));
+    Feed(line);
+    EXPECT_EQ(Pending(), "");
+    std::string lines;
+    for (size_t i = 0; i < kGatherBytes / line.size(); ++i) lines += line;
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n", lines}));
+    Feed("a%b");
+    EXPECT_EQ(Pending(), "a%b");
+    Feed("\r\n");
+    EXPECT_EQ(Written().back(), "a%b\r\n");
+    EXPECT_EQ(Pending(), "");
 }
 
 TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
@@ -758,10 +778,10 @@ TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection
     sim::SetWriteLimit(5);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
     const size_t before = sim::WrittenBytes(printer).size();
-    EXPECT_EQ(Write("x123\r\n"), E_FAIL);
+    EXPECT_EQ(Write("%123\r\n"), E_FAIL);
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("");
-    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "x123\r\n");
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "%123\r\n");
     EXPECT_EQ(filter.pending.Length(), 0u);
 }
 TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
