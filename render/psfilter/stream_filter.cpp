@@ -121,6 +121,9 @@ public:
         if (complete_ == kNpos) complete_ = CompleteLengthOf(ByteView(bytes_, size_));
         return complete_ > at_ ? complete_ - at_ : 0;
     }
+    // Whether CompleteLength() costs nothing (the caller knew it, or it was
+    // looked for already).
+    bool CompleteKnown() const { return complete_ != kNpos; }
     size_t Taken() const { return at_; }
     void Take(size_t count) { at_ += count < Length() ? count : Length(); }
 
@@ -166,6 +169,10 @@ struct FilterCall {
     const FilterJob& job;
     SetupRewriteFunction rewrite;
     Window& window;
+    // The window is held bytes with nothing of the call behind it: a long
+    // line may wait there until kGatherBytes of it are held. Bytes in the
+    // driver's buffer go on at once (keeping them would copy them).
+    bool gather = false;
 };
 
 // Forwards the first `count` bytes of `buffer`, in calls of at most `chunk`
@@ -411,15 +418,18 @@ size_t FirstLongLine(const Window& window, size_t to) {
 // Forwards the long line the window starts in, unchanged, as its bytes
 // arrive. Its end is its first CR LF; an end marker can only end there (both
 // end with their line), and the bytes held back are enough to see one whole.
+// Short writes are gathered up to kGatherBytes first (FilterCall::gather).
 // At an end marker the section is over: the line's bytes in front of it go
 // out, the marker is passed through by the next round.
 HRESULT ForwardLongLine(const FilterCall& call) {
     StreamFilterState& state = call.state;
     const Window& window = call.window;
-    const size_t lineEnd = window.Find(kLineEnd, 0, window.Length());
+    // One pass forward to the line's end, unless the window is known to hold none.
+    const bool none = window.CompleteKnown() && window.CompleteLength() == 0;
+    const size_t lineEnd = none ? kNpos : window.Find(kLineEnd, 0, window.Length());
     if (lineEnd == kNpos) {
-        const size_t held = window.Length() < kLongLineHeldBytes ? window.Length() : kLongLineHeldBytes;
-        return window.Length() == held ? S_OK : ForwardFromWindow(call, window.Length() - held);
+        if (window.Length() < kLongLineHeldBytes + (call.gather ? kGatherBytes : 1)) return S_OK;
+        return ForwardFromWindow(call, window.Length() - kLongLineHeldBytes);
     }
     const size_t end = lineEnd + kLineEnd.size();
     const BYTE* const bytes = window.Front();
@@ -498,8 +508,10 @@ HRESULT Examine(const FilterCall& call) {
 // How many of the call's `count` bytes to examine together with the held ones
 // so that the held ones are settled: outside a section enough to decide an
 // undecided tail, inside one up to the end of the partial line, or enough to
-// tell that it is long.
+// tell that it is long; a long line's short writes join it whole, to be
+// gathered.
 size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t count) {
+    if (state.longLine && count < kGatherBytes) return count;
     if (state.section == SectionState::Passing || state.longLine) {
         return count < kStitchBytes ? count : kStitchBytes;
     }
@@ -511,11 +523,12 @@ size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t cou
     return lineEnd == kNpos ? looked : lineEnd + kLineEnd.size();
 }
 
-// Examines the held bytes as one window, whose last line end the buffer knows.
-HRESULT ExaminePending(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite) {
+// Examines the held bytes as one window, whose last line end the buffer knows;
+// `last` when no byte of the call follows them.
+HRESULT ExaminePending(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite, bool last) {
     LineBuffer& pending = state.pending;
     Window window(pending.Bytes(), pending.Length(), pending.CompleteLength());
-    const HRESULT hr = Examine(FilterCall{state, job, rewrite, window});
+    const HRESULT hr = Examine(FilterCall{state, job, rewrite, window, last});
     pending.Consume(window.Taken());
     return hr;
 }
@@ -532,7 +545,7 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
     const size_t stitch = StitchLength(state, data, count);
     hr = pending.Append(data, stitch);
     if (FAILED(hr)) return count;
-    hr = ExaminePending(state, job, rewrite);
+    hr = ExaminePending(state, job, rewrite, stitch == count);
     const size_t left = pending.Length();
     if (left <= stitch) {
         // What is left came from the call: it is examined where it is.
@@ -544,7 +557,7 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
         if (SUCCEEDED(hr)) hr = kept;
         return count;
     }
-    if (SUCCEEDED(hr) && stitch < count) hr = ExaminePending(state, job, rewrite);
+    if (SUCCEEDED(hr) && stitch < count) hr = ExaminePending(state, job, rewrite, true);
     return count;
 }
 
@@ -619,7 +632,7 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
         RETURN_IF_FAILED(state.pending.Append(bytes, count));
         if (written != nullptr) *written = count;
         if (state.pending.Length() < kGatherBytes && !MayDecide(state.pending, hadLineEnd, bytes, count)) return S_OK;
-        return ExaminePending(state, job, rewrite);
+        return ExaminePending(state, job, rewrite, true);
     }
 
     // Room for what the call leaves is made before anything is examined, so a

@@ -67,7 +67,8 @@ struct StreamFilterState {
     int32_t defaultOrientation = kOrientationUnknown;
     // Received, not yet forwarded or collected: outside a section gathered
     // short writes or the few bytes that could still become a marker, inside
-    // one a partial line (of a long line only its last few bytes), after a
+    // one a partial line (of a long line at most kGatherBytes and the few
+    // bytes that could still start an end marker), after a
     // spooler failure also what the spooler still owes.
     LineBuffer pending;
     // The first bytes of `pending` that were examined already and are owed to
