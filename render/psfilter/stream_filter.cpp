@@ -135,14 +135,15 @@ public:
         return hit == kNpos ? kNpos : from + hit;
     }
 
-    // The first place in [0, to) where `first` or `second` starts, or kNpos:
-    // one pass over the bytes, whichever marker it meets first.
-    size_t FindEither(std::string_view first, std::string_view second, size_t to) const {
+    // The first place in [from, to) where `first` or `second` starts (whole
+    // in it), or kNpos: one pass over the bytes, whichever marker it meets
+    // first.
+    size_t FindEither(std::string_view first, std::string_view second, size_t from, size_t to) const {
         if (to > Length()) to = Length();
         const size_t firstLength = first.size();
         const size_t secondLength = second.size();
         const BYTE* const begin = Front();
-        const BYTE* p = begin;
+        const BYTE* p = begin + (from < to ? from : to);
         const BYTE* const end = begin + to;
         while (p < end) {
             p = static_cast<const BYTE*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
@@ -400,19 +401,32 @@ bool IsLongLine(const Window& window, size_t at) {
     return window.Length() - at >= kReach && window.Find(kLineEnd, at, at + kReach) == kNpos;
 }
 
-// The start of the first long line among those that start in [0, to], or
-// kNpos. Lines start at the window's front inside a section. Only a window
-// that can hold a long line is looked through, so short sections cost nothing.
-size_t FirstLongLine(const Window& window, size_t to) {
-    if (window.Length() < kLongSectionLineBytes + kLineEnd.size()) return kNpos;
-    size_t at = 0;
-    while (at <= to) {
-        if (IsLongLine(window, at)) return at;
-        const size_t lineEnd = window.Find(kLineEnd, at, window.Length());
-        if (lineEnd == kNpos) return kNpos;
-        at = lineEnd + kLineEnd.size();
+// Where the section's collected text ends in the window: the first end
+// marker (*endAt) or the first long line (*longAt), whichever comes first,
+// each kNpos when it is not there. Lines start at the window's front inside a
+// section. A window too short to hold a long line is searched for a marker
+// at once; a longer one line by line, so the search stops at whichever comes
+// first and no byte behind it is looked at.
+void FindSectionEnd(const Window& window, size_t* endAt, size_t* longAt) {
+    const size_t complete = window.CompleteLength();
+    *endAt = kNpos;
+    *longAt = kNpos;
+    if (window.Length() < kLongSectionLineBytes + kLineEnd.size()) {
+        if (complete > 0) *endAt = window.FindEither(kEndSetup, kEndPageSetup, 0, complete);
+        return;
     }
-    return kNpos;
+    for (size_t at = 0;;) {
+        if (IsLongLine(window, at)) {
+            *longAt = at;
+            return;
+        }
+        if (at >= complete) return;
+        // A marker ends with its line: it lies whole in one line.
+        const size_t lineEnd = window.Find(kLineEnd, at, complete) + kLineEnd.size();
+        *endAt = window.FindEither(kEndSetup, kEndPageSetup, at, lineEnd);
+        if (*endAt != kNpos) return;
+        at = lineEnd;
+    }
 }
 
 // Forwards the long line the window starts in, unchanged, as its bytes
@@ -450,11 +464,10 @@ HRESULT CollectSection(const FilterCall& call) {
     const Window& window = call.window;
     if (state.longLine) return ForwardLongLine(call);
 
-    const size_t complete = window.CompleteLength();
-    const size_t endAt = complete == 0 ? kNpos : window.FindEither(kEndSetup, kEndPageSetup, complete);
-    size_t region = endAt != kNpos ? endAt : complete;
-    const size_t longAt = FirstLongLine(window, region);
-    if (longAt != kNpos) region = longAt;
+    size_t endAt = kNpos;
+    size_t longAt = kNpos;
+    FindSectionEnd(window, &endAt, &longAt);
+    size_t region = longAt != kNpos ? longAt : endAt != kNpos ? endAt : window.CompleteLength();
     while (region > 0) {
         bool lookAgain = false;
         const size_t step = NextSectionStep(call, region, &lookAgain);
