@@ -2,7 +2,7 @@
 
 #include "psfilter/feature_blocks.h"
 #include "settings/private_part.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <cstdio>
 #include <cstring>
