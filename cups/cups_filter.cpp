@@ -122,8 +122,9 @@ int main(int argc, char** argv) {
 
     const char* ppdPath = std::getenv("PPD");
     if (ppdPath == nullptr || *ppdPath == '\0') {
-        return Fail("no printer description: PPD is not set (cupsd sets it to the queue's; by hand, run "
-                    "PPD=FILE qm22t-cups ...)");
+        return Fail(
+            "no printer description: PPD is not set (cupsd sets it to the queue's; by hand, run "
+            "PPD=FILE qm22t-cups ...)");
     }
     std::unique_ptr<ppd_file_t, PpdCloser> ppd(ppdOpenFile(ppdPath));
     if (!ppd) {

@@ -29,41 +29,56 @@ std::string_view Content(std::string_view line) {
     return line;
 }
 
-// Calls visit(line) for each line of text, the last one possibly without end.
-template <typename Visit>
-void ForEachLine(std::string_view text, Visit visit) {
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t newline = text.find('\n', start);
-        const size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
-        visit(text.substr(start, end - start));
-        start = end;
-    }
+// The line of text that starts at start, its end included.
+std::string_view LineAt(std::string_view text, size_t start) {
+    const size_t newline = text.find('\n', start);
+    return text.substr(start, newline == std::string_view::npos ? std::string_view::npos : newline + 1 - start);
 }
 
-// Converts the block lines of text between the two forms. The first line of
-// a block becomes `open`, its last `close`; every line from the first to the
-// last takes `lineEnd`. Other lines are copied unchanged.
+// Converts the feature blocks of text from one form to the other: a block is
+// a line `fromOpen` through a line `fromClose`, every line of it ended by
+// `fromEnd`. Its first line becomes `toOpen`, its last `toClose`, and every
+// line of it takes `toEnd`. Everything else, a block left open or with a line
+// of the other end among them included, is copied unchanged.
 std::string ConvertBlocks(std::string_view text, std::string_view fromOpen, std::string_view fromClose,
-                          std::string_view toOpen, std::string_view toClose, std::string_view lineEnd) {
+                          std::string_view fromEnd, std::string_view toOpen, std::string_view toClose,
+                          std::string_view toEnd) {
+    const auto endsWith = [](std::string_view line, std::string_view end) {
+        return line.size() >= end.size() && line.compare(line.size() - end.size(), end.size(), end) == 0 &&
+               (end.size() > 1 || line.size() < 2 || line[line.size() - 2] != '\r');
+    };
+    const auto is = [&](std::string_view line, std::string_view content) {
+        return endsWith(line, fromEnd) && line.size() == content.size() + fromEnd.size() &&
+               line.compare(0, content.size(), content) == 0;
+    };
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    bool inBlock = false;
-    ForEachLine(text, [&](std::string_view line) {
-        const std::string_view content = Content(line);
-        const bool ended = line.back() == '\n';
-        if (!inBlock && ended && content == fromOpen) {
-            inBlock = true;
-            out.append(toOpen).append(lineEnd);
-        } else if (inBlock && ended && content == fromClose) {
-            inBlock = false;
-            out.append(toClose).append(lineEnd);
-        } else if (inBlock && ended) {
-            out.append(content).append(lineEnd);
-        } else {
-            out.append(line);
+    size_t start = 0;
+    while (start < text.size()) {
+        std::string_view line = LineAt(text, start);
+        size_t end = start + line.size();
+        if (is(line, fromOpen)) {
+            // The block's close, every line before it ended the block's way.
+            size_t close = end;
+            std::string_view inner = LineAt(text, close);
+            while (close < text.size() && endsWith(inner, fromEnd) && !is(inner, fromClose)) {
+                close += inner.size();
+                inner = LineAt(text, close);
+            }
+            if (close < text.size() && is(inner, fromClose)) {
+                out.append(toOpen).append(toEnd);
+                for (size_t at = end; at < close; at += LineAt(text, at).size()) {
+                    const std::string_view body = LineAt(text, at);
+                    out.append(body.substr(0, body.size() - fromEnd.size())).append(toEnd);
+                }
+                out.append(toClose).append(toEnd);
+                start = close + inner.size();
+                continue;
+            }
         }
-    });
+        out.append(line);
+        start = end;
+    }
     return out;
 }
 
@@ -76,15 +91,41 @@ int OrientationOf(std::string_view content) {
 }  // namespace
 
 std::string ToRewriterForm(std::string_view cupsText) {
-    return ConvertBlocks(cupsText, kCupsOpen, kCupsClose, kRewriterOpen, kRewriterClose, "\r\n");
+    return ConvertBlocks(cupsText, kCupsOpen, kCupsClose, "\n", kRewriterOpen, kRewriterClose, "\r\n");
 }
 
 std::string ToCupsForm(std::string_view rewriterText) {
-    return ConvertBlocks(rewriterText, kRewriterOpen, kRewriterClose, kCupsOpen, kCupsClose, "\n");
+    return ConvertBlocks(rewriterText, kRewriterOpen, kRewriterClose, "\r\n", kCupsOpen, kCupsClose, "\n");
 }
 
-CupsStream::CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation)
+std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& customBlocks) {
+    constexpr std::string_view kCustomStart = "[{\n%%BeginFeature: *Custom";
+    constexpr std::string_view kCustomEnd = " True\n";
+    const std::string close = "\n" + std::string(kCupsClose) + "\n";
+    std::string out;
+    size_t start = 0;
+    for (size_t at = cupsText.find(kCustomStart); at != std::string_view::npos;
+         at = cupsText.find(kCustomStart, at + 1)) {
+        if (at > 0 && cupsText[at - 1] != '\n') continue;
+        const size_t key = at + kCustomStart.size();
+        const size_t keyEnd = cupsText.find(kCustomEnd, key);
+        const size_t blockEnd = cupsText.find(close, key);
+        if (keyEnd == std::string_view::npos || blockEnd == std::string_view::npos || keyEnd > blockEnd) continue;
+        const auto replacement = customBlocks.find(cupsText.substr(key, keyEnd - key));
+        if (replacement == customBlocks.end()) continue;
+        out.append(cupsText.substr(start, at - start)).append(replacement->second);
+        start = blockEnd + close.size();
+        at = start - 1;
+    }
+    if (start == 0) return std::string(cupsText);
+    out.append(cupsText.substr(start));
+    return out;
+}
+
+CupsStream::CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
+                       CustomBlocks customBlocks)
     : rewriter_(std::move(rewriter)),
+      customBlocks_(std::move(customBlocks)),
       sink_(std::move(sink)),
       complaint_(std::move(complaint)),
       defaultOrientation_(defaultOrientation) {}
@@ -227,7 +268,8 @@ bool CupsStream::RewritePiece(size_t length) {
     std::string rewritten;
     std::string problem;
     bool sent;
-    if (rewriter_(ToRewriterForm(piece), sectionState_, orientation, &rewritten, &problem)) {
+    if (rewriter_(ToRewriterForm(ReplaceCustomBlocks(piece, customBlocks_)), sectionState_, orientation, &rewritten,
+                  &problem)) {
         sent = Send(ToCupsForm(rewritten));
     } else {
         complaint_("a setup section went out unchanged: " + problem);

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,8 @@ namespace cups {
 // orientation is 1 (portrait), 2 (landscape) or -1 (no page comments seen).
 // False with a reason when the piece cannot be rewritten; the piece then goes
 // out as it came.
-using PieceRewriter =
-    std::function<bool(std::string_view piece, int sectionState, int orientation, std::string* out, std::string* problem)>;
+using PieceRewriter = std::function<bool(std::string_view piece, int sectionState, int orientation, std::string* out,
+                                         std::string* problem)>;
 
 // Takes the bytes for the printer; false when they cannot be written.
 using ByteSink = std::function<bool(const char* data, size_t size)>;
@@ -43,11 +44,18 @@ using Complaint = std::function<void(const std::string& message)>;
 // bounded for setups that carry large resources (as the Windows filter does).
 constexpr size_t kSectionCutBytes = 100000;
 
+// What takes the place of pstops's block for a custom value of an option
+// ("%%BeginFeature: *CustomKEY True"), by KEY: a block in CUPS's form, or
+// nothing. The filter has put the value into the settings already; the
+// rewriter looks for the option's own keyword at the start of a block.
+using CustomBlocks = std::map<std::string, std::string, std::less<>>;
+
 class CupsStream {
 public:
     // defaultOrientation: the settings' orientation, for a page whose comments
     // name none.
-    CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation);
+    CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
+               CustomBlocks customBlocks = {});
 
     // False when the sink failed; nothing more should be written then.
     bool Write(const char* data, size_t size);
@@ -64,6 +72,7 @@ private:
     bool Send(std::string_view bytes);
 
     PieceRewriter rewriter_;
+    CustomBlocks customBlocks_;
     ByteSink sink_;
     Complaint complaint_;
     int defaultOrientation_;
@@ -80,6 +89,9 @@ private:
     bool heldEndByte_ = false;  // a 0x04 held back: it is dropped if nothing follows
     bool failed_ = false;
 };
+
+// A custom value's blocks (CUPS's form) replaced as customBlocks says.
+std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& customBlocks);
 
 // The pieces' two block forms. Lines outside blocks are left as they are.
 std::string ToRewriterForm(std::string_view cupsText);

@@ -32,9 +32,7 @@ bool CustomValue(ppd_file_t* ppd, const char* keyword, std::string* value) {
         case PPD_CUSTOM_REAL:
         case PPD_CUSTOM_POINTS:
         case PPD_CUSTOM_CURVE:
-        case PPD_CUSTOM_INVCURVE:
-            *value = std::to_string(std::lround(param->current.custom_real));
-            return true;
+        case PPD_CUSTOM_INVCURVE: *value = std::to_string(std::lround(param->current.custom_real)); return true;
         case PPD_CUSTOM_STRING:
         case PPD_CUSTOM_PASSWORD:
         case PPD_CUSTOM_PASSCODE:
@@ -164,8 +162,8 @@ JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copie
             }
         } else if (vocabulary.isField(name) && !KnownChoice(ppd, option, job.options[i].value)) {
             ppd_choice_t* kept = ppdFindMarkedChoice(ppd, name);
-            request.warnings.push_back(std::string(name) + "=" + job.options[i].value + " is not a choice of " +
-                                       name + " (" + ChoiceList(option) + "); " +
+            request.warnings.push_back(std::string(name) + "=" + job.options[i].value + " is not a choice of " + name +
+                                       " (" + ChoiceList(option) + "); " +
                                        (kept != nullptr ? kept->choice : "the default") + " is kept");
         }
     }

@@ -9,9 +9,10 @@
 
 namespace cups {
 
-// The choice of a text or number option that keeps the setting's default; a
-// job gives a value of its own as "Custom.VALUE" (or the value alone).
-constexpr char kKeepChoice[] = "Default";
+// The choice of a text or number option that keeps the setting as the
+// defaults have it (the Windows description's neutral choice); a job gives a
+// value of its own as "Custom.VALUE" (or the value alone).
+constexpr char kKeepChoice[] = "FromSettings";
 
 // One choice of a standard option and the value name of its setting.
 struct ChoiceName {

@@ -6,6 +6,7 @@
 // Exit codes: 0 written; 1 a table value a printer description cannot carry,
 // or a file could not be written (nothing is left behind then); 2 bad usage.
 #include "package_files.h"
+#include "ppd_cups.h"
 
 #include <cstdio>
 #include <cstring>
@@ -102,8 +103,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qm22t-package: no package written: %s\n", error.c_str());
             return 1;
         }
-        const std::vector<OutFile> files = {
-            {kPpdFileName, ppd}, {kPluginIniFileName, MakePluginIni()}, {kInfFileName, MakeInf(names)}};
+        const std::string cupsPpd = MakeCupsPpd(PluginTables(), names.version, error);
+        if (cupsPpd.empty()) {
+            std::fprintf(stderr, "qm22t-package: no package written: %s\n", error.c_str());
+            return 1;
+        }
+        const std::vector<OutFile> files = {{kPpdFileName, ppd},
+                                            {kPluginIniFileName, MakePluginIni()},
+                                            {kInfFileName, MakeInf(names)},
+                                            {kCupsPpdFileName, cupsPpd}};
         return WriteAll(folder, files) ? 0 : 1;
     } catch (...) {
         std::fprintf(stderr, "qm22t-package: out of memory\n");
