@@ -23,7 +23,8 @@ struct Streamed {
     bool ok;
 };
 
-Streamed Stream(const std::string& input, size_t writeSize, cups::PieceRewriter rewriter = Mark, size_t sinkLimit = ~0u) {
+Streamed Stream(const std::string& input, size_t writeSize, cups::PieceRewriter rewriter = Mark,
+                size_t sinkLimit = ~0u) {
     Streamed run{};
     cups::CupsStream stream(
         rewriter,
@@ -41,8 +42,9 @@ Streamed Stream(const std::string& input, size_t writeSize, cups::PieceRewriter 
     return run;
 }
 
-const std::string kBlock = "[{\n%%BeginFeature: *ZTDuplex OFF\n(OFF) /Custom /ProcSet findresource /ZTDuplex get exec\n"
-                           "%%EndFeature\n} stopped cleartomark\n";
+const std::string kBlock =
+    "[{\n%%BeginFeature: *ZTDuplex OFF\n(OFF) /Custom /ProcSet findresource /ZTDuplex get exec\n"
+    "%%EndFeature\n} stopped cleartomark\n";
 
 struct Case {
     const char* name;
@@ -54,7 +56,8 @@ TEST(CupsStream, RewritesDropsAndKeepsByteForByte) {
     const std::vector<Case> cases = {
         {"document setup, no page yet", "%!PS\n%%BeginSetup\n" + kBlock + "%%EndSetup\n",
          "%!PS\n%%BeginSetup\n<1 -1>\r\n" + kBlock + "%%EndSetup\n"},
-        {"page turned by its comments", "%%Page: 1 1\n%%ViewingOrientation: 0 1 -1 0\r\n%%BeginPageSetup\r\nx\r\n%%EndPageSetup\r\n",
+        {"page turned by its comments",
+         "%%Page: 1 1\n%%ViewingOrientation: 0 1 -1 0\r\n%%BeginPageSetup\r\nx\r\n%%EndPageSetup\r\n",
          "%%Page: 1 1\n%%ViewingOrientation: 0 1 -1 0\r\n%%BeginPageSetup\r\n<1 2>\r\nx\r\n%%EndPageSetup\r\n"},
         {"page without comments takes the settings'", "%%Page: 1 1\n%%BeginPageSetup\nx\n%%EndPageSetup\n",
          "%%Page: 1 1\n%%BeginPageSetup\n<1 1>\r\nx\n%%EndPageSetup\n"},
@@ -63,10 +66,16 @@ TEST(CupsStream, RewritesDropsAndKeepsByteForByte) {
          "%%BeginSetup\na\n%RBIBeginNonPPDFeature: *NumCopies 3\n3 copies\n%RBIEndNonPPDFeature\nb\n%%EndSetup\n",
          "%%BeginSetup\n<1 -1>\r\na\nb\n%%EndSetup\n"},
         {"the end-of-job byte goes", "%%EOF\n\x04", "%%EOF\n"},
-        {"a 0x04 inside stays", "a\x04" "b\n\x04\n", "a\x04" "b\n\x04\n"},
+        {"a 0x04 inside stays",
+         "a\x04"
+         "b\n\x04\n",
+         "a\x04"
+         "b\n\x04\n"},
         {"the document's own blocks come back in CUPS's form",
-         "%%BeginSetup\r\nfeaturebegin{\r\n%%BeginFeature: *ZTDuplex OFF\r\n(OFF) x\r\n%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n",
-         "%%BeginSetup\r\n<1 -1>\r\n[{\n%%BeginFeature: *ZTDuplex OFF\n(OFF) x\n%%EndFeature\n} stopped cleartomark\n%%EndSetup\r\n"},
+         "%%BeginSetup\r\nfeaturebegin{\r\n%%BeginFeature: *ZTDuplex OFF\r\n(OFF) "
+         "x\r\n%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n",
+         "%%BeginSetup\r\n<1 -1>\r\n[{\n%%BeginFeature: *ZTDuplex OFF\n(OFF) x\n%%EndFeature\n} stopped "
+         "cleartomark\n%%EndSetup\r\n"},
         {"an unclosed section still goes out", "%%BeginSetup\nx\n", "%%BeginSetup\n<1 -1>\r\nx\n"},
         {"a last line without end", "a\nb", "a\nb"},
     };
@@ -111,7 +120,8 @@ TEST(CupsStream, FailingSinkStopsTheStream) {
 // blocks and other lines.
 TEST(CupsStream, BlockFormsRoundTrip) {
     const std::vector<std::string> pieces = {kBlock, "%%BeginFeature: *PageSize A4\n", "plain line\n",
-                                             "[{\n", "} stopped cleartomark\n", "crlf\r\n", "[{x\n"};
+                                             "[{\n", "} stopped cleartomark\n",        "crlf\r\n",
+                                             "[{x\n"};
     std::mt19937 random(23);
     for (int round = 0; round < 500; ++round) {
         std::string text;

@@ -20,9 +20,9 @@ struct ValueGroup {
     PpdGroup group;
 };
 constexpr ValueGroup kValueGroups[] = {
-    {"PageTray", PpdGroup::PaperAndTrays},     {"OutputPaper", PpdGroup::PaperAndTrays},
-    {"ZTTarget", PpdGroup::PaperAndTrays},     {"ZTPageNum", PpdGroup::StampsAndOverlays},
-    {"ZTDate", PpdGroup::StampsAndOverlays},   {"ZTBarcode", PpdGroup::ColorAndQuality},
+    {"PageTray", PpdGroup::PaperAndTrays},          {"OutputPaper", PpdGroup::PaperAndTrays},
+    {"ZTTarget", PpdGroup::PaperAndTrays},          {"ZTPageNum", PpdGroup::StampsAndOverlays},
+    {"ZTDate", PpdGroup::StampsAndOverlays},        {"ZTBarcode", PpdGroup::ColorAndQuality},
     {"ZTOutputProfile", PpdGroup::ColorAndQuality},
 };
 
@@ -63,8 +63,10 @@ PpdGroup GroupOf(const char* name) {
 // The option of a setting without a block: one choice that keeps the
 // setting, and a custom value.
 PpdOption ValueOption(const SettingRow& row) {
-    PpdOption option{row.name,      PpdSection::DocumentSetup, cups::kKeepChoice, {}, KeywordLabel(row.name),
-                     GroupOf(row.name), 0,                      PpdValueKind::Number, 0, 0};
+    PpdOption option{row.name, PpdSection::DocumentSetup, cups::kKeepChoice,
+                     {},       KeywordLabel(row.name),    GroupOf(row.name),
+                     0,        PpdValueKind::Number,      0,
+                     0};
     option.choices.push_back({cups::kKeepChoice, "", ChoiceText(row.name, kNeutralChoice)});
     if (row.IsText()) {
         option.kind = PpdValueKind::Text;
@@ -82,7 +84,8 @@ void WriteSettingOption(PpdText& out, const PpdOption& option) {
     out.Line("*OpenUI *" + option.keyword + "/" + option.text + ": PickOne");
     out.Line("*OrderDependency: " + std::to_string(kStandardOrder) + " AnySetup *" + option.keyword);
     out.Line("*Default" + option.keyword + ": " + option.defaultChoice);
-    for (const PpdChoice& choice : option.choices) out.Line("*" + option.keyword + " " + choice.name + "/" + choice.text + ": \"\"");
+    for (const PpdChoice& choice : option.choices)
+        out.Line("*" + option.keyword + " " + choice.name + "/" + choice.text + ": \"\"");
     out.Line("*CloseUI: *" + option.keyword);
 }
 
@@ -105,8 +108,16 @@ bool WriteStandardOptions(PpdText& out, const PpdModel& model, std::string& erro
             error = std::string("the standard option ") + standard.keyword + " has no setting " + standard.field;
             return false;
         }
-        PpdOption option{standard.keyword, PpdSection::AnySetup, "", {}, KeywordLabel(standard.keyword),
-                         setting->group,   0, PpdValueKind::Closed, 0, 0};
+        PpdOption option{standard.keyword,
+                         PpdSection::AnySetup,
+                         "",
+                         {},
+                         KeywordLabel(standard.keyword),
+                         setting->group,
+                         0,
+                         PpdValueKind::Closed,
+                         0,
+                         0};
         for (const PpdChoice& choice : setting->choices) {
             std::string name = choice.name;
             for (size_t i = 0; i < standard.choiceCount; ++i) {
