@@ -3,7 +3,9 @@
 # libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh); help2man writes
 # the manual page qm22t(1), man-db checks and shows it; cups-client brings
 # cupstestppd, which checks the driver package's printer description;
-# clang-format checks the layout (scripts/check-format.sh). Does nothing when
+# clang-format checks the layout (scripts/check-format.sh); git gives the driver
+# package its date (the commit's) and faketime lets the package test prove that
+# the build's clock does not matter. Does nothing when
 # all of them are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -27,6 +29,8 @@ packages=(
     clang-format
     help2man
     man-db
+    git
+    faketime
 )
 
 missing=()
