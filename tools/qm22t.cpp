@@ -60,4 +60,7 @@ int Dispatch(int argc, char** argv) {
 
 // Every command's output, --help and --version included, is checked once more
 // here: a write error on standard output is never an "ok".
-int main(int argc, char** argv) { return qm22t::FinishStandardOutput(Dispatch(argc, argv)); }
+int main(int argc, char** argv) {
+    qm22t::OpenStandardDescriptors();
+    return qm22t::FinishStandardOutput(Dispatch(argc, argv));
+}

@@ -448,11 +448,7 @@ int Run(const RunOptions& o) {
     // spooler failed as --spooler-fail-after asked: then it is the record the
     // option exists for. Any other failure keeps no output.
     const bool keep = status == kExitOk || status == kExitSpooler;
-    if (!port.Finish(keep, &error)) {
-        Error(error);
-        return kExitUsage;
-    }
-    if (keep && savedPart.IsOpen() && !savedPart.Commit(&error)) {
+    if (!port.Finish(keep, savedPart.IsOpen() ? &savedPart : nullptr, &error)) {
         Error(error);
         return kExitUsage;
     }
