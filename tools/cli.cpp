@@ -28,6 +28,8 @@ constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 // Set once a failure to write standard output has been told.
 bool standardOutputReported = false;
+// Why standard output failed, taken when the failure was seen.
+std::string standardOutputFailure;
 
 extern "C" void RemoveTemporariesAndDie(int signal) {
     for (sig_atomic_t i = temporaryCount; i > 0; --i) {
@@ -478,6 +480,12 @@ void OpenStandardDescriptors() {
 
 void StandardOutputFailureReported() { standardOutputReported = true; }
 
+void NoteStandardOutputState() {
+    if (standardOutputFailure.empty() && (std::ferror(stdout) || !std::cout)) {
+        standardOutputFailure = errno != 0 ? SystemError() : "a write failed";
+    }
+}
+
 void RegisterTemporaryPath(const std::string& path) {
     InstallSignalHandlers();
     SignalsHeld held;
@@ -502,8 +510,8 @@ int FinishStandardOutput(int code) {
     std::cout.flush();
     const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
     if (!failed) return code;
-    const std::string reason = errno != 0 ? SystemError() : "a write failed";
-    if (!standardOutputReported) Error("cannot write standard output: " + reason);
+    if (standardOutputFailure.empty()) standardOutputFailure = errno != 0 ? SystemError() : "a write failed";
+    if (!standardOutputReported) Error("cannot write standard output: " + standardOutputFailure);
     standardOutputReported = true;
     return kExitUsage;
 }

@@ -86,6 +86,9 @@ bool ParseDate(const std::string& text, int* year, int* month, int* day);
 // the program started (a full disk, a closed pipe) is reported once, and the
 // answer is kExitUsage; else `code` is handed back.
 int FinishStandardOutput(int code);
+// Keeps the reason of a failed write on standard output while errno still
+// holds it; a command that writes in many pieces calls it after each.
+void NoteStandardOutputState();
 
 // The files a command reads and writes, all checked before any is opened: an
 // output that names an input (the same file by device and inode, or the same

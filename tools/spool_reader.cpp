@@ -222,6 +222,8 @@ void PostScriptScanner::Feed(const Line& line) {
     if (block.text.size() < kKeptBlockBytes) block.text.append(text, 0, kKeptBlockBytes - block.text.size());
     block.textDigest = Digest(Digest(block.textDigest, text.data(), text.size()), "\n", 1);
     if (StartsWith(text, kBeginFeature)) {
+        // The block is known by its comment line, not by the frame around it.
+        block.line = line.number;
         const std::string rest = text.substr(std::strlen(kBeginFeature));
         const size_t blank = rest.find(' ');
         block.keyword = rest.substr(0, blank);

@@ -39,15 +39,19 @@ ok    the file begins with a PJL header
 ok    every header line ends in CR LF
 ok    the header switches to PostScript
 ok    every @PJL SET line comes from the PJL table
+ok    every header value is one the settings can hold
+ok    no variable is set twice
+ok    every line the settings always make is there
 ok    every feature block agrees with the header
 ok    the PostScript part begins with \"%!PS-\"
 ok    document and page setup markers pair up: 1 document, 2 page setup sections
 ok    the job ends: %%Trailer or %%EOF after the last page
+ok    the file holds one job
 ok    the PostScript outside the setup sections is the job's, byte for byte
 ok    the page count is the job's: 2 here, 2 in the job
 ok    the setup sections are the job's: 3 here, 3 in the job
 ok    every feature block of the job is still there
-12 checks: 12 passed, 0 failed
+16 checks: 16 passed, 0 failed
 ")
 qm22t("--json and --summary" EXIT 2 ARGS inspect --json --summary ${expected}
       STDERR_MATCHES "inspect: --json and --summary exclude each other")
@@ -116,12 +120,12 @@ qm22t("a page comment changed" EXIT 1 ARGS inspect --summary --job ${job} ${WORK
 # The header against the feature blocks, both ways round for duplex, and the
 # other settings both carry.
 foreach(change
-        "@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n|@PJL SET DUPLEX=OFF\r\n|ZTDuplex LongEdge at line 144, but the header's ZTDuplex=1 makes OFF"
-        "@PJL SET QTY=3|@PJL SET COPIES=3|ZTCollate True at line 150, but the header's ZTCollate=1 makes False"
+        "@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n|@PJL SET DUPLEX=OFF\r\n|ZTDuplex LongEdge at line 145, but the header's ZTDuplex=1 makes OFF"
+        "@PJL SET QTY=3|@PJL SET COPIES=3|ZTCollate True at line 151, but the header's ZTCollate=1 makes False"
         "@PJL SET ZTOUTPUTBOX=SHAREDBOX45|@PJL SET ZTOUTPUTBOX=SHAREDBOX46|ZTOutputBox SharedBox45 at line [0-9]+, but the header's ZTOutputBox=46 makes SharedBox46"
         "@PJL SET ZTBINDING=LEFTBINDING|@PJL SET ZTBINDING=TOPBINDING|ZTStapleMode 1Staple at line [0-9]+, but the header's ZTStapleMode=10 makes Off"
         "@PJL SET ZTPAGESIZEWIDTH=21000|@PJL SET ZTPAGESIZEWIDTH=21001|ZTPageSizeWidth 21000 at line [0-9]+, but the header's ZTPageSizeWidth=21001 makes 21001"
-        "*ZTOrientation Portrait\r\n(Portrait)|*ZTOrientation Landscape\r\n(Landscape)|ZTOrientation Landscape at line 140, but the header's ZTOrientation=1 makes Portrait")
+        "*ZTOrientation Portrait\r\n(Portrait)|*ZTOrientation Landscape\r\n(Landscape)|ZTOrientation Landscape at line 141, but the header's ZTOrientation=1 makes Portrait")
     string(REPLACE "|" ";" parts "${change}")
     list(GET parts 0 from)
     list(GET parts 1 to)
