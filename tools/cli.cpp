@@ -237,10 +237,17 @@ std::string DisplayName(const std::string& path, bool output) {
     return path;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error, const std::string& role) {
+    const std::string cannot =
+        "cannot read " + (role.empty() ? "" : "the " + role + " file ") + DisplayName(path, false);
+    struct stat info {};
+    if (path != "-" && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        *error = cannot + ": it is a folder; give a file";
+        return false;
+    }
     FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        *error = "cannot read " + path + ": " + SystemError();
+        *error = cannot + ": " + SystemError();
         return false;
     }
     bytes->clear();
@@ -250,7 +257,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
     const bool failed = std::ferror(file) != 0;
     const std::string reason = SystemError();
     if (file != stdin) std::fclose(file);
-    if (failed) *error = "cannot read " + DisplayName(path, false) + ": " + reason;
+    if (failed) *error = cannot + ": " + reason;
     return !failed;
 }
 

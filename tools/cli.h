@@ -60,9 +60,10 @@ bool ParseInteger(const std::string& text, int64_t* value);
 // A count of bytes: decimal, optionally followed by K, M or G (powers of 1024).
 bool ParseByteCount(const std::string& text, uint64_t* value);
 
-// Whole files, "-" being standard input or output. The error names the file
-// and says what went wrong.
-bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+// Whole files, "-" being standard input or output. The error names the file,
+// the option that named it (`role`, as "--settings"; none when empty) and
+// says what went wrong. A folder is refused as such.
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error, const std::string& role = "");
 // Through an OutputFile: the target is replaced only when every byte is written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error);
 // "standard input" / "standard output" for "-", else the path itself.
