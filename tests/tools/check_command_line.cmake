@@ -13,6 +13,22 @@ qm22t("--version" EXIT 0 ARGS --version
       STDOUT_EQUALS "qm22t 1.0.0.0\nPostScript rendering plug-in QM22TRD.dll, Production Inkjet PostScript Driver\n")
 qm22t("no command" EXIT 2 ARGS STDERR_MATCHES "^usage: qm22t COMMAND")
 qm22t("unknown command" EXIT 2 ARGS print STDERR_MATCHES "qm22t: unknown command \"print\"")
+# help COMMAND is COMMAND --help; anything else names what went wrong.
+foreach(case
+        "help run|0|^usage: qm22t run |^$"
+        "help inspect|0|^usage: qm22t inspect |^$"
+        "help print|2|^$|^qm22t: help takes one command: run, settings or inspect, not \"print\"\n$"
+        "help run settings|2|^$|not \"settings\"\n$"
+        "--bogus|2|^$|^qm22t: unknown option --bogus: qm22t itself takes only --help and --version; the other options follow a command"
+        "-x|2|^$|^qm22t: unknown option -x: ")
+    string(REPLACE "|" ";" parts "${case}")
+    list(GET parts 0 arguments)
+    list(GET parts 1 code)
+    list(GET parts 2 stdout)
+    list(GET parts 3 stderr)
+    separate_arguments(arguments UNIX_COMMAND "${arguments}")
+    qm22t("${case}" EXIT ${code} ARGS ${arguments} STDOUT_MATCHES "${stdout}" STDERR_MATCHES "${stderr}")
+endforeach()
 qm22t("no job" EXIT 2 ARGS run STDERR_MATCHES "qm22t run: no job given")
 qm22t("unknown option" EXIT 2 ARGS run --copies 2 ${job} STDERR_MATCHES "qm22t run: unknown option --copies")
 qm22t("option without value" EXIT 2 ARGS run ${job} --out STDERR_MATCHES "qm22t run: --out needs a value")

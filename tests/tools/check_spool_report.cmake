@@ -144,3 +144,27 @@ foreach(line "@PJL SET DUPLEX=SIDEWAYS" "@PJL SET ZTZOOMRATE=ABC" "@PJL SET ZTNO
     qm22t("header line: ${line}" EXIT 1 ARGS inspect --summary ${WORK}/unknown.prn
           STDOUT_MATCHES "\nFAIL  every @PJL SET line comes from the PJL table: 1 line flagged\n")
 endforeach()
+
+# A strict reading of the header: a value the settings cannot hold, a variable
+# set twice, a line the settings always make left out, two jobs in one file.
+cmake_policy(SET CMP0007 NEW)  # an empty replacement is an element too
+foreach(change
+        "@PJL SET QTY=3|@PJL SET QTY=0|every header value is one the settings can hold: line 10: CopyCount=0"
+        "@PJL SET ZTJOG=OFF|@PJL SET ZTJOG=OFF\r\n@PJL SET QTY=5|no variable is set twice: QTY at line 67, first set at line 10"
+        "@PJL SET ZTSTAPLEMODE=1STAPLE\r\n||every line the settings always make is there: missing: ZTSTAPLEMODE \\(ZTStapleMode\\)"
+        "@PJL SET QTY=3\r\n||every line the settings always make is there: missing: COPIES or QTY \\(ZTCollate\\)"
+        "@PJL SET ZTPJLVERSION=2.00\r\n||every line the settings always make is there: missing: ZTPJLVERSION\n")
+    string(REPLACE "|" ";" parts "${change}")
+    list(GET parts 0 from)
+    list(GET parts 1 to)
+    list(GET parts 2 message)
+    variant(strict.prn "${from}" "${to}")
+    qm22t("strict: ${to}" EXIT 1 ARGS inspect --summary ${WORK}/strict.prn STDOUT_MATCHES "\nFAIL  ${message}")
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E cat ${expected} ${expected} OUTPUT_FILE ${WORK}/two-jobs.prn)
+qm22t("two jobs in one file" EXIT 1 ARGS inspect --summary ${WORK}/two-jobs.prn
+      STDOUT_MATCHES "\nFAIL  the file holds one job: a second job begins at line 239 \\(its header switches to PostScript at line 368\\); split the file there and inspect each job alone\n")
+qm22t("feature blocks by their comment line" EXIT 0 ARGS inspect --json ${expected} STDOUT_VAR json)
+string(JSON line GET "${json}" postScript sections 0 blocks 1 line)
+string(JSON keyword GET "${json}" postScript sections 0 blocks 1 keyword)
+expect_equal("the line of a feature block" "${keyword} ${line}" "ZTDuplex 146")
