@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <cctype>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -194,10 +196,11 @@ TEST_F(PackagePpd, EveryReplacedKeywordHasAnOptionAndEveryOptionIsKnown) {
         EXPECT_TRUE(ReplaceRowOf(keyword) != nullptr || known.count(keyword) == 1)
             << keyword << " is no keyword the plug-in knows";
     }
-    // The paper options and 90 + 11 + 1 printer features.
-    EXPECT_EQ(options.size(), 2u + 90u + 11u + 1u);
+    // The paper options, the resolution and the input slot, and 90 + 11 + 1
+    // printer features.
+    EXPECT_EQ(options.size(), 4u + 90u + 11u + 1u);
     EXPECT_EQ(offered.count("PageSize") + offered.count("PageRegion"), 2u);
-    for (const char* const absent : {"Duplex", "InputSlot", "OutputBin", "JCLBegin"}) {
+    for (const char* const absent : {"Duplex", "OutputBin", "JCLBegin"}) {
         EXPECT_EQ(offered.count(absent), 0u) << absent;
     }
     EXPECT_EQ(GeneratedPpd().find("*JCL"), std::string::npos);
@@ -235,8 +238,11 @@ TEST_F(PackagePpd, EveryChoiceOfEveryOptionIsRewrittenFromTheSettings) {
             for (int attempt = 0; attempt < 1000; ++attempt) {
                 const SettingsSpan span{settings.data(), settings.size()};
                 if (replace != nullptr && !replace->field.IsText()) {
-                    ASSERT_TRUE(WriteSettingNumber(span, replace->field.offset, replace->field.bytes,
-                                                   static_cast<int64_t>(random() % 600) - 50));
+                    // Small values every other time: a field of two values
+                    // must meet the other one soon, whatever the order.
+                    const int64_t number = attempt % 2 == 0 ? static_cast<int64_t>(random() % 600) - 50
+                                                            : static_cast<int64_t>(random() % 16) - 3;
+                    ASSERT_TRUE(WriteSettingNumber(span, replace->field.offset, replace->field.bytes, number));
                     ASSERT_TRUE(WriteSettingNumber(span, kSettingBinding.offset, 1, random() % 4));
                     ASSERT_TRUE(WriteSettingNumber(span, kSettingManualZoom.offset, 1, random() % 2));
                 } else if (replace != nullptr) {
@@ -306,21 +312,100 @@ TEST_F(PackagePpd, DefaultsAreTheDefaultSettingsAndOrderIsDocumentSetup) {
     for (const char* const line : {
              "*OpenUI *ZTCollate/Collate: Boolean\n*OrderDependency: 24 DocumentSetup *ZTCollate\n"
              "*DefaultZTCollate: True\n"
-             "*ZTCollate False: \"(Off) /Custom /ProcSet findresource /ZTCollate get exec\"\n"
-             "*ZTCollate True: \"(On) /Custom /ProcSet findresource /ZTCollate get exec\"\n*CloseUI: *ZTCollate\n",
-             "*ZTPrintSpeed ON: \"(LowSpeed) /Custom /ProcSet findresource /ZTPrintSpeed get exec\"\n",
-             "*ZTStampDateFont FromSettings/Set by the printer settings: "
+             "*ZTCollate False/Off: \"(Off) /Custom /ProcSet findresource /ZTCollate get exec\"\n"
+             "*ZTCollate True/On: \"(On) /Custom /ProcSet findresource /ZTCollate get exec\"\n*CloseUI: *ZTCollate\n",
+             "*ZTPrintSpeed ON/Low Speed: \"(LowSpeed) /Custom /ProcSet findresource /ZTPrintSpeed get exec\"\n",
+             "*ZTStampDateFont FromSettings/Set by the Printer Settings: "
              "\"() /Custom /ProcSet findresource /ZTStampDateFont get exec\"\n",
-             "*ZTGCCyan FromSettings/Set by the printer settings: "
+             "*ZTGCCyan FromSettings/Set by the Printer Settings: "
              "\"(1) /Custom /ProcSet findresource /ZTGCCyan get exec\"\n",
-             "*OpenUI *ZTGCCyan/GC Cyan: PickOne\n",
-             "*PageSize A4: \"<</PageSize [595 842] /ImagingBBox null>> setpagedevice\"\n",
-             "*ImageableArea Letter: \"0 0 612 792\"\n",
-             "*PaperDimension 10x13: \"720 936\"\n",
-             "*ZTOutputBox SharedBox100: \"(SharedBox100) /Custom /ProcSet findresource /ZTOutputBox get exec\"\n",
+             "*OpenUI *ZTGCCyan/Gamma Correction, Cyan: PickOne\n",
+             "*PageSize A4/A4: \"<</PageSize [595 842] /ImagingBBox null>> setpagedevice\"\n",
+             "*ImageableArea Letter/Letter: \"0 0 612 792\"\n",
+             "*PaperDimension 10x13/10 x 13 Inches: \"720 936\"\n",
+             "*ZTOutputBox SharedBox100/Shared Box 100: "
+             "\"(SharedBox100) /Custom /ProcSet findresource /ZTOutputBox get exec\"\n",
          }) {
         EXPECT_NE(ppd.find(line), std::string::npos) << line;
     }
+}
+
+// Read as CUPS reads groups: every printer feature lies in exactly one group
+// of the table, the driver's own features in none; every choice of every
+// option has a display text without an abbreviation left in it, and numbers
+// come in numeric order.
+TEST_F(PackagePpd, FeaturesAreGroupedAndEveryChoiceIsSpelledOut) {
+    std::map<std::string, std::string> groupOf;
+    std::set<std::string> groupsSeen;
+    std::string group;
+    size_t texts = 0;
+    std::istringstream lines(GeneratedPpd());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 12, "*OpenGroup: ") == 0) {
+            EXPECT_EQ(group, "") << "nested: " << line;
+            group = line.substr(12, line.find('/') - 12);
+            EXPECT_TRUE(groupsSeen.insert(group).second) << "twice: " << group;
+            EXPECT_LE(line.size() - line.find('/') - 1, kMaxPpdGroupTextBytes) << line;
+            EXPECT_NE(line.find("(Printer Settings)"), std::string::npos) << line;
+        } else if (line.compare(0, 13, "*CloseGroup: ") == 0) {
+            EXPECT_EQ(line.substr(13), group);
+            group.clear();
+        } else if (line.compare(0, 9, "*OpenUI *") == 0) {
+            groupOf[line.substr(9, line.find('/') - 9)] = group;
+        }
+    }
+    EXPECT_EQ(groupsSeen.size(), kPpdGroupCount);
+    for (const ReadOption& option : options) {
+        const bool feature = option.keyword.compare(0, 2, "ZT") == 0;
+        EXPECT_EQ(groupOf[option.keyword].empty(), !feature) << option.keyword;
+        long previous = std::numeric_limits<long>::min();
+        for (const ReadChoice& choice : option.choices) {
+            const std::string line = "*" + option.keyword + " " + choice.name + "/";
+            const size_t at = GeneratedPpd().find("\n" + line);
+            ASSERT_NE(at, std::string::npos) << line << " has no display text";
+            const size_t start = at + 1 + line.size();
+            const std::string text = GeneratedPpd().substr(start, GeneratedPpd().find(':', start) - start);
+            ++texts;
+            // Two capitals in a row are an abbreviation, except the paper
+            // names that are spelled so ("Envelope DL") and the printer's
+            // own paper name.
+            for (size_t i = 0; i + 1 < text.size(); ++i) {
+                const bool pair = std::isupper(static_cast<unsigned char>(text[i])) &&
+                                  std::isupper(static_cast<unsigned char>(text[i + 1]));
+                EXPECT_TRUE(!pair || text.compare(i, 2, "DL") == 0 || text.compare(i, 2, "HC") == 0)
+                    << option.keyword << " " << choice.name << ": " << text;
+            }
+            char* end = nullptr;
+            const long number = std::strtol(choice.name.c_str(), &end, 10);
+            if (!choice.name.empty() && *end == '\0') {
+                EXPECT_GT(number, previous) << option.keyword << " " << choice.name;
+                previous = number;
+            }
+        }
+    }
+    EXPECT_EQ(texts, 697u);
+}
+
+TEST(PackageText, ChoiceTexts) {
+    const struct {
+        const char* option;
+        const char* choice;
+        const char* text;
+    } cases[] = {
+        {"ZTDuplex", "OFF", "One-Sided"},
+        {"ZTManualZoom", "OFF", "Off"},
+        {"ZTOutputBox", "SharedBox12", "Shared Box 12"},
+        {"ZTZoomRate", "150", "150 %"},
+        {"ZTPrintDensity", "-3", "-3"},
+        {"PageSize", "EnvKaku2", "Envelope Kaku No. 2"},
+        {"PageSize", "EnvC4", "Envelope C4"},
+        {"PageSize", "Env10", "Envelope No. 10"},
+        {"ZTInputSlot", "ExternalFeeder", "External Feeder"},
+        {"ZTInputSlot", "Tray", "Tray"},
+        {"ZTGCCyan", "FromSettings", "Set by the Printer Settings"},
+        {"PageSize", "A3", "A3"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChoiceText(c.option, c.choice), c.text) << c.option << " " << c.choice;
 }
 
 // ---------------------------------------------------------------------------
@@ -402,7 +487,9 @@ std::string PpdError(const ReplaceRow& row, const PaperRow* papers = kPaperTable
 TEST(PackageLimits, TableValuesAPpdCannotCarryStopTheGenerator) {
     EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kGood)), "");
     // Option keywords: 40 characters pass, 41 do not.
-    EXPECT_EQ(PpdError(SpelledRow("ZTKeyword-of-forty-characters-0123456789", kGood)), "");
+    EXPECT_EQ(PpdError(SpelledRow("ZTKeyword-of-forty-characters-0123456789", kGood)),
+              "option ZTKeyword-of-forty-characters-0123456789 has no display text (a feature needs a row in the "
+              "presentation table)");
     EXPECT_EQ(PpdError(SpelledRow("ZTKeyword-of-forty-one-characters-0123456", kGood)),
               "option keyword \"ZTKeyword-of-forty-one-characters-0123456\" has 41 characters; a printer description "
               "allows at most 40");
@@ -425,7 +512,8 @@ TEST(PackageLimits, TableValuesAPpdCannotCarryStopTheGenerator) {
     EXPECT_EQ(PpdError(SpelledRow("ZTDuplex", kGood), badPaper, 0), "the paper table is empty");
 
     // A default the choices lack, and a value string cannot carry.
-    PpdOption option{"ZTX", PpdSection::DocumentSetup, "B", {{"A", "A"}}};
+    PpdOption option{
+        "ZTX", PpdSection::DocumentSetup, "B", {{"A", "A", "A"}}, "X", PpdGroup::Output, 0, PpdValueKind::Closed, 0, 0};
     EXPECT_EQ(CheckOptions({option}), "option ZTX: the default \"B\" is none of its choices");
     option.defaultChoice = "A";
     option.choices[0].invocationValue = "say \"A\"";
