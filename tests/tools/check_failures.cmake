@@ -130,6 +130,8 @@ refused("inspect --job empty" 2 "inspect: --job wants a file name" inspect ${kep
 refused("inspect --job twice" 2 "inspect: --job is given twice" inspect ${kept} --job ${job} --job ${job})
 refused("inspect two spool files" 2 "inspect: give one spool file" inspect ${kept} ${kept})
 refused("inspect unknown option" 2 "inspect: unknown option --out" inspect ${kept} --out x)
+refused("inspect a missing spool file" 2 "inspect: cannot read the spool file [^\n]*nowhere.prn: No such file" inspect ${WORK}/nowhere.prn)
+refused("inspect a missing --job" 2 "inspect: cannot read the --job file [^\n]*nowhere.ps: No such file" inspect ${kept} --job ${WORK}/nowhere.ps)
 
 # Sources no command can use.
 file(WRITE ${WORK}/empty.bin "")

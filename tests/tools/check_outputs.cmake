@@ -74,6 +74,7 @@ outputs("a link to a missing file" 0 "" "ln -s new.prn dangling.prn && ${Q} --ou
         dangling.prn->new.prn new.prn=job)
 outputs("/dev/stdout" 0 "" "${Q} --out /dev/stdout > out.prn && test -L /dev/stdout" out.prn=job)
 outputs("/dev/fd/N" 0 "" "${Q} --out /dev/fd/3 3> out.prn" out.prn=job)
+outputs("a pipe" 0 "" "mkfifo pipe.prn && { cat pipe.prn > out.prn & } && ${Q} --out pipe.prn && wait" out.prn=job)
 outputs("/dev/fd/N not open" 2 "run: cannot write /dev/fd/7: descriptor 7 is not open\n$"
         "${Q} --out /dev/fd/7 --trace kept.prn" kept.prn=kept)
 outputs("/dev/stderr as trace" 0 "^# offset offered taken writer\n0 3935 3935 header\n"
