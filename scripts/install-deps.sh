@@ -6,7 +6,9 @@
 # filter qm22t-cups links libcups (libcups2-dev), and its tests run a cupsd of
 # their own (cups-daemon, cups for cupsfilter, cups-filters for pstops and
 # pdftops, cups-ipp-utils for ipptool, which asks a job's state);
-# clang-format checks the layout (scripts/check-format.sh). Does nothing when
+# clang-format checks the layout (scripts/check-format.sh); git gives the driver
+# package its date (the commit's) and faketime lets the package test prove that
+# the build's clock does not matter. Does nothing when
 # all of them are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -35,6 +37,8 @@ packages=(
     clang-format
     help2man
     man-db
+    git
+    faketime
 )
 
 missing=()

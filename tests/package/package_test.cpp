@@ -1,6 +1,7 @@
 // The driver package: the printer description the build generated, read back
 // as the driver reads it and held against the rewriter, a real PostScript
 // interpreter and the limits of the format; the generator's failure paths.
+#include "package_args.h"
 #include "package_files.h"
 
 #include "psfilter/feature_blocks.h"
@@ -27,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -571,21 +573,28 @@ TEST(PackageFiles, InfInstallsThePluginOnBothArchitectures) {
     for (const char* const part : {
              "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
              "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\nProvider=%Provider%\r\n"
-             "DriverVer=01/02/2027,2.3.4.5\r\nCatalogFile=qm22t.cat\r\n",
+             "DriverVer=01/02/2027,2.3.4.5\r\nCatalogFile=qm22t.cat\r\nPnpLockdown=1\r\nDriverIsolation=2\r\n",
              "[Manufacturer]\r\n%Maker%=Models,NTx86,NTamd64\r\n",
              "[Models.NTx86]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, ProductionInkjet_PS\r\n",
              "[Models.NTamd64]\r\n\"Production Inkjet QM22T\" = QM22T_PS, ProductionInkjetQM22T, "
              "ProductionInkjet_PS\r\n",
              "[QM22T_PS]\r\nCopyFiles=@QM22TPS.PPD,@QM22TRD.DLL,@QM22TRD.INI,@QM22T.ini\r\nDataFile=QM22TPS.PPD\r\n"
-             "DataSection=PSCRIPT_DATA\r\nInclude=NTPRINT.INF\r\nNeeds=PSCRIPT.OEM,PSCRIPT_DATA\r\n",
+             "CoreDriverSections=\"{D20EA372-DD35-4950-9ED8-A6335AFE79F1},PSCRIPT.OEM,PSCRIPT_DATA\"\r\n",
+             "[PrinterPackageInstallation.x86]\r\nPackageAware=TRUE\r\n"
+             "CoreDriverDependencies={D20EA372-DD35-4950-9ED8-A6335AFE79F1}\r\n",
+             "[PrinterPackageInstallation.amd64]\r\nPackageAware=TRUE\r\n"
+             "CoreDriverDependencies={D20EA372-DD35-4950-9ED8-A6335AFE79F1}\r\n",
              "[DestinationDirs]\r\nDefaultDestDir=66000\r\n",
              "[SourceDisksFiles.x86]\r\nQM22TPS.PPD=1\r\nQM22TRD.DLL=1,x86\r\nQM22TRD.INI=1\r\nQM22T.ini=1\r\n",
              "[SourceDisksFiles.amd64]\r\nQM22TPS.PPD=1\r\nQM22TRD.DLL=1,amd64\r\nQM22TRD.INI=1\r\nQM22T.ini=1\r\n",
          }) {
         EXPECT_NE(inf.find(part), std::string::npos) << part;
     }
-    // The stand-in settings library is never part of the package.
-    EXPECT_EQ(inf.find("QM22TIE"), std::string::npos);
+    // The stand-in settings library is never part of the package, and the core
+    // driver replaces the old way of pulling the PostScript driver in.
+    for (const char* const absent : {"QM22TIE", "NTPRINT.INF", "Needs=", "DataSection="}) {
+        EXPECT_EQ(inf.find(absent), std::string::npos) << absent;
+    }
 }
 
 TEST(PackageFiles, KeywordLabels) {
@@ -594,6 +603,181 @@ TEST(PackageFiles, KeywordLabels) {
     EXPECT_EQ(KeywordLabel("ZTFormSelect1"), "Form Select 1");
     EXPECT_EQ(KeywordLabel("PageSize"), "Page Size");
     EXPECT_EQ(KeywordLabel("ZTGCRed"), "GC Red");
+}
+
+// ---------------------------------------------------------------------------
+// The custom page size: the range is the settings' page width and height in
+// whole points (256 points is the least above 90 mm, 963 the most below
+// 340 mm; 420 and 1559 for 148 and 550 mm), and a driver's custom-size job
+// still gets the plug-in's page size behind the page-size block.
+
+TEST_F(PackagePpd, CustomPageSizeWithinTheSettingsBounds) {
+    EXPECT_NE(GeneratedPpd().find("*HWMargins: 0 0 0 0\n*MaxMediaWidth: \"963\"\n*MaxMediaHeight: \"1559\"\n"
+                                  "*CustomPageSize True: \"pop pop pop <</PageSize [5 -2 roll] /ImagingBBox null>> "
+                                  "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 256 963\n"
+                                  "*ParamCustomPageSize Height: 2 points 420 1559\n"
+                                  "*ParamCustomPageSize WidthOffset: 3 points 0 0\n"
+                                  "*ParamCustomPageSize HeightOffset: 4 points 0 0\n"
+                                  "*ParamCustomPageSize Orientation: 5 int 0 3\n"),
+              std::string::npos);
+    for (const char* const line : {"*OpenUI *Resolution/Resolution: PickOne\n*OrderDependency: 10 AnySetup "
+                                   "*Resolution\n*DefaultResolution: 600dpi\n*Resolution 600dpi/600 dots per inch: "
+                                   "\"\"\n*CloseUI: *Resolution\n",
+                                   "*DefaultInputSlot: FromSettings\n*InputSlot FromSettings/From Printer Settings: "
+                                   "\"\"\n*CloseUI: *InputSlot\n"}) {
+        EXPECT_NE(GeneratedPpd().find(line), std::string::npos) << line;
+    }
+}
+
+TEST_F(PackagePpd, CustomSizeJobGetsThePageSizeBehindThePageSizeBlock) {
+    std::vector<BYTE> settings = defaults;
+    const SettingsSpan span{settings.data(), settings.size()};
+    ASSERT_TRUE(WriteSettingNumber(span, FieldNamed("ZTPageSizeWidth").offset, 4, 12345));
+    ASSERT_TRUE(WriteSettingNumber(span, FieldNamed("ZTPageSizeHeight").offset, 4, 23456));
+    // What the driver writes for a custom size from the description's code,
+    // with its five numbers in front, and the printer features' defaults.
+    const std::string ppd = GeneratedPpd();
+    const size_t code = ppd.find("*CustomPageSize True: \"") + 23;
+    const std::string custom = "featurebegin{\r\n%%BeginFeature: *CustomPageSize True\r\n700 1000 0 0 1\r\n" +
+                               ppd.substr(code, ppd.find('"', code) - code) + "\r\n%%EndFeature\r\n}featurecleanup\r\n";
+    std::string pageSize;
+    std::string next;
+    for (const ReadOption& option : options) {
+        for (const ReadChoice& choice : option.choices) {
+            if (choice.name != option.defaultChoice) continue;
+            if (option.keyword == "ZTPageSize") pageSize = DriverBlock(option.keyword, choice.name, choice.code);
+            if (option.keyword == "ZTImageShiftFrontV") next = DriverBlock(option.keyword, choice.name, choice.code);
+        }
+    }
+    ASSERT_FALSE(pageSize.empty());
+    const std::string ours =
+        "featurebegin{\r\n%%BeginFeature: *ZTPageSizeWidth 12345\r\n(12345) /Custom /ProcSet "
+        "findresource /ZTPageSizeWidth get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
+        "featurebegin{\r\n%%BeginFeature: *ZTPageSizeHeight 23456\r\n(23456) /Custom /ProcSet "
+        "findresource /ZTPageSizeHeight get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
+    const std::string out = Rewrite(custom + pageSize + next, settings);
+    EXPECT_EQ(out.substr(0, custom.size() + pageSize.size() + ours.size()), custom + pageSize + ours);
+    // Without the page-size block the driver's "CustomPageSize True" block
+    // takes nothing in front of it: the page size needs its block.
+    EXPECT_EQ(Rewrite(custom + next, settings).find("ZTPageSizeWidth"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// The generator's command line.
+
+std::string Refusal(std::vector<const char*> args) {
+    args.insert(args.begin(), "qm22t-package");
+    PackageArguments parsed;
+    return ParsePackageArguments(static_cast<int>(args.size()), args.data(), parsed);
+}
+
+TEST(PackageArgs, BadValuesAreRefusedWithTheirCause) {
+    const struct {
+        std::vector<const char*> args;
+        const char* fault;
+    } cases[] = {
+        {{"--out", "o", "--version", "65535.0.0.1", "--date", "02/29/2024"}, ""},
+        {{"--out", "o", "--version", "65536.0.0.1", "--date", "02/29/2024"},
+         "--version \"65536.0.0.1\" is not four numbers of 0 to 65535 (like 1.0.0.0)"},
+        {{"--out", "o", "--version", "7 beta", "--date", "01/01/2026"},
+         "--version \"7 beta\" is not four numbers of 0 to 65535 (like 1.0.0.0)"},
+        {{"--out", "o", "--version", "1.0.0", "--date", "01/01/2026"},
+         "--version \"1.0.0\" is not four numbers of 0 to 65535 (like 1.0.0.0)"},
+        {{"--out", "o", "--version", "1.0.0.0.0", "--date", "01/01/2026"},
+         "--version \"1.0.0.0.0\" is not four numbers of 0 to 65535 (like 1.0.0.0)"},
+        {{"--out", "o", "--version", "1..0.0", "--date", "01/01/2026"},
+         "--version \"1..0.0\" is not four numbers of 0 to 65535 (like 1.0.0.0)"},
+        {{"--out", "o", "--version", "1.0.0.0", "--date", "02/29/2025"},
+         "--date \"02/29/2025\" is not a calendar date MM/DD/YYYY from 1980 on"},
+        {{"--out", "o", "--version", "1.0.0.0", "--date", "02/29/1900"},
+         "--date \"02/29/1900\" is not a calendar date MM/DD/YYYY from 1980 on"},
+        {{"--out", "o", "--version", "1.0.0.0", "--date", "04/31/2026"},
+         "--date \"04/31/2026\" is not a calendar date MM/DD/YYYY from 1980 on"},
+        {{"--out", "o", "--version", "1.0.0.0", "--date", "2026-01-01"},
+         "--date \"2026-01-01\" is not a calendar date MM/DD/YYYY from 1980 on"},
+        {{"--out", "o", "--version", "1.0.0.0\n", "--date", "01/01/2026"},
+         "argument 4 holds the control character 0x0A, which no package file can carry"},
+        {{"--out", "o\x7F", "--version", "1.0.0.0", "--date", "01/01/2026"},
+         "argument 2 holds the control character 0x7F, which no package file can carry"},
+        {{"--out", "o", "--version", "1.0.0.0", "--date", "01/01/2026", "--force"}, "unknown option \"--force\""},
+        {{"--out", "o", "--version", "1.0.0.0", "--date"}, "--date needs a value"},
+        {{"--out", "o", "--out", "p", "--version", "1.0.0.0", "--date", "01/01/2026"}, "--out is given twice"},
+        {{"--version", "1.0.0.0", "--date", "01/01/2026"}, "--out, --version and --date are needed"},
+        {{"--help"}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Refusal(c.args), c.fault) << c.args.size();
+}
+
+struct CommandRun {
+    int status;
+    std::string output;
+};
+CommandRun RunCommand(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    CommandRun run{-1, ""};
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(PackageArgs, ExitCodesUsageAndWriteErrors) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("package_args_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "QM22TPS.PPD");
+    const std::string tool = PACKAGE_TOOL;
+    const std::string good = " --version 1.0.0.0 --date 12/08/2026";
+    const struct {
+        std::string args;
+        int status;
+        std::string start;
+    } cases[] = {
+        {"--help", 0, "usage: qm22t-package --out DIR"},
+        {"--out " + folder.string() + good + " --copies 2", 2,
+         "qm22t-package: unknown option \"--copies\"\nusage: qm22t-package --out DIR"},
+        {"--out " + (folder / "none").string() + good, 2,
+         "qm22t-package: --out " + (folder / "none").string() + ": No such file or directory\nusage:"},
+        {"--out " + folder.string() + good, 1,
+         "qm22t-package: cannot write " + (folder / "QM22TPS.PPD").string() + ": Is a directory\n"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = RunCommand(tool + " " + c.args);
+        EXPECT_EQ(run.status, c.status) << c.args;
+        EXPECT_EQ(run.output.substr(0, c.start.size()), c.start) << c.args;
+    }
+    EXPECT_NE(RunCommand(tool + " --help").output.find("\nExit codes:\n  0  "), std::string::npos);
+    fs::remove_all(folder);
+}
+
+// Two generations of one source at clocks years apart write the same bytes as
+// the build did; SOURCE_DATE_EPOCH, when set, is the driver date.
+TEST(PackageReproducible, GenerationsAtOtherClocksAreByteEqual) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("package_again_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    const auto generate = [](const fs::path& out) {
+        return std::string(" cmake -DTOOL=") + PACKAGE_TOOL +
+               " -DVERSION=" PACKAGE_VERSION " -DSOURCE_DIR=" PACKAGE_SOURCE_DIR " -DOUT=" + out.string() +
+               " -P " PACKAGE_SCRIPT;
+    };
+    for (const char* const clock : {"1999-12-31 23:59:59", "2041-06-15 12:00:00"}) {
+        const fs::path out = folder / std::string(clock, 4);
+        const CommandRun run =
+            RunCommand(std::string("env -u SOURCE_DATE_EPOCH faketime '") + clock + "'" + generate(out));
+        ASSERT_EQ(run.status, 0) << "faketime (Debian package faketime, scripts/install-deps.sh): " << run.output;
+        for (const char* const name : {"QM22TPS.PPD", "QM22T.INF", "QM22TRD.INI"}) {
+            EXPECT_EQ(ReadFile((out / name).string()), ReadFile(std::string(PACKAGE_FILES_DIR "/") + name))
+                << clock << " " << name;
+        }
+    }
+    const fs::path pinned = folder / "pinned";
+    ASSERT_EQ(RunCommand("SOURCE_DATE_EPOCH=1700000000" + generate(pinned)).status, 0);
+    const std::string inf = ReadFile((pinned / "QM22T.INF").string());
+    EXPECT_NE(inf.find("\r\nDriverVer=11/14/2023," PACKAGE_VERSION "\r\n"), std::string::npos);
+    fs::remove_all(folder);
 }
 
 }  // namespace

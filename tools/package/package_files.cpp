@@ -11,6 +11,10 @@ namespace {
 
 constexpr char kManufacturer[] = "Production Inkjet";
 constexpr char kProvider[] = "Production Inkjet Printing Group";
+// The PostScript core driver the package builds on, and the sections of it the
+// install section takes (the driver's files and its data section).
+constexpr char kPostScriptCoreDriver[] = "{D20EA372-DD35-4950-9ED8-A6335AFE79F1}";
+constexpr char kCoreSections[] = "PSCRIPT.OEM,PSCRIPT_DATA";
 
 }  // namespace
 
@@ -48,6 +52,11 @@ std::string MakeInf(const PackageNames& names) {
     line("Provider=%Provider%");
     line("DriverVer=" + names.driverDate + "," + names.version);
     line(std::string("CatalogFile=") + kCatalogFileName);
+    // Only a catalogue and the INF's own files may change what the install
+    // touches, and the plug-in runs in the isolated driver host rather than in
+    // the spooler.
+    line("PnpLockdown=1");
+    line("DriverIsolation=2");
     line("");
     line("[Manufacturer]");
     line("%Maker%=Models,NTx86,NTamd64");
@@ -67,9 +76,16 @@ std::string MakeInf(const PackageNames& names) {
     for (size_t i = 0; i < sizeof files / sizeof files[0]; ++i) copy += (i == 0 ? "@" : ",@") + files[i];
     line(copy);
     line(std::string("DataFile=") + kPpdFileName);
-    line("DataSection=PSCRIPT_DATA");
-    line("Include=NTPRINT.INF");
-    line("Needs=PSCRIPT.OEM,PSCRIPT_DATA");
+    // The PostScript driver comes from its core driver package in the driver
+    // store, named by its GUID; NTPRINT.INF is neither included nor needed.
+    line(std::string("CoreDriverSections=\"") + kPostScriptCoreDriver + "," + kCoreSections + "\"");
+    // Package-aware: Point and Print hands clients the whole signed package.
+    for (const char* const arch : {"x86", "amd64"}) {
+        line("");
+        line(std::string("[PrinterPackageInstallation.") + arch + "]");
+        line("PackageAware=TRUE");
+        line(std::string("CoreDriverDependencies=") + kPostScriptCoreDriver);
+    }
     line("");
     line("[DestinationDirs]");
     line("DefaultDestDir=66000");
