@@ -17,16 +17,18 @@ namespace qm22t {
 namespace {
 
 constexpr char kUsage[] = R"(usage: qm22t settings dump [--json] SOURCE
-       qm22t settings set [SOURCE] Field=value... [--out FILE] [--part] [--raw]
+       qm22t settings set [SOURCE] Field=value... [--out FILE] [--part] [--raw] [--json]
        qm22t settings validate [--json] SOURCE
        qm22t settings diff [--json] SOURCE SOURCE
        qm22t settings defaults [--json] [--out FILE] [--part]
        qm22t settings fields [--json]
+Every action also takes --plugin DIR.
 
 A SOURCE is a private part as captured from a DEVMODE (a file of 12016 bytes,
 or one that carries the plug-in's signature), or a settings file of Field=value
-lines (UTF-8, or UTF-16 with its byte-order mark), which applies to the
-sibling library's defaults. The field names are those of `qm22t run --set`; a
+lines (UTF-8, or UTF-16 with its byte-order mark; each field once), which
+applies to the sibling library's defaults (the plug-in's own when QM22TIE.dll
+is not beside it: the first line of a dump says which). The field names are those of `qm22t run --set`; a
 number field takes the names of its values too (ZTDuplex=LongEdge).
 
   dump       every field as Field=value, values that differ from the sibling
@@ -38,7 +40,8 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
              as in `qm22t run` (every change told on standard error) unless --raw
   validate   what the plug-in's device-settings merge would change, field by field
   diff       the fields in which two sources differ
-  defaults   the sibling library's defaults
+  defaults   the sibling library's defaults, or the plug-in's own without
+             QM22TIE.dll beside it (a note on standard error says so)
   fields     every field: its kind, valid values and their names, default, and
              the @PJL SET variables and feature blocks it drives
 
@@ -79,7 +82,7 @@ struct Source {
 // The part a source stands for, as it is: no merge.
 bool LoadSource(DriverSession& session, const std::string& path, Source* source, std::string* error) {
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes, error)) return false;
+    if (!ReadWholeFile(path, &bytes, error, "source")) return false;
     source->name = DisplayName(path, false);
     if (!CheckSourceSize(bytes, source->name, error)) return false;
     source->isPrivatePart = LooksLikePrivatePart(bytes);
@@ -95,8 +98,8 @@ bool LoadSource(DriverSession& session, const std::string& path, Source* source,
     return true;
 }
 
-std::string Describe(const Source& source) {
-    if (!source.isPrivatePart) return "settings of " + source.name + " over the sibling library's defaults";
+std::string Describe(const Source& source, const std::string& defaultsName) {
+    if (!source.isPrivatePart) return "settings of " + source.name + " over " + defaultsName;
     const PrivatePartHeader header = ReadPrivatePartHeader(source.part.data());
     char words[96];
     std::snprintf(words, sizeof words, "size %u, signature 0x%08X, version %u", static_cast<unsigned>(header.dwSize),
@@ -128,15 +131,16 @@ bool WriteOutput(const std::string& path, const std::string& bytes, bool binary)
 }
 
 // Text or JSON of the whole part, as dump, set and defaults write it.
-std::string Dump(const Source& source, const PrivatePart& defaults, bool json, const std::string& title,
-                 const char* kind) {
+std::string Dump(const Source& source, const PrivatePart& defaults, const std::string& defaultsName, bool json,
+                 const std::string& title, const char* kind) {
     const SettingsBlock block = BlockOfPart(source.part.data());
     const SettingsBlock defaultBlock = BlockOfPart(defaults.data());
-    if (!json) return DumpSettings(block, defaultBlock, title);
+    if (!json) return DumpSettings(block, defaultBlock, title, defaultsName);
     JsonWriter writer;
     writer.BeginObject();
     writer.Member("source", source.name);
     writer.Member("kind", kind);
+    writer.Member("defaults", defaultsName);
     if (source.isPrivatePart) HeaderJson(source.part, writer);
     DumpSettingsJson(block, defaultBlock, writer);
     writer.EndObject();
@@ -164,8 +168,9 @@ int ReportChanges(const std::string& title, const std::vector<FieldChange>& chan
 // private part or as a settings file.
 int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::vector<Source>& sources,
                   const PrivatePart& defaults) {
+    const std::string defaultsName = DefaultsName(session);
     Source result;
-    result.name = sources.empty() ? "the sibling library's defaults" : sources[0].name;
+    result.name = sources.empty() ? defaultsName : sources[0].name;
     result.part = sources.empty() ? defaults : sources[0].part;
     result.isPrivatePart = o.part || (!sources.empty() && sources[0].isPrivatePart);
     std::string title = result.name;
@@ -196,7 +201,7 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
         const char* kind = result.isPrivatePart     ? "private part"
                            : o.action == "defaults" ? "defaults"
                                                     : "settings file";
-        written = WriteOutput(o.out, Dump(result, defaults, o.json, title, kind), false);
+        written = WriteOutput(o.out, Dump(result, defaults, defaultsName, o.json, title, kind), false);
     }
     return written ? kExitOk : kExitUsage;
 }
@@ -339,10 +344,16 @@ int RunAction(const SettingsOptions& o) {
     SessionOptions sessionOptions;
     sessionOptions.pluginDir = o.pluginDir;
     sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
+    if (!CheckTemporaryFolder(&error)) {
+        Error(error);
+        return kExitUsage;
+    }
     if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;
     }
+    const std::string absence = SiblingAbsence(session, o.pluginDir);
+    if (!absence.empty()) Note(absence);
     PrivatePart defaults;
     if (!session.Defaults(&defaults, &error)) {
         Error(error);
@@ -361,7 +372,8 @@ int RunAction(const SettingsOptions& o) {
         return kExitOk;
     }
     if (o.action == "dump") {
-        std::cout << Dump(sources[0], defaults, o.json, Describe(sources[0]),
+        std::cout << Dump(sources[0], defaults, DefaultsName(session), o.json,
+                          Describe(sources[0], DefaultsName(session)),
                           sources[0].isPrivatePart ? "private part" : "settings file");
         return kExitOk;
     }

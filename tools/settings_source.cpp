@@ -5,7 +5,44 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qm22t {
+
+std::string DefaultsName(const DriverSession& session) {
+    return session.SiblingLoaded() ? "the sibling library's defaults"
+                                   : "the plug-in's own defaults (without QM22TIE.dll)";
+}
+
+std::string SiblingAbsence(const DriverSession& session, const std::string& pluginDir) {
+    if (session.SiblingLoaded()) return "";
+    const std::string folder = pluginDir.empty() ? DefaultPluginFolder() : pluginDir;
+    const std::string path = folder + "/QM22TIE.dll";
+    const bool present = access(path.c_str(), F_OK) == 0;
+    return std::string(present ? "QM22TIE.dll beside the plug-in could not be loaded (" + path + ")"
+                               : "no QM22TIE.dll beside the plug-in in " + folder) +
+           ": the plug-in works without it, as on Windows: the defaults are its own, without the identification "
+           "\"VTA/NP\" that only the library writes (a job needs a private part that carries it), and the merge is "
+           "its own, without the library's conversion";
+}
+
+bool CheckTemporaryFolder(std::string* error) {
+    const char* variable = std::getenv("TMPDIR");
+    const bool set = variable != nullptr && variable[0] != '\0';
+    const std::string folder = set ? variable : "/tmp";
+    struct stat info {};
+    std::string reason;
+    if (stat(folder.c_str(), &info) != 0) reason = SystemError();
+    else if (!S_ISDIR(info.st_mode)) reason = "it is not a folder";
+    else if (access(folder.c_str(), W_OK | X_OK) != 0) reason = SystemError();
+    if (reason.empty()) return true;
+    *error = "cannot make the plug-in's work folder in " +
+             (set ? "TMPDIR=" + folder : folder + " (TMPDIR is not set)") + ": " + reason +
+             "; set TMPDIR to a folder you can write to";
+    return false;
+}
 
 int ExitCodeOf(harness::OpenResult result) {
     switch (result) {
@@ -48,7 +85,7 @@ bool CheckSourceSize(const std::string& bytes, const std::string& name, std::str
 bool ReadPrivatePart(const std::string& path, PrivatePart* part, std::string* error) {
     std::string bytes;
     const std::string name = DisplayName(path, false);
-    if (!ReadWholeFile(path, &bytes, error) || !CheckSourceSize(bytes, name, error)) return false;
+    if (!ReadWholeFile(path, &bytes, error, "--private-part") || !CheckSourceSize(bytes, name, error)) return false;
     if (bytes.size() > kPrivatePartBytes) {
         *error = name + " is not a private part: it has " + std::to_string(bytes.size()) +
                  " bytes, more than a private part's " + std::to_string(kPrivatePartBytes);
@@ -92,7 +129,7 @@ bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, Pr
     SettingsBlock block = BlockOfPart(part->data());
     for (const std::string& file : request.settingsFiles) {
         std::string text;
-        if (!ReadWholeFile(file, &text, error)) return false;
+        if (!ReadWholeFile(file, &text, error, "--settings")) return false;
         std::string problem;
         if (!ApplySettingsText(text, &block, &problem)) {
             *error = DisplayName(file, false) + ": " + problem;

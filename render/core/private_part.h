@@ -40,7 +40,7 @@ SettingsSpan PrivatePartSettings(void* part);
 SettingsSpan PrivatePartSettings(void* part, size_t capacity);
 
 // ---------------------------------------------------------------------------
-// The rules of the settings table (settings/settings_fields.h).
+// The rules of the settings table (core/settings_fields.h).
 
 // Writes every default of the table into the settings block; leaves every other
 // byte as it was. Fields outside the span are skipped.

@@ -92,7 +92,7 @@ TEST(SettingsText, DumpAppliedToTheDefaultsGivesTheBlockBackByteForByte) {
     for (int round = 0; round < 300; ++round) {
         SettingsBlock block = defaults;
         Scramble(&block, rng);
-        const std::string dump = qm22t::DumpSettings(block, defaults, "round " + std::to_string(round));
+        const std::string dump = qm22t::DumpSettings(block, defaults, "round " + std::to_string(round), "the defaults");
         SettingsBlock back = defaults;
         std::string problem;
         ASSERT_TRUE(qm22t::ApplySettingsText(dump, &back, &problem)) << problem << "\n" << dump;
