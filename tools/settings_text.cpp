@@ -6,7 +6,7 @@
 #include "pjl/pjl_header_parts.h"
 #include "pjl/pjl_settings.h"
 #include "psfilter/feature_tables.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <algorithm>
 #include <map>
@@ -352,7 +352,8 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
             return value->find_first_of("\r\n") == std::string::npos;
         }
         case FieldType::PageList: {
-            const WString decoded = DecodePageList(block.data() + field.offset, field.bytes);
+            WString decoded;
+            if (DecodePageList(block.data() + field.offset, field.bytes, decoded).Failed()) return false;
             value->assign(decoded.begin(), decoded.end());
             std::string encoded;
             std::string problem;

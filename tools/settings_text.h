@@ -11,7 +11,7 @@
 #pragma once
 
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <array>
 #include <cstddef>

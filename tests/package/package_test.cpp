@@ -8,7 +8,7 @@
 #include "psfilter/feature_rewrite.h"
 #include "psfilter/feature_tables.h"
 #include "settings/private_part.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include "feature_templates.h"
 #include "platform/host/sim_control.h"

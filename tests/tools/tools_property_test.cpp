@@ -1,6 +1,7 @@
 // Properties of the job tools over generated settings blocks: a dumped block
 // comes back byte for byte, and every line of a job header decodes to the
 // field value it was made from.
+#include "common/wtext.h"
 #include "fuzz_support.h"
 #include "pjl/pjl_header.h"
 #include "pjl/pjl_header_parts.h"

@@ -3,6 +3,7 @@
 // `qm22t-package --help` tells the options and exit codes.
 #include "package_args.h"
 #include "package_files.h"
+#include "ppd_cups.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -100,8 +101,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qm22t-package: no package written: %s\n", error.c_str());
             return 1;
         }
-        const std::vector<OutFile> files = {
-            {kPpdFileName, ppd}, {kPluginIniFileName, MakePluginIni()}, {kInfFileName, MakeInf(names)}};
+        const std::string cupsPpd = MakeCupsPpd(PluginTables(), names.version, error);
+        if (cupsPpd.empty()) {
+            std::fprintf(stderr, "qm22t-package: no package written: %s\n", error.c_str());
+            return 1;
+        }
+        const std::vector<OutFile> files = {{kPpdFileName, ppd},
+                                            {kPluginIniFileName, MakePluginIni()},
+                                            {kInfFileName, MakeInf(names)},
+                                            {kCupsPpdFileName, cupsPpd}};
         return WriteAll(arguments.folder, files) ? 0 : 1;
     } catch (...) {
         std::fprintf(stderr, "qm22t-package: out of memory\n");

@@ -94,14 +94,20 @@ void WritePpdHeader(PpdText& out, const PrinterModel& printer, const std::string
     out.Line("*Throughput: \"100\"");
 }
 
-void WritePpdPaper(PpdText& out, const PpdModel& model) {
+void WritePpdPaper(PpdText& out, const PpdModel& model, const PpdOption* paperFeature) {
     for (const char* const keyword : {"PageSize", "PageRegion"}) {
         out.Line(std::string("*OpenUI *") + keyword + "/" + KeywordLabel(keyword) + ": PickOne");
         out.Line("*OrderDependency: " + std::to_string(kStandardOrder) + " AnySetup *" + keyword);
         out.Line(std::string("*Default") + keyword + ": " + model.defaultPaper);
         for (const PpdPaper& paper : model.papers) {
+            std::string feature;
+            for (size_t i = 0; paperFeature != nullptr && keyword[4] == 'S' && i < paperFeature->choices.size(); ++i) {
+                const PpdChoice& choice = paperFeature->choices[i];
+                if (choice.name == paper.keyword)
+                    feature = " " + PpdFeatureCode(paperFeature->keyword, choice.invocationValue);
+            }
             out.Line(std::string("*") + keyword + " " + paper.keyword + "/" + paper.text + ": \"<</PageSize [" +
-                     Size(paper.width, paper.length) + "] /ImagingBBox null>> setpagedevice\"");
+                     Size(paper.width, paper.length) + "] /ImagingBBox null>> setpagedevice" + feature + "\"");
         }
         out.Line(std::string("*CloseUI: *") + keyword);
     }

@@ -37,8 +37,10 @@ private:
 void WritePpdHeader(PpdText& out, const PrinterModel& printer, const std::string& version, const PpdFlavour& flavour);
 
 // PageSize and PageRegion (the default paper of the settings), the imageable
-// areas and paper dimensions.
-void WritePpdPaper(PpdText& out, const PpdModel& model);
+// areas and paper dimensions. With paperFeature, each PageSize choice also
+// invokes that printer feature with its choice of the same name (a flavour
+// without the feature's own option names the paper this way).
+void WritePpdPaper(PpdText& out, const PpdModel& model, const PpdOption* paperFeature = nullptr);
 
 // The custom page size within the model's range, with no margins.
 void WritePpdCustomSize(PpdText& out, const PpdModel& model);
