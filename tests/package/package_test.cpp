@@ -768,7 +768,7 @@ TEST(PackageReproducible, GenerationsAtOtherClocksAreByteEqual) {
         const fs::path out = folder / std::string(clock, 4);
         const CommandRun run = RunCommand(std::string("faketime '") + clock + "'" + generate(out));
         ASSERT_EQ(run.status, 0) << "faketime (Debian package faketime, scripts/install-deps.sh): " << run.output;
-        for (const char* const name : {"QM22TPS.PPD", "QM22T.INF", "QM22TRD.INI"}) {
+        for (const char* const name : {"QM22TPS.PPD", "QM22T.INF", "QM22TRD.INI", "qm22t-cups.ppd"}) {
             EXPECT_EQ(ReadFile((out / name).string()), ReadFile(std::string(PACKAGE_FILES_DIR "/") + name))
                 << clock << " " << name;
         }
