@@ -2,8 +2,13 @@
 # Installs the build dependencies (Debian/Ubuntu); clang and its sanitizer and
 # libFuzzer runtimes are for the fuzz targets (scripts/fuzz.sh); help2man writes
 # the manual page qm22t(1), man-db checks and shows it; cups-client brings
-# cupstestppd, which checks the driver package's printer description;
-# clang-format checks the layout (scripts/check-format.sh). Does nothing when
+# cupstestppd, which checks the driver package's printer descriptions; the CUPS
+# filter qm22t-cups links libcups (libcups2-dev), and its tests run a cupsd of
+# their own (cups-daemon, cups for cupsfilter, cups-filters for pstops and
+# pdftops, cups-ipp-utils for ipptool, which asks a job's state);
+# clang-format checks the layout (scripts/check-format.sh); git gives the driver
+# package its date (the commit's) and faketime lets the package test prove that
+# the build's clock does not matter. Does nothing when
 # all of them are present already, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -22,11 +27,18 @@ packages=(
     time
     ghostscript
     cups-client
+    cups
+    cups-daemon
+    cups-filters
+    cups-ipp-utils
+    libcups2-dev
     clang
     libclang-rt-dev
     clang-format
     help2man
     man-db
+    git
+    faketime
 )
 
 missing=()

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,15 @@ namespace {
 constexpr size_t kTemporarySlots = 16;
 char temporaryPaths[kTemporarySlots][PATH_MAX];
 volatile sig_atomic_t temporaryCount = 0;
+
+// The signals that end a program by default and may come from a user or a
+// pipe; SIGQUIT dumps core besides, which the handler keeps by raising it again.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+// Set once a failure to write standard output has been told.
+bool standardOutputReported = false;
+// Why standard output failed, taken when the failure was seen.
+std::string standardOutputFailure;
 
 extern "C" void RemoveTemporariesAndDie(int signal) {
     for (sig_atomic_t i = temporaryCount; i > 0; --i) {
@@ -34,7 +44,7 @@ void InstallSignalHandlers() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    for (int signal : kCleanupSignals) {
         // A signal ignored when the program started (nohup, a background job
         // of a shell without job control) stays ignored.
         struct sigaction previous {};
@@ -52,7 +62,7 @@ public:
     SignalsHeld() {
         sigset_t held;
         sigemptyset(&held);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&held, signal);
+        for (int signal : kCleanupSignals) sigaddset(&held, signal);
         sigprocmask(SIG_BLOCK, &held, &previous_);
     }
     ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
@@ -227,10 +237,17 @@ std::string DisplayName(const std::string& path, bool output) {
     return path;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error, const std::string& role) {
+    const std::string cannot =
+        "cannot read " + (role.empty() ? "" : "the " + role + " file ") + DisplayName(path, false);
+    struct stat info {};
+    if (path != "-" && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        *error = cannot + ": it is a folder; give a file";
+        return false;
+    }
     FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        *error = "cannot read " + path + ": " + SystemError();
+        *error = cannot + ": " + SystemError();
         return false;
     }
     bytes->clear();
@@ -240,7 +257,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
     const bool failed = std::ferror(file) != 0;
     const std::string reason = SystemError();
     if (file != stdin) std::fclose(file);
-    if (failed) *error = "cannot read " + DisplayName(path, false) + ": " + reason;
+    if (failed) *error = cannot + ": " + reason;
     return !failed;
 }
 
@@ -253,31 +270,115 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
 
 OutputFile::~OutputFile() { Discard(); }
 
+namespace {
+
+// The program's own descriptor that a path names: /dev/stdin, /dev/stdout,
+// /dev/stderr, /dev/fd/N and /proc/self/fd/N (or the program's own number
+// for self); -1 for any other path.
+int DescriptorNamed(const std::string& path) {
+    if (path == "/dev/stdin") return STDIN_FILENO;
+    if (path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    std::string number;
+    for (const std::string& folder :
+         {std::string("/dev/fd/"), std::string("/proc/self/fd/"), std::string("/proc/thread-self/fd/"),
+          "/proc/" + std::to_string(getpid()) + "/fd/"}) {
+        if (path.compare(0, folder.size(), folder) == 0) number = path.substr(folder.size());
+    }
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoi(number);
+}
+
+// Follows the symbolic links of `path` to the name they end at (which need not
+// exist). A name on the way that is one of the program's descriptors ends the
+// walk: its number goes to `descriptor`, else -1 does. False for a loop.
+bool FollowLinks(const std::string& path, std::string* target, int* descriptor) {
+    std::string current = path;
+    constexpr int kMostLinks = 40;  // as the kernel allows
+    for (int step = 0; step < kMostLinks; ++step) {
+        *descriptor = DescriptorNamed(current);
+        struct stat info {};
+        if (*descriptor >= 0 || lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            *target = current;
+            return true;
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = readlink(current.c_str(), &link[0], link.size());
+        if (length < 0) {
+            *target = current;
+            return true;
+        }
+        link.resize(static_cast<size_t>(length));
+        const size_t slash = current.find_last_of('/');
+        if (link[0] != '/' && slash != std::string::npos) link = current.substr(0, slash + 1) + link;
+        current = link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+}  // namespace
+
 bool OutputFile::Open(const std::string& path, std::string* error) {
     path_ = path;
+    target_ = path;
     failure_.clear();
-    if (path == "-") {
-        file_ = stdout;
+    finished_ = false;
+    ownsStream_ = false;
+    standardOutput_ = false;
+    const std::string cannot = "cannot write " + DisplayName(path, true) + ": ";
+    int descriptor = path == "-" ? STDOUT_FILENO : -1;
+    if (path != "-" && !FollowLinks(path, &target_, &descriptor)) {
+        *error = cannot + SystemError();
+        return false;
+    }
+    if (descriptor >= 0) {
+        if (fcntl(descriptor, F_GETFD) < 0) {
+            *error = cannot + "descriptor " + std::to_string(descriptor) + " is not open";
+            return false;
+        }
+        if (descriptor == STDOUT_FILENO || descriptor == STDERR_FILENO) {
+            file_ = descriptor == STDOUT_FILENO ? stdout : stderr;
+            standardOutput_ = descriptor == STDOUT_FILENO;
+            return true;
+        }
+        const int copy = dup(descriptor);
+        file_ = copy < 0 ? nullptr : fdopen(copy, "wb");
+        if (file_ == nullptr) {
+            *error = cannot + SystemError();
+            if (copy >= 0) close(copy);
+            return false;
+        }
+        ownsStream_ = true;
         return true;
     }
     struct stat info {};
-    const bool exists = stat(path.c_str(), &info) == 0;
+    const bool exists = stat(target_.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        *error = cannot + "it is a folder";
+        return false;
+    }
     if (exists && !IsRegularFile(info)) {
-        if (S_ISDIR(info.st_mode)) {
-            *error = "cannot write " + path + ": it is a folder";
-            return false;
-        }
-        file_ = std::fopen(path.c_str(), "wb");
-        if (file_ == nullptr) *error = "cannot write " + path + ": " + SystemError();
+        file_ = std::fopen(target_.c_str(), "wb");
+        if (file_ == nullptr) *error = cannot + SystemError();
+        ownsStream_ = file_ != nullptr;
         return file_ != nullptr;
     }
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The rename would replace a file its owner made read-only, even for root.
+    if (exists && ((info.st_mode & 0222) == 0 || access(target_.c_str(), W_OK) != 0)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        *error = cannot + "the file is read-only (mode " + mode +
+                 ") and is left as it is; make it writable or give another file";
+        return false;
+    }
+    const size_t slash = target_.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     std::string pattern = folder + "." + name + ".qm22t-XXXXXX";
-    const int descriptor = mkstemp(&pattern[0]);
-    if (descriptor < 0) {
-        *error = "cannot write " + path + ": " + SystemError();
+    const int temporary = mkstemp(&pattern[0]);
+    if (temporary < 0) {
+        *error = cannot + SystemError();
         return false;
     }
     temporary_ = pattern;
@@ -291,14 +392,15 @@ bool OutputFile::Open(const std::string& path, std::string* error) {
         umask(mask);
         mode = 0666 & ~mask;
     }
-    fchmod(descriptor, mode);
-    file_ = fdopen(descriptor, "wb");
+    fchmod(temporary, mode);
+    file_ = fdopen(temporary, "wb");
     if (file_ == nullptr) {
-        *error = "cannot write " + path + ": " + SystemError();
-        close(descriptor);
+        *error = cannot + SystemError();
+        close(temporary);
         Discard();
         return false;
     }
+    ownsStream_ = true;
     return true;
 }
 
@@ -306,42 +408,88 @@ bool OutputFile::Write(const void* bytes, size_t count) {
     if (!failure_.empty()) return false;
     if (count > 0 && std::fwrite(bytes, 1, count, file_) != count) {
         failure_ = SystemError();
+        // Whoever writes reports the failure; the program's last check must not again.
+        if (standardOutput_) StandardOutputFailureReported();
         return false;
     }
     return true;
 }
 
-bool OutputFile::Commit(std::string* error) {
-    if (file_ == nullptr) return true;
-    // Small outputs stay buffered until the stream is flushed, so a full disk
-    // or a closed pipe shows only here.
-    if (std::fflush(file_) != 0 && failure_.empty()) failure_ = SystemError();
-    if (std::ferror(file_) && failure_.empty()) failure_ = "a write failed";
-    if (file_ != stdout) {
-        if (std::fclose(file_) != 0 && failure_.empty()) failure_ = SystemError();
+bool OutputFile::Finish(std::string* error) {
+    if (!finished_ && file_ != nullptr) {
+        // Small outputs stay buffered until the stream is flushed, so a full disk
+        // or a closed pipe shows only here.
+        if (std::fflush(file_) != 0 && failure_.empty()) failure_ = SystemError();
+        if (std::ferror(file_) && failure_.empty()) failure_ = "a write failed";
+        if (ownsStream_ && std::fclose(file_) != 0 && failure_.empty()) failure_ = SystemError();
         file_ = nullptr;
-        if (failure_.empty() && !temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-            failure_ = SystemError();
-        }
-        if (failure_.empty() && !temporary_.empty()) {
-            ForgetTemporaryPath(temporary_);
-            temporary_.clear();
-        }
     }
-    file_ = nullptr;
+    finished_ = true;
     if (failure_.empty()) return true;
     *error = "cannot write " + DisplayName(path_, true) + ": " + failure_;
+    if (standardOutput_) StandardOutputFailureReported();
     Discard();
     return false;
 }
 
+bool OutputFile::Place(std::string* error) {
+    if (temporary_.empty()) return true;
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        *error = "cannot write " + DisplayName(path_, true) + ": " + SystemError();
+        Discard();
+        return false;
+    }
+    ForgetTemporaryPath(temporary_);
+    temporary_.clear();
+    return true;
+}
+
+bool OutputFile::Commit(std::string* error) { return Finish(error) && Place(error); }
+
 void OutputFile::Discard() {
-    if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+    if (file_ != nullptr && ownsStream_) std::fclose(file_);
     file_ = nullptr;
     if (!temporary_.empty()) {
         unlink(temporary_.c_str());
         ForgetTemporaryPath(temporary_);
         temporary_.clear();
+    }
+}
+
+bool CommitAll(const std::vector<OutputFile*>& outputs, std::string* error) {
+    bool complete = true;
+    for (OutputFile* output : outputs) {
+        std::string reason;
+        if (output != nullptr && !output->Finish(&reason) && complete) {
+            *error = reason;
+            complete = false;
+        }
+    }
+    for (OutputFile* output : outputs) {
+        if (output == nullptr) continue;
+        if (!complete) output->Discard();
+        else if (!output->Place(error)) complete = false;
+    }
+    return complete;
+}
+
+void OpenStandardDescriptors() {
+    for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(descriptor, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number: the one just found closed.
+        const int opened = open("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != descriptor) {
+            dup2(opened, descriptor);
+            close(opened);
+        }
+    }
+}
+
+void StandardOutputFailureReported() { standardOutputReported = true; }
+
+void NoteStandardOutputState() {
+    if (standardOutputFailure.empty() && (std::ferror(stdout) || !std::cout)) {
+        standardOutputFailure = errno != 0 ? SystemError() : "a write failed";
     }
 }
 
@@ -369,8 +517,9 @@ int FinishStandardOutput(int code) {
     std::cout.flush();
     const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout;
     if (!failed) return code;
-    const std::string reason = errno != 0 ? SystemError() : "a write failed";
-    Error("cannot write standard output: " + reason);
+    if (standardOutputFailure.empty()) standardOutputFailure = errno != 0 ? SystemError() : "a write failed";
+    if (!standardOutputReported) Error("cannot write standard output: " + standardOutputFailure);
+    standardOutputReported = true;
     return kExitUsage;
 }
 

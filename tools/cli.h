@@ -60,9 +60,10 @@ bool ParseInteger(const std::string& text, int64_t* value);
 // A count of bytes: decimal, optionally followed by K, M or G (powers of 1024).
 bool ParseByteCount(const std::string& text, uint64_t* value);
 
-// Whole files, "-" being standard input or output. The error names the file
-// and says what went wrong.
-bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+// Whole files, "-" being standard input or output. The error names the file,
+// the option that named it (`role`, as "--settings"; none when empty) and
+// says what went wrong. A folder is refused as such.
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error, const std::string& role = "");
 // Through an OutputFile: the target is replaced only when every byte is written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error);
 // "standard input" / "standard output" for "-", else the path itself.
@@ -86,6 +87,9 @@ bool ParseDate(const std::string& text, int* year, int* month, int* day);
 // the program started (a full disk, a closed pipe) is reported once, and the
 // answer is kExitUsage; else `code` is handed back.
 int FinishStandardOutput(int code);
+// Keeps the reason of a failed write on standard output while errno still
+// holds it; a command that writes in many pieces calls it after each.
+void NoteStandardOutputState();
 
 // The files a command reads and writes, all checked before any is opened: an
 // output that names an input (the same file by device and inode, or the same
@@ -98,7 +102,7 @@ struct FileUse {
 };
 bool CheckFileUses(const std::vector<FileUse>& uses, std::string* error);
 
-// Paths removed when SIGINT, SIGTERM, SIGHUP or SIGPIPE ends the program: files
+// Paths removed when SIGINT, SIGTERM, SIGHUP, SIGQUIT or SIGPIPE ends the program: files
 // and empty folders, the last registered first, so a folder registered before
 // the links inside it goes after them. The handler then ends the program by
 // the same signal. Registering installs the handler.
@@ -124,11 +128,15 @@ private:
     std::vector<std::string> paths_;
 };
 
-// An output file written to a temporary file in the target's folder and
-// renamed into place only by Commit, so a command that fails leaves an existing
-// file as it was. "-" is standard output (written straight, checked at
-// Commit); a target that exists and is not a regular file (a device, a pipe)
-// is written straight too, since renaming over it would replace the device.
+// An output file written the way the shell's ">" writes it, but safely: a
+// regular file (or a name that does not exist yet) is written to a temporary
+// file beside it and renamed over it only by Place, so a command that fails
+// leaves an existing file as it was. A symbolic link is followed, and its
+// final target is the file replaced; the link stays. "-" is standard output,
+// and /dev/stdout, /dev/stderr and /dev/fd/N (also through links) are the
+// program's own descriptors; they, devices and pipes are written straight,
+// since renaming over them would replace them. An existing file without write
+// permission is refused, not replaced.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -139,10 +147,14 @@ public:
     bool Open(const std::string& path, std::string* error);
     bool IsOpen() const { return file_ != nullptr; }
     FILE* Stream() const { return file_; }
-    // False once a write failed; the reason is kept for Commit.
+    // False once a write failed; the reason is kept for Finish.
     bool Write(const void* bytes, size_t count);
-    // Flushes, closes and renames into place. False with the reason when any
-    // write failed; the temporary file is removed then.
+    // Flushes and closes; false with the reason when any write failed (then
+    // or earlier). The target is not touched yet.
+    bool Finish(std::string* error);
+    // Renames the finished temporary file into place.
+    bool Place(std::string* error);
+    // Finish and Place.
     bool Commit(std::string* error);
     // Removes the temporary file; the target stays as it was.
     void Discard();
@@ -150,10 +162,29 @@ public:
 
 private:
     std::string path_;
+    std::string target_;     // the file the rename replaces: path_ with its links followed
     std::string temporary_;  // empty: written straight
     FILE* file_ = nullptr;
+    bool ownsStream_ = false;  // file_ is ours to close (not stdout or stderr)
+    bool standardOutput_ = false;
+    bool finished_ = false;
     std::string failure_;
 };
+
+// Commits the outputs of one command together: every one is finished first,
+// and only when all were written completely are the temporary files renamed
+// into place; else every temporary file goes and no existing file changes.
+// Null entries (outputs not asked for) are skipped.
+bool CommitAll(const std::vector<OutputFile*>& outputs, std::string* error);
+
+// Descriptors 0, 1 and 2 that are closed are opened on /dev/null, so that no
+// file the program opens takes their place (and a message lands in a spool
+// file). Called first thing.
+void OpenStandardDescriptors();
+
+// A failure to write standard output that the command has already reported:
+// FinishStandardOutput then answers kExitUsage without a second message.
+void StandardOutputFailureReported();
 
 // Strict conversions: false for invalid UTF-8, or for a lone surrogate.
 bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16);

@@ -105,20 +105,19 @@ sim::WriteOutcome SpoolerPort::Take(const void* bytes, DWORD count) {
     return sim::WriteOutcome{TRUE, take, 0};
 }
 
-bool SpoolerPort::Finish(bool keep, std::string* error) {
+bool SpoolerPort::Finish(bool keep, OutputFile* alongside, std::string* error) {
+    if (traceStream_ == stderr && (std::fflush(stderr) != 0 || std::ferror(stderr)) && outputError_.empty()) {
+        outputError_ = "cannot write the trace to standard error (--trace -): " + SystemError();
+    }
     if (!keep || !outputError_.empty()) {
         out_.Discard();
         trace_.Discard();
+        if (alongside != nullptr) alongside->Discard();
         *error = outputError_;
         return outputError_.empty();
     }
     std::string reason;
-    if (!out_.Commit(&reason) && outputError_.empty()) outputError_ = reason;
-    if (!outputError_.empty()) {
-        trace_.Discard();
-    } else if (!trace_.Commit(&reason)) {
-        outputError_ = "the trace: " + reason;
-    }
+    if (!CommitAll({&out_, &trace_, alongside}, &reason)) outputError_ = reason;
     *error = outputError_;
     return outputError_.empty();
 }

@@ -52,10 +52,12 @@ public:
     sim::WriteOutcome Take(const void* bytes, DWORD count);
     // Who writes the next calls, for the trace: "header" or "filter".
     void SetWriter(const char* writer) { writer_ = writer; }
-    // Flushes the output and the trace and, with `keep`, puts them in place;
-    // without it an existing file stays as it was. False with the reason when
-    // either could not be written (then or earlier).
-    bool Finish(bool keep, std::string* error);
+    // Flushes the output and the trace and, with `keep`, puts them in place
+    // together with `alongside` (another output of the run, or null), only
+    // when all three were written whole; without it, or when one failed, every
+    // existing file stays as it was. False with the reason when any could not
+    // be written (then or earlier); a trace on standard error counts too.
+    bool Finish(bool keep, OutputFile* alongside, std::string* error);
 
     uint64_t Taken() const { return taken_; }
     uint64_t Calls() const { return calls_; }

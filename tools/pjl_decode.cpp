@@ -6,6 +6,9 @@
 #include "settings/paper.h"
 #include "settings/private_part.h"
 
+#include "settings_text.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace qm22t {
@@ -213,6 +216,86 @@ std::vector<DecodedLine> DecodeSetLines(const std::vector<std::string>& assignme
         at += decoded.back().lineCount;
     }
     return decoded;
+}
+
+std::string VariableOf(const std::string& assignment) { return assignment.substr(0, assignment.find('=')); }
+
+namespace {
+
+// The variables of a setting's rows, and whether every key in `keys` has a row.
+void VariablesOfSetting(int32_t setting, std::vector<std::string>* variables) {
+    for (const PjlSettingRow& row : kPjlSettingTable) {
+        if (row.setting != setting) continue;
+        const std::string variable = VariableOf(row.assignment);
+        if (std::find(variables->begin(), variables->end(), variable) == variables->end()) {
+            variables->push_back(variable);
+        }
+    }
+}
+
+bool HasRow(int32_t setting, int64_t key) {
+    return std::any_of(std::begin(kPjlSettingTable), std::end(kPjlSettingTable),
+                       [&](const PjlSettingRow& row) { return row.setting == setting && row.key == key; });
+}
+
+// Every value the validation keeps has a row: then the line is always there.
+bool EveryValidValueHasRow(const JobSettingRow& job) {
+    const Field* field = FindField(job.field.name);
+    if (field == nullptr) return false;
+    const FieldFacts facts = DescribeField(*field);
+    if (facts.rule != "values" && facts.rule.compare(0, 8, "follows ") != 0) return false;
+    constexpr int64_t kMostKeys = 4096;  // a table of keys is short; a wider range is no list of options
+    int64_t count = 0;
+    for (const auto& [low, high] : facts.ranges) count += high - low + 1;
+    if (count == 0 || count > kMostKeys) return false;
+    for (const auto& [low, high] : facts.ranges) {
+        for (int64_t key = low; key <= high; ++key) {
+            // 1-byte options are read unsigned as keys.
+            const int64_t stored = field->bytes == 1 && key < 0 ? key + 256 : key;
+            if (!HasRow(job.setting, stored)) return false;
+        }
+    }
+    return true;
+}
+
+std::vector<RequiredLine> FindRequiredLines() {
+    std::vector<RequiredLine> lines;
+    for (int32_t setting = kFirstIdentificationSetting; setting <= kLastIdentificationSetting; ++setting) {
+        RequiredLine line;
+        VariablesOfSetting(setting, &line.variables);
+        if (!line.variables.empty()) lines.push_back(line);
+    }
+    for (const JobSettingRow& job : kJobSettingTable) {
+        RequiredLine line;
+        line.field = job.field.name;
+        VariablesOfSetting(job.setting, &line.variables);
+        bool always = false;
+        switch (job.source) {
+            case JobSource::Value:
+            case JobSource::Text:
+            case JobSource::PageList:
+            case JobSource::OwnerName:
+            case JobSource::JobName: always = HasRow(job.setting, -1); break;
+            case JobSource::OutputBox:
+                VariablesOfSetting(kSharedBoxSetting, &line.variables);
+                always = HasRow(job.setting, 0) && HasRow(kSharedBoxSetting, -1);
+                break;
+            case JobSource::Key:
+            case JobSource::Copies: always = EveryValidValueHasRow(job); break;
+            // The printer's paper codes come from the paper list as well.
+            case JobSource::PageSizeCode:
+            case JobSource::OutputPaperCode: break;
+        }
+        if (always && !line.variables.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+const std::vector<RequiredLine>& RequiredHeaderLines() {
+    static const std::vector<RequiredLine> lines = FindRequiredLines();
+    return lines;
 }
 
 std::string DescribeDecodedLine(const DecodedLine& line) {

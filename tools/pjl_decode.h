@@ -33,6 +33,20 @@ struct DecodedLine {
 // "@PJL SET ", without the line end), in order.
 std::vector<DecodedLine> DecodeSetLines(const std::vector<std::string>& assignments);
 
+// A line every header carries, whatever the settings: one of `variables`
+// (the variable before "=", as "DUPLEX" or "COPIES"), made from `field` (empty
+// for the identification lines). Read from the tables: an identification
+// setting, a job setting whose value is written whatever it is, or one whose
+// every valid value has a row of the PJL table.
+struct RequiredLine {
+    std::vector<std::string> variables;
+    std::string field;
+};
+const std::vector<RequiredLine>& RequiredHeaderLines();
+
+// The variable an "@PJL SET" assignment sets: the text before "=".
+std::string VariableOf(const std::string& assignment);
+
 // "ZTCollate=2, CopyCount=3", the fields, the note and the flag in one line.
 std::string DescribeDecodedLine(const DecodedLine& line);
 

@@ -3,12 +3,14 @@
 #include "cli.h"
 #include "commands.h"
 #include "job_io.h"
-#include "settings_source.h"
+#include "plugin_session.h"
 
 #include <cstdio>
 #include <iostream>
 #include <set>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace qm22t {
 namespace {
@@ -24,7 +26,10 @@ the way the PostScript driver drives it, and writes what reached the spooler.
 
 Device settings, applied in this order:
   --private-part FILE      start from a 12016-byte private part captured from a
-                           DEVMODE (default: the sibling library's defaults)
+                           DEVMODE (default: the sibling library's defaults;
+                           without QM22TIE.dll beside the plug-in, its own,
+                           which carry no identification: the plug-in then
+                           writes no job header, as on Windows)
   --settings FILE          Field=value lines, as `qm22t settings dump` writes them
                            (repeatable)
   --set Field=value        one field of the settings table (repeatable; texts in UTF-8)
@@ -62,8 +67,10 @@ names an input, or standard input named twice, is refused. Output files (--out,
 put in place only when the job is done (exit 0) or the spooler failed as asked
 (exit 3, the file then holds what reached the spooler): any other failure leaves
 an existing file as it was. The plug-in's work folder goes to TMPDIR (else
-/tmp); it and every temporary output go when SIGINT, SIGTERM, SIGHUP or SIGPIPE
-ends the run.
+/tmp); it and every temporary output go when SIGINT, SIGTERM, SIGHUP, SIGQUIT
+or SIGPIPE ends the run. Outputs are written as the shell writes them: a
+symbolic link is followed and its target replaced, /dev/stdout, /dev/fd/N,
+devices and pipes are written straight, and a read-only file is refused.
 
 The settings are merged as the driver merges them after a user changed them;
 every value that changes is told on standard error ("CopyCount: -5 -> 1"). A job
@@ -247,33 +254,80 @@ void CheckJobHead(const std::string& head, const std::string& name) {
     }
 }
 
-// The paper-list file is UTF-16 little-endian; the plug-in finds no entry in
-// anything else. Empty when the bytes look right, else what was found.
+// The first unit of UTF-16 little-endian text (from byte `from` on) that no
+// text holds: a control character other than tab and line ends, a
+// noncharacter or a lone surrogate. Empty when there is none.
+std::string BinaryUnit(const std::string& bytes, size_t from) {
+    for (size_t i = from; i + 1 < bytes.size(); i += 2) {
+        const unsigned unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        bool bad = (unit < 0x20 && unit != '\t' && unit != '\r' && unit != '\n') || unit >= 0xFFFE || low;
+        if (high) {
+            const unsigned next = i + 3 < bytes.size() ? static_cast<unsigned char>(bytes[i + 2]) |
+                                                             static_cast<unsigned char>(bytes[i + 3]) << 8
+                                                       : 0;
+            bad = next < 0xDC00 || next > 0xDFFF;
+            if (!bad) i += 2;
+        }
+        if (!bad) continue;
+        char text[64];
+        std::snprintf(text, sizeof text, "the unit 0x%04X at byte %zu", unit, i);
+        return text;
+    }
+    return "";
+}
+
+// The paper-list file is UTF-16 little-endian text; the plug-in finds no
+// entry in anything else. Empty when the bytes look right, else what was found.
 std::string PaperListFinding(const std::string& bytes) {
     if (bytes.empty()) return "it is empty";
     const auto starts = [&](const std::string& mark) { return bytes.compare(0, mark.size(), mark) == 0; };
-    if (starts("\xFF\xFE")) return "";
     if (starts("\xFE\xFF")) return "it is UTF-16 big-endian (it begins with FE FF)";
     if (starts("\xEF\xBB\xBF")) return "it is UTF-8 (it begins with EF BB BF)";
-    size_t evenZeros = 0;
-    size_t oddZeros = 0;
-    for (size_t i = 0; i < bytes.size() && i < 512; ++i) {
-        if (bytes[i] == 0) ++(i % 2 == 0 ? evenZeros : oddZeros);
+    const bool marked = starts("\xFF\xFE");
+    if (!marked) {
+        // ASCII text in UTF-16 has a zero in every second byte; a quarter of
+        // them may be other characters.
+        size_t zeros[2] = {0, 0};
+        size_t seen[2] = {0, 0};
+        size_t controls = 0;
+        for (size_t i = 0; i < bytes.size() && i < 512; ++i) {
+            const unsigned char c = static_cast<unsigned char>(bytes[i]);
+            ++seen[i % 2];
+            if (c == 0) ++zeros[i % 2];
+            else if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') ++controls;
+        }
+        const bool little = bytes.size() % 2 == 0 && zeros[1] * 4 >= seen[1] * 3 && zeros[0] * 4 < seen[0];
+        if (!little && zeros[0] * 4 >= seen[0] * 3 && zeros[1] * 4 < seen[1]) return "it looks like UTF-16 big-endian";
+        if (!little && (zeros[0] + zeros[1] + controls) > 0) {
+            return "it holds binary data, not text (" +
+                   Count(zeros[0] + zeros[1] + controls, "control byte", "control bytes") + " in its first 512)";
+        }
+        if (!little) return "it holds 8-bit text, beginning \"" + Printable(bytes, 32) + "\"";
     }
-    if (oddZeros > evenZeros && bytes.size() % 2 == 0) return "";  // little-endian text without a mark
-    if (evenZeros > oddZeros) return "it looks like UTF-16 big-endian";
-    return "it holds 8-bit text, beginning \"" + Printable(bytes, 32) + "\"";
+    if (bytes.size() % 2 != 0) return "it has an odd number of bytes (" + std::to_string(bytes.size()) + ")";
+    const std::string unit = BinaryUnit(bytes, marked ? 2 : 0);
+    return unit.empty() ? "" : "it holds binary data, not text (" + unit + ")";
 }
 
-void CheckPaperList(const std::string& path) {
+// False, with the message told, when the file cannot be read at all; a file
+// that is missing is for the session to tell.
+bool CheckPaperList(const std::string& path, bool named) {
     std::string bytes;
     std::string error;
-    if (!ReadWholeFile(path, &bytes, &error)) return;  // the session says what is missing
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return true;
+    if (!ReadWholeFile(path, &bytes, &error, named ? "--paper-list" : "paper-list")) {
+        Error(error + (S_ISDIR(info.st_mode) ? " (the plug-in's QM22T.ini)" : ""));
+        return false;
+    }
     const std::string finding = PaperListFinding(bytes);
     if (!finding.empty()) {
-        Warning("the paper-list file " + path + " is not UTF-16 little-endian: " + finding +
-                "; the plug-in finds no paper entries in it");
+        Warning("the paper-list file " + path + " is not UTF-16 little-endian text: " + finding +
+                "; the plug-in finds no paper entries in it (save it as UTF-16, as Windows' Notepad does)");
     }
+    return true;
 }
 
 // The plug-in keeps the document name in 520 UTF-16 units, terminator
@@ -289,11 +343,16 @@ void CheckDocumentName(const std::string& documentName) {
 
 // Why the plug-in wrote no job header, when the settings tell: it refuses a
 // settings block that does not begin with its identification.
-std::string HeaderRefusalReason(const PrivatePart& part) {
+std::string HeaderRefusalReason(const PrivatePart& part, bool pluginDefaults) {
     const SettingsBlock block = BlockOfPart(part.data());
     const Field* identification = FindField("Identification");
     std::string shown;
     if (identification == nullptr || (SpellField(*identification, block, &shown) && shown == "VTA/NP")) return "";
+    if (pluginDefaults && shown.empty()) {
+        return "; the plug-in wrote no job header and gives the job up: without QM22TIE.dll its own defaults carry no "
+               "identification \"VTA/NP\" (only the library writes it); give --private-part with a part captured "
+               "where the library is, or --plugin DIR with QM22TIE.dll in DIR";
+    }
     return "; the plug-in wrote no job header and gives the job up: its settings block must begin with the "
            "identification \"VTA/NP\", and this one holds " +
            ShowField(*identification, block) + " (a private part of another driver, or one changed with --raw)";
@@ -359,7 +418,10 @@ int Run(const RunOptions& o) {
     CheckJobHead(input.Head(), input.Name());
     CheckDocumentName(o.documentName);
     const std::string pluginDir = o.session.pluginDir.empty() ? DefaultPluginFolder() : o.session.pluginDir;
-    CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile);
+    if (!CheckPaperList(o.session.paperListFile.empty() ? pluginDir + "/QM22T.ini" : o.session.paperListFile,
+                        !o.session.paperListFile.empty())) {
+        return kExitUsage;
+    }
 
     // The port outlives the session, whose last calls may still write; the
     // work folder's paths stay registered until the session has removed them.
@@ -367,14 +429,24 @@ int Run(const RunOptions& o) {
     SessionOptions sessionOptions = o.session;
     sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
     DriverSession session;
+    if (!CheckTemporaryFolder(&error)) {
+        Error(error);
+        return kExitUsage;
+    }
     if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
         Error(error);
         return code;
     }
-    if (!session.SiblingLoaded()) Note("the sibling library was not loaded; device settings stay the plug-in's own");
+    const std::string absence = SiblingAbsence(session, o.session.pluginDir);
+    if (!absence.empty()) Note(absence);
 
+    PrivatePart defaults{};
+    if (o.settings.privatePartFile.empty() && !session.Defaults(&defaults, &error)) {
+        Error(error);
+        return kExitFound;
+    }
     PrivatePart part;
-    if (!BuildPrivatePart(session, o.settings, &part, &error)) {
+    if (!BuildPrivatePart(defaults, o.settings, &part, &error)) {
         Error(error);
         return kExitUsage;
     }
@@ -398,7 +470,7 @@ int Run(const RunOptions& o) {
     } else {
         port.SetWriter("header");
         if (!session.BeginStream(&error)) {
-            Error(error + HeaderRefusalReason(part));
+            Error(error + HeaderRefusalReason(part, !absence.empty() && o.settings.privatePartFile.empty()));
             status = kExitFound;
         }
         port.SetWriter("filter");
@@ -448,11 +520,7 @@ int Run(const RunOptions& o) {
     // spooler failed as --spooler-fail-after asked: then it is the record the
     // option exists for. Any other failure keeps no output.
     const bool keep = status == kExitOk || status == kExitSpooler;
-    if (!port.Finish(keep, &error)) {
-        Error(error);
-        return kExitUsage;
-    }
-    if (keep && savedPart.IsOpen() && !savedPart.Commit(&error)) {
+    if (!port.Finish(keep, savedPart.IsOpen() ? &savedPart : nullptr, &error)) {
         Error(error);
         return kExitUsage;
     }

@@ -11,22 +11,25 @@
 #include <iostream>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm22t {
 namespace {
 
 constexpr char kUsage[] = R"(usage: qm22t settings dump [--json] SOURCE
-       qm22t settings set [SOURCE] Field=value... [--out FILE] [--part] [--raw]
+       qm22t settings set [SOURCE] Field=value... [--out FILE] [--part] [--raw] [--json]
        qm22t settings validate [--json] SOURCE
        qm22t settings diff [--json] SOURCE SOURCE
        qm22t settings defaults [--json] [--out FILE] [--part]
        qm22t settings fields [--json]
+Every action also takes --plugin DIR.
 
 A SOURCE is a private part as captured from a DEVMODE (a file of 12016 bytes,
 or one that carries the plug-in's signature), or a settings file of Field=value
-lines (UTF-8, or UTF-16 with its byte-order mark), which applies to the
-sibling library's defaults. The field names are those of `qm22t run --set`; a
+lines (UTF-8, or UTF-16 with its byte-order mark; each field once), which
+applies to the sibling library's defaults (the plug-in's own when QM22TIE.dll
+is not beside it: the first line of a dump says which). The field names are those of `qm22t run --set`; a
 number field takes the names of its values too (ZTDuplex=LongEdge).
 
   dump       every field as Field=value, values that differ from the sibling
@@ -38,7 +41,8 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
              as in `qm22t run` (every change told on standard error) unless --raw
   validate   what the plug-in's device-settings merge would change, field by field
   diff       the fields in which two sources differ
-  defaults   the sibling library's defaults
+  defaults   the sibling library's defaults, or the plug-in's own without
+             QM22TIE.dll beside it (a note on standard error says so)
   fields     every field: its kind, valid values and their names, default, and
              the @PJL SET variables and feature blocks it drives
 
@@ -48,8 +52,10 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
                 replaced only when the command succeeds
   --part        set, defaults: write a private part rather than a settings file
   --raw         set: skip the merge
-  --plugin DIR  folder of QM22TRD.dll and QM22TIE.dll (default: the folder of
-                this program, or ../lib/qm22t from it as installed)
+  --plugin DIR  the plug-in's folder, where QM22TIE.dll is looked for (default:
+                the folder of this program, or ../lib/qm22t from it as
+                installed); nothing is loaded: the plug-in's defaults and merge
+                are computed from its own rules
 
 Exit codes:
   0  done; for validate and diff: nothing to change, no difference
@@ -77,14 +83,14 @@ struct Source {
 };
 
 // The part a source stands for, as it is: no merge.
-bool LoadSource(DriverSession& session, const std::string& path, Source* source, std::string* error) {
+bool LoadSource(const PrivatePart& defaults, const std::string& path, Source* source, std::string* error) {
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes, error)) return false;
+    if (!ReadWholeFile(path, &bytes, error, "source")) return false;
     source->name = DisplayName(path, false);
     if (!CheckSourceSize(bytes, source->name, error)) return false;
     source->isPrivatePart = LooksLikePrivatePart(bytes);
     if (source->isPrivatePart) return PrivatePartOfBytes(bytes, source->name, &source->part, error);
-    if (!session.Defaults(&source->part, error)) return false;
+    source->part = defaults;
     SettingsBlock block = BlockOfPart(source->part.data());
     std::string problem;
     if (!ApplySettingsText(bytes, &block, &problem)) {
@@ -95,8 +101,8 @@ bool LoadSource(DriverSession& session, const std::string& path, Source* source,
     return true;
 }
 
-std::string Describe(const Source& source) {
-    if (!source.isPrivatePart) return "settings of " + source.name + " over the sibling library's defaults";
+std::string Describe(const Source& source, const std::string& defaultsName) {
+    if (!source.isPrivatePart) return "settings of " + source.name + " over " + defaultsName;
     const PrivatePartHeader header = ReadPrivatePartHeader(source.part.data());
     char words[96];
     std::snprintf(words, sizeof words, "size %u, signature 0x%08X, version %u", static_cast<unsigned>(header.dwSize),
@@ -128,15 +134,16 @@ bool WriteOutput(const std::string& path, const std::string& bytes, bool binary)
 }
 
 // Text or JSON of the whole part, as dump, set and defaults write it.
-std::string Dump(const Source& source, const PrivatePart& defaults, bool json, const std::string& title,
-                 const char* kind) {
+std::string Dump(const Source& source, const PrivatePart& defaults, const std::string& defaultsName, bool json,
+                 const std::string& title, const char* kind) {
     const SettingsBlock block = BlockOfPart(source.part.data());
     const SettingsBlock defaultBlock = BlockOfPart(defaults.data());
-    if (!json) return DumpSettings(block, defaultBlock, title);
+    if (!json) return DumpSettings(block, defaultBlock, title, defaultsName);
     JsonWriter writer;
     writer.BeginObject();
     writer.Member("source", source.name);
     writer.Member("kind", kind);
+    writer.Member("defaults", defaultsName);
     if (source.isPrivatePart) HeaderJson(source.part, writer);
     DumpSettingsJson(block, defaultBlock, writer);
     writer.EndObject();
@@ -162,10 +169,11 @@ int ReportChanges(const std::string& title, const std::vector<FieldChange>& chan
 
 // set and defaults: the part with the assignments applied (and merged), as a
 // private part or as a settings file.
-int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::vector<Source>& sources,
+int WriteSettings(const SettingsLibrary& library, const SettingsOptions& o, const std::vector<Source>& sources,
                   const PrivatePart& defaults) {
+    const std::string defaultsName = DefaultsName(library);
     Source result;
-    result.name = sources.empty() ? "the sibling library's defaults" : sources[0].name;
+    result.name = sources.empty() ? defaultsName : sources[0].name;
     result.part = sources.empty() ? defaults : sources[0].part;
     result.isPrivatePart = o.part || (!sources.empty() && sources[0].isPrivatePart);
     std::string title = result.name;
@@ -183,7 +191,7 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
     if (o.action == "set" && !o.raw) {
         std::vector<FieldChange> changes;
         std::string error;
-        if (!MergeAndCompare(session, &result.part, &changes, &error)) {
+        if (!MergeLikeThePlugin(library, &result.part, &changes, &error)) {
             Error(error);
             return kExitFound;
         }
@@ -196,7 +204,7 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
         const char* kind = result.isPrivatePart     ? "private part"
                            : o.action == "defaults" ? "defaults"
                                                     : "settings file";
-        written = WriteOutput(o.out, Dump(result, defaults, o.json, title, kind), false);
+        written = WriteOutput(o.out, Dump(result, defaults, defaultsName, o.json, title, kind), false);
     }
     return written ? kExitOk : kExitUsage;
 }
@@ -333,24 +341,21 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
 }
 
 int RunAction(const SettingsOptions& o) {
-    TemporaryPaths workPaths;
-    DriverSession session;
+    // The plug-in's answers are computed here from its own rules; nothing is
+    // loaded, so the library counts as there when its file is.
     std::string error;
-    SessionOptions sessionOptions;
-    sessionOptions.pluginDir = o.pluginDir;
-    sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
-    if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
-        Error(error);
-        return code;
+    struct stat info {};
+    if (!o.pluginDir.empty() && (stat(o.pluginDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+        Error("--plugin " + o.pluginDir + " is not a folder; give the folder of QM22TRD.dll and QM22TIE.dll");
+        return kExitUsage;
     }
-    PrivatePart defaults;
-    if (!session.Defaults(&defaults, &error)) {
-        Error(error);
-        return kExitFound;
-    }
+    const SettingsLibrary library = FindSettingsLibrary(o.pluginDir);
+    if (!library.present) Note(LibraryAbsence(library.folder));
+    const PrivatePart defaults = LibraryDefaults(library);
+    const std::string defaultsName = DefaultsName(library);
     std::vector<Source> sources(o.sources.size());
     for (size_t i = 0; i < o.sources.size(); ++i) {
-        if (!LoadSource(session, o.sources[i], &sources[i], &error)) {
+        if (!LoadSource(defaults, o.sources[i], &sources[i], &error)) {
             Error(error);
             return kExitUsage;
         }
@@ -361,15 +366,15 @@ int RunAction(const SettingsOptions& o) {
         return kExitOk;
     }
     if (o.action == "dump") {
-        std::cout << Dump(sources[0], defaults, o.json, Describe(sources[0]),
+        std::cout << Dump(sources[0], defaults, defaultsName, o.json, Describe(sources[0], defaultsName),
                           sources[0].isPrivatePart ? "private part" : "settings file");
         return kExitOk;
     }
-    if (o.action == "defaults" || o.action == "set") return WriteSettings(session, o, sources, defaults);
+    if (o.action == "defaults" || o.action == "set") return WriteSettings(library, o, sources, defaults);
     if (o.action == "validate") {
         PrivatePart merged = sources[0].part;
         std::vector<FieldChange> changes;
-        if (!MergeAndCompare(session, &merged, &changes, &error)) {
+        if (!MergeLikeThePlugin(library, &merged, &changes, &error)) {
             Error(error);
             return kExitFound;
         }

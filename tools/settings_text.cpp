@@ -6,9 +6,10 @@
 #include "pjl/pjl_header_parts.h"
 #include "pjl/pjl_settings.h"
 #include "psfilter/feature_tables.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <algorithm>
+#include <map>
 #include <cstring>
 
 namespace qm22t {
@@ -351,7 +352,8 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
             return value->find_first_of("\r\n") == std::string::npos;
         }
         case FieldType::PageList: {
-            const WString decoded = DecodePageList(block.data() + field.offset, field.bytes);
+            WString decoded;
+            if (DecodePageList(block.data() + field.offset, field.bytes, decoded).Failed()) return false;
             value->assign(decoded.begin(), decoded.end());
             std::string encoded;
             std::string problem;
@@ -445,7 +447,7 @@ bool ApplyAssignment(const std::string& assignment, SettingsBlock* block, std::s
         *problem = "unknown field \"" + Printable(name) + "\"";
         const std::vector<std::string> closest = ClosestFieldNames(name);
         for (size_t i = 0; i < closest.size(); ++i) *problem += (i == 0 ? "; closest: " : ", ") + closest[i];
-        if (closest.empty()) *problem += "; `qm22t settings defaults` lists every field";
+        if (closest.empty()) *problem += "; `qm22t settings fields` lists every field";
         return false;
     }
     return StoreField(*field, value, block, problem);
@@ -476,6 +478,7 @@ bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::stri
         return false;
     }
     size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::map<std::string, size_t> firstLineOf;  // field name or "@OFFSET" -> its line
     for (size_t lineNumber = 1; start < text.size(); ++lineNumber) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -493,6 +496,15 @@ bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::stri
             return false;
         }
         const size_t from = line[first] == '*' ? first + 1 : first;
+        // Two lines for one field are a file edited twice: which one was meant
+        // cannot be told, so neither is taken.
+        const std::string name = Trim(line.substr(from, line.find('=', from) - from));
+        const auto [earlier, added] = firstLineOf.emplace(name, lineNumber);
+        if (!added && line.find('=', from) != std::string::npos) {
+            *problem = "line " + std::to_string(lineNumber) + ": " + Printable(name) + " is set again (first at line " +
+                       std::to_string(earlier->second) + "); a settings file sets each field once: remove one of them";
+            return false;
+        }
         if (!ApplyAssignment(line.substr(from), block, problem)) {
             *problem = "line " + std::to_string(lineNumber) + ": " + *problem;
             return false;
@@ -501,9 +513,9 @@ bool ApplySettingsText(const std::string& bytes, SettingsBlock* block, std::stri
     return true;
 }
 
-std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title) {
-    std::string text =
-        "# \"*\" marks a value that differs from the sibling library's defaults. Source: " + title + "\n";
+std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title,
+                         const std::string& defaultsName) {
+    std::string text = "# \"*\" marks a value that differs from " + defaultsName + ". Source: " + title + "\n";
     for (const Field& field : Fields()) {
         const bool changed = FieldBytes(field, block) != FieldBytes(field, defaults);
         std::string value;

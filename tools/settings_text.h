@@ -11,7 +11,7 @@
 #pragma once
 
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <array>
 #include <cstddef>
@@ -94,7 +94,9 @@ bool ApplySettingsText(const std::string& text, SettingsBlock* block, std::strin
 // Every field as a settings file, values that differ from `defaults` marked
 // with "*", then raw lines for the bytes outside the fields that differ from
 // `defaults`. `title` goes into the first comment line.
-std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title);
+// `defaultsName` says where `defaults` came from ("the sibling library's defaults").
+std::string DumpSettings(const SettingsBlock& block, const SettingsBlock& defaults, const std::string& title,
+                         const std::string& defaultsName);
 // The same as JSON members of the current object: "fields" and "raw".
 void DumpSettingsJson(const SettingsBlock& block, const SettingsBlock& defaults, JsonWriter& json);
 

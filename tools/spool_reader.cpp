@@ -28,9 +28,10 @@ bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-FILE* OpenForReading(const std::string& path, std::string* error) {
+// `role` names the file in the message ("the spool file", "the --job file").
+FILE* OpenForReading(const std::string& path, const std::string& role, std::string* error) {
     FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) *error = "cannot read " + path + ": " + SystemError();
+    if (file == nullptr) *error = "cannot read " + role + " " + path + ": " + SystemError();
     return file;
 }
 
@@ -222,6 +223,8 @@ void PostScriptScanner::Feed(const Line& line) {
     if (block.text.size() < kKeptBlockBytes) block.text.append(text, 0, kKeptBlockBytes - block.text.size());
     block.textDigest = Digest(Digest(block.textDigest, text.data(), text.size()), "\n", 1);
     if (StartsWith(text, kBeginFeature)) {
+        // The block is known by its comment line, not by the frame around it.
+        block.line = line.number;
         const std::string rest = text.substr(std::strlen(kBeginFeature));
         const size_t blank = rest.find(' ');
         block.keyword = rest.substr(0, blank);
@@ -256,7 +259,7 @@ SpoolReader::~SpoolReader() {
 }
 
 bool SpoolReader::Open(const std::string& path, bool digests, std::string* error) {
-    file_ = OpenForReading(path, error);
+    file_ = OpenForReading(path, "the spool file", error);
     if (file_ == nullptr) return false;
     name_ = DisplayName(path, false);
     reader_ = std::make_unique<LineReader>(file_, digests);
@@ -304,7 +307,7 @@ JobReader::~JobReader() {
 }
 
 bool JobReader::Open(const std::string& path, std::string* error) {
-    file_ = OpenForReading(path, error);
+    file_ = OpenForReading(path, "the --job file", error);
     if (file_ == nullptr) return false;
     reader_ = std::make_unique<LineReader>(file_, true);
     return true;

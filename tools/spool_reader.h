@@ -61,7 +61,7 @@ private:
 
 // One "featurebegin{" ... "}featurecleanup" block.
 struct FeatureBlock {
-    uint64_t line = 0;
+    uint64_t line = 0;         // of its "%%BeginFeature:" line (of "featurebegin{" until that comes)
     std::string keyword;       // from "%%BeginFeature: *Keyword value"
     std::string commentValue;  // the rest of that line
     std::string invocation;    // "(value) /Custom /ProcSet ..." gives value; other code stays whole

@@ -31,7 +31,9 @@ Decodes a file as it reached the printer (- reads standard input):
     driver's, replaced or inserted
   - the page count (%%Page: comments)
   - checks: every header line ends in CR LF, the header switches to PostScript,
-    every header line comes from the PJL table, every feature block agrees
+    every header line comes from the PJL table with a value the settings can
+    hold, no variable is set twice, every line the settings always make is
+    there (QTY or COPIES, ZTSTAPLEMODE...), every feature block agrees
     with the header on the settings both carry (duplex and binding, copies and
     collation, trays, paper size, orientation and every other field the PJL
     table and the feature tables share), the PostScript part begins with
@@ -40,6 +42,11 @@ Decodes a file as it reached the printer (- reads standard input):
     after %%EOF; with --job, the PostScript outside the setup sections is the
     job's byte for byte, the page count is the job's, and the job's sections
     and feature blocks are all there
+
+A file holds one job. Jobs joined into one file (with cat) fail the check
+"the file holds one job", which names the line where the second begins;
+split the file there and inspect each job alone. Line numbers of feature
+blocks are those of their %%BeginFeature: lines.
 
   --job JOB   the driver's output the spool file was made from
   --json      for scripts
@@ -244,13 +251,21 @@ public:
 
 private:
     void DecodeHeader();
+    // The file's line number of an "@PJL SET" line, by its place among them.
+    uint64_t HeaderLineNumber(size_t assignment) const;
     void ReportHeader();
     void OnLine(const Line& line, bool inSection);
     void OnSection(SetupSection& section);
     void ReportSection(const SetupSection& section, const std::vector<BlockVerdict>& verdicts);
     void Finish();
-    void Emit(const std::string& text) { std::cout << text; }
-    void EmitJson() { std::cout << json_.Take(); }
+    void Emit(const std::string& text) {
+        std::cout << text;
+        NoteStandardOutputState();
+    }
+    void EmitJson() {
+        std::cout << json_.Take();
+        NoteStandardOutputState();
+    }
 
     const Options& o_;
     std::string name_;
@@ -270,7 +285,16 @@ private:
     Problems unpairedSections_;
     std::string firstDifference_;  // where the PostScript outside the sections first differs
     bool psStarted_ = false;
+    uint64_t lastExitLine_ = 0;  // the last universal exit in the PostScript part
+    std::string secondJob_;      // where a second job begins, when the file holds one
 };
+
+uint64_t Inspection::HeaderLineNumber(size_t assignment) const {
+    for (const auto& [index, number] : assignmentOfLine_) {
+        if (number == assignment) return spool_.header[index].number;
+    }
+    return 0;
+}
 
 void Inspection::DecodeHeader() {
     const std::string prefix = "@PJL SET ";
@@ -367,6 +391,13 @@ void Inspection::ReportHeader() {
 }
 
 void Inspection::OnLine(const Line& line, bool inSection) {
+    // A header of its own that switches to PostScript: jobs joined into one file.
+    if (line.text.compare(0, 9, "\x1B%-12345X") == 0) lastExitLine_ = line.number;
+    if (secondJob_.empty() && line.text.compare(0, 20, "@PJL ENTER LANGUAGE=") == 0) {
+        secondJob_ = "a second job begins at line " + std::to_string(lastExitLine_ != 0 ? lastExitLine_ : line.number) +
+                     " (its header switches to PostScript at line " + std::to_string(line.number) +
+                     "); split the file there and inspect each job alone";
+    }
     if (!psStarted_) {
         psStarted_ = true;
         if (!o_.json && !o_.summary) Emit("PostScript: \"" + Printable(line.text, 60) + "\"\n");
@@ -523,7 +554,39 @@ int Inspection::Run() {
     }
     if (badCount > kShownProblems) badEnds += " and " + std::to_string(badCount - kShownProblems) + " more";
     size_t flagged = 0;
-    for (const DecodedLine& line : decoded_) flagged += line.flag.empty() ? 0 : 1;
+    Problems invalid;
+    for (const DecodedLine& line : decoded_) {
+        flagged += line.flag.empty() ? 0 : 1;
+        for (const DecodedValue& value : line.values) {
+            if (!value.valid) {
+                invalid.Add("line " + std::to_string(HeaderLineNumber(line.firstLine)) + ": " + value.field + "=" +
+                            value.value);
+            }
+        }
+    }
+    // Each variable once, and every one the settings always make.
+    Problems repeated;
+    std::map<std::string, uint64_t> firstSet;
+    for (const auto& [index, assignment] : assignmentOfLine_) {
+        const std::string variable = VariableOf(assignments_[assignment]);
+        const uint64_t number = spool_.header[index].number;
+        const auto [at, added] = firstSet.emplace(variable, number);
+        if (!added) {
+            repeated.Add(variable + " at line " + std::to_string(number) + ", first set at line " +
+                         std::to_string(at->second));
+        }
+    }
+    Problems missing;
+    if (spool_.hasHeader) {
+        for (const RequiredLine& required : RequiredHeaderLines()) {
+            const bool present = std::any_of(required.variables.begin(), required.variables.end(),
+                                             [&](const std::string& variable) { return firstSet.count(variable); });
+            if (present) continue;
+            std::string names;
+            for (const std::string& variable : required.variables) names += (names.empty() ? "" : " or ") + variable;
+            missing.Add(names + (required.field.empty() ? "" : " (" + required.field + ")"));
+        }
+    }
     const PostScriptScanner& ps = scanner_;
     std::string markers;
     for (const std::string& problem : ps.markerProblems) markers += (markers.empty() ? "" : "; ") + problem;
@@ -556,10 +619,15 @@ int Inspection::Run() {
         {"the header switches to PostScript", spool_.headerEnded, ""},
         {"every @PJL SET line comes from the PJL table", flagged == 0,
          flagged == 0 ? "" : Count(flagged, "line", "lines") + " flagged"},
+        {"every header value is one the settings can hold", invalid.count == 0, invalid.Detail()},
+        {"no variable is set twice", repeated.count == 0, repeated.Detail()},
+        {"every line the settings always make is there", missing.count == 0,
+         missing.count == 0 ? "" : "missing: " + missing.Detail()},
         {"every feature block agrees with the header", disagreements_.count == 0, disagreements_.Detail()},
         {"the PostScript part begins with \"%!PS-\"", startsRight, startsRight ? "" : start},
         {"document and page setup markers pair up", ps.markerProblemCount == 0, markers},
         {"the job ends: %%Trailer or %%EOF after the last page", endsRight, ending},
+        {"the file holds one job", secondJob_.empty(), secondJob_},
     };
     if (job_) {
         Line extra;

@@ -14,11 +14,10 @@
 #include "common/debug_trace.h"
 #include "platform/platform.h"
 
-// Writes "QM22TRD: failure 0x<hr> at <file>:<line>: <expression>" (hr as 8
-// upper-case hex digits, the file without its folders) through WriteTraceLine. Keeps the
-// thread's last error as it was, as a caller may still report it. Call through
-// the shorthands, which call it only when the trace is on.
-void TraceFailure(const char* file, int line, const char* expression, HRESULT hr) noexcept;
+// TraceFailure (core/core_trace.h) writes "QM22TRD: failure 0x<hr> at
+// <file>:<line>: <expression>"; the writer keeps the thread's last error as it
+// was, as a caller may still report it. Call through the shorthands, which call
+// it only when the trace is on.
 
 // Inside a catch block: E_OUTOFMEMORY for std::bad_alloc, else E_UNEXPECTED.
 HRESULT CaughtExceptionResult() noexcept;

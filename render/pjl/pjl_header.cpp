@@ -13,8 +13,9 @@
 #include "settings/paper.h"
 #include "settings/paper_sources.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -176,8 +177,9 @@ WString BoundedText(const WCHAR* text, size_t capacity) {
 // else the fallback the caller settled.
 WString NameOrFallback(SettingsView view, const SettingField& nameSwitch, const SettingField& name,
                        const WString& fallback) {
-    if (ReadSettingU8(view, nameSwitch.offset) != 0) {
-        WString stored = ReadSettingText(view, name.offset, name.Units());
+    if (ReadField(view, nameSwitch) != 0) {
+        WString stored;
+        if (ReadFieldText(view, name, stored).Failed()) throw std::bad_alloc();
         if (!stored.empty()) return stored;
     }
     return fallback;
@@ -193,20 +195,30 @@ WString ComputerName() {
     return WString(name, WTextLengthBounded(name, kHostNameUnits));
 }
 
+WString FieldText(SettingsView view, const SettingField& field) {
+    WString text;
+    if (ReadFieldText(view, field, text).Failed()) throw std::bad_alloc();
+    return text;
+}
+
+WString PageListText(SettingsView view, const SettingField& field) {
+    WString text;
+    if (DecodePageList(view, field.offset, text).Failed()) throw std::bad_alloc();
+    return text;
+}
+
 std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const PrinterPaperCodes& codes,
                             const WString& documentName, const WString& userName) {
     const SettingField& field = row.field;
     switch (row.source) {
         case JobSource::Key: return LookupSettingLines(row.setting, ReadFieldValue(view, field), PjlNoValue());
         case JobSource::Value: return LookupSettingLines(row.setting, -1, PjlNumber(ReadFieldValue(view, field)));
-        case JobSource::Text:
-            return LookupSettingLines(row.setting, -1,
-                                      PjlText(ReadSettingText(view, field.offset, field.Units()).c_str()));
+        case JobSource::Text: return LookupSettingLines(row.setting, -1, PjlText(FieldText(view, field).c_str()));
         case JobSource::PageList:
-            return LookupSettingLines(row.setting, -1, PjlText(DecodePageList(view, field.offset).c_str()));
+            return LookupSettingLines(row.setting, -1, PjlText(PageListText(view, field).c_str()));
         case JobSource::Copies:
             return LookupSettingLines(row.setting, ReadFieldValue(view, field),
-                                      PjlNumber(ReadSettingS16(view, kSettingCopyCount.offset)));
+                                      PjlNumber(ReadFieldValue(view, kSettingCopyCount)));
         case JobSource::PageSizeCode: return LookupSettingLines(row.setting, codes.pageSize, PjlNoValue());
         case JobSource::OutputPaperCode: return LookupSettingLines(row.setting, codes.outputPaper, PjlNoValue());
         case JobSource::OwnerName:

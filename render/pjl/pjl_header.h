@@ -4,7 +4,7 @@
 
 #include "common/module_context.h"
 #include "platform/platform.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "pjl/pjl_settings.h"
 #include "settings/paper.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "psfilter/feature_rewrite.h"
 #include "psfilter/line_buffer.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>

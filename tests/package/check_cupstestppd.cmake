@@ -1,11 +1,17 @@
-# Runs cupstestppd on the generated printer description (-DPPD=...). Fails on
+# Runs cupstestppd on a generated printer description (-DPPD=...). Fails on
 # any error, and on any warning not explained below; prints every warning with
 # its explanation so the test's output lists them.
 find_program(CUPSTESTPPD cupstestppd)
 if(NOT CUPSTESTPPD)
     message(FATAL_ERROR "cupstestppd is missing: scripts/install-deps.sh installs the Debian package cups-client")
 endif()
-execute_process(COMMAND ${CUPSTESTPPD} -W all ${PPD}
+# -DROOT=DIR: the folder the description's filter is installed under
+# (cupstestppd -R), for a description that names one.
+set(root_args)
+if(ROOT)
+    set(root_args -R ${ROOT})
+endif()
+execute_process(COMMAND ${CUPSTESTPPD} -W all ${root_args} ${PPD}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 message("${out}${err}")
 if(NOT status EQUAL 0)

@@ -4,7 +4,7 @@
 #include "psfilter/feature_tables.h"
 
 #include "platform/host/sim_control.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,22 @@ qm22t("--version" EXIT 0 ARGS --version
       STDOUT_EQUALS "qm22t 1.0.0.0\nPostScript rendering plug-in QM22TRD.dll, Production Inkjet PostScript Driver\n")
 qm22t("no command" EXIT 2 ARGS STDERR_MATCHES "^usage: qm22t COMMAND")
 qm22t("unknown command" EXIT 2 ARGS print STDERR_MATCHES "qm22t: unknown command \"print\"")
+# help COMMAND is COMMAND --help; anything else names what went wrong.
+foreach(case
+        "help run|0|^usage: qm22t run |^$"
+        "help inspect|0|^usage: qm22t inspect |^$"
+        "help print|2|^$|^qm22t: help takes one command: run, settings or inspect, not \"print\"\n$"
+        "help run settings|2|^$|not \"settings\"\n$"
+        "--bogus|2|^$|^qm22t: unknown option --bogus: qm22t itself takes only --help and --version; the other options follow a command"
+        "-x|2|^$|^qm22t: unknown option -x: ")
+    string(REPLACE "|" ";" parts "${case}")
+    list(GET parts 0 arguments)
+    list(GET parts 1 code)
+    list(GET parts 2 stdout)
+    list(GET parts 3 stderr)
+    separate_arguments(arguments UNIX_COMMAND "${arguments}")
+    qm22t("${case}" EXIT ${code} ARGS ${arguments} STDOUT_MATCHES "${stdout}" STDERR_MATCHES "${stderr}")
+endforeach()
 qm22t("no job" EXIT 2 ARGS run STDERR_MATCHES "qm22t run: no job given")
 qm22t("unknown option" EXIT 2 ARGS run --copies 2 ${job} STDERR_MATCHES "qm22t run: unknown option --copies")
 qm22t("option without value" EXIT 2 ARGS run ${job} --out STDERR_MATCHES "qm22t run: --out needs a value")
@@ -23,7 +39,7 @@ qm22t("bad write size" EXIT 2 ARGS run ${job} --write-size 0
 qm22t("unknown field" EXIT 2 ARGS run --set CopyCont=3 ${job}
       STDERR_MATCHES "qm22t run: --set CopyCont=3: unknown field \"CopyCont\"; closest: CopyCount\n")
 qm22t("field far from every name" EXIT 2 ARGS run --set Colour=1 ${job}
-      STDERR_MATCHES "unknown field \"Colour\"; `qm22t settings defaults` lists every field")
+      STDERR_MATCHES "unknown field \"Colour\"; `qm22t settings fields` lists every field")
 file(WRITE ${WORK}/bad-settings.txt "# two fields\nZTDuplex=2\nNoSuchSetting=1\n")
 qm22t("unknown field in a file" EXIT 2 ARGS run --settings ${WORK}/bad-settings.txt ${job}
       STDERR_MATCHES "bad-settings.txt: line 3: unknown field \"NoSuchSetting\"")
@@ -38,7 +54,7 @@ qm22t("not a page list" EXIT 2 ARGS run --set PageTrayTray1=1+3 ${job}
 qm22t("raw bytes past the block" EXIT 2 ARGS run --set @12000=0102030405 ${job}
       STDERR_MATCHES "5 bytes at @12000 run past the block's 12004 bytes")
 qm22t("unreadable settings file" EXIT 2 ARGS run --settings ${WORK}/nowhere.txt ${job}
-      STDERR_MATCHES "cannot read [^\n]*nowhere.txt: No such file or directory")
+      STDERR_MATCHES "cannot read the --settings file [^\n]*nowhere.txt: No such file or directory")
 qm22t("not a private part" EXIT 2 ARGS run --private-part ${EXAMPLES}/settings.txt ${job}
       STDERR_MATCHES "settings.txt is not a private part: it has 293 bytes")
 qm22t("unreadable job" EXIT 2 ARGS run ${WORK}/nowhere.ps STDERR_MATCHES "cannot read the job [^\n]*nowhere.ps")
@@ -54,7 +70,7 @@ qm22t("job with LF lines" EXIT 0 ARGS run ${WORK}/lf.ps --out ${WORK}/lf.prn
       STDERR_MATCHES "warning: the job's lines end in LF, not CR LF")
 file(WRITE ${WORK}/QM22T.ini "; Paper-list file\nPJL_PAPER_LIST=A3 Wide=21\n")
 qm22t("8-bit paper-list file" EXIT 0 ARGS run --paper-list ${WORK}/QM22T.ini ${job} --out ${WORK}/paper.prn
-      STDERR_MATCHES "warning: the paper-list file [^\n]*QM22T.ini is not UTF-16 little-endian: it holds 8-bit text, beginning \"; Paper-list file\\\\nPJL_PAP")
+      STDERR_MATCHES "warning: the paper-list file [^\n]*QM22T.ini is not UTF-16 little-endian text: it holds 8-bit text, beginning \"; Paper-list file\\\\nPJL_PAP")
 
 # settings and inspect refuse what they cannot read.
 qm22t("settings without action" EXIT 2 ARGS settings STDERR_MATCHES "which action\\?")

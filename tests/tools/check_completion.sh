@@ -10,7 +10,7 @@ source "$1" || exit 1
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-touch "$work/job.ps" "$work/jobs.txt"
+touch "$work/job.ps" "$work/jobs.txt" "$work/my job.ps"
 mkdir "$work/plugins"
 
 failures=0
@@ -24,7 +24,7 @@ expect() {
     COMPREPLY=()
     _qm22t
     local got
-    got="$(printf '%s\n' "${COMPREPLY[@]+"${COMPREPLY[@]}"}" | sed '/^$/d' | sort | tr '\n' ' ')"
+    got="$(printf '%s\n' "${COMPREPLY[@]+"${COMPREPLY[@]}"}" | sed '/^$/d' | tr ' ' '|' | sort | tr '\n' ' ')"
     got="${got% }"
     if [[ $got != "$expected" ]]; then
         echo "FAIL: '$line' completes to '$got', expected '$expected'"
@@ -55,6 +55,14 @@ expect "qm22t run --set ZTDuplex=S" "ZTDuplex=ShortEdge"
 # Files and folders where the option takes them; nothing for typed values.
 expect "qm22t run --out $work/jo" "$work/job.ps $work/jobs.txt"
 expect "qm22t run $work/job." "$work/job.ps"
+# A name with a blank is one completion (the line stands for it with "|").
+expect "qm22t run $work/my" "$work/my|job.ps"
+# Only what the command or action accepts, a single-valued option once.
+expect "qm22t settings dump --" "--help --json --plugin"
+expect "qm22t settings --json set --" "--help --out --part --plugin --raw"
+expect "qm22t settings defaults --out x --" "--help --json --part --plugin"
+expect "qm22t run --out x --o" ""
+expect "qm22t run --set A=1 --se" "--set --settings"
 expect "qm22t run --plugin $work/" "$work/plugins"
 expect "qm22t inspect --job $work/job" "$work/job.ps $work/jobs.txt"
 expect "qm22t run --date 2" ""

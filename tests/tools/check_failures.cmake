@@ -122,6 +122,8 @@ refused("run --spooler-fail-after malformed" 2 "--spooler-fail-after wants a cou
 refused("run --write-size twice" 2 "--write-size is given twice" run ${job} --write-size 1 --write-size=2 ${out})
 refused("run --no-private-part with --raw" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --raw ${out})
 refused("settings --plugin missing" 2 "settings: --plugin needs a value" settings dump ${settings} --plugin)
+refused("settings --plugin not a folder" 2 "settings dump: --plugin [^\n]*nowhere is not a folder; give the folder of QM22TRD.dll and QM22TIE.dll\n"
+        settings dump ${settings} --plugin ${WORK}/nowhere)
 refused("settings --plugin empty" 2 "settings dump: --plugin wants a file name, not an empty text" settings dump ${settings} --plugin=)
 refused("settings --out twice" 2 "--out and --plugin take one value each" settings defaults ${out} --out ${WORK}/other.txt)
 refused("settings set without a value" 2 "set needs at least one Field=value" settings set ${settings} ${out})
@@ -130,6 +132,8 @@ refused("inspect --job empty" 2 "inspect: --job wants a file name" inspect ${kep
 refused("inspect --job twice" 2 "inspect: --job is given twice" inspect ${kept} --job ${job} --job ${job})
 refused("inspect two spool files" 2 "inspect: give one spool file" inspect ${kept} ${kept})
 refused("inspect unknown option" 2 "inspect: unknown option --out" inspect ${kept} --out x)
+refused("inspect a missing spool file" 2 "inspect: cannot read the spool file [^\n]*nowhere.prn: No such file" inspect ${WORK}/nowhere.prn)
+refused("inspect a missing --job" 2 "inspect: cannot read the --job file [^\n]*nowhere.ps: No such file" inspect ${kept} --job ${WORK}/nowhere.ps)
 
 # Sources no command can use.
 file(WRITE ${WORK}/empty.bin "")
@@ -148,6 +152,23 @@ refused("a zero byte in a value" 2 "zero.txt: line 1: a zero byte at column 11; 
 execute_process(COMMAND printf "Z\\000T\\000D\\000u\\000p\\000l\\000e\\000x\\000=\\0002\\000" OUTPUT_FILE ${WORK}/utf16-bare.txt)
 refused("UTF-16 without its mark" 2 "utf16-bare.txt: the file holds zero bytes: UTF-16 text needs its byte-order mark"
         settings dump ${WORK}/utf16-bare.txt)
+
+# A field twice in one file, a folder where a file belongs, binary data as the paper list.
+file(WRITE ${WORK}/twice.txt "CopyCount=2\n# a comment\n*CopyCount=3\n")
+refused("run, a field twice in a settings file" 2
+        "run: [^\n]*twice.txt: line 3: CopyCount is set again \\(first at line 1\\); a settings file sets each field once: remove one of them\n"
+        run ${job} --settings ${WORK}/twice.txt ${out})
+refused("settings dump, a field twice" 2 "settings dump: [^\n]*twice.txt: line 3: CopyCount is set again" settings dump ${WORK}/twice.txt)
+refused("run --paper-list a folder" 2 "run: cannot read the --paper-list file [^\n]*: it is a folder; give a file \\(the plug-in's QM22T.ini\\)\n"
+        run ${job} --paper-list ${WORK} ${out})
+refused("run --settings a folder" 2 "run: cannot read the --settings file [^\n]*: it is a folder" run ${job} --settings ${WORK} ${out})
+refused("settings dump a folder" 2 "settings dump: cannot read the source file [^\n]*: it is a folder" settings dump ${WORK})
+execute_process(COMMAND printf "\\377\\376P\\000\\001\\000\\000\\330A\\000" OUTPUT_FILE ${WORK}/binary.ini)
+execute_process(COMMAND printf "\\007\\023\\350\\000\\201\\017\\000\\012\\300\\276" OUTPUT_FILE ${WORK}/noise.ini)
+qm22t("run --paper-list, control unit in UTF-16" EXIT 0 ARGS run ${job} --paper-list ${WORK}/binary.ini --out ${WORK}/paper.prn
+      STDERR_MATCHES "run: warning: the paper-list file [^\n]*binary.ini is not UTF-16 little-endian text: it holds binary data, not text \\(the unit 0x0001 at byte 4\\); the plug-in finds no paper entries in it")
+qm22t("run --paper-list, random bytes" EXIT 0 ARGS run ${job} --paper-list ${WORK}/noise.ini --out ${WORK}/paper.prn
+      STDERR_MATCHES "noise.ini is not UTF-16 little-endian text: it holds binary data, not text \\(5 control bytes in its first 512\\)")
 
 # Settings text in UTF-16, as Windows tools write it, both byte orders.
 execute_process(COMMAND printf "\\377\\376#\\000 \\000A\\000\\n\\000Z\\000T\\000J\\000o\\000b\\000N\\000a\\000m\\000e\\000I\\000n\\000f\\000o\\000=\\000\\374\\000b\\000e\\000r\\000\\r\\000\\n\\000"
@@ -266,7 +287,7 @@ endif()
 find_program(BASH bash)
 find_program(MKFIFO mkfifo)
 if(BASH AND MKFIFO)
-    foreach(signal INT TERM HUP)
+    foreach(signal INT TERM HUP QUIT)
         set(scratch ${WORK}/signal-${signal})
         file(REMOVE_RECURSE ${scratch})
         file(MAKE_DIRECTORY ${scratch}/tmp)
@@ -275,6 +296,7 @@ if(BASH AND MKFIFO)
         # Job control, so the background program does not start with SIGINT ignored.
         execute_process(COMMAND ${BASH} -c "
             set -e -m
+            ulimit -c 0
             cd '${scratch}'
             mkfifo job.fifo
             { head -c 8192 '${EXAMPLES}/job.ps'; printf '%8192s' ''; sleep 30; } > job.fifo 2> /dev/null &

@@ -39,15 +39,19 @@ ok    the file begins with a PJL header
 ok    every header line ends in CR LF
 ok    the header switches to PostScript
 ok    every @PJL SET line comes from the PJL table
+ok    every header value is one the settings can hold
+ok    no variable is set twice
+ok    every line the settings always make is there
 ok    every feature block agrees with the header
 ok    the PostScript part begins with \"%!PS-\"
 ok    document and page setup markers pair up: 1 document, 2 page setup sections
 ok    the job ends: %%Trailer or %%EOF after the last page
+ok    the file holds one job
 ok    the PostScript outside the setup sections is the job's, byte for byte
 ok    the page count is the job's: 2 here, 2 in the job
 ok    the setup sections are the job's: 3 here, 3 in the job
 ok    every feature block of the job is still there
-12 checks: 12 passed, 0 failed
+16 checks: 16 passed, 0 failed
 ")
 qm22t("--json and --summary" EXIT 2 ARGS inspect --json --summary ${expected}
       STDERR_MATCHES "inspect: --json and --summary exclude each other")
@@ -116,12 +120,12 @@ qm22t("a page comment changed" EXIT 1 ARGS inspect --summary --job ${job} ${WORK
 # The header against the feature blocks, both ways round for duplex, and the
 # other settings both carry.
 foreach(change
-        "@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n|@PJL SET DUPLEX=OFF\r\n|ZTDuplex LongEdge at line 144, but the header's ZTDuplex=1 makes OFF"
-        "@PJL SET QTY=3|@PJL SET COPIES=3|ZTCollate True at line 150, but the header's ZTCollate=1 makes False"
+        "@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n|@PJL SET DUPLEX=OFF\r\n|ZTDuplex LongEdge at line 145, but the header's ZTDuplex=1 makes OFF"
+        "@PJL SET QTY=3|@PJL SET COPIES=3|ZTCollate True at line 151, but the header's ZTCollate=1 makes False"
         "@PJL SET ZTOUTPUTBOX=SHAREDBOX45|@PJL SET ZTOUTPUTBOX=SHAREDBOX46|ZTOutputBox SharedBox45 at line [0-9]+, but the header's ZTOutputBox=46 makes SharedBox46"
         "@PJL SET ZTBINDING=LEFTBINDING|@PJL SET ZTBINDING=TOPBINDING|ZTStapleMode 1Staple at line [0-9]+, but the header's ZTStapleMode=10 makes Off"
         "@PJL SET ZTPAGESIZEWIDTH=21000|@PJL SET ZTPAGESIZEWIDTH=21001|ZTPageSizeWidth 21000 at line [0-9]+, but the header's ZTPageSizeWidth=21001 makes 21001"
-        "*ZTOrientation Portrait\r\n(Portrait)|*ZTOrientation Landscape\r\n(Landscape)|ZTOrientation Landscape at line 140, but the header's ZTOrientation=1 makes Portrait")
+        "*ZTOrientation Portrait\r\n(Portrait)|*ZTOrientation Landscape\r\n(Landscape)|ZTOrientation Landscape at line 141, but the header's ZTOrientation=1 makes Portrait")
     string(REPLACE "|" ";" parts "${change}")
     list(GET parts 0 from)
     list(GET parts 1 to)
@@ -140,3 +144,27 @@ foreach(line "@PJL SET DUPLEX=SIDEWAYS" "@PJL SET ZTZOOMRATE=ABC" "@PJL SET ZTNO
     qm22t("header line: ${line}" EXIT 1 ARGS inspect --summary ${WORK}/unknown.prn
           STDOUT_MATCHES "\nFAIL  every @PJL SET line comes from the PJL table: 1 line flagged\n")
 endforeach()
+
+# A strict reading of the header: a value the settings cannot hold, a variable
+# set twice, a line the settings always make left out, two jobs in one file.
+cmake_policy(SET CMP0007 NEW)  # an empty replacement is an element too
+foreach(change
+        "@PJL SET QTY=3|@PJL SET QTY=0|every header value is one the settings can hold: line 10: CopyCount=0"
+        "@PJL SET ZTJOG=OFF|@PJL SET ZTJOG=OFF\r\n@PJL SET QTY=5|no variable is set twice: QTY at line 67, first set at line 10"
+        "@PJL SET ZTSTAPLEMODE=1STAPLE\r\n||every line the settings always make is there: missing: ZTSTAPLEMODE \\(ZTStapleMode\\)"
+        "@PJL SET QTY=3\r\n||every line the settings always make is there: missing: COPIES or QTY \\(ZTCollate\\)"
+        "@PJL SET ZTPJLVERSION=2.00\r\n||every line the settings always make is there: missing: ZTPJLVERSION\n")
+    string(REPLACE "|" ";" parts "${change}")
+    list(GET parts 0 from)
+    list(GET parts 1 to)
+    list(GET parts 2 message)
+    variant(strict.prn "${from}" "${to}")
+    qm22t("strict: ${to}" EXIT 1 ARGS inspect --summary ${WORK}/strict.prn STDOUT_MATCHES "\nFAIL  ${message}")
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E cat ${expected} ${expected} OUTPUT_FILE ${WORK}/two-jobs.prn)
+qm22t("two jobs in one file" EXIT 1 ARGS inspect --summary ${WORK}/two-jobs.prn
+      STDOUT_MATCHES "\nFAIL  the file holds one job: a second job begins at line 239 \\(its header switches to PostScript at line 368\\); split the file there and inspect each job alone\n")
+qm22t("feature blocks by their comment line" EXIT 0 ARGS inspect --json ${expected} STDOUT_VAR json)
+string(JSON line GET "${json}" postScript sections 0 blocks 1 line)
+string(JSON keyword GET "${json}" postScript sections 0 blocks 1 keyword)
+expect_equal("the line of a feature block" "${keyword} ${line}" "ZTDuplex 146")

@@ -3,8 +3,11 @@
 // and checks what an installation relies on: the models section decorated for
 // this architecture, its install section, a source entry and a file in the
 // package folder for every file every CopyFiles list names (the plug-in built
-// for this architecture among them), and DataFile naming the printer
-// description that is copied.
+// for this architecture among them), DataFile naming the printer description
+// that is copied, and what makes the package one a print server hands out:
+// package-aware for this architecture, built on the PostScript core driver
+// (the install section's CoreDriverSections naming a core driver the package
+// section depends on), PnP lockdown and driver isolation.
 //
 //   windows_inf_check.exe PACKAGE-FOLDER
 //
@@ -15,6 +18,7 @@
 #include <setupapi.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,12 +27,18 @@ namespace {
 #ifdef _WIN64
 const wchar_t kDecoration[] = L"NTamd64";
 const wchar_t kSourceFiles[] = L"SourceDisksFiles.amd64";
+const wchar_t kPackageSection[] = L"PrinterPackageInstallation.amd64";
 const WORD kMachine = IMAGE_FILE_MACHINE_AMD64;
 #else
 const wchar_t kDecoration[] = L"NTx86";
 const wchar_t kSourceFiles[] = L"SourceDisksFiles.x86";
+const wchar_t kPackageSection[] = L"PrinterPackageInstallation.x86";
 const WORD kMachine = IMAGE_FILE_MACHINE_I386;
 #endif
+
+// The PostScript core driver's package, as Microsoft's documentation of core
+// drivers lists it.
+const wchar_t kPostScriptCore[] = L"{D20EA372-DD35-4950-9ED8-A6335AFE79F1}";
 
 int failures = 0;
 
@@ -109,7 +119,53 @@ std::vector<std::wstring> CopiedFiles(HINF inf, const std::wstring& install) {
     return files;
 }
 
-void CheckInstallSection(HINF inf, const std::wstring& folder, const std::wstring& install) {
+// "{GUID}, A ,B" as its items without the blanks around them.
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(L',', start);
+        if (end == std::wstring::npos) end = list.size();
+        std::wstring item = list.substr(start, end - start);
+        while (!item.empty() && item.front() == L' ') item.erase(0, 1);
+        while (!item.empty() && item.back() == L' ') item.pop_back();
+        items.push_back(item);
+        start = end + 1;
+    }
+    return items;
+}
+
+using GuidSet = std::set<std::wstring, bool (*)(const std::wstring&, const std::wstring&)>;
+
+bool LessNoCase(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) < 0; }
+
+// [Version]'s number of key, or -1.
+int VersionNumber(HINF inf, const wchar_t* key) {
+    INFCONTEXT line;
+    INT value = -1;
+    if (!SetupFindFirstLineW(inf, L"Version", key, &line) || !SetupGetIntField(&line, 1, &value)) return -1;
+    return value;
+}
+
+// The package section of this architecture: package-aware, and the core
+// drivers it depends on.
+GuidSet CheckPackageSection(HINF inf) {
+    GuidSet dependencies(LessNoCase);
+    const std::string section = "[" + Narrow(kPackageSection) + "]";
+    INFCONTEXT line;
+    Check(SetupFindFirstLineW(inf, kPackageSection, L"PackageAware", &line) != FALSE &&
+              SameText(Field(&line, 1), L"TRUE"),
+          section + " PackageAware=TRUE");
+    if (SetupFindFirstLineW(inf, kPackageSection, L"CoreDriverDependencies", &line)) {
+        for (DWORD i = 1; i <= SetupGetFieldCount(&line); ++i) dependencies.insert(Field(&line, i));
+    }
+    Check(dependencies.count(kPostScriptCore) == 1,
+          section + " CoreDriverDependencies names the PostScript core driver " + Narrow(kPostScriptCore));
+    return dependencies;
+}
+
+void CheckInstallSection(HINF inf, const std::wstring& folder, const std::wstring& install,
+                         const GuidSet& coreDependencies) {
     const std::string name = Narrow(install);
     if (!Check(SetupGetLineCountW(inf, install.c_str()) > 0, "install section [" + name + "] exists")) return;
 
@@ -159,13 +215,30 @@ void CheckInstallSection(HINF inf, const std::wstring& folder, const std::wstrin
     for (const std::wstring& file : files) copied = copied || SameText(file, dataFile);
     Check(EndsWith(dataFile, L".PPD") && copied,
           "DataFile names the copied printer description (" + Narrow(dataFile) + ")");
-    const struct {
-        const wchar_t* key;
-        const wchar_t* value;
-    } expected[] = {{L"DataSection", L"PSCRIPT_DATA"}, {L"Include", L"NTPRINT.INF"}, {L"Needs", L"PSCRIPT.OEM"}};
-    for (const auto& item : expected) {
-        const bool found = SetupFindFirstLineW(inf, install.c_str(), item.key, &line) != FALSE;
-        Check(found && SameText(Field(&line, 1), item.value), Narrow(item.key) + " starts with " + Narrow(item.value));
+    // The core driver's sections: each field is one quoted list "{GUID},SECTION,...".
+    bool coreSections = false;
+    if (Check(SetupFindFirstLineW(inf, install.c_str(), L"CoreDriverSections", &line) != FALSE,
+              "[" + name + "] has CoreDriverSections")) {
+        for (DWORD i = 1; i <= SetupGetFieldCount(&line); ++i) {
+            const std::vector<std::wstring> items = SplitList(Field(&line, i));
+            if (items.empty() || !SameText(items[0], kPostScriptCore)) continue;
+            bool oem = false;
+            bool data = false;
+            for (const std::wstring& item : items) {
+                oem = oem || SameText(item, L"PSCRIPT.OEM");
+                data = data || SameText(item, L"PSCRIPT_DATA");
+            }
+            coreSections = oem && data;
+        }
+        Check(coreSections, "CoreDriverSections takes PSCRIPT.OEM and PSCRIPT_DATA of the PostScript core driver");
+        Check(coreDependencies.count(kPostScriptCore) == 1,
+              "the core driver of CoreDriverSections is one [" + Narrow(kPackageSection) + "] depends on");
+    }
+    // A driver on the core driver neither includes NTPRINT.INF nor names its
+    // data section apart.
+    for (const wchar_t* const key : {L"Include", L"Needs", L"DataSection"}) {
+        Check(SetupFindFirstLineW(inf, install.c_str(), key, &line) == FALSE,
+              "[" + name + "] has no " + Narrow(key) + " line");
     }
 }
 
@@ -192,6 +265,9 @@ int main(int argc, char** argv) {
     INFCONTEXT line;
     Check(SetupFindFirstLineW(inf.inf, L"Version", L"Class", &line) != FALSE && SameText(Field(&line, 1), L"Printer"),
           "[Version] Class=Printer");
+    Check(VersionNumber(inf.inf, L"PnpLockdown") == 1, "[Version] PnpLockdown=1");
+    Check(VersionNumber(inf.inf, L"DriverIsolation") == 2, "[Version] DriverIsolation=2 (the driver runs isolated)");
+    const GuidSet coreDependencies = CheckPackageSection(inf.inf);
     if (!Check(SetupFindFirstLineW(inf.inf, L"Manufacturer", nullptr, &line) != FALSE, "[Manufacturer] has a line")) {
         return 1;
     }
@@ -209,7 +285,7 @@ int main(int argc, char** argv) {
             Check(!name.empty() && name.find(L'%') == std::wstring::npos, "model \"" + Narrow(name) + "\"");
             Check(!Field(&model, 2).empty(),
                   "model \"" + Narrow(name) + "\" has a hardware ID " + Narrow(Field(&model, 2)));
-            CheckInstallSection(inf.inf, folder, Field(&model, 1));
+            CheckInstallSection(inf.inf, folder, Field(&model, 1), coreDependencies);
         } while (SetupFindNextLine(&model, &model));
     }
     std::printf("%s: %d failure(s)\n", failures == 0 ? "passed" : "FAILED", failures);

@@ -1,0 +1,188 @@
+#include "job_options.h"
+
+#include "standard_options.h"
+
+#include <cups/cups.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace cups {
+
+namespace {
+
+struct OptionList {
+    int count = 0;
+    cups_option_t* options = nullptr;
+    ~OptionList() { cupsFreeOptions(count, options); }
+    const char* Get(const char* name) const { return cupsGetOption(name, count, options); }
+};
+
+bool Same(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+// The first parameter's value of a marked custom choice, spelt for a settings
+// file.
+bool CustomValue(ppd_file_t* ppd, const char* keyword, std::string* value) {
+    ppd_coption_t* custom = ppdFindCustomOption(ppd, keyword);
+    ppd_cparam_t* param = custom != nullptr ? ppdFirstCustomParam(custom) : nullptr;
+    if (param == nullptr) return false;
+    switch (param->type) {
+        case PPD_CUSTOM_INT: *value = std::to_string(param->current.custom_int); return true;
+        case PPD_CUSTOM_REAL:
+        case PPD_CUSTOM_POINTS:
+        case PPD_CUSTOM_CURVE:
+        case PPD_CUSTOM_INVCURVE: *value = std::to_string(std::lround(param->current.custom_real)); return true;
+        case PPD_CUSTOM_STRING:
+        case PPD_CUSTOM_PASSWORD:
+        case PPD_CUSTOM_PASSCODE:
+            *value = param->current.custom_string != nullptr ? param->current.custom_string : "";
+            return true;
+        default: return false;
+    }
+}
+
+// The value of an option's marked choice; false when the choice keeps the
+// default (or nothing is marked).
+bool MarkedValue(ppd_file_t* ppd, const char* keyword, std::string* value) {
+    ppd_choice_t* choice = ppdFindMarkedChoice(ppd, keyword);
+    if (choice == nullptr || Same(choice->choice, kKeepChoice)) return false;
+    if (Same(choice->choice, "Custom")) return CustomValue(ppd, keyword, value);
+    *value = choice->choice;
+    return true;
+}
+
+// Points to the hundredths of a millimetre the settings hold.
+std::string HundredthsOfMillimetre(float points) { return std::to_string(std::lround(points * 2540.0 / 72.0)); }
+
+class Collector {
+public:
+    Collector(ppd_file_t* ppd, const Vocabulary& vocabulary, JobRequest* request)
+        : ppd_(ppd), vocabulary_(vocabulary), request_(request) {}
+
+    void Add(const std::string& field, const std::string& value, const std::string& option) {
+        request_->assignments.push_back({field, value, option});
+    }
+
+    void Standard(const StandardOption& standard) {
+        if (ppdFindOption(ppd_, standard.keyword) == nullptr) return;
+        std::string choice;
+        if (!MarkedValue(ppd_, standard.keyword, &choice)) return;
+        if (Same(standard.keyword, "PageSize")) return PageSize(choice);
+        std::string value = choice;
+        for (size_t i = 0; i < standard.choiceCount; ++i) {
+            if (choice == standard.choices[i].choice && standard.choices[i].value != nullptr) {
+                value = standard.choices[i].value;
+            }
+        }
+        Add(standard.field, value, standard.keyword);
+    }
+
+    void PageSize(const std::string& choice) {
+        if (choice == "Custom") {
+            ppd_coption_t* custom = ppdFindCustomOption(ppd_, "PageSize");
+            ppd_cparam_t* width = custom != nullptr ? ppdFindCustomParam(custom, "Width") : nullptr;
+            ppd_cparam_t* height = custom != nullptr ? ppdFindCustomParam(custom, "Height") : nullptr;
+            if (width == nullptr || height == nullptr) return;
+            Add(kPaperField, std::to_string(vocabulary_.customPaperNumber), "PageSize");
+            Add(kCustomWidthField, HundredthsOfMillimetre(width->current.custom_points), "PageSize");
+            Add(kCustomHeightField, HundredthsOfMillimetre(height->current.custom_points), "PageSize");
+            return;
+        }
+        const int number = vocabulary_.paperNumber(choice);
+        if (number < 0) {
+            request_->warnings.push_back("PageSize " + choice + " is no paper of this printer; the default is kept");
+            return;
+        }
+        Add(kPaperField, std::to_string(number), "PageSize");
+    }
+
+    void Field(const char* keyword) {
+        std::string value;
+        if (MarkedValue(ppd_, keyword, &value)) Add(keyword, value, keyword);
+    }
+
+private:
+    ppd_file_t* ppd_;
+    const Vocabulary& vocabulary_;
+    JobRequest* request_;
+};
+
+bool JobSets(const OptionList& job, const StandardOption& standard) {
+    if (job.Get(standard.keyword) != nullptr) return true;
+    for (const char* alias : standard.aliases) {
+        if (alias != nullptr && job.Get(alias) != nullptr) return true;
+    }
+    return false;
+}
+
+std::string ChoiceList(ppd_option_t* option) {
+    std::string list;
+    for (int i = 0; i < option->num_choices; ++i) {
+        if (Same(option->choices[i].choice, "Custom")) continue;
+        list += (list.empty() ? "" : ", ") + std::string(option->choices[i].choice);
+    }
+    return list;
+}
+
+// Whether the job's value for an option of ours is one its printer
+// description knows; a plain value of a custom option is taken as its custom
+// value.
+bool KnownChoice(ppd_file_t* ppd, ppd_option_t* option, const char* value) {
+    if (ppdFindChoice(option, value) != nullptr) return true;
+    if (ppdFindCustomOption(ppd, option->keyword) == nullptr) return false;
+    if (std::strncmp(value, "Custom.", 7) == 0 || value[0] == '{') return true;
+    ppdMarkOption(ppd, option->keyword, ("Custom." + std::string(value)).c_str());
+    return true;
+}
+
+}  // namespace
+
+JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary) {
+    JobRequest request;
+    Collector collect(ppd, vocabulary, &request);
+
+    // The printer description's defaults: standard options first, so a
+    // field's own option, when the description has both, has the last word.
+    ppdMarkDefaults(ppd);
+    for (const StandardOption& standard : kStandardOptions) collect.Standard(standard);
+    for (ppd_option_t* option = ppdFirstOption(ppd); option != nullptr; option = ppdNextOption(ppd)) {
+        if (vocabulary.isField(option->keyword)) collect.Field(option->keyword);
+    }
+
+    OptionList job;
+    job.count = cupsParseOptions(options.c_str(), 0, &job.options);
+    cupsMarkOptions(ppd, job.count, job.options);
+    for (int i = 0; i < job.count; ++i) {
+        const char* name = job.options[i].name;
+        ppd_option_t* option = ppdFindOption(ppd, name);
+        if (option == nullptr) {
+            if (std::strncmp(name, "ZT", 2) == 0) {
+                request.warnings.push_back(std::string("option ") + name + " is unknown to this printer; ignored");
+            }
+        } else if (vocabulary.isField(name) && !KnownChoice(ppd, option, job.options[i].value)) {
+            ppd_choice_t* kept = ppdFindMarkedChoice(ppd, name);
+            request.warnings.push_back(std::string(name) + "=" + job.options[i].value + " is not a choice of " + name +
+                                       " (" + ChoiceList(option) + "); " +
+                                       (kept != nullptr ? kept->choice : "the default") + " is kept");
+        }
+    }
+    for (const StandardOption& standard : kStandardOptions) {
+        if (!JobSets(job, standard)) continue;
+        if (*standard.field != '\0' && job.Get(standard.field) != nullptr) {
+            request.warnings.push_back(std::string("both ") + standard.keyword + " and " + standard.field +
+                                       " are set; " + standard.field + "=" + job.Get(standard.field) + " wins");
+            continue;
+        }
+        collect.Standard(standard);
+    }
+    for (int i = 0; i < job.count; ++i) {
+        if (vocabulary.isField(job.options[i].name) && ppdFindOption(ppd, job.options[i].name) != nullptr) {
+            collect.Field(job.options[i].name);
+        }
+    }
+    collect.Add(kCopiesField, std::to_string(copies), "copies");
+    return request;
+}
+
+}  // namespace cups

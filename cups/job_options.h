@@ -1,0 +1,41 @@
+// From CUPS's options to the plug-in's settings: which settings fields the
+// printer description's defaults and the job's options ask for, in the order
+// they apply. The printer description's options are named after the settings
+// fields, their choices after the fields' value names, so the filter needs no
+// table of its own for them; the standard options translate through
+// standard_options.h.
+#pragma once
+
+#include <cups/ppd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cups {
+
+// One field to set, spelt as a settings file spells it, and the option that
+// asked for it (for messages).
+struct Assignment {
+    std::string field;
+    std::string value;
+    std::string option;
+};
+
+// What the filter learns from the settings registry and the paper table.
+struct Vocabulary {
+    std::function<bool(const std::string& name)> isField;
+    // The paper number of a page-size keyword ("A4"), or -1.
+    std::function<int(const std::string& keyword)> paperNumber;
+    int customPaperNumber;
+};
+
+struct JobRequest {
+    std::vector<Assignment> assignments;  // the printer description's defaults, then the job's options
+    std::vector<std::string> warnings;
+};
+
+// ppd is marked by the call (defaults, then the options).
+JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary);
+
+}  // namespace cups
