@@ -215,13 +215,13 @@ std::string JobSettingLines(const JobSettingRow& row, SettingsView view, const P
         case JobSource::OutputPaperCode:
             return LookupSettingLines(row.setting, codes.outputPaper, PjlNoValue(), converters);
         case JobSource::OwnerName:
-            return LookupSettingLines(
-                row.setting, -1, PjlText(NameOrFallback(view, kSettingOwnerNameSwitch, field, texts.user).c_str()),
-                converters);
+            return LookupSettingLines(row.setting, -1,
+                                      PjlText(NameOrFallback(view, kSettingOwnerNameSwitch, field, texts.user).c_str()),
+                                      converters);
         case JobSource::JobName:
             return LookupSettingLines(
-                row.setting, -1,
-                PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, texts.document).c_str()), converters);
+                row.setting, -1, PjlText(NameOrFallback(view, kSettingJobNameSwitch, field, texts.document).c_str()),
+                converters);
         case JobSource::OutputBox: {
             const int32_t box = ReadFieldValue(view, field);
             if (box == 0) return LookupSettingLines(row.setting, 0, PjlNoValue(), converters);

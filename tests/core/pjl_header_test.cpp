@@ -36,7 +36,7 @@ std::vector<uint8_t> DefaultBlock() {
 }
 
 PjlHeaderInputs Inputs(const std::vector<uint8_t>& block) {
-    return PjlHeaderInputs{block.data(), TEXT16("Doc1"), TEXT16("alice"),         TEXT16("PC1"),
+    return PjlHeaderInputs{block.data(), TEXT16("Doc1"), TEXT16("alice"), TEXT16("PC1"),
                            Text16View(), {2, 0},         kConverters};
 }
 

@@ -17,7 +17,6 @@ std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& val
     return LookupSettingLines(setting, key, value, kConverters);
 }
 
-
 std::string Repeat(const std::string& piece, size_t times) {
     std::string out;
     for (size_t i = 0; i < times; ++i) out += piece;
@@ -146,10 +145,10 @@ TEST(LookupSettingLines, AnsiTextRows) {
 // A CR LF stored in the secret number would otherwise end the line and start
 // a line of its own in the header; DEL is a control character as well.
 TEST(LookupSettingLines, AnsiTextDropsControlCharacters) {
-    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(TEXT16("12\r\n@PJL SET X=1"))), "@PJL SET PASSWORD=12@PJL SET X=1\r\n");
+    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(TEXT16("12\r\n@PJL SET X=1"))),
+              "@PJL SET PASSWORD=12@PJL SET X=1\r\n");
     EXPECT_EQ(LookupSettingLines(413, -1, PjlText(TEXT16("\t\x1F 9\x7F"))), "@PJL SET PASSWORD= 9\r\n");
-    EXPECT_EQ(LookupSettingLines(413, -1,
-                                 PjlText(TEXT16("\x7F") TEXT16("1\x7F\x7F") TEXT16("2~"))),
+    EXPECT_EQ(LookupSettingLines(413, -1, PjlText(TEXT16("\x7F") TEXT16("1\x7F\x7F") TEXT16("2~"))),
               "@PJL SET PASSWORD=12~\r\n");
 }
 

@@ -19,9 +19,9 @@ TEST(Windows1252, BestFitDefaultAndSurrogatesUnitByUnit) {
         std::string bytes;
     };
     const Case cases[] = {
-        {TEXT16("A\u20AC\u00E9\u0178"), "A\x80\xE9\x9F"},  // its own characters
+        {TEXT16("A\u20AC\u00E9\u0178"), "A\x80\xE9\x9F"},                    // its own characters
         {TEXT16("\u0081\u008D\u008F\u0090\u009D"), "\x81\x8D\x8F\x90\x9D"},  // the five C1 bytes
-        {TEXT16("\u0080\u009F"), "??"},                      // C1 units whose bytes mean other characters
+        {TEXT16("\u0080\u009F"), "??"},                              // C1 units whose bytes mean other characters
         {TEXT16("\u0100\u0111\u221E\uFF41\u2000\u3000"), "Ad8a  "},  // best fit
         {TEXT16("\u0110\u01C3\u2032\u00A0"), "\xD0!'\xA0"},
         {TEXT16("\u4E00\uFFFD\uFFFF"), "???"},  // nothing near
@@ -52,8 +52,8 @@ TEST(Utf8, PairsLoneSurrogatesAndLimits) {
         {TEXT16("a\u00E9\u20AC"), "a\xC3\xA9\xE2\x82\xAC"},
         {Text16{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
         {Text16{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},
-        {Text16{0xD800}, "\xEF\xBF\xBD"},                            // lone high at the end
-        {Text16{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},        // reversed pair
+        {Text16{0xD800}, "\xEF\xBF\xBD"},                             // lone high at the end
+        {Text16{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},         // reversed pair
         {Text16{0xD800, u'x', 0xDC00}, "\xEF\xBF\xBDx\xEF\xBF\xBD"},  // split pair
         {Text16{0x7F, 0x80, 0x7FF, 0x800, 0xFFFF}, "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
         {Text16(), ""},
