@@ -2,7 +2,7 @@
 
 #include "cli.h"
 #include "pjl/pjl_header_parts.h"
-#include "pjl/pjl_settings.h"
+#include "core/pjl_settings.h"
 #include "settings/paper.h"
 #include "settings/private_part.h"
 

@@ -1,10 +1,10 @@
 #include "settings_text.h"
 
 #include "cli.h"
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "json_writer.h"
 #include "pjl/pjl_header_parts.h"
-#include "pjl/pjl_settings.h"
+#include "core/pjl_settings.h"
 #include "psfilter/feature_tables.h"
 #include "core/settings_fields.h"
 

@@ -20,6 +20,13 @@ using Char16 = char16_t;
 #endif
 static_assert(sizeof(Char16) == 2, "a UTF-16 unit is two bytes");
 
+// A UTF-16 literal of the type above: TEXT16("A4").
+#if defined(_WIN32)
+#define TEXT16(text) L##text
+#else
+#define TEXT16(text) u##text
+#endif
+
 using Text16View = std::basic_string_view<Char16>;
 using Text16 = std::basic_string<Char16>;
 

@@ -1,7 +1,7 @@
 #include "psfilter/feature_rewrite.h"
 
 #include "common/companion_path.h"
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "common/result_macros.h"
 #include "common/wtext.h"
 #include "psfilter/byte_text.h"

@@ -1,6 +1,6 @@
 #include "psfilter/feature_tables.h"
 
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "psfilter/byte_text.h"
 
 #include <climits>

@@ -826,23 +826,6 @@ TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix) {
     }
 }
 
-TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces) {
-    sim::Reset();
-    HANDLE printer = sim::AddPrinter(u"Chunks");
-    HeaderAccumulator accumulator{printer, std::string()};
-    const std::string a(4000, 'a');
-    const std::string b(95, 'b');
-    const std::string c(1, 'c');
-    AppendOrFlush(accumulator, a);
-    AppendOrFlush(accumulator, b);  // 4095 bytes: still one chunk
-    EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
-    AppendOrFlush(accumulator, c);                       // 4096 would be too many
-    AppendOrFlush(accumulator, std::string(4096, 'x'));  // can never fit: left out
-    FlushHeader(accumulator);
-    FlushHeader(accumulator);  // nothing left: no empty write
-    EXPECT_EQ(sim::WrittenChunks(printer), (std::vector<std::string>{a + b, c}));
-}
-
 class PaperCodeTest : public PjlHeaderTest {};
 
 TEST_F(PaperCodeTest, TableNumbersWinOverFormPositions) {
