@@ -124,9 +124,88 @@ for row in "${matrix[@]}"; do
         2>"$out.run.err" || { fail "$name: qm22t run failed: $(cat "$out.run.err")"; continue; }
     diff <(header_of "$out.win") <(header_of "$out.cups") >"$out.header.diff" ||
         fail "$name: the PJL headers differ:"$'\n'"$(cat "$out.header.diff")"
+    # The copies are the header's alone: pstops's request for them is gone.
+    if grep -aq '/NumCopies\|#copies' "$out.cups"; then fail "$name: the PostScript asks for copies too"; fi
     features_of "$out.win" >"$out.win.features"
     features_of "$out.cups" >"$out.cups.features"
     compare_features "$name" "$out.win.features" "$out.cups.features"
+done
+
+hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
+
+# A PDF: cups-filters turns it into PostScript, and the filter adds the header
+# and the feature code.
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -o "$work/two.pdf" \
+    -c "/Helvetica findfont 20 scalefont setfont 72 720 moveto (one) show showpage (two) show showpage"
+if print_to q "$work/two.pdf" "$work/pdf.out" -o ZTDuplex=LongEdge -o ZTJobName=True -o ZTJobNameInfo=PDF; then
+    grep -aq $'^\e%-12345X@PJL' "$work/pdf.out" || fail "pdf: no PJL header"
+    grep -aq '^@PJL SET BINDING=LONGEDGE' "$work/pdf.out" || fail "pdf: the header does not carry the duplex"
+    features_of "$work/pdf.out" >"$work/pdf.features"
+    for expected in "ZTDuplex=$(hex LongEdge)" "ZTJobNameInfo=$(hex "$(hex PDF)")" "PAGES 2" JOB-END; do
+        grep -qx "$expected" "$work/pdf.features" || fail "pdf: $expected is not in what Ghostscript recorded"
+    done
+else
+    fail "pdf: the job did not complete"
+fi
+
+# Eight jobs at once, each on a queue of its own, each with its own name and
+# copies.
+for n in 1 2 3 4 5 6 7 8; do
+    cupsd_queue "p$n" "$ppd"
+    ids[n]=$(cupsd_print "p$n" "$job" -n "$n" -o ZTJobName=True -o "ZTJobNameInfo=Job $n") || fail "job $n: not taken"
+done
+for n in 1 2 3 4 5 6 7 8; do
+    state=$(cupsd_wait "p$n" "${ids[n]}") || state=pending
+    out=$CUPSD_DIR/out/p$n.prn
+    if [ "$state" != completed ]; then
+        fail "at once $n: the job is $state"
+    elif ! grep -aq "^@PJL SET JOBNAME=$(hex "Job $n")"$'\r$' "$out" || ! grep -aq "^@PJL SET QTY=$n"$'\r$' "$out"; then
+        fail "at once $n: the output is not its job's"
+    fi
+done
+
+# Bad input. Each case: the job's options (or file), the state it ends in,
+# the message the filter leaves in the log; the queue prints on after each.
+head -c 20000 /dev/urandom >"$work/noise.bin"
+bad=(
+    "unknown choice|$job|-o ZTDuplex=Bogus|completed|WARNING: ZTDuplex=Bogus is not a choice of ZTDuplex"
+    "text over capacity|$job|-o ZTSecretNumInfo=Custom.1234567890|aborted|ERROR: ZTSecretNumInfo=1234567890 cannot be used"
+    "not PostScript|$work/noise.bin|-o document-format=application/vnd.cups-postscript|aborted|ERROR: the job is not PostScript"
+    "unknown option|$job|-o ZTNoSuchThing=1|completed|WARNING: option ZTNoSuchThing is unknown"
+)
+for row in "${bad[@]}"; do
+    IFS='|' read -r name file options expected message <<<"$row"
+    read -ra args <<<"$options"
+    id=$(cupsd_print q "$file" "${args[@]}") || { fail "$name: not taken"; continue; }
+    state=$(cupsd_wait q "$id") || state=hung
+    [ "$state" = "$expected" ] || fail "$name: the job is $state, not $expected"
+    grep -aq "\[Job $id\] $message" "$CUPSD_DIR/log/error_log" || fail "$name: no \"$message\" in the log"
+    print_to q "$job" "$work/after.out" || fail "$name: the next job did not print"
+done
+
+# A job canceled while the filter runs: it ends canceled, the filter neither
+# hangs nor crashes, and the next job prints.
+for i in $(seq 200000); do printf '%%%% line %d of a long job\n' "$i"; done >"$work/long.body"
+cat "$job" "$work/long.body" "$work/long.body" "$work/long.body" >"$work/long.ps"
+id=$(cupsd_print q "$work/long.ps")
+for i in $(seq 100); do
+    grep -aq "\[Job $id\] Started filter .*qm22t-cups" "$CUPSD_DIR/log/error_log" && break
+    sleep 0.05
+done
+cancel "q-$id"
+state=$(cupsd_wait q "$id") || state=hung
+[ "$state" = canceled ] || fail "cancel: the job is $state"
+if grep -a "\[Job $id\].*qm22t-cups.*crashed" "$CUPSD_DIR/log/error_log"; then fail "cancel: the filter crashed"; fi
+print_to q "$job" "$work/after.out" || fail "cancel: the next job did not print"
+
+# The filter by hand: a usage, or no printer description.
+for row in "no PPD|PPD=|ERROR: no printer description" "bad copies|PPD=$ppd|ERROR: copies \"x\" is not a number"; do
+    IFS='|' read -r name environment message <<<"$row"
+    copies=1
+    [ "$name" = "bad copies" ] && copies=x
+    status=0
+    env "$environment" "$filter" 1 user title "$copies" "" <"$job" >/dev/null 2>"$work/hand.err" || status=$?
+    [ "$status" -eq 1 ] && grep -q "^$message" "$work/hand.err" || fail "$name: exit $status, $(cat "$work/hand.err")"
 done
 
 echo "cups_test: ${#matrix[@]} combinations, $failures failures"
