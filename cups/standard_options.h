@@ -51,6 +51,10 @@ constexpr char kCustomHeightField[] = "ZTPageSizeHeight";
 // The field the job's copies set.
 constexpr char kCopiesField[] = "CopyCount";
 
+// The attribute that gives the settings value of a choice:
+// *QM22TValue ZTManualZoom.OFF: "0".
+constexpr char kValueAttribute[] = "QM22TValue";
+
 // The filter as the printer description names it, and the type it makes.
 constexpr char kFilterName[] = "qm22t-cups";
 constexpr char kFilterLine[] = "application/vnd.cups-postscript application/vnd.qm22t-pjl-postscript 0 qm22t-cups";
