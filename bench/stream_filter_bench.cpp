@@ -22,7 +22,7 @@
 #include "psfilter/feature_rewrite.h"
 #include "psfilter/stream_filter.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 #include "feature_templates.h"
 
 #include <benchmark/benchmark.h>

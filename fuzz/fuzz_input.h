@@ -20,8 +20,8 @@
 #pragma once
 
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
-#include "settings/settings_fields.h"
+#include "core/settings_access.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -22,7 +22,7 @@
 
 #include "common/module_context.h"
 #include "pjl/pjl_header.h"
-#include "pjl/pjl_settings.h"
+#include "core/pjl_settings.h"
 #include "platform/host/sim_control.h"
 
 #include <cstring>

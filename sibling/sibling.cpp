@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "settings/paper.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 #include "sibling_test_control.h"
 
 #include <algorithm>

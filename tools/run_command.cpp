@@ -3,7 +3,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "job_io.h"
-#include "settings_source.h"
+#include "plugin_session.h"
 
 #include <cstdio>
 #include <iostream>
@@ -440,8 +440,13 @@ int Run(const RunOptions& o) {
     const std::string absence = SiblingAbsence(session, o.session.pluginDir);
     if (!absence.empty()) Note(absence);
 
+    PrivatePart defaults{};
+    if (o.settings.privatePartFile.empty() && !session.Defaults(&defaults, &error)) {
+        Error(error);
+        return kExitFound;
+    }
     PrivatePart part;
-    if (!BuildPrivatePart(session, o.settings, &part, &error)) {
+    if (!BuildPrivatePart(defaults, o.settings, &part, &error)) {
         Error(error);
         return kExitUsage;
     }

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm22t {
@@ -51,8 +52,10 @@ number field takes the names of its values too (ZTDuplex=LongEdge).
                 replaced only when the command succeeds
   --part        set, defaults: write a private part rather than a settings file
   --raw         set: skip the merge
-  --plugin DIR  folder of QM22TRD.dll and QM22TIE.dll (default: the folder of
-                this program, or ../lib/qm22t from it as installed)
+  --plugin DIR  the plug-in's folder, where QM22TIE.dll is looked for (default:
+                the folder of this program, or ../lib/qm22t from it as
+                installed); nothing is loaded: the plug-in's defaults and merge
+                are computed from its own rules
 
 Exit codes:
   0  done; for validate and diff: nothing to change, no difference
@@ -80,14 +83,14 @@ struct Source {
 };
 
 // The part a source stands for, as it is: no merge.
-bool LoadSource(DriverSession& session, const std::string& path, Source* source, std::string* error) {
+bool LoadSource(const PrivatePart& defaults, const std::string& path, Source* source, std::string* error) {
     std::string bytes;
     if (!ReadWholeFile(path, &bytes, error, "source")) return false;
     source->name = DisplayName(path, false);
     if (!CheckSourceSize(bytes, source->name, error)) return false;
     source->isPrivatePart = LooksLikePrivatePart(bytes);
     if (source->isPrivatePart) return PrivatePartOfBytes(bytes, source->name, &source->part, error);
-    if (!session.Defaults(&source->part, error)) return false;
+    source->part = defaults;
     SettingsBlock block = BlockOfPart(source->part.data());
     std::string problem;
     if (!ApplySettingsText(bytes, &block, &problem)) {
@@ -166,9 +169,9 @@ int ReportChanges(const std::string& title, const std::vector<FieldChange>& chan
 
 // set and defaults: the part with the assignments applied (and merged), as a
 // private part or as a settings file.
-int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::vector<Source>& sources,
+int WriteSettings(const SettingsLibrary& library, const SettingsOptions& o, const std::vector<Source>& sources,
                   const PrivatePart& defaults) {
-    const std::string defaultsName = DefaultsName(session);
+    const std::string defaultsName = DefaultsName(library);
     Source result;
     result.name = sources.empty() ? defaultsName : sources[0].name;
     result.part = sources.empty() ? defaults : sources[0].part;
@@ -188,7 +191,7 @@ int WriteSettings(DriverSession& session, const SettingsOptions& o, const std::v
     if (o.action == "set" && !o.raw) {
         std::vector<FieldChange> changes;
         std::string error;
-        if (!MergeAndCompare(session, &result.part, &changes, &error)) {
+        if (!MergeLikeThePlugin(library, &result.part, &changes, &error)) {
             Error(error);
             return kExitFound;
         }
@@ -338,30 +341,21 @@ std::string FieldsReport(const PrivatePart& defaults, bool json) {
 }
 
 int RunAction(const SettingsOptions& o) {
-    TemporaryPaths workPaths;
-    DriverSession session;
+    // The plug-in's answers are computed here from its own rules; nothing is
+    // loaded, so the library counts as there when its file is.
     std::string error;
-    SessionOptions sessionOptions;
-    sessionOptions.pluginDir = o.pluginDir;
-    sessionOptions.onWorkPath = [&workPaths](const std::string& path) { workPaths.Add(path); };
-    if (!CheckTemporaryFolder(&error)) {
-        Error(error);
+    struct stat info {};
+    if (!o.pluginDir.empty() && (stat(o.pluginDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+        Error("--plugin " + o.pluginDir + " is not a folder; give the folder of QM22TRD.dll and QM22TIE.dll");
         return kExitUsage;
     }
-    if (const int code = ExitCodeOf(session.Open(sessionOptions, &error))) {
-        Error(error);
-        return code;
-    }
-    const std::string absence = SiblingAbsence(session, o.pluginDir);
-    if (!absence.empty()) Note(absence);
-    PrivatePart defaults;
-    if (!session.Defaults(&defaults, &error)) {
-        Error(error);
-        return kExitFound;
-    }
+    const SettingsLibrary library = FindSettingsLibrary(o.pluginDir);
+    if (!library.present) Note(LibraryAbsence(library.folder));
+    const PrivatePart defaults = LibraryDefaults(library);
+    const std::string defaultsName = DefaultsName(library);
     std::vector<Source> sources(o.sources.size());
     for (size_t i = 0; i < o.sources.size(); ++i) {
-        if (!LoadSource(session, o.sources[i], &sources[i], &error)) {
+        if (!LoadSource(defaults, o.sources[i], &sources[i], &error)) {
             Error(error);
             return kExitUsage;
         }
@@ -372,16 +366,15 @@ int RunAction(const SettingsOptions& o) {
         return kExitOk;
     }
     if (o.action == "dump") {
-        std::cout << Dump(sources[0], defaults, DefaultsName(session), o.json,
-                          Describe(sources[0], DefaultsName(session)),
+        std::cout << Dump(sources[0], defaults, defaultsName, o.json, Describe(sources[0], defaultsName),
                           sources[0].isPrivatePart ? "private part" : "settings file");
         return kExitOk;
     }
-    if (o.action == "defaults" || o.action == "set") return WriteSettings(session, o, sources, defaults);
+    if (o.action == "defaults" || o.action == "set") return WriteSettings(library, o, sources, defaults);
     if (o.action == "validate") {
         PrivatePart merged = sources[0].part;
         std::vector<FieldChange> changes;
-        if (!MergeAndCompare(session, &merged, &changes, &error)) {
+        if (!MergeLikeThePlugin(library, &merged, &changes, &error)) {
             Error(error);
             return kExitFound;
         }

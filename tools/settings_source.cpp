@@ -2,59 +2,19 @@
 
 #include "cli.h"
 
+#include "core/private_part.h"
+#include "harness/driver_session.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include <cstdlib>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm22t {
 
-std::string DefaultsName(const DriverSession& session) {
-    return session.SiblingLoaded() ? "the sibling library's defaults"
-                                   : "the plug-in's own defaults (without QM22TIE.dll)";
-}
-
-std::string SiblingAbsence(const DriverSession& session, const std::string& pluginDir) {
-    if (session.SiblingLoaded()) return "";
-    const std::string folder = pluginDir.empty() ? DefaultPluginFolder() : pluginDir;
-    const std::string path = folder + "/QM22TIE.dll";
-    const bool present = access(path.c_str(), F_OK) == 0;
-    return std::string(present ? "QM22TIE.dll beside the plug-in could not be loaded (" + path + ")"
-                               : "no QM22TIE.dll beside the plug-in in " + folder) +
-           ": the plug-in works without it, as on Windows: the defaults are its own, without the identification "
-           "\"VTA/NP\" that only the library writes (a job needs a private part that carries it), and the merge is "
-           "its own, without the library's conversion";
-}
-
-bool CheckTemporaryFolder(std::string* error) {
-    const char* variable = std::getenv("TMPDIR");
-    const bool set = variable != nullptr && variable[0] != '\0';
-    const std::string folder = set ? variable : "/tmp";
-    struct stat info {};
-    std::string reason;
-    if (stat(folder.c_str(), &info) != 0) reason = SystemError();
-    else if (!S_ISDIR(info.st_mode)) reason = "it is not a folder";
-    else if (access(folder.c_str(), W_OK | X_OK) != 0) reason = SystemError();
-    if (reason.empty()) return true;
-    *error = "cannot make the plug-in's work folder in " +
-             (set ? "TMPDIR=" + folder : folder + " (TMPDIR is not set)") + ": " + reason +
-             "; set TMPDIR to a folder you can write to";
-    return false;
-}
-
-int ExitCodeOf(harness::OpenResult result) {
-    switch (result) {
-        case harness::OpenResult::kOpened: return kExitOk;
-        case harness::OpenResult::kBadSetup: return kExitUsage;
-        case harness::OpenResult::kRefused: return kExitFound;
-    }
-    return kExitFound;
-}
 namespace {
 
-std::string Hex32(DWORD value) {
+std::string Hex32(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;
@@ -120,9 +80,10 @@ bool PrivatePartOfBytes(const std::string& bytes, const std::string& name, Priva
     return true;
 }
 
-bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, PrivatePart* part, std::string* error) {
+bool BuildPrivatePart(const PrivatePart& defaults, const SettingsRequest& request, PrivatePart* part,
+                      std::string* error) {
     if (request.privatePartFile.empty()) {
-        if (!session.Defaults(part, error)) return false;
+        *part = defaults;
     } else if (!ReadPrivatePart(request.privatePartFile, part, error)) {
         return false;
     }
@@ -164,9 +125,55 @@ std::vector<FieldChange> ComparePrivateParts(const PrivatePart& before, const Pr
     return changes;
 }
 
-bool MergeAndCompare(DriverSession& session, PrivatePart* part, std::vector<FieldChange>* changes, std::string* error) {
+SettingsLibrary FindSettingsLibrary(const std::string& pluginDir) {
+    SettingsLibrary library;
+    library.folder = pluginDir.empty() ? harness::DefaultPluginFolder() : pluginDir;
+    library.present = access((library.folder + "/" + kSettingsLibraryName).c_str(), F_OK) == 0;
+    return library;
+}
+
+std::string DefaultsName(const SettingsLibrary& library) {
+    return library.present ? "the sibling library's defaults" : "the plug-in's own defaults (without QM22TIE.dll)";
+}
+
+std::string LibraryAbsence(const std::string& folder) {
+    return "no QM22TIE.dll beside the plug-in in " + folder +
+           ": the plug-in works without it, as on Windows: the defaults are its own, without the identification "
+           "\"VTA/NP\" that only the library writes (a job needs a private part that carries it), and the merge is "
+           "its own, without the library's conversion";
+}
+
+namespace {
+
+// What the library's conversion leaves in the settings block of a default or
+// merge request: the block as the plug-in handed it over, with the
+// identification written; the plug-in validates what comes back.
+void ConvertThroughLibrary(PrivatePart* part) {
+    const SettingsSpan settings{part->data() + kPrivatePartHeaderBytes, kSettingsBlockBytes};
+    static const char16_t kIdentification[] = u"VTA/NP";
+    static_assert(sizeof kIdentification == kIdentificationBytes, "the identification fills its field");
+    std::memcpy(settings.data, kIdentification, kIdentificationBytes);
+    ValidateSettings(settings);
+}
+
+}  // namespace
+
+PrivatePart LibraryDefaults(const SettingsLibrary& library) {
+    PrivatePart part{};
+    WriteDefaultPrivatePart(part.data(), part.size());
+    if (library.present) ConvertThroughLibrary(&part);
+    return part;
+}
+
+bool MergeLikeThePlugin(const SettingsLibrary& library, PrivatePart* part, std::vector<FieldChange>* changes,
+                        std::string* error) {
     const PrivatePart before = *part;
-    if (!session.Merge(part, error)) return false;
+    const Status merged = MergePrivatePart(part->data(), part->data(), part->size());
+    if (merged.Failed()) {
+        *error = "the merge of the private part failed";
+        return false;
+    }
+    if (library.present) ConvertThroughLibrary(part);
     *changes = ComparePrivateParts(before, *part);
     return true;
 }

@@ -3,33 +3,40 @@
 // single assignments on top, and finally the plug-in's own merge.
 #pragma once
 
-#include "harness/driver_session.h"
 #include "settings_text.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace qm22t {
 
-using harness::DefaultPluginFolder;
-using harness::DriverSession;
-using harness::PrivatePart;
-using harness::SessionOptions;
+using PrivatePart = std::array<uint8_t, kPrivatePartBytes>;
 
-// Where the defaults of an open session come from: "the sibling library's
-// defaults", or the plug-in's own when QM22TIE.dll is not beside it.
-std::string DefaultsName(const DriverSession& session);
-// Empty when the sibling library is loaded; else what its absence means, as
-// "no QM22TIE.dll beside the plug-in in DIR: ..." (or that it is there but
-// could not be loaded).
-std::string SiblingAbsence(const DriverSession& session, const std::string& pluginDir);
+// The sibling settings library beside the plug-in, as the settings commands
+// see it: they do not load the plug-in, so the library counts as there when
+// its file is.
+constexpr char kSettingsLibraryName[] = "QM22TIE.dll";
+struct SettingsLibrary {
+    std::string folder;  // the plug-in's folder: --plugin DIR, or where the program finds it
+    bool present = false;
+};
+SettingsLibrary FindSettingsLibrary(const std::string& pluginDir);
+// "the sibling library's defaults", or the plug-in's own without the library.
+std::string DefaultsName(const SettingsLibrary& library);
+// What the absence of the library from `folder` means, in one message.
+std::string LibraryAbsence(const std::string& folder);
 
-// The folder the plug-in's work folder goes to (TMPDIR, else /tmp) can take
-// it: false with the reason, which names TMPDIR and the fix.
-bool CheckTemporaryFolder(std::string* error);
-
-// The exit code a failure to open the session deserves (kExitOk when it opened).
-int ExitCodeOf(harness::OpenResult result);
+// The private part a default request gives, computed as the plug-in computes
+// it: its own defaults and, with the library, the library's conversion of
+// them (the identification written, the rules applied again).
+PrivatePart LibraryDefaults(const SettingsLibrary& library);
+// The merge a driver asks for after the settings changed, done on the part in
+// place as the plug-in does it, and what it changed, header words included
+// ("dwSize: 8000 -> 12016").
+bool MergeLikeThePlugin(const SettingsLibrary& library, PrivatePart* part, std::vector<FieldChange>* changes,
+                        std::string* error);
 
 // A file that holds a private part: the plug-in's signature in its header, or
 // exactly the private part's size.
@@ -56,13 +63,10 @@ struct SettingsRequest {
 
 // The part before any merge: the defaults or the captured part, with the
 // settings files and assignments applied.
-bool BuildPrivatePart(DriverSession& session, const SettingsRequest& request, PrivatePart* part, std::string* error);
+bool BuildPrivatePart(const PrivatePart& defaults, const SettingsRequest& request, PrivatePart* part,
+                      std::string* error);
 
 // The differences between two private parts, header words first.
 std::vector<FieldChange> ComparePrivateParts(const PrivatePart& before, const PrivatePart& after);
-
-// Runs the plug-in's merge on the part and tells what it changed, header
-// words included ("dwSize: 8000 -> 12016").
-bool MergeAndCompare(DriverSession& session, PrivatePart* part, std::vector<FieldChange>* changes, std::string* error);
 
 }  // namespace qm22t

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -19,36 +20,44 @@ using Char16 = char16_t;
 #endif
 static_assert(sizeof(Char16) == 2, "a UTF-16 unit is two bytes");
 
+// A UTF-16 literal of the type above: TEXT16("A4").
+#if defined(_WIN32)
+#define TEXT16(text) L##text
+#else
+#define TEXT16(text) u##text
+#endif
+
 using Text16View = std::basic_string_view<Char16>;
+using Text16 = std::basic_string<Char16>;
 
 // A run of bytes owned by someone else.
-struct ByteView {
+struct ByteRange {
     const uint8_t* data = nullptr;
     size_t size = 0;
 
-    constexpr ByteView() = default;
-    constexpr ByteView(const uint8_t* bytes, size_t count) : data(bytes), size(count) {}
+    constexpr ByteRange() = default;
+    constexpr ByteRange(const uint8_t* bytes, size_t count) : data(bytes), size(count) {}
 
     constexpr bool empty() const { return size == 0; }
     constexpr const uint8_t* begin() const { return data; }
     constexpr const uint8_t* end() const { return data + size; }
     constexpr uint8_t operator[](size_t index) const { return data[index]; }
     // The part from offset on, at most count bytes; empty past the end.
-    constexpr ByteView Sub(size_t offset, size_t count = SIZE_MAX) const {
-        if (offset >= size) return ByteView(data + size, 0);
+    constexpr ByteRange Sub(size_t offset, size_t count = SIZE_MAX) const {
+        if (offset >= size) return ByteRange(data + size, 0);
         const size_t rest = size - offset;
-        return ByteView(data + offset, count < rest ? count : rest);
+        return ByteRange(data + offset, count < rest ? count : rest);
     }
 };
 
 // The same for bytes the callee may write.
-struct MutableByteView {
+struct MutableByteRange {
     uint8_t* data = nullptr;
     size_t size = 0;
 
-    constexpr MutableByteView() = default;
-    constexpr MutableByteView(uint8_t* bytes, size_t count) : data(bytes), size(count) {}
-    constexpr operator ByteView() const { return ByteView(data, size); }
+    constexpr MutableByteRange() = default;
+    constexpr MutableByteRange(uint8_t* bytes, size_t count) : data(bytes), size(count) {}
+    constexpr operator ByteRange() const { return ByteRange(data, size); }
 };
 
 // What a failure was. The codes have the layout of a Windows HRESULT (negative

@@ -1,22 +1,19 @@
-// PJL job header: written straight to the spooler at the start of every job,
-// ahead of any PostScript, so the printer takes its job settings from it.
+// PJL job header on Windows: written straight to the spooler at the start of
+// every job, ahead of any PostScript, so the printer takes its job settings
+// from it. The core builds it (core/pjl_header.h); this side gathers its inputs
+// and writes it.
 #pragma once
 
 #include "common/module_context.h"
+#include "core/pjl_header.h"
 #include "platform/platform.h"
-#include "settings/settings_fields.h"
 
 #include <cstddef>
 
-// The bytes of the settings block the builder is given: every field a job
-// setting reads lies within them.
-constexpr size_t kPjlHeaderSettingsBytes = 12000;
-static_assert(kPjlHeaderSettingsBytes <= kSettingsBlockBytes, "the header's settings are part of the block");
-
 // Builds the job header from `settings` (a copy of the first
 // kPjlHeaderSettingsBytes of the settings block, date already settled) and
-// writes it to the spooler on hPrinter in chunks of at most kHeaderChunkBytes
-// (pjl_header_parts.h), each a run of whole CR LF lines.
+// writes it to the spooler on hPrinter in chunks of at most kHeaderChunkBytes,
+// each a run of whole CR LF lines.
 // Of a chunk the spooler takes only in part, the rest is offered again until
 // all is taken. documentName and userName are zero-terminated; they are read up
 // to their terminator or the capacity of the caller's buffers (kPathCapacity

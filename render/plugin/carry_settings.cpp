@@ -1,7 +1,7 @@
 #include "plugin/carry_settings.h"
 
 #include "plugin/plugin_pdev.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include "common/wtext.h"
 #include "plugin/job_cancel.h"
 #include "psfilter/stream_filter.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "common/wtext.h"
 #include "settings/job_identity.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     const SettingsView block{settingsBlock, kSettingsBlockBytes};
@@ -17,7 +17,7 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
     }
     CATCH_TRACE()
     ReadSettingBytes(block, 0, out.settings, kPjlHeaderSettingsBytes);
-    if (ReadSettingU8(block, kSettingDateSwitch.offset) == 0) {
+    if (ReadField(block, kSettingDateSwitch) == 0) {
         // The copy's date text is replaced whole: today's date, zero-padded.
         WCHAR date[kSettingDateText.Units()] = {};
         try {

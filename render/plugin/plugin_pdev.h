@@ -6,7 +6,7 @@
 #include "common/module_context.h"
 #include "platform/platform.h"
 #include "psfilter/stream_filter.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 #include "psfilter/feature_tables.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>

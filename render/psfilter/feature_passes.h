@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "psfilter/feature_blocks.h"
 #include "psfilter/feature_tables.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "psfilter/feature_rewrite.h"
 
 #include "common/companion_path.h"
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "common/result_macros.h"
 #include "common/wtext.h"
 #include "psfilter/byte_text.h"
@@ -178,7 +178,9 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
             return BuildNumberBlock(templates, row.keyword, ReadSettingS16(context.settings, row.offset), block);
         case InsertKind::PageList: {
             if (templates.text.empty()) return BlockResult::NoTemplate;
-            const std::string list = Utf8Text(DecodePageList(context.settings, row.offset));
+            WString decoded;
+            if (DecodePageList(context.settings, row.offset, decoded).Failed()) throw std::bad_alloc();
+            const std::string list = Utf8Text(decoded);
             return BuildTextBlock(templates, row.keyword, list, list, block);
         }
         case InsertKind::Text: {

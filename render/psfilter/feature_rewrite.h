@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstdint>
 #include <string>

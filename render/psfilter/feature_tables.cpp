@@ -1,10 +1,11 @@
 #include "psfilter/feature_tables.h"
 
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "psfilter/byte_text.h"
 
 #include <climits>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -550,14 +551,16 @@ const char* OrientationValue(int orientation, SettingsView settings) {
     switch (orientation) {
         case 1: return "Portrait";
         case 2: return "Landscape";
-        case -1: return SpellValue(kOrientation, ReadSettingS16(settings, kSettingOrientation.offset));
+        case -1: return SpellValue(kOrientation, ReadField(settings, kSettingOrientation));
         default: return "Portrait";
     }
 }
 
 WString ReadFieldText(SettingsView settings, size_t offset, size_t units) {
-    if (units == 0) return WString();
-    return ReadSettingText(settings, offset, units - 1);
+    WString text;
+    if (units == 0) return text;
+    if (ReadSettingText(settings, offset, units - 1, text).Failed()) throw std::bad_alloc();
+    return text;
 }
 
 std::string Utf8Text(const WString& text) {

@@ -4,9 +4,10 @@
 // ("%%BeginFeature: *Keyword value") and in the invocation line ("(value) ...").
 #pragma once
 
+#include "common/wtext.h"
 #include "platform/platform.h"
-#include "settings/settings_access.h"
-#include "settings/settings_fields.h"
+#include "core/settings_access.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "settings/paper.h"
 #include "settings/paper_sources.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -311,8 +311,7 @@ void ReturnPublicResult(const Conversion& c, DWORD cdmMode, short paperBeforeMap
     if (c.privateIn.data != nullptr) {
         CopySettingsBlock(c.privateIn, AsView(c.in.Settings()));
         if (HasField(publicIn, kPaperSizeAt, sizeof(short))) {
-            WriteSettingNumber(c.privateIn, kSettingPaperNumber.offset, kSettingPaperNumber.bytes,
-                               ReadField<short>(publicIn, kPaperSizeAt));
+            WriteField(c.privateIn, kSettingPaperNumber, ReadField<short>(publicIn, kPaperSizeAt));
         }
     }
 
@@ -342,20 +341,28 @@ void CarryInputFields(DEVMODEW* publicOut, const DEVMODEW* publicIn) {
     CarryField<DWORD>(publicOut, publicIn, offsetof(DEVMODEW, dmICMIntent));
 }
 
+// The driver's "Duplex" choice for a default ZTDuplex value; other values set none.
+struct DuplexChoice {
+    int32_t duplex;
+    const char* choice;
+};
+constexpr DuplexChoice kDefaultDuplexTable[] = {{1, "None"}, {2, "DuplexNoTumble"}};
+
+// The page sizes a default paper sets, by their kPaperTable keyword; others set none.
+constexpr const char* kDefaultPageSizeTable[] = {"Letter", "A4"};
+
 // A default request sets the driver's "Duplex" and "PageSize" options from the
 // sibling's defaults.
 void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, SettingsView defaults) {
-    const int16_t duplex = ReadSettingS16(defaults, kSettingDuplex.offset);
-    const int16_t paperNumber = ReadSettingS16(defaults, kSettingPaperNumber.offset);
-    if (duplex == 2) {
-        SetOneOption(coreHelper, publicIn, "Duplex", "DuplexNoTumble");
-    } else if (duplex == 1) {
-        SetOneOption(coreHelper, publicIn, "Duplex", "None");
+    const int64_t duplex = ReadField(defaults, kSettingDuplex);
+    for (const DuplexChoice& row : kDefaultDuplexTable) {
+        if (row.duplex == duplex) SetOneOption(coreHelper, publicIn, "Duplex", row.choice);
     }
-    if (paperNumber == 1) {
-        SetOneOption(coreHelper, publicIn, "PageSize", "Letter");
-    } else if (paperNumber == 9) {
-        SetOneOption(coreHelper, publicIn, "PageSize", "A4");
+    const PaperRow* paper = FindPaperRow(static_cast<short>(ReadField(defaults, kSettingPaperNumber)));
+    for (const char* keyword : kDefaultPageSizeTable) {
+        if (paper != nullptr && std::strcmp(paper->keyword, keyword) == 0) {
+            SetOneOption(coreHelper, publicIn, "PageSize", keyword);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "settings/job_identity.h"
 
+#include <new>
 #include <vector>
 
 namespace {
@@ -10,8 +11,9 @@ constexpr DWORD kSystemUserNameCapacity = 257;
 }  // namespace
 
 WString JobUserName(SettingsView block) {
-    if (ReadSettingU8(block, kSettingUserNameSwitch.offset) != 0) {
-        WString stored = ReadSettingText(block, kSettingUserName.offset, kUserNameUnits);
+    if (ReadField(block, kSettingUserNameSwitch) != 0) {
+        WString stored;
+        if (ReadFieldText(block, kSettingUserName, stored).Failed()) throw std::bad_alloc();
         if (stored.size() > kJobUserNameMaxChars) stored.resize(kJobUserNameMaxChars);
         return stored;
     }

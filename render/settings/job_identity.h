@@ -4,8 +4,8 @@
 
 #include "common/wtext.h"
 #include "platform/platform.h"
-#include "settings/settings_access.h"
-#include "settings/settings_fields.h"
+#include "core/settings_access.h"
+#include "core/settings_fields.h"
 
 #include <cstddef>
 

@@ -30,16 +30,16 @@ TEST(CoreTypes, Win32StatusKeepsTheErrorAndTheHresultLayout) {
     EXPECT_EQ(kStatusFail.Win32Error(), 0u);
 }
 
-TEST(CoreTypes, ByteViewSubStaysInside) {
+TEST(CoreTypes, ByteRangeSubStaysInside) {
     const uint8_t bytes[] = {1, 2, 3, 4};
-    const ByteView view(bytes, sizeof bytes);
+    const ByteRange view(bytes, sizeof bytes);
     struct Case {
         size_t offset, count, size;
         int first;  // -1: empty
     };
     const Case cases[] = {{0, SIZE_MAX, 4, 1}, {1, 2, 2, 2}, {3, 9, 1, 4}, {4, 1, 0, -1}, {9, 1, 0, -1}, {2, 0, 0, -1}};
     for (const Case& c : cases) {
-        const ByteView sub = view.Sub(c.offset, c.count);
+        const ByteRange sub = view.Sub(c.offset, c.count);
         EXPECT_EQ(sub.size, c.size) << c.offset << "+" << c.count;
         EXPECT_TRUE(sub.begin() >= view.begin() && sub.end() <= view.end());
         if (c.first >= 0) {

@@ -5,7 +5,7 @@
 #include "common/function_cast.h"
 #include "harness/core_helper.h"
 #include "harness/driver_hooks.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <csignal>
 #include <cstdio>

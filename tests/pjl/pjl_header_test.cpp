@@ -7,7 +7,7 @@
 #include "pjl/pjl_header_parts.h"
 #include "platform/host/sim_control.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 
@@ -824,23 +824,6 @@ TEST_F(PjlHeaderTest, HeadersOnSeveralThreadsDoNotMix) {
         ASSERT_EQ(chunks.size(), 20u);
         for (const std::string& chunk : chunks) EXPECT_EQ(chunk, kDefaultHeader);
     }
-}
-
-TEST(AppendOrFlush, KeepsChunksBelow4096BytesOfWholePieces) {
-    sim::Reset();
-    HANDLE printer = sim::AddPrinter(u"Chunks");
-    HeaderAccumulator accumulator{printer, std::string()};
-    const std::string a(4000, 'a');
-    const std::string b(95, 'b');
-    const std::string c(1, 'c');
-    AppendOrFlush(accumulator, a);
-    AppendOrFlush(accumulator, b);  // 4095 bytes: still one chunk
-    EXPECT_EQ(sim::CallCount(sim::Api::WritePrinter), 0u);
-    AppendOrFlush(accumulator, c);                       // 4096 would be too many
-    AppendOrFlush(accumulator, std::string(4096, 'x'));  // can never fit: left out
-    FlushHeader(accumulator);
-    FlushHeader(accumulator);  // nothing left: no empty write
-    EXPECT_EQ(sim::WrittenChunks(printer), (std::vector<std::string>{a + b, c}));
 }
 
 class PaperCodeTest : public PjlHeaderTest {};

@@ -4,7 +4,7 @@
 #include "psfilter/feature_rewrite.h"
 
 #include "platform/host/sim_control.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 #include "feature_templates.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "psfilter/feature_tables.h"
 
 #include "platform/host/sim_control.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 #include "feature_templates.h"
 
 #include <gtest/gtest.h>

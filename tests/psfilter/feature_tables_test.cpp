@@ -1,10 +1,10 @@
 // The feature value tables: their shape, every value spelling and the
 // invocation values derived from them.
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 #include "psfilter/feature_tables.h"
 
 #include "platform/host/sim_control.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "pjl/pjl_header.h"
 #include "platform/host/sim_control.h"
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "fuzz_support.h"
 
 #include "settings/private_part.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 
@@ -289,7 +289,8 @@ TEST(PageListFuzz, DecodesOnlyDigitsCommasAndDashesWithinItsField) {
             };
             b = rng.OneIn(50) ? rng.Byte() : static_cast<BYTE>(nibble() | (nibble() << 4));
         }
-        const WString text = DecodePageList(field.empty() ? nullptr : field.data(), size);
+        Text16 text;
+        ASSERT_TRUE(DecodePageList(field.empty() ? nullptr : field.data(), size, text).Ok());
         ASSERT_LE(text.size(), 2 * kPageListBytes) << "round " << round;
         ASSERT_LE(text.size(), 2 * size) << "round " << round;
         for (WCHAR unit : text) {
@@ -298,7 +299,8 @@ TEST(PageListFuzz, DecodesOnlyDigitsCommasAndDashesWithinItsField) {
         }
         // Through a view that ends inside the field.
         const size_t viewSize = rng.Below(static_cast<uint32_t>(size + 1));
-        const WString viewed = DecodePageList(SettingsView{field.empty() ? nullptr : field.data(), viewSize}, 0);
+        Text16 viewed;
+        ASSERT_TRUE(DecodePageList(SettingsView{field.empty() ? nullptr : field.data(), viewSize}, 0, viewed).Ok());
         ASSERT_LE(viewed.size(), 2 * viewSize) << "round " << round;
         ASSERT_EQ(viewed, text.substr(0, viewed.size())) << "round " << round;
     }

@@ -122,6 +122,8 @@ refused("run --spooler-fail-after malformed" 2 "--spooler-fail-after wants a cou
 refused("run --write-size twice" 2 "--write-size is given twice" run ${job} --write-size 1 --write-size=2 ${out})
 refused("run --no-private-part with --raw" 2 "--no-private-part runs the job without device settings" run ${job} --no-private-part --raw ${out})
 refused("settings --plugin missing" 2 "settings: --plugin needs a value" settings dump ${settings} --plugin)
+refused("settings --plugin not a folder" 2 "settings dump: --plugin [^\n]*nowhere is not a folder; give the folder of QM22TRD.dll and QM22TIE.dll\n"
+        settings dump ${settings} --plugin ${WORK}/nowhere)
 refused("settings --plugin empty" 2 "settings dump: --plugin wants a file name, not an empty text" settings dump ${settings} --plugin=)
 refused("settings --out twice" 2 "--out and --plugin take one value each" settings defaults ${out} --out ${WORK}/other.txt)
 refused("settings set without a value" 2 "set needs at least one Field=value" settings set ${settings} ${out})

@@ -1,18 +1,22 @@
 // Properties of the job tools over generated settings blocks: a dumped block
 // comes back byte for byte, and every line of a job header decodes to the
 // field value it was made from.
+#include "common/wtext.h"
 #include "fuzz_support.h"
 #include "pjl/pjl_header.h"
 #include "pjl/pjl_header_parts.h"
 #include "pjl_decode.h"
 #include "settings_text.h"
 #include "cli.h"
+#include "harness/driver_session.h"
+#include "settings_source.h"
 #include "spool_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -99,6 +103,49 @@ TEST(SettingsText, DumpAppliedToTheDefaultsGivesTheBlockBackByteForByte) {
         // The comparison finds a difference exactly when there is one.
         ASSERT_EQ(qm22t::CompareBlocks(defaults, block).empty(), defaults == block);
         ASSERT_TRUE(qm22t::CompareBlocks(block, back).empty());
+    }
+}
+
+// The settings commands compute the plug-in's answers without loading it; the
+// plug-in on the simulated Windows, with and without the library beside it,
+// must give the same bytes for its defaults and for the merge of any part:
+// damaged fields, another size or signature in the header, stray bytes.
+TEST(SettingsSource, DefaultsAndMergeAreThePluginsByteForByte) {
+    const std::string withLibrary = harness::DefaultPluginFolder();
+    const std::string withoutLibrary = testing::TempDir() + "qm22t-no-library";
+    std::filesystem::create_directories(withoutLibrary);
+    std::filesystem::copy_file(withLibrary + "/QM22TRD.dll", withoutLibrary + "/QM22TRD.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+    FuzzRng rng(20261208);
+    for (const std::string& folder : {withLibrary, withoutLibrary}) {
+        harness::DriverSession session;
+        harness::SessionOptions options;
+        options.pluginDir = folder;
+        std::string error;
+        ASSERT_EQ(session.Open(options, &error), harness::OpenResult::kOpened) << error;
+        const qm22t::SettingsLibrary library = qm22t::FindSettingsLibrary(folder);
+        ASSERT_EQ(library.present, session.SiblingLoaded()) << folder;
+        qm22t::PrivatePart defaults{};
+        ASSERT_TRUE(session.Defaults(&defaults, &error)) << error;
+        ASSERT_TRUE(qm22t::LibraryDefaults(library) == defaults) << folder;
+        for (int round = 0; round < 200; ++round) {
+            qm22t::PrivatePart part = defaults;
+            SettingsBlock block = qm22t::BlockOfPart(part.data());
+            Scramble(&block, rng);
+            qm22t::StoreBlockInPart(block, part.data());
+            const uint32_t sizes[] = {kPrivatePartBytes, 8000, 12, 4, 20000};
+            const uint32_t signatures[] = {kPrivatePartSignature, 0x12345678};
+            const uint32_t header[] = {rng.Pick(std::vector<uint32_t>(std::begin(sizes), std::end(sizes))),
+                                       rng.OneIn(4) ? signatures[1] : signatures[0], rng.Below(3)};
+            if (rng.OneIn(2)) std::memcpy(part.data(), header, sizeof header);
+            qm22t::PrivatePart byPlugin = part;
+            ASSERT_TRUE(session.Merge(&byPlugin, &error)) << error;
+            qm22t::PrivatePart byCore = part;
+            std::vector<qm22t::FieldChange> changes;
+            ASSERT_TRUE(qm22t::MergeLikeThePlugin(library, &byCore, &changes, &error)) << error;
+            ASSERT_TRUE(byCore == byPlugin) << folder << ", round " << round;
+            ASSERT_EQ(changes.size(), qm22t::ComparePrivateParts(part, byPlugin).size());
+        }
     }
 }
 

@@ -1,8 +1,8 @@
 #include "ppd_cups.h"
 
 #include "cups/standard_options.h"
-#include "settings/private_part.h"
-#include "settings/settings_fields.h"
+#include "core/private_part.h"
+#include "core/settings_fields.h"
 
 #include <cstring>
 #include <vector>

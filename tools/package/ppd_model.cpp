@@ -1,7 +1,7 @@
 #include "ppd_model.h"
 
 #include "settings/private_part.h"
-#include "settings/settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <algorithm>
 #include <cstdio>

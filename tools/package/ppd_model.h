@@ -7,7 +7,7 @@
 
 #include "psfilter/feature_tables.h"
 #include "settings/paper.h"
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>

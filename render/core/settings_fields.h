@@ -8,7 +8,7 @@
 // field of a kind its reader cannot take, stops the build.
 #pragma once
 
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -262,20 +262,52 @@ constexpr const SettingRow* FindSettingRow(const char* name) {
     return nullptr;
 }
 
+// Reached only by FieldNamed with a name the table lacks. Not constexpr, so in
+// a table or constant built while the code compiles it stops the build; at run
+// time it answers a field of no bytes, which every reader reads as zero.
+inline SettingField NoSettingsFieldNamed() { return SettingField{"", 0, 0, SettingKind::Signed}; }
+
 // The field of that name, for tables and constants that are built while the
 // code compiles: there a name the table lacks stops the build.
 constexpr SettingField FieldNamed(const char* name) {
     for (const SettingRow& row : kSettingTable) {
         if (std::string_view(row.name) == name) return row;
     }
-    throw "no settings field of that name";
+    return NoSettingsFieldNamed();
+}
+
+// ---------------------------------------------------------------------------
+// One field, read or written through its descriptor: place, width and sign come
+// from the field, never from the call site. Outside the view a number reads as
+// zero and a text as empty; a write outside the span writes nothing.
+
+// A number field as its kind says: Signed sign-extended, Unsigned as stored.
+inline int64_t ReadField(SettingsView view, const SettingField& field) {
+    return ReadSettingNumber(view, field.offset, field.bytes,
+                             field.kind == SettingKind::Signed ? FieldSign::Signed : FieldSign::Unsigned);
 }
 
 // A number field as the job header and the feature code read it: one byte
-// unsigned (so a stored -1 arrives as 255), two bytes signed, four as stored.
+// unsigned whatever its kind (so a stored -1 arrives as 255), two bytes signed,
+// four as stored.
 inline int32_t ReadFieldValue(SettingsView view, const SettingField& field) {
     if (field.bytes == 1) return ReadSettingU8(view, field.offset);
     return field.bytes == 2 ? ReadSettingS16(view, field.offset) : ReadSettingS32(view, field.offset);
+}
+
+// The low bytes of value; false, nothing written, outside the span or for a text field.
+inline bool WriteField(SettingsSpan span, const SettingField& field, int64_t value) {
+    return !field.IsText() && WriteSettingNumber(span, field.offset, field.bytes, value);
+}
+
+// A UTF-16 text field up to its first zero unit.
+inline Status ReadFieldText(SettingsView view, const SettingField& field, Text16& out) noexcept {
+    return ReadSettingText(view, field.offset, field.kind == SettingKind::Text16 ? field.Units() : 0, out);
+}
+
+// With the semantics of WriteSettingText; false for a field that is not UTF-16 text.
+inline bool WriteFieldText(SettingsSpan span, const SettingField& field, const Char16* text) {
+    return field.kind == SettingKind::Text16 && WriteSettingText(span, field.offset, field.Units(), text);
 }
 
 // The fields that code reads by name.

@@ -3,7 +3,8 @@
 // and a value into finished CR LF lines.
 #pragma once
 
-#include "platform/platform.h"
+#include "core/core_types.h"
+#include "core/text_convert.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,7 @@ enum class PjlConverterKind : uint8_t {
     Fixed,          // F: "@PJL SET " + assignment
     Split,          // S: one line per "|"-separated piece of the assignment
     Number,         // N: the assignment's one "%d" filled with a signed number
-    AnsiText,       // A: the one "%s" filled with the text in the ANSI code page
+    AnsiText,       // A: the one "%s" filled with the text in the system's code page
     HexUtf8,        // H: the one "%s" filled with the text's UTF-8 bytes as "%02X" digits
     HexUtf8Limited  // L: as H, after shortening the text by kLengthLimitTable
 };
@@ -33,15 +34,27 @@ constexpr int32_t kPjlSettingNumberCount = 1000;
 // All rows of a setting stand next to each other; no key occurs twice within a setting.
 extern const PjlSettingRow kPjlSettingTable[kPjlSettingRowCount];
 
-// The value a converter fills in: `number` for N, `text` (zero-terminated,
-// null counts as empty) for A, H and L. F and S look at neither.
+// The value a converter fills in: `number` for N, `text` for A, H and L (its
+// `length` units; made from a pointer, up to its zero unit; null counts as
+// empty). F and S look at neither.
 struct PjlValue {
     int32_t number;
-    const WCHAR* text;
+    const Char16* text;
+    size_t length;
 };
-inline PjlValue PjlNumber(int32_t number) { return PjlValue{number, nullptr}; }
-inline PjlValue PjlText(const WCHAR* text) { return PjlValue{0, text}; }
-inline PjlValue PjlNoValue() { return PjlValue{0, nullptr}; }
+inline PjlValue PjlNumber(int32_t number) { return PjlValue{number, nullptr, 0}; }
+inline PjlValue PjlText(const Char16* text) {
+    return PjlValue{0, text, text != nullptr ? std::char_traits<Char16>::length(text) : 0};
+}
+inline PjlValue PjlText(Text16View text) { return PjlValue{0, text.data(), text.data() != nullptr ? text.size() : 0}; }
+inline PjlValue PjlNoValue() { return PjlValue{0, nullptr, 0}; }
+
+// The conversions the text converters use: UTF-8 for H and L, the system's
+// code page for A.
+struct PjlConverters {
+    const TextConverter& utf8;
+    const TextConverter& systemCodePage;
+};
 
 // Every finished line, "@PJL SET " and CR LF included, stays at or below this
 // many bytes, so each of the header's writes (kHeaderChunkBytes, tied to this
@@ -51,25 +64,29 @@ constexpr size_t kPjlMaxLineBytes = 4095;
 // The lines of the first row of `setting` whose key equals `key`, made by that
 // row's converter with `value`; empty when the setting has no such row (this is
 // how an option the table does not know drops out of the header) or the setting
-// number lies outside 0..999. May throw std::bad_alloc.
-std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value);
+// number lies outside 0..999. A step of the header builder: may throw
+// std::bad_alloc, as may the converters below.
+std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value, const PjlConverters& converters);
 
 // The converters append their lines to `lines`. A value too long for one line
 // is shortened by whole characters (a surrogate pair is never split) until the
 // line fits kPjlMaxLineBytes: the printer then still gets a recognisable job or
 // user name rather than none. Texts from the settings block are far too short
-// for this to happen; it guards direct callers.
-void ConvertFixed(const char* assignment, const PjlValue& value, std::string& lines);
-void ConvertSplit(const char* assignment, const PjlValue& value, std::string& lines);
-void ConvertNumber(const char* assignment, const PjlValue& value, std::string& lines);
+// for this to happen; it guards direct callers. A conversion that fails gives
+// the line without its value.
+void ConvertFixed(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
+void ConvertSplit(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
+void ConvertNumber(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
 // Units below U+0020 and DEL (U+007F) are dropped before conversion: a CR or
 // LF in a stored secret number must not end the line early and inject a line
 // of its own, and no control character reaches the printer inside a value.
-void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines);
-void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines);
+void ConvertAnsiText(const char* assignment, const PjlValue& value, const PjlConverters& converters,
+                     std::string& lines);
+void ConvertHexUtf8(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
 // The length limit drops one unit at a time, as it is counted: a surrogate pair
 // it cuts leaves a lone unit, sent as the replacement character (EF BF BD).
-void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines);
+void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, const PjlConverters& converters,
+                           std::string& lines);
 
 struct PjlLengthLimit {
     const char* variable;  // compared with the start of a row's assignment
@@ -79,3 +96,27 @@ struct PjlLengthLimit {
 
 constexpr size_t kPjlLengthLimitCount = 1;
 extern const PjlLengthLimit kLengthLimitTable[kPjlLengthLimitCount];
+
+// The setting whose lines name a shared output box (the output box rows of
+// another number than the personal box).
+constexpr int32_t kSharedBoxSetting = 27;
+
+// The identification at the head of every header: the PJL dialect, the
+// driver, and the computer the job comes from. Each row names its "@PJL SET"
+// variable; the setting number is found in kPjlSettingTable by that name while
+// the code compiles.
+enum class PjlIdentityValue : uint8_t {
+    Text,     // the row's text
+    Number,   // the row's number
+    HostName  // the computer's name, an input of the header
+};
+
+struct PjlIdentityRow {
+    int32_t setting;
+    PjlIdentityValue value;
+    const Char16* text;
+    int32_t number;
+};
+
+constexpr size_t kPjlIdentityCount = 6;
+extern const PjlIdentityRow kPjlIdentityTable[kPjlIdentityCount];

@@ -1,7 +1,8 @@
 // The settings table of the PJL job header and its index.
-#include "pjl/pjl_settings.h"
+#include "core/pjl_settings.h"
 
 #include <string>
+#include <string_view>
 
 // One row per option of every job setting the header can carry. Settings with a
 // value but no options have the single key -1. Rows of a setting stay together:
@@ -479,7 +480,36 @@ constexpr bool IndexCoversEveryRowOnce() {
 }
 static_assert(IndexCoversEveryRowOnce(), "the setting index misses or repeats a row of kPjlSettingTable");
 
-using ConverterFunction = void (*)(const char*, const PjlValue&, std::string&);
+// The setting whose assignment is `variable` followed by "=", or -1.
+constexpr int32_t SettingNamed(const char* variable) {
+    const std::string_view name(variable);
+    for (const PjlSettingRow& row : kPjlSettingTable) {
+        const std::string_view assignment(row.assignment);
+        if (assignment.size() > name.size() && assignment.substr(0, name.size()) == name &&
+            assignment[name.size()] == '=') {
+            return row.setting;
+        }
+    }
+    return -1;
+}
+
+// A row naming a variable the table lacks stops the build.
+constexpr PjlIdentityRow Identity(const char* variable, PjlIdentityValue value, const Char16* text, int32_t number) {
+    const int32_t setting = SettingNamed(variable);
+    return PjlIdentityRow{setting >= 0 ? setting : throw "no PJL setting of that name", value, text, number};
+}
+
+constexpr bool SharedBoxNamed() {
+    const std::string_view shared("ZTOUTPUTBOX=SHAREDBOX");
+    for (const PjlSettingRow& row : kPjlSettingTable) {
+        if (std::string_view(row.assignment).substr(0, shared.size()) == shared)
+            return row.setting == kSharedBoxSetting;
+    }
+    return false;
+}
+static_assert(SharedBoxNamed(), "kSharedBoxSetting is the setting of the shared output boxes");
+
+using ConverterFunction = void (*)(const char*, const PjlValue&, const PjlConverters&, std::string&);
 
 ConverterFunction ConverterOf(PjlConverterKind kind) {
     switch (kind) {
@@ -495,14 +525,23 @@ ConverterFunction ConverterOf(PjlConverterKind kind) {
 
 }  // namespace
 
-std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value) {
+const PjlIdentityRow kPjlIdentityTable[kPjlIdentityCount] = {
+    Identity("ZTPJLVERSION", PjlIdentityValue::Text, TEXT16("2.00"), 0),
+    Identity("ZTPJLIDENTIFIER", PjlIdentityValue::Text, TEXT16("KELV_IJ_PJL"), 0),
+    Identity("ZTRIPCONTROLFLAG", PjlIdentityValue::Number, nullptr, 13),
+    Identity("ZTSOFTWARENAME", PjlIdentityValue::Text, TEXT16("KELV_Windows_Postscript_Printer_Driver"), 0),
+    Identity("ZTSOFTWAREVERSION", PjlIdentityValue::Text, TEXT16("1.17.004"), 0),
+    Identity("ZTHOSTNAME", PjlIdentityValue::HostName, nullptr, 0),
+};
+
+std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value, const PjlConverters& converters) {
     std::string lines;
     if (setting < 0 || setting >= kPjlSettingNumberCount) return lines;
     const PjlIndexEntry& entry = kSettingIndex.entries[setting];
     for (int32_t i = entry.first; i < entry.first + entry.count; ++i) {
         const PjlSettingRow& row = kPjlSettingTable[i];
         if (row.key != key) continue;
-        if (ConverterFunction convert = ConverterOf(row.converter)) convert(row.assignment, value, lines);
+        if (ConverterFunction convert = ConverterOf(row.converter)) convert(row.assignment, value, converters, lines);
         break;
     }
     return lines;

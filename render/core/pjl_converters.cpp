@@ -1,13 +1,12 @@
 // Converters from a row of the PJL settings table and a value to "@PJL SET" lines.
-#include "common/hex_text.h"
-#include "common/wtext.h"
-
-#include "pjl/pjl_settings.h"
+#include "core/hex_text.h"
+#include "core/pjl_settings.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 const PjlLengthLimit kLengthLimitTable[kPjlLengthLimitCount] = {
@@ -61,29 +60,27 @@ void AppendFilledLine(std::string& lines, const SplitFormat& format, const std::
     lines.append(kLineEnd, kLineEndLength);
 }
 
-bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(Char16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(Char16 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // Cutting a text after `count` of its `length` units must not leave half of a
 // surrogate pair behind, which would come out as a replacement character.
-size_t KeepPairsWhole(const WCHAR* text, size_t count, size_t length) {
+size_t KeepPairsWhole(const Char16* text, size_t count, size_t length) {
     if (count > 0 && count < length && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) {
         return count - 1;
     }
     return count;
 }
 
-// The first `count` units of text in codePage. A conversion the system refuses
-// gives the empty text: the line is still written, only without its value.
-std::string ToCodePage(UINT codePage, const WCHAR* text, size_t count) {
+// The first `count` units of text converted. A conversion that fails for
+// want of memory ends the header as every other shortage does; one the
+// converter refuses gives the empty text: the line is still written, only
+// without its value.
+std::string ToCodePage(const TextConverter& converter, const Char16* text, size_t count) {
     std::string out;
-    if (count == 0 || count > static_cast<size_t>(INT_MAX)) return out;
-    const int units = static_cast<int>(count);
-    const int needed = WideCharToMultiByte(codePage, 0, text, units, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return out;
-    out.resize(static_cast<size_t>(needed));
-    const int written = WideCharToMultiByte(codePage, 0, text, units, &out[0], needed, nullptr, nullptr);
-    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    if (count == 0) return out;
+    const Status converted = converter.Convert(Text16View(text, count), out);
+    if (converted == kStatusOutOfMemory) throw std::bad_alloc();
     return out;
 }
 
@@ -91,22 +88,23 @@ std::string ToCodePage(UINT codePage, const WCHAR* text, size_t count) {
 // surrogate pairs) whose bytes number at most maxBytes. No unit converts to more
 // than four bytes, so dropping (excess - 1) / 4 units at a time never drops more
 // than needed, and the excess shrinks by at least a quarter per round.
-std::string ConvertFitting(UINT codePage, const WCHAR* text, size_t length, size_t maxBytes) {
+std::string ConvertFitting(const TextConverter& converter, const Char16* text, size_t length, size_t maxBytes) {
     size_t count = length;
-    std::string out = ToCodePage(codePage, text, count);
+    std::string out = ToCodePage(converter, text, count);
     while (out.size() > maxBytes && count > 0) {
         const size_t excess = out.size() - maxBytes;
         const size_t drop = std::max<size_t>(1, (excess - 1) / 4);
         count = KeepPairsWhole(text, count > drop ? count - drop : 0, length);
-        out = ToCodePage(codePage, text, count);
+        out = ToCodePage(converter, text, count);
     }
     return out;
 }
 
-void AppendHexLine(const char* assignment, const WCHAR* text, size_t units, std::string& lines) {
+void AppendHexLine(const char* assignment, const Char16* text, size_t units, const TextConverter& utf8,
+                   std::string& lines) {
     const SplitFormat format = SplitAtPlaceholder(assignment);
     const size_t room = ValueRoom(format) / 2;
-    AppendFilledLine(lines, format, UpperHex(ConvertFitting(CP_UTF8, text, units, room)));
+    AppendFilledLine(lines, format, UpperHex(ConvertFitting(utf8, text, units, room)));
 }
 
 const PjlLengthLimit* FindLengthLimit(const char* assignment) {
@@ -118,11 +116,13 @@ const PjlLengthLimit* FindLengthLimit(const char* assignment) {
 
 }  // namespace
 
-void ConvertFixed(const char* assignment, const PjlValue& /*value*/, std::string& lines) {
+void ConvertFixed(const char* assignment, const PjlValue& /*value*/, const PjlConverters& /*converters*/,
+                  std::string& lines) {
     AppendLine(lines, assignment, std::strlen(assignment));
 }
 
-void ConvertSplit(const char* assignment, const PjlValue& /*value*/, std::string& lines) {
+void ConvertSplit(const char* assignment, const PjlValue& /*value*/, const PjlConverters& /*converters*/,
+                  std::string& lines) {
     const char* piece = assignment;
     for (;;) {
         const char* bar = std::strchr(piece, '|');
@@ -133,33 +133,38 @@ void ConvertSplit(const char* assignment, const PjlValue& /*value*/, std::string
     AppendLine(lines, piece, std::strlen(piece));
 }
 
-void ConvertNumber(const char* assignment, const PjlValue& value, std::string& lines) {
+void ConvertNumber(const char* assignment, const PjlValue& value, const PjlConverters& /*converters*/,
+                   std::string& lines) {
     char digits[16];
     const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(value.number));
     AppendFilledLine(lines, SplitAtPlaceholder(assignment),
                      std::string(digits, length > 0 ? static_cast<size_t>(length) : 0));
 }
 
-void ConvertAnsiText(const char* assignment, const PjlValue& value, std::string& lines) {
-    const size_t length = WTextLength(value.text);
-    WString printable;
+void ConvertAnsiText(const char* assignment, const PjlValue& value, const PjlConverters& converters,
+                     std::string& lines) {
+    const size_t length = value.length;
+    Text16 printable;
     printable.reserve(length);
     for (size_t i = 0; i < length; ++i) {
-        const WCHAR unit = value.text[i];
+        const Char16 unit = value.text[i];
         // DEL is a control character too: a printer may act on it in the
         // password rather than take it as part of it.
         if (unit >= 0x20 && unit != 0x7F) printable.push_back(unit);
     }
     const SplitFormat format = SplitAtPlaceholder(assignment);
-    AppendFilledLine(lines, format, ConvertFitting(CP_ACP, printable.c_str(), printable.size(), ValueRoom(format)));
+    AppendFilledLine(lines, format,
+                     ConvertFitting(converters.systemCodePage, printable.c_str(), printable.size(), ValueRoom(format)));
 }
 
-void ConvertHexUtf8(const char* assignment, const PjlValue& value, std::string& lines) {
-    AppendHexLine(assignment, value.text, WTextLength(value.text), lines);
+void ConvertHexUtf8(const char* assignment, const PjlValue& value, const PjlConverters& converters,
+                    std::string& lines) {
+    AppendHexLine(assignment, value.text, value.length, converters.utf8, lines);
 }
 
-void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::string& lines) {
-    const size_t length = WTextLength(value.text);
+void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, const PjlConverters& converters,
+                           std::string& lines) {
+    const size_t length = value.length;
     size_t units = length;
     if (const PjlLengthLimit* limit = FindLengthLimit(assignment)) {
         if (limit->units > 0 && limit->bytes > 0) {
@@ -169,8 +174,8 @@ void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, std::s
             units = std::min(length, static_cast<size_t>(limit->units));
             // The byte limit counts the terminating zero.
             const size_t maxBytes = static_cast<size_t>(limit->bytes) - 1;
-            while (units > 0 && ToCodePage(CP_UTF8, value.text, units).size() > maxBytes) --units;
+            while (units > 0 && ToCodePage(converters.utf8, value.text, units).size() > maxBytes) --units;
         }
     }
-    AppendHexLine(assignment, value.text, units, lines);
+    AppendHexLine(assignment, value.text, units, converters.utf8, lines);
 }

@@ -1,4 +1,4 @@
-#include "common/hex_text.h"
+#include "core/hex_text.h"
 
 std::string UpperHex(const std::string& bytes) {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -1,6 +1,9 @@
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
+
+#include "core/core_failure.h"
 
 #include <cstring>
+#include <string>
 
 bool FieldInside(SettingsView view, size_t offset, size_t width) {
     return view.data != nullptr && offset <= view.size && width <= view.size - offset;
@@ -8,7 +11,7 @@ bool FieldInside(SettingsView view, size_t offset, size_t width) {
 
 int64_t ReadSettingNumber(SettingsView view, size_t offset, size_t width, FieldSign sign) {
     if ((width != 1 && width != 2 && width != 4) || !FieldInside(view, offset, width)) return 0;
-    BYTE bytes[4] = {};
+    uint8_t bytes[4] = {};
     std::memcpy(bytes, view.data + offset, width);
     uint32_t value = 0;
     for (size_t i = width; i > 0; --i) value = (value << 8) | bytes[i - 1];
@@ -34,9 +37,9 @@ int32_t ReadSettingS32(SettingsView view, size_t offset) {
 bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t value) {
     if ((width != 1 && width != 2 && width != 4) || !FieldInside(AsView(span), offset, width)) return false;
     uint64_t bits = static_cast<uint64_t>(value);
-    BYTE bytes[4] = {};
+    uint8_t bytes[4] = {};
     for (size_t i = 0; i < width; ++i) {
-        bytes[i] = static_cast<BYTE>(bits & 0xFF);
+        bytes[i] = static_cast<uint8_t>(bits & 0xFF);
         bits >>= 8;
     }
     std::memcpy(span.data + offset, bytes, width);
@@ -52,9 +55,9 @@ size_t UnitsInside(SettingsView view, size_t offset, size_t capacityUnits) {
     return capacityUnits < available ? capacityUnits : available;
 }
 
-WCHAR UnitAt(SettingsView view, size_t offset, size_t index) {
-    const BYTE* p = view.data + offset + index * 2;
-    return static_cast<WCHAR>(p[0] | (p[1] << 8));
+Char16 UnitAt(SettingsView view, size_t offset, size_t index) {
+    const uint8_t* p = view.data + offset + index * 2;
+    return static_cast<Char16>(p[0] | (p[1] << 8));
 }
 
 }  // namespace
@@ -66,25 +69,28 @@ size_t SettingTextLength(SettingsView view, size_t offset, size_t capacityUnits)
     return n;
 }
 
-WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits) {
+Status ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits, Text16& out) noexcept {
+    out.clear();
     const size_t length = SettingTextLength(view, offset, capacityUnits);
-    WString text;
-    text.reserve(length);
-    for (size_t i = 0; i < length; ++i) text.push_back(UnitAt(view, offset, i));
-    return text;
+    try {
+        out.reserve(length);
+    }
+    CORE_CATCH_RETURN()
+    for (size_t i = 0; i < length; ++i) out.push_back(UnitAt(view, offset, i));
+    return kStatusOk;
 }
 
-bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const WCHAR* text) {
+bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const Char16* text) {
     if (capacityUnits == 0 || capacityUnits > (SIZE_MAX / 2) || !FieldInside(AsView(span), offset, capacityUnits * 2)) {
         return false;
     }
-    const size_t length = WTextLength(text);
+    const size_t length = text != nullptr ? std::char_traits<Char16>::length(text) : 0;
     const size_t written = length < capacityUnits - 1 ? length : capacityUnits - 1;
-    BYTE* p = span.data + offset;
+    uint8_t* p = span.data + offset;
     for (size_t i = 0; i < written; ++i) {
         const unsigned unit = static_cast<unsigned>(text[i]);
-        p[i * 2] = static_cast<BYTE>(unit & 0xFF);
-        p[i * 2 + 1] = static_cast<BYTE>((unit >> 8) & 0xFF);
+        p[i * 2] = static_cast<uint8_t>(unit & 0xFF);
+        p[i * 2 + 1] = static_cast<uint8_t>((unit >> 8) & 0xFF);
     }
     p[written * 2] = 0;
     p[written * 2 + 1] = 0;
@@ -104,7 +110,7 @@ bool WriteSettingBytes(SettingsSpan span, size_t offset, const void* bytes, size
 }
 
 bool HasSettingsIdentification(SettingsView view) {
-    static const BYTE kIdentification[kIdentificationBytes] = {'V', 0, 'T', 0, 'A', 0, '/', 0, 'N', 0, 'P', 0, 0, 0};
+    static const uint8_t kIdentification[kIdentificationBytes] = {'V', 0, 'T', 0, 'A', 0, '/', 0, 'N', 0, 'P', 0, 0, 0};
     return FieldInside(view, 0, kIdentificationBytes) &&
            std::memcmp(view.data, kIdentification, kIdentificationBytes) == 0;
 }

@@ -7,8 +7,7 @@
 // bytes a caller holds reads as zero (or empty) and is not written.
 #pragma once
 
-#include "common/wtext.h"
-#include "platform/platform.h"
+#include "core/core_types.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +18,13 @@ constexpr size_t kSettingsBlockBytes = 12004;
 // Read-only bytes of a settings block, or of its leading part that a caller
 // holds (the PJL header builder gets only its first part, for example).
 struct SettingsView {
-    const BYTE* data;
+    const uint8_t* data;
     size_t size;
 };
 
 // Writable bytes of a settings block.
 struct SettingsSpan {
-    BYTE* data;
+    uint8_t* data;
     size_t size;
 };
 
@@ -53,13 +52,14 @@ bool WriteSettingNumber(SettingsSpan span, size_t offset, size_t width, int64_t 
 // unit, at the capacity or at the end of the view, whichever comes first: an
 // unterminated field is never read past its end.
 size_t SettingTextLength(SettingsView view, size_t offset, size_t capacityUnits);
-WString ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits);
+// kStatusOutOfMemory, and out left empty, when the text finds no room.
+Status ReadSettingText(SettingsView view, size_t offset, size_t capacityUnits, Text16& out) noexcept;
 
 // Writes at most capacityUnits - 1 units of text and a terminating zero; the
 // units after the terminator are left as they are. Null text writes the empty
 // text. Returns false when the text was cut, or when the field is not inside
 // the span (nothing is written then).
-bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const WCHAR* text);
+bool WriteSettingText(SettingsSpan span, size_t offset, size_t capacityUnits, const Char16* text);
 
 // Raw byte ranges (carrying ranges between blocks, saving and restoring a
 // field). False, and nothing copied, when the range is not inside the view.

@@ -1,4 +1,4 @@
-#include "settings/settings_access.h"
+#include "core/settings_access.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,23 @@ namespace {
 
 // Exactly sized heap buffers, so that AddressSanitizer reports any read or
 // write one byte past the view.
-std::vector<BYTE> Bytes(std::initializer_list<int> values) {
-    std::vector<BYTE> bytes;
-    for (int v : values) bytes.push_back(static_cast<BYTE>(v));
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> bytes;
+    for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
     return bytes;
 }
 
-SettingsView ViewOf(const std::vector<BYTE>& bytes) { return SettingsView{bytes.data(), bytes.size()}; }
-SettingsSpan SpanOf(std::vector<BYTE>& bytes) { return SettingsSpan{bytes.data(), bytes.size()}; }
+SettingsView ViewOf(const std::vector<uint8_t>& bytes) { return SettingsView{bytes.data(), bytes.size()}; }
+SettingsSpan SpanOf(std::vector<uint8_t>& bytes) { return SettingsSpan{bytes.data(), bytes.size()}; }
+
+Text16 TextAt(SettingsView view, size_t offset, size_t units) {
+    Text16 text;
+    EXPECT_TRUE(ReadSettingText(view, offset, units, text).Ok());
+    return text;
+}
 
 TEST(SettingsAccess, ReadsLittleEndianNumbersAtUnalignedOffsets) {
-    const std::vector<BYTE> b = Bytes({0x00, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
+    const std::vector<uint8_t> b = Bytes({0x00, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
     const SettingsView v = ViewOf(b);
     EXPECT_EQ(ReadSettingS16(v, 1), -2);
     EXPECT_EQ(ReadSettingS32(v, 3), 0x12345678);
@@ -30,7 +36,7 @@ TEST(SettingsAccess, ReadsLittleEndianNumbersAtUnalignedOffsets) {
 }
 
 TEST(SettingsAccess, FieldsOutsideTheViewReadAsZero) {
-    const std::vector<BYTE> b = Bytes({0x11, 0x22, 0x33, 0x44});
+    const std::vector<uint8_t> b = Bytes({0x11, 0x22, 0x33, 0x44});
     const SettingsView v = ViewOf(b);
     EXPECT_EQ(ReadSettingS16(v, 2), 0x4433);  // ends exactly at the view's end
     EXPECT_EQ(ReadSettingS16(v, 3), 0);       // one byte past it
@@ -45,7 +51,7 @@ TEST(SettingsAccess, FieldsOutsideTheViewReadAsZero) {
 }
 
 TEST(SettingsAccess, WritesLittleEndianAndRefusesFieldsOutside) {
-    std::vector<BYTE> b(7, 0xAA);
+    std::vector<uint8_t> b(7, 0xAA);
     const SettingsSpan s = SpanOf(b);
     EXPECT_TRUE(WriteSettingNumber(s, 1, 2, 0x1234));
     EXPECT_TRUE(WriteSettingNumber(s, 3, 4, -2));
@@ -60,24 +66,24 @@ TEST(SettingsAccess, WritesLittleEndianAndRefusesFieldsOutside) {
 
 TEST(SettingsAccess, TextStopsAtZeroCapacityOrViewEnd) {
     // "AB" then zero, then "CD" without a terminator.
-    const std::vector<BYTE> b = Bytes({'A', 0, 'B', 0, 0, 0, 'C', 0, 'D', 0, 'E', 0});
+    const std::vector<uint8_t> b = Bytes({'A', 0, 'B', 0, 0, 0, 'C', 0, 'D', 0, 'E', 0});
     const SettingsView v = ViewOf(b);
-    EXPECT_EQ(ReadSettingText(v, 0, 6), WString(WIDE("AB")));
+    EXPECT_EQ(TextAt(v, 0, 6), Text16(u"AB"));
     EXPECT_EQ(SettingTextLength(v, 6, 2), 2u);  // capacity reached, no terminator
-    EXPECT_EQ(ReadSettingText(v, 6, 2), WString(WIDE("CD")));
-    EXPECT_EQ(ReadSettingText(v, 6, 100), WString(WIDE("CDE")));  // the view ends first
-    EXPECT_EQ(ReadSettingText(v, 11, 4), WString());              // half a unit left
-    EXPECT_EQ(ReadSettingText(v, 40, 4), WString());
+    EXPECT_EQ(TextAt(v, 6, 2), Text16(u"CD"));
+    EXPECT_EQ(TextAt(v, 6, 100), Text16(u"CDE"));  // the view ends first
+    EXPECT_EQ(TextAt(v, 11, 4), Text16());         // half a unit left
+    EXPECT_EQ(TextAt(v, 40, 4), Text16());
 }
 
 TEST(SettingsAccess, WritingTextCutsAtCapacityAndKeepsTheRest) {
-    std::vector<BYTE> b(10, 0xAA);
+    std::vector<uint8_t> b(10, 0xAA);
     const SettingsSpan s = SpanOf(b);
-    EXPECT_FALSE(WriteSettingText(s, 0, 3, WIDE("XYZ")));
+    EXPECT_FALSE(WriteSettingText(s, 0, 3, u"XYZ"));
     EXPECT_EQ(b, Bytes({'X', 0, 'Y', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
-    EXPECT_TRUE(WriteSettingText(s, 2, 4, WIDE("Q")));  // what follows the terminator stays
+    EXPECT_TRUE(WriteSettingText(s, 2, 4, u"Q"));  // what follows the terminator stays
     EXPECT_EQ(b, Bytes({'X', 0, 'Q', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
-    EXPECT_FALSE(WriteSettingText(s, 4, 4, WIDE("Q")));  // 8 bytes do not fit from offset 4
+    EXPECT_FALSE(WriteSettingText(s, 4, 4, u"Q"));  // 8 bytes do not fit from offset 4
     EXPECT_EQ(b, Bytes({'X', 0, 'Q', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
     EXPECT_TRUE(WriteSettingText(s, 8, 1, nullptr));
     EXPECT_EQ(b[8], 0);
@@ -85,20 +91,20 @@ TEST(SettingsAccess, WritingTextCutsAtCapacityAndKeepsTheRest) {
 }
 
 TEST(SettingsAccess, ByteRangesAreBounded) {
-    std::vector<BYTE> b = Bytes({1, 2, 3, 4});
-    BYTE out[3] = {};
+    std::vector<uint8_t> b = Bytes({1, 2, 3, 4});
+    uint8_t out[3] = {};
     EXPECT_TRUE(ReadSettingBytes(ViewOf(b), 1, out, 3));
     EXPECT_EQ(out[0], 2);
     EXPECT_EQ(out[2], 4);
     EXPECT_FALSE(ReadSettingBytes(ViewOf(b), 2, out, 3));
-    const BYTE in[2] = {9, 9};
+    const uint8_t in[2] = {9, 9};
     EXPECT_FALSE(WriteSettingBytes(SpanOf(b), 3, in, 2));
     EXPECT_TRUE(WriteSettingBytes(SpanOf(b), 2, in, 2));
     EXPECT_EQ(b, Bytes({1, 2, 9, 9}));
 }
 
 TEST(SettingsAccess, IdentificationNeedsAllSevenUnits) {
-    std::vector<BYTE> b = Bytes({'V', 0, 'T', 0, 'A', 0, '/', 0, 'N', 0, 'P', 0, 0, 0, 'x'});
+    std::vector<uint8_t> b = Bytes({'V', 0, 'T', 0, 'A', 0, '/', 0, 'N', 0, 'P', 0, 0, 0, 'x'});
     EXPECT_TRUE(HasSettingsIdentification(ViewOf(b)));
     EXPECT_FALSE(HasSettingsIdentification(SettingsView{b.data(), 13}));
     b[12] = 'X';  // no terminator
