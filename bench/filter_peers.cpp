@@ -1,21 +1,23 @@
 // The stream filter alone on large jobs, for bench/filter-vs-peers.sh.
 //
-//   filter_peers job text|hex|binary|line|lf MIB FILE
+//   filter_peers job text|hex|binary|line|sectionline|lf MIB FILE
 //       writes a DSC job of about MIB MiB: a document setup, then pages with
 //       their comments, a page setup with two feature blocks and a body of
 //       PostScript text, hexadecimal image data or binary image data. "line":
 //       one page whose binary body of MIB MiB holds no CR LF, so nearly the
-//       whole job is one line; "lf": the text job with LF-only line ends.
+//       whole job is one line; "sectionline": the same line inside the
+//       document setup; "lf": the text job with LF-only line ends.
 //   filter_peers section open|closed MIB FILE
 //       writes a job whose document setup carries a resource of MIB MiB, inside
 //       an open feature block or behind closed ones.
-//   filter_peers run FILE WRITE_BYTES [hash]
+//   filter_peers run FILE WRITE_BYTES [hash | MIN_SECONDS]
 //       maps FILE and hands it to the filter in writes of WRITE_BYTES (0: the
 //       whole job in one call), with a spooler that takes everything and keeps
-//       nothing, then ends the document. Prints one line:
-//       "filter_MBps=<MB/s> seconds=<s> peak_anon_kB=<kB> out_bytes=<n>", the
-//       time being the CPU time the filter took (other load on a shared
-//       machine does not count).
+//       nothing, then ends the document; with MIN_SECONDS, again and again
+//       until the passes took that long together. Prints one line:
+//       "filter_MBps=<MB/s> seconds=<s> peak_anon_kB=<kB> out_bytes=<n>
+//       passes=<n>", the seconds being the CPU time the filter took for one
+//       pass (other load on a shared machine does not count).
 //       With "hash" the line also gives "out_hash=<FNV-1a of the output>", to
 //       compare two builds byte for byte (the hashing then counts in the time).
 //       Peak memory is the process's anonymous resident memory, sampled while
@@ -112,10 +114,9 @@ int WriteJob(const std::string& kind, size_t mib, const std::string& path) {
     return out ? 0 : 2;
 }
 
-// One page whose body is a single line of `mib` MiB of binary data: every LF
-// that follows a CR is changed, so no line ends before the page's end.
-int WriteOneLineJob(size_t mib, const std::string& path) {
-    std::ofstream out(path, std::ios::binary);
+// A MiB of binary data without a CR LF: every LF that follows a CR is
+// changed, and a CR at the end too, so repeated blocks make one line.
+std::string LineBlock() {
     std::mt19937 rng(11);
     std::string block(kMiB, '\0');
     for (char& c : block) c = static_cast<char>(rng() % 256);
@@ -123,8 +124,27 @@ int WriteOneLineJob(size_t mib, const std::string& path) {
         if (block[i] == '\n' && block[i - 1] == '\r') block[i] = 'n';
     }
     if (block.back() == '\r') block.back() = 'r';
+    return block;
+}
+
+// One page whose body is a single line of `mib` MiB of binary data, so no
+// line ends before the page's end; or, for `inSection`, that line inside the
+// document setup.
+int WriteOneLineJob(size_t mib, bool inSection, const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    const std::string block = LineBlock();
+    const std::string data = "%%BeginData: " + std::to_string(mib * kMiB) + " Binary Bytes\r\n";
+    if (inSection) {
+        out << "%!PS-Adobe-3.0\r\n%%EndComments\r\n%%BeginSetup\r\n" << Block("ZTDuplex", "OFF") << data;
+        for (size_t i = 0; i < mib; ++i) out << block;
+        out << "\r\n%%EndData\r\n"
+            << Block("ZTInputSlot", "Auto") << "%%EndSetup\r\n%%Page: 1 1\r\nshowpage\r\n"
+            << JobEnd();
+        return out ? 0 : 2;
+    }
     out << JobStart() << "%%Page: 1 1\r\n%%EndPageComments\r\n%%BeginPageSetup\r\n"
-        << Block("ZTInputSlot", "Auto") << "%%EndPageSetup\r\n%%BeginData: " << mib * kMiB << " Binary Bytes\r\n";
+        << Block("ZTInputSlot", "Auto") << "%%EndPageSetup\r\n"
+        << data;
     for (size_t i = 0; i < mib; ++i) out << block;
     out << "\r\n%%EndData\r\nshowpage\r\n%%PageTrailer\r\n" << JobEnd();
     return out ? 0 : 2;
@@ -200,7 +220,7 @@ long AnonResidentKiB() {
     return -1;
 }
 
-int Run(const std::string& path, size_t writeBytes, bool hash) {
+int Run(const std::string& path, size_t writeBytes, bool hash, double minSeconds) {
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) {
         std::perror(path.c_str());
@@ -247,17 +267,24 @@ int Run(const std::string& path, size_t writeBytes, bool hash) {
         }
     });
 
-    StreamFilterState state;
-    const double start = ThreadSeconds();
     const size_t step = writeBytes == 0 ? size : writeBytes;
     HRESULT hr = S_OK;
-    for (size_t at = 0; at < size && SUCCEEDED(hr); at += step) {
-        const DWORD count = static_cast<DWORD>(size - at < step ? size - at : step);
-        DWORD written = 0;
-        hr = StreamFilterWrite(state, filterJob, job + at, count, &written);
-    }
-    if (SUCCEEDED(hr)) hr = StreamFilterFlush(state, printer);
-    const double seconds = ThreadSeconds() - start;
+    double seconds = 0;
+    size_t passes = 0;
+    do {
+        out = 0;
+        StreamFilterState state;
+        const double start = ThreadSeconds();
+        for (size_t at = 0; at < size && SUCCEEDED(hr); at += step) {
+            const DWORD count = static_cast<DWORD>(size - at < step ? size - at : step);
+            DWORD written = 0;
+            hr = StreamFilterWrite(state, filterJob, job + at, count, &written);
+        }
+        if (SUCCEEDED(hr)) hr = StreamFilterFlush(state, printer);
+        seconds += ThreadSeconds() - start;
+        ++passes;
+    } while (SUCCEEDED(hr) && seconds < minSeconds);
+    seconds /= static_cast<double>(passes);
     running = false;
     sampler.join();
     const long now = AnonResidentKiB();
@@ -267,8 +294,8 @@ int Run(const std::string& path, size_t writeBytes, bool hash) {
         std::fprintf(stderr, "filter_peers: the filter failed (0x%08lX)\n", static_cast<unsigned long>(hr));
         return 1;
     }
-    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu", size / seconds / 1e6, seconds,
-                peak.load(), out);
+    std::printf("filter_MBps=%.0f seconds=%.4f peak_anon_kB=%ld out_bytes=%zu passes=%zu", size / seconds / 1e6,
+                seconds, peak.load(), out, passes);
     if (hash) std::printf(" out_hash=%016llx", static_cast<unsigned long long>(outHash));
     std::printf("\n");
     return 0;
@@ -278,20 +305,22 @@ int Run(const std::string& path, size_t writeBytes, bool hash) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "job" && argc == 5 && std::string(argv[2]) == "line") {
-        return WriteOneLineJob(std::strtoul(argv[3], nullptr, 10), argv[4]);
+    if (command == "job" && argc == 5 && (std::string(argv[2]) == "line" || std::string(argv[2]) == "sectionline")) {
+        return WriteOneLineJob(std::strtoul(argv[3], nullptr, 10), std::string(argv[2]) == "sectionline", argv[4]);
     }
     if (command == "job" && argc == 5 && std::string(argv[2]) == "lf") {
         return WriteLfJob(std::strtoul(argv[3], nullptr, 10), argv[4]);
     }
     if (command == "job" && argc == 5) return WriteJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
     if (command == "section" && argc == 5) return WriteSectionJob(argv[2], std::strtoul(argv[3], nullptr, 10), argv[4]);
-    if (command == "run" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "hash"))) {
-        return Run(argv[2], std::strtoul(argv[3], nullptr, 10), argc == 5);
+    if (command == "run" && (argc == 4 || argc == 5)) {
+        const bool hash = argc == 5 && std::string(argv[4]) == "hash";
+        const double minSeconds = argc == 5 && !hash ? std::strtod(argv[4], nullptr) : 0.0;
+        return Run(argv[2], std::strtoul(argv[3], nullptr, 10), hash, minSeconds);
     }
     std::fprintf(stderr,
-                 "usage: filter_peers job text|hex|binary|line|lf MIB FILE\n"
+                 "usage: filter_peers job text|hex|binary|line|sectionline|lf MIB FILE\n"
                  "       filter_peers section open|closed MIB FILE\n"
-                 "       filter_peers run FILE WRITE_BYTES [hash]\n");
+                 "       filter_peers run FILE WRITE_BYTES [hash | MIN_SECONDS]\n");
     return 2;
 }

@@ -1,10 +1,10 @@
 #include "pjl_decode.h"
 
 #include "cli.h"
-#include "pjl/pjl_header_parts.h"
+#include "core/pjl_header.h"
 #include "core/pjl_settings.h"
+#include "core/private_part.h"
 #include "settings/paper.h"
-#include "settings/private_part.h"
 
 #include "settings_text.h"
 
@@ -14,10 +14,15 @@
 namespace qm22t {
 namespace {
 
-constexpr int32_t kFirstIdentificationSetting = 800;
-constexpr int32_t kLastIdentificationSetting = 805;
-constexpr int32_t kHostNameSetting = 805;
-constexpr int32_t kAutomaticPaperCode = 0;
+constexpr int32_t kAutomaticPaperCode = kAutoPaperCode;
+
+// The identification row of a setting, or null for a job setting.
+const PjlIdentityRow* IdentityRowOf(int32_t setting) {
+    for (const PjlIdentityRow& row : kPjlIdentityTable) {
+        if (row.setting == setting) return &row;
+    }
+    return nullptr;
+}
 
 // A row of the PJL table that can have made the lines at some position.
 struct RowMatch {
@@ -164,9 +169,10 @@ DecodedLine Decoder::Decode(const std::vector<std::string>& lines, size_t at) {
     line.lineCount = match.lines;
     line.setting = match.row->setting;
     line.flag = match.flag;
-    if (line.setting >= kFirstIdentificationSetting && line.setting <= kLastIdentificationSetting) {
+    if (const PjlIdentityRow* identity = IdentityRowOf(line.setting)) {
         line.kind = DecodedLine::Kind::Identification;
-        line.note = line.setting == kHostNameSetting ? "computer name \"" + match.text + "\"" : "identification";
+        line.note =
+            identity->value == PjlIdentityValue::HostName ? "computer name \"" + match.text + "\"" : "identification";
         return line;
     }
     const JobSettingRow* job = JobRowOf(line.setting);
@@ -260,9 +266,9 @@ bool EveryValidValueHasRow(const JobSettingRow& job) {
 
 std::vector<RequiredLine> FindRequiredLines() {
     std::vector<RequiredLine> lines;
-    for (int32_t setting = kFirstIdentificationSetting; setting <= kLastIdentificationSetting; ++setting) {
+    for (const PjlIdentityRow& identity : kPjlIdentityTable) {
         RequiredLine line;
-        VariablesOfSetting(setting, &line.variables);
+        VariablesOfSetting(identity.setting, &line.variables);
         if (!line.variables.empty()) lines.push_back(line);
     }
     for (const JobSettingRow& job : kJobSettingTable) {

@@ -14,7 +14,7 @@ namespace qm22t {
 
 namespace {
 
-std::string Hex32(DWORD value) {
+std::string Hex32(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;

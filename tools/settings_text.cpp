@@ -3,7 +3,7 @@
 #include "cli.h"
 #include "core/hex_text.h"
 #include "json_writer.h"
-#include "pjl/pjl_header_parts.h"
+#include "core/pjl_header.h"
 #include "core/pjl_settings.h"
 #include "psfilter/feature_tables.h"
 #include "core/settings_fields.h"
@@ -338,7 +338,7 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
         case FieldType::Signed:
         case FieldType::Unsigned: *value = std::to_string(ReadNumber(field, block)); return true;
         case FieldType::Text: {
-            const BYTE* bytes = block.data() + field.offset;
+            const uint8_t* bytes = block.data() + field.offset;
             std::u16string units;
             size_t i = 0;
             for (; i + 1 < field.bytes; i += 2) {
@@ -347,12 +347,12 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
                 units.push_back(unit);
             }
             if (i + 1 >= field.bytes) return false;  // no terminator
-            if (std::any_of(bytes + i, bytes + field.bytes, [](BYTE b) { return b != 0; })) return false;
+            if (std::any_of(bytes + i, bytes + field.bytes, [](uint8_t b) { return b != 0; })) return false;
             if (!Utf16ToUtf8(units, value)) return false;
             return value->find_first_of("\r\n") == std::string::npos;
         }
         case FieldType::PageList: {
-            WString decoded;
+            Text16 decoded;
             if (DecodePageList(block.data() + field.offset, field.bytes, decoded).Failed()) return false;
             value->assign(decoded.begin(), decoded.end());
             std::string encoded;
@@ -419,7 +419,7 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
                 return false;
             }
             std::memset(block->data() + field.offset, 0, field.bytes);
-            const WString wide(units.begin(), units.end());
+            const Text16 wide(units.begin(), units.end());
             WriteSettingText(span, field.offset, field.bytes / 2, wide.c_str());
             return true;
         }
@@ -604,13 +604,13 @@ void ChangesJson(const std::vector<FieldChange>& changes, JsonWriter& json) {
     json.EndArray();
 }
 
-SettingsBlock BlockOfPart(const BYTE* part) {
+SettingsBlock BlockOfPart(const uint8_t* part) {
     SettingsBlock block;
     std::memcpy(block.data(), part + kPrivatePartHeaderBytes, block.size());
     return block;
 }
 
-void StoreBlockInPart(const SettingsBlock& block, BYTE* part) {
+void StoreBlockInPart(const SettingsBlock& block, uint8_t* part) {
     std::memcpy(part + kPrivatePartHeaderBytes, block.data(), block.size());
 }
 

@@ -10,7 +10,7 @@
 // dumped file applied to the defaults gives back the dumped block byte for byte.
 #pragma once
 
-#include "settings/private_part.h"
+#include "core/private_part.h"
 #include "core/settings_access.h"
 
 #include <array>
@@ -23,7 +23,7 @@ namespace qm22t {
 
 class JsonWriter;
 
-using SettingsBlock = std::array<BYTE, kSettingsBlockBytes>;
+using SettingsBlock = std::array<uint8_t, kSettingsBlockBytes>;
 
 enum class FieldType { Signed, Unsigned, Text, PageList };
 
@@ -113,7 +113,7 @@ std::string DescribeChange(const FieldChange& change);
 void ChangesJson(const std::vector<FieldChange>& changes, JsonWriter& json);
 
 // The settings block of a private part, and the other way round.
-SettingsBlock BlockOfPart(const BYTE* part);
-void StoreBlockInPart(const SettingsBlock& block, BYTE* part);
+SettingsBlock BlockOfPart(const uint8_t* part);
+void StoreBlockInPart(const SettingsBlock& block, uint8_t* part);
 
 }  // namespace qm22t

@@ -5,7 +5,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "json_writer.h"
-#include "pjl/pjl_header_parts.h"
+#include "core/pjl_header.h"
 #include "pjl_decode.h"
 #include "psfilter/feature_tables.h"
 #include "settings_text.h"

@@ -24,6 +24,11 @@ constexpr std::string_view kPortraitLine = "%%ViewingOrientation: 1 0 0 1\r\n";
 constexpr std::string_view kLandscapeLine = "%%ViewingOrientation: 0 1 -1 0\r\n";
 constexpr std::string_view kLineEnd = "\r\n";
 
+// A long line of a section keeps back only what could still be the start of
+// an end marker that ends it.
+constexpr size_t kLongLineHeldBytes = kEndPageSetup.size() - 1;
+static_assert(kEndSetup.size() < kEndPageSetup.size(), "the page setup's end marker is the longer");
+
 // No chunk limit: pass-through bytes go out as they are held.
 constexpr size_t kWholeRun = static_cast<size_t>(-1);
 
@@ -45,15 +50,28 @@ constexpr size_t kMostUndecidedBytes = kLongestDecidingText - 1;
 // copying them costs nothing next to the call.
 constexpr size_t kStitchBytes = 2 * kLongestDecidingText;
 
-// Outside a section, writes without a line end are gathered up to
-// kGatherBytes before they are examined, so a driver writing a few bytes at a
-// time does not make a spooler call of each write. Examining them later
-// changes no decision: the decisions do not depend on how the stream is cut.
+// Outside a section, short writes are gathered up to kGatherBytes before they
+// are examined, so a driver writing a few bytes at a time does not make a
+// spooler call of each write. Examining them later changes no decision: the
+// decisions do not depend on how the stream is cut.
 static_assert(kGatherBytes > kLongestDecidingText, "gathered bytes bound the undecided ones too");
 
 // Only writes shorter than this are gathered; longer ones go on from the
 // driver's buffer.
 constexpr size_t kGatherWriteBytes = 512;
+
+// Whether gathered bytes may hold a whole deciding text, and so must be
+// examined now rather than at kGatherBytes: every one but the line end starts
+// with '%' and all but "%%Page:" end with a line end, so bytes that lack
+// either decide nothing, and the end of the document may send them as they
+// are. Held bytes with a line end have no '%' (they would have been
+// examined), so only the call's bytes are looked through then; otherwise all
+// held bytes are, once, when the first line end arrives.
+bool MayDecide(const LineBuffer& pending, bool hadLineEnd, const BYTE* bytes, size_t count) {
+    if (pending.CompleteLength() == 0) return false;
+    return hadLineEnd ? std::memchr(bytes, '%', count) != nullptr
+                      : std::memchr(pending.Bytes(), '%', pending.Length()) != nullptr;
+}
 
 // The length of the longest end of the `length` bytes that is the start of a
 // deciding text, but not all of it; 0 when there is none. Every deciding
@@ -91,16 +109,21 @@ size_t UndecidedTail(const BYTE* bytes, size_t length) {
 // Offsets handed around are relative to the front.
 class Window {
 public:
-    Window(const BYTE* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    // `complete` is the offset just past the last CR LF when the caller knows
+    // it (a LineBuffer counts it as bytes are appended), else kNpos.
+    Window(const BYTE* bytes, size_t size, size_t complete = kNpos) : bytes_(bytes), size_(size), complete_(complete) {}
 
     const BYTE* Front() const { return bytes_ + at_; }
     size_t Length() const { return size_ - at_; }
     // Offset just past the last CR LF. Looked for only when a section needs
-    // it: outside one, lines do not matter.
+    // it and the caller did not know it: outside one, lines do not matter.
     size_t CompleteLength() const {
         if (complete_ == kNpos) complete_ = CompleteLengthOf(ByteView(bytes_, size_));
         return complete_ > at_ ? complete_ - at_ : 0;
     }
+    // Whether CompleteLength() costs nothing (the caller knew it, or it was
+    // looked for already).
+    bool CompleteKnown() const { return complete_ != kNpos; }
     size_t Taken() const { return at_; }
     void Take(size_t count) { at_ += count < Length() ? count : Length(); }
 
@@ -112,14 +135,15 @@ public:
         return hit == kNpos ? kNpos : from + hit;
     }
 
-    // The first place in [0, to) where `first` or `second` starts, or kNpos:
-    // one pass over the bytes, whichever marker it meets first.
-    size_t FindEither(std::string_view first, std::string_view second, size_t to) const {
+    // The first place in [from, to) where `first` or `second` starts (whole
+    // in it), or kNpos: one pass over the bytes, whichever marker it meets
+    // first.
+    size_t FindEither(std::string_view first, std::string_view second, size_t from, size_t to) const {
         if (to > Length()) to = Length();
         const size_t firstLength = first.size();
         const size_t secondLength = second.size();
         const BYTE* const begin = Front();
-        const BYTE* p = begin;
+        const BYTE* p = begin + (from < to ? from : to);
         const BYTE* const end = begin + to;
         while (p < end) {
             p = static_cast<const BYTE*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
@@ -137,7 +161,7 @@ public:
 private:
     const BYTE* bytes_;
     size_t size_;
-    mutable size_t complete_ = kNpos;
+    mutable size_t complete_;
     size_t at_ = 0;
 };
 
@@ -146,6 +170,10 @@ struct FilterCall {
     const FilterJob& job;
     SetupRewriteFunction rewrite;
     Window& window;
+    // The window is held bytes with nothing of the call behind it: a long
+    // line may wait there until kGatherBytes of it are held. Bytes in the
+    // driver's buffer go on at once (keeping them would copy them).
+    bool gather = false;
 };
 
 // Forwards the first `count` bytes of `buffer`, in calls of at most `chunk`
@@ -365,20 +393,91 @@ size_t NextSectionStep(const FilterCall& call, size_t region, bool* lookAgain) {
     return step;
 }
 
+// Whether the line that starts at `at` of the window is long: no CR LF among
+// its first kLongSectionLineBytes + 2 bytes, all of them arrived. Decided by
+// the line's bytes alone, so however the driver cuts its writes.
+bool IsLongLine(const Window& window, size_t at) {
+    constexpr size_t kReach = kLongSectionLineBytes + kLineEnd.size();
+    return window.Length() - at >= kReach && window.Find(kLineEnd, at, at + kReach) == kNpos;
+}
+
+// Where the section's collected text ends in the window: the first end
+// marker (*endAt) or the first long line (*longAt), whichever comes first,
+// each kNpos when it is not there. Lines start at the window's front inside a
+// section. A window too short to hold a long line is searched for a marker
+// at once; a longer one line by line, so the search stops at whichever comes
+// first and no byte behind it is looked at.
+void FindSectionEnd(const Window& window, size_t* endAt, size_t* longAt) {
+    const size_t complete = window.CompleteLength();
+    *endAt = kNpos;
+    *longAt = kNpos;
+    if (window.Length() < kLongSectionLineBytes + kLineEnd.size()) {
+        if (complete > 0) *endAt = window.FindEither(kEndSetup, kEndPageSetup, 0, complete);
+        return;
+    }
+    for (size_t at = 0;;) {
+        if (IsLongLine(window, at)) {
+            *longAt = at;
+            return;
+        }
+        if (at >= complete) return;
+        // A marker ends with its line: it lies whole in one line.
+        const size_t lineEnd = window.Find(kLineEnd, at, complete) + kLineEnd.size();
+        *endAt = window.FindEither(kEndSetup, kEndPageSetup, at, lineEnd);
+        if (*endAt != kNpos) return;
+        at = lineEnd;
+    }
+}
+
+// Forwards the long line the window starts in, unchanged, as its bytes
+// arrive. Its end is its first CR LF; an end marker can only end there (both
+// end with their line), and the bytes held back are enough to see one whole.
+// Short writes are gathered up to kGatherBytes first (FilterCall::gather).
+// At an end marker the section is over: the line's bytes in front of it go
+// out, the marker is passed through by the next round.
+HRESULT ForwardLongLine(const FilterCall& call) {
+    StreamFilterState& state = call.state;
+    const Window& window = call.window;
+    // One pass forward to the line's end, unless the window is known to hold none.
+    const bool none = window.CompleteKnown() && window.CompleteLength() == 0;
+    const size_t lineEnd = none ? kNpos : window.Find(kLineEnd, 0, window.Length());
+    if (lineEnd == kNpos) {
+        if (window.Length() < kLongLineHeldBytes + (call.gather ? kGatherBytes : 1)) return S_OK;
+        return ForwardFromWindow(call, window.Length() - kLongLineHeldBytes);
+    }
+    const size_t end = lineEnd + kLineEnd.size();
+    const BYTE* const bytes = window.Front();
+    size_t upTo = end;
+    for (const std::string_view marker : {kEndSetup, kEndPageSetup}) {
+        if (end >= marker.size() && StandsAt(bytes, end - marker.size(), end, marker)) upTo = end - marker.size();
+    }
+    state.longLine = false;
+    if (upTo != end) state.section = SectionState::Passing;
+    return upTo == 0 ? S_OK : ForwardFromWindow(call, upTo);
+}
+
 // One round inside a setup section: collect its text and rewrite what is due.
+// A long line ends the collected text in front of it, which is rewritten as a
+// piece of its own, and goes out unchanged in the rounds after.
 HRESULT CollectSection(const FilterCall& call) {
     StreamFilterState& state = call.state;
     const Window& window = call.window;
+    if (state.longLine) return ForwardLongLine(call);
 
-    const size_t complete = window.CompleteLength();
-    const size_t endAt = window.FindEither(kEndSetup, kEndPageSetup, complete);
-    size_t region = endAt != kNpos ? endAt : complete;
+    size_t endAt = kNpos;
+    size_t longAt = kNpos;
+    FindSectionEnd(window, &endAt, &longAt);
+    size_t region = longAt != kNpos ? longAt : endAt != kNpos ? endAt : window.CompleteLength();
     while (region > 0) {
         bool lookAgain = false;
         const size_t step = NextSectionStep(call, region, &lookAgain);
         RETURN_IF_FAILED(MoveToSection(call, step));
         region -= step;
         if (lookAgain) RETURN_IF_FAILED(CutLongSection(call));
+    }
+    if (longAt != kNpos) {
+        state.longLine = true;
+        return state.setup.Length() == 0 ? S_OK : RewritePiece(call, state.setup.Length());
     }
     if (endAt == kNpos) return S_OK;
 
@@ -403,42 +502,63 @@ HRESULT Examine(const FilterCall& call) {
     for (;;) {
         const size_t taken = call.window.Taken();
         const SectionState section = call.state.section;
-        if (section != SectionState::Passing && call.window.CompleteLength() == 0) return S_OK;
+        const bool longLine = call.state.longLine;
+        // A partial line too short to be long waits for its end: looked at
+        // only once it is complete, whatever is already held of it.
+        if (section != SectionState::Passing && !longLine && call.window.CompleteLength() == 0 &&
+            call.window.Length() < kLongSectionLineBytes + kLineEnd.size()) {
+            return S_OK;
+        }
         RETURN_IF_FAILED(section == SectionState::Passing ? PassThrough(call) : CollectSection(call));
         // A round outside a section that found no marker leaves only undecided bytes.
         if (section == SectionState::Passing && call.state.section == SectionState::Passing) return S_OK;
-        if (call.window.Taken() == taken && call.state.section == section) return S_OK;
+        if (call.window.Taken() == taken && call.state.section == section && call.state.longLine == longLine) {
+            return S_OK;
+        }
     }
 }
 
 // How many of the call's `count` bytes to examine together with the held ones
 // so that the held ones are settled: outside a section enough to decide an
-// undecided tail, inside one up to the end of the partial line.
+// undecided tail, inside one up to the end of the partial line, or enough to
+// tell that it is long; a long line's short writes join it whole, to be
+// gathered.
 size_t StitchLength(const StreamFilterState& state, const BYTE* data, size_t count) {
-    if (state.section == SectionState::Passing) return count < kStitchBytes ? count : kStitchBytes;
+    if (state.longLine && count < kGatherBytes) return count;
+    if (state.section == SectionState::Passing || state.longLine) {
+        return count < kStitchBytes ? count : kStitchBytes;
+    }
     const size_t held = state.pending.Length();
     if (held > 0 && state.pending.Bytes()[held - 1] == '\r' && count > 0 && data[0] == '\n') return 1;
-    const size_t lineEnd = FindBytes(ByteView(data, count), kLineEnd);
-    return lineEnd == kNpos ? count : lineEnd + kLineEnd.size();
+    constexpr size_t kReach = kLongSectionLineBytes + kLineEnd.size();
+    const size_t looked = count < kReach ? count : kReach;
+    const size_t lineEnd = FindBytes(ByteView(data, looked), kLineEnd);
+    return lineEnd == kNpos ? looked : lineEnd + kLineEnd.size();
+}
+
+// Examines the held bytes as one window, whose last line end the buffer knows;
+// `last` when no byte of the call follows them.
+HRESULT ExaminePending(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite, bool last) {
+    LineBuffer& pending = state.pending;
+    Window window(pending.Bytes(), pending.Length(), pending.CompleteLength());
+    const HRESULT hr = Examine(FilterCall{state, job, rewrite, window, last});
+    pending.Consume(window.Taken());
+    return hr;
 }
 
 // Examines what `pending` holds followed by the first bytes of the call, and
 // gives the offset in the call from which its bytes can be examined where they
 // are (`count` when none can: they are all in `pending` then). Only when the
-// held bytes stay unsettled (a section's line without its end in the call, or
-// a failure) does the rest of the call join them, as one held window.
+// held bytes stay unsettled (a section's short partial line without its end in
+// the call, or a failure) does the rest of the call join them, as one held
+// window.
 size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite, const BYTE* data,
                    size_t count, HRESULT& hr) {
     LineBuffer& pending = state.pending;
     const size_t stitch = StitchLength(state, data, count);
     hr = pending.Append(data, stitch);
     if (FAILED(hr)) return count;
-    {
-        Window window(pending.Bytes(), pending.Length());
-        const FilterCall call{state, job, rewrite, window};
-        hr = Examine(call);
-        pending.Consume(window.Taken());
-    }
+    hr = ExaminePending(state, job, rewrite, stitch == count);
     const size_t left = pending.Length();
     if (left <= stitch) {
         // What is left came from the call: it is examined where it is.
@@ -450,13 +570,47 @@ size_t ExamineHeld(StreamFilterState& state, const FilterJob& job, SetupRewriteF
         if (SUCCEEDED(hr)) hr = kept;
         return count;
     }
-    if (SUCCEEDED(hr) && stitch < count) {
-        Window window(pending.Bytes(), pending.Length());
-        const FilterCall call{state, job, rewrite, window};
-        hr = Examine(call);
-        pending.Consume(window.Taken());
-    }
+    if (SUCCEEDED(hr) && stitch < count) hr = ExaminePending(state, job, rewrite, true);
     return count;
+}
+
+// Forwards, unchanged, what is owed from earlier calls in stream order:
+// rewritten text the spooler did not take, the collected text of an ended
+// job's section, then examined bytes.
+HRESULT ForwardOwed(StreamFilterState& state, HANDLE printer) {
+    RETURN_IF_FAILED(ForwardFront(printer, state.unsent, state.unsent.Length(), kRewrittenChunkBytes));
+    if (state.section == SectionState::Passing && state.setup.Length() > 0) {
+        RETURN_IF_FAILED(ForwardFront(printer, state.setup, state.setup.Length(), kWholeRun));
+    }
+    if (state.passThroughOwed == 0) return S_OK;
+    const size_t before = state.pending.Length();
+    const HRESULT hr = ForwardFront(printer, state.pending, state.passThroughOwed, kWholeRun);
+    state.passThroughOwed -= before - state.pending.Length();
+    return hr;
+}
+
+HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
+              SetupRewriteFunction rewrite);
+
+// A call that begins a new job: what the previous job still holds is settled
+// as an empty call settles it, then forwarded unchanged as the end of a
+// document forwards it, and only then does the new job start, outside any
+// section, so a job cut off inside one does not make the next job's first
+// lines one. Whatever the spooler did not take stays owed to it, in order,
+// ahead of the new job's bytes.
+HRESULT StartJob(StreamFilterState& state, const FilterJob& job, SetupRewriteFunction rewrite) {
+    HRESULT hr = Write(state, job, nullptr, 0, nullptr, rewrite);
+    const int32_t orientation = ReadSettingS16(job.settings, kSettingOrientation.offset);
+    state.section = SectionState::Passing;
+    state.longLine = false;
+    state.inPageComments = false;
+    state.pageComments = PageCommentScan{};
+    state.defaultOrientation = orientation;
+    // Everything held is owed as it is; a section's collected text goes first.
+    state.passThroughOwed = state.pending.Length();
+    if (SUCCEEDED(hr)) hr = ForwardOwed(state, job.printer);
+    if (SUCCEEDED(hr)) StartOver(state, orientation);
+    return hr;
 }
 
 HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
@@ -469,21 +623,16 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
                                     count > state.pending.ByteLimit() - state.pending.Length());
     const BYTE* const bytes = static_cast<const BYTE*>(data);
 
-    // A new job drops whatever the previous one left (the end-of-document
-    // flush normally leaves nothing) and starts outside any section, so a job
-    // cut off inside a section does not make the next job's first lines one.
+    // Something owed means an earlier call failed, and what it left held may
+    // not have been examined yet: such a call is not gathered.
+    const bool owed = state.unsent.Length() > 0 || state.passThroughOwed > 0 ||
+                      (state.section == SectionState::Passing && state.setup.Length() > 0);
+    HRESULT hr = S_OK;
     if (count >= kJobStart.size() && std::memcmp(data, kJobStart.data(), kJobStart.size()) == 0) {
-        StartOver(state, ReadSettingS16(job.settings, kSettingOrientation.offset));
+        hr = StartJob(state, job, rewrite);
     }
-
-    // First what is owed from earlier calls: rewritten text the spooler did not
-    // take, then examined bytes it did not take.
-    HRESULT hr = ForwardFront(job.printer, state.unsent, state.unsent.Length(), kRewrittenChunkBytes);
-    if (SUCCEEDED(hr) && state.passThroughOwed > 0) {
-        const size_t before = state.pending.Length();
-        hr = ForwardFront(job.printer, state.pending, state.passThroughOwed, kWholeRun);
-        state.passThroughOwed -= before - state.pending.Length();
-    }
+    // First what is owed from earlier calls.
+    if (SUCCEEDED(hr)) hr = ForwardOwed(state, job.printer);
     if (FAILED(hr)) {
         // The spooler still fails: the call's bytes wait behind the rest.
         RETURN_IF_FAILED(state.pending.Append(data, count));
@@ -491,28 +640,26 @@ HRESULT Write(StreamFilterState& state, const FilterJob& job, const void* data, 
         return hr;
     }
 
-    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes &&
-        state.pending.Length() + count < kGatherBytes) {
+    if (state.section == SectionState::Passing && count > 0 && count < kGatherWriteBytes && !owed) {
+        const bool hadLineEnd = state.pending.CompleteLength() > 0;
         RETURN_IF_FAILED(state.pending.Append(bytes, count));
         if (written != nullptr) *written = count;
-        // Gathered until a line end arrives; then what is held is examined.
-        if (state.pending.CompleteLength() == 0) return S_OK;
-        Window window(state.pending.Bytes(), state.pending.Length());
-        hr = Examine(FilterCall{state, job, rewrite, window});
-        state.pending.Consume(window.Taken());
-        return hr;
+        if (state.pending.Length() < kGatherBytes && !MayDecide(state.pending, hadLineEnd, bytes, count)) return S_OK;
+        return ExaminePending(state, job, rewrite, true);
     }
 
     // Room for what the call leaves is made before anything is examined, so a
     // call that cannot be kept is refused whole: outside a section at most an
     // undecided tail (and the bytes examined with held ones), inside one the
     // partial line behind the call's last line end (all of the call when a
-    // partial line is held already). A section that begins in the call may
-    // leave a longer partial line; when even that cannot be kept, the bytes
-    // are lost and the failure is what the driver hears.
+    // partial line is held already), never more than a long line's start. A
+    // section that begins in the call may leave a longer partial line; when
+    // even that cannot be kept, the bytes are lost and the failure is what
+    // the driver hears.
     size_t room = kMostUndecidedBytes + kStitchBytes;
-    if (state.section != SectionState::Passing) {
-        const size_t line = state.pending.Length() > 0 ? count : count - CompleteLengthOf(ByteView(bytes, count));
+    if (state.section != SectionState::Passing && !state.longLine) {
+        size_t line = state.pending.Length() > 0 ? count : count - CompleteLengthOf(ByteView(bytes, count));
+        if (line > kLongSectionLineBytes + kLineEnd.size()) line = kLongSectionLineBytes + kLineEnd.size();
         if (line > room) room = line;
     }
     if (room > count) room = count;
@@ -542,7 +689,7 @@ bool StreamFilterStateIsSound(const StreamFilterState& state) noexcept {
     const bool passing = state.section == SectionState::Passing;
     return (state.section == SectionState::Passing || state.section == SectionState::FirstPiece ||
             state.section == SectionState::LaterPiece) &&
-           (!passing || state.setup.Length() == 0) && (passing || !state.inPageComments) &&
+           (!state.longLine || (!passing && state.setup.Length() == 0)) && (passing || !state.inPageComments) &&
            state.passThroughOwed <= state.pending.Length();
 }
 
@@ -554,6 +701,9 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     // A call that succeeded outside a section leaves at most gathered short
     // writes or undecided bytes, however long the line.
     assert(hr != S_OK || state.section != SectionState::Passing || state.pending.Length() < kGatherBytes);
+    // Inside one at most a partial line too short to be long.
+    assert(hr != S_OK || state.section == SectionState::Passing ||
+           state.pending.Length() <= kLongSectionLineBytes + kLineEnd.size() - 1);
     return hr;
 }
 

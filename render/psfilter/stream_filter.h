@@ -3,8 +3,9 @@
 // holding back only the last few bytes that could still become a marker,
 // collects each document and page setup section by whole CR LF lines, has it
 // rewritten with the printer's feature blocks and sends the rewritten text in
-// its place. Outside a section its memory is bounded whatever the length of a
-// line or the kind of its line ends.
+// its place. Its memory is bounded whatever the length of a line or the kind
+// of its line ends, inside a section too, and its time is linear in the bytes
+// however the driver cuts its writes.
 #pragma once
 
 #include "platform/platform.h"
@@ -24,6 +25,12 @@ constexpr size_t kSectionCutThreshold = 100000;
 // held: short writes without a line end gathered to be examined together, or
 // the few bytes at the end that could still become a marker.
 constexpr size_t kGatherBytes = 4096;
+// Inside a section a line with no CR LF among its first this many bytes + 2
+// is long: the collected text in front of it is rewritten as a piece of its
+// own, and the line goes out unchanged as its bytes arrive, so one line costs
+// no memory however long it is. Any such line would take a section over the
+// cut threshold on its own.
+constexpr size_t kLongSectionLineBytes = kSectionCutThreshold;
 
 // What choosing a page's orientation needs of its comments, so a page whose
 // comments never end costs no memory.
@@ -39,22 +46,30 @@ struct PageCommentScan {
 // Between calls (StreamFilterStateIsSound, checked by debug assertions
 // whenever the filter is entered and left):
 //   - `section` is one of its three values;
-//   - outside a section nothing is collected (`setup` is empty), and inside
-//     one no page's comments are open (`inPageComments` is false);
+//   - outside a section `setup` holds nothing but what a section of an
+//     ended job left for the spooler (it goes out ahead of everything else
+//     pending), and inside one no page's comments are open (`inPageComments`
+//     is false);
+//   - while a long line is forwarded (`longLine`) the filter is inside a
+//     section and `setup` is empty;
 //   - what the spooler still owes of examined bytes is held, at the front of
 //     `pending` (passThroughOwed <= pending.Length()).
 // And after a call that succeeded outside a section, `pending` holds fewer
 // than kGatherBytes bytes (not after a failure: the spooler's debt and what
-// followed it are kept whole).
+// followed it are kept whole); inside one it holds at most a partial line of
+// kLongSectionLineBytes + 1 bytes.
 struct StreamFilterState {
     SectionState section = SectionState::Passing;
     bool inPageComments = false;  // between "%%Page:" and "%%EndPageComments"
+    bool longLine = false;        // inside a section, a long line is going out as it arrives
     // Until a job's PostScript starts: no orientation known, so the rewriter
     // falls back to the settings block's orientation field.
     int32_t defaultOrientation = kOrientationUnknown;
-    // Received, not yet forwarded or collected: outside a section at most the
-    // few bytes that could still become a marker, inside one a partial line,
-    // after a spooler failure also what the spooler still owes.
+    // Received, not yet forwarded or collected: outside a section gathered
+    // short writes or the few bytes that could still become a marker, inside
+    // one a partial line (of a long line at most kGatherBytes and the few
+    // bytes that could still start an end marker), after a
+    // spooler failure also what the spooler still owes.
     LineBuffer pending;
     // The first bytes of `pending` that were examined already and are owed to
     // the spooler unchanged (it failed part-way through them).
@@ -90,11 +105,15 @@ using SetupRewriteFunction = HRESULT (*)(HMODULE module, const WCHAR* documentNa
 //     section text could not be collected (it stays pending for the next call)
 //     or, in a call that begins a section, its last partial line cannot be
 //     kept (those bytes are lost).
-// Outside a section the bytes go on at once, but for an end that could still
-// become a marker (at most 31 bytes); inside one a trailing line without its
-// line end is held until the line is complete or the document ends
-// (StreamFilterFlush). Which bytes reach the spooler does not depend on how
-// the driver cuts its writes. Never throws.
+// Outside a section a call that succeeded leaves fewer than kGatherBytes bytes
+// held: short writes without a line end gathered to be examined together, or
+// an end that could still become a marker; inside one a trailing line without
+// its line end is held until the line is complete, is long, or the document
+// ends (StreamFilterFlush). A call that begins with "%!PS-" starts a new job:
+// what the filter still holds goes out unchanged first, as at the end of a
+// document, and a failure in doing so is the call's. Which bytes reach the
+// spooler does not depend on how the driver cuts its writes, but for where a
+// new job starts. Never throws.
 HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const void* data, DWORD count, DWORD* written,
                           SetupRewriteFunction rewrite = &RewriteSetupPiece) noexcept;
 

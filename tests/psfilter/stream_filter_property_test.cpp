@@ -678,10 +678,17 @@ TEST_F(StreamFilterProperty, FeatureRewritesReplaceOnlyTheirPieces) {
 
 TEST_F(StreamFilterProperty, LongSectionsAreCutWithoutLosingBytes) {
     FuzzRng rng(0x5EED0503);
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 5; ++round) {
         NewJob(rng);
         std::string stream = std::string(kJobStart) + "%%BeginSetup\r\n";
-        while (stream.size() < 130000) stream += RandomStream(rng, 50) + std::string(90, 'x') + "\r\n";
+        while (stream.size() < 130000) {
+            stream += RandomStream(rng, 50) + std::string(90, 'x') + "\r\n";
+            // Later rounds: lines around the long-line size, some ending in an end marker.
+            if (round >= 3 && rng.OneIn(8)) {
+                stream += std::string(kLongSectionLineBytes - 1 + rng.Below(4), 'q') +
+                          (rng.OneIn(3) ? "%%EndSetup\r\n" : "\r\n");
+            }
+        }
         stream += "%%EndSetup\r\n%%EOF\r\n";
         RunAccounted(rng, rng.OneIn(2) ? &IdentityRewrite : &RewriteSetupPiece, stream,
                      "round " + std::to_string(round));

@@ -294,8 +294,8 @@ TEST_F(StreamFilterTest, ZeroBytesWithNothingBufferedChangeNothing) {
 }
 
 // Outside a section only bytes that could still become a marker wait, and
-// writes of fewer than 512 bytes without a line end until 4096 bytes are
-// gathered (a longer write goes on at once); each step
+// writes of fewer than 512 bytes until 4096 bytes are gathered or a line end
+// arrives behind a '%' (a longer write goes on at once); each step
 // below with what has gone out and what is held.
 TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
     const auto sent = [this] { return sim::WrittenBytes(printer); };
@@ -341,6 +341,26 @@ TEST_F(StreamFilterTest, HoldsBackOnlyWhatCouldStillBecomeAMarker) {
                           std::string(600, 'h') + line);
     EXPECT_EQ(Flush(), S_OK);
     EXPECT_TRUE(script.calls.empty());
+}
+
+// Short writes that decide nothing wait until kGatherBytes are held and then
+// go out in one spooler call; a line end behind a '%' is examined at once.
+TEST_F(StreamFilterTest, ShortWritesAreGatheredBelowTheBound) {
+    Feed("%!PS-Adobe-3.0\r\n");
+    const std::string line = std::string(62, 't') + "\r\n";
+    for (size_t i = 0; i + 1 < kGatherBytes / line.size(); ++i) Feed(line);
+    EXPECT_EQ(filter.pending.Length(), kGatherBytes - line.size());
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n"}));
+    Feed(line);
+    EXPECT_EQ(Pending(), "");
+    std::string lines;
+    for (size_t i = 0; i < kGatherBytes / line.size(); ++i) lines += line;
+    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n", lines}));
+    Feed("a%b");
+    EXPECT_EQ(Pending(), "a%b");
+    Feed("\r\n");
+    EXPECT_EQ(Written().back(), "a%b\r\n");
+    EXPECT_EQ(Pending(), "");
 }
 
 TEST_F(StreamFilterTest, RewritesEachSetupSectionInPlace) {
@@ -551,7 +571,7 @@ TEST_F(StreamFilterTest, RewrittenTextGoesOutInChunksOf4096) {
               "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + script.forcedOutput + "%%EndSetup\r\n");
 }
 
-TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
+TEST_F(StreamFilterTest, NewJobSendsWhatThePreviousOneLeftFirst) {
     SetOrientationSetting(2);
     Feed("%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial%%EndPage");
     EXPECT_EQ(Pending(), "%%EndPage");
@@ -560,8 +580,9 @@ TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
     // outside any page's comments: its page setup has no comments (-1).
     SetOrientationSetting(1);
     Feed("%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\nP\r\n%%EndPageSetup\r\n");
-    EXPECT_EQ(Written(), (Chunks{"%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial",
-                                 "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
+    EXPECT_EQ(Written(),
+              (Chunks{"%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%ViewingOrientation: 0 1 -1 0\r\nold partial", "%%EndPage",
+                      "%!PS-Adobe-3.0\r\n%%BeginPageSetup\r\n", "<1 -1>P\r\n</>", "%%EndPageSetup\r\n"}));
     EXPECT_EQ(filter.defaultOrientation, 1);
 
     // A job cut off inside a section: the next job's lines are no section.
@@ -572,6 +593,116 @@ TEST_F(StreamFilterTest, NewJobDropsWhatThePreviousOneLeft) {
     EXPECT_EQ(Written().back(), "%!PS-Adobe-3.0\r\nfirst\r\n");
     EXPECT_EQ(filter.setup.Length(), 0u);
 }
+// Whatever the earlier calls left held (gathered short writes, a partial
+// marker, an open section's text and partial line) goes out unchanged ahead of
+// a call that begins with "%!PS-", however those calls and the new job's were
+// cut.
+TEST_F(StreamFilterTest, HeldBytesGoOutUnchangedAheadOfANewJob) {
+    const std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\r\n%%BoundingBox: 0 0 10 10\r\nnewpath\r\n%%EOF\r\n";
+    const std::string earlier[] = {
+        "%!PS-Adobe-3.0\r\n%%Page: 1 1\r\n%%EndPageComments\r\n%%BeginDocument: inc.eps\r\nBeginEPSF ",
+        "%!PS-Adobe-3.0\r\nx\r\n%%BeginPage",
+        "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB",
+    };
+    for (const std::string& before : earlier) {
+        for (size_t split = 0; split <= before.size(); ++split) {
+            for (size_t epsSplit = 5; epsSplit <= eps.size(); epsSplit += 7) {
+                sim::Reset();
+                printer = sim::AddPrinter(u"Filter Printer");
+                filter = StreamFilterState{};
+                Feed(before.substr(0, split));
+                Feed(before.substr(split));
+                Feed(eps.substr(0, epsSplit));
+                Feed(eps.substr(epsSplit));
+                ASSERT_EQ(sim::WrittenBytes(printer).substr(0, before.size()), before) << split << " " << epsSplit;
+                EXPECT_EQ(filter.section, SectionState::Passing);
+                ASSERT_EQ(Flush(), S_OK);
+                ASSERT_EQ(sim::WrittenBytes(printer), before + eps) << split << " " << epsSplit;
+            }
+        }
+    }
+    EXPECT_TRUE(script.calls.empty());
+}
+
+TEST_F(StreamFilterTest, NewJobWhoseHeldBytesTheSpoolerRefusesFailsAndKeepsThemFirst) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB");
+    sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
+    DWORD written = 0;
+    EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nC\r\n%%EndSetup\r\n", &written), E_FAIL);
+    EXPECT_EQ(written, 45u);
+    EXPECT_EQ(filter.section, SectionState::Passing);
+    Feed("");
+    // The old section's text unchanged, then the new job's section rewritten.
+    EXPECT_EQ(sim::WrittenBytes(printer),
+              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\nB%!PS-Adobe-3.0\r\n%%BeginSetup\r\n<1 -1>C\r\n</>%%EndSetup\r\n");
+    ASSERT_EQ(script.calls.size(), 1u);
+}
+
+// A section line with no CR LF among its first kLongSectionLineBytes + 2
+// bytes goes out unchanged as it arrives; the text in front of it is a piece
+// of its own. One byte shorter, it is collected as any line. The same bytes
+// for every write size, and the held bytes stay far below the line's length.
+TEST_F(StreamFilterTest, LongSectionLineGoesOutUnchangedWhateverTheWriteSize) {
+    const std::string longLine(kLongSectionLineBytes + 1, 'L');
+    const std::string shortLine(kLongSectionLineBytes, 'S');
+    struct Case {
+        std::string section;
+        std::string expected;
+        std::vector<std::string> pieces;
+    };
+    const Case cases[] = {
+        {"%%BeginSetup\r\nA\r\n" + longLine + "\r\nB\r\n%%EndSetup\r\n",
+         "%%BeginSetup\r\n<1 -1>A\r\n</>" + longLine + "\r\n<2 -1>B\r\n</>%%EndSetup\r\n",
+         {"A\r\n", "B\r\n"}},
+        {"%%BeginSetup\r\n" + longLine + "\r\nB\r\n%%EndSetup\r\n",
+         "%%BeginSetup\r\n" + longLine + "\r\n<1 -1>B\r\n</>%%EndSetup\r\n",
+         {"B\r\n"}},
+        {"%%BeginPageSetup\r\nA\r\n" + longLine + "%%EndPageSetup\r\nx\r\n",
+         "%%BeginPageSetup\r\n<1 -1>A\r\n</>" + longLine + "%%EndPageSetup\r\nx\r\n",
+         {"A\r\n"}},
+        {"%%BeginSetup\r\nA\r\n" + shortLine + "\r\nB\r\n%%EndSetup\r\n",
+         "%%BeginSetup\r\n<1 -1>A\r\n" + shortLine + "\r\n</><2 -1>B\r\n</>%%EndSetup\r\n",
+         {"A\r\n" + shortLine + "\r\n", "B\r\n"}},
+    };
+    for (const Case& c : cases) {
+        const std::string job = "%!PS-Adobe-3.0\r\n" + c.section;
+        for (const size_t size : {size_t{64}, size_t{4096}, size_t{65536}, job.size()}) {
+            sim::Reset();
+            printer = sim::AddPrinter(u"Filter Printer");
+            script = RewriterScript();
+            filter = StreamFilterState{};
+            size_t most = 0;
+            for (size_t at = 0; at < job.size(); at += size) {
+                Feed(job.substr(at, size));
+                most = std::max(most, filter.pending.Length() + filter.setup.Length());
+            }
+            ASSERT_EQ(Flush(), S_OK);
+            EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-Adobe-3.0\r\n" + c.expected) << size;
+            ASSERT_EQ(script.calls.size(), c.pieces.size()) << size;
+            for (size_t i = 0; i < c.pieces.size(); ++i) EXPECT_EQ(script.calls[i].text, c.pieces[i]) << size;
+            EXPECT_LE(most, kLongSectionLineBytes + 10) << size;
+        }
+    }
+}
+
+// Memory while a line of megabytes goes through a section: held bytes and the
+// buffers' blocks stay bounded by the long-line size, not the line's.
+TEST_F(StreamFilterTest, SectionLineOfMegabytesHoldsAFewBytes) {
+    Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n");
+    const std::string piece(4096, 'z');
+    size_t most = 0;
+    for (int i = 0; i < 1024; ++i) {
+        Feed(piece);
+        most = std::max(most, filter.pending.Capacity() + filter.setup.Capacity() + filter.unsent.Capacity());
+    }
+    EXPECT_TRUE(filter.longLine);
+    EXPECT_EQ(Pending(), std::string(15, 'z'));  // all that could still start "%%EndPageSetup\r\n"
+    EXPECT_LT(most, 3 * kLongSectionLineBytes);
+    Feed("%%EndSetup\r\n");
+    EXPECT_EQ(filter.section, SectionState::Passing);
+    EXPECT_EQ(sim::WrittenBytes(printer).size(), 16u + 14u + 12u + 1024u * 4096u + 12u);
+}
+
 TEST_F(StreamFilterTest, UndecidedBytesWaitForTheNextCallOrTheEndOfTheDocument) {
     // The printer's job-end sequence after "%%EOF", in the driver's last write.
     Feed("%!PS-Adobe-3.0\r\nshowpage\r\n%%EOF\r\n");
@@ -647,10 +778,10 @@ TEST_F(StreamFilterTest, SpoolerFailureInTheBeginMarkerLineStillStartsTheSection
     sim::SetWriteLimit(5);
     sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
     const size_t before = sim::WrittenBytes(printer).size();
-    EXPECT_EQ(Write("x123\r\n"), E_FAIL);
+    EXPECT_EQ(Write("%123\r\n"), E_FAIL);
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("");
-    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "x123\r\n");
+    EXPECT_EQ(sim::WrittenBytes(printer).substr(before), "%123\r\n");
     EXPECT_EQ(filter.pending.Length(), 0u);
 }
 TEST_F(StreamFilterTest, ZeroBytesNeitherHideNorHoldBackData) {
