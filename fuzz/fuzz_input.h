@@ -19,7 +19,7 @@
 // program fails.
 #pragma once
 
-#include "settings/private_part.h"
+#include "core/private_part.h"
 #include "core/settings_access.h"
 #include "core/settings_fields.h"
 
@@ -203,12 +203,12 @@ inline std::u16string Units(const std::string& value) {
 inline bool ApplySetting(SettingsSpan span, const std::string& key, const std::string& value) {
     if (!key.empty() && key[0] == '@') {
         const size_t offset = static_cast<size_t>(Number(key.substr(1)) & 0xFFFF);
-        std::vector<BYTE> bytes;
+        std::vector<uint8_t> bytes;
         for (size_t i = 0; i + 1 < value.size(); i += 2) {
             const int high = HexDigit(value[i]);
             const int low = HexDigit(value[i + 1]);
             if (high < 0 || low < 0) break;
-            bytes.push_back(static_cast<BYTE>(high * 16 + low));
+            bytes.push_back(static_cast<uint8_t>(high * 16 + low));
         }
         for (size_t i = 0; i < bytes.size() && offset + i < span.size; ++i) span.data[offset + i] = bytes[i];
         return true;
@@ -226,14 +226,14 @@ inline bool ApplySetting(SettingsSpan span, const std::string& key, const std::s
             const size_t capacity = row->bytes / 2;
             for (size_t i = 0; i < capacity; ++i) {
                 const char16_t unit = i < units.size() ? units[i] : u'\0';
-                const BYTE bytes[2] = {static_cast<BYTE>(unit & 0xFF), static_cast<BYTE>(unit >> 8)};
+                const uint8_t bytes[2] = {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)};
                 WriteSettingBytes(span, row->offset + 2 * i, bytes, 2);
             }
             break;
         }
         case SettingKind::Text8: {
-            std::vector<BYTE> bytes(row->bytes, 0);
-            for (size_t i = 0; i < bytes.size() && i < value.size(); ++i) bytes[i] = static_cast<BYTE>(value[i]);
+            std::vector<uint8_t> bytes(row->bytes, 0);
+            for (size_t i = 0; i < bytes.size() && i < value.size(); ++i) bytes[i] = static_cast<uint8_t>(value[i]);
             WriteSettingBytes(span, row->offset, bytes.data(), bytes.size());
             break;
         }
@@ -245,8 +245,8 @@ inline bool ApplySetting(SettingsSpan span, const std::string& key, const std::s
 // validated as the device-settings handler leaves a block (unless a "raw"
 // directive asks for the block as the directives left it), and the
 // identification text (unless "noidentification").
-inline std::vector<BYTE> SettingsFrom(const Input& input) {
-    std::vector<BYTE> block(kSettingsBlockBytes, 0);
+inline std::vector<uint8_t> SettingsFrom(const Input& input) {
+    std::vector<uint8_t> block(kSettingsBlockBytes, 0);
     const SettingsSpan span{block.data(), block.size()};
     SetDefaultSettings(span);
     bool raw = false;
@@ -257,7 +257,7 @@ inline std::vector<BYTE> SettingsFrom(const Input& input) {
         ApplySetting(span, directive.first, directive.second);
     }
     if (!raw) ValidateSettings(span);
-    if (identification) WriteSettingText(span, 0, kIdentificationBytes / 2, WIDE("VTA/NP"));
+    if (identification) WriteSettingText(span, 0, kIdentificationBytes / 2, TEXT16("VTA/NP"));
     return block;
 }
 
