@@ -5,6 +5,7 @@
 #include <cups/cups.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -101,12 +102,12 @@ public:
             Add(kCustomHeightField, HundredthsOfMillimetre(height->current.custom_points), "PageSize");
             return;
         }
-        const int number = vocabulary_.paperNumber(choice);
-        if (number < 0) {
+        const std::string number = SettingValue(ppd_, "PageSize", choice);
+        if (number == choice) {
             request_->warnings.push_back("PageSize " + choice + " is no paper of this printer; the default is kept");
             return;
         }
-        Add(kPaperField, std::to_string(number), "PageSize");
+        Add(kPaperField, number, "PageSize");
     }
 
     void Field(const char* keyword) {
@@ -153,10 +154,15 @@ bool JobSets(const OptionList& job, const StandardOption& standard) {
     return false;
 }
 
+// The choices for a message: the first few and the last of a long list.
 std::string ChoiceList(ppd_option_t* option) {
+    constexpr int kShown = 8;
     std::string list;
     for (int i = 0; i < option->num_choices; ++i) {
-        if (Same(option->choices[i].choice, "Custom")) continue;
+        if (i >= kShown && i < option->num_choices - 1) {
+            if (i == kShown) list += ", ...";
+            continue;
+        }
         list += (list.empty() ? "" : ", ") + std::string(option->choices[i].choice);
     }
     return list;
@@ -174,6 +180,11 @@ bool KnownChoice(ppd_file_t* ppd, ppd_option_t* option, const char* value) {
 }
 
 }  // namespace
+
+int PaperCodeOf(ppd_file_t* ppd, int paperNumber) {
+    ppd_attr_t* attribute = ppdFindAttr(ppd, kPaperCodeAttribute, std::to_string(paperNumber).c_str());
+    return attribute != nullptr && attribute->value != nullptr ? std::atoi(attribute->value) : -1;
+}
 
 JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary) {
     JobRequest request;

@@ -5,7 +5,9 @@
 # authentication. The system's own CUPS is never touched. cupsd_stop runs on every exit of the
 # sourcing shell.
 #
-#   cupsd_start FILTER   start it (FILTER: the built qm22t-cups)
+#   cupsd_start FILTER [SETUP]   start it (FILTER: the built qm22t-cups; SETUP:
+#                        a function run with the folder before cupsd starts,
+#                        to add configuration of a test's own)
 #   cupsd_queue Q PPD    add queue Q printing to $CUPSD_DIR/out/Q.prn
 #   cupsd_print Q FILE [lp options...]   submit, print the job id
 #   cupsd_wait Q ID      wait until the job ended; its final state on stdout
@@ -33,7 +35,7 @@ cupsd_stop() {
 }
 
 cupsd_start() {
-    local filter=$1 system_bin
+    local filter=$1 setup=${2:-} system_bin
     system_bin=$(cups-config --serverbin)
     CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/qm22t-cupsd.XXXXXX")
     trap cupsd_stop EXIT
@@ -80,6 +82,7 @@ Order deny,allow
 </Policy>
 CONF
     export CUPS_SERVER=127.0.0.1:$CUPSD_PORT
+    [ -z "$setup" ] || "$setup" "$CUPSD_DIR"
     cupsd -f -c "$CUPSD_DIR/cupsd.conf" -s "$CUPSD_DIR/cups-files.conf" &
     CUPSD_PID=$!
     local i

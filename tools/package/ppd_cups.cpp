@@ -232,6 +232,15 @@ std::string WriteCupsPpd(const PackageTables& tables, const PpdModel& model, con
     out.Line("*CloseUI: *Resolution");
     if (!WriteStandardOptions(out, model, error)) return std::string();
     WriteChoiceValues(out, tables, model);
+    // The paper table: the settings' paper number of each PageSize choice, and
+    // the printer's code of each paper number for the PJL header.
+    for (size_t p = 0; p < tables.paperCount; ++p) {
+        const PaperRow& paper = tables.papers[p];
+        out.Line("*" + std::string(cups::kValueAttribute) + " PageSize." + paper.keyword + ": \"" +
+                 std::to_string(paper.number) + "\"");
+        out.Line("*" + std::string(cups::kPaperCodeAttribute) + " " + std::to_string(paper.number) + ": \"" +
+                 std::to_string(paper.code) + "\"");
+    }
 
     std::vector<PpdOption> values;
     for (const SettingRow& row : kSettingTable) {
