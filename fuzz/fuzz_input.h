@@ -257,7 +257,7 @@ inline std::vector<uint8_t> SettingsFrom(const Input& input) {
         ApplySetting(span, directive.first, directive.second);
     }
     if (!raw) ValidateSettings(span);
-    if (identification) WriteSettingText(span, 0, kIdentificationBytes / 2, u"VTA/NP");
+    if (identification) WriteSettingText(span, 0, kIdentificationBytes / 2, TEXT16("VTA/NP"));
     return block;
 }
 

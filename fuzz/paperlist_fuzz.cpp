@@ -1,22 +1,17 @@
-// Paper-list file: the whole input is the file's bytes.
+// Paper-list file, parsed by the core: the whole input is the file's bytes.
 //
 // A small reference reading of the same bytes, written from the file's
-// documented format (settings/paper_list.h), gives the lines the reader must
-// examine and the answers the lookups must give: the page-size keyword for a
-// form name, whether a form position is listed, and the printer's paper codes.
-// The names asked for come from the file itself (the names its lines list)
-// plus a few fixed ones, so the lookups meet real entries.
+// documented format (core/paper_list.h), gives the lines the parser must
+// examine and the printer's paper codes the lookup must find. The names asked
+// for come from the file itself (the names its lines list) plus a few fixed
+// ones, so the lookup meets real entries. (The page-size keywords and form
+// positions, which need the spooler's forms, are the Windows side's:
+// tests/robustness/paper_list_fuzz_test.cpp.)
 #include "fuzz_input.h"
-#include "fuzz_machine.h"
 
-#include "common/module_context.h"
-#include "platform/host/sim_control.h"
-#include "pjl/pjl_paper_codes.h"
-#include "settings/paper.h"
-#include "settings/paper_list.h"
+#include "core/paper_list.h"
 
 #include <climits>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -63,29 +58,6 @@ size_t EntryValue(const Text& text, size_t from, const Text& name) {
     if (name.empty() || text.compare(from, name.size(), name) != 0) return Text::npos;
     const size_t equals = from + name.size();
     return equals < text.size() && text[equals] == u'=' ? equals + 1 : Text::npos;
-}
-
-const char* ReferenceKeyword(const std::vector<Text>& lines, const Text& name) {
-    for (const Text& line : lines) {
-        const size_t value = After(line, u"PS_PAPER_LIST=");
-        if (value == Text::npos || value == line.size()) continue;
-        const size_t keyword = EntryValue(line, value, name);
-        if (keyword == Text::npos) continue;
-        const Text candidate = line.substr(keyword);
-        for (const PaperRow& row : kPaperTable) {
-            if (candidate == sim::ToUtf16(row.keyword)) return row.keyword;
-        }
-    }
-    return kCustomKeyword;
-}
-
-bool ReferenceListed(const std::vector<Text>& lines, const Text& form) {
-    for (const Text& line : lines) {
-        const size_t value = After(line, u"PS_PAPER_LIST=");
-        if (value == Text::npos || value == line.size()) continue;
-        if (line.compare(value, form.size(), form) == 0) return true;
-    }
-    return false;
 }
 
 // _wtoi: blanks, a sign, digits; saturating.
@@ -143,12 +115,17 @@ void CollectNames(const std::vector<Text>& lines, const Text& key, std::vector<T
     }
 }
 
-// Created once and never destroyed, so the removal at exit can still name it.
-std::string Show(const Text& text) { return fuzz::Escaped(sim::ToUtf8(text)); }
-
-// Form positions that are no number of the paper table, so CheckPaperNumber
-// has to consult the file for them.
-const short kFreePositions[] = {2, 4, 7, 10, 14, 15, 16};
+std::string Show(const Text& text) {
+    std::string shown;
+    for (char16_t unit : text) {
+        if (unit >= 0x20 && unit < 0x7F) {
+            shown.push_back(static_cast<char>(unit));
+        } else {
+            shown += "\\u" + std::to_string(static_cast<unsigned>(unit));
+        }
+    }
+    return shown;
+}
 
 }  // namespace
 
@@ -156,67 +133,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     bool readable = false;
     const std::vector<Text> lines = ReferenceLines(bytes, &readable);
+    const ByteRange file(data, size);
 
-    fuzz::FreshMachine();
-    ModuleContext modules;
-    modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
-    fuzz::WriteFileBytes(fuzz::ProcessFolder() + "/QM22T.ini", bytes);
-
-    // The lines the reader hands out.
     std::vector<Text> read;
-    const bool answered = ForEachPaperListLine(modules.module, [&read](const WCHAR* line, size_t length) {
+    const Status parsed = ForEachPaperListLine(file, [&read](const Char16* line, size_t length) {
         FUZZ_CHECK(line[length] == 0, "a line handed out without its terminator");
         read.emplace_back(reinterpret_cast<const char16_t*>(line), length);
         return true;
     });
-    const bool expectAnswer = readable && bytes.size() >= 2;
-    FUZZ_CHECK(answered == expectAnswer, std::string("the reader answered ") + (answered ? "true" : "false") +
-                                             " for a file of " + std::to_string(bytes.size()) + " bytes");
-    FUZZ_CHECK(read.size() == lines.size(), "the reader handed out " + std::to_string(read.size()) +
+    FUZZ_CHECK(parsed == (readable ? kStatusOk : kStatusInvalidData),
+               "the parser answered " + std::to_string(parsed.Code()) + " for " + std::to_string(size) + " bytes");
+    FUZZ_CHECK(read.size() == lines.size(), "the parser handed out " + std::to_string(read.size()) +
                                                 " lines, the reference " + std::to_string(lines.size()));
     for (size_t i = 0; i < lines.size(); ++i) {
         FUZZ_CHECK(read[i] == lines[i], "line " + std::to_string(i) + " differs: read \"" + Show(read[i]) +
                                             "\", reference \"" + Show(lines[i]) + "\"");
     }
 
-    std::vector<Text> psNames = {u"A4", u"Letter"};
-    CollectNames(lines, u"PS_PAPER_LIST=", psNames, 8);
     std::vector<Text> pjlNames = {u"A4", u""};
     CollectNames(lines, u"PJL_PAPER_LIST=", pjlNames, 8);
-
-    for (const Text& name : psNames) {
-        const char* keyword = FindPageSizeKeyword(modules, reinterpret_cast<const WCHAR*>(name.c_str()));
-        const char* expected = ReferenceKeyword(lines, name);
-        FUZZ_CHECK(keyword != nullptr && std::strcmp(keyword, expected) == 0,
-                   "page-size keyword for \"" + Show(name) + "\": " + (keyword ? keyword : "(null)") + ", reference " +
-                       expected);
-    }
-
-    // The names at form positions the paper table does not know.
-    const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
-    std::vector<sim::Form> forms;
-    for (short position = 1; position <= 16; ++position) {
-        forms.push_back(sim::Form{u"Filler" + sim::ToUtf16(std::to_string(position)), FORM_USER, 100000, 200000});
-    }
-    size_t next = 0;
-    for (short position : kFreePositions) {
-        if (next < psNames.size()) forms[static_cast<size_t>(position - 1)].name = psNames[next++];
-    }
-    sim::SetForms(printer, forms);
-    for (short position : kFreePositions) {
-        const Text& form = forms[static_cast<size_t>(position - 1)].name;
-        const short expected = ReferenceListed(lines, form) ? position : kSiblingCustomPaper;
-        const short checked = CheckPaperNumber(modules, position, printer);
-        FUZZ_CHECK(checked == expected, "form \"" + Show(form) + "\" at position " + std::to_string(position) + ": " +
-                                            std::to_string(checked) + ", reference " + std::to_string(expected));
-    }
-
     constexpr int32_t kUntouched = 0x7EADBEEF;
     std::vector<PjlPaperQuery> queries;
     for (const Text& name : pjlNames) {
-        queries.push_back(PjlPaperQuery{reinterpret_cast<const WCHAR*>(name.c_str()), false, kUntouched});
+        queries.push_back(PjlPaperQuery{reinterpret_cast<const Char16*>(name.c_str()), false, kUntouched});
     }
-    LookupPjlPaperCodes(modules.module, queries.data(), queries.size());
+    (void)LookupPjlPaperCodes(file, queries.data(), queries.size());
     const std::vector<Code> codes = ReferenceCodes(lines, pjlNames);
     for (size_t i = 0; i < queries.size(); ++i) {
         FUZZ_CHECK(
@@ -225,8 +166,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 "\": " + (queries[i].found ? std::to_string(queries[i].code) : std::string("not found")) +
                 ", reference " + (codes[i].found ? std::to_string(codes[i].code) : std::string("not found")));
     }
-
-    FUZZ_CHECK(sim::OpenFileHandles() == 0, "the file was left open");
-    sim::Reset();
     return 0;
 }

@@ -1,31 +1,27 @@
-// PJL job header: settings blocks, user and computer names, form lists.
+// PJL job header, built by the core from settings blocks, names, a date and
+// paper codes, with the core's own conversions.
 //
 // Directives (fuzz_input.h) besides the settings (use "raw" for a block that
 // did not pass validation):
-//   document=TEXT     the document name buffer (520 units, terminated)
-//   user=TEXT         the user name buffer (21 units; "usernull" for none)
-//   login=TEXT        the name the simulated Windows reports for the user
+//   document=TEXT     the document name (cut at 519 units)
+//   user=TEXT         the user name (cut at 20 units)
 //   computer=TEXT     the computer name
-//   form=NAME, list=LINE   the printer's forms, the paper-list file's lines
-//                     (fuzz_machine.h)
-//   take=N            the spooler takes at most N bytes per call
+//   date=TEXT         today's date, for a block that asks for it
+//   page=N, output=N  the printer's paper codes
+//   refuse=N          the sink refuses the Nth piece (from 1)
 // No body.
 //
-// Properties: every write offers at most 4095 bytes; with a spooler that takes
-// everything each write is whole CR LF lines; the header opens with the
-// universal exit line and closes with the switch to PostScript; behind the
-// first line no byte below 0x20 or DEL stands inside a line; every
-// "@PJL SET" name is one the settings table can produce; a spooler that takes
-// less per call still gets the same header.
+// Properties: every piece is at most 4095 bytes of whole CR LF lines; the
+// header opens with the universal exit line and closes with the switch to
+// PostScript; behind the first line no byte below 0x20 or DEL stands inside a
+// line; every "@PJL SET" name is one the settings table can produce; one
+// string gets the pieces' bytes; a sink that refuses a piece gets the
+// header's beginning and its own refusal back.
 #include "fuzz_input.h"
-#include "fuzz_machine.h"
 
-#include "common/module_context.h"
-#include "pjl/pjl_header.h"
+#include "core/pjl_header.h"
 #include "core/pjl_settings.h"
-#include "platform/host/sim_control.h"
 
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -58,49 +54,54 @@ const std::set<std::string>& TableNames() {
     return names;
 }
 
-std::vector<WCHAR> NameBuffer(const std::string& value, size_t units) {
-    std::vector<WCHAR> buffer(units, 0);
+const PjlConverters kConverters{Utf8Converter(), Windows1252Converter()};
+const Status kRefusal = Status::FromWin32(28);
+
+class Pieces final : public HeaderPieceSink {
+public:
+    std::vector<std::string> taken;
+    size_t refuseAt = 0;  // 0: never
+    size_t offered = 0;
+
+    Status TakePiece(ByteRange piece) noexcept override {
+        ++offered;
+        if (offered == refuseAt) return kRefusal;
+        taken.emplace_back(reinterpret_cast<const char*>(piece.data), piece.size);
+        return kStatusOk;
+    }
+};
+
+Text16 Cut(const std::string& value, size_t units) {
     const std::u16string text = fuzz::Units(value);
-    for (size_t i = 0; i < text.size() && i < units; ++i) buffer[i] = static_cast<WCHAR>(text[i]);
-    buffer[units - 1] = 0;
-    return buffer;
-}
-
-std::vector<sim::WriteCall> BuildHeader(const fuzz::Input& input, const std::vector<BYTE>& settings, DWORD take) {
-    fuzz::FreshMachine();
-    ModuleContext modules;
-    modules.module = sim::RegisterModule(sim::ToUtf16(fuzz::ProcessFolder() + "/QM22TRD.dll"));
-    const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
-    if (fuzz::HasDirective(input, "login")) sim::SetUserName(fuzz::Units(fuzz::Directive(input, "login")));
-    if (fuzz::HasDirective(input, "computer")) sim::SetComputerName(fuzz::Units(fuzz::Directive(input, "computer")));
-    fuzz::SetForms(input, printer);
-    sim::SetWriteLimit(take);
-
-    const std::vector<WCHAR> document = NameBuffer(fuzz::Directive(input, "document"), 520);
-    const std::vector<WCHAR> user = NameBuffer(fuzz::Directive(input, "user", "fuzz"), 21);
-    const bool noUser = fuzz::HasDirective(input, "usernull");
-    BuildPjlHeader(modules, printer, settings.data(), document.data(), noUser ? nullptr : user.data());
-    std::vector<sim::WriteCall> calls = sim::WriteCalls(printer);
-    return calls;
+    return Text16(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(units, text.size())));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::Input input = fuzz::SplitInput(data, size, false);
-    const std::vector<BYTE> block = fuzz::SettingsFrom(input);
-    const std::vector<BYTE> settings(block.begin(), block.begin() + kPjlHeaderSettingsBytes);
+    const std::vector<uint8_t> block = fuzz::SettingsFrom(input);
+    const Text16 document = Cut(fuzz::Directive(input, "document"), 519);
+    const Text16 user = Cut(fuzz::Directive(input, "user", "fuzz"), 20);
+    const Text16 host = Cut(fuzz::Directive(input, "computer", "PC1"), 600);
+    const Text16 date = Cut(fuzz::Directive(input, "date"), 100);
+    const PjlHeaderInputs inputs{block.data(),
+                                 document,
+                                 user,
+                                 host,
+                                 fuzz::HasDirective(input, "date") ? Text16View(date) : Text16View(),
+                                 {static_cast<int32_t>(fuzz::Number(fuzz::Directive(input, "page", "2"))),
+                                  static_cast<int32_t>(fuzz::Number(fuzz::Directive(input, "output", "0")))},
+                                 kConverters};
 
-    fuzz::WritePaperList(input);
-
-    const std::vector<sim::WriteCall> calls = BuildHeader(input, settings, sim::kNoLimit);
+    Pieces pieces;
+    FUZZ_CHECK(BuildPjlHeaderPieces(inputs, pieces).Ok(), "a sink that takes everything saw a failure");
     std::string header;
-    for (const sim::WriteCall& call : calls) {
-        FUZZ_CHECK(call.offered <= 4095, "a write of " + std::to_string(call.offered) + " bytes");
-        FUZZ_CHECK(call.result && call.accepted.size() == call.offered, "the spooler refused a write");
-        FUZZ_CHECK(call.accepted.size() >= 2 && call.accepted.compare(call.accepted.size() - 2, 2, "\r\n") == 0,
-                   "a write that does not end with a line end:\n" + fuzz::Escaped(call.accepted));
-        header += call.accepted;
+    for (const std::string& piece : pieces.taken) {
+        FUZZ_CHECK(piece.size() <= kHeaderChunkBytes, "a piece of " + std::to_string(piece.size()) + " bytes");
+        FUZZ_CHECK(piece.size() >= 2 && piece.compare(piece.size() - 2, 2, "\r\n") == 0,
+                   "a piece that does not end with a line end:\n" + fuzz::Escaped(piece));
+        header += piece;
     }
 
     const std::string context = "\n--- header:\n" + fuzz::Escaped(header, 6000);
@@ -131,18 +132,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "@PJL SET name the table does not have: " + fuzz::Escaped(name) + context);
     }
 
-    // A spooler that takes less per call gets the same bytes.
-    const int64_t take = fuzz::Number(fuzz::Directive(input, "take"));
-    if (take >= 1) {
-        std::string taken;
-        for (const sim::WriteCall& call : BuildHeader(input, settings, static_cast<DWORD>(take % 5000))) {
-            FUZZ_CHECK(call.offered <= 4095, "a write of " + std::to_string(call.offered) + " bytes");
-            taken += call.accepted;
+    std::string whole;
+    FUZZ_CHECK(BuildPjlHeaderBytes(inputs, whole).Ok() && whole == header, "one string got other bytes" + context);
+
+    const int64_t refuse = fuzz::Number(fuzz::Directive(input, "refuse"));
+    if (refuse >= 1) {
+        Pieces refusing;
+        refusing.refuseAt = static_cast<size_t>(refuse % 8) + 1;
+        const Status built = BuildPjlHeaderPieces(inputs, refusing);
+        const bool reached = refusing.refuseAt <= pieces.taken.size();
+        FUZZ_CHECK(built == (reached ? kRefusal : kStatusOk), "a refused piece did not end the header" + context);
+        FUZZ_CHECK(refusing.offered == (reached ? refusing.refuseAt : pieces.taken.size()),
+                   "pieces were offered after the refusal" + context);
+        for (size_t i = 0; i < refusing.taken.size(); ++i) {
+            FUZZ_CHECK(refusing.taken[i] == pieces.taken[i], "the beginning differs from the whole header" + context);
         }
-        FUZZ_CHECK(take % 5000 == 0 || taken == header, "with a spooler that takes " + std::to_string(take % 5000) +
-                                                            " bytes per call the printer gets:\n" +
-                                                            fuzz::Escaped(taken, 3000) + context);
     }
-    sim::Reset();
     return 0;
 }

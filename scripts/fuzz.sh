@@ -4,7 +4,7 @@
 #
 #   scripts/fuzz.sh [TARGET] [SECONDS]
 #
-# TARGET is one of stream, rewrite, pjl, devmode, paperlist, or all (default);
+# TARGET is one of stream, rewrite, pjl, devmode, paperlist, settings, or all (default);
 # SECONDS is the time per target (default 60). Each target starts from its seed
 # corpus (fuzz/corpus/TARGET) and regression inputs (fuzz/regression/TARGET);
 # inputs it finds are kept in build/fuzz/work/TARGET for later runs. A fault is
@@ -16,7 +16,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-all_targets=(stream rewrite pjl devmode paperlist)
+all_targets=(stream rewrite pjl devmode paperlist settings)
 target="${1:-all}"
 seconds="${2:-60}"
 
@@ -26,7 +26,7 @@ else
     case " ${all_targets[*]} " in
         *" $target "*) targets=("$target") ;;
         *)
-            echo "usage: scripts/fuzz.sh [stream|rewrite|pjl|devmode|paperlist|all] [SECONDS]" >&2
+            echo "usage: scripts/fuzz.sh [stream|rewrite|pjl|devmode|paperlist|settings|all] [SECONDS]" >&2
             exit 2
             ;;
     esac

@@ -111,6 +111,11 @@ outputs("settings without the library" 0
         "^qm22t settings defaults: no QM22TIE.dll beside the plug-in in [^\n]*: the plug-in works without it, as on Windows: the defaults are its own, without the identification \"VTA/NP\""
         "cp '${pluginDir}/QM22TRD.dll' . && ${S} defaults --plugin . --out out.txt"
         "out.txt^# \"*\" marks a value that differs from the plug-in's own defaults (without QM22TIE.dll). Source: the plug-in's own defaults (without QM22TIE.dll)\nIdentification=\n")
+# The settings commands load nothing: no work folder, no plug-in module needed.
+outputs("settings with TMPDIR missing" 0 "^$" "TMPDIR=/nowhere/tmp ${S} set CopyCount=2 --out out.txt"
+        "out.txt^# \"*\" marks a value that differs from the sibling library's defaults.")
+outputs("settings beside the library alone" 0 "^$" "touch QM22TIE.dll && ${S} defaults --plugin . --out out.txt"
+        "out.txt^# \"*\" marks a value that differs from the sibling library's defaults. Source: the sibling library's defaults\nIdentification=VTA/NP\n")
 outputs("run without the library" 1
         "run: Command\\(begin stream\\) answered 0x80004005 with result 160; the plug-in wrote no job header and gives the job up: without QM22TIE.dll its own defaults carry no identification"
         "cp '${pluginDir}/QM22TRD.dll' . && ${Q} --plugin . --out kept.prn" kept.prn=kept)

@@ -1,23 +1,23 @@
-#include "common/wtext.h"
+#include "core/text16.h"
 
 #include <climits>
 
-size_t WTextLength(const WCHAR* s) {
+size_t WTextLength(const Char16* s) {
     if (s == nullptr) return 0;
     size_t n = 0;
     while (s[n] != 0) ++n;
     return n;
 }
 
-size_t WTextLengthBounded(const WCHAR* s, size_t capacity) {
+size_t WTextLengthBounded(const Char16* s, size_t capacity) {
     if (s == nullptr) return 0;
     size_t n = 0;
     while (n < capacity && s[n] != 0) ++n;
     return n;
 }
 
-int WTextCompare(const WCHAR* a, const WCHAR* b) {
-    static const WCHAR empty[1] = {0};
+int WTextCompare(const Char16* a, const Char16* b) {
+    static const Char16 empty[1] = {0};
     if (a == nullptr) a = empty;
     if (b == nullptr) b = empty;
     while (*a != 0 && *a == *b) {
@@ -29,9 +29,9 @@ int WTextCompare(const WCHAR* a, const WCHAR* b) {
     return ua < ub ? -1 : (ua > ub ? 1 : 0);
 }
 
-bool WTextEqual(const WCHAR* a, const WCHAR* b) { return WTextCompare(a, b) == 0; }
+bool WTextEqual(const Char16* a, const Char16* b) { return WTextCompare(a, b) == 0; }
 
-bool WTextStartsWith(const WCHAR* s, const WCHAR* prefix) {
+bool WTextStartsWith(const Char16* s, const Char16* prefix) {
     if (prefix == nullptr) return true;
     if (s == nullptr) return *prefix == 0;
     while (*prefix != 0) {
@@ -42,10 +42,10 @@ bool WTextStartsWith(const WCHAR* s, const WCHAR* prefix) {
     return true;
 }
 
-const WCHAR* WTextFind(const WCHAR* haystack, const WCHAR* needle) {
+const Char16* WTextFind(const Char16* haystack, const Char16* needle) {
     if (haystack == nullptr || needle == nullptr) return nullptr;
     if (*needle == 0) return haystack;
-    for (const WCHAR* p = haystack; *p != 0; ++p) {
+    for (const Char16* p = haystack; *p != 0; ++p) {
         if (*p == *needle && WTextStartsWith(p, needle)) return p;
     }
     return nullptr;
@@ -54,7 +54,7 @@ const WCHAR* WTextFind(const WCHAR* haystack, const WCHAR* needle) {
 namespace {
 
 // Appends src at dst[*used]; false when it did not fit whole.
-bool AppendBounded(WCHAR* dst, size_t capacity, size_t* used, const WCHAR* src) {
+bool AppendBounded(Char16* dst, size_t capacity, size_t* used, const Char16* src) {
     if (src == nullptr) return false;
     while (*src != 0) {
         if (*used + 1 >= capacity) return false;
@@ -65,7 +65,7 @@ bool AppendBounded(WCHAR* dst, size_t capacity, size_t* used, const WCHAR* src) 
 
 }  // namespace
 
-bool WTextCopy(WCHAR* dst, size_t capacity, const WCHAR* src) {
+bool WTextCopy(Char16* dst, size_t capacity, const Char16* src) {
     if (dst == nullptr || capacity == 0) return false;
     size_t used = 0;
     const bool whole = AppendBounded(dst, capacity, &used, src);
@@ -73,7 +73,7 @@ bool WTextCopy(WCHAR* dst, size_t capacity, const WCHAR* src) {
     return whole;
 }
 
-bool WTextJoin3(WCHAR* dst, size_t capacity, const WCHAR* a, const WCHAR* b, const WCHAR* c) {
+bool WTextJoin3(Char16* dst, size_t capacity, const Char16* a, const Char16* b, const Char16* c) {
     if (dst == nullptr || capacity == 0) return false;
     size_t used = 0;
     const bool whole = AppendBounded(dst, capacity, &used, a) && AppendBounded(dst, capacity, &used, b) &&
@@ -82,7 +82,7 @@ bool WTextJoin3(WCHAR* dst, size_t capacity, const WCHAR* a, const WCHAR* b, con
     return whole;
 }
 
-bool WSplitDriveDirectory(const WCHAR* path, WCHAR* drive, size_t driveCapacity, WCHAR* directory,
+bool WSplitDriveDirectory(const Char16* path, Char16* drive, size_t driveCapacity, Char16* directory,
                           size_t directoryCapacity) {
     if (drive != nullptr && driveCapacity > 0) drive[0] = 0;
     if (directory != nullptr && directoryCapacity > 0) directory[0] = 0;
@@ -104,7 +104,7 @@ bool WSplitDriveDirectory(const WCHAR* path, WCHAR* drive, size_t driveCapacity,
     return true;
 }
 
-int WTextToInt(const WCHAR* s) {
+int WTextToInt(const Char16* s) {
     if (s == nullptr) return 0;
     while (*s == u' ' || *s == u'\t' || *s == u'\r' || *s == u'\n' || *s == u'\v' || *s == u'\f') ++s;
     bool negative = false;
@@ -124,7 +124,7 @@ int WTextToInt(const WCHAR* s) {
     return static_cast<int>(value);
 }
 
-bool WTextFromAscii(WCHAR* dst, size_t capacity, const char* src) {
+bool WTextFromAscii(Char16* dst, size_t capacity, const char* src) {
     if (dst == nullptr || capacity == 0) return false;
     if (src == nullptr) {
         dst[0] = 0;
@@ -136,7 +136,7 @@ bool WTextFromAscii(WCHAR* dst, size_t capacity, const char* src) {
             dst[used] = 0;
             return false;
         }
-        dst[used] = static_cast<WCHAR>(static_cast<unsigned char>(src[used]));
+        dst[used] = static_cast<Char16>(static_cast<unsigned char>(src[used]));
         ++used;
     }
     dst[used] = 0;
