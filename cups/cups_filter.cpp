@@ -158,8 +158,9 @@ int main(int argc, char** argv) {
         return Fail(assignment.option + "=" + assignment.value + " cannot be used: " + problem);
     }
     for (const cups::Correction& change : core->Merge()) {
-        cups::Report("WARNING", change.field + "=" + change.before + " is not allowed with these settings; " +
-                                    change.field + "=" + change.after + " is used");
+        cups::Report("WARNING", change.field + "=" + cups::ChoiceOfValue(ppd.get(), change.field, change.before) +
+                                    " is not allowed with these settings; " + change.field + "=" +
+                                    cups::ChoiceOfValue(ppd.get(), change.field, change.after) + " is used");
     }
 
     // Copies: the job's copy count goes into the PJL header (COPIES or QTY,

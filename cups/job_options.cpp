@@ -181,6 +181,14 @@ bool KnownChoice(ppd_file_t* ppd, ppd_option_t* option, const char* value) {
 
 }  // namespace
 
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value) {
+    ppd_option_t* option = ppdFindOption(ppd, field.c_str());
+    for (int i = 0; option != nullptr && i < option->num_choices; ++i) {
+        if (SettingValue(ppd, field, option->choices[i].choice) == value) return option->choices[i].choice;
+    }
+    return value;
+}
+
 int PaperCodeOf(ppd_file_t* ppd, int paperNumber) {
     ppd_attr_t* attribute = ppdFindAttr(ppd, kPaperCodeAttribute, std::to_string(paperNumber).c_str());
     return attribute != nullptr && attribute->value != nullptr ? std::atoi(attribute->value) : -1;

@@ -36,6 +36,10 @@ struct JobRequest {
 // ppd is marked by the call (defaults, then the options).
 JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary);
 
+// The choice of a field's option that stands for a settings value, as a job
+// would name it; the value itself when no choice does.
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value);
+
 // The printer's code of a paper number as the printer description lists it,
 // or -1.
 int PaperCodeOf(ppd_file_t* ppd, int paperNumber);

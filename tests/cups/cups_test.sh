@@ -170,6 +170,7 @@ bad=(
     "text over capacity|$job|-o ZTSecretNumInfo=Custom.1234567890|processing-stopped|E|ZTSecretNumInfo=1234567890 cannot be used"
     "not PostScript|$work/noise.bin|-o document-format=application/vnd.cups-postscript|processing-stopped|E|the job is not PostScript"
     "unknown option|$job|-o ZTNoSuchThing=1|completed|W|option ZTNoSuchThing is unknown"
+    "merge corrects|$job|-o ZTStapleMode=1StapleLeft|completed|W|ZTStapleMode=1StapleLeft is not allowed with these settings; ZTStapleMode=Off is used"
 )
 for row in "${bad[@]}"; do
     IFS='|' read -r name file options expected level message <<<"$row"
