@@ -50,7 +50,10 @@ void RunHeader(benchmark::State& state, const std::vector<BYTE>& block) {
     const std::u16string document(519, u'd');
     unsigned sinceReset = 0;
     for (auto _ : state) {
-        BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser");
+        if (FAILED(BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser"))) {
+            state.SkipWithError("the header failed");
+            break;
+        }
         // The simulated spooler keeps every byte written; start it afresh now
         // and then so the record does not grow without bound.
         if (++sinceReset == 1000) {
@@ -63,7 +66,9 @@ void RunHeader(benchmark::State& state, const std::vector<BYTE>& block) {
     }
     sim::Reset();
     printer = sim::AddPrinter(u"Bench");
-    BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser");
+    if (FAILED(BuildPjlHeader(modules, printer, block.data(), document.c_str(), u"benchuser"))) {
+        state.SkipWithError("the header failed");
+    }
     state.counters["bytes"] = static_cast<double>(sim::WrittenBytes(printer).size());
     state.counters["writes"] = static_cast<double>(sim::WrittenChunks(printer).size());
 }

@@ -87,6 +87,13 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// cupsd stops a job's filters with SIGTERM when the job is canceled: not a
+// fault of the job, so no ERROR line, but not the whole job either.
+int Canceled() {
+    cups::Report("INFO", "the job was canceled");
+    return 1;
+}
+
 // The first bytes must open a PostScript program: CUPS's PostScript filter
 // hands over nothing else, and anything else would print as garbage.
 bool LooksLikePostScript(const std::string& head) {
@@ -151,8 +158,9 @@ int main(int argc, char** argv) {
         return Fail(assignment.option + "=" + assignment.value + " cannot be used: " + problem);
     }
     for (const cups::Correction& change : core->Merge()) {
-        cups::Report("WARNING", change.field + "=" + change.before + " is not allowed with these settings; " +
-                                    change.field + "=" + change.after + " is used");
+        cups::Report("WARNING", change.field + "=" + cups::ChoiceOfValue(ppd.get(), change.field, change.before) +
+                                    " is not allowed with these settings; " + change.field + "=" +
+                                    cups::ChoiceOfValue(ppd.get(), change.field, change.after) + " is used");
     }
 
     // Copies: the job's copy count goes into the PJL header (COPIES or QTY,
@@ -161,13 +169,15 @@ int main(int argc, char** argv) {
     // The printer would multiply the two; the header is the one that carries
     // the printer's collation and finishing per copy set, so it is the one
     // kept.
-    const cups::HeaderFacts facts{args.title, args.user, HostName(), Today()};
+    ppd_file_t* description = ppd.get();
+    const cups::HeaderFacts facts{args.title, args.user, HostName(), Today(),
+                                  [description](int number) { return cups::PaperCodeOf(description, number); }};
     std::string header;
     if (!core->Header(facts, &header, &problem)) return Fail("the PJL header cannot be built: " + problem);
 
     std::string buffer(kReadBytes, '\0');
     ssize_t got = ReadSome(input.fd, &buffer);
-    if (canceled) return Fail("the job was canceled");
+    if (canceled) return Canceled();
     if (got < 0) return Fail(std::string("cannot read the job: ") + std::strerror(errno));
     if (got == 0) return Fail("the job is empty");
     if (!LooksLikePostScript(buffer)) {
@@ -184,7 +194,7 @@ int main(int argc, char** argv) {
         got = ReadSome(input.fd, &buffer);
         if (got < 0 && !canceled) return Fail(std::string("cannot read the job: ") + std::strerror(errno));
     }
-    if (canceled) return Fail("the job was canceled");
+    if (canceled) return Canceled();
     if (!written || !stream.Finish()) return Fail(std::string("cannot write to the printer: ") + std::strerror(errno));
     cups::Report("INFO", "sent " + std::to_string(stream.Pages()) + " pages with the printer's settings");
     return 0;

@@ -15,6 +15,7 @@ constexpr std::string_view kCupsOpen = "[{";
 constexpr std::string_view kCupsClose = "} stopped cleartomark";
 constexpr std::string_view kRewriterOpen = "featurebegin{";
 constexpr std::string_view kRewriterClose = "}featurecleanup";
+constexpr std::string_view kFeatureComment = "%%BeginFeature: *";
 constexpr std::string_view kCopiesBegin = "%RBIBeginNonPPDFeature: *NumCopies";
 constexpr std::string_view kCopiesEnd = "%RBIEndNonPPDFeature";
 
@@ -201,6 +202,8 @@ bool CupsStream::PassLines(bool atEnd) {
     if (entered) {
         inSection_ = true;
         sectionState_ = 1;
+        sectionKeywords_.clear();
+        lastBlockOpen_ = 0;
     }
     return entered;
 }
@@ -230,6 +233,14 @@ bool CupsStream::CollectSection(bool atEnd) {
             start -= line.size();
             break;
         } else {
+            if (content == kCupsOpen || content == kRewriterOpen) lastBlockOpen_ = section_.size();
+            if (StartsWith(content, kFeatureComment)) {
+                const std::string_view keyword = content.substr(
+                    kFeatureComment.size(), content.find(' ', kFeatureComment.size()) - kFeatureComment.size());
+                const bool opensHere = lastBlockOpen_ > 0 && section_.find('\n', lastBlockOpen_) + 1 == section_.size();
+                if (sectionKeywords_.count(keyword) != 0 && opensHere && !RewritePiece(lastBlockOpen_)) return false;
+                sectionKeywords_.emplace(keyword);
+            }
             section_.append(line);
         }
         if (section_.size() > kSectionCutBytes) {
@@ -277,6 +288,8 @@ bool CupsStream::RewritePiece(size_t length) {
     }
     section_.erase(0, length);
     sectionState_ = 2;
+    sectionKeywords_.clear();
+    lastBlockOpen_ = 0;
     return sent;
 }
 

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,12 @@ using ByteSink = std::function<bool(const char* data, size_t size)>;
 // Called with a message for each piece the rewriter refused.
 using Complaint = std::function<void(const std::string& message)>;
 
+// The rewriter changes the first block of a feature in a piece. pstops puts
+// the printer description's blocks in front of the document's own setup, so
+// a document that carries blocks of its own (one made by the Windows driver)
+// has a second block of a feature: a piece ends in front of it, and every
+// block is rewritten.
+//
 // A section holding more than this many bytes without its end marker is
 // rewritten in pieces, each cut after a closed feature block, so memory stays
 // bounded for setups that carry large resources (as the Windows filter does).
@@ -79,6 +86,9 @@ private:
 
     std::string held_;     // received bytes not yet examined as whole lines
     std::string section_;  // the current setup section's lines not yet rewritten
+    // The feature keywords of section_'s blocks, and where its last block opens.
+    std::set<std::string, std::less<>> sectionKeywords_;
+    size_t lastBlockOpen_ = 0;
     bool inSection_ = false;
     bool inCopies_ = false;  // inside pstops's NumCopies request
     int sectionState_ = 1;

@@ -6,6 +6,7 @@
 #include "cups_stream.h"
 #include "job_options.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct HeaderFacts {
     std::string userName;      // UTF-8
     std::string hostName;
     std::string dateText;  // today, as the date stamp shows it
+    // The printer's code of a paper number, -1 for none.
+    std::function<int(int paperNumber)> paperCode;
 };
 
 class JobCore {

@@ -5,6 +5,7 @@
 #include <cups/cups.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -52,6 +53,14 @@ bool MarkedValue(ppd_file_t* ppd, const char* keyword, std::string* value) {
     return true;
 }
 
+// The settings value a choice of a field's option stands for: the printer
+// description says it for the choices the settings spell in words; any other
+// choice (a number, a custom value) is the value itself.
+std::string SettingValue(ppd_file_t* ppd, const std::string& keyword, const std::string& choice) {
+    ppd_attr_t* attribute = ppdFindAttr(ppd, kValueAttribute, (keyword + "." + choice).c_str());
+    return attribute != nullptr && attribute->value != nullptr ? attribute->value : choice;
+}
+
 // Points to the hundredths of a millimetre the settings hold.
 std::string HundredthsOfMillimetre(float points) { return std::to_string(std::lround(points * 2540.0 / 72.0)); }
 
@@ -66,16 +75,20 @@ public:
 
     void Standard(const StandardOption& standard) {
         if (ppdFindOption(ppd_, standard.keyword) == nullptr) return;
+        if (Same(standard.keyword, "PageSize")) {
+            ppd_choice_t* paper = ppdFindMarkedChoice(ppd_, "PageSize");
+            if (paper != nullptr) PageSize(paper->choice);
+            return;
+        }
         std::string choice;
         if (!MarkedValue(ppd_, standard.keyword, &choice)) return;
-        if (Same(standard.keyword, "PageSize")) return PageSize(choice);
         std::string value = choice;
         for (size_t i = 0; i < standard.choiceCount; ++i) {
             if (choice == standard.choices[i].choice && standard.choices[i].value != nullptr) {
                 value = standard.choices[i].value;
             }
         }
-        Add(standard.field, value, standard.keyword);
+        Add(standard.field, SettingValue(ppd_, standard.field, value), standard.keyword);
     }
 
     void PageSize(const std::string& choice) {
@@ -89,17 +102,17 @@ public:
             Add(kCustomHeightField, HundredthsOfMillimetre(height->current.custom_points), "PageSize");
             return;
         }
-        const int number = vocabulary_.paperNumber(choice);
-        if (number < 0) {
+        const std::string number = SettingValue(ppd_, "PageSize", choice);
+        if (number == choice) {
             request_->warnings.push_back("PageSize " + choice + " is no paper of this printer; the default is kept");
             return;
         }
-        Add(kPaperField, std::to_string(number), "PageSize");
+        Add(kPaperField, number, "PageSize");
     }
 
     void Field(const char* keyword) {
         std::string value;
-        if (MarkedValue(ppd_, keyword, &value)) Add(keyword, value, keyword);
+        if (MarkedValue(ppd_, keyword, &value)) Add(keyword, SettingValue(ppd_, keyword, value), keyword);
     }
 
 private:
@@ -107,6 +120,31 @@ private:
     const Vocabulary& vocabulary_;
     JobRequest* request_;
 };
+
+// "tray-2" and "Tray2", "face-down" and "FaceDown": an IPP keyword and the
+// choice CUPS derives it from.
+std::string Loose(const char* name) {
+    std::string loose;
+    for (const char* c = name; *c != '\0'; ++c) {
+        if (*c != '-' && *c != '_') loose += static_cast<char>(*c >= 'A' && *c <= 'Z' ? *c - 'A' + 'a' : *c);
+    }
+    return loose;
+}
+
+// An IPP attribute CUPS does not turn into its option itself (media-source,
+// media-type given alone) marks the choice it names.
+void MarkFromAliases(ppd_file_t* ppd, const OptionList& job, const StandardOption& standard) {
+    ppd_option_t* option = ppdFindOption(ppd, standard.keyword);
+    if (option == nullptr) return;
+    for (const char* alias : standard.aliases) {
+        const char* value = alias != nullptr ? job.Get(alias) : nullptr;
+        if (value == nullptr || ppdFindChoice(option, value) != nullptr) continue;
+        for (int i = 0; i < option->num_choices; ++i) {
+            if (Loose(option->choices[i].choice) == Loose(value))
+                ppdMarkOption(ppd, standard.keyword, option->choices[i].choice);
+        }
+    }
+}
 
 bool JobSets(const OptionList& job, const StandardOption& standard) {
     if (job.Get(standard.keyword) != nullptr) return true;
@@ -116,10 +154,15 @@ bool JobSets(const OptionList& job, const StandardOption& standard) {
     return false;
 }
 
+// The choices for a message: the first few and the last of a long list.
 std::string ChoiceList(ppd_option_t* option) {
+    constexpr int kShown = 8;
     std::string list;
     for (int i = 0; i < option->num_choices; ++i) {
-        if (Same(option->choices[i].choice, "Custom")) continue;
+        if (i >= kShown && i < option->num_choices - 1) {
+            if (i == kShown) list += ", ...";
+            continue;
+        }
         list += (list.empty() ? "" : ", ") + std::string(option->choices[i].choice);
     }
     return list;
@@ -137,6 +180,19 @@ bool KnownChoice(ppd_file_t* ppd, ppd_option_t* option, const char* value) {
 }
 
 }  // namespace
+
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value) {
+    ppd_option_t* option = ppdFindOption(ppd, field.c_str());
+    for (int i = 0; option != nullptr && i < option->num_choices; ++i) {
+        if (SettingValue(ppd, field, option->choices[i].choice) == value) return option->choices[i].choice;
+    }
+    return value;
+}
+
+int PaperCodeOf(ppd_file_t* ppd, int paperNumber) {
+    ppd_attr_t* attribute = ppdFindAttr(ppd, kPaperCodeAttribute, std::to_string(paperNumber).c_str());
+    return attribute != nullptr && attribute->value != nullptr ? std::atoi(attribute->value) : -1;
+}
 
 JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary) {
     JobRequest request;
@@ -174,6 +230,7 @@ JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copie
                                        " are set; " + standard.field + "=" + job.Get(standard.field) + " wins");
             continue;
         }
+        MarkFromAliases(ppd, job, standard);
         collect.Standard(standard);
     }
     for (int i = 0; i < job.count; ++i) {

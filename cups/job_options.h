@@ -22,12 +22,10 @@ struct Assignment {
     std::string option;
 };
 
-// What the filter learns from the settings registry and the paper table.
+// What the filter learns from the settings registry.
 struct Vocabulary {
     std::function<bool(const std::string& name)> isField;
-    // The paper number of a page-size keyword ("A4"), or -1.
-    std::function<int(const std::string& keyword)> paperNumber;
-    int customPaperNumber;
+    int customPaperNumber;  // the settings' paper number of a custom size
 };
 
 struct JobRequest {
@@ -37,5 +35,13 @@ struct JobRequest {
 
 // ppd is marked by the call (defaults, then the options).
 JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary);
+
+// The choice of a field's option that stands for a settings value, as a job
+// would name it; the value itself when no choice does.
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value);
+
+// The printer's code of a paper number as the printer description lists it,
+// or -1.
+int PaperCodeOf(ppd_file_t* ppd, int paperNumber);
 
 }  // namespace cups

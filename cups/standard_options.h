@@ -51,6 +51,15 @@ constexpr char kCustomHeightField[] = "ZTPageSizeHeight";
 // The field the job's copies set.
 constexpr char kCopiesField[] = "CopyCount";
 
+// The attribute that gives the settings value of a choice:
+// *QM22TValue ZTManualZoom.OFF: "0".
+// The paper sizes' settings numbers are given the same way
+// (*QM22TValue PageSize.A4: "9").
+constexpr char kValueAttribute[] = "QM22TValue";
+// The printer's code of a paper number, for the PJL header:
+// *QM22TPaperCode 9: "2".
+constexpr char kPaperCodeAttribute[] = "QM22TPaperCode";
+
 // The filter as the printer description names it, and the type it makes.
 constexpr char kFilterName[] = "qm22t-cups";
 constexpr char kFilterLine[] = "application/vnd.cups-postscript application/vnd.qm22t-pjl-postscript 0 qm22t-cups";

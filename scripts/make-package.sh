@@ -2,7 +2,9 @@
 # Builds the driver package an administrator installs: the INF, the printer
 # description (PPD), the plug-in's configuration file, the paper-list file, a
 # README and the plug-in DLL of each Windows build, laid out in build/package/
-# and packed into build/qm22t-driver-package-VERSION.zip.
+# and packed into build/qm22t-driver-package-VERSION.zip; then the CUPS
+# driver's Debian package build/qm22t-cups_VERSION_ARCH.deb
+# (scripts/make-cups-package.sh).
 #
 # Usage: scripts/make-package.sh [--no-build]
 #   --no-build  lay out what the host, win32 and win64 builds already hold
@@ -22,7 +24,7 @@ for arg in "$@"; do
     case "$arg" in
         --no-build) build=0 ;;
         -h|--help)
-            sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+            sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
             exit 0 ;;
         *) echo "make-package: unknown argument $arg" >&2; exit 2 ;;
     esac
@@ -72,3 +74,10 @@ zip="build/qm22t-driver-package-$version.zip"
 rm -f "$zip"
 (cd "$package" && cmake -E tar cf "../$(basename "$zip")" --format=zip -- *)
 echo "make-package: $package/ and $zip ($(stat -c %s "$zip") bytes)"
+
+# The CUPS driver's Debian package, from the same host build.
+if [ "$build" -eq 1 ]; then
+    scripts/make-cups-package.sh
+else
+    scripts/make-cups-package.sh --no-build
+fi

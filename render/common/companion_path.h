@@ -16,4 +16,4 @@ constexpr size_t kPathCapacity = 520;
 // this returns false and out is empty. Callers then do without the companion file rather
 // than hand a bare file name to the system's search order, which could pick up a file of
 // the same name from some other folder.
-bool BuildCompanionPath(HMODULE module, size_t directoryCapacity, const WCHAR* fileName, WCHAR* out);
+[[nodiscard]] bool BuildCompanionPath(HMODULE module, size_t directoryCapacity, const WCHAR* fileName, WCHAR* out);

@@ -9,9 +9,9 @@
 // so a caller that loops until all is taken never spins; *taken is then 0. When
 // the spooler call itself fails, *taken is left as it was. A count of 0 is
 // S_OK with *taken 0.
-HRESULT WriteSpoolerOnce(HANDLE printer, const void* bytes, DWORD count, DWORD* taken);
+[[nodiscard]] HRESULT WriteSpoolerOnce(HANDLE printer, const void* bytes, DWORD count, DWORD* taken);
 
 // Sends count bytes in calls of at most `chunk` bytes, each call starting where
 // the spooler's takings end, until all is taken or a call fails. *sent (may be
 // null) is how many bytes were taken in all; on failure the first failure.
-HRESULT WriteSpoolerAll(HANDLE printer, const void* bytes, size_t count, size_t chunk, size_t* sent);
+[[nodiscard]] HRESULT WriteSpoolerAll(HANDLE printer, const void* bytes, size_t count, size_t chunk, size_t* sent);

@@ -28,5 +28,5 @@
 // spooler holds is then the header's beginning, never lines with a gap between
 // them, and the job is no longer whole. Paper codes that only the paper-list
 // file knows are read from the file next to the plug-in's module of `modules`.
-HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings, const WCHAR* documentName,
-                       const WCHAR* userName) noexcept;
+[[nodiscard]] HRESULT BuildPjlHeader(const ModuleContext& modules, HANDLE hPrinter, const BYTE* settings,
+                                     const WCHAR* documentName, const WCHAR* userName) noexcept;

@@ -46,4 +46,4 @@ BOOL APIENTRY SendPageHook(SURFOBJ* pso) noexcept;
 // reach the spooler whole, nothing more is sent and the state is emptied, so
 // the spooler holds the stream's beginning. EndDoc calls it, and DisablePDEV
 // for a document the driver never ended, so what the filter took is not lost.
-HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block);
+[[nodiscard]] HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block);

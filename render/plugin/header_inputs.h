@@ -23,4 +23,4 @@ struct HeaderInputs {
 // date in the system's short date format (empty if that cannot be formatted).
 // The date goes into the copy only, never into the driver's settings, so the
 // driver's date text stays exactly as it was even if a later step fails.
-bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out);
+[[nodiscard]] bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out);

@@ -21,7 +21,7 @@ constexpr size_t kNoticeDirectoryCapacity = 512;
 // session (error kCancelledJobError) through NotifyActiveSession with the
 // plug-in's own module of `modules` and returns E_FAIL. A null device object
 // gives E_FAIL without any call: there is no printer handle to cancel a job on.
-HRESULT CheckJobOrCancel(const ModuleContext& modules, PDEVOBJ pdevobj, DWORD dwJobId);
+[[nodiscard]] HRESULT CheckJobOrCancel(const ModuleContext& modules, PDEVOBJ pdevobj, DWORD dwJobId);
 
 // Shows "Error" / "The job was canceled.\n\tErrorNo = 0x<errorNumber>" in the
 // first active terminal-services session and waits until the user dismisses it.

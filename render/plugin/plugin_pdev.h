@@ -53,7 +53,7 @@ PluginPdev* PdevOf(const DEVOBJ* pdevobj);
 //   - no per-device block or no private part: E_NOTIMPL, nothing written.
 //   - otherwise WriteSpoolerOnce: *pcbWritten (may be null) is what the
 //     spooler took when it succeeded, and 0 when it took nothing of cbBuf > 0.
-HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten);
+[[nodiscard]] HRESULT WriteToSpooler(PDEVOBJ pdevobj, PVOID pBuf, DWORD cbBuf, PDWORD pcbWritten);
 
 // The settings block of a device object's private part; data is null when the
 // device object or its part is missing. The driver sized the part by the

@@ -277,7 +277,9 @@ void SettleCustomPaper(const Conversion& c, DWORD cdmMode, short paperBeforeMapp
     if (cdmMode == CDM_CONVERT) {
         if (paperBeforeMapping == kSiblingCustomPaper) {
             short mapped = ReadField<short>(publicOut, kPaperSizeAt);
-            MatchSiblingCustomPaper(c.modules, &mapped, c.param.hPrinter, c.printerName, c.in.Devmode());
+            // Without a match (or without room to look for one) the number stays
+            // the sibling's custom size, which becomes the driver's just below.
+            (void)MatchSiblingCustomPaper(c.modules, &mapped, c.param.hPrinter, c.printerName, c.in.Devmode());
             WriteField<short>(publicOut, kPaperSizeAt, mapped);
         }
         if (ReadField<short>(publicOut, kPaperSizeAt) == kSiblingCustomPaper) {
@@ -399,7 +401,9 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
     DEVMODEW* const inDm = c.in.Devmode();
     const short paperBeforeMapping = inDm->dmPaperSize;
     if (paperBeforeMapping != 0) {
-        MatchSiblingPaper(modules, &inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
+        // A number neither the sibling lists nor a form position goes to the
+        // sibling as it was; its own conversion settles it.
+        (void)MatchSiblingPaper(modules, &inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
     }
     LONG size = static_cast<LONG>(kPublicBytes + layout.extra);
     RETURN_HR_IF(E_FAIL, convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE);

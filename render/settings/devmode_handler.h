@@ -26,8 +26,8 @@
 // part in too small a buffer fails in the private part processing, before
 // anything is written. Without an input private part the sibling converts the
 // output private part as that processing left it. Never throws.
-HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
-                      const ModuleContext& modules) noexcept;
+[[nodiscard]] HRESULT HandleDevMode(DWORD dwMode, POEMDMPARAM pOemDMParam, IPrintCoreHelperPS* coreHelper,
+                                    const ModuleContext& modules) noexcept;
 
 // The option text of the driver's "%CustomPageSize" feature for a custom paper of
 // width x length tenths of a millimetre: both turned into points (x 72 / 254,

@@ -62,14 +62,14 @@ short CheckPaperNumber(const ModuleContext& modules, short paperNumber, HANDLE h
 // clamp copy->dmPaperWidth/dmPaperLength for the driver's custom size). S_OK,
 // or E_INVALIDARG for a number that is neither listed by the sibling nor a form
 // position. A null printer name, paper number or copy changes nothing.
-HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter, const WCHAR* printerName,
-                          DEVMODEW* copy) noexcept;
+[[nodiscard]] HRESULT MatchSiblingPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
+                                        const WCHAR* printerName, DEVMODEW* copy) noexcept;
 
 // Rewrites *paperNumber to the sibling paper whose size matches copy's custom
 // width and length, or kSiblingCustomPaper. S_OK, E_OUTOFMEMORY when a list could not be
 // allocated, or E_INVALIDARG for a paper number below 1.
-HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
-                                const WCHAR* printerName, const DEVMODEW* copy) noexcept;
+[[nodiscard]] HRESULT MatchSiblingCustomPaper(const ModuleContext& modules, short* paperNumber, HANDLE hPrinter,
+                                              const WCHAR* printerName, const DEVMODEW* copy) noexcept;
 
 // Rewrites target->dmPaperSize (and dmFormName, at most 31 units) from the
 // sibling's numbering to the driver's form positions.

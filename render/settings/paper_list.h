@@ -16,7 +16,7 @@ constexpr size_t kPaperListDirectoryCapacity = 256;
 // Reads the paper-list file in module's folder and hands each examined line to
 // visit. Returns false when the file could not be found, opened, read or is
 // empty (visit is then never called). Never throws.
-bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) noexcept;
+[[nodiscard]] bool ReadPaperList(HMODULE module, PaperListVisitor visit, void* context) noexcept;
 
 // The same with any callable bool(const WCHAR* line, size_t length).
 template <typename F>
@@ -31,4 +31,4 @@ bool ForEachPaperListLine(HMODULE module, F&& visit) {
 
 // The whole file's bytes, for the core's parsers. False, bytes empty, when it
 // could not be found, opened or read, or is empty. May throw std::bad_alloc.
-bool ReadPaperListBytes(HMODULE module, std::vector<BYTE>& bytes);
+[[nodiscard]] bool ReadPaperListBytes(HMODULE module, std::vector<BYTE>& bytes);

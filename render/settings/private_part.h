@@ -13,4 +13,4 @@
 // does nothing and answers S_OK. A convert request without an input writes the
 // header and the defaults into its output; a merge request without an input
 // writes the header of its output and validates it. Never throws.
-HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept;
+[[nodiscard]] HRESULT ProcessPrivatePart(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept;

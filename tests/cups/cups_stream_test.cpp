@@ -76,6 +76,9 @@ TEST(CupsStream, RewritesDropsAndKeepsByteForByte) {
          "x\r\n%%EndFeature\r\n}featurecleanup\r\n%%EndSetup\r\n",
          "%%BeginSetup\r\n<1 -1>\r\n[{\n%%BeginFeature: *ZTDuplex OFF\n(OFF) x\n%%EndFeature\n} stopped "
          "cleartomark\n%%EndSetup\r\n"},
+        {"a feature's second block starts a piece of its own",
+         "%%BeginSetup\n" + kBlock + "x\n" + kBlock + "%%EndSetup\n",
+         "%%BeginSetup\n<1 -1>\r\n" + kBlock + "x\n<2 -1>\r\n" + kBlock + "%%EndSetup\n"},
         {"an unclosed section still goes out", "%%BeginSetup\nx\n", "%%BeginSetup\n<1 -1>\r\nx\n"},
         {"a last line without end", "a\nb", "a\nb"},
     };

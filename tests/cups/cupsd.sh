@@ -2,10 +2,12 @@
 # temporary folder: configuration, spool, logs, a ServerBin that holds the
 # system's backends and filters plus the filter under test. It listens on
 # 127.0.0.1 on a free port, prints to file: devices and asks for no
-# authentication; the system's own CUPS is never touched. cupsd_stop runs on
-# every exit of the sourcing shell.
+# authentication. The system's own CUPS is never touched. cupsd_stop runs on every exit of the
+# sourcing shell.
 #
-#   cupsd_start FILTER   start it (FILTER: the built qm22t-cups)
+#   cupsd_start FILTER [SETUP]   start it (FILTER: the built qm22t-cups; SETUP:
+#                        a function run with the folder before cupsd starts,
+#                        to add configuration of a test's own)
 #   cupsd_queue Q PPD    add queue Q printing to $CUPSD_DIR/out/Q.prn
 #   cupsd_print Q FILE [lp options...]   submit, print the job id
 #   cupsd_wait Q ID      wait until the job ended; its final state on stdout
@@ -33,7 +35,7 @@ cupsd_stop() {
 }
 
 cupsd_start() {
-    local filter=$1 system_bin
+    local filter=$1 setup=${2:-} system_bin
     system_bin=$(cups-config --serverbin)
     CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/qm22t-cupsd.XXXXXX")
     trap cupsd_stop EXIT
@@ -70,6 +72,7 @@ Listen 127.0.0.1:$CUPSD_PORT
 Browsing No
 WebInterface No
 LogLevel debug
+MaxLogSize 0
 MaxJobs 0
 PreserveJobFiles No
 <Policy default>
@@ -79,11 +82,12 @@ Order deny,allow
 </Policy>
 CONF
     export CUPS_SERVER=127.0.0.1:$CUPSD_PORT
+    [ -z "$setup" ] || "$setup" "$CUPSD_DIR"
     cupsd -f -c "$CUPSD_DIR/cupsd.conf" -s "$CUPSD_DIR/cups-files.conf" &
     CUPSD_PID=$!
     local i
     for i in $(seq 100); do
-        lpstat -r >/dev/null 2>&1 && return 0
+        [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ] && return 0
         kill -0 "$CUPSD_PID" 2>/dev/null || break
         sleep 0.1
     done
@@ -103,8 +107,10 @@ cupsd_print() {
     lp -d "$queue" "$@" "$file" | sed -n 's/^request id is [^ ]*-\([0-9]*\) .*/\1/p'
 }
 
-# The job's state once it has ended (completed, aborted or canceled); fails
-# when it has not ended within 60 s.
+# The job's state once it has ended: completed, canceled, aborted, or
+# processing-stopped (how cupsd leaves a job whose filter failed: in the
+# queue, with the filter's ERROR line as its message, while the queue prints
+# on). Fails when it has not ended within 60 s.
 cupsd_wait() {
     local i state
     for i in $(seq 600); do
@@ -120,7 +126,7 @@ cupsd_wait() {
 TEST
         )
         case "$state" in
-            completed|aborted|canceled) echo "$state"; return 0 ;;
+            completed | aborted | canceled | processing-stopped) echo "$state"; return 0 ;;
         esac
         sleep 0.1
     done

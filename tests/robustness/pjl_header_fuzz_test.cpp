@@ -159,7 +159,7 @@ TEST_F(PjlHeaderFuzz, RandomSettingsAndNamesGiveAWellFormedHeader) {
         const WCHAR* document = rng.OneIn(10) ? nullptr : documentName.data();
         const WCHAR* user = rng.OneIn(10) ? nullptr : userName.data();
 
-        BuildPjlHeader(modules, printer, settings.data(), document, user);
+        ASSERT_EQ(BuildPjlHeader(modules, printer, settings.data(), document, user), S_OK) << "round " << round;
         ExpectWellFormed(sim::WrittenChunks(printer), "round " + std::to_string(round));
         if (HasFailure()) return;
     }

@@ -186,7 +186,7 @@ TEST_F(PaperMappingTest, MatchSiblingPaperDriverCustomSize) {
     EXPECT_EQ(copy.dmPaperLength, 1480);
     paper = 32767;
     copy = Copy(32767, 100, 6000);
-    MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy);
+    EXPECT_EQ(MatchSiblingPaper(modules, &paper, printer, kPrinterName, &copy), S_OK);
     EXPECT_EQ(copy.dmPaperWidth, 900);
     EXPECT_EQ(copy.dmPaperLength, 5500);
 }

@@ -191,7 +191,7 @@ TEST(PjlDecode, EveryHeaderLineDecodesToTheValueItWasMadeFrom) {
         const HANDLE printer = sim::AddPrinter(u"Example Printer");
         const SettingsBlock block = RandomValidBlock(rng);
         const WString document = round % 2 == 0 ? WString(WIDE("Quarterly report")) : WString();
-        BuildPjlHeader(ModuleContext{}, printer, block.data(), document.c_str(), WIDE("operator"));
+        ASSERT_EQ(BuildPjlHeader(ModuleContext{}, printer, block.data(), document.c_str(), WIDE("operator")), S_OK);
         const std::vector<std::string> lines = SetLines(sim::WrittenBytes(printer));
         const std::vector<qm22t::DecodedLine> decoded = qm22t::DecodeSetLines(lines);
 

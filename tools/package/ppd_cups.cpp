@@ -1,9 +1,11 @@
 #include "ppd_cups.h"
 
 #include "cups/standard_options.h"
+#include "core/private_part.h"
 #include "core/settings_fields.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -33,13 +35,79 @@ constexpr int kPageListCharacters = 255;
 // The order number of the standard options; the printer features follow.
 constexpr int kStandardOrder = 10;
 
+// The most values of one field tried for the choices' values.
+constexpr int32_t kMostValuesTried = 4096;
+
 bool Named(const char* name, const char* other) { return std::strcmp(name, other) == 0; }
+
+bool IsNumber(const std::string& text) {
+    const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+    return text.size() > digits && text.size() < 10 &&
+           text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
 
 const PpdOption* FindOption(const PpdModel& model, const char* keyword) {
     for (const PpdOption& option : model.options) {
         if (option.keyword == keyword) return &option;
     }
     return nullptr;
+}
+
+// Writes the settings value of each choice of a printer feature the settings
+// spell in words ("*QM22TValue ZTManualZoom.OFF: "0""): the value whose feature
+// text the choice is, the first one when several share it. The filter sets
+// the field from it, so a choice always means what the rewriter would write
+// for it. Found by trying the field's valid values on the defaults; the
+// staple mode's texts follow the binding, so it is tried with each binding.
+void WriteChoiceValues(PpdText& out, const PackageTables& tables, const PpdModel& model) {
+    std::vector<BYTE> defaults(kSettingsBlockBytes, 0);
+    SetDefaultSettings(SettingsSpan{defaults.data(), defaults.size()});
+    std::vector<BYTE> block;
+    std::string text;
+    for (size_t g = 0; g < tables.groupCount; ++g) {
+        for (size_t r = 0; r < tables.groups[g].count; ++r) {
+            const ReplaceRow& row = tables.groups[g].rows[r];
+            const PpdOption* option = FindOption(model, row.keyword);
+            const SettingRow* setting = FindSettingRow(row.field.name);
+            if (option == nullptr || option->kind != PpdValueKind::Closed || setting == nullptr) continue;
+            std::vector<std::pair<int32_t, int32_t>> ranges;
+            for (size_t i = 0; i < setting->rangeCount; ++i)
+                ranges.push_back({setting->ranges[i].low, setting->ranges[i].high});
+            if (ranges.empty()) ranges.push_back({0, 255});
+            for (const PpdChoice& choice : option->choices) {
+                bool found = false;
+                for (int32_t binding : {-1, 2}) {
+                    block = defaults;
+                    if (binding >= 0)
+                        WriteSettingNumber(SettingsSpan{block.data(), block.size()}, kSettingBinding.offset,
+                                           kSettingBinding.bytes, binding);
+                    int32_t tried = 0;
+                    // A choice that is a number stands for that number when
+                    // the field gives it back as its text.
+                    std::vector<std::pair<int32_t, int32_t>> candidates = ranges;
+                    if (IsNumber(choice.name)) {
+                        const int32_t own = std::stoi(choice.name);
+                        candidates.insert(candidates.begin(), {own, own});
+                    }
+                    for (const auto& range : candidates) {
+                        for (int32_t value = range.first; value <= range.second && !found && tried++ < kMostValuesTried;
+                             ++value) {
+                            WriteSettingNumber(SettingsSpan{block.data(), block.size()}, row.field.offset,
+                                               row.field.bytes, value);
+                            if (!FillReplaceValue(row, SettingsView{block.data(), block.size()}, text) ||
+                                text != choice.name) {
+                                continue;
+                            }
+                            out.Line("*" + std::string(cups::kValueAttribute) + " " + option->keyword + "." +
+                                     choice.name + ": \"" + std::to_string(value) + "\"");
+                            found = true;
+                        }
+                    }
+                    if (found) break;
+                }
+            }
+        }
+    }
 }
 
 // A setting a user sets on Windows that the model offers no option for: a
@@ -138,11 +206,11 @@ std::string MakeCupsPpd(const PackageTables& tables, const std::string& version,
     const PrinterModel& printer = kPrinterModels[0];
     const PpdModel model = BuildPpdModel(tables, printer.resolutionDpi, error);
     if (!error.empty()) return std::string();
-    return WriteCupsPpd(model, printer, version, error);
+    return WriteCupsPpd(tables, model, printer, version, error);
 }
 
-std::string WriteCupsPpd(const PpdModel& model, const PrinterModel& printer, const std::string& version,
-                         std::string& error) {
+std::string WriteCupsPpd(const PackageTables& tables, const PpdModel& model, const PrinterModel& printer,
+                         const std::string& version, std::string& error) {
     const PpdFlavour flavour{"\n", kCupsPcFileName, " CUPS"};
     PpdText out(flavour.lineEnd);
     WritePpdHeader(out, printer, version, flavour);
@@ -163,6 +231,16 @@ std::string WriteCupsPpd(const PpdModel& model, const PrinterModel& printer, con
     out.Line("*Resolution " + dpi + "/" + std::to_string(model.resolutionDpi) + " dots per inch: \"\"");
     out.Line("*CloseUI: *Resolution");
     if (!WriteStandardOptions(out, model, error)) return std::string();
+    WriteChoiceValues(out, tables, model);
+    // The paper table: the settings' paper number of each PageSize choice, and
+    // the printer's code of each paper number for the PJL header.
+    for (size_t p = 0; p < tables.paperCount; ++p) {
+        const PaperRow& paper = tables.papers[p];
+        out.Line("*" + std::string(cups::kValueAttribute) + " PageSize." + paper.keyword + ": \"" +
+                 std::to_string(paper.number) + "\"");
+        out.Line("*" + std::string(cups::kPaperCodeAttribute) + " " + std::to_string(paper.number) + ": \"" +
+                 std::to_string(paper.code) + "\"");
+    }
 
     std::vector<PpdOption> values;
     for (const SettingRow& row : kSettingTable) {

@@ -6,6 +6,8 @@
 //     PJL header of its own in front of ours;
 //   - the standard options IPP clients reach (PageSize, Duplex, InputSlot,
 //     OutputBin, MediaType, Collate), each driving its ZT setting;
+//   - the settings value of every named choice (*QM22TValue KEYWORD.CHOICE),
+//     which the filter sets;
 //   - every text and number setting a user can change on Windows is an option,
 //     with a custom value (*CustomZT... and *ParamCustomZT..., after the
 //     option's *CloseUI, the only place CUPS reads them).
@@ -23,5 +25,5 @@ constexpr char kCupsPcFileName[] = "QM22TCUP.PPD";
 std::string MakeCupsPpd(const PackageTables& tables, const std::string& version, std::string& error);
 
 // Empty with a message in error when the model cannot be written.
-std::string WriteCupsPpd(const PpdModel& model, const PrinterModel& printer, const std::string& version,
-                         std::string& error);
+std::string WriteCupsPpd(const PackageTables& tables, const PpdModel& model, const PrinterModel& printer,
+                         const std::string& version, std::string& error);

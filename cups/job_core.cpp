@@ -1,0 +1,106 @@
+#include "job_core.h"
+
+#include "core/pjl_header.h"
+#include "core/private_part.h"
+#include "core/settings_access.h"
+#include "core/settings_fields.h"
+#include "core/settings_text.h"
+#include "core/text_convert.h"
+
+#include <array>
+#include <utility>
+
+namespace cups {
+
+namespace {
+
+using SettingsBlock = std::array<uint8_t, kSettingsBlockBytes>;
+
+class CoreJob final : public JobCore {
+public:
+    CoreJob() {
+        SetDefaultSettings(Span());
+        words_.isField = [](const std::string& name) { return FindSettingsField(name) != nullptr; };
+        words_.customPaperNumber = kCustomPaperCode;
+    }
+
+    const Vocabulary& Words() const override { return words_; }
+
+    bool Set(const Assignment& assignment, std::string* problem) override {
+        return !StoreSettingText(Span(), assignment.field, assignment.value, *problem).Failed();
+    }
+
+    std::vector<Correction> Merge() override {
+        SettingCorrections corrections;
+        ValidateSettings(Span(), &corrections);
+        std::vector<Correction> changes;
+        for (size_t i = 0; i < corrections.count; ++i) {
+            const SettingCorrection& item = corrections.items[i];
+            changes.push_back({item.row->name, std::to_string(item.before), std::to_string(item.after)});
+        }
+        return changes;
+    }
+
+    int Orientation() const override { return ReadFieldValue(View(), kSettingOrientation); }
+
+    bool Header(const HeaderFacts& facts, std::string* header, std::string* problem) override {
+        Text16 document;
+        Text16 user;
+        Text16 host;
+        Text16 date;
+        if (Utf8ToText16(facts.documentName, document).Failed() || Utf8ToText16(facts.userName, user).Failed() ||
+            Utf8ToText16(facts.hostName, host).Failed() || Utf8ToText16(facts.dateText, date).Failed()) {
+            *problem = "the job's title, user or the host name is not UTF-8";
+            return false;
+        }
+        const PjlHeaderInputs inputs{block_.data(),
+                                     Text16View(document),
+                                     Text16View(user),
+                                     Text16View(host),
+                                     Text16View(date),
+                                     PaperCodes(facts),
+                                     PjlConverters{Utf8Converter(), Windows1252Converter()}};
+        const Status status = BuildPjlHeaderBytes(inputs, *header);
+        if (status.Failed()) *problem = "status " + std::to_string(status.Code());
+        return !status.Failed();
+    }
+
+    // The core has no feature-code rewriter yet: pieces go out as pstops wrote
+    // them, with the blocks of the printer description's choices.
+    PieceRewriter Rewriter(const HeaderFacts&) override {
+        return [](std::string_view piece, int, int, std::string* out, std::string*) {
+            out->assign(piece);
+            return true;
+        };
+    }
+
+private:
+    SettingsSpan Span() { return SettingsSpan{block_.data(), block_.size()}; }
+    SettingsView View() const { return SettingsView{block_.data(), block_.size()}; }
+
+    // The printer's codes of the paper and output paper (a print server has no
+    // spooler forms to look further in): a paper the table lacks is a custom
+    // size, as on Windows.
+    PrinterPaperCodes PaperCodes(const HeaderFacts& facts) const {
+        const int paper = facts.paperCode(ReadFieldValue(View(), kSettingPaperNumber));
+        const int32_t outputPaper = ReadFieldValue(View(), kSettingOutputPaper);
+        const int output = outputPaper == kAutoPaperCode ? kAutoPaperCode : facts.paperCode(outputPaper);
+        return PrinterPaperCodes{paper >= 0 ? paper : kCustomPaperCode, output >= 0 ? output : kCustomPaperCode};
+    }
+
+    SettingsBlock block_{};
+    Vocabulary words_;
+};
+
+}  // namespace
+
+std::unique_ptr<JobCore> MakeJobCore(std::string* problem) {
+    try {
+        return std::make_unique<CoreJob>();
+    } catch (const std::bad_alloc&) {
+        *problem = "out of memory";
+        return nullptr;
+    }
+}
+
+}  // namespace cups
