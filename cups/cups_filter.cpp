@@ -186,9 +186,12 @@ int main(int argc, char** argv) {
     }
 
     bool written = WriteAll(header.data(), header.size());
+    // Each page for CUPS's page log, with the copies the header asks for.
+    const int copies = args.copies;
     cups::CupsStream stream(
         core->Rewriter(facts), WriteAll, [](const std::string& message) { cups::Report("WARNING", message); },
-        core->Orientation());
+        core->Orientation(), cups::CustomValueBlocks(ppd.get()),
+        [copies](int page) { cups::Report("PAGE", std::to_string(page) + " " + std::to_string(copies)); });
     while (written && got > 0 && !canceled) {
         written = stream.Write(buffer.data(), buffer.size());
         got = ReadSome(input.fd, &buffer);

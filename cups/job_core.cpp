@@ -16,6 +16,15 @@ namespace {
 
 using SettingsBlock = std::array<uint8_t, kSettingsBlockBytes>;
 
+// A name a client sent as UTF-8; one that is not (an old client's Latin-1
+// title) still names the job, its bytes past ASCII as "?", rather than
+// stopping it.
+void Lenient(const std::string& utf8, Text16* out) {
+    if (!Utf8ToText16(utf8, *out).Failed()) return;
+    out->clear();
+    for (const char c : utf8) out->push_back(static_cast<unsigned char>(c) < 0x80 ? Char16(c) : Char16('?'));
+}
+
 class CoreJob final : public JobCore {
 public:
     CoreJob() {
@@ -48,11 +57,10 @@ public:
         Text16 user;
         Text16 host;
         Text16 date;
-        if (Utf8ToText16(facts.documentName, document).Failed() || Utf8ToText16(facts.userName, user).Failed() ||
-            Utf8ToText16(facts.hostName, host).Failed() || Utf8ToText16(facts.dateText, date).Failed()) {
-            *problem = "the job's title, user or the host name is not UTF-8";
-            return false;
-        }
+        Lenient(facts.documentName, &document);
+        Lenient(facts.userName, &user);
+        Lenient(facts.hostName, &host);
+        Lenient(facts.dateText, &date);
         const PjlHeaderInputs inputs{block_.data(),
                                      Text16View(document),
                                      Text16View(user),

@@ -127,6 +127,11 @@ for row in "${matrix[@]}"; do
     check_runs "$name" "$out.cups.features"
 done
 
+# CUPS's page log counts the pages the filter reports with their copies: two
+# pages of three copies.
+grep -q '\] total 6 - localhost Matrix copies ' "$CUPSD_DIR/log/page_log" ||
+    fail "page log: $(grep 'Matrix copies' "$CUPSD_DIR/log/page_log")"
+
 hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
 
 # A PDF: cups-filters turns it into PostScript, and the filter adds the header
