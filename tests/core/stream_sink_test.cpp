@@ -45,13 +45,11 @@ TEST(SinkWriteAll, OffersFollowTheTakingsAndTheChunk) {
         Status status;
     };
     const Case cases[] = {
-        {0, {}, {}, {10}, 10, kStatusOk},
-        {4, {}, {}, {4, 4, 2}, 10, kStatusOk},
-        {0, {3}, {}, {10, 7, 4, 1}, 10, kStatusOk},
-        {4, {3}, {}, {4, 4, 4, 1}, 10, kStatusOk},
-        {0, {25}, {}, {10}, 10, kStatusOk},           // never more than was offered
-        {0, {3}, {1}, {10, 7}, 3, kDiskFull},         // the refusal's own cause
-        {0, {4, 0}, {}, {10, 6}, 4, kStatusFail},     // nothing taken, no failure: no spinning
+        {0, {}, {}, {10}, 10, kStatusOk},           {4, {}, {}, {4, 4, 2}, 10, kStatusOk},
+        {0, {3}, {}, {10, 7, 4, 1}, 10, kStatusOk}, {4, {3}, {}, {4, 4, 4, 1}, 10, kStatusOk},
+        {0, {25}, {}, {10}, 10, kStatusOk},        // never more than was offered
+        {0, {3}, {1}, {10, 7}, 3, kDiskFull},      // the refusal's own cause
+        {0, {4, 0}, {}, {10, 6}, 4, kStatusFail},  // nothing taken, no failure: no spinning
     };
     const std::string bytes = "0123456789";
     for (const Case& c : cases) {
@@ -117,6 +115,17 @@ TEST(CoreStreamFilter, FeatureRewriterTakesItsTemplatesAsData) {
               "featurebegin{\r\n%%BeginFeature: *ZTOrientation Portrait\r\n"
               "(Portrait) /Custom /ProcSet findresource /ZTOrientation get exec\r\n"
               "%%EndFeature\r\n}featurecleanup\r\nS\r\n%%EndSetup\r\n");
+}
+
+// What hosts without the module's resources get: the module's own files.
+TEST(CoreStreamFilter, CompiledTemplatesAreTheModulesFiles) {
+    const FeatureTemplates compiled = CompiledFeatureTemplates();
+    EXPECT_EQ(compiled.numeric,
+              "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+              "%%%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(compiled.text,
+              "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+              "%%%%EndFeature\r\n}featurecleanup\r\n");
 }
 
 }  // namespace
