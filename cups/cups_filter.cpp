@@ -158,8 +158,9 @@ int main(int argc, char** argv) {
         return Fail(assignment.option + "=" + assignment.value + " cannot be used: " + problem);
     }
     for (const cups::Correction& change : core->Merge()) {
-        cups::Report("WARNING", change.field + "=" + change.before + " is not allowed with these settings; " +
-                                    change.field + "=" + change.after + " is used");
+        cups::Report("WARNING", change.field + "=" + cups::ChoiceOfValue(ppd.get(), change.field, change.before) +
+                                    " is not allowed with these settings; " + change.field + "=" +
+                                    cups::ChoiceOfValue(ppd.get(), change.field, change.after) + " is used");
     }
 
     // Copies: the job's copy count goes into the PJL header (COPIES or QTY,
@@ -185,9 +186,12 @@ int main(int argc, char** argv) {
     }
 
     bool written = WriteAll(header.data(), header.size());
+    // Each page for CUPS's page log, with the copies the header asks for.
+    const int copies = args.copies;
     cups::CupsStream stream(
         core->Rewriter(facts), WriteAll, [](const std::string& message) { cups::Report("WARNING", message); },
-        core->Orientation());
+        core->Orientation(), cups::CustomValueBlocks(ppd.get()),
+        [copies](int page) { cups::Report("PAGE", std::to_string(page) + " " + std::to_string(copies)); });
     while (written && got > 0 && !canceled) {
         written = stream.Write(buffer.data(), buffer.size());
         got = ReadSome(input.fd, &buffer);

@@ -124,9 +124,10 @@ std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& c
 }
 
 CupsStream::CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
-                       CustomBlocks customBlocks)
+                       CustomBlocks customBlocks, PageCounter pageCounter)
     : rewriter_(std::move(rewriter)),
       customBlocks_(std::move(customBlocks)),
+      pageCounter_(std::move(pageCounter)),
       sink_(std::move(sink)),
       complaint_(std::move(complaint)),
       defaultOrientation_(defaultOrientation) {}
@@ -185,6 +186,7 @@ bool CupsStream::PassLines(bool atEnd) {
             inPage_ = true;
             pageOrientation_ = defaultOrientation_;
             ++pages_;
+            if (pageCounter_) pageCounter_(pages_);
         } else if (const int orientation = OrientationOf(content); orientation != 0 && inPage_) {
             pageOrientation_ = orientation;
         } else if (content == "%%BeginSetup" || content == "%%BeginPageSetup") {

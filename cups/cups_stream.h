@@ -40,6 +40,9 @@ using ByteSink = std::function<bool(const char* data, size_t size)>;
 // Called with a message for each piece the rewriter refused.
 using Complaint = std::function<void(const std::string& message)>;
 
+// Called with each page's number as its "%%Page:" comment goes out.
+using PageCounter = std::function<void(int page)>;
+
 // The rewriter changes the first block of a feature in a piece. pstops puts
 // the printer description's blocks in front of the document's own setup, so
 // a document that carries blocks of its own (one made by the Windows driver)
@@ -62,7 +65,7 @@ public:
     // defaultOrientation: the settings' orientation, for a page whose comments
     // name none.
     CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
-               CustomBlocks customBlocks = {});
+               CustomBlocks customBlocks = {}, PageCounter pageCounter = nullptr);
 
     // False when the sink failed; nothing more should be written then.
     bool Write(const char* data, size_t size);
@@ -80,6 +83,7 @@ private:
 
     PieceRewriter rewriter_;
     CustomBlocks customBlocks_;
+    PageCounter pageCounter_;
     ByteSink sink_;
     Complaint complaint_;
     int defaultOrientation_;

@@ -181,6 +181,28 @@ bool KnownChoice(ppd_file_t* ppd, ppd_option_t* option, const char* value) {
 
 }  // namespace
 
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value) {
+    ppd_option_t* option = ppdFindOption(ppd, field.c_str());
+    for (int i = 0; option != nullptr && i < option->num_choices; ++i) {
+        if (SettingValue(ppd, field, option->choices[i].choice) == value) return option->choices[i].choice;
+    }
+    return value;
+}
+
+CustomBlocks CustomValueBlocks(ppd_file_t* ppd) {
+    CustomBlocks blocks;
+    for (ppd_option_t* option = ppdFirstOption(ppd); option != nullptr; option = ppdNextOption(ppd)) {
+        if (ppdFindCustomOption(ppd, option->keyword) == nullptr || Same(option->keyword, "PageSize")) continue;
+        ppd_choice_t* keep = ppdFindChoice(option, kKeepChoice);
+        std::string& block = blocks[option->keyword];
+        if (keep != nullptr && keep->code != nullptr && *keep->code != '\0') {
+            block = std::string("[{\n%%BeginFeature: *") + option->keyword + " " + kKeepChoice + "\n" + keep->code +
+                    "\n%%EndFeature\n} stopped cleartomark\n";
+        }
+    }
+    return blocks;
+}
+
 int PaperCodeOf(ppd_file_t* ppd, int paperNumber) {
     ppd_attr_t* attribute = ppdFindAttr(ppd, kPaperCodeAttribute, std::to_string(paperNumber).c_str());
     return attribute != nullptr && attribute->value != nullptr ? std::atoi(attribute->value) : -1;

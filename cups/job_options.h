@@ -6,6 +6,8 @@
 // standard_options.h.
 #pragma once
 
+#include "cups_stream.h"
+
 #include <cups/ppd.h>
 
 #include <functional>
@@ -35,6 +37,16 @@ struct JobRequest {
 
 // ppd is marked by the call (defaults, then the options).
 JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copies, const Vocabulary& vocabulary);
+
+// The choice of a field's option that stands for a settings value, as a job
+// would name it; the value itself when no choice does.
+std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value);
+
+// What takes the place of pstops's block for a custom value of each option
+// that has one: the block of the option's choice that keeps the setting (the
+// rewriter fills the value in from the settings), or nothing when that choice
+// has no code.
+CustomBlocks CustomValueBlocks(ppd_file_t* ppd);
 
 // The printer's code of a paper number as the printer description lists it,
 // or -1.

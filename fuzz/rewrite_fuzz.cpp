@@ -1,4 +1,5 @@
-// Setup-piece rewriter: settings texts and a piece of a setup section.
+// Setup-piece rewriter, on the core alone: settings texts and a piece of a
+// setup section.
 //
 // Directives (fuzz_input.h) besides the settings:
 //   state=1|2          document setup (1) or a later piece / page setup (2)
@@ -15,11 +16,9 @@
 //   - the driver's text outside its replaced blocks survives, in order;
 //   - the rewriter gives the same answer twice.
 #include "fuzz_input.h"
-#include "fuzz_machine.h"
 
-#include "feature_templates.h"
-#include "platform/host/sim_control.h"
-#include "psfilter/feature_rewrite.h"
+#include "core/feature_rewrite.h"
+#include "feature_template_texts.h"
 
 #include <cstring>
 #include <memory>
@@ -149,11 +148,18 @@ void CheckWrittenBlocks(const std::string& piece, const std::string& out, const 
     }
 }
 
+// The user name the system would give (the "user" directive) and a fixed date.
+struct FuzzIdentity final : JobIdentity {
+    Text16 user;
+    Text16 UserName(SettingsView) const override { return user; }
+    Text16 TodaysDate() const override { return u"2026/12/08"; }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::Input input = fuzz::SplitInput(data, size, true);
-    const std::vector<BYTE> settings = fuzz::SettingsFrom(input);
+    const std::vector<uint8_t> settings = fuzz::SettingsFrom(input);
     const std::string& piece = input.body;
     if (piece.empty()) return 0;
     const int state = fuzz::Number(fuzz::Directive(input, "state", "1")) == 2 ? 2 : 1;
@@ -162,28 +168,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string document = fuzz::Units(fuzz::Directive(input, "document", "Fuzz job"));
     if (document.size() > 600) document.resize(600);
 
-    fuzz::FreshMachine();
-    sim::SetUserName(fuzz::Units(fuzz::Directive(input, "user", "fuzz")));
-    const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
+    FuzzIdentity identity;
+    identity.user = fuzz::Units(fuzz::Directive(input, "user", "fuzz"));
+    const FeatureTemplates templates{CheckedTemplate(kFeatureNumericText, kNumericTemplate),
+                                     CheckedTemplate(kFeatureTextText, kTextTemplate)};
 
     // The piece in an allocation of exactly its size.
     std::unique_ptr<char[]> text(new char[piece.size()]);
     std::memcpy(text.get(), piece.data(), piece.size());
     const std::string_view view(text.get(), piece.size());
-    const WCHAR* name = reinterpret_cast<const WCHAR*>(document.c_str());
-    const SettingsView block{settings.data(), settings.size()};
+    const RewriteContext rewrite{templates, document.c_str(), SettingsView{settings.data(), settings.size()},
+                                 &identity};
     const SectionState section = state == 2 ? SectionState::LaterPiece : SectionState::FirstPiece;
     std::string out;
-    const HRESULT hr = RewriteSetupPiece(module, name, block, view, section, orientation, out);
-    if (hr != S_OK) {
-        FUZZ_CHECK(hr == E_OUTOFMEMORY, "the rewrite failed with " + std::to_string(static_cast<long>(hr)));
-        sim::Reset();
+    const Status status = RewriteSetupPieceWith(rewrite, view, section, orientation, out);
+    if (!status.Ok()) {
+        FUZZ_CHECK(status == kStatusOutOfMemory, "the rewrite failed with " + std::to_string(status.Code()));
         return 0;
     }
     std::string again;
-    FUZZ_CHECK(RewriteSetupPiece(module, name, block, view, section, orientation, again) == S_OK && again == out,
+    FUZZ_CHECK(RewriteSetupPieceWith(rewrite, view, section, orientation, again).Ok() && again == out,
                "the same piece rewritten twice gives different texts");
-    sim::Reset();
 
     const std::string context =
         "\n--- piece:\n" + fuzz::Escaped(piece, 2000) + "\n--- rewritten:\n" + fuzz::Escaped(out, 4000);

@@ -1,20 +1,22 @@
-// Stream filter: a settings block, a job, the sizes of the driver's writes and
-// what the spooler takes per call.
+// Stream filter, on the core alone: a settings block, a job, the sizes of the
+// driver's writes and what the sink (the spooler, for the plug-in) takes per
+// offer.
 //
 // Directives (fuzz_input.h) besides the settings:
 //   cuts=5,300,0,...   sizes of the driver's WritePrinter calls, used in turn
 //                      (the rest of the job goes in one last call)
-//   take=N,M,...       the spooler takes at most N bytes per call during the
+//   take=N,M,...       the sink takes at most N bytes per offer during the
 //                      driver's first write, M during the second, ... (the
 //                      last one stays; 0 or none: no limit)
-//   fail=SKIP,COUNT    the spooler fails COUNT calls after SKIP good ones
+//   fail=SKIP,COUNT    the sink refuses COUNT offers after SKIP good ones
 //   document=NAME      the document name the hooks recorded
 // Body: the job.
 //
 // The job goes through the filter twice: once cut only where a call of the
-// cut pass begins with "%!PS-" (a new job for the filter) to a spooler that
-// takes everything (the reference), once cut and taken as the directives say,
-// each followed by the end-of-document hook. Properties:
+// cut pass begins with "%!PS-" (a new job for the filter) to a sink that takes
+// everything (the reference), once cut and taken as the directives say, each
+// followed by the end of the document as the plug-in's hook ends it (an empty
+// call, then the flush). Properties:
 //   - both give the same bytes (cut invariance), unless the spooler failed
 //     and a later call began a new job: what the old job held when the
 //     spooler refused it then goes out as it was;
@@ -26,14 +28,9 @@
 //     moved, and every piece handed to the rewriter is the job's bytes at the
 //     place the output has reached;
 #include "fuzz_input.h"
-#include "fuzz_machine.h"
 
-#include "feature_templates.h"
-#include "platform/host/sim_control.h"
-#include "plugin/document_hooks.h"
-#include "plugin/plugin_pdev.h"
-#include "psfilter/feature_rewrite.h"
-#include "psfilter/stream_filter.h"
+#include "core/stream_filter.h"
+#include "feature_template_texts.h"
 
 #include <cstring>
 #include <memory>
@@ -51,38 +48,71 @@ struct Piece {
 // What the rewriter wrapper records for one pass.
 struct Accounting {
     const std::string* job = nullptr;
-    HANDLE printer = nullptr;
     std::vector<Piece> pieces;
     size_t replacedBytes = 0;   // job bytes of the rewritten pieces
     size_t replacingBytes = 0;  // bytes of their rewrites
 };
-Accounting accounting;
 
-// Job bytes that have reached the spooler, rewritten or not.
-size_t ConsumedJobBytes(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
+// The sink: takes at most `limit` bytes an offer (0: no limit) and refuses
+// `failCount` offers after `failSkip` good ones, with a cause of its own.
+struct FuzzSink final : ByteSink {
+    std::string taken;
+    size_t limit = 0;
+    unsigned failSkip = 0;
+    unsigned failCount = 0;
 
-HRESULT RecordingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
-                         SectionState section, int orientation, std::string& out) {
-    // Everything in front of a piece has gone out when it is rewritten, so the
-    // piece must be the job's bytes right there.
-    const size_t offset = ConsumedJobBytes(sim::WrittenBytes(accounting.printer).size());
-    const std::string text(piece);
-    FUZZ_CHECK(
-        offset + text.size() <= accounting.job->size() && accounting.job->compare(offset, text.size(), text) == 0,
-        "the piece handed to the rewriter at job offset " + std::to_string(offset) +
-            " is not the job's bytes there:\n" + fuzz::Escaped(text));
-    FUZZ_CHECK(section == SectionState::FirstPiece || section == SectionState::LaterPiece,
-               "rewriter called outside a section");
-    const HRESULT hr = RewriteSetupPiece(module, documentName, settings, piece, section, orientation, out);
-    if (hr == S_OK) {
-        accounting.pieces.push_back({offset, text, out});
-        accounting.replacedBytes += text.size();
-        accounting.replacingBytes += out.size();
+    Result<size_t> Offer(ByteRange bytes) noexcept override {
+        if (failCount > 0 && failSkip == 0) {
+            --failCount;
+            return Status::FromWin32(8);  // ERROR_NOT_ENOUGH_MEMORY, as a spooler may say
+        }
+        if (failSkip > 0) --failSkip;
+        const size_t count = limit == 0 || bytes.size < limit ? bytes.size : limit;
+        taken.append(reinterpret_cast<const char*>(bytes.data), count);
+        return count;
     }
-    return hr;
+};
+
+// The user name and date a job would get from its system, fixed.
+struct FuzzIdentity final : JobIdentity {
+    Text16 UserName(SettingsView) const override { return u"fuzz"; }
+    Text16 TodaysDate() const override { return u"2026/12/08"; }
+};
+
+// Job bytes that have reached the sink, rewritten or not.
+size_t ConsumedJobBytes(const Accounting& accounting, size_t sent) {
+    return sent - accounting.replacingBytes + accounting.replacedBytes;
 }
 
-BOOL APIENTRY DriverEndDoc(SURFOBJ*, FLONG) { return TRUE; }
+// The plug-in's rewriter, recording each piece it is handed.
+struct RecordingRewriter final : PieceRewriter {
+    RecordingRewriter(const RewriteContext& context, Accounting& accounting, const FuzzSink& sink)
+        : features(context), accounting(accounting), sink(sink) {}
+
+    Status Rewrite(std::string_view piece, SectionState section, int orientation, std::string& out) noexcept override {
+        // Everything in front of a piece has gone out when it is rewritten, so the
+        // piece must be the job's bytes right there.
+        const size_t offset = ConsumedJobBytes(accounting, sink.taken.size());
+        const std::string text(piece);
+        FUZZ_CHECK(
+            offset + text.size() <= accounting.job->size() && accounting.job->compare(offset, text.size(), text) == 0,
+            "the piece handed to the rewriter at job offset " + std::to_string(offset) +
+                " is not the job's bytes there:\n" + fuzz::Escaped(text));
+        FUZZ_CHECK(section == SectionState::FirstPiece || section == SectionState::LaterPiece,
+                   "rewriter called outside a section");
+        const Status status = features.Rewrite(piece, section, orientation, out);
+        if (status.Ok()) {
+            accounting.pieces.push_back({offset, text, out});
+            accounting.replacedBytes += text.size();
+            accounting.replacingBytes += out.size();
+        }
+        return status;
+    }
+
+    FeatureRewriter features;
+    Accounting& accounting;
+    const FuzzSink& sink;
+};
 
 struct PassResult {
     std::string sent;
@@ -91,7 +121,7 @@ struct PassResult {
 
 struct Plan {
     std::vector<size_t> cuts;
-    std::vector<DWORD> takes;  // per driver call; the last one stays
+    std::vector<size_t> takes;  // per driver call; the last one stays
     unsigned failSkip = 0;
     unsigned failCount = 0;
 };
@@ -128,76 +158,57 @@ std::vector<std::string> JobCalls(const std::string& job, const std::vector<std:
     return Calls(job, cuts);
 }
 
-PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, const std::u16string& document,
+PassResult RunPass(const std::string& job, const std::vector<uint8_t>& settings, const std::u16string& document,
                    const std::vector<std::string>& calls, const Plan& plan) {
-    fuzz::FreshMachine();
-    sim::SetUserName(u"fuzz");
-    const HANDLE printer = sim::AddPrinter(u"Fuzz Printer");
-    const HMODULE module = sim::RegisterModule(u"/opt/fuzz/QM22TRD.dll", kFeatureTemplates, 2);
-
-    std::vector<BYTE> part(kPrivatePartBytes, 0);
-    WritePrivatePartHeader(part.data());
-    std::memcpy(part.data() + kPrivatePartHeaderBytes, settings.data(), settings.size());
-    PluginPdev pdev;
-    pdev.driverEndDoc = &DriverEndDoc;
-    std::memcpy(pdev.documentName, document.c_str(), (document.size() + 1) * sizeof(char16_t));
-    DEVOBJ device{};
-    device.dwSize = sizeof device;
-    device.hPrinter = printer;
-    device.hOEM = module;
-    device.pOEMDM = part.data();
-    device.pdevOEM = &pdev;
-    // What the plug-in's WritePrinter hands the filter for this device object.
-    const FilterJob filterJob{printer, module, AsView(SettingsOf(&device)), pdev.documentName};
-
-    accounting = Accounting{};
+    const SettingsView view{settings.data(), settings.size()};
+    const FuzzIdentity identity;
+    const FeatureTemplates templates{CheckedTemplate(kFeatureNumericText, kNumericTemplate),
+                                     CheckedTemplate(kFeatureTextText, kTextTemplate)};
+    Accounting accounting;
     accounting.job = &job;
-    accounting.printer = printer;
-    if (plan.failCount > 0) {
-        sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, plan.failSkip, plan.failCount);
-    }
+    FuzzSink sink;
+    sink.failSkip = plan.failSkip;
+    sink.failCount = plan.failCount;
+    RecordingRewriter rewriter(RewriteContext{templates, document.c_str(), view, &identity}, accounting, sink);
+    const StreamJob streamJob{sink, rewriter, view};
+    StreamFilterState filter;
 
     size_t callNumber = 0;
     for (const std::string& call : calls) {
-        if (callNumber < plan.takes.size()) sim::SetWriteLimit(plan.takes[callNumber]);
+        if (callNumber < plan.takes.size()) sink.limit = plan.takes[callNumber];
         ++callNumber;
         // The call's bytes in an allocation of their own, so a read past them shows.
         std::unique_ptr<char[]> exact(new char[call.size() + 1]);
         std::memcpy(exact.get(), call.data(), call.size());
-        DWORD written = 0xDEAD;
-        const HRESULT hr = StreamFilterWrite(pdev.filter, filterJob, exact.get(), static_cast<DWORD>(call.size()),
-                                             &written, &RecordingRewrite);
-        FUZZ_CHECK(hr == S_OK || (plan.failCount > 0 && hr == E_FAIL),
-                   "write result " + std::to_string(static_cast<long>(hr)) + " with a working spooler");
-        FUZZ_CHECK(written == call.size(), "the filter did not take the whole call");
+        size_t taken = 0xDEAD;
+        const Status status = FilterWrite(filter, streamJob, exact.get(), call.size(), &taken);
+        FUZZ_CHECK(status.Ok() || (plan.failCount > 0 && status == Status::FromWin32(8)),
+                   "write result " + std::to_string(status.Code()) + " with a working sink");
+        FUZZ_CHECK(taken == call.size(), "the filter did not take the whole call");
         // Outside a section only gathered short writes and undecided bytes wait.
-        FUZZ_CHECK(hr != S_OK || pdev.filter.section != SectionState::Passing || pdev.filter.passThroughOwed != 0 ||
-                       pdev.filter.pending.Length() < kGatherBytes,
-                   "outside a section the filter holds " + std::to_string(pdev.filter.pending.Length()) + " bytes");
-        FUZZ_CHECK(hr != S_OK || pdev.filter.section == SectionState::Passing ||
-                       pdev.filter.pending.Length() <= kLongSectionLineBytes + 1,
-                   "inside a section the filter holds " + std::to_string(pdev.filter.pending.Length()) + " bytes");
+        FUZZ_CHECK(!status.Ok() || filter.section != SectionState::Passing || filter.passThroughOwed != 0 ||
+                       filter.pending.Length() < kGatherBytes,
+                   "outside a section the filter holds " + std::to_string(filter.pending.Length()) + " bytes");
+        FUZZ_CHECK(!status.Ok() || filter.section == SectionState::Passing ||
+                       filter.pending.Length() <= kLongSectionLineBytes + 1,
+                   "inside a section the filter holds " + std::to_string(filter.pending.Length()) + " bytes");
     }
-    // The spooler works again: empty calls send on what it refused.
-    sim::StopFailing(sim::Api::WritePrinter);
+    // The sink works again: empty calls send on what it refused.
+    sink.failCount = 0;
     for (int i = 0; i < 2; ++i) {
-        DWORD written = 0xDEAD;
-        FUZZ_CHECK(StreamFilterWrite(pdev.filter, filterJob, nullptr, 0, &written, &RecordingRewrite) == S_OK,
-                   "an empty call failed with a working spooler");
+        size_t taken = 0xDEAD;
+        FUZZ_CHECK(FilterWrite(filter, streamJob, nullptr, 0, &taken).Ok(), "an empty call failed with a working sink");
     }
-
-    documentDepth = 0;
-    SURFOBJ surface{};
-    surface.dhpdev = reinterpret_cast<DHPDEV>(&device);
-    FUZZ_CHECK(EndDocHook(&surface, 0) == TRUE, "EndDoc failed");
-    const StreamFilterState& held = pdev.filter;
-    FUZZ_CHECK(held.pending.Length() == 0 && held.setup.Length() == 0 && held.unsent.Length() == 0 &&
-                   held.section == SectionState::Passing,
+    // The end of the document, as the plug-in's hook ends it.
+    FUZZ_CHECK(FilterWrite(filter, streamJob, nullptr, 0, nullptr).Ok() && FilterFlush(filter, sink).Ok(),
+               "the end of the document failed");
+    FUZZ_CHECK(filter.pending.Length() == 0 && filter.setup.Length() == 0 && filter.unsent.Length() == 0 &&
+                   filter.section == SectionState::Passing,
                "the filter still holds bytes after the end of the document: pending " +
-                   std::to_string(held.pending.Length()) + ", setup " + std::to_string(held.setup.Length()) +
-                   ", unsent " + std::to_string(held.unsent.Length()));
+                   std::to_string(filter.pending.Length()) + ", setup " + std::to_string(filter.setup.Length()) +
+                   ", unsent " + std::to_string(filter.unsent.Length()));
 
-    PassResult result{sim::WrittenBytes(printer), accounting.pieces};
+    PassResult result{sink.taken, accounting.pieces};
 
     // The output is the job with each rewritten piece replaced by its rewrite.
     std::string expected;
@@ -213,8 +224,6 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
                "the output is not the job with its rewritten pieces in place (" + std::to_string(result.sent.size()) +
                    " bytes sent, " + std::to_string(expected.size()) + " expected):\nsent:\n" +
                    fuzz::Escaped(result.sent, 3000) + "\nexpected:\n" + fuzz::Escaped(expected, 3000));
-
-    sim::Reset();
     return result;
 }
 
@@ -222,12 +231,12 @@ PassResult RunPass(const std::string& job, const std::vector<BYTE>& settings, co
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::Input input = fuzz::SplitInput(data, size, true);
-    const std::vector<BYTE> settings = fuzz::SettingsFrom(input);
+    const std::vector<uint8_t> settings = fuzz::SettingsFrom(input);
     // The plug-in refuses a block without its identification before the filter
     // sees any byte.
     if (!HasSettingsIdentification(SettingsView{settings.data(), settings.size()})) return 0;
     std::u16string document = fuzz::Units(fuzz::Directive(input, "document", "Fuzz job"));
-    if (document.size() >= kDocumentNameCapacity) document.resize(kDocumentNameCapacity - 1);
+    if (document.size() >= kDocumentNameUnits) document.resize(kDocumentNameUnits - 1);
 
     Plan plan;
     for (int64_t cut : fuzz::Numbers(fuzz::Directive(input, "cuts"), 2048)) {
@@ -235,7 +244,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (int64_t take : fuzz::Numbers(fuzz::Directive(input, "take"), 2048)) {
         const uint64_t limit = static_cast<uint64_t>(take) % 100000;
-        plan.takes.push_back(limit == 0 ? sim::kNoLimit : static_cast<DWORD>(limit));
+        plan.takes.push_back(static_cast<size_t>(limit));
     }
     const std::vector<int64_t> fail = fuzz::Numbers(fuzz::Directive(input, "fail"), 2);
     if (fail.size() == 2) {

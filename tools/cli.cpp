@@ -310,7 +310,7 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
         }
         link.resize(static_cast<size_t>(length));
         const size_t slash = current.find_last_of('/');
-        if (link[0] != '/' && slash != std::string::npos) link = current.substr(0, slash + 1) + link;
+        if (!link.empty() && link[0] != '/' && slash != std::string::npos) link = current.substr(0, slash + 1) + link;
         current = link;
     }
     errno = ELOOP;

@@ -5,7 +5,7 @@
 #include "json_writer.h"
 #include "core/pjl_header.h"
 #include "core/pjl_settings.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 #include "core/settings_fields.h"
 
 #include <algorithm>

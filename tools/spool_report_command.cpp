@@ -7,7 +7,7 @@
 #include "json_writer.h"
 #include "core/pjl_header.h"
 #include "pjl_decode.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 #include "settings_text.h"
 #include "spool_reader.h"
 

@@ -100,6 +100,7 @@ inline constexpr Status kStatusOutOfMemory{static_cast<int32_t>(0x8007000Eu)};  
 inline constexpr Status kStatusInvalidArgument{static_cast<int32_t>(0x80070057u)};  // E_INVALIDARG
 inline constexpr Status kStatusInsufficientBuffer = Status::FromWin32(122);         // ERROR_INSUFFICIENT_BUFFER
 inline constexpr Status kStatusInvalidData = Status::FromWin32(13);                 // ERROR_INVALID_DATA
+inline constexpr Status kStatusNullPointer{static_cast<int32_t>(0x80004003u)};      // E_POINTER
 
 // A value, or the failure that kept the call from making one. T must be
 // default-constructible and movable without throwing.

@@ -127,6 +127,11 @@ for row in "${matrix[@]}"; do
     check_runs "$name" "$out.cups.features"
 done
 
+# CUPS's page log counts the pages the filter reports with their copies: two
+# pages of three copies.
+grep -q '\] total 6 - localhost Matrix copies ' "$CUPSD_DIR/log/page_log" ||
+    fail "page log: $(grep 'Matrix copies' "$CUPSD_DIR/log/page_log")"
+
 hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
 
 # A PDF: cups-filters turns it into PostScript, and the filter adds the header
@@ -170,6 +175,7 @@ bad=(
     "text over capacity|$job|-o ZTSecretNumInfo=Custom.1234567890|processing-stopped|E|ZTSecretNumInfo=1234567890 cannot be used"
     "not PostScript|$work/noise.bin|-o document-format=application/vnd.cups-postscript|processing-stopped|E|the job is not PostScript"
     "unknown option|$job|-o ZTNoSuchThing=1|completed|W|option ZTNoSuchThing is unknown"
+    "merge corrects|$job|-o ZTStapleMode=1StapleLeft|completed|W|ZTStapleMode=1StapleLeft is not allowed with these settings; ZTStapleMode=Off is used"
 )
 for row in "${bad[@]}"; do
     IFS='|' read -r name file options expected level message <<<"$row"

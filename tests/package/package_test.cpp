@@ -6,7 +6,7 @@
 
 #include "psfilter/feature_blocks.h"
 #include "psfilter/feature_rewrite.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 #include "settings/private_part.h"
 #include "core/settings_fields.h"
 

@@ -119,7 +119,7 @@ TEST(PdevTakeOver, MovesStateAndBufferBlocksLeavingTheOldBlockEmpty) {
     from.filter.section = SectionState::LaterPiece;
     from.filter.inPageComments = true;
     from.filter.defaultOrientation = 2;
-    ASSERT_EQ(from.filter.setup.Append("\r\n%", 3), S_OK);
+    ASSERT_TRUE(from.filter.setup.Append("\r\n%", 3).Ok());
     const BYTE* block = from.filter.setup.Bytes();
 
     PluginPdev to;

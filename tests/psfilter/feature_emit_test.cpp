@@ -1,6 +1,6 @@
 // Feature blocks and the rewrite of setup pieces, as the stream filter gets them.
 #include "psfilter/feature_blocks.h"
-#include "psfilter/feature_passes.h"
+#include "core/feature_passes.h"
 #include "psfilter/feature_rewrite.h"
 
 #include "platform/host/sim_control.h"

@@ -2,7 +2,7 @@
 // run of text, and the rewriter's one-time template load and on-demand values.
 #include "psfilter/feature_blocks.h"
 #include "psfilter/feature_rewrite.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 
 #include "platform/host/sim_control.h"
 #include "core/settings_access.h"

@@ -1,7 +1,7 @@
 // The feature value tables: their shape, every value spelling and the
 // invocation values derived from them.
 #include "core/hex_text.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 
 #include "platform/host/sim_control.h"
 #include "core/settings_access.h"
@@ -336,10 +336,12 @@ TEST_F(FeatureTables, FormNameIsHexUpToItsLimit) {
     EXPECT_EQ(Value("ZTFormSelect1", settings).size(), 255u * 2);
 }
 
-TEST_F(FeatureTables, ConversionRefusedGivesTheEmptyText) {
+// The values are converted by the core, not by the system: a system that
+// refuses its conversions changes nothing.
+TEST_F(FeatureTables, ConversionDoesNotAskTheSystem) {
     settings.Text(824, u"Arial");
     sim::FailCalls(sim::Api::WideCharToMultiByte, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Value("ZTStampPageFont", settings), "");
+    EXPECT_EQ(Value("ZTStampPageFont", settings), "Arial");
     sim::StopFailing(sim::Api::WideCharToMultiByte);
     EXPECT_EQ(Value("ZTStampPageFont", settings), "Arial");
 }

@@ -1,6 +1,6 @@
 #include "psfilter/stream_filter.h"
 
-#include "psfilter/line_buffer.h"
+#include "core/line_buffer.h"
 #include "platform/host/sim_control.h"
 #include "feature_templates.h"
 
@@ -25,11 +25,13 @@ std::string Held(const LineBuffer& buffer) {
     return std::string(reinterpret_cast<const char*>(buffer.Bytes()), buffer.Length());
 }
 
-HRESULT AppendText(LineBuffer& buffer, const std::string& text) { return buffer.Append(text.data(), text.size()); }
+HRESULT AppendText(LineBuffer& buffer, const std::string& text) {
+    return buffer.Append(text.data(), text.size()).Code();
+}
 
 TEST(LineBuffer, GrowsBy64KiBOrTwiceTheAppendAndKeepsItsBytes) {
     LineBuffer buffer;
-    EXPECT_EQ(buffer.Append(nullptr, 0), S_OK);
+    EXPECT_EQ(buffer.Append(nullptr, 0).Code(), S_OK);
     EXPECT_FALSE(buffer.HasBlock());
 
     ASSERT_EQ(AppendText(buffer, "0123456789"), S_OK);
@@ -130,7 +132,7 @@ TEST(LineBuffer, FrontTakingKeepsTheBytesAndBoundsTheBlock) {
 TEST(LineBuffer, SearchesLookPastZeroBytes) {
     LineBuffer buffer;
     const char bytes[] = "a\0b\r\n%%EOF\r\nx\0%%EOF\r\n";
-    ASSERT_EQ(buffer.Append(bytes, sizeof bytes - 1), S_OK);
+    ASSERT_EQ(buffer.Append(bytes, sizeof bytes - 1).Code(), S_OK);
     EXPECT_EQ(buffer.CompleteLength(), 21u);
     EXPECT_EQ(buffer.Find("%%EOF\r\n", 0), 5u);
     EXPECT_EQ(buffer.Find("%%EOF\r\n", 6), 14u);
@@ -174,7 +176,7 @@ TEST(LineBuffer, RefusedAppendLeavesTheBufferAsItWas) {
     EXPECT_EQ(buffer.CompleteLength(), 5u);
     EXPECT_EQ(AppendText(buffer, "def"), S_OK);
     EXPECT_EQ(AppendText(buffer, "g"), E_OUTOFMEMORY);
-    EXPECT_EQ(buffer.Append(nullptr, 1), E_POINTER);
+    EXPECT_EQ(buffer.Append(nullptr, 1).Code(), E_POINTER);
 }
 
 TEST(LineBuffer, MovingHandsTheBlockOver) {
@@ -863,6 +865,25 @@ TEST_F(StreamFilterTest, SpoolerTakingNothingFailsInsteadOfSpinning) {
     sim::SetWriteLimit(sim::kNoLimit);
     Feed("x\r\n");
     EXPECT_EQ(sim::WrittenBytes(printer), "%!PS-Adobe-3.0\r\nx\r\n");
+}
+
+// Through the spooler sink a failure keeps the spooler's own reason as the
+// thread's last error, and a call that took nothing says so.
+TEST_F(StreamFilterTest, SpoolerFailuresKeepTheirLastError) {
+    const struct {
+        DWORD limit;
+        bool fail;
+        DWORD error;
+    } cases[] = {{sim::kNoLimit, true, ERROR_NOT_ENOUGH_MEMORY}, {0, false, ERROR_WRITE_FAULT}};
+    for (const auto& c : cases) {
+        filter = StreamFilterState{};
+        sim::SetWriteLimit(c.limit);
+        if (c.fail) sim::FailCalls(sim::Api::WritePrinter, c.error, 0, 1);
+        SetLastError(0);
+        EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n"), E_FAIL);
+        EXPECT_EQ(GetLastError(), c.error);
+        sim::SetWriteLimit(sim::kNoLimit);
+    }
 }
 
 TEST_F(StreamFilterTest, SectionTextThatCannotBeCollectedStaysPending) {

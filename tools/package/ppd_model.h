@@ -5,7 +5,7 @@
 // model, so they cannot disagree on a keyword, a choice or a default.
 #pragma once
 
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 #include "settings/paper.h"
 #include "core/settings_access.h"
 

@@ -4,8 +4,7 @@
 // ("%%BeginFeature: *Keyword value") and in the invocation line ("(value) ...").
 #pragma once
 
-#include "common/wtext.h"
-#include "platform/platform.h"
+#include "core/core_types.h"
 #include "core/settings_access.h"
 #include "core/settings_fields.h"
 
@@ -162,11 +161,11 @@ extern const InsertRow kInsertTable[kInsertRowCount];
 // A text field of `units` units (terminator included), as a zero-terminated
 // text of at most units - 1 characters: an unterminated field is cut there and
 // never read past its end. May throw std::bad_alloc.
-WString ReadFieldText(SettingsView settings, size_t offset, size_t units);
+Text16 ReadFieldText(SettingsView settings, size_t offset, size_t units);
 
-// The UTF-8 form of text (lone surrogates become U+FFFD). A conversion the
-// system refuses gives the empty text. May throw std::bad_alloc.
-std::string Utf8Text(const WString& text);
+// The UTF-8 form of text (lone surrogates become U+FFFD). May throw
+// std::bad_alloc.
+std::string Utf8Text(const Text16& text);
 
 // Cuts a UTF-8 text to at most maxBytes bytes without splitting a character.
 void CutUtf8(std::string& text, size_t maxBytes);

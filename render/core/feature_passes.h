@@ -1,26 +1,20 @@
 // The three passes that rewrite a setup piece, one after the other. Each works
-// on the piece by length (a zero byte is data) and returns S_OK, or
-// E_OUTOFMEMORY when memory runs out. On failure the text may be left half
+// on the piece by length (a zero byte is data) and returns success, or
+// kStatusOutOfMemory when memory runs out. On failure the text may be left half
 // rewritten; the caller drops it.
 #pragma once
 
-#include "platform/platform.h"
-#include "psfilter/feature_blocks.h"
-#include "psfilter/feature_tables.h"
+#include "core/feature_blocks.h"
+#include "core/feature_rewrite.h"
+#include "core/feature_tables.h"
 #include "core/settings_access.h"
 
 #include <string>
 
-struct RewriteContext {
-    FeatureTemplates templates;  // loaded once from the plug-in module for the whole rewrite
-    const WCHAR* documentName;   // the job's document name, never null
-    SettingsView settings;       // the settings block, bounded by what the caller holds
-};
-
 // Replaces the driver's blocks of the five replace groups, group after group,
 // with blocks whose values come from the settings. An entry whose value cannot
 // be formed (an over-long form name) keeps the driver's block.
-HRESULT ReplacePass(const RewriteContext& context, std::string& text);
+Status ReplacePass(const RewriteContext& context, std::string& text);
 
 // Places the 28 blocks of the insert table next to their anchors.
 // Blocks are built only where a placement can happen: a block's text does not
@@ -28,12 +22,13 @@ HRESULT ReplacePass(const RewriteContext& context, std::string& text);
 // bytes as building every block ahead, without formatting the many entries
 // whose key or anchor a piece does not hold. (With a template that passed
 // LoadTemplate's check, formatting fails only when memory runs out.)
-HRESULT InsertPass(const RewriteContext& context, std::string& text);
+Status InsertPass(const RewriteContext& context, std::string& text);
 
 // Puts an orientation block in front of a text that names no orientation.
-HRESULT OrientationPass(const RewriteContext& context, int orientation, std::string& text);
+Status OrientationPass(const RewriteContext& context, int orientation, std::string& text);
 
 // The date text of the date block: today's local date in the system's short
 // date format when the date mode is "today" (empty when that cannot be
-// formatted), else the stored date text. May throw std::bad_alloc.
-WString FeatureDateText(SettingsView settings);
+// formatted or the context has no identity), else the stored date text. May
+// throw std::bad_alloc.
+Text16 FeatureDateText(const RewriteContext& context);

@@ -1,7 +1,8 @@
-#include "psfilter/feature_tables.h"
+#include "core/feature_tables.h"
 
+#include "core/byte_text.h"
 #include "core/hex_text.h"
-#include "psfilter/byte_text.h"
+#include "core/text_convert.h"
 
 #include <climits>
 #include <cstring>
@@ -556,22 +557,16 @@ const char* OrientationValue(int orientation, SettingsView settings) {
     }
 }
 
-WString ReadFieldText(SettingsView settings, size_t offset, size_t units) {
-    WString text;
+Text16 ReadFieldText(SettingsView settings, size_t offset, size_t units) {
+    Text16 text;
     if (units == 0) return text;
     if (ReadSettingText(settings, offset, units - 1, text).Failed()) throw std::bad_alloc();
     return text;
 }
 
-std::string Utf8Text(const WString& text) {
+std::string Utf8Text(const Text16& text) {
     std::string out;
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX / 3)) return out;
-    const int units = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return out;
-    out.resize(static_cast<size_t>(needed));
-    const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], needed, nullptr, nullptr);
-    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    if (Utf8Converter().Convert(text, out).Failed()) throw std::bad_alloc();
     return out;
 }
 

@@ -2,8 +2,8 @@
 // and the byte searches the filter and the rewriter share.
 #pragma once
 
-#include "platform/platform.h"
-#include "psfilter/byte_text.h"
+#include "core/byte_text.h"
+#include "core/core_types.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,7 +49,7 @@ public:
     // The held bytes; Bytes() is null while no block is allocated, else the
     // byte at Bytes()[Length()] is a zero byte.
     std::string_view View() const noexcept { return ByteView(Bytes(), length_); }
-    const BYTE* Bytes() const noexcept { return data_ == nullptr ? nullptr : data_.get() + start_; }
+    const uint8_t* Bytes() const noexcept { return data_ == nullptr ? nullptr : data_.get() + start_; }
     size_t Length() const noexcept { return length_; }
     bool HasBlock() const noexcept { return data_ != nullptr; }
     // Bytes allocated for data (the terminator's byte included).
@@ -67,14 +67,14 @@ public:
     // succeeds. When the block is too small it grows to length + growth + 1
     // bytes, growth being the most of 65536, twice count and the held length
     // (so a long line held across many small writes is copied a bounded
-    // number of times), capped at the byte limit + 1. E_OUTOFMEMORY, and the
+    // number of times), capped at the byte limit + 1. kStatusOutOfMemory, and the
     // buffer unchanged, when the block cannot be had or the bytes would exceed
-    // the byte limit. bytes may only be null for count 0 (else E_POINTER).
-    HRESULT Append(const void* bytes, size_t count) noexcept;
+    // the byte limit. bytes may only be null for count 0 (else kStatusNullPointer).
+    Status Append(const void* bytes, size_t count) noexcept;
 
     // Makes room for count more bytes behind the held ones, growing as Append
-    // does; E_OUTOFMEMORY, and the buffer unchanged, when it cannot.
-    HRESULT Reserve(size_t count) noexcept;
+    // does; kStatusOutOfMemory, and the buffer unchanged, when it cannot.
+    Status Reserve(size_t count) noexcept;
 
     // Removes the first min(count, Length()) bytes; the block is kept. A line
     // end cut between its CR and LF leaves the LF counted as complete.
@@ -97,7 +97,7 @@ public:
     size_t FeatureCutPoint() const noexcept;
 
 private:
-    std::unique_ptr<BYTE[]> data_;  // the block; null while nothing is allocated
+    std::unique_ptr<uint8_t[]> data_;  // the block; null while nothing is allocated
     size_t capacity_ = 0;
     size_t start_ = 0;   // offset in data_ of the first held byte
     size_t length_ = 0;  // bytes held

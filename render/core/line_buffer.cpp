@@ -1,7 +1,7 @@
-#include "psfilter/line_buffer.h"
+#include "core/line_buffer.h"
 
-#include "common/result_macros.h"
-#include "psfilter/feature_blocks.h"
+#include "core/core_failure.h"
+#include "core/feature_blocks.h"
 
 #include <cstring>
 #include <new>
@@ -11,7 +11,7 @@ namespace {
 
 // The last `c` in [from, to), or null: eight bytes at a time, from the end
 // backwards. (No memrchr: the Windows runtime lacks it.)
-const BYTE* LastByteIn(const BYTE* data, size_t from, size_t to, unsigned char c) {
+const uint8_t* LastByteIn(const uint8_t* data, size_t from, size_t to, unsigned char c) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHighs = 0x8080808080808080ull;
     const uint64_t pattern = kOnes * c;
@@ -32,10 +32,10 @@ const BYTE* LastByteIn(const BYTE* data, size_t from, size_t to, unsigned char c
 // Offset just past the last CR LF whose CR lies at or after `searchFrom`, or
 // `otherwise` when there is none there. Only the bytes that can hold a new line
 // end are looked at, so appending stays linear in the appended count.
-size_t LastLineEnd(const BYTE* data, size_t length, size_t searchFrom, size_t otherwise) {
+size_t LastLineEnd(const uint8_t* data, size_t length, size_t searchFrom, size_t otherwise) {
     size_t to = length;
     while (to >= searchFrom + 2) {
-        const BYTE* lf = LastByteIn(data, searchFrom + 1, to, '\n');
+        const uint8_t* lf = LastByteIn(data, searchFrom + 1, to, '\n');
         if (lf == nullptr) break;
         if (lf[-1] == '\r') return static_cast<size_t>(lf - data) + 1;
         to = static_cast<size_t>(lf - data);
@@ -61,7 +61,7 @@ size_t FindBytes(std::string_view bytes, std::string_view text) noexcept {
 }
 
 size_t CompleteLengthOf(std::string_view bytes) noexcept {
-    return LastLineEnd(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), 0, 0);
+    return LastLineEnd(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0, 0);
 }
 
 LineBuffer::LineBuffer(LineBuffer&& other) noexcept
@@ -93,17 +93,17 @@ LineBuffer& LineBuffer::operator=(LineBuffer&& other) noexcept {
     return *this;
 }
 
-HRESULT LineBuffer::Reserve(size_t count) noexcept {
-    if (count == 0) return S_OK;
-    RETURN_HR_IF(E_OUTOFMEMORY, length_ > byteLimit_ || count > byteLimit_ - length_);
+Status LineBuffer::Reserve(size_t count) noexcept {
+    if (count == 0) return kStatusOk;
+    CORE_RETURN_IF(kStatusOutOfMemory, length_ > byteLimit_ || count > byteLimit_ - length_);
     const size_t needed = length_ + count + 1;
-    if (data_ != nullptr && start_ + needed <= capacity_) return S_OK;
+    if (data_ != nullptr && start_ + needed <= capacity_) return kStatusOk;
     if (data_ != nullptr && needed <= capacity_ && start_ >= length_) {
         // Room enough once the held bytes move to the front, and no more bytes
         // move than are freed: the cost stays linear overall.
         std::memmove(data_.get(), data_.get() + start_, length_ + 1);
         start_ = 0;
-        return S_OK;
+        return kStatusOk;
     }
     // Both terms stay far below SIZE_MAX: count and length_ are at most the
     // byte limit, itself below 2^31.
@@ -112,28 +112,28 @@ HRESULT LineBuffer::Reserve(size_t count) noexcept {
     if (growth < length_) growth = length_;
     size_t grown = length_ + growth + 1;
     if (grown > byteLimit_ + 1) grown = byteLimit_ + 1;
-    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[grown]);
-    RETURN_IF_NULL_ALLOC(block.get());
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[grown]);
+    CORE_RETURN_IF(kStatusOutOfMemory, block == nullptr);
     if (data_ != nullptr && length_ > 0) std::memcpy(block.get(), data_.get() + start_, length_);
     block[length_] = 0;
     data_ = std::move(block);
     capacity_ = grown;
     start_ = 0;
-    return S_OK;
+    return kStatusOk;
 }
 
-HRESULT LineBuffer::Append(const void* bytes, size_t count) noexcept {
-    if (count == 0) return S_OK;
-    RETURN_HR_IF(E_POINTER, bytes == nullptr);
-    RETURN_IF_FAILED(Reserve(count));
-    BYTE* const held = data_.get() + start_;
+Status LineBuffer::Append(const void* bytes, size_t count) noexcept {
+    if (count == 0) return kStatusOk;
+    CORE_RETURN_IF(kStatusNullPointer, bytes == nullptr);
+    CORE_RETURN_IF_FAILED(Reserve(count));
+    uint8_t* const held = data_.get() + start_;
     const size_t oldLength = length_;
     std::memcpy(held + length_, bytes, count);
     length_ += count;
     held[length_] = 0;
     // A new line end lies in the appended bytes or straddles the old last byte.
     completeLength_ = LastLineEnd(held, length_, oldLength > 0 ? oldLength - 1 : 0, completeLength_);
-    return S_OK;
+    return kStatusOk;
 }
 
 void LineBuffer::Consume(size_t count) noexcept {
@@ -159,11 +159,11 @@ size_t LineBuffer::Find(std::string_view text, size_t from) const noexcept {
 
 size_t LineBuffer::FindLast(std::string_view text) const noexcept {
     if (text.empty() || text.size() > length_) return kNpos;
-    const BYTE* const held = Bytes();
+    const uint8_t* const held = Bytes();
     const unsigned char first = static_cast<unsigned char>(text[0]);
     size_t end = length_ - text.size() + 1;  // candidates lie before this offset
     while (end > 0) {
-        const BYTE* hit = LastByteIn(held, 0, end, first);
+        const uint8_t* hit = LastByteIn(held, 0, end, first);
         if (hit == nullptr) return kNpos;
         const size_t at = static_cast<size_t>(hit - held);
         if (std::memcmp(held + at, text.data(), text.size()) == 0) return at;
