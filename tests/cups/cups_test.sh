@@ -121,6 +121,8 @@ for row in "${matrix[@]}"; do
         2>"$out.run.err" || { fail "$name: qm22t run failed: $(cat "$out.run.err")"; continue; }
     diff <(header_of "$out.win") <(header_of "$out.cups") >"$out.header.diff" ||
         fail "$name: the PJL headers differ:"$'\n'"$(cat "$out.header.diff")"
+    # No end-of-job byte: the header frames the job.
+    [ "$(tail -c 1 "$out.cups")" != $'\x04' ] || fail "$name: the output ends in 0x04"
     # The copies are the header's alone: pstops's request for them is gone.
     if grep -aq '/NumCopies\|#copies' "$out.cups"; then fail "$name: the PostScript asks for copies too"; fi
     features_of "$out.cups" >"$out.cups.features"
@@ -175,6 +177,7 @@ bad=(
     "text over capacity|$job|-o ZTSecretNumInfo=Custom.1234567890|processing-stopped|E|ZTSecretNumInfo=1234567890 cannot be used"
     "not PostScript|$work/noise.bin|-o document-format=application/vnd.cups-postscript|processing-stopped|E|the job is not PostScript"
     "unknown option|$job|-o ZTNoSuchThing=1|completed|W|option ZTNoSuchThing is unknown"
+    "standard and ZT|$job|-o Duplex=DuplexTumble -o ZTDuplex=LongEdge|completed|W|both Duplex and ZTDuplex are set; ZTDuplex=LongEdge wins"
     "merge corrects|$job|-o ZTStapleMode=1StapleLeft|completed|W|ZTStapleMode=1StapleLeft is not allowed with these settings; ZTStapleMode=Off is used"
 )
 for row in "${bad[@]}"; do
