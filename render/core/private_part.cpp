@@ -94,7 +94,7 @@ void ValidateSettings(SettingsSpan settings, SettingCorrections* corrections) {
     }
     // The staple mode depends on the binding, so it is judged against the
     // binding as validated above.
-    const int64_t binding = ReadSettingS8(AsView(settings), kSettingBinding.offset);
+    const int64_t binding = ReadField(AsView(settings), kSettingBinding);
     for (const SettingRow& row : kSettingTable) {
         if (row.rule == SettingRule::Staple) ApplyRule(settings, row, binding, corrections);
     }

@@ -300,6 +300,12 @@ inline bool WriteField(SettingsSpan span, const SettingField& field, int64_t val
     return !field.IsText() && WriteSettingNumber(span, field.offset, field.bytes, value);
 }
 
+// The field's whole width from `bytes` (at least field.bytes of them); false,
+// nothing written, outside the span.
+inline bool WriteFieldBytes(SettingsSpan span, const SettingField& field, const void* bytes) {
+    return WriteSettingBytes(span, field.offset, bytes, field.bytes);
+}
+
 // A UTF-16 text field up to its first zero unit.
 inline Status ReadFieldText(SettingsView view, const SettingField& field, Text16& out) noexcept {
     return ReadSettingText(view, field.offset, field.kind == SettingKind::Text16 ? field.Units() : 0, out);

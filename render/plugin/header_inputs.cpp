@@ -24,8 +24,8 @@ bool PrepareHeaderInputs(const BYTE* settingsBlock, HeaderInputs& out) {
             WTextCopy(date, kSettingDateText.Units(), TodaysShortDate().c_str());
         }
         CATCH_TRACE()
-        WriteSettingBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kSettingDateText.offset, date,
-                          sizeof(date));
+        static_assert(sizeof(date) == kSettingDateText.bytes, "the date fills its field");
+        WriteFieldBytes(SettingsSpan{out.settings, kPjlHeaderSettingsBytes}, kSettingDateText, date);
     }
     return true;
 }
