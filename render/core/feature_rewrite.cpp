@@ -199,7 +199,7 @@ BlockResult BuildInsertBlock(const InsertRow& row, const RewriteContext& context
 // Builds the entry's block and inserts it at offset (which the caller has
 // settled). An entry without its template places nothing.
 Status BuildAndInsert(const InsertRow& row, const RewriteContext& context, InsertTexts& texts, size_t offset,
-                       std::string& text) {
+                      std::string& text) {
     std::string block;
     const BlockResult built = BuildInsertBlock(row, context, texts, block);
     CORE_RETURN_IF(kStatusOutOfMemory, built == BlockResult::Failed);
@@ -210,7 +210,7 @@ Status BuildAndInsert(const InsertRow& row, const RewriteContext& context, Inser
 // OwnBlock: the block takes the place of the driver's block of the entry's own
 // keyword (the single anchor), when that block is whole.
 Status PlaceOwnBlock(const InsertRow& row, Anchor anchor, const RewriteContext& context, InsertTexts& texts,
-                      std::string& text) {
+                     std::string& text) {
     const size_t at = Find(text, anchor);
     if (at == kNpos) return kStatusOk;
     const size_t start = BlockStartBefore(text, at, kBlockOpenerLength);
@@ -229,7 +229,7 @@ Status PlaceOwnBlock(const InsertRow& row, Anchor anchor, const RewriteContext& 
 // in for a missing page-size block (when the row says so), unless it is the
 // driver's "CustomPageSize True" block.
 Status PlaceBehindAnchor(const InsertRow& row, const Anchor* anchors, size_t count, const RewriteContext& context,
-                          InsertTexts& texts, std::string& text) {
+                         InsertTexts& texts, std::string& text) {
     bool anyFound = false;
     for (size_t i = 0; i < count; ++i) {
         const size_t at = Find(text, anchors[i]);
@@ -250,7 +250,7 @@ Status PlaceBehindAnchor(const InsertRow& row, const Anchor* anchors, size_t cou
 // InFrontOfList: in front of the earliest block of the list, once the last
 // anchor (the page-tray block) is there.
 Status PlaceInFrontOfList(const InsertRow& row, const Anchor* anchors, size_t count, const RewriteContext& context,
-                           InsertTexts& texts, std::string& text) {
+                          InsertTexts& texts, std::string& text) {
     size_t earliest = kNpos;
     bool lastFound = false;
     for (size_t i = 0; i < count; ++i) {
@@ -386,7 +386,7 @@ Status OrientationPass(const RewriteContext& context, int orientation, std::stri
 }
 
 Status RewriteSetupPieceWith(const RewriteContext& context, std::string_view piece, SectionState section,
-                         int orientation, std::string& out) noexcept {
+                             int orientation, std::string& out) noexcept {
     CORE_RETURN_IF(kStatusNullPointer, context.documentName == nullptr);
     try {
         out.assign(piece.data(), piece.size());

@@ -44,10 +44,10 @@ protected:
 
 // What a rewrite works with, the same for every piece of a job.
 struct RewriteContext {
-    FeatureTemplates templates;  // checked once for the job
-    const Char16* documentName;  // the job's document name (may be empty, never null)
-    SettingsView settings;       // the settings block, bounded by what the caller holds
-    const JobIdentity* identity; // null: no user name and no date of today
+    FeatureTemplates templates;   // checked once for the job
+    const Char16* documentName;   // the job's document name (may be empty, never null)
+    SettingsView settings;        // the settings block, bounded by what the caller holds
+    const JobIdentity* identity;  // null: no user name and no date of today
 };
 
 // Rewrites `piece` (read by length: zero bytes are data and are kept) with the
@@ -55,7 +55,7 @@ struct RewriteContext {
 // one. On success `out` is the new text; kStatusNullPointer for a missing
 // name, kStatusOutOfMemory when memory runs out (out is then unspecified).
 Status RewriteSetupPieceWith(const RewriteContext& context, std::string_view piece, SectionState section,
-                         int orientation, std::string& out) noexcept;
+                             int orientation, std::string& out) noexcept;
 
 // A collected piece's rewrite, as the stream filter asks for it.
 class PieceRewriter {
@@ -71,8 +71,7 @@ protected:
 class FeatureRewriter final : public PieceRewriter {
 public:
     explicit FeatureRewriter(const RewriteContext& context) : context_(context) {}
-    Status Rewrite(std::string_view piece, SectionState section, int orientation,
-                   std::string& out) noexcept override {
+    Status Rewrite(std::string_view piece, SectionState section, int orientation, std::string& out) noexcept override {
         return RewriteSetupPieceWith(context_, piece, section, orientation, out);
     }
 

@@ -110,7 +110,8 @@ class Window {
 public:
     // `complete` is the offset just past the last CR LF when the caller knows
     // it (a LineBuffer counts it as bytes are appended), else kNpos.
-    Window(const uint8_t* bytes, size_t size, size_t complete = kNpos) : bytes_(bytes), size_(size), complete_(complete) {}
+    Window(const uint8_t* bytes, size_t size, size_t complete = kNpos)
+        : bytes_(bytes), size_(size), complete_(complete) {}
 
     const uint8_t* Front() const { return bytes_ + at_; }
     size_t Length() const { return size_ - at_; }
@@ -203,8 +204,8 @@ Status ForwardFromWindow(const FilterCall& call, size_t count) {
 // that cannot be held is the rest lost; the failure is reported either way.
 Status SendInPlaceOfPiece(const FilterCall& call, const char* text, size_t count) {
     size_t sent = 0;
-    const Status hr =
-        SinkWriteAll(call.job.sink, ByteRange(reinterpret_cast<const uint8_t*>(text), count), kRewrittenChunkBytes, &sent);
+    const Status hr = SinkWriteAll(call.job.sink, ByteRange(reinterpret_cast<const uint8_t*>(text), count),
+                                   kRewrittenChunkBytes, &sent);
     if (hr.Failed()) (void)call.state.unsent.Append(text + sent, count - sent);
     return hr;
 }
@@ -257,7 +258,8 @@ Status RewritePiece(const FilterCall& call, size_t piece) {
     const char* const text = reinterpret_cast<const char*>(state.setup.Bytes());
 
     std::string rewritten;
-    const Status rewrite = call.job.rewriter.Rewrite(std::string_view(text, piece), state.section, orientation, rewritten);
+    const Status rewrite =
+        call.job.rewriter.Rewrite(std::string_view(text, piece), state.section, orientation, rewritten);
     DropEvaluatedPageComments(state);
     if (rewrite.Ok()) {
         RENDER_TRACE("%s setup piece rewritten: %zu bytes in, %zu out, orientation %d",
@@ -268,7 +270,7 @@ Status RewritePiece(const FilterCall& call, size_t piece) {
                      static_cast<unsigned long>(static_cast<uint32_t>(rewrite.Code())));
     }
     const Status hr = rewrite.Ok() ? SendInPlaceOfPiece(call, rewritten.data(), rewritten.size())
-                                          : SendInPlaceOfPiece(call, text, piece);
+                                   : SendInPlaceOfPiece(call, text, piece);
     state.setup.Consume(piece);
     state.section = SectionState::LaterPiece;
     return hr;
@@ -554,8 +556,7 @@ Status ExaminePending(StreamFilterState& state, const StreamJob& job, bool last)
 // held bytes stay unsettled (a section's short partial line without its end in
 // the call, or a failure) does the rest of the call join them, as one held
 // window.
-size_t ExamineHeld(StreamFilterState& state, const StreamJob& job, const uint8_t* data,
-                   size_t count, Status& hr) {
+size_t ExamineHeld(StreamFilterState& state, const StreamJob& job, const uint8_t* data, size_t count, Status& hr) {
     LineBuffer& pending = state.pending;
     const size_t stitch = StitchLength(state, data, count);
     hr = pending.Append(data, stitch);
@@ -620,7 +621,7 @@ Status Write(StreamFilterState& state, const StreamJob& job, const void* data, s
     // Whatever of the call is not forwarded at once is kept: refused up front
     // when it could never be held, so a refused call leaves everything as it was.
     CORE_RETURN_IF(kStatusOutOfMemory, state.pending.Length() > state.pending.ByteLimit() ||
-                                    count > state.pending.ByteLimit() - state.pending.Length());
+                                           count > state.pending.ByteLimit() - state.pending.Length());
     const uint8_t* const bytes = static_cast<const uint8_t*>(data);
 
     // Something owed means an earlier call failed, and what it left held may
@@ -644,7 +645,8 @@ Status Write(StreamFilterState& state, const StreamJob& job, const void* data, s
         const bool hadLineEnd = state.pending.CompleteLength() > 0;
         CORE_RETURN_IF_FAILED(state.pending.Append(bytes, count));
         if (written != nullptr) *written = count;
-        if (state.pending.Length() < kGatherBytes && !MayDecide(state.pending, hadLineEnd, bytes, count)) return kStatusOk;
+        if (state.pending.Length() < kGatherBytes && !MayDecide(state.pending, hadLineEnd, bytes, count))
+            return kStatusOk;
         return ExaminePending(state, job, true);
     }
 

@@ -45,13 +45,11 @@ TEST(SinkWriteAll, OffersFollowTheTakingsAndTheChunk) {
         Status status;
     };
     const Case cases[] = {
-        {0, {}, {}, {10}, 10, kStatusOk},
-        {4, {}, {}, {4, 4, 2}, 10, kStatusOk},
-        {0, {3}, {}, {10, 7, 4, 1}, 10, kStatusOk},
-        {4, {3}, {}, {4, 4, 4, 1}, 10, kStatusOk},
-        {0, {25}, {}, {10}, 10, kStatusOk},           // never more than was offered
-        {0, {3}, {1}, {10, 7}, 3, kDiskFull},         // the refusal's own cause
-        {0, {4, 0}, {}, {10, 6}, 4, kStatusFail},     // nothing taken, no failure: no spinning
+        {0, {}, {}, {10}, 10, kStatusOk},           {4, {}, {}, {4, 4, 2}, 10, kStatusOk},
+        {0, {3}, {}, {10, 7, 4, 1}, 10, kStatusOk}, {4, {3}, {}, {4, 4, 4, 1}, 10, kStatusOk},
+        {0, {25}, {}, {10}, 10, kStatusOk},        // never more than was offered
+        {0, {3}, {1}, {10, 7}, 3, kDiskFull},      // the refusal's own cause
+        {0, {4, 0}, {}, {10, 6}, 4, kStatusFail},  // nothing taken, no failure: no spinning
     };
     const std::string bytes = "0123456789";
     for (const Case& c : cases) {
