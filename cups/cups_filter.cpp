@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
     const int copies = args.copies;
     cups::CupsStream stream(
         core->Rewriter(facts), WriteAll, [](const std::string& message) { cups::Report("WARNING", message); },
-        core->Orientation(), cups::CustomValueBlocks(ppd.get()),
+        core->Orientation(), cups::ReplacedBlocks(ppd.get()),
         [copies](int page) { cups::Report("PAGE", std::to_string(page) + " " + std::to_string(copies)); });
     while (written && got > 0 && !canceled) {
         written = stream.Write(buffer.data(), buffer.size());

@@ -99,21 +99,19 @@ std::string ToCupsForm(std::string_view rewriterText) {
     return ConvertBlocks(rewriterText, kRewriterOpen, kRewriterClose, "\r\n", kCupsOpen, kCupsClose, "\n");
 }
 
-std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& customBlocks) {
-    constexpr std::string_view kCustomStart = "[{\n%%BeginFeature: *Custom";
-    constexpr std::string_view kCustomEnd = " True\n";
+std::string ReplaceBlocks(std::string_view cupsText, const BlockReplacements& replacements) {
+    constexpr std::string_view kStart = "[{\n%%BeginFeature: *";
     const std::string close = "\n" + std::string(kCupsClose) + "\n";
     std::string out;
     size_t start = 0;
-    for (size_t at = cupsText.find(kCustomStart); at != std::string_view::npos;
-         at = cupsText.find(kCustomStart, at + 1)) {
+    for (size_t at = cupsText.find(kStart); at != std::string_view::npos; at = cupsText.find(kStart, at + 1)) {
         if (at > 0 && cupsText[at - 1] != '\n') continue;
-        const size_t key = at + kCustomStart.size();
-        const size_t keyEnd = cupsText.find(kCustomEnd, key);
-        const size_t blockEnd = cupsText.find(close, key);
-        if (keyEnd == std::string_view::npos || blockEnd == std::string_view::npos || keyEnd > blockEnd) continue;
-        const auto replacement = customBlocks.find(cupsText.substr(key, keyEnd - key));
-        if (replacement == customBlocks.end()) continue;
+        const size_t feature = at + kStart.size();
+        const size_t featureEnd = cupsText.find('\n', feature);
+        const size_t blockEnd = cupsText.find(close, feature);
+        if (blockEnd == std::string_view::npos || featureEnd > blockEnd) continue;
+        const auto replacement = replacements.find(cupsText.substr(feature, featureEnd - feature));
+        if (replacement == replacements.end()) continue;
         out.append(cupsText.substr(start, at - start)).append(replacement->second);
         start = blockEnd + close.size();
         at = start - 1;
@@ -124,9 +122,9 @@ std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& c
 }
 
 CupsStream::CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
-                       CustomBlocks customBlocks, PageCounter pageCounter)
+                       BlockReplacements replacements, PageCounter pageCounter)
     : rewriter_(std::move(rewriter)),
-      customBlocks_(std::move(customBlocks)),
+      replacements_(std::move(replacements)),
       pageCounter_(std::move(pageCounter)),
       sink_(std::move(sink)),
       complaint_(std::move(complaint)),
@@ -281,7 +279,7 @@ bool CupsStream::RewritePiece(size_t length) {
     std::string rewritten;
     std::string problem;
     bool sent;
-    if (rewriter_(ToRewriterForm(ReplaceCustomBlocks(piece, customBlocks_)), sectionState_, orientation, &rewritten,
+    if (rewriter_(ToRewriterForm(ReplaceBlocks(piece, replacements_)), sectionState_, orientation, &rewritten,
                   &problem)) {
         sent = Send(ToCupsForm(rewritten));
     } else {

@@ -54,18 +54,20 @@ using PageCounter = std::function<void(int page)>;
 // bounded for setups that carry large resources (as the Windows filter does).
 constexpr size_t kSectionCutBytes = 100000;
 
-// What takes the place of pstops's block for a custom value of an option
-// ("%%BeginFeature: *CustomKEY True"), by KEY: a block in CUPS's form, or
-// nothing. The filter has put the value into the settings already; the
-// rewriter looks for the option's own keyword at the start of a block.
-using CustomBlocks = std::map<std::string, std::string, std::less<>>;
+// Blocks of pstops's that give way before the rewriter sees them, by their
+// feature ("KEY CHOICE" of "%%BeginFeature: *KEY CHOICE"): what takes their
+// place (a block in CUPS's form, or nothing). A custom value's block
+// ("CustomKEY True") gives way to the option's own block, whose keyword the
+// rewriter looks for; an empty block of an option that only carries a value
+// into the settings goes, so it cannot stand as an anchor for the rewriter.
+using BlockReplacements = std::map<std::string, std::string, std::less<>>;
 
 class CupsStream {
 public:
     // defaultOrientation: the settings' orientation, for a page whose comments
     // name none.
     CupsStream(PieceRewriter rewriter, ByteSink sink, Complaint complaint, int defaultOrientation,
-               CustomBlocks customBlocks = {}, PageCounter pageCounter = nullptr);
+               BlockReplacements replacements = {}, PageCounter pageCounter = nullptr);
 
     // False when the sink failed; nothing more should be written then.
     bool Write(const char* data, size_t size);
@@ -82,7 +84,7 @@ private:
     bool Send(std::string_view bytes);
 
     PieceRewriter rewriter_;
-    CustomBlocks customBlocks_;
+    BlockReplacements replacements_;
     PageCounter pageCounter_;
     ByteSink sink_;
     Complaint complaint_;
@@ -104,8 +106,8 @@ private:
     bool failed_ = false;
 };
 
-// A custom value's blocks (CUPS's form) replaced as customBlocks says.
-std::string ReplaceCustomBlocks(std::string_view cupsText, const CustomBlocks& customBlocks);
+// The blocks (CUPS's form) replaced as replacements says.
+std::string ReplaceBlocks(std::string_view cupsText, const BlockReplacements& replacements);
 
 // The pieces' two block forms. Lines outside blocks are left as they are.
 std::string ToRewriterForm(std::string_view cupsText);

@@ -1,5 +1,8 @@
 #include "job_core.h"
 
+#include "feature_templates.h"
+
+#include "core/feature_rewrite.h"
 #include "core/pjl_header.h"
 #include "core/private_part.h"
 #include "core/settings_access.h"
@@ -24,6 +27,16 @@ void Lenient(const std::string& utf8, Text16* out) {
     out->clear();
     for (const char c : utf8) out->push_back(static_cast<unsigned char>(c) < 0x80 ? Char16(c) : Char16('?'));
 }
+
+// The job's own user and today's date, for the blocks that carry them.
+class CupsIdentity final : public JobIdentity {
+public:
+    Text16 UserName(SettingsView) const override { return user; }
+    Text16 TodaysDate() const override { return date; }
+
+    Text16 user;
+    Text16 date;
+};
 
 class CoreJob final : public JobCore {
 public:
@@ -73,12 +86,21 @@ public:
         return !status.Failed();
     }
 
-    // The core has no feature-code rewriter yet: pieces go out as pstops wrote
-    // them, with the blocks of the printer description's choices.
-    PieceRewriter Rewriter(const HeaderFacts&) override {
-        return [](std::string_view piece, int, int, std::string* out, std::string*) {
-            out->assign(piece);
-            return true;
+    // The core's rewriter over this job's merged settings: the document name
+    // is the job's title, the owner the job's user, today the date the header
+    // carries.
+    PieceRewriter Rewriter(const HeaderFacts& facts) override {
+        Lenient(facts.documentName.substr(0, kDocumentNameUnits - 1), &documentName_);
+        Lenient(facts.userName, &identity_.user);
+        Lenient(facts.dateText, &identity_.date);
+        const RewriteContext context{
+            FeatureTemplates{CheckedTemplate(NumericTemplate(), 1), CheckedTemplate(TextTemplate(), 2)},
+            documentName_.c_str(), View(), &identity_};
+        return [context](std::string_view piece, int section, int orientation, std::string* out, std::string* problem) {
+            const Status status =
+                RewriteSetupPieceWith(context, piece, static_cast<SectionState>(section), orientation, *out);
+            if (status.Failed()) *problem = "the rewriter failed with status " + std::to_string(status.Code());
+            return !status.Failed();
         };
     }
 
@@ -98,6 +120,8 @@ private:
 
     SettingsBlock block_{};
     Vocabulary words_;
+    Text16 documentName_;
+    CupsIdentity identity_;
 };
 
 }  // namespace

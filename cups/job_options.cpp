@@ -189,16 +189,18 @@ std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::
     return value;
 }
 
-CustomBlocks CustomValueBlocks(ppd_file_t* ppd) {
-    CustomBlocks blocks;
+BlockReplacements ReplacedBlocks(ppd_file_t* ppd) {
+    BlockReplacements blocks;
     for (ppd_option_t* option = ppdFirstOption(ppd); option != nullptr; option = ppdNextOption(ppd)) {
-        if (ppdFindCustomOption(ppd, option->keyword) == nullptr || Same(option->keyword, "PageSize")) continue;
         ppd_choice_t* keep = ppdFindChoice(option, kKeepChoice);
-        std::string& block = blocks[option->keyword];
-        if (keep != nullptr && keep->code != nullptr && *keep->code != '\0') {
-            block = std::string("[{\n%%BeginFeature: *") + option->keyword + " " + kKeepChoice + "\n" + keep->code +
-                    "\n%%EndFeature\n} stopped cleartomark\n";
-        }
+        if (keep == nullptr) continue;
+        const bool hasCode = keep->code != nullptr && *keep->code != '\0';
+        if (!hasCode) blocks[std::string(option->keyword) + " " + kKeepChoice] = "";
+        if (ppdFindCustomOption(ppd, option->keyword) == nullptr) continue;
+        blocks[std::string("Custom") + option->keyword + " True"] =
+            hasCode ? std::string("[{\n%%BeginFeature: *") + option->keyword + " " + kKeepChoice + "\n" + keep->code +
+                          "\n%%EndFeature\n} stopped cleartomark\n"
+                    : "";
     }
     return blocks;
 }

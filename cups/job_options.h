@@ -42,11 +42,11 @@ JobRequest ReadJobOptions(ppd_file_t* ppd, const std::string& options, int copie
 // would name it; the value itself when no choice does.
 std::string ChoiceOfValue(ppd_file_t* ppd, const std::string& field, const std::string& value);
 
-// What takes the place of pstops's block for a custom value of each option
-// that has one: the block of the option's choice that keeps the setting (the
-// rewriter fills the value in from the settings), or nothing when that choice
-// has no code.
-CustomBlocks CustomValueBlocks(ppd_file_t* ppd);
+// The blocks of pstops's that give way (cups_stream.h): a custom value's
+// block to the block of the option's choice that keeps the setting (the
+// rewriter fills the value in), and the empty blocks of options whose choices
+// have no code.
+BlockReplacements ReplacedBlocks(ppd_file_t* ppd);
 
 // The printer's code of a paper number as the printer description lists it,
 // or -1.

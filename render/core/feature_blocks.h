@@ -65,6 +65,11 @@ struct FeatureTemplates {
     TemplateText text;     // template 2, or no text
 };
 
+// The two templates as the build compiled them in from the files the plug-in
+// module carries as resources (render/resources/feature_*.txt), checked: for
+// hosts that have no module to load them from.
+FeatureTemplates CompiledFeatureTemplates() noexcept;
+
 // A value as it may stand in a "%%BeginFeature:" comment line: every byte
 // below 0x20 and DEL become a blank, so the value cannot end the line nor put
 // a control byte into it (the PJL header drops DEL as well). May throw

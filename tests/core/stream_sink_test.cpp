@@ -117,4 +117,15 @@ TEST(CoreStreamFilter, FeatureRewriterTakesItsTemplatesAsData) {
               "%%EndFeature\r\n}featurecleanup\r\nS\r\n%%EndSetup\r\n");
 }
 
+// What hosts without the module's resources get: the module's own files.
+TEST(CoreStreamFilter, CompiledTemplatesAreTheModulesFiles) {
+    const FeatureTemplates compiled = CompiledFeatureTemplates();
+    EXPECT_EQ(compiled.numeric,
+              "featurebegin{\r\n%%%%BeginFeature: *%s %d\r\n(%d) /Custom /ProcSet findresource /%s get exec\r\n"
+              "%%%%EndFeature\r\n}featurecleanup\r\n");
+    EXPECT_EQ(compiled.text,
+              "featurebegin{\r\n%%%%BeginFeature: *%s %s\r\n(%s) /Custom /ProcSet findresource /%s get exec\r\n"
+              "%%%%EndFeature\r\n}featurecleanup\r\n");
+}
+
 }  // namespace

@@ -138,18 +138,21 @@ TEST(CupsStream, BlockFormsRoundTrip) {
               "exec\r\n%%EndFeature\r\n}featurecleanup\r\n");
 }
 
-TEST(CupsStream, CustomValueBlocksAreReplacedOrDropped) {
-    const cups::CustomBlocks blocks = {{"ZTGCCyan", "[{\nG\n} stopped cleartomark\n"}, {"ZTJobNameInfo", ""}};
-    const auto custom = [](const std::string& key, const std::string& value) {
-        return "[{\n%%BeginFeature: *Custom" + key + " True\n" + value + "\n%%EndFeature\n} stopped cleartomark\n";
+TEST(CupsStream, BlocksGiveWayAsTold) {
+    const cups::BlockReplacements blocks = {{"CustomZTGCCyan True", "[{\nG\n} stopped cleartomark\n"},
+                                            {"CustomZTJobNameInfo True", ""},
+                                            {"ZTJobNameInfo FromSettings", ""}};
+    const auto block = [](const std::string& feature, const std::string& code) {
+        return "[{\n%%BeginFeature: *" + feature + "\n" + code + "%%EndFeature\n} stopped cleartomark\n";
     };
     const std::vector<Case> cases = {
-        {"replaced", "a\n" + custom("ZTGCCyan", "5") + "b\n", "a\n[{\nG\n} stopped cleartomark\nb\n"},
-        {"dropped", custom("ZTJobNameInfo", "(x)") + custom("ZTJobNameInfo", "(y)"), ""},
-        {"not ours", custom("PageSize", "1 2 0 0 0"), custom("PageSize", "1 2 0 0 0")},
+        {"replaced", "a\n" + block("CustomZTGCCyan True", "5\n") + "b\n", "a\n[{\nG\n} stopped cleartomark\nb\n"},
+        {"dropped", block("CustomZTJobNameInfo True", "(x)\n") + block("ZTJobNameInfo FromSettings", ""), ""},
+        {"another choice stays", block("ZTJobNameInfo Other", ""), block("ZTJobNameInfo Other", "")},
+        {"not ours", block("CustomPageSize True", "1 2 0 0 0\n"), block("CustomPageSize True", "1 2 0 0 0\n")},
         {"unclosed", "[{\n%%BeginFeature: *CustomZTGCCyan True\n5\n", "[{\n%%BeginFeature: *CustomZTGCCyan True\n5\n"},
     };
-    for (const Case& c : cases) EXPECT_EQ(cups::ReplaceCustomBlocks(c.input, blocks), c.expected) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(cups::ReplaceBlocks(c.input, blocks), c.expected) << c.name;
 }
 
 }  // namespace

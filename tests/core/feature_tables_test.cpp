@@ -3,7 +3,6 @@
 #include "core/hex_text.h"
 #include "core/feature_tables.h"
 
-#include "platform/host/sim_control.h"
 #include "core/settings_access.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +16,7 @@
 namespace {
 
 struct Settings {
-    std::vector<BYTE> bytes = std::vector<BYTE>(kSettingsBlockBytes, 0);
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(kSettingsBlockBytes, 0);
     SettingsView View() const { return SettingsView{bytes.data(), bytes.size()}; }
     SettingsSpan Span() { return SettingsSpan{bytes.data(), bytes.size()}; }
     void U8(size_t offset, uint8_t v) { ASSERT_TRUE(WriteSettingNumber(Span(), offset, 1, v)); }
@@ -56,7 +55,6 @@ std::vector<int32_t> Codes(const ReplaceGroup& group) {
 
 class FeatureTables : public ::testing::Test {
 protected:
-    void SetUp() override { sim::Reset(); }
     Settings settings;
 };
 
@@ -336,14 +334,13 @@ TEST_F(FeatureTables, FormNameIsHexUpToItsLimit) {
     EXPECT_EQ(Value("ZTFormSelect1", settings).size(), 255u * 2);
 }
 
-// The values are converted by the core, not by the system: a system that
-// refuses its conversions changes nothing.
-TEST_F(FeatureTables, ConversionDoesNotAskTheSystem) {
+// The values are converted by the core, not by the system: the same UTF-8
+// bytes on every host, a lone surrogate as U+FFFD.
+TEST_F(FeatureTables, ConversionIsTheCoresOwn) {
     settings.Text(824, u"Arial");
-    sim::FailCalls(sim::Api::WideCharToMultiByte, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Value("ZTStampPageFont", settings), "Arial");
-    sim::StopFailing(sim::Api::WideCharToMultiByte);
-    EXPECT_EQ(Value("ZTStampPageFont", settings), "Arial");
+    settings.Text(824, u"\u00C9t\xD800");
+    EXPECT_EQ(Value("ZTStampPageFont", settings), "\xC3\x89t\xEF\xBF\xBD");
 }
 
 // ---------------------------------------------------------------------------
