@@ -150,9 +150,9 @@ namespace {
 // identification written; the plug-in validates what comes back.
 void ConvertThroughLibrary(PrivatePart* part) {
     const SettingsSpan settings{part->data() + kPrivatePartHeaderBytes, kSettingsBlockBytes};
-    static const char16_t kIdentification[] = u"VTA/NP";
+    static const Char16 kIdentification[] = u"VTA/NP";
     static_assert(sizeof kIdentification == kIdentificationBytes, "the identification fills its field");
-    std::memcpy(settings.data, kIdentification, kIdentificationBytes);
+    WriteSettingText(settings, 0, kIdentificationBytes / sizeof(Char16), kIdentification);
     ValidateSettings(settings);
 }
 

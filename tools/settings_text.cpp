@@ -7,6 +7,7 @@
 #include "core/pjl_settings.h"
 #include "core/feature_tables.h"
 #include "core/settings_fields.h"
+#include "core/settings_text.h"
 
 #include <algorithm>
 #include <map>
@@ -25,14 +26,13 @@ FieldType TypeOf(const SettingField& field) {
     return FieldType::Signed;
 }
 
+// The core's fields by name, in its order (offsets).
 std::vector<Field> MakeFields() {
     std::vector<Field> fields;
-    auto add = [&](const SettingField& f) { fields.push_back(Field{f.name, f.offset, f.bytes, TypeOf(f)}); };
-    for (const SettingRow& row : kSettingTable) add(row);
-    fields.push_back(Field{"Identification", 0, kIdentificationBytes, FieldType::Text});
-    add(kSettingUserNameSwitch);
-    add(kSettingUserName);
-    std::sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
+    for (size_t i = 0; i < kSettingsFieldCount; ++i) {
+        const SettingField& field = SettingsFieldAt(i);
+        fields.push_back(Field{field.name, field.offset, field.bytes, TypeOf(field)});
+    }
     return fields;
 }
 
@@ -97,32 +97,6 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 
 std::string FieldBytes(const Field& field, const SettingsBlock& block) {
     return std::string(reinterpret_cast<const char*>(block.data() + field.offset), field.bytes);
-}
-
-// "1,3-5" as 4-bit codes, low half of each byte first: digits 1-9, 15 for 0,
-// 10 for "," and 11 for "-"; the rest of the field zero.
-bool EncodePageList(const std::string& text, size_t bytes, std::string* field, std::string* problem) {
-    field->assign(bytes, '\0');
-    size_t nibble = 0;
-    for (char c : text) {
-        unsigned code = 0;
-        if (c >= '1' && c <= '9') code = static_cast<unsigned>(c - '0');
-        else if (c == '0') code = 15;
-        else if (c == ',') code = 10;
-        else if (c == '-') code = 11;
-        else {
-            *problem = "a page list holds digits, \",\" and \"-\" only, not \"" + Printable(std::string(1, c)) + "\"";
-            return false;
-        }
-        if (nibble >= 2 * bytes) {
-            *problem = "a page list holds at most " + std::to_string(2 * bytes) + " symbols";
-            return false;
-        }
-        char& byte = (*field)[nibble / 2];
-        byte = static_cast<char>(nibble % 2 == 0 ? code : (static_cast<unsigned char>(byte) | (code << 4)));
-        ++nibble;
-    }
-    return true;
 }
 
 std::string TypeName(const Field& field) {
@@ -355,9 +329,13 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
             Text16 decoded;
             if (DecodePageList(block.data() + field.offset, field.bytes, decoded).Failed()) return false;
             value->assign(decoded.begin(), decoded.end());
-            std::string encoded;
+            // The spelling must store the same bytes back.
+            SettingsBlock stored = block;
             std::string problem;
-            return EncodePageList(*value, field.bytes, &encoded, &problem) && encoded == FieldBytes(field, block);
+            const SettingField* core = FindSettingsField(field.name);
+            return core != nullptr &&
+                   !StoreFieldText(SettingsSpan{stored.data(), stored.size()}, *core, *value, problem).Failed() &&
+                   stored == block;
         }
     }
     return false;
@@ -402,32 +380,16 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
             WriteSettingNumber(span, field.offset, field.bytes, number);
             return true;
         }
-        case FieldType::Text: {
-            std::u16string units;
-            if (!Utf8ToUtf16(value, &units)) {
-                *problem = "the text for " + std::string(field.name) + " is not UTF-8";
-                return false;
-            }
-            const size_t room = field.bytes / 2 - 1;
-            if (units.find(u'\0') != std::u16string::npos) {
-                *problem = "a text cannot hold a zero character";
-                return false;
-            }
-            if (units.size() > room) {
-                *problem = std::string(field.name) + " holds at most " + std::to_string(room) +
-                           " UTF-16 units; the text has " + std::to_string(units.size());
-                return false;
-            }
-            std::memset(block->data() + field.offset, 0, field.bytes);
-            const Text16 wide(units.begin(), units.end());
-            WriteSettingText(span, field.offset, field.bytes / 2, wide.c_str());
-            return true;
-        }
+        case FieldType::Text:
         case FieldType::PageList: {
-            std::string encoded;
-            if (!EncodePageList(Trim(value), field.bytes, &encoded, problem)) return false;
-            WriteSettingBytes(span, field.offset, encoded.data(), encoded.size());
-            return true;
+            // Texts and page lists are stored as the core stores them for every host.
+            const SettingField* core = FindSettingsField(field.name);
+            std::string coreProblem;
+            const Status stored =
+                core == nullptr ? kStatusInvalidArgument : StoreFieldText(span, *core, value, coreProblem);
+            if (stored == kStatusOutOfMemory) throw std::bad_alloc();
+            *problem = coreProblem;
+            return !stored.Failed();
         }
     }
     return false;

@@ -58,9 +58,9 @@ HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block) {
     const SettingsView settings = AsView(SettingsOf(pdevobj));
     HRESULT hr = S_OK;
     if (block.headerBroken) {
-        // Nothing may follow a header with a gap; the writes were refused.
-        hr = E_FAIL;
-        SetLastError(block.headerError);
+        // Nothing may follow a header with a gap; the writes were refused, for
+        // the header's own cause.
+        hr = block.headerError != ERROR_SUCCESS ? HRESULT_FROM_WIN32(block.headerError) : E_FAIL;
     } else if (HasSettingsIdentification(settings)) {
         const FilterJob job{pdevobj->hPrinter, static_cast<HMODULE>(pdevobj->hOEM), settings, block.documentName};
         hr = StreamFilterWrite(block.filter, job, nullptr, 0, nullptr);
@@ -111,8 +111,11 @@ BOOL APIENTRY EndDocHook(SURFOBJ* pso, FLONG fl) noexcept try {
     // sequence without a line end; whatever the filter still holds goes out
     // now, or the printer would never see the job end. Bytes that could not be
     // sent make the document fail rather than end quietly short.
-    RETURN_FALSE_IF_FAILED(EndStream(pdevobj, *block));
+    const HRESULT streamEnded = EndStream(pdevobj, *block);
+    // The driver's convention from here: FALSE, and a broken header's cause as
+    // the last error.
     if (block->headerBroken) SetLastError(block->headerError);
+    RETURN_FALSE_IF_FAILED(streamEnded);
     RETURN_FALSE_IF(HRESULT_FROM_WIN32(block->headerError), block->headerBroken);
     return ended;
 }

@@ -46,4 +46,6 @@ BOOL APIENTRY SendPageHook(SURFOBJ* pso) noexcept;
 // reach the spooler whole, nothing more is sent and the state is emptied, so
 // the spooler holds the stream's beginning. EndDoc calls it, and DisablePDEV
 // for a document the driver never ended, so what the filter took is not lost.
+// After a broken header the result carries the header's Win32 cause
+// (HRESULT_FROM_WIN32); a spooler failure here answers as the filter does.
 [[nodiscard]] HRESULT EndStream(PDEVOBJ pdevobj, PluginPdev& block);
