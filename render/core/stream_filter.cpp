@@ -180,6 +180,7 @@ struct FilterCall {
 // front of the buffer.
 Status ForwardFront(ByteSink& sink, LineBuffer& buffer, size_t count, size_t chunk) {
     if (count > buffer.Length()) count = buffer.Length();
+    if (count == 0) return kStatusOk;
     size_t sent = 0;
     const Status hr = SinkWriteAll(sink, ByteRange(buffer.Bytes(), count), chunk, &sent);
     buffer.Consume(sent);
