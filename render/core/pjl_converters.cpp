@@ -1,6 +1,7 @@
 // Converters from a row of the PJL settings table and a value to "@PJL SET" lines.
 #include "core/hex_text.h"
 #include "core/pjl_settings.h"
+#include "core/pjl_steps.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,7 @@
 #include "core/pjl_header.h"
 
 #include "core/core_failure.h"
+#include "core/pjl_steps.h"
 #include "core/private_part.h"
 
 #include <new>

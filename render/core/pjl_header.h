@@ -96,25 +96,3 @@ Status BuildPjlHeaderPieces(const PjlHeaderInputs& inputs, HeaderPieceSink& sink
 // The same into one string, for a host that writes the header as one: `out`
 // holds the whole header (pieces one after the other) or, on failure, nothing.
 Status BuildPjlHeaderBytes(const PjlHeaderInputs& inputs, std::string& out) noexcept;
-
-// The header's bytes not yet handed to the sink: always whole lines, never
-// more than kHeaderChunkBytes.
-struct HeaderAccumulator {
-    HeaderPieceSink& sink;
-    std::string bytes;
-    // The first refused piece; once set nothing more is handed over.
-    Status result = kStatusOk;
-};
-
-// Appends piece (one or more whole lines) to the accumulator, first handing
-// the accumulator to the sink (as FlushHeader does) when both together would
-// exceed kHeaderChunkBytes. An empty accumulator is never handed over. A piece
-// longer than kHeaderChunkBytes cannot come from the settings table (its lines
-// are bounded); should one arrive it is left out rather than split, because a
-// line cut in two writes is what the chunking exists to prevent. A step of the
-// builder: may throw std::bad_alloc.
-void AppendOrFlush(HeaderAccumulator& accumulator, const std::string& piece);
-
-// Hands whatever the accumulator holds (nothing when it is empty) to the sink
-// as one piece and empties it; a refusal is kept in `result`.
-void FlushHeader(HeaderAccumulator& accumulator) noexcept;

@@ -1,6 +1,9 @@
 // The settings table of the PJL job header and its index.
 #include "core/pjl_settings.h"
 
+#include "core/core_failure.h"
+#include "core/pjl_steps.h"
+
 #include <string>
 #include <string_view>
 
@@ -545,4 +548,17 @@ std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& val
         break;
     }
     return lines;
+}
+
+Status AppendSettingLines(int32_t setting, int32_t key, const PjlValue& value, const PjlConverters& converters,
+                          std::string& lines) noexcept {
+    const size_t before = lines.size();
+    try {
+        lines += LookupSettingLines(setting, key, value, converters);
+        return kStatusOk;
+    } catch (...) {
+        lines.resize(before);
+        CORE_TRACE_FAILURE(CaughtExceptionStatus(), "catch (...)");
+        return kStatusOutOfMemory;
+    }
 }

@@ -58,35 +58,16 @@ struct PjlConverters {
 
 // Every finished line, "@PJL SET " and CR LF included, stays at or below this
 // many bytes, so each of the header's writes (kHeaderChunkBytes, tied to this
-// in pjl_header_parts.h) holds whole lines.
+// in core/pjl_header.h) holds whole lines.
 constexpr size_t kPjlMaxLineBytes = 4095;
 
-// The lines of the first row of `setting` whose key equals `key`, made by that
-// row's converter with `value`; empty when the setting has no such row (this is
-// how an option the table does not know drops out of the header) or the setting
-// number lies outside 0..999. A step of the header builder: may throw
-// std::bad_alloc, as may the converters below.
-std::string LookupSettingLines(int32_t setting, int32_t key, const PjlValue& value, const PjlConverters& converters);
-
-// The converters append their lines to `lines`. A value too long for one line
-// is shortened by whole characters (a surrogate pair is never split) until the
-// line fits kPjlMaxLineBytes: the printer then still gets a recognisable job or
-// user name rather than none. Texts from the settings block are far too short
-// for this to happen; it guards direct callers. A conversion that fails gives
-// the line without its value.
-void ConvertFixed(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
-void ConvertSplit(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
-void ConvertNumber(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
-// Units below U+0020 and DEL (U+007F) are dropped before conversion: a CR or
-// LF in a stored secret number must not end the line early and inject a line
-// of its own, and no control character reaches the printer inside a value.
-void ConvertAnsiText(const char* assignment, const PjlValue& value, const PjlConverters& converters,
-                     std::string& lines);
-void ConvertHexUtf8(const char* assignment, const PjlValue& value, const PjlConverters& converters, std::string& lines);
-// The length limit drops one unit at a time, as it is counted: a surrogate pair
-// it cuts leaves a lone unit, sent as the replacement character (EF BF BD).
-void ConvertHexUtf8Limited(const char* assignment, const PjlValue& value, const PjlConverters& converters,
-                           std::string& lines);
+// Appends the lines of the first row of `setting` whose key equals `key`,
+// made by that row's converter with `value`: none when the setting has no such
+// row (this is how an option the table does not know drops out of the header)
+// or the setting number lies outside 0..999. kStatusOutOfMemory, `lines` as it
+// was, when they found no room.
+Status AppendSettingLines(int32_t setting, int32_t key, const PjlValue& value, const PjlConverters& converters,
+                          std::string& lines) noexcept;
 
 struct PjlLengthLimit {
     const char* variable;  // compared with the start of a row's assignment

@@ -1,6 +1,6 @@
 // The header builder on its own: pieces, failures of the sink, and the inputs
 // only a host without Windows hands over (today's date as text).
-#include "core/pjl_header.h"
+#include "core/pjl_steps.h"
 
 #include "core/private_part.h"
 

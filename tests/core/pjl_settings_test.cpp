@@ -1,5 +1,5 @@
 // The PJL settings table, its index and the six converters.
-#include "core/pjl_settings.h"
+#include "core/pjl_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +217,13 @@ TEST(Converters, LimitedHexWithoutTableEntryIsUnlimited) {
     EXPECT_STREQ(kLengthLimitTable[0].variable, "ZTHOSTNAME");
     EXPECT_EQ(kLengthLimitTable[0].units, 255);
     EXPECT_EQ(kLengthLimitTable[0].bytes, 1024);
+}
+
+TEST(AppendSettingLines, AppendsBehindWhatIsThere) {
+    std::string lines = "kept\r\n";
+    EXPECT_EQ(AppendSettingLines(1, 2, PjlNoValue(), kConverters, lines), kStatusOk);
+    EXPECT_EQ(AppendSettingLines(1, 9, PjlNoValue(), kConverters, lines), kStatusOk);  // no such key: nothing
+    EXPECT_EQ(lines, "kept\r\n@PJL SET DUPLEX=ON\r\n@PJL SET BINDING=LONGEDGE\r\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The PJL converters over the system's own conversions.
-#include "core/pjl_settings.h"
+#include "core/pjl_steps.h"
 
 #include "common/wtext.h"
 #include "pjl/pjl_header_parts.h"
