@@ -9,10 +9,12 @@
 #   win32      mingw-w64 i686 cross build of QM22TRD.dll and QM22TIE.dll
 #   win64      mingw-w64 x86_64 cross build of the same
 # then checks the DLLs' exports, imports and resources, lays out the driver
-# package from these builds (scripts/make-package.sh --no-build) and runs the
+# package and the CUPS driver's Debian package from these builds
+# (scripts/make-package.sh --no-build) and runs the
 # DLLs and the package's INF check under Wine (scripts/wine-smoke.sh). The
-# package's printer description is checked by the host tests (cupstestppd,
-# Ghostscript, the rewriter). Exits non-zero on the first failure.
+# package's printer descriptions are checked by the host tests (cupstestppd,
+# Ghostscript, the rewriter; the CUPS one through a cupsd of the tests' own).
+# Exits non-zero on the first failure.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -45,7 +45,7 @@ set(expected ".${serverbin}/filter/qm22t-cups;./usr/share/ppd/qm22t/qm22t-cups.p
 if(NOT files STREQUAL expected OR NOT listing MATCHES "-rwxr-xr-x root/root [^\n]*filter/qm22t-cups")
     message(FATAL_ERROR "the package holds:\n${listing}\nnot, as root with the filter executable: ${expected}")
 endif()
-if(NOT control MATCHES "Package: qm22t-cups\nDepends: [^\n]*cups-filters[^\n]*libcups2")
+if(NOT control MATCHES "Package: qm22t-cups\nDepends: [^\n]*cups-filters[^\n]*libcups2 \\(>= [0-9]")
     message(FATAL_ERROR "the package's control fields:\n${control}")
 endif()
 message("installed and packaged: ${debs}\n${control}")
