@@ -4,7 +4,7 @@
 #include "core/pjl_header.h"
 #include "core/pjl_settings.h"
 #include "core/private_part.h"
-#include "settings/paper.h"
+#include "core/paper_table.h"
 
 #include "settings_text.h"
 

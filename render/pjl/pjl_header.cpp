@@ -17,8 +17,6 @@
 #include <climits>
 #include <string>
 
-static_assert(kCustomPaperCode == kSiblingCustomPaper, "the printer's custom size is the sibling's");
-
 namespace {
 
 // Room the computer name is read into.

@@ -1,46 +1,17 @@
-// Paper: the built-in paper table and the mapping of paper numbers between the
-// sibling settings library, the PostScript driver's page sizes and the
-// spooler's forms.
-//
-// Three numberings meet here. Public DEVMODE paper numbers are sibling paper
-// numbers (the table below, plus the sibling's own above kSiblingCustomPaper)
-// or 1-based positions in the printer's form list; kSiblingCustomPaper is the
-// sibling's custom size and kDriverCustomPaper the PostScript driver's custom
-// page size.
+// Paper: the mapping of paper numbers between the sibling settings library,
+// the PostScript driver's page sizes and the spooler's forms, over the core's
+// paper table (core/paper_table.h, where the numberings are told).
 #pragma once
 
 #include "common/module_context.h"
+#include "core/paper_table.h"
 #include "platform/platform.h"
 
 #include <cstddef>
 #include <cstdint>
 
-constexpr short kSiblingCustomPaper = DMPAPER_USER;
-constexpr short kDriverCustomPaper = 32767;
+static_assert(kSiblingCustomPaper == DMPAPER_USER, "the sibling's custom size is Windows' user-defined paper");
 
-// The keyword that stands for "no page-size keyword found".
-constexpr const char* kCustomKeyword = "custom";
-
-struct PaperRow {
-    int32_t number;       // sibling paper number
-    const char* keyword;  // the PostScript driver's "PageSize" option
-    int32_t width;        // tenths of a millimetre
-    int32_t length;       // tenths of a millimetre
-    int32_t code;         // the printer's paper code in the PJL header
-    int32_t standard;     // 1: may also be found among the built-in forms by its size
-};
-
-constexpr size_t kPaperRowCount = 30;
-// Searched in order; the first match wins.
-extern const PaperRow kPaperTable[kPaperRowCount];
-
-// The first row whose number equals the 16-bit paper number, or null.
-const PaperRow* FindPaperRow(short paperNumber);
-// The row whose keyword equals keyword byte for byte, or null.
-const PaperRow* FindPaperRowByKeyword(const char* keyword);
-
-// Sizes in tenths of a millimetre match when both differ by at most 2.
-bool PaperSizesMatch(int32_t width, int32_t length, int32_t otherWidth, int32_t otherLength);
 // A form size in thousandths of a millimetre, rounded to tenths: (x + 50) / 100.
 int32_t FormUnitsToTenths(LONG thousandths);
 

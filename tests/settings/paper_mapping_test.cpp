@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <set>
 
 namespace {
 
@@ -28,43 +27,7 @@ std::u16string FormName(const DEVMODEW& dm) {
 
 // ---------------------------------------------------------------------------
 
-TEST(kPaperTable, RowsAsPublished) {
-    EXPECT_EQ(kPaperRowCount, 30u);
-    const PaperRow& first = kPaperTable[0];
-    EXPECT_EQ(first.number, 8);
-    EXPECT_STREQ(first.keyword, "A3");
-    EXPECT_EQ(first.width, 2970);
-    EXPECT_EQ(first.length, 4200);
-    EXPECT_EQ(first.code, 1);
-    EXPECT_EQ(first.standard, 1);
-    const PaperRow& last = kPaperTable[29];
-    EXPECT_EQ(last.number, 265);
-    EXPECT_STREQ(last.keyword, "16K");
-    EXPECT_EQ(last.width, 1950);
-    EXPECT_EQ(last.length, 2700);
-    EXPECT_EQ(last.code, 30);
-    EXPECT_EQ(last.standard, 0);
-    std::set<int32_t> numbers;
-    for (size_t i = 0; i < kPaperRowCount; ++i) {
-        EXPECT_EQ(kPaperTable[i].code, static_cast<int32_t>(i + 1));
-        EXPECT_TRUE(numbers.insert(kPaperTable[i].number).second);
-    }
-    ASSERT_NE(FindPaperRow(1), nullptr);
-    EXPECT_STREQ(FindPaperRow(1)->keyword, "Letter");
-    EXPECT_EQ(FindPaperRow(1)->code, 19);
-    EXPECT_EQ(FindPaperRow(256), nullptr);
-    EXPECT_EQ(FindPaperRow(-1), nullptr);
-    EXPECT_EQ(FindPaperRowByKeyword("EnvKaku0")->number, 259);
-    EXPECT_EQ(FindPaperRowByKeyword("a4"), nullptr);
-}
-
-TEST(PaperSizes, ToleranceOfTwoBothWaysAndRounding) {
-    EXPECT_TRUE(PaperSizesMatch(2100, 2970, 2100, 2970));
-    EXPECT_TRUE(PaperSizesMatch(2102, 2968, 2100, 2970));
-    EXPECT_TRUE(PaperSizesMatch(2098, 2972, 2100, 2970));
-    EXPECT_FALSE(PaperSizesMatch(2103, 2970, 2100, 2970));
-    EXPECT_FALSE(PaperSizesMatch(2100, 2967, 2100, 2970));
-    EXPECT_FALSE(PaperSizesMatch(INT32_MIN, 0, INT32_MAX, 0));
+TEST(FormUnits, RoundedToTenths) {
     EXPECT_EQ(FormUnitsToTenths(210000), 2100);
     EXPECT_EQ(FormUnitsToTenths(210049), 2100);
     EXPECT_EQ(FormUnitsToTenths(210050), 2101);

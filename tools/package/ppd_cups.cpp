@@ -60,9 +60,9 @@ const PpdOption* FindOption(const PpdModel& model, const char* keyword) {
 // for it. Found by trying the field's valid values on the defaults; the
 // staple mode's texts follow the binding, so it is tried with each binding.
 void WriteChoiceValues(PpdText& out, const PackageTables& tables, const PpdModel& model) {
-    std::vector<BYTE> defaults(kSettingsBlockBytes, 0);
+    std::vector<uint8_t> defaults(kSettingsBlockBytes, 0);
     SetDefaultSettings(SettingsSpan{defaults.data(), defaults.size()});
-    std::vector<BYTE> block;
+    std::vector<uint8_t> block;
     std::string text;
     for (size_t g = 0; g < tables.groupCount; ++g) {
         for (size_t r = 0; r < tables.groups[g].count; ++r) {

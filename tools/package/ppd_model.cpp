@@ -1,6 +1,6 @@
 #include "ppd_model.h"
 
-#include "settings/private_part.h"
+#include "core/private_part.h"
 #include "core/settings_fields.h"
 
 #include <algorithm>
@@ -501,7 +501,7 @@ std::string CheckOptions(const std::vector<PpdOption>& options) {
 PpdModel BuildPpdModel(const PackageTables& tables, int resolutionDpi, std::string& error) {
     error.clear();
     PpdModel model{};
-    std::vector<BYTE> block(kSettingsBlockBytes, 0);
+    std::vector<uint8_t> block(kSettingsBlockBytes, 0);
     SetDefaultSettings(SettingsSpan{block.data(), block.size()});
     const SettingsView defaults{block.data(), block.size()};
     for (size_t g = 0; g < kPpdGroupCount; ++g) {

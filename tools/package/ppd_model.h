@@ -6,7 +6,7 @@
 #pragma once
 
 #include "core/feature_tables.h"
-#include "settings/paper.h"
+#include "core/paper_table.h"
 #include "core/settings_access.h"
 
 #include <cstddef>
