@@ -31,7 +31,7 @@ std::vector<Field> MakeFields() {
     std::vector<Field> fields;
     for (size_t i = 0; i < kSettingsFieldCount; ++i) {
         const SettingField& field = SettingsFieldAt(i);
-        fields.push_back(Field{field.name, field.offset, field.bytes, TypeOf(field)});
+        fields.push_back(Field{field.name, field.offset, field.bytes, TypeOf(field), &field});
     }
     return fields;
 }
@@ -122,9 +122,7 @@ const char* JsonTypeName(FieldType type) {
 bool IsNumber(const Field& field) { return field.type == FieldType::Signed || field.type == FieldType::Unsigned; }
 
 int64_t ReadNumber(const Field& field, const SettingsBlock& block) {
-    const SettingsView view{block.data(), block.size()};
-    return ReadSettingNumber(view, field.offset, field.bytes,
-                             field.type == FieldType::Signed ? FieldSign::Signed : FieldSign::Unsigned);
+    return ReadField(SettingsView{block.data(), block.size()}, *field.descriptor);
 }
 
 bool ApplyRawAssignment(const std::string& name, const std::string& value, SettingsBlock* block, std::string* problem) {
@@ -170,10 +168,10 @@ bool IsNumberText(const std::string& text) {
 std::string SpeltValue(const ReplaceRow& row, const Field& field, int64_t value, int64_t binding) {
     SettingsBlock block{};
     const SettingsSpan span{block.data(), block.size()};
-    WriteSettingNumber(span, field.offset, field.bytes, value);
-    if (field.offset != kSettingBinding.offset) WriteSettingNumber(span, kSettingBinding.offset, 1, binding);
+    WriteField(span, *field.descriptor, value);
+    if (field.offset != kSettingBinding.offset) WriteField(span, kSettingBinding, binding);
     // The zoom rate is written only with manual zoom on.
-    WriteSettingNumber(span, kSettingManualZoom.offset, 1, 1);
+    WriteField(span, kSettingManualZoom, 1);
     std::string spelt;
     if (!FillReplaceValue(row, SettingsView{block.data(), block.size()}, spelt)) return "";
     return spelt;
@@ -332,9 +330,8 @@ bool SpellField(const Field& field, const SettingsBlock& block, std::string* val
             // The spelling must store the same bytes back.
             SettingsBlock stored = block;
             std::string problem;
-            const SettingField* core = FindSettingsField(field.name);
-            return core != nullptr &&
-                   !StoreFieldText(SettingsSpan{stored.data(), stored.size()}, *core, *value, problem).Failed() &&
+            return !StoreFieldText(SettingsSpan{stored.data(), stored.size()}, *field.descriptor, *value, problem)
+                        .Failed() &&
                    stored == block;
         }
     }
@@ -377,16 +374,14 @@ bool StoreField(const Field& field, const std::string& value, SettingsBlock* blo
                            ".." + std::to_string(high) + ")";
                 return false;
             }
-            WriteSettingNumber(span, field.offset, field.bytes, number);
+            WriteField(span, *field.descriptor, number);
             return true;
         }
         case FieldType::Text:
         case FieldType::PageList: {
             // Texts and page lists are stored as the core stores them for every host.
-            const SettingField* core = FindSettingsField(field.name);
             std::string coreProblem;
-            const Status stored =
-                core == nullptr ? kStatusInvalidArgument : StoreFieldText(span, *core, value, coreProblem);
+            const Status stored = StoreFieldText(span, *field.descriptor, value, coreProblem);
             if (stored == kStatusOutOfMemory) throw std::bad_alloc();
             *problem = coreProblem;
             return !stored.Failed();

@@ -12,6 +12,7 @@
 
 #include "core/private_part.h"
 #include "core/settings_access.h"
+#include "core/settings_fields.h"
 
 #include <array>
 #include <cstddef>
@@ -32,6 +33,9 @@ struct Field {
     size_t offset;  // from the first byte of the settings block
     size_t bytes;
     FieldType type;
+    // The core's descriptor the place above comes from; values are read and
+    // written through it.
+    const SettingField* descriptor;
 };
 
 // The rows of the settings table, and the three fields the plug-in reads that

@@ -8,6 +8,7 @@
 #include "core/pjl_header.h"
 #include "pjl_decode.h"
 #include "core/feature_tables.h"
+#include "core/settings_text.h"
 #include "settings_text.h"
 #include "spool_reader.h"
 
@@ -165,9 +166,9 @@ public:
         }
         for (const InsertRow& row : kInsertTable) {
             if (block.keyword != row.keyword || row.source != InsertSource::Field || !Knows(row.offset)) continue;
-            if (row.kind != InsertKind::Int32 && row.kind != InsertKind::Int16) return "";
-            const int64_t number =
-                row.kind == InsertKind::Int32 ? ReadSettingS32(view, row.offset) : ReadSettingS16(view, row.offset);
+            const SettingField* field = FindSettingsFieldAt(row.offset);
+            if ((row.kind != InsertKind::Int32 && row.kind != InsertKind::Int16) || field == nullptr) return "";
+            const int64_t number = ReadFieldValue(view, *field);
             const std::string expected = std::to_string(number);
             return block.commentValue == expected ? "" : Expected(block, expected, row.offset);
         }

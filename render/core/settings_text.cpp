@@ -158,6 +158,13 @@ const SettingField* FindSettingsField(std::string_view name) noexcept {
     return nullptr;
 }
 
+const SettingField* FindSettingsFieldAt(size_t offset) noexcept {
+    for (const SettingField& field : kFieldIndex.fields) {
+        if (field.offset == offset) return &field;
+    }
+    return nullptr;
+}
+
 Status StoreFieldText(SettingsSpan span, const SettingField& field, std::string_view value,
                       std::string& problem) noexcept {
     CORE_RETURN_IF(kStatusInvalidArgument, !FieldInside(AsView(span), field.offset, field.bytes) || field.bytes == 0);

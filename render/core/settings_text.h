@@ -19,6 +19,10 @@ const SettingField& SettingsFieldAt(size_t index) noexcept;
 // Exact and case-sensitive, like the settings table; null when none is.
 const SettingField* FindSettingsField(std::string_view name) noexcept;
 
+// The field that begins at offset (how the feature code's insert rows keep
+// theirs); null when none does.
+const SettingField* FindSettingsFieldAt(size_t offset) noexcept;
+
 // Stores a value spelt as a settings file spells it: a decimal number with an
 // optional sign for a number field, UTF-8 for a text field (cleared whole
 // first), digits, "," and "-" for a page list ("1,3-5"). kStatusOk; or

@@ -16,6 +16,14 @@ TEST(SettingsFields, NamesInOffsetOrderWithTheThreeExtraFields) {
         EXPECT_LT(SettingsFieldAt(i - 1).offset, SettingsFieldAt(i).offset) << i;
     }
     EXPECT_STREQ(SettingsFieldAt(0).name, "Identification");
+    for (size_t i = 0; i < kSettingsFieldCount; ++i) {
+        const SettingField& field = SettingsFieldAt(i);
+        EXPECT_EQ(FindSettingsFieldAt(field.offset), &field) << field.name;
+        if (field.bytes > 1) {
+            EXPECT_EQ(FindSettingsFieldAt(field.offset + 1u), nullptr) << field.name;
+        }
+    }
+    EXPECT_EQ(FindSettingsFieldAt(kSettingsBlockBytes), nullptr);
     ASSERT_NE(FindSettingsField("UserName"), nullptr);
     EXPECT_EQ(FindSettingsField("UserName")->offset, kSettingUserName.offset);
     EXPECT_EQ(FindSettingsField("ztduplex"), nullptr);

@@ -2,6 +2,7 @@
 
 #include "core/private_part.h"
 #include "core/settings_fields.h"
+#include "core/settings_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -320,9 +321,10 @@ PpdChoice Choice(const std::string& option, const std::string& name, const std::
 bool ReplacesItsOwnBlock(const InsertRow& row) { return std::string(row.anchors) == std::string(row.keyword) + " "; }
 
 std::string NumberAt(SettingsView settings, const InsertRow& row) {
+    const SettingField* field = FindSettingsFieldAt(row.offset);
     switch (row.kind) {
-        case InsertKind::Int16: return std::to_string(ReadSettingS16(settings, row.offset));
-        case InsertKind::Int32: return std::to_string(ReadSettingS32(settings, row.offset));
+        case InsertKind::Int16:
+        case InsertKind::Int32: return field != nullptr ? std::to_string(ReadFieldValue(settings, *field)) : "";
         case InsertKind::Text:
         case InsertKind::PageList: break;
     }
