@@ -22,6 +22,16 @@
 // Inside a catch block: E_OUTOFMEMORY for std::bad_alloc, else E_UNEXPECTED.
 HRESULT CaughtExceptionResult() noexcept;
 
+// The cause of a Win32 call that just failed: HRESULT_FROM_WIN32 of the thread's
+// last error, or E_FAIL when the last error holds nothing that result can carry
+// (zero, or a value past 16 bits); the caller's last error then stays as it is.
+[[nodiscard]] HRESULT LastErrorResult() noexcept;
+
+// A result in the driver's convention, at a COM edge whose caller reads the
+// reason of a failure from the thread's last error: a success as it is, a
+// failure as E_FAIL, its Win32 cause (when it has one) set as the last error.
+[[nodiscard]] HRESULT DriverConventionResult(HRESULT result) noexcept;
+
 #define RENDER_TRACE_FAILURE(hr, expression)                                  \
     do {                                                                      \
         if (debugTraceOn) TraceFailure(__FILE__, __LINE__, expression, (hr)); \

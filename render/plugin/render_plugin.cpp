@@ -107,7 +107,7 @@ HRESULT STDMETHODCALLTYPE RenderPlugin::GetInfo(DWORD dwMode, PVOID pBuffer, DWO
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam) noexcept {
-    return HandleDevMode(dwMode, pOemDMParam, coreHelper.Get(), modules);
+    return DriverConventionResult(HandleDevMode(dwMode, pOemDMParam, coreHelper.Get(), modules));
 }
 
 HRESULT STDMETHODCALLTYPE RenderPlugin::EnableDriver(DWORD DriverVersion, DWORD, PDRVENABLEDATA pded) noexcept {

@@ -368,7 +368,8 @@ void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, Setti
     }
 }
 
-HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper, const ModuleContext& modules) {
+[[nodiscard]] HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreHelper,
+                                    const ModuleContext& modules) {
     const DWORD cdmMode = dwMode == OEMDM_DEFAULT ? CDM_DRIVER_DEFAULT : CDM_CONVERT;
     if (modules.sibling == nullptr) {
         return S_OK;
@@ -406,7 +407,7 @@ HRESULT RunConversion(DWORD dwMode, OEMDMPARAM& param, IPrintCoreHelperPS* coreH
         (void)MatchSiblingPaper(modules, &inDm->dmPaperSize, param.hPrinter, printer.name, inDm);
     }
     LONG size = static_cast<LONG>(kPublicBytes + layout.extra);
-    RETURN_HR_IF(E_FAIL, convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE);
+    RETURN_HR_IF(LastErrorResult(), convert(nameArg, inDm, c.out.Devmode(), &size, cdmMode) == FALSE);
     if (publicOut != nullptr) {
         ReturnPublicResult(c, cdmMode, paperBeforeMapping);
     }

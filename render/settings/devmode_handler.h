@@ -20,9 +20,12 @@
 // name the sibling library whose DrvConvertDevMode converts (without one the
 // request ends after the private part processing) and the plug-in's own module,
 // next to which the paper-list file lies. Returns
-// ProcessPrivatePart's failure unchanged, E_FAIL when the sibling refuses the
-// conversion (the request's DEVMODEs and private parts then stay as the private
-// part processing left them), else S_OK. A request that has an output private
+// ProcessPrivatePart's failure unchanged, the sibling's last error (as
+// LastErrorResult takes it) when the sibling refuses the conversion (the
+// request's DEVMODEs and private parts then stay as the private part processing
+// left them), else S_OK. A failure keeps its cause and leaves the thread's last
+// error alone; the COM method hands it to the driver through
+// DriverConventionResult. A request that has an output private
 // part in too small a buffer fails in the private part processing, before
 // anything is written. Without an input private part the sibling converts the
 // output private part as that processing left it. Never throws.

@@ -6,10 +6,12 @@
 #include "platform/platform.h"
 
 // The OEMDM_* request on the private part itself: size, default, convert or
-// merge. S_OK, or E_FAIL with the last error ERROR_INVALID_PARAMETER for a
-// missing parameter block, an unknown mode or a default request without an
-// output, ERROR_INSUFFICIENT_BUFFER (nothing written) when there is an output
-// and cbBufSize is below kPrivatePartBytes. A convert or merge request without an output
+// merge. S_OK, or the failure with its cause (the thread's last error is left
+// alone; DriverConventionResult makes it the driver's E_FAIL and last error):
+// HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER) for a missing parameter block, an
+// unknown mode or a default request without an output,
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) (nothing written) when there is
+// an output and cbBufSize is below kPrivatePartBytes. A convert or merge request without an output
 // does nothing and answers S_OK. A convert request without an input writes the
 // header and the defaults into its output; a merge request without an input
 // writes the header of its output and validates it. Never throws.

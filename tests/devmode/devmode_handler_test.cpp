@@ -1,5 +1,6 @@
 #include "devmode_fixture.h"
 #include "harness/core_helper.h"
+#include "common/result_macros.h"
 #include "settings/devmode_handler.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,8 @@ sim::Form Form(const char16_t* name, DWORD flags, LONG width, LONG height) {
 class HandleDevModeTest : public SiblingFixture {
 protected:
     HRESULT Run(DWORD mode, Request& r, IPrintCoreHelperPS* helper) {
-        return HandleDevMode(mode, r.Wire(printer_), helper, modules);
+        // As the plug-in's DevMode method hands it to the driver.
+        return DriverConventionResult(HandleDevMode(mode, r.Wire(printer_), helper, modules));
     }
 
     harness::CoreHelper helper_;
@@ -431,7 +433,7 @@ TEST_F(HandleDevModeTest, SizeRequestAndBadRequestsNeverReachTheSibling) {
 
     Request unknown = ConvertRequest(DMPAPER_A4);
     EXPECT_EQ(Run(7, unknown, &helper_), E_FAIL);
-    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, modules), E_FAIL);
+    EXPECT_EQ(DriverConventionResult(HandleDevMode(OEMDM_MERGE, nullptr, &helper_, modules)), E_FAIL);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
     EXPECT_EQ(Sibling().capabilityCalls, 0u);
@@ -662,6 +664,73 @@ TEST_F(HandleDevModeTest, OlderPublicDevmodesAreCopiedOnlyAsFarAsTheyDeclare) {
     stub.publicOut = MakePublic(DMPAPER_A4, 72, 0);
     EXPECT_EQ(Run(OEMDM_MERGE, stub, &helper_), S_OK);
     EXPECT_EQ(sim::DebugOutput().size(), 1u);  // only the first request's line
+}
+
+// ---------------------------------------------------------------------------
+// A failure keeps its cause until the COM method turns it into E_FAIL and the
+// last error.
+
+TEST_F(HandleDevModeTest, FailuresCarryTheirCauseAndLeaveTheLastErrorAlone) {
+    constexpr DWORD kUntouched = 0xC0DE;
+    struct Case {
+        const char* what;
+        DWORD mode;
+        bool noParam;
+        bool noOutput;
+        bool refuse;
+        HRESULT cause;
+    };
+    const Case cases[] = {
+        {"no parameter block", OEMDM_MERGE, true, false, false, HRESULT(0x80070057)},
+        {"unknown mode", 7, false, false, false, HRESULT(0x80070057)},
+        {"default without output", OEMDM_DEFAULT, false, true, false, HRESULT(0x80070057)},
+        {"sibling refuses", OEMDM_MERGE, false, false, true, HRESULT(0x80070057)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SiblingTestReset(Sibling());
+        Sibling().refuseConversion = c.refuse;
+        Request r = ConvertRequest(DMPAPER_A4);
+        if (c.noOutput) r.privateOut.clear();
+        SetLastError(kUntouched);
+        const HRESULT cause = HandleDevMode(c.mode, c.noParam ? nullptr : r.Wire(printer_), &helper_, modules);
+        EXPECT_EQ(cause, c.cause);
+        // The sibling's own SetLastError stands; nothing of ours touched it.
+        EXPECT_EQ(GetLastError(), c.refuse ? DWORD{ERROR_INVALID_PARAMETER} : kUntouched);
+        SetLastError(kUntouched);
+        EXPECT_EQ(DriverConventionResult(cause), E_FAIL);
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    }
+}
+
+TEST(DriverConvention, WinCausesBecomeTheLastErrorOthersLeaveIt) {
+    constexpr DWORD kUntouched = 0xC0DE;
+    struct Case {
+        HRESULT result;
+        HRESULT expected;
+        DWORD lastError;
+    };
+    const Case cases[] = {
+        {S_OK, S_OK, kUntouched},
+        {S_FALSE, S_FALSE, kUntouched},
+        {HRESULT(0x8007007A), E_FAIL, ERROR_INSUFFICIENT_BUFFER},
+        {E_OUTOFMEMORY, E_FAIL, ERROR_OUTOFMEMORY},
+        {E_FAIL, E_FAIL, kUntouched},
+        {E_POINTER, E_FAIL, kUntouched},
+    };
+    for (const Case& c : cases) {
+        SetLastError(kUntouched);
+        EXPECT_EQ(DriverConventionResult(c.result), c.expected) << std::hex << c.result;
+        EXPECT_EQ(GetLastError(), c.lastError) << std::hex << c.result;
+    }
+    // What a failed Win32 call left, as far as HRESULT_FROM_WIN32 can carry it.
+    const std::pair<DWORD, HRESULT> lastErrors[] = {
+        {0, E_FAIL}, {ERROR_ACCESS_DENIED, HRESULT(0x80070005)}, {0xFFFF, HRESULT(0x8007FFFF)}, {0x10000, E_FAIL}};
+    for (const auto& [error, expected] : lastErrors) {
+        SetLastError(error);
+        EXPECT_EQ(LastErrorResult(), expected) << error;
+        EXPECT_EQ(GetLastError(), error);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // must leave every field inside its rule.
 #include "fuzz_support.h"
 
+#include "common/result_macros.h"
 #include "settings/private_part.h"
 #include "core/settings_access.h"
 
@@ -195,7 +196,7 @@ TEST(PrivatePartFuzz, RequestsStayInsideTheirBuffersAndLeaveValidParts) {
         param.pOEMDMIn = hasIn ? in.data() : nullptr;
         param.pOEMDMOut = hasOut ? out.data() : nullptr;
         param.cbBufSize = bufSize;
-        const HRESULT hr = ProcessPrivatePart(mode, &param);
+        const HRESULT hr = DriverConventionResult(ProcessPrivatePart(mode, &param));
 
         EXPECT_EQ(in, inBefore) << context << ": the input was written";
         // A request with an output writes it, with or without an input.

@@ -1,5 +1,7 @@
 #include "settings/private_part.h"
 
+#include "common/result_macros.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +9,11 @@
 #include <vector>
 
 namespace {
+
+// The request's result as the plug-in's DevMode method hands it to the driver.
+HRESULT AsTheDriverSees(DWORD mode, POEMDMPARAM param) {
+    return DriverConventionResult(ProcessPrivatePart(mode, param));
+}
 
 constexpr size_t kHeader = 12;
 constexpr size_t kPart = 12016;
@@ -50,27 +57,27 @@ OEMDMPARAM Param(void* in, void* out, DWORD bufSize) {
 
 TEST(ProcessPrivatePart, SizeRequest) {
     OEMDMPARAM p = Param(nullptr, nullptr, 0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_SIZE, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_SIZE, &p), S_OK);
     EXPECT_EQ(p.cbBufSize, 12016u);
 }
 
 TEST(ProcessPrivatePart, RefusesMissingBlockAndUnknownModes) {
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_SIZE, nullptr), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_SIZE, nullptr), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     OEMDMPARAM p = Param(nullptr, nullptr, 0);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(5, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(5, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(0, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(0, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(ProcessPrivatePart, DefaultWritesHeaderAndDefaults) {
     std::vector<BYTE> out = Part(0xAA);
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_DEFAULT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_DEFAULT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));  // identification is the sibling's
     EXPECT_EQ(Get(out, 372, 2), B({1, 0}));
@@ -79,13 +86,13 @@ TEST(ProcessPrivatePart, DefaultWritesHeaderAndDefaults) {
 TEST(ProcessPrivatePart, DefaultRefusesAMissingOrShortOutput) {
     OEMDMPARAM p = Param(nullptr, nullptr, kPart);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_DEFAULT, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_DEFAULT, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
     std::vector<BYTE> out(kPart - 1, 0xAA);
     p = Param(nullptr, out.data(), kPart - 1);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_DEFAULT, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_DEFAULT, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(out, std::vector<BYTE>(kPart - 1, 0xAA));
 }
@@ -96,7 +103,7 @@ TEST(ProcessPrivatePart, ConvertFromAnotherSignatureGivesDefaults) {
     std::vector<BYTE> out = Part(0xAA);
     PutHeader(out, kPart, 0x4D534654, 1);
     OEMDMPARAM p = Param(in.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 372, 2), B({1, 0}));
     EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));  // nothing of the input
@@ -109,7 +116,7 @@ TEST(ProcessPrivatePart, ConvertCopiesAShortInputOverTheDefaults) {
     std::vector<BYTE> out = Part(0xAA);
     PutHeader(out, kPart, 0x4D534654, 1);
     OEMDMPARAM p = Param(in.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 372, 2), B({2, 0}));
     // The input's bytes where no rule applies; where one does, the output
@@ -129,7 +136,7 @@ TEST(ProcessPrivatePart, ConvertIsBoundedByTheOutputsDeclaredSize) {
     std::vector<BYTE> out = Part(0xAA);
     PutHeader(out, 100, 0x4D534654, 1);
     OEMDMPARAM p = Param(in.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 0, 88), std::vector<BYTE>(88, 0x33));
     EXPECT_EQ(Get(out, 88, 4), B({0xAA, 0xAA, 0xAA, 0xAA}));
@@ -142,7 +149,7 @@ TEST(ProcessPrivatePart, ForgedInputSizesNeverReadPastTheInput) {
     std::vector<BYTE> out = Part(0xAA);
     PutHeader(out, kPart, 0x4D534654, 1);
     OEMDMPARAM p = Param(tiny.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));
 
@@ -152,7 +159,7 @@ TEST(ProcessPrivatePart, ForgedInputSizesNeverReadPastTheInput) {
     out = Part(0xAA);
     PutHeader(out, 0xFFFFFFFF, 0x4D534654, 1);
     p = Param(huge.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 12000, 4), B({0x33, 0x33, 0x33, 0x33}));
 }
@@ -165,7 +172,7 @@ TEST(ProcessPrivatePart, ConvertWithAShortOutputBufferFails) {
     const std::vector<BYTE> before = out;
     OEMDMPARAM p = Param(in.data(), out.data(), 8000);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(out, before);
     EXPECT_FALSE(ConvertPrivatePart(in.data(), out.data(), 8000));
@@ -176,24 +183,24 @@ TEST(ProcessPrivatePart, ConvertWithAShortOutputBufferFails) {
 TEST(ProcessPrivatePart, ConvertWithoutInputGivesTheDefaultsAndWithoutOutputNothing) {
     std::vector<BYTE> out = Part(0xAA);
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
     std::vector<BYTE> defaults = Part(0xAA);
     p = Param(nullptr, defaults.data(), kPart);
-    ASSERT_EQ(ProcessPrivatePart(OEMDM_DEFAULT, &p), S_OK);
+    ASSERT_EQ(AsTheDriverSees(OEMDM_DEFAULT, &p), S_OK);
     EXPECT_EQ(out, defaults);
 
     std::vector<BYTE> shortOut(kPart - 1, 0xAA);
     p = Param(nullptr, shortOut.data(), kPart - 1);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(shortOut, std::vector<BYTE>(kPart - 1, 0xAA));
 
     std::vector<BYTE> in = Part(0x33);
     const std::vector<BYTE> inBefore = in;
     p = Param(in.data(), nullptr, 0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_CONVERT, &p), S_OK);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_CONVERT, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_MERGE, &p), S_OK);
     EXPECT_EQ(in, inBefore);
     EXPECT_FALSE(ConvertPrivatePart(nullptr, out.data(), kPart));
     EXPECT_FALSE(ValidatePrivatePart(nullptr, kPart));
@@ -202,7 +209,7 @@ TEST(ProcessPrivatePart, ConvertWithoutInputGivesTheDefaultsAndWithoutOutputNoth
 TEST(ProcessPrivatePart, MergeWithoutInputStillValidatesTheOutput) {
     std::vector<BYTE> out = Part(0xAA);
     OEMDMPARAM p = Param(nullptr, out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_MERGE, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 0, 14), std::vector<BYTE>(14, 0xAA));   // not a rule's field
     EXPECT_EQ(Get(out, 372, 2), B({1, 0}));                    // -21846 is no duplex
@@ -215,7 +222,7 @@ TEST(ProcessPrivatePart, MergeWithoutInputStillValidatesTheOutput) {
     std::vector<BYTE> shortOut(kPart - 1, 0xAA);
     p = Param(nullptr, shortOut.data(), kPart - 1);
     SetLastError(0);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), E_FAIL);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_MERGE, &p), E_FAIL);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(shortOut, std::vector<BYTE>(kPart - 1, 0xAA));
 }
@@ -239,7 +246,7 @@ TEST(ProcessPrivatePart, MergeClampsWidthAndPaper) {
     std::vector<BYTE> out = Part(0);
     PutHeader(out, kPart, 0x4D534654, 1);
     OEMDMPARAM p = Param(in.data(), out.data(), kPart);
-    EXPECT_EQ(ProcessPrivatePart(OEMDM_MERGE, &p), S_OK);
+    EXPECT_EQ(AsTheDriverSees(OEMDM_MERGE, &p), S_OK);
     EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 12), kOurHeader);
     EXPECT_EQ(Get(out, 1156, 4), B({0x28, 0x23, 0, 0}));  // 9000
     EXPECT_EQ(Get(out, 376, 2), B({9, 0}));
