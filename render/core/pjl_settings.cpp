@@ -528,7 +528,7 @@ ConverterFunction ConverterOf(PjlConverterKind kind) {
 
 }  // namespace
 
-const PjlIdentityRow kPjlIdentityTable[kPjlIdentityCount] = {
+constexpr PjlIdentityRow kPjlIdentityTable[kPjlIdentityCount] = {
     Identity("ZTPJLVERSION", PjlIdentityValue::Text, TEXT16("2.00"), 0),
     Identity("ZTPJLIDENTIFIER", PjlIdentityValue::Text, TEXT16("KELV_IJ_PJL"), 0),
     Identity("ZTRIPCONTROLFLAG", PjlIdentityValue::Number, nullptr, 13),
