@@ -409,8 +409,7 @@ TEST_F(StreamFilterTest, RewrittenTextGoesOutInChunksOf4096) {
     sink.limit = 3000;
     Feed("%!PS-Adobe-3.0\r\n%%BeginSetup\r\nA\r\n%%EndSetup\r\n");
     EXPECT_EQ(sink.offers, (std::vector<size_t>{30, 4096, 4096, 4000, 1000, 12}));
-    EXPECT_EQ(sink.Bytes(),
-              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + script.forcedOutput + "%%EndSetup\r\n");
+    EXPECT_EQ(sink.Bytes(), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + script.forcedOutput + "%%EndSetup\r\n");
 }
 
 TEST_F(StreamFilterTest, NewJobSendsWhatThePreviousOneLeftFirst) {
@@ -732,8 +731,7 @@ TEST_F(StreamFilterTest, FailedRewriteSendsItsPieceUnchangedAtOnce) {
     ASSERT_EQ(script.calls.size(), 2u);
     EXPECT_EQ(script.calls[1].text, "y\r\n");
     EXPECT_EQ(script.calls[1].sectionState, 2);
-    EXPECT_EQ(sink.Bytes(),
-              "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001) + "<2 -1>y\r\n</>%%EndSetup\r\n");
+    EXPECT_EQ(sink.Bytes(), "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n" + Filler(1001) + "<2 -1>y\r\n</>%%EndSetup\r\n");
 
     // The same at a section's end.
     script.failures = 1;

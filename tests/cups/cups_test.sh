@@ -206,14 +206,16 @@ done
 
 # A job canceled while the filter is in the middle of it: it ends canceled,
 # the filter neither hangs nor crashes, and the next job prints.
-id=$(cupsd_print q "$job" -o document-format=application/x-qm22t-slow)
-for i in $(seq 100); do
-    grep -aq "\[Job $id\] Started filter .*qm22t-cups" "$CUPSD_DIR/log/error_log" && break
+# It is canceled once the filter has written the header, on a queue of its
+# own whose file starts empty.
+cupsd_queue c "$ppd"
+id=$(cupsd_print c "$job" -o document-format=application/x-qm22t-slow)
+for i in $(seq 200); do
+    [ -s "$CUPSD_DIR/out/c.prn" ] && break
     sleep 0.05
 done
-sleep 0.5
-cancel "q-$id"
-state=$(cupsd_wait q "$id") || state=hung
+cancel "c-$id"
+state=$(cupsd_wait c "$id") || state=hung
 [ "$state" = canceled ] || fail "cancel: the job is $state"
 # cupsd calls the job canceled at once; the filter's own word and its exit
 # follow.
@@ -224,7 +226,7 @@ for i in $(seq 100); do
 done
 grep -aq "\[Job $id\] the job was canceled" "$CUPSD_DIR/log/error_log" || fail "cancel: the filter did not stop in order"
 if grep -a "\[Job $id\].*qm22t-cups.*crashed" "$CUPSD_DIR/log/error_log"; then fail "cancel: the filter crashed"; fi
-print_to q "$job" "$work/after.out" || fail "cancel: the next job did not print"
+print_to c "$job" "$work/after.out" || fail "cancel: the next job did not print"
 
 # The filter by hand: a usage, or no printer description.
 for row in "no PPD|PPD=|ERROR: no printer description" "bad copies|PPD=$ppd|ERROR: copies \"x\" is not a number"; do
