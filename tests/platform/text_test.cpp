@@ -12,14 +12,14 @@ protected:
     void SetUp() override { sim::Reset(); }
 };
 
-std::string Convert(UINT cp, const std::u16string& text, BOOL* usedDefault = nullptr,
-                    const char* defaultChar = nullptr) {
-    const int n =
-        WideCharToMultiByte(cp, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, defaultChar, usedDefault);
+std::string Convert(UINT cp, const std::u16string& text, BOOL* usedDefault = nullptr, const char* defaultChar = nullptr,
+                    DWORD flags = 0) {
+    const int n = WideCharToMultiByte(cp, flags, text.c_str(), static_cast<int>(text.size()), nullptr, 0, defaultChar,
+                                      usedDefault);
     std::string out(static_cast<size_t>(n), '\0');
     if (n > 0) {
-        const int m = WideCharToMultiByte(cp, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, defaultChar,
-                                          usedDefault);
+        const int m = WideCharToMultiByte(cp, flags, text.c_str(), static_cast<int>(text.size()), &out[0], n,
+                                          defaultChar, usedDefault);
         EXPECT_EQ(m, n);
     }
     return out;
@@ -72,7 +72,32 @@ TEST_F(Text, AnsiIsWindows1252WithQuestionMarkDefault) {
     EXPECT_EQ(Convert(CP_ACP, u"\u4e00", &used, "#"), "#");
     EXPECT_TRUE(used);
     EXPECT_EQ(Convert(CP_ACP, u"\u201c\u2122\u0178"), "\x93\x99\x9f");
-    EXPECT_EQ(Convert(CP_ACP, u"\U0001F600"), "?");
+    // Each unit of a pair is a character without a byte, as on Windows.
+    EXPECT_EQ(Convert(CP_ACP, u"\U0001F600", &used), "??");
+    EXPECT_TRUE(used);
+    EXPECT_EQ(Convert(CP_ACP, u"\U0001F600", nullptr, "#"), "##");
+}
+
+TEST_F(Text, AnsiBestFitUnlessRefused) {
+    struct Case {
+        std::u16string text;
+        DWORD flags;
+        const char* expected;
+        BOOL used;
+    };
+    const Case cases[] = {
+        {u"\u0100\u2500\uff5e\u3000", 0, "A-~ ", FALSE},
+        {u"\u0110\u2248\u0191", 0, "\xd0\x98\x83", FALSE},  // best fits into the upper half
+        {u"\u0100\u4e00", 0, "A?", TRUE},
+        {u"\u0100\u2500", WC_NO_BEST_FIT_CHARS, "??", TRUE},
+        {u"\u00e9\u20ac", WC_NO_BEST_FIT_CHARS, "\xe9\x80", FALSE},
+        {u"\u00ff\uff5f", 0, "\xff?", TRUE},  // just past the last best fit
+    };
+    for (const Case& c : cases) {
+        BOOL used = 2;
+        EXPECT_EQ(Convert(CP_ACP, c.text, &used, nullptr, c.flags), c.expected) << c.flags;
+        EXPECT_EQ(used, c.used) << c.expected;
+    }
 }
 
 TEST_F(Text, AnsiSizeQueryAndUnsupportedCodePage) {

@@ -2,6 +2,8 @@
 // pages, identity, clock and date formatting, debugger output, common controls.
 #include "platform/host/winsim_internal.h"
 
+#include "core/windows1252_table.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -215,28 +217,30 @@ bool DecodeUtf8To16(const unsigned char* in, size_t n, bool strict, std::u16stri
     return true;
 }
 
-// Windows-1252 bytes 0x80..0x9F. 0 marks the five bytes Windows maps to the C1
-// control characters of the same value (U+0081, U+008D, U+008F, U+0090, U+009D).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
+// Windows-1252's facts (core/windows1252_table.h) are shared as a header only:
+// the simulated system stays a test double that links nothing of the core.
 char16_t Cp1252ToUnicode(unsigned char b) {
     if (b < 0x80 || b >= 0xA0) return b;
-    const char16_t u = kCp1252High[b - 0x80];
+    const char16_t u = kWindows1252HighHalf[b - 0x80];
     return u != 0 ? u : b;
 }
 
-// -1 when the character has no Windows-1252 byte.
+// -1 when the character has no Windows-1252 byte of its own.
 int UnicodeToCp1252(char16_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
-    if (u >= 0x80 && u < 0xA0) return kCp1252High[u - 0x80] == 0 ? static_cast<int>(u) : -1;
+    if (u >= 0x80 && u < 0xA0) return kWindows1252HighHalf[u - 0x80] == 0 ? static_cast<int>(u) : -1;
     for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == u) return 0x80 + i;
+        if (kWindows1252HighHalf[i] == u) return 0x80 + i;
     }
     return -1;
+}
+
+// The byte Windows' best fit puts for a character without a byte of its own, or -1.
+int BestFitCp1252(char16_t u) {
+    const Windows1252BestFit* end = kWindows1252BestFit + kWindows1252BestFitCount;
+    const Windows1252BestFit* row = std::lower_bound(
+        kWindows1252BestFit, end, u, [](const Windows1252BestFit& r, char16_t unit) { return r.unit < unit; });
+    return row != end && row->unit == u ? row->byte : -1;
 }
 
 bool IsAnsiCodePage(UINT cp) { return cp == CP_ACP || cp == CP_THREAD_ACP || cp == 1252; }
@@ -729,21 +733,19 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
             SetLastError(ERROR_INVALID_FLAGS);
             return 0;
         }
-        // Windows also applies "best fit" replacements (e.g. U+0100 to 'A') unless
-        // WC_NO_BEST_FIT_CHARS is given; here every unmapped character becomes the
-        // default character, and a surrogate pair becomes one default character.
+        // As Windows: a character without a byte of its own takes its best fit
+        // (U+0100 gives 'A') unless WC_NO_BEST_FIT_CHARS is given, and a best fit
+        // is no use of the default character. Every other unit becomes the
+        // default character, each unit of a surrogate pair included ("??").
+        const bool bestFit = (dwFlags & WC_NO_BEST_FIT_CHARS) == 0;
         const char defaultChar = lpDefaultChar != nullptr ? *lpDefaultChar : '?';
         bool usedDefault = false;
         for (size_t i = 0; i < n; ++i) {
-            const char16_t c = lpWideCharStr[i];
-            const int b = UnicodeToCp1252(c);
+            int b = UnicodeToCp1252(lpWideCharStr[i]);
+            if (b < 0 && bestFit) b = BestFitCp1252(lpWideCharStr[i]);
             if (b >= 0) {
                 out.push_back(static_cast<char>(b));
                 continue;
-            }
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && lpWideCharStr[i + 1] >= 0xDC00 &&
-                lpWideCharStr[i + 1] <= 0xDFFF) {
-                ++i;
             }
             out.push_back(defaultChar);
             usedDefault = true;
