@@ -172,8 +172,9 @@ std::string SpeltValue(const ReplaceRow& row, const Field& field, int64_t value,
     const SettingsSpan span{block.data(), block.size()};
     WriteSettingNumber(span, field.offset, field.bytes, value);
     if (field.offset != kSettingBinding.offset) WriteSettingNumber(span, kSettingBinding.offset, 1, binding);
-    // The zoom rate is written only with manual zoom on.
-    WriteSettingNumber(span, kSettingManualZoom.offset, 1, 1);
+    // The zoom rate is written only with manual zoom on; the switch itself is
+    // spelt from the value asked for, not from this context.
+    if (field.offset != kSettingManualZoom.offset) WriteSettingNumber(span, kSettingManualZoom.offset, 1, 1);
     std::string spelt;
     if (!FillReplaceValue(row, SettingsView{block.data(), block.size()}, spelt)) return "";
     return spelt;
