@@ -170,8 +170,9 @@ std::string SpeltValue(const ReplaceRow& row, const Field& field, int64_t value,
     const SettingsSpan span{block.data(), block.size()};
     WriteField(span, *field.descriptor, value);
     if (field.offset != kSettingBinding.offset) WriteField(span, kSettingBinding, binding);
-    // The zoom rate is written only with manual zoom on.
-    WriteField(span, kSettingManualZoom, 1);
+    // The zoom rate is written only with manual zoom on; the switch itself is
+    // spelt from the value asked for, not from this context.
+    if (field.offset != kSettingManualZoom.offset) WriteField(span, kSettingManualZoom, 1);
     std::string spelt;
     if (!FillReplaceValue(row, SettingsView{block.data(), block.size()}, spelt)) return "";
     return spelt;

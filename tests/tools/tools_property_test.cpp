@@ -17,6 +17,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -103,6 +106,27 @@ TEST(SettingsText, DumpAppliedToTheDefaultsGivesTheBlockBackByteForByte) {
         // The comparison finds a difference exactly when there is one.
         ASSERT_EQ(qm22t::CompareBlocks(defaults, block).empty(), defaults == block);
         ASSERT_TRUE(qm22t::CompareBlocks(block, back).empty());
+    }
+}
+
+// The names people type are the ones the feature code writes for that value,
+// including the switch that decides whether other values are written at all.
+TEST(SettingsText, ValueNamesAreTheFeatureCodesSpelling) {
+    struct Case {
+        const char* field;
+        std::vector<std::pair<int64_t, std::string>> names;
+    };
+    const Case kCases[] = {
+        {"ZTManualZoom", {{0, "OFF"}, {1, "ON"}}},
+        {"ZTDuplex", {{1, "OFF"}, {2, "LongEdge"}, {3, "ShortEdge"}}},
+    };
+    for (const Case& c : kCases) {
+        const Field* field = qm22t::FindField(c.field);
+        ASSERT_NE(field, nullptr) << c.field;
+        std::vector<std::pair<int64_t, std::string>> names;
+        for (const qm22t::NamedValue& named : qm22t::DescribeField(*field).names)
+            names.emplace_back(named.value, named.name);
+        EXPECT_EQ(names, c.names) << c.field;
     }
 }
 
