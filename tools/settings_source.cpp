@@ -3,6 +3,7 @@
 #include "cli.h"
 
 #include "core/private_part.h"
+#include "core/settings_text.h"
 #include "harness/driver_session.h"
 
 #include <cstdio>
@@ -152,7 +153,7 @@ void ConvertThroughLibrary(PrivatePart* part) {
     const SettingsSpan settings{part->data() + kPrivatePartHeaderBytes, kSettingsBlockBytes};
     static const Char16 kIdentification[] = u"VTA/NP";
     static_assert(sizeof kIdentification == kIdentificationBytes, "the identification fills its field");
-    WriteSettingText(settings, 0, kIdentificationBytes / sizeof(Char16), kIdentification);
+    WriteFieldText(settings, *FindSettingsField("Identification"), kIdentification);
     ValidateSettings(settings);
 }
 
