@@ -48,3 +48,13 @@ Status CaughtExceptionStatus() noexcept;
         CORE_TRACE_FAILURE(coreCaught_, "catch (...)");     \
         return coreCaught_;                                 \
     }
+
+// The same for a function that fills `out`: what it held is dropped, so a
+// caller never sees half a result beside a failure.
+#define CORE_CATCH_CLEAR_RETURN(out)                        \
+    catch (...) {                                           \
+        (out).clear();                                      \
+        const Status coreCaught_ = CaughtExceptionStatus(); \
+        CORE_TRACE_FAILURE(coreCaught_, "catch (...)");     \
+        return coreCaught_;                                 \
+    }

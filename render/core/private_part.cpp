@@ -212,12 +212,8 @@ Status DecodePageList(const uint8_t* field, size_t size, Text16& out) noexcept {
             if (kSymbols[code] == 0) break;
             out.push_back(static_cast<Char16>(kSymbols[code]));
         }
-    } catch (...) {
-        out.clear();
-        const Status caught = CaughtExceptionStatus();
-        CORE_TRACE_FAILURE(caught, "catch (...)");
-        return caught;
     }
+    CORE_CATCH_CLEAR_RETURN(out)
     return kStatusOk;
 }
 

@@ -240,11 +240,7 @@ Status Utf8ToText16(std::string_view utf8, Text16& out) noexcept {
             }
             i += extra + 1;
         }
-    } catch (...) {
-        out.clear();
-        const Status caught = CaughtExceptionStatus();
-        CORE_TRACE_FAILURE(caught, "catch (...)");
-        return caught;
     }
+    CORE_CATCH_CLEAR_RETURN(out)
     return kStatusOk;
 }

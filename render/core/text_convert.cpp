@@ -24,12 +24,8 @@ public:
                 }
                 Append(c, out);
             }
-        } catch (...) {
-            out.clear();
-            const Status caught = CaughtExceptionStatus();
-            CORE_TRACE_FAILURE(caught, "catch (...)");
-            return caught;
         }
+        CORE_CATCH_CLEAR_RETURN(out)
         return kStatusOk;
     }
 
@@ -59,11 +55,8 @@ public:
         out.clear();
         try {
             out.resize(text.size());
-        } catch (...) {
-            const Status caught = CaughtExceptionStatus();
-            CORE_TRACE_FAILURE(caught, "catch (...)");
-            return caught;
         }
+        CORE_CATCH_RETURN()
         for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(Windows1252Byte(text[i]));
         return kStatusOk;
     }
