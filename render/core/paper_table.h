@@ -13,6 +13,19 @@
 constexpr int16_t kSiblingCustomPaper = 256;
 constexpr int16_t kDriverCustomPaper = 32767;
 
+// The custom page size the plug-in hands the PostScript driver, in whole points:
+// the size in tenths of a millimetre, rounded down, then clamped to these. They
+// hold the settings' page width and height bounds as that rounding gives them
+// (90 mm is 255.1 points and becomes 255), so a printer description that offers a
+// custom size must accept all of them.
+struct CustomPageRange {
+    int32_t minWidth;
+    int32_t maxWidth;
+    int32_t minLength;
+    int32_t maxLength;
+};
+constexpr CustomPageRange kCustomPagePoints{255, 964, 420, 1559};
+
 // The keyword that stands for "no page-size keyword found".
 constexpr const char* kCustomKeyword = "custom";
 

@@ -432,8 +432,10 @@ void SetDefaultOptions(IPrintCoreHelperPS* coreHelper, DEVMODEW* publicIn, Setti
 void FormatCustomPageSize(short width, short length, char (&text)[kCustomPageSizeTextBytes]) {
     const int points = 72;
     const int tenthsPerInch = 254;
-    const int w = std::clamp(width * points / tenthsPerInch, 255, 964);
-    const int l = std::clamp(length * points / tenthsPerInch, 420, 1559);
+    const int w =
+        std::clamp(width * points / tenthsPerInch, int{kCustomPagePoints.minWidth}, int{kCustomPagePoints.maxWidth});
+    const int l =
+        std::clamp(length * points / tenthsPerInch, int{kCustomPagePoints.minLength}, int{kCustomPagePoints.maxLength});
     std::snprintf(text, sizeof text, "%d %d 0 0 ShortEdge", w, l);
 }
 

@@ -606,15 +606,16 @@ TEST(PackageFiles, KeywordLabels) {
 }
 
 // ---------------------------------------------------------------------------
-// The custom page size: the range is the settings' page width and height in
-// whole points (256 points is the least above 90 mm, 963 the most below
-// 340 mm; 420 and 1559 for 148 and 550 mm), and a driver's custom-size job
-// still gets the plug-in's page size behind the page-size block.
+// The custom page size: the range is what the plug-in hands the driver for a
+// custom size (90 mm rounds down to 255 points, and the plug-in clamps to 964;
+// 420 and 1559 for 148 and 550 mm), so the smallest size the settings allow is
+// not refused, and a driver's custom-size job still gets the plug-in's page
+// size behind the page-size block.
 
 TEST_F(PackagePpd, CustomPageSizeWithinTheSettingsBounds) {
-    EXPECT_NE(GeneratedPpd().find("*HWMargins: 0 0 0 0\n*MaxMediaWidth: \"963\"\n*MaxMediaHeight: \"1559\"\n"
+    EXPECT_NE(GeneratedPpd().find("*HWMargins: 0 0 0 0\n*MaxMediaWidth: \"964\"\n*MaxMediaHeight: \"1559\"\n"
                                   "*CustomPageSize True: \"pop pop pop <</PageSize [5 -2 roll] /ImagingBBox null>> "
-                                  "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 256 963\n"
+                                  "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 255 964\n"
                                   "*ParamCustomPageSize Height: 2 points 420 1559\n"
                                   "*ParamCustomPageSize WidthOffset: 3 points 0 0\n"
                                   "*ParamCustomPageSize HeightOffset: 4 points 0 0\n"

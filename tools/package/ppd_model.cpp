@@ -1,5 +1,6 @@
 #include "ppd_model.h"
 
+#include "core/paper_table.h"
 #include "core/private_part.h"
 #include "core/settings_fields.h"
 #include "core/settings_text.h"
@@ -347,14 +348,20 @@ void SortChoices(std::vector<PpdChoice>& choices) {
 }
 
 // Whole points inside a range of hundredths of a millimetre.
-long PointsAtLeast(int32_t hundredths) { return (static_cast<long>(hundredths) * 72 + 2539) / 2540; }
-long PointsAtMost(int32_t hundredths) { return static_cast<long>(hundredths) * 72 / 2540; }
+constexpr long PointsAtLeast(int32_t hundredths) { return (static_cast<long>(hundredths) * 72 + 2539) / 2540; }
+constexpr long PointsAtMost(int32_t hundredths) { return static_cast<long>(hundredths) * 72 / 2540; }
 
 // The settings rows that bound a custom page size.
 constexpr const SettingRow* kPageWidthRow = FindSettingRow("ZTPageSizeWidth");
 constexpr const SettingRow* kPageHeightRow = FindSettingRow("ZTPageSizeHeight");
 static_assert(kPageWidthRow->rule == SettingRule::Clamp, "the page width is one range");
 static_assert(kPageHeightRow->rule == SettingRule::Clamp, "the page height is one range");
+
+static_assert(PointsAtMost(kPageWidthRow->ranges[0].low) >= kCustomPagePoints.minWidth &&
+                  PointsAtMost(kPageWidthRow->ranges[0].high) <= kCustomPagePoints.maxWidth &&
+                  PointsAtLeast(kPageHeightRow->ranges[0].low) >= kCustomPagePoints.minLength &&
+                  PointsAtMost(kPageHeightRow->ranges[0].high) <= kCustomPagePoints.maxLength,
+              "every page size the settings allow is one the description offers");
 
 // A paper size in PostScript points, from tenths of a millimetre.
 long Points(int32_t tenths) { return (static_cast<long>(tenths) * 72 + 127) / 254; }
@@ -529,9 +536,10 @@ PpdModel BuildPpdModel(const PackageTables& tables, int resolutionDpi, std::stri
     if (model.defaultPaper.empty()) model.defaultPaper = model.papers[0].keyword;
     model.options = std::move(options);
 
-    model.customSize =
-        PpdCustomSize{PointsAtLeast(kPageWidthRow->ranges[0].low), PointsAtMost(kPageWidthRow->ranges[0].high),
-                      PointsAtLeast(kPageHeightRow->ranges[0].low), PointsAtMost(kPageHeightRow->ranges[0].high)};
+    // The range is what the plug-in hands the driver for a custom size, so the
+    // driver never refuses a size the plug-in's own settings allow.
+    model.customSize = PpdCustomSize{kCustomPagePoints.minWidth, kCustomPagePoints.maxWidth,
+                                     kCustomPagePoints.minLength, kCustomPagePoints.maxLength};
     model.resolutionDpi = resolutionDpi;
     return model;
 }
