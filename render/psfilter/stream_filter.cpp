@@ -1,5 +1,6 @@
 #include "psfilter/stream_filter.h"
 
+#include "common/result_macros.h"
 #include "common/spooler_write.h"
 #include "psfilter/feature_blocks.h"
 
@@ -20,6 +21,14 @@ private:
     const FilterJob& job_;
 };
 
+// The spooler's refusal travels through the filter with its Win32 cause and
+// becomes the driver's E_FAIL and last error only here, where the driver
+// reads it. Out of memory and a missing pointer are answers of their own.
+HRESULT AtDriverEdge(Status status) noexcept {
+    if (status == kStatusOutOfMemory || status.Win32Error() == 0) return status.Code();
+    return DriverConventionResult(status.Code());
+}
+
 }  // namespace
 
 Result<size_t> SpoolerSink::Offer(ByteRange bytes) noexcept {
@@ -27,7 +36,8 @@ Result<size_t> SpoolerSink::Offer(ByteRange bytes) noexcept {
     const DWORD count = static_cast<DWORD>(bytes.size < kMostPerCall ? bytes.size : kMostPerCall);
     DWORD taken = 0;
     const HRESULT hr = WriteSpoolerOnce(printer_, bytes.data, count, &taken);
-    if (FAILED(hr)) return Status(hr);
+    // The spooler's reason is in the last error now; later calls may change it.
+    if (FAILED(hr)) return Status(hr == E_FAIL ? LastErrorResult() : hr);
     return static_cast<size_t>(taken);
 }
 
@@ -45,10 +55,10 @@ HRESULT StreamFilterWrite(StreamFilterState& state, const FilterJob& job, const 
     size_t taken = 0;
     const Status status = FilterWrite(state, StreamJob{sink, rewriter, job.settings}, data, count, &taken);
     if (written != nullptr) *written = static_cast<DWORD>(taken);
-    return status.Code();
+    return AtDriverEdge(status);
 }
 
 HRESULT StreamFilterFlush(StreamFilterState& state, HANDLE printer) noexcept {
     SpoolerSink sink(printer);
-    return FilterFlush(state, sink).Code();
+    return AtDriverEdge(FilterFlush(state, sink));
 }

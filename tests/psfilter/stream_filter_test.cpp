@@ -130,6 +130,21 @@ TEST_F(StreamFilterTest, SpoolerFailuresKeepTheirLastError) {
         SetLastError(0);
         EXPECT_EQ(Write("%!PS-Adobe-3.0\r\n"), E_FAIL);
         EXPECT_EQ(GetLastError(), c.error);
+        // The sink hands the filter the cause itself, not the last error.
+        if (c.fail) sim::FailCalls(sim::Api::WritePrinter, c.error, 0, 1);
+        SpoolerSink sink(printer);
+        const uint8_t byte = '%';
+        const Result<size_t> offered = sink.Offer(ByteRange(&byte, 1));
+        EXPECT_EQ(offered.status(), Status::FromWin32(c.error));
+        // What is still held goes out at the document's end, or fails the same way.
+        filter = StreamFilterState{};
+        sim::SetWriteLimit(sim::kNoLimit);
+        ASSERT_EQ(Write("%%BeginSetup\r\nA\r\n"), S_OK);
+        sim::SetWriteLimit(c.limit);
+        if (c.fail) sim::FailCalls(sim::Api::WritePrinter, c.error, 0, 1);
+        SetLastError(0);
+        EXPECT_EQ(Flush(), E_FAIL);
+        EXPECT_EQ(GetLastError(), c.error);
         sim::SetWriteLimit(sim::kNoLimit);
     }
 }
