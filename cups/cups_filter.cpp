@@ -39,6 +39,8 @@ volatile std::sig_atomic_t canceled = 0;
 void OnTerminate(int) { canceled = 1; }
 
 constexpr size_t kReadBytes = 64 * 1024;
+// The longest start LooksLikePostScript compares.
+constexpr size_t kJudgedBytes = 3;
 
 struct PpdCloser {
     void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
@@ -185,6 +187,17 @@ int main(int argc, char** argv) {
 
     std::string buffer(kReadBytes, '\0');
     ssize_t got = ReadSome(input.fd, &buffer);
+    // A pipe may hand the first bytes over one at a time: gather enough of
+    // them to judge the job by its start.
+    while (got > 0 && buffer.size() < kJudgedBytes) {
+        std::string more;
+        const ssize_t extra = ReadSome(input.fd, &more);
+        if (extra <= 0) {
+            if (extra < 0) got = extra;
+            break;
+        }
+        buffer += more;
+    }
     if (canceled) return Canceled();
     if (got < 0) return Fail(std::string("cannot read the job: ") + std::strerror(errno));
     if (got == 0) return Fail("the job is empty");

@@ -242,5 +242,13 @@ for row in "no PPD|PPD=|ERROR: no printer description" "bad copies|PPD=$ppd|ERRO
     [ "$status" -eq 1 ] && grep -q "^$message" "$work/hand.err" || fail "$name: exit $status, $(cat "$work/hand.err")"
 done
 
+# A job whose first bytes come through a pipe one at a time is still judged
+# by its start.
+status=0
+{ head -c 1 "$job"; sleep 0.2; tail -c +2 "$job"; } | PPD="$ppd" "$filter" 1 user title 1 "" \
+    >"$work/trickle.out" 2>"$work/trickle.err" || status=$?
+[ "$status" -eq 0 ] && grep -aq '^%!PS-Adobe-3.0' "$work/trickle.out" ||
+    fail "trickled job: exit $status, $(cat "$work/trickle.err")"
+
 echo "cups_test: ${#matrix[@]} combinations, $failures failures"
 [ "$failures" -eq 0 ]
