@@ -9,12 +9,12 @@
 //     byte: what reaches the spooler is the input with each rewritten piece
 //     replaced by its rewrite, what has not is still held, and the end of the
 //     document sends the rest; nothing is lost, duplicated or reordered.
-#include "psfilter/stream_filter.h"
-
-#include "platform/host/sim_control.h"
-#include "psfilter/feature_rewrite.h"
-#include "feature_templates.h"
-#include "fuzz_support.h"
+// They run on the core alone: a recording sink stands in for the spooler, the
+// compiled-in templates and a fixed user name and date for the module's and the
+// system's.
+#include "core/feature_rewrite.h"
+#include "core/stream_filter.h"
+#include "fuzz_rng.h"
 
 #include <gtest/gtest.h>
 
@@ -301,12 +301,47 @@ std::vector<std::string> RandomCalls(FuzzRng& rng, const std::string& stream, bo
     return calls;
 }
 
+// The spooler as these tests see it: at most `limit` bytes taken an offer,
+// nothing taken counted as a failure (as the spooler's sink does), and after
+// `failSkip` good offers the next `failCount` refused.
+struct SpoolerRecord final : ByteSink {
+    static constexpr size_t kNoLimit = SIZE_MAX;
+    size_t limit = kNoLimit;
+    unsigned failSkip = 0;
+    unsigned failCount = 0;
+    std::string bytes;
+
+    void Fail(unsigned skip, unsigned count) {
+        failSkip = skip;
+        failCount = count;
+    }
+    Result<size_t> Offer(ByteRange offered) noexcept override {
+        if (failCount > 0 && failSkip == 0) {
+            --failCount;
+            return kStatusFail;
+        }
+        if (failSkip > 0) --failSkip;
+        const size_t count = offered.size < limit ? offered.size : limit;
+        if (count == 0) return kStatusFail;
+        bytes.append(reinterpret_cast<const char*>(offered.data), count);
+        return count;
+    }
+};
+
+// What the simulated system gave the plug-in's tests: the account "alice" and
+// 7 December 2026 in its short date format.
+class FixedIdentity final : public JobIdentity {
+public:
+    Text16 UserName(SettingsView) const override { return u"alice"; }
+    Text16 TodaysDate() const override { return u"12/7/2026"; }
+};
+
 // The rewriter under test, wrapped: every piece it is given must be the input
 // bytes that follow what already reached the spooler.
 struct Accounting {
     const std::string* input = nullptr;
-    HANDLE printer = nullptr;
-    SetupRewriteFunction inner = nullptr;
+    const SpoolerRecord* sink = nullptr;
+    PieceRewriter* inner = nullptr;
     struct Piece {
         size_t offset;
         size_t length;
@@ -321,11 +356,15 @@ Accounting accounting;
 // The input bytes that have gone out so far, rewritten or not.
 size_t ConsumedInput(size_t sent) { return sent - accounting.replacingBytes + accounting.replacedBytes; }
 
-HRESULT AccountingRewrite(HMODULE module, const WCHAR* documentName, SettingsView settings, std::string_view piece,
-                          SectionState section, int orientation, std::string& out) {
+struct AccountingRewriter final : PieceRewriter {
+    Status Rewrite(std::string_view piece, SectionState section, int orientation, std::string& out) noexcept override;
+};
+
+Status AccountingRewriter::Rewrite(std::string_view piece, SectionState section, int orientation,
+                                   std::string& out) noexcept {
     size_t offset = 0;
     if (accounting.input != nullptr) {
-        offset = ConsumedInput(sim::WrittenBytes(accounting.printer).size());
+        offset = ConsumedInput(accounting.sink->bytes.size());
         const std::string& input = *accounting.input;
         EXPECT_TRUE(offset + piece.size() <= input.size() &&
                     input.compare(offset, piece.size(), piece.data(), piece.size()) == 0)
@@ -333,46 +372,34 @@ HRESULT AccountingRewrite(HMODULE module, const WCHAR* documentName, SettingsVie
     }
     EXPECT_GT(piece.size(), 0u);
     EXPECT_TRUE(section == SectionState::FirstPiece || section == SectionState::LaterPiece);
-    const HRESULT hr = accounting.inner(module, documentName, settings, piece, section, orientation, out);
-    if (SUCCEEDED(hr)) {
+    const Status status = accounting.inner->Rewrite(piece, section, orientation, out);
+    if (status.Ok()) {
         accounting.pieces.push_back({offset, piece.size(), out});
         accounting.replacedBytes += piece.size();
         accounting.replacingBytes += out.size();
     }
-    return hr;
+    return status;
 }
 
 // Hands every piece back unchanged.
-HRESULT IdentityRewrite(HMODULE, const WCHAR*, SettingsView, std::string_view piece, SectionState, int,
-                        std::string& out) {
-    out.assign(piece.data(), piece.size());
-    return S_OK;
-}
+struct IdentityRewriter final : PieceRewriter {
+    Status Rewrite(std::string_view piece, SectionState, int, std::string& out) noexcept override {
+        out.assign(piece.data(), piece.size());
+        return kStatusOk;
+    }
+};
 
 class StreamFilterProperty : public ::testing::Test {
 protected:
-    std::vector<BYTE> privatePart = std::vector<BYTE>(kPrivatePartBytes, 0);
-    HMODULE module = nullptr;
+    std::vector<uint8_t> privatePart = std::vector<uint8_t>(kPrivatePartBytes, 0);
+    const FeatureTemplates templates = CompiledFeatureTemplates();
+    const FixedIdentity identity;
 
     void SetUp() override {
         const char16_t identification[] = u"VTA/NP";
         std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
     }
-    void TearDown() override {
-        filter.reset();
-        sim::Reset();
-    }
-
-    void ResetMachine() {
-        sim::Reset();
-        sim::SetUserName(u"alice");
-        SYSTEMTIME day{};
-        day.wYear = 2026;
-        day.wMonth = 12;
-        day.wDay = 7;
-        sim::SetLocalTime(day);
-        module = sim::RegisterModule(u"/opt/chunking/QM22TRD.dll", kFeatureTemplates, 2);
-    }
+    void TearDown() override { filter.reset(); }
 
     SettingsView Settings() const { return SettingsView{privatePart.data() + kSettingsStart, kSettingsBytes}; }
 
@@ -391,9 +418,9 @@ protected:
                 continue;
             }
             std::string text;
-            EXPECT_EQ(RewriteSetupPiece(module, u"Report", Settings(), part.text, SectionState::FirstPiece,
-                                        part.orientation, text),
-                      S_OK);
+            EXPECT_EQ(RewriteSetupPieceWith(RewriteContext{templates, u"Report", Settings(), &identity}, part.text,
+                                            SectionState::FirstPiece, part.orientation, text),
+                      kStatusOk);
             out += text;
         }
         return out;
@@ -404,45 +431,46 @@ protected:
     // limits, when given, is the spooler's per-call limit before each call;
     // failAt marks the calls at which the spooler fails once (the driver then
     // goes on with empty calls until the spooler works again).
-    std::string Run(const std::string& stream, const std::vector<size_t>& sizes, const std::vector<DWORD>& limits,
-                    const char16_t* printerName, const std::vector<bool>& failAt = {}) {
-        const HANDLE printer = sim::AddPrinter(printerName);
+    std::string Run(const std::string& stream, const std::vector<size_t>& sizes, const std::vector<size_t>& limits,
+                    const std::vector<bool>& failAt = {}) {
+        SpoolerRecord spooler;
         StreamFilterState filter;
-        const FilterJob job{printer, module, Settings(), u"Report"};
+        FeatureRewriter rewriter(RewriteContext{templates, u"Report", Settings(), &identity});
+        const StreamJob job{spooler, rewriter, Settings()};
 
         size_t at = 0;
         for (size_t call = 0; call < sizes.size(); ++call) {
-            sim::SetWriteLimit(limits.empty() ? sim::kNoLimit : limits[call]);
+            spooler.limit = limits.empty() ? SpoolerRecord::kNoLimit : limits[call];
             const bool fail = !failAt.empty() && failAt[call];
-            if (fail) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, 0, 1);
+            if (fail) spooler.Fail(0, 1);
             const size_t count = sizes[call];
-            DWORD written = 0xDEAD;
-            HRESULT hr = StreamFilterWrite(filter, job, count == 0 && call % 2 == 0 ? nullptr : &stream[at],
-                                           static_cast<DWORD>(count), &written);
+            size_t written = 0xDEAD;
+            Status status =
+                FilterWrite(filter, job, count == 0 && call % 2 == 0 ? nullptr : &stream[at], count, &written);
             EXPECT_EQ(written, count) << "call " << call << " at " << at;
-            sim::StopFailing(sim::Api::WritePrinter);
-            for (int retry = 0; fail && hr != S_OK && retry < 3; ++retry) {
-                hr = StreamFilterWrite(filter, job, nullptr, 0, &written);
+            spooler.Fail(0, 0);
+            for (int retry = 0; fail && status != kStatusOk && retry < 3; ++retry) {
+                status = FilterWrite(filter, job, nullptr, 0, &written);
             }
-            EXPECT_EQ(hr, S_OK) << "call " << call << " at " << at;
+            EXPECT_EQ(status, kStatusOk) << "call " << call << " at " << at;
             // Outside a section at most the gathered short writes wait.
-            if (hr == S_OK && filter.section == SectionState::Passing && filter.passThroughOwed == 0) {
+            if (status == kStatusOk && filter.section == SectionState::Passing && filter.passThroughOwed == 0) {
                 EXPECT_LT(filter.pending.Length(), kGatherBytes) << "call " << call << " at " << at;
             }
             EXPECT_TRUE(StreamFilterStateIsSound(filter)) << "call " << call << " at " << at;
             at += count;
         }
-        sim::SetWriteLimit(sim::kNoLimit);
+        spooler.limit = SpoolerRecord::kNoLimit;
         EXPECT_EQ(at, stream.size());
         EXPECT_EQ(filter.unsent.Length(), 0u);
         EXPECT_EQ(filter.passThroughOwed, 0u);
         EXPECT_EQ(filter.section, SectionState::Passing);
         // The end of the document: nothing is held back afterwards.
-        EXPECT_EQ(StreamFilterFlush(filter, printer), S_OK);
+        EXPECT_EQ(FilterFlush(filter, spooler), kStatusOk);
         EXPECT_FALSE(filter.pending.HasBlock());
         EXPECT_FALSE(filter.setup.HasBlock());
         EXPECT_FALSE(filter.unsent.HasBlock());
-        return sim::WrittenBytes(printer);
+        return spooler.bytes;
     }
 
     // Call sizes from 1 byte to 10 KiB, spread evenly over their magnitude,
@@ -462,62 +490,65 @@ protected:
         }
         return sizes;
     }
-    // For the random streams: a fresh machine, settings and filter state.
-    HANDLE printer = nullptr;
+    // For the random streams: a fresh spooler, settings and filter state.
+    std::unique_ptr<SpoolerRecord> spooler;
     std::unique_ptr<StreamFilterState> filter;
-    FilterJob job{};
+    std::unique_ptr<FeatureRewriter> features;
+    IdentityRewriter unchanged;
+    AccountingRewriter accounted;
 
     void NewJob(FuzzRng& rng) {
-        sim::Reset();
-        sim::SetUserName(u"alice");
-        printer = sim::AddPrinter(u"Filter Printer");
-        module = sim::RegisterModule(u"/opt/robust/QM22TRD.dll", kFeatureTemplates, 2);
-        std::fill(privatePart.begin(), privatePart.end(), BYTE{0});
+        spooler.reset(new SpoolerRecord());
+        std::fill(privatePart.begin(), privatePart.end(), uint8_t{0});
         const char16_t identification[] = u"VTA/NP";
         std::memcpy(privatePart.data() + kSettingsStart, identification, sizeof identification);
         const int16_t orientation = static_cast<int16_t>(rng.Between(-1, 3));
         std::memcpy(privatePart.data() + kSettingsStart + kOrientationField, &orientation, sizeof orientation);
         filter.reset(new StreamFilterState());
-        job = FilterJob{printer, module, SettingsView{privatePart.data() + kSettingsStart, kSettingsBytes}, u"Fuzz"};
+        features.reset(new FeatureRewriter(RewriteContext{templates, u"Fuzz", Settings(), &identity}));
         accounting.pieces.clear();
         accounting.replacedBytes = 0;
         accounting.replacingBytes = 0;
-        accounting.printer = printer;
+        accounting.sink = spooler.get();
     }
 
-    HRESULT Write(const std::string& bytes, DWORD* written) {
+    Status Write(const std::string& bytes, size_t* written) { return Write(bytes.data(), bytes.size(), written); }
+    Status Write(const void* data, size_t count, size_t* written) {
         // Exactly the call's bytes in their own allocation, so a read past them is caught.
-        std::unique_ptr<char[]> exact(new char[bytes.size() + 1]);
-        std::memcpy(exact.get(), bytes.data(), bytes.size());
-        return StreamFilterWrite(*filter, job, exact.get(), static_cast<DWORD>(bytes.size()), written,
-                                 &AccountingRewrite);
+        std::unique_ptr<char[]> exact;
+        if (data != nullptr) {
+            exact.reset(new char[count + 1]);
+            std::memcpy(exact.get(), data, count);
+        }
+        return FilterWrite(*filter, StreamJob{*spooler, accounted, Settings()}, exact.get(), count, written);
     }
 
     // One stream through the filter, checking the accounting afterwards.
-    void RunAccounted(FuzzRng& rng, SetupRewriteFunction inner, const std::string& stream, const std::string& context) {
+    void RunAccounted(FuzzRng& rng, PieceRewriter& inner, const std::string& stream, const std::string& context) {
         accounting.input = &stream;
-        accounting.inner = inner;
+        accounting.inner = &inner;
         const bool failures = rng.OneIn(3);
-        if (rng.OneIn(3)) sim::SetWriteLimit(1 + rng.Below(5000));
-        if (failures) sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(20), 1 + rng.Below(3));
+        if (rng.OneIn(3)) spooler->limit = 1 + rng.Below(5000);
+        if (failures) spooler->Fail(rng.Below(20), 1 + rng.Below(3));
 
         for (const std::string& call : RandomCalls(rng, stream, true)) {
-            DWORD written = 0xDEAD;
-            const HRESULT hr = Write(call, &written);
+            size_t written = 0xDEAD;
+            const Status status = Write(call, &written);
             ASSERT_TRUE(StreamFilterStateIsSound(*filter)) << context;
-            ASSERT_TRUE(hr == S_OK || (failures && hr == E_FAIL)) << context << ": " << std::hex << hr;
+            ASSERT_TRUE(status == kStatusOk || (failures && status == kStatusFail))
+                << context << ": " << std::hex << status.Code();
             ASSERT_EQ(written, call.size()) << context;
         }
         // The spooler works again: empty calls send what it did not take.
-        sim::StopFailing(sim::Api::WritePrinter);
+        spooler->Fail(0, 0);
         for (int i = 0; i < 3; ++i) {
-            DWORD written = 0xDEAD;
-            ASSERT_EQ(Write(std::string(), &written), S_OK) << context;
+            size_t written = 0xDEAD;
+            ASSERT_EQ(Write(std::string(), &written), kStatusOk) << context;
             ASSERT_EQ(written, 0u);
         }
         EXPECT_EQ(filter->unsent.Length(), 0u) << context;
 
-        const std::string sent = sim::WrittenBytes(printer);
+        const std::string sent = spooler->bytes;
         const size_t consumed = ConsumedInput(sent.size());
         ASSERT_LE(consumed, stream.size()) << context;
         std::string expected;
@@ -535,8 +566,8 @@ protected:
         EXPECT_EQ(consumed + filter->pending.Length() + filter->setup.Length(), stream.size())
             << context << ": bytes were lost or duplicated";
         // The end of the document sends the rest as it was.
-        ASSERT_EQ(StreamFilterFlush(*filter, printer), S_OK) << context;
-        const std::string all = sim::WrittenBytes(printer);
+        ASSERT_EQ(FilterFlush(*filter, *spooler), kStatusOk) << context;
+        const std::string& all = spooler->bytes;
         ASSERT_EQ(all.size() - sent.size(), stream.size() - consumed) << context;
         EXPECT_TRUE(all.compare(sent.size(), std::string::npos, stream, consumed, std::string::npos) == 0) << context;
         EXPECT_FALSE(filter->pending.HasBlock()) << context;
@@ -550,13 +581,12 @@ TEST_F(StreamFilterProperty, OutputIsTheSameHoweverTheStreamIsCut) {
     int lfJobs = 0;
     for (unsigned seed = 1; seed <= kCases; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        ResetMachine();
         std::mt19937 rng(seed * 7919u);
         const int16_t settingsOrientation = static_cast<int16_t>(1 + rng() % 2);
         SetOrientationSetting(settingsOrientation);
         const Job job = JobGenerator(seed, settingsOrientation).Make();
 
-        const std::string whole = Run(job.stream, {job.stream.size()}, {}, u"Whole");
+        const std::string whole = Run(job.stream, {job.stream.size()}, {});
         // The rewriter did its work: every section got our blocks.
         if (job.lfOnly) {
             ++lfJobs;
@@ -572,31 +602,31 @@ TEST_F(StreamFilterProperty, OutputIsTheSameHoweverTheStreamIsCut) {
         }
 
         const std::vector<size_t> sizes = Cuts(rng, job.stream.size());
-        const std::string cut = Run(job.stream, sizes, {}, u"Cut");
+        const std::string cut = Run(job.stream, sizes, {});
         ASSERT_EQ(cut.size(), whole.size()) << sizes.size() << " calls";
         ASSERT_EQ(FirstDifference(cut, whole), whole.size()) << sizes.size() << " calls";
 
         // A spooler that takes a different share of each call.
         const std::vector<size_t> otherSizes = Cuts(rng, job.stream.size());
-        std::vector<DWORD> limits;
+        std::vector<size_t> limits;
         std::uniform_real_distribution<double> limitMagnitude(0.0, std::log(6000.0));
         for (size_t i = 0; i < otherSizes.size(); ++i) {
-            limits.push_back(static_cast<DWORD>(std::exp(limitMagnitude(rng))));
+            limits.push_back(static_cast<size_t>(std::exp(limitMagnitude(rng))));
         }
-        const std::string partial = Run(job.stream, otherSizes, limits, u"Partial");
+        const std::string partial = Run(job.stream, otherSizes, limits);
         ASSERT_EQ(partial.size(), whole.size());
         ASSERT_EQ(FirstDifference(partial, whole), whole.size());
 
         // A spooler that fails now and then, after taking part of a call.
         std::vector<bool> failAt;
         for (size_t i = 0; i < otherSizes.size(); ++i) failAt.push_back(rng() % 6 == 0);
-        const std::string failing = Run(job.stream, otherSizes, limits, u"Failing", failAt);
+        const std::string failing = Run(job.stream, otherSizes, limits, failAt);
         ASSERT_EQ(failing.size(), whole.size());
         ASSERT_EQ(FirstDifference(failing, whole), whole.size());
 
         // Every byte in a call of its own, for some of the jobs.
         if (seed % 25 == 0 && !job.longLine) {
-            const std::string bytes = Run(job.stream, std::vector<size_t>(job.stream.size(), 1), {}, u"Bytes");
+            const std::string bytes = Run(job.stream, std::vector<size_t>(job.stream.size(), 1), {});
             ASSERT_EQ(bytes.size(), whole.size());
             ASSERT_EQ(FirstDifference(bytes, whole), whole.size());
         }
@@ -610,7 +640,6 @@ TEST_F(StreamFilterProperty, OutputIsTheSameHoweverTheStreamIsCut) {
 // document setup's orientation block takes the settings' value, and whose other
 // bytes, a zero byte among them, pass unchanged.
 TEST_F(StreamFilterProperty, SmallJobCutAtEveryByteKeepsItsBytes) {
-    ResetMachine();
     SetOrientationSetting(2);
     const char job[] =
         "%!PS-Adobe-3.0\r\n%%BeginSetup\r\n"
@@ -640,10 +669,9 @@ TEST_F(StreamFilterProperty, SmallJobCutAtEveryByteKeepsItsBytes) {
         "featurebegin{\r\n%%BeginFeature: *ZTOrientation Landscape\r\n"
         "(Landscape) /Custom /ProcSet findresource /ZTOrientation get exec\r\n%%EndFeature\r\n}featurecleanup\r\n"
         "B\r\n%%EndPageSetup\r\n%%EOF\r\n";
-    EXPECT_EQ(Run(stream, {stream.size()}, {}, u"Whole"), expected);
-    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), {}, u"Bytes"), expected);
-    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), std::vector<DWORD>(stream.size(), 1), u"Trickle"),
-              expected);
+    EXPECT_EQ(Run(stream, {stream.size()}, {}), expected);
+    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), {}), expected);
+    EXPECT_EQ(Run(stream, std::vector<size_t>(stream.size(), 1), std::vector<size_t>(stream.size(), 1)), expected);
 }
 
 TEST_F(StreamFilterProperty, IdentityRewritesReproduceTheInputExactly) {
@@ -653,8 +681,8 @@ TEST_F(StreamFilterProperty, IdentityRewritesReproduceTheInputExactly) {
         NewJob(rng);
         std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(200));
         stream += rng.OneIn(2) ? "%%EOF\r\n" : "\r\n%%EOF\r\n";
-        RunAccounted(rng, &IdentityRewrite, stream, "round " + std::to_string(round));
-        EXPECT_EQ(sim::WrittenBytes(printer), stream) << "round " << round;
+        RunAccounted(rng, unchanged, stream, "round " + std::to_string(round));
+        EXPECT_EQ(spooler->bytes, stream) << "round " << round;
         rewrites += accounting.pieces.size();
         if (HasFailure()) return;
     }
@@ -667,7 +695,7 @@ TEST_F(StreamFilterProperty, FeatureRewritesReplaceOnlyTheirPieces) {
     for (int round = 0; round < 60; ++round) {
         NewJob(rng);
         std::string stream = kJobStart + RandomStream(rng, 20 + rng.Below(150)) + "%%EOF\r\n";
-        RunAccounted(rng, &RewriteSetupPiece, stream, "round " + std::to_string(round));
+        RunAccounted(rng, *features, stream, "round " + std::to_string(round));
         for (const Accounting::Piece& piece : accounting.pieces) {
             if (piece.replacement != stream.substr(piece.offset, piece.length)) ++changed;
         }
@@ -690,7 +718,7 @@ TEST_F(StreamFilterProperty, LongSectionsAreCutWithoutLosingBytes) {
             }
         }
         stream += "%%EndSetup\r\n%%EOF\r\n";
-        RunAccounted(rng, rng.OneIn(2) ? &IdentityRewrite : &RewriteSetupPiece, stream,
+        RunAccounted(rng, rng.OneIn(2) ? static_cast<PieceRewriter&>(unchanged) : *features, stream,
                      "round " + std::to_string(round));
         if (HasFailure()) return;
     }
@@ -704,23 +732,20 @@ TEST_F(StreamFilterProperty, HostileCallsKeepTheirDocumentedResults) {
     for (int round = 0; round < 40; ++round) {
         NewJob(rng);
         accounting.input = nullptr;
-        accounting.inner = rng.OneIn(2) ? &IdentityRewrite : &RewriteSetupPiece;
-        if (rng.OneIn(2)) sim::SetWriteLimit(rng.Below(3000));  // 0: the spooler takes nothing
-        sim::FailCalls(sim::Api::WritePrinter, ERROR_NOT_ENOUGH_MEMORY, rng.Below(30), rng.Below(4));
+        accounting.inner = rng.OneIn(2) ? static_cast<PieceRewriter*>(&unchanged) : features.get();
+        if (rng.OneIn(2)) spooler->limit = rng.Below(3000);  // 0: the spooler takes nothing
+        spooler->Fail(rng.Below(30), rng.Below(4));
         const std::string stream = RandomStream(rng, 50 + rng.Below(200));
         for (const std::string& call : RandomCalls(rng, stream, false)) {
             if (rng.OneIn(40)) {
-                DWORD written = 0xDEAD;
-                EXPECT_EQ(StreamFilterWrite(*filter, job, nullptr, 1 + rng.Below(9), &written, &AccountingRewrite),
-                          E_POINTER);
+                size_t written = 0xDEAD;
+                EXPECT_EQ(Write(nullptr, 1 + rng.Below(9), &written), kStatusNullPointer);
                 EXPECT_EQ(written, 0u);
             }
-            DWORD written = 0xDEAD;
-            std::unique_ptr<char[]> exact(new char[call.size() + 1]);
-            std::memcpy(exact.get(), call.data(), call.size());
-            const HRESULT hr = StreamFilterWrite(*filter, job, exact.get(), static_cast<DWORD>(call.size()),
-                                                 rng.OneIn(10) ? nullptr : &written, &AccountingRewrite);
-            ASSERT_TRUE(hr == S_OK || hr == E_FAIL) << "round " << round << ": " << std::hex << hr;
+            size_t written = 0xDEAD;
+            const Status status = Write(call, rng.OneIn(10) ? nullptr : &written);
+            ASSERT_TRUE(status == kStatusOk || status == kStatusFail)
+                << "round " << round << ": " << std::hex << status.Code();
             if (written != 0xDEAD) {
                 ASSERT_EQ(written, call.size()) << "round " << round;
             }
