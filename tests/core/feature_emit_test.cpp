@@ -1,5 +1,6 @@
 // Feature blocks and the rewrite of setup pieces on the core alone: the
 // compiled-in templates and a fixed user name and date in place of the system's.
+#include "feature_block_texts.h"
 #include "core/feature_blocks.h"
 #include "core/feature_passes.h"
 #include "core/feature_rewrite.h"
@@ -21,18 +22,6 @@ public:
     Text16 UserName(SettingsView) const override { return u"alice"; }
     Text16 TodaysDate() const override { return u"12/7/2026"; }
 };
-
-// A block as the driver writes it.
-std::string Driver(const std::string& keyword, const std::string& value) {
-    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + value + "\r\n<<>> setpagedevice\r\n" +
-           "%%EndFeature\r\n}featurecleanup\r\n";
-}
-// A block as the rewriter writes it.
-std::string Ours(const std::string& keyword, const std::string& comment, const std::string& invocation) {
-    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + comment + "\r\n(" + invocation +
-           ") /Custom /ProcSet findresource /" + keyword + " get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
-}
-std::string Ours(const std::string& keyword, const std::string& value) { return Ours(keyword, value, value); }
 
 const std::string kRegion = Driver("PageRegion", "A4");
 const std::string kResolution = Driver("Resolution", "600dpi");

@@ -1,5 +1,6 @@
 // The plug-in's side of the feature rewrite: templates loaded from the module
 // and the system's user name and date reaching the blocks.
+#include "feature_block_texts.h"
 #include "psfilter/feature_blocks.h"
 #include "core/feature_passes.h"
 #include "psfilter/feature_rewrite.h"
@@ -17,18 +18,6 @@
 namespace {
 
 const SimResource kNumericOnly[] = {{MAKEINTRESOURCEW(20563), MAKEINTRESOURCEW(1), kFeatureNumericTemplate, 123}};
-
-// A block as the driver writes it.
-std::string Driver(const std::string& keyword, const std::string& value) {
-    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + value + "\r\n<<>> setpagedevice\r\n" +
-           "%%EndFeature\r\n}featurecleanup\r\n";
-}
-// A block as the rewriter writes it.
-std::string Ours(const std::string& keyword, const std::string& comment, const std::string& invocation) {
-    return "featurebegin{\r\n%%BeginFeature: *" + keyword + " " + comment + "\r\n(" + invocation +
-           ") /Custom /ProcSet findresource /" + keyword + " get exec\r\n%%EndFeature\r\n}featurecleanup\r\n";
-}
-std::string Ours(const std::string& keyword, const std::string& value) { return Ours(keyword, value, value); }
 
 const std::string kRegion = Driver("PageRegion", "A4");
 const std::string kResolution = Driver("Resolution", "600dpi");
